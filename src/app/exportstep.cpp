@@ -1,0 +1,114 @@
+// Step 2 of the main window: choosing the target, and "SAVE DATA!".
+#include "busycursor.h"
+#include "mainwindow.h"
+#include "trackmodel.h"
+
+#include "export/exporter.h"
+#include "formats/registry.h"
+#include "table/numbers.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTreeWidget>
+
+using namespace corvane;
+
+void MainWindow::chooseExportTarget(const QString &path, const QString &formatFilter)
+{
+    exportFilesText->setText(path);
+    exportFilesLabel->setText(formatFilter);
+    exportFilesLabel->setStatusTip(formatFilter);
+    bool chosen = !exportFilesText->text().isEmpty();
+    setStepCaption(step2, 2, chosen);
+    Settings->setEnabled(chosen);
+}
+
+void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
+{
+    QString text = index.data(Qt::DisplayRole).toString();
+    if (text.contains(QLatin1String("Software")))
+        return;
+    const Program *program = programForTreeText(text);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setWindowTitle(program ? QLatin1String(program->exportCaption) : QString());
+    dialog.setNameFilters(program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList());
+    // The suffix follows the filter the user picks, so a typed name gets its extension.
+    auto applySuffix = [&dialog](const QString &filter) {
+        static const QRegularExpression nonWord(QStringLiteral("\\W+"));
+        QStringList parts = filter.split(nonWord, Qt::SkipEmptyParts);
+        dialog.setDefaultSuffix(parts.isEmpty() ? QString() : parts.last());
+    };
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
+    applySuffix(dialog.selectedNameFilter());
+    QString path;
+    QString filter;
+    if (dialog.exec() == QDialog::Accepted) {
+        filter = dialog.selectedNameFilter();
+        applySuffix(filter);
+        path = dialog.selectedFiles().value(0);
+    }
+    if (!path.isNull())
+        chooseExportTarget(path, filter);
+    if (toInt(plateResWidth->text()) > 0)
+        predefinedSettingCombo->setEnabled(true);
+}
+
+void MainWindow::on_exportFilesAction_triggered()
+{
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as"), QDir::rootPath(), allFiltersText(), &filter);
+    if (path.isNull())
+        return;
+    QPalette white = exportFilesText->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        white.setBrush(group, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
+    exportFilesText->setPalette(white);
+    exportFilesText->setText(path);
+    exportFilesLabel->setText(filter);
+    exportFilesLabel->setStatusTip(filter);
+    if (!exportFilesText->text().isEmpty()) {
+        setStepCaption(step2, 2, true);
+        Settings->setEnabled(true);
+        exportFilesTree->setEnabled(true);
+    } else {
+        setStepCaption(step2, 2, false);
+        Settings->setEnabled(false);
+    }
+}
+
+void MainWindow::on_saveDataButton_clicked()
+{
+    auto message = [this](const QString &text) {
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    Validation validation = validateForExport(m_model->table());
+    if (!validation.ok()) {
+        message(validation.error);
+        return;
+    }
+    m_exportRows.append(validation.markedRows);
+
+    ExportParams params;
+    params.targetFilter = exportFilesLabel->statusTip();
+    params.targetPath = exportFilesText->text();
+    params.windowWidth = X1->text();
+    params.windowHeight = Y1->text();
+    params.pixelAspect = par->text();
+    params.rows = m_exportRows;
+    ExportResult result;
+    {
+        BusyCursor busy;
+        result = exportTable(m_model->table(), params);
+    }
+    m_exportRows.clear();
+    if (!result.ok())
+        message(result.error);
+}

@@ -1,0 +1,19 @@
+// The window's look: palettes, step captions and field style sheets.
+#pragma once
+
+#include <QPalette>
+#include <QString>
+
+namespace look {
+
+QPalette applicationPalette();
+QPalette mainWindowPalette();
+
+// "<p><i><font color=#9b7350>Step N</font></i></p>", blue (#648caf) when done.
+QString stepCaption(int step, bool done);
+
+inline const char *plateMissingStyle = "* { background-color: rgb(155,115,80) }";
+inline const char *plateSetStyle = "* { background-color: rgb(40,40,40) }";
+inline const char *fileFieldStyle = "background-color: rgb(100, 100, 100);";
+
+} // namespace look

@@ -1,0 +1,40 @@
+#include "look.h"
+#include "mainwindow.h"
+#include "splash.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QScreen>
+#include <QStyleFactory>
+
+int main(int argc, char *argv[])
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication app(argc, argv);
+
+    Widget splash;
+    splash.resize(432, 284);
+    QPoint centre;
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        centre = screen->geometry().center();
+    splash.move(centre.x() - 432 / 2, centre.y() - 284 / 2);
+    splash.show();
+    app.processEvents();
+
+    QFile font(QStringLiteral(":/others/bna.ttf"));
+    if (font.open(QIODevice::ReadOnly))
+        QFontDatabase::addApplicationFontFromData(font.readAll());
+
+    MainWindow window;
+    QApplication::setPalette(look::applicationPalette());
+    QFont arial(QStringLiteral("Arial"), 8);
+    QApplication::setFont(arial);
+    window.setFont(arial);
+
+    window.adjustSize();
+    window.move(centre.x() - window.width() / 2, centre.y() - window.height() / 2);
+    window.show();
+    splash.finish(&window);
+    return app.exec();
+}

@@ -1,0 +1,144 @@
+// The main window: the three step panels, the track table, menus and the
+// slots that wire each gesture to the core. The settings live in the
+// widgets; every slot reads them at the moment of use.
+#pragma once
+
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QPoint>
+
+class QAction;
+class QComboBox;
+class QDoubleValidator;
+class QFrame;
+class QGroupBox;
+class QIntValidator;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QTreeWidget;
+class DialogM;
+class TrackModel;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    TrackModel *trackModel() const { return m_model; }
+    DialogM *importModeDialog() const { return m_dialogM; }
+
+    // Step 1 without the file dialog: recognition, the import-mode question
+    // and the fill. Returns false when nothing was imported.
+    bool recogniseAndImport(const QString &fileName, const QString &formatFilter);
+    // Step 2 without the file dialog.
+    void chooseExportTarget(const QString &path, const QString &formatFilter);
+
+    // The rows of the last import, end exclusive.
+    int importFirstRow() const { return m_importFirstRow; }
+    int importEndRow() const { return m_importEndRow; }
+
+public slots:
+    void customContentsMenu(const QPoint &pos);
+    void on_helpAction_triggered();
+    void on_About_triggered();
+    void on_LinkWebPage_triggered();
+    void on_newAction_triggered();
+    void on_imageSizeCombo_currentIndexChanged();
+    void on_applyAllButton_clicked();
+    void on_saveDataButton_clicked();
+    void on_predefinedSettingCombo_currentIndexChanged();
+    void on_menubar_hovered();
+    void on_plateResWidth_textChanged();
+    void on_plateResHight_textChanged();
+    void on_resetValuesButton_clicked();
+    void on_resetValuesAllButton_clicked();
+    void on_importFilesTree_doubleClicked(const QModelIndex &index);
+    void on_exportFilesTree_doubleClicked(const QModelIndex &index);
+    void on_rowFirst_clicked();
+    void on_rowUp_clicked();
+    void on_rowDown_clicked();
+    void on_rowLast_clicked();
+    void on_rowSend_clicked();
+    void on_importFilesAction_triggered();
+    void on_exportFilesAction_triggered();
+    void on_menuEdit_triggered();
+    void on_actionCopy_triggered();
+    void on_actionPaste_triggered();
+    void on_actionDelete_triggered();
+    void on_actionDeleteEntireRows_triggered();
+    void on_actionSetAsSelected_triggered();
+    void on_actionDeselect_triggered();
+    void on_actionRename_triggered();
+    void on_actionAddRows_triggered();
+    void on_actionLow_triggered();
+    void on_actionHigh_triggered();
+    void on_actionTrackNames_triggered();
+    void on_actionFrameNos_triggered();
+    void on_actionXYCoord_triggered();
+    void on_actionRows_triggered();
+    void on_actionShape_triggered();
+
+private:
+    void setupUi();
+    void setupMenus();
+    void setupTrees();
+    void setupSettingsPanel();
+    void resetValues();
+    void resetAll();
+    void setStepCaption(QLabel *caption, int step, bool done);
+    void fillTable(const QString &fileName, const QString &formatFilter);
+    void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
+    void sortRows(bool ascending);
+    bool confirmPlate() const;
+
+    // Widgets, by the object names the slots are connected with.
+    QWidget *centralwidget = nullptr;
+    QGroupBox *groupBox = nullptr;
+    QLabel *step1 = nullptr, *step2 = nullptr, *step3 = nullptr;
+    QLabel *label_3 = nullptr, *label_4 = nullptr;
+    QTreeWidget *importFilesTree = nullptr, *exportFilesTree = nullptr;
+    QLabel *importFilesLabel = nullptr, *exportFilesLabel = nullptr;
+    QLineEdit *importFilesText = nullptr, *exportFilesText = nullptr;
+    QGroupBox *Settings = nullptr;
+    QLineEdit *plateResWidth = nullptr, *plateResHight = nullptr;
+    QLabel *label_8 = nullptr, *label_10 = nullptr;
+    QComboBox *imageSizeCombo = nullptr, *predefinedSettingCombo = nullptr;
+    QLabel *label_16 = nullptr;
+    QLineEdit *X0 = nullptr, *X1 = nullptr, *Y0 = nullptr, *Y1 = nullptr;
+    QLabel *label_14 = nullptr, *label_15 = nullptr, *label_12 = nullptr, *label_13 = nullptr;
+    QLineEdit *par = nullptr;
+    QLabel *label_11 = nullptr;
+    QLineEdit *importFirstText = nullptr, *exportFirstText = nullptr;
+    QLabel *label_9 = nullptr, *label_7 = nullptr;
+    QFrame *line = nullptr, *line_2 = nullptr;
+    QPushButton *applyAllButton = nullptr, *resetValuesButton = nullptr,
+                *resetValuesAllButton = nullptr, *saveDataButton = nullptr, *exitButton = nullptr;
+    QTableView *tableDataWidget = nullptr;
+    QPushButton *rowFirst = nullptr, *rowUp = nullptr, *rowDown = nullptr, *rowLast = nullptr,
+                *rowSend = nullptr;
+    QMenu *menuFile = nullptr, *menuEdit = nullptr, *menuInfo = nullptr, *menusortRow = nullptr,
+          *menuSelectGroup = nullptr;
+    QAction *newAction = nullptr, *importFilesAction = nullptr, *exportFilesAction = nullptr,
+            *actionExit = nullptr, *helpAction = nullptr, *LinkWebPage = nullptr,
+            *About = nullptr, *actionCopy = nullptr, *actionPaste = nullptr,
+            *actionRename = nullptr, *actionLow = nullptr, *actionHigh = nullptr,
+            *actionDelete = nullptr, *actionAddRows = nullptr, *actionDeleteEntireRows = nullptr,
+            *actionSetAsSelected = nullptr, *actionDeselect = nullptr,
+            *actionTrackNames = nullptr, *actionFrameNos = nullptr, *actionXYCoord = nullptr,
+            *actionRows = nullptr, *actionShape = nullptr, *actionSelectAll = nullptr;
+
+    TrackModel *m_model = nullptr;
+    DialogM *m_dialogM = nullptr;
+    QIntValidator *m_intValidator = nullptr;
+    QDoubleValidator *m_doubleValidator = nullptr;
+    QList<int> m_exportRows;  // rows marked for the next save
+    QString m_groupCopyText;  // what the next Copy hands to the clipboard
+    int m_importFirstRow = 0; // rows of the last import, end exclusive
+    int m_importEndRow = 0;
+    bool m_shapeNameProblem = false;
+};

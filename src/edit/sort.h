@@ -1,0 +1,20 @@
+// Sorting rows by track name, then frame ("Less to Greater", "Greater to Less").
+#pragma once
+
+#include <QString>
+
+namespace corvane {
+
+class TrackTable;
+
+enum class SortOrder { Ascending, Descending };
+
+// The sort key: the name followed by the frame padded to five characters
+// (frame -5 gives "0000-5"); keys compare code unit by code unit.
+QString sortKey(const QString &name, int frame);
+
+// Reorders whole rows (every attribute moves with its row); rows with equal
+// keys keep their table order. Afterwards every cell has its column's colour.
+void sortRows(TrackTable &table, SortOrder order);
+
+} // namespace corvane

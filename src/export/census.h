@@ -1,0 +1,18 @@
+// The track census of an export: tracks as runs of equal names, rows per
+// track, and vertex tracks per shape.
+#pragma once
+
+#include "formats/writecontext.h"
+
+#include <QList>
+
+namespace corvane {
+
+class TrackTable;
+
+TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows);
+
+// The shape a vertex track belongs to: its name up to the first "_".
+QString shapePrefix(const QString &name);
+
+} // namespace corvane

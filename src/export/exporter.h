@@ -1,0 +1,52 @@
+// "SAVE DATA!": validation of the table and the driver that runs the target
+// format's header, row and footer steps over the export row list.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace corvane {
+
+class TrackTable;
+
+extern const char *const emptyCellMessage;
+extern const char *const nothingToExportMessage;
+
+struct Validation
+{
+    QString error;         // nothing may be written
+    QList<int> markedRows; // rows marked for export, in table order
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Refuses an empty cell, a frame that is not an integer or a coordinate that
+// is not a number; otherwise lists the marked rows.
+Validation validateForExport(const TrackTable &table);
+
+struct ExportParams
+{
+    QString targetFilter; // the chosen export format filter
+    QString targetPath;
+    QString windowWidth;  // text of X1
+    QString windowHeight; // text of Y1
+    QString pixelAspect;  // text of par
+    QList<int> rows;      // the export row list; empty means every row
+};
+
+struct ExportResult
+{
+    QString error;        // shown to the user; files already in place are untouched
+    QStringList written;  // every file written, in order
+    bool ok() const { return error.isEmpty(); }
+};
+
+// The per-track files' common start: the target's folder and its file name
+// up to the first full stop.
+QString pathStem(const QString &targetPath);
+// A track name made safe as part of a file name.
+QString safeFileNamePart(const QString &name);
+
+ExportResult exportTable(const TrackTable &table, const ExportParams &params);
+
+} // namespace corvane

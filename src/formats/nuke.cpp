@@ -1,0 +1,169 @@
+#include "nuke.h"
+
+#include "textscan.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+constexpr int NoFrameYet = 1000000;
+constexpr const char *cameraTrackerHeading = "\n   Frame             X             Y   Correlation\n";
+} // namespace
+
+TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName)
+{
+    TrackSet set;
+    int smallest = NoFrameYet;
+    bool framesGuessed = false;
+    int previousFrame = 0;
+    std::vector<Field> fields;
+    LineScanner scanner(data);
+    Field line;
+    while (scanner.next(line)) {
+        splitSpaces(line, fields);
+        bool isFrame = false;
+        int frame = fields.empty() ? 0 : fieldToInt(fields[0], &isFrame);
+        if (fields.size() == 3 && isFrame) {
+            set.append(trackName, frame, fieldToDouble(fields[1]), fieldToDouble(fields[2]));
+            smallest = std::min(smallest, frame);
+        } else if (fields.size() == 2 && !isFrame) {
+            // x and y only: frames count on from the previous row
+            frame = set.count ? previousFrame + 1 : 1;
+            set.append(trackName, frame, fieldToDouble(fields[0]), fieldToDouble(fields[1]));
+            framesGuessed = true;
+        } else {
+            continue; // neither data form: skipped
+        }
+        previousFrame = frame;
+    }
+    set.firstFrame = QString::number(framesGuessed ? 0 : smallest);
+    return set;
+}
+
+TrackSet readNukeTracker(const QString &path)
+{
+    QByteArray data;
+    readFileBytes(path, data);
+    // The file holds one track; its name is the file's base name.
+    return readNukeTrackerBytes(data, QFileInfo(path).completeBaseName());
+}
+
+TrackSet readNukeCameraTrackerBytes(const QByteArray &data)
+{
+    TrackSet set;
+    int smallest = NoFrameYet;
+    QString name = QStringLiteral("autotrack0"); // for a file without a TrackName line
+    std::vector<Field> fields;
+    LineScanner scanner(data);
+    Field line;
+    static const char trackNamePrefix[] = "TrackName ";
+    const size_t prefixLength = sizeof trackNamePrefix - 1;
+    while (scanner.next(line)) {
+        if (size_t(line.end - line.begin) > prefixLength &&
+            std::memcmp(line.begin, trackNamePrefix, prefixLength) == 0) {
+            // The rest of the line is the name, blanks and all.
+            name = fieldToString({line.begin + prefixLength, line.end});
+            continue;
+        }
+        splitWhitespace(line, fields);
+        if (fields.size() < 3) {
+            if (fields.size() == 2 && !fields[0].isEmpty() && !fields[0].equals("Frame"))
+                name = fieldToString(fields[1]);
+            continue;
+        }
+        if (fields[1].equals("Frame") || fields.size() < 4)
+            continue; // column heading, or a sample without its Y
+        Field frameField = fields[1];
+        for (const char *p = frameField.begin; p + 3 <= frameField.end; ++p) {
+            if (p[0] == '.' && p[1] == '0' && p[2] == '0') {
+                frameField.end = p;
+                break;
+            }
+        }
+        int frame = fieldToInt(frameField);
+        set.append(name, frame, fieldToDouble(fields[2]), fieldToDouble(fields[3]));
+        smallest = std::min(smallest, frame);
+    }
+    set.firstFrame = QString::number(smallest);
+    return set;
+}
+
+TrackSet readNukeCameraTracker(const QString &path)
+{
+    QByteArray data;
+    readFileBytes(path, data);
+    return readNukeCameraTrackerBytes(data);
+}
+
+namespace {
+
+void trackerHeader(WriteContext &ctx)
+{
+    ctx.switchToTrackFile(ctx.firstRow().name, ".txt");
+}
+
+void trackerRow(WriteContext &ctx, const ExportRow &r)
+{
+    if (!ctx.hasPreviousName || r.name != ctx.previousName)
+        ctx.switchToTrackFile(r.name, ".txt");
+    ctx.writeInt(r.frame);
+    ctx.write(" ");
+    ctx.write(r.x);
+    ctx.write(" ");
+    ctx.write(r.y);
+    ctx.write("\n");
+}
+
+// Right-aligns text in a column; a longer text is written whole.
+QByteArray column(const QByteArray &text, int width)
+{
+    if (text.size() >= width)
+        return text;
+    return QByteArray(width - text.size(), ' ') + text;
+}
+
+// The X and Y columns: 13 wide, but a text of under 6 characters follows
+// exactly seven blanks.
+QByteArray coordinateColumn(const QByteArray &text)
+{
+    if (text.size() < 6)
+        return QByteArray(7, ' ') + text;
+    return column(text, 13);
+}
+
+void cameraHeader(WriteContext &ctx)
+{
+    ctx.census();
+    ExportRow first = ctx.firstRow();
+    ctx.previousName = first.name;
+    ctx.hasPreviousName = true;
+    ctx.write("TrackName ");
+    ctx.write(first.name);
+    ctx.write(cameraTrackerHeading);
+}
+
+void cameraRow(WriteContext &ctx, const ExportRow &r)
+{
+    if (!ctx.hasPreviousName || r.name != ctx.previousName) {
+        ++ctx.trackCounter;
+        ctx.write("\nTrackName ");
+        ctx.write(r.name);
+        ctx.write(cameraTrackerHeading);
+    }
+    ctx.write(column(QByteArray::number(r.frame), 5));
+    ctx.write(".00");
+    ctx.write(coordinateColumn(r.x));
+    ctx.write(coordinateColumn(r.y));
+    ctx.write("         1.000 \n");
+}
+
+} // namespace
+
+const WriterSteps nukeTrackerWriter{trackerHeader, trackerRow, nullptr};
+const WriterSteps nukeCameraTrackerWriter{cameraHeader, cameraRow, nullptr};
+
+} // namespace corvane

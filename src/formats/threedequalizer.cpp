@@ -1,0 +1,152 @@
+#include "threedequalizer.h"
+
+#include "namerule.h"
+#include "textscan.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+constexpr int NoFrameYet = 1000000;
+
+struct Reader
+{
+    TrackSet set;
+    int smallest = NoFrameYet;
+    QString name;
+    std::vector<Field> fields;
+
+    void addRow(const QString &trackName, Field f, Field x, Field y)
+    {
+        int frame = fieldToInt(f);
+        set.append(trackName, frame, fieldToDouble(x), fieldToDouble(y));
+        smallest = std::min(smallest, frame);
+    }
+
+    // One line by the field-count rules: a name line, a frame line or skipped.
+    void lineByRules(Field line)
+    {
+        splitWhitespace(line, fields);
+        if (fields.size() == 1) {
+            Field f = fields[0];
+            bool ok = false;
+            int value = fieldToInt(f, &ok);
+            if (!f.equals("0") && value == 0)
+                name = applyNameRule(fieldToString(f));
+        } else if (fields.size() == 3) {
+            addRow(name, fields[0], fields[1], fields[2]);
+        }
+    }
+
+    // One track read by its structure: name, colour, count and that many
+    // frame lines. Reads nothing and returns false when the lines break it.
+    bool track(LineScanner &scanner)
+    {
+        LineScanner probe = scanner;
+        Field nameLine, colourLine, countLine;
+        if (!probe.next(nameLine) || !probe.next(colourLine) || !probe.next(countLine))
+            return false;
+        splitWhitespace(colourLine, fields);
+        bool ok = false;
+        if (fields.size() != 1)
+            return false;
+        fieldToInt(fields[0], &ok);
+        if (!ok)
+            return false;
+        splitWhitespace(countLine, fields);
+        int count = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
+        if (fields.size() != 1 || !ok || count < 0)
+            return false;
+        // Check every frame line before taking any of them.
+        LineScanner rows = probe;
+        Field line;
+        for (int i = 0; i < count; ++i) {
+            if (!rows.next(line))
+                return false;
+            splitWhitespace(line, fields);
+            if (fields.size() != 3)
+                return false;
+            fieldToInt(fields[0], &ok);
+            if (!ok)
+                return false;
+        }
+        QString trackName = applyNameRule(fieldToString(nameLine));
+        for (int i = 0; i < count; ++i) {
+            probe.next(line);
+            splitWhitespace(line, fields);
+            addRow(trackName, fields[0], fields[1], fields[2]);
+        }
+        name = trackName;
+        scanner = probe;
+        return true;
+    }
+};
+
+} // namespace
+
+TrackSet readThreeDEv4Bytes(const QByteArray &data)
+{
+    Reader reader;
+    LineScanner scanner(data);
+    Field line;
+    if (scanner.next(line)) {
+        // The count line leads the structured reading; where the file stops
+        // following the structure, the line rules read the rest.
+        std::vector<Field> fields;
+        splitWhitespace(line, fields);
+        bool ok = false;
+        int tracks = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
+        if (ok && tracks > 0) {
+            reader.set.reserve(int(std::min<qsizetype>(data.size() / 16, 1 << 24)));
+            for (int t = 0; t < tracks && reader.track(scanner); ++t) {
+            }
+        }
+        while (scanner.next(line))
+            reader.lineByRules(line);
+    }
+    reader.set.firstFrame = QString::number(reader.smallest);
+    return std::move(reader.set);
+}
+
+TrackSet readThreeDEv4(const QString &path)
+{
+    QByteArray data;
+    readFileBytes(path, data);
+    return readThreeDEv4Bytes(data);
+}
+
+namespace {
+
+void header(WriteContext &ctx)
+{
+    ctx.writeInt(ctx.census().changes + 1);
+    ctx.write("\n");
+}
+
+void row(WriteContext &ctx, const ExportRow &r)
+{
+    if (!ctx.hasPreviousName || r.name != ctx.previousName) {
+        ctx.write(r.name);
+        ctx.write("\n0\n");
+        const QStringList &counts = ctx.census().rowCounts;
+        if (ctx.trackCounter < counts.size()) {
+            ctx.write(counts.at(ctx.trackCounter));
+            ctx.write("\n");
+        }
+        ++ctx.trackCounter;
+    }
+    ctx.writeInt(r.frame);
+    ctx.write(" ");
+    ctx.write(r.xCell);
+    ctx.write(" ");
+    ctx.write(r.yCell);
+    ctx.write("\n");
+}
+
+} // namespace
+
+const WriterSteps threeDEv4Writer{header, row, nullptr};
+
+} // namespace corvane

@@ -1,0 +1,39 @@
+// What one reader returns: the rows of a file, before they reach the table.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace corvane {
+
+struct TrackSet
+{
+    QString firstFrame;   // the smallest frame, as decimal text
+    int count = 0;        // rows
+    QStringList names;    // per row
+    std::vector<int> frames;
+    std::vector<double> x;
+    std::vector<double> y;
+    int plateWidth = 0;   // 0 when the file does not state it
+    int plateHeight = 0;
+
+    void append(const QString &name, int frame, double xv, double yv)
+    {
+        names.append(name);
+        frames.push_back(frame);
+        x.push_back(xv);
+        y.push_back(yv);
+        ++count;
+    }
+    void reserve(int rows)
+    {
+        names.reserve(rows);
+        frames.reserve(size_t(rows));
+        x.reserve(size_t(rows));
+        y.reserve(size_t(rows));
+    }
+};
+
+} // namespace corvane

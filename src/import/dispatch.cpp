@@ -1,0 +1,69 @@
+#include "dispatch.h"
+
+#include "formats/registry.h"
+#include "table/tracktable.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+TrackSet dispatch(const QString &path, const QString &formatFilter)
+{
+    const Format *format = formatForImportFilter(formatFilter);
+    if (!format || !format->read)
+        return TrackSet();
+    TrackSet set = format->read(path);
+    // A reader gives at least count entries; never trust more than it holds.
+    int held = int(std::min({qsizetype(set.names.size()), qsizetype(set.frames.size()),
+                             qsizetype(set.x.size()), qsizetype(set.y.size())}));
+    set.count = std::clamp(set.count, 0, held);
+    if (!format->statesPlate)
+        set.plateWidth = set.plateHeight = 0;
+    return set;
+}
+
+FillRange prepareFill(TrackTable &table, int count, bool append)
+{
+    FillRange range;
+    if (append) {
+        range.first = table.rowCount();
+    } else {
+        table.setRowCount(0);
+    }
+    range.end = range.first + count;
+    table.setColumnCount(TrackColumnCount);
+    table.reserveRows(range.end);
+    table.setRowCount(range.end);
+    return range;
+}
+
+int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QString &formatFilter,
+             const FillProgress &progress)
+{
+    constexpr int progressStep = 4096;
+    const quint16 source = table.internSource(formatFilter);
+    // Names repeat row after row; intern each run once.
+    QString lastName;
+    quint32 lastId = table.internName(QString());
+    bool haveLast = false;
+    int written = 0;
+    const int count = std::min(range.end - range.first, set.count);
+    for (int k = 0; k < count; ++k) {
+        if (progress && k % progressStep == 0 && !progress(k))
+            return written;
+        const QString &name = set.names.at(k);
+        if (!haveLast || name != lastName) {
+            lastName = name;
+            lastId = table.internName(name);
+            haveLast = true;
+        }
+        table.setImportedRow(range.first + k, lastId, set.frames[size_t(k)], set.x[size_t(k)],
+                             set.y[size_t(k)], source);
+        ++written;
+    }
+    if (progress)
+        progress(written);
+    return written;
+}
+
+} // namespace corvane

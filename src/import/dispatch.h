@@ -1,0 +1,35 @@
+// Import dispatch and table fill: the reader of the chosen format, then its
+// rows into the table with the imported attributes.
+#pragma once
+
+#include "formats/trackset.h"
+
+#include <functional>
+
+namespace corvane {
+
+class TrackTable;
+
+// Runs the reader whose import filter is exactly formatFilter. A filter with
+// no reader gives an empty set (count 0, empty first frame).
+TrackSet dispatch(const QString &path, const QString &formatFilter);
+
+struct FillRange
+{
+    int first = 0; // first row of the import
+    int end = 0;   // one past its last row
+};
+
+// Makes room for an import: a new list clears the table, an added one
+// appends rows. Sets the four columns.
+FillRange prepareFill(TrackTable &table, int count, bool append);
+
+// Called every few thousand rows with the rows written so far; returning
+// false stops the fill (the rows written stay, the rest stay empty).
+using FillProgress = std::function<bool(int written)>;
+
+// Writes the set's rows into range; returns the number of rows written.
+int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QString &formatFilter,
+             const FillProgress &progress = {});
+
+} // namespace corvane

@@ -1,0 +1,80 @@
+#include "apply.h"
+
+#include "conversion.h"
+#include "edit/sort.h"
+#include "table/numbers.h"
+#include "table/tracktable.h"
+
+#include <QHash>
+
+namespace corvane {
+
+const char *const shapeNameMessage =
+    "Attention!  Shape name must be like \"Shape01_Track_1\"  or  \"S01_Track_1\"\n"
+    " It'd be corrected with 'Track Names(Ctrl+T)' and 'Rename(Ctrl+R)' tools!";
+const char *const plateMissingMessage = "Plate resolution must be greater than zero!";
+
+namespace {
+
+// Checks shape names and tells whether shape rows follow other rows.
+void checkShapes(const TrackTable &table, ApplyResult &result, bool &needsOrder)
+{
+    bool seenOther = false;
+    needsOrder = false;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        QString name = table.name(r);
+        bool shape = name.startsWith(QLatin1Char('S'));
+        if (!shape)
+            seenOther = true;
+        else if (seenOther)
+            needsOrder = true;
+        if (shape && !name.contains(QLatin1Char('_')))
+            result.shapeNameProblem = true;
+    }
+}
+
+} // namespace
+
+ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
+{
+    ApplyResult result;
+    if (params.plateWidth <= 0 || params.plateHeight <= 0) {
+        result.error = QString::fromLatin1(plateMissingMessage);
+        return result;
+    }
+    if (isCompositorFilter(params.targetFilter)) {
+        bool needsOrder = false;
+        checkShapes(table, result, needsOrder);
+        if (needsOrder) {
+            sortRows(table, SortOrder::Ascending);
+            result.sorted = true;
+        }
+    }
+
+    const Plate plate{params.plateWidth, params.plateHeight};
+    const Window window{params.x0, params.x1, params.y0, params.y1};
+    // A predefined setting other than Default keeps pixels from the top-left.
+    const TargetRule target = params.predefinedIndex != 0 ? TargetRule::None
+                                                          : targetRuleOf(params.targetFilter);
+    // Rows of one import share their source; look each filter up once.
+    QHash<QString, SourceRule> sources;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        int f = table.frame(r);
+        if (!table.hasImportedValue(r))
+            table.takeImportedFromDisplay(r);
+        Point p{table.importedValue(r, XColumn) * params.pixelAspect, table.importedValue(r, YColumn)};
+        QString source = table.sourceFormat(r);
+        auto it = sources.constFind(source);
+        if (it == sources.cend())
+            it = sources.insert(source, sourceRuleOf(source));
+        Point mid = toIntermediate(it.value(), p, plate);
+        // The status tips hold 6 decimals; the next steps use what they hold.
+        mid = {roundFixed6(mid.x), roundFixed6(mid.y)};
+        Point out = toWindow(toTarget(target, mid, plate), plate, window);
+        table.setConverted(r, mid.x, mid.y, out.x, out.y);
+        table.setFrame(r, params.exportFirst + f - params.importFirst);
+    }
+    return result;
+}
+
+} // namespace corvane

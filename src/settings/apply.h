@@ -1,0 +1,35 @@
+// "Apply All Setting Changes": every row from its imported values through
+// pixels into the target's convention and window, frames shifted from the
+// import's first frame to the export's.
+#pragma once
+
+#include <QString>
+
+namespace corvane {
+
+class TrackTable;
+
+struct ApplyParams
+{
+    double pixelAspect = 1.0;
+    int plateWidth = 0, plateHeight = 0;
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    int exportFirst = 0;  // E
+    int importFirst = 0;  // I, the frame the table's frames count from
+    QString targetFilter; // the chosen export format
+    int predefinedIndex = 0;
+};
+
+struct ApplyResult
+{
+    QString error;                 // nothing was changed
+    bool shapeNameProblem = false; // converted, but a shape name lacks its "_"
+    bool sorted = false;           // shape rows were put together first
+};
+
+extern const char *const shapeNameMessage;
+extern const char *const plateMissingMessage;
+
+ApplyResult applySettings(TrackTable &table, const ApplyParams &params);
+
+} // namespace corvane

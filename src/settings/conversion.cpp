@@ -1,0 +1,75 @@
+#include "conversion.h"
+
+namespace corvane {
+
+Point toIntermediate(SourceRule rule, Point p, Plate plate)
+{
+    const double w = plate.width, h = plate.height;
+    switch (rule) {
+    case SourceRule::None:
+        return p;
+    case SourceRule::Flip:
+        return {p.x, h - p.y};
+    case SourceRule::SynthEyes:
+        return {(p.x + 1.0) * w * 0.5, (p.y + 1.0) * h * 0.5};
+    case SourceRule::Maya:
+        // Y points up from the centre: the inverse of the Maya target rule.
+        return {(p.x * h + w) * 0.5, (1.0 - p.y) * h * 0.5};
+    case SourceRule::FusionTrack:
+        return {p.x * w, h - p.y * w};
+    case SourceRule::FusionMask:
+        return {(p.x + 0.5) * w, h - h * (p.y + 0.5)};
+    case SourceRule::CombustionGMask:
+        return {p.x + plate.width / 2, h - (p.y + plate.height / 2)};
+    case SourceRule::AfterEffectsMask:
+        return {p.x * w, h - h * p.y};
+    }
+    return p;
+}
+
+Point toTarget(TargetRule rule, Point p, Plate plate)
+{
+    const double w = plate.width, h = plate.height;
+    switch (rule) {
+    case TargetRule::None:
+        return p;
+    case TargetRule::Flip:
+        return {p.x, h - p.y};
+    case TargetRule::SynthEyes:
+        return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
+    case TargetRule::Maya:
+        return {(2 * p.x - w) / h, -(2 * p.y / h - 1.0)};
+    case TargetRule::FusionTrack:
+        return {p.x / w, (h - p.y) / w};
+    case TargetRule::FusionMask:
+        return {(2 * p.x / w - 1.0) * 0.5, (p.y * -2.0 / h + 1.0) * 0.5};
+    case TargetRule::AfterEffectsMask:
+        return {p.x / w, (h - p.y) / h};
+    }
+    return p;
+}
+
+Point toWindow(Point p, Plate plate, Window window)
+{
+    const double w = plate.width, h = plate.height;
+    if (window.x0 == -1)
+        return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
+    Point out;
+    out.x = p.x * window.x1 / w;
+    out.y = window.y0 < 1 ? p.y * window.y1 / h : h - p.y;
+    return out;
+}
+
+SourceRule sourceRuleOf(const QString &formatFilter)
+{
+    const Format *format = formatForFilter(formatFilter);
+    return format ? format->source : SourceRule::None;
+}
+
+TargetRule targetRuleOf(const QString &formatFilter)
+{
+    const Format *format = formatForFilter(formatFilter);
+    return format ? format->target : TargetRule::None;
+}
+
+} // namespace corvane

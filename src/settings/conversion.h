@@ -1,0 +1,35 @@
+// The coordinate conventions: a source's coordinates to pixels from the
+// plate's top-left corner, pixels to a target's coordinates, and the target
+// window of the predefined settings.
+#pragma once
+
+#include "formats/registry.h"
+
+namespace corvane {
+
+struct Point
+{
+    double x = 0, y = 0;
+};
+
+struct Plate
+{
+    int width = 0, height = 0;
+};
+
+Point toIntermediate(SourceRule rule, Point p, Plate plate);
+Point toTarget(TargetRule rule, Point p, Plate plate);
+
+// X0..Y1 of Step 3; X0 == -1 means Center Origin.
+struct Window
+{
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+};
+Point toWindow(Point p, Plate plate, Window window);
+
+// The convention of a source or target format filter (none for a filter no
+// format has, such as the "Select Files:" caption).
+SourceRule sourceRuleOf(const QString &formatFilter);
+TargetRule targetRuleOf(const QString &formatFilter);
+
+} // namespace corvane

@@ -1,0 +1,72 @@
+// The Step 3 values and the rules that fill them: image sizes, predefined
+// target windows, the takeover of an import's first frame and plate, and the
+// reset. The window keeps these values in its widgets; the converter keeps
+// them in a PlateSettings.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace corvane {
+
+struct TrackSet;
+
+const QStringList &imageSizeItems();         // "Image Size", "  640 x 480", …
+const QStringList &predefinedSettingItems(); // "Default", "Top-Left", …
+
+enum PredefinedSetting {
+    DefaultSetting = 0,
+    TopLeft,
+    BottomLeft,
+    TimesTwo,
+    TimesFour,
+    HalfSize,
+    QuarterSize,
+    Normalized,
+    CenterOrigin,
+};
+
+// Width and height of an image-size item ("1920 x 1080"); nothing for index 0.
+std::optional<std::pair<QString, QString>> imageSize(int index);
+
+struct TargetWindow
+{
+    QString x0, x1, y0, y1;
+};
+// The target window a predefined setting sets for a plate (texts of the plate fields).
+std::optional<TargetWindow> predefinedWindow(int index, const QString &width, const QString &height);
+
+// The Step 3 values as texts, the way the panel's fields hold them.
+struct PlateSettings
+{
+    QString plateWidth = QStringLiteral("0");
+    QString plateHeight = QStringLiteral("0");
+    int imageSizeIndex = 0;
+    int predefinedIndex = 0;
+    QString x0 = QStringLiteral("0"), x1 = QStringLiteral("0");
+    QString y0 = QStringLiteral("0"), y1 = QStringLiteral("0");
+    QString pixelAspect = QStringLiteral("1.0");
+    QString importFirst;
+    QString exportFirst;
+    QString exportFirstTip; // the import's first frame that the frames are counted from
+
+    void resetValues();
+    void setPlateWidth(const QString &text);  // copies a positive width into X1
+    void setPlateHeight(const QString &text); // copies a positive height into Y1
+    // The first frame and, when no plate height is set, the plate of an import.
+    void takeOverImport(const TrackSet &set);
+    void choosePredefined(int index);
+};
+
+// What an import does to the first-frame fields: nothing, or new texts.
+struct FirstFrameTakeover
+{
+    QString importFirst;
+    QString exportFirst; // also the export field's status tip
+};
+std::optional<FirstFrameTakeover> firstFrameTakeover(const QString &setFirstFrame,
+                                                     const QString &importFirstText);
+
+} // namespace corvane

@@ -1,0 +1,111 @@
+#include "numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+// Writes v into buf as printf would with %.6f or %.6g; returns the length.
+int format(char *buf, int size, double v, std::chars_format fmt)
+{
+    if (std::isnan(v)) {
+        std::memcpy(buf, "nan", 3);
+        return 3;
+    }
+    if (std::isinf(v)) {
+        if (v < 0) {
+            std::memcpy(buf, "-inf", 4);
+            return 4;
+        }
+        std::memcpy(buf, "inf", 3);
+        return 3;
+    }
+    auto res = std::to_chars(buf, buf + size, v, fmt, 6);
+    return int(res.ptr - buf);
+}
+
+constexpr int BufSize = 400; // large enough for %.6f of the largest double
+
+QString toQString(const char *buf, int len)
+{
+    return QString::fromLatin1(buf, len);
+}
+
+double parse(const char *buf, int len)
+{
+    double d = 0;
+    std::from_chars(buf, buf + len, d);
+    return d;
+}
+
+} // namespace
+
+QString fixed6(double v)
+{
+    char buf[BufSize];
+    return toQString(buf, format(buf, BufSize, v, std::chars_format::fixed));
+}
+
+QString general6(double v)
+{
+    char buf[BufSize];
+    return toQString(buf, format(buf, BufSize, v, std::chars_format::general));
+}
+
+double roundFixed6(double v)
+{
+    if (!std::isfinite(v))
+        return v;
+    char buf[BufSize];
+    return parse(buf, format(buf, BufSize, v, std::chars_format::fixed));
+}
+
+double roundGeneral6(double v)
+{
+    if (!std::isfinite(v))
+        return v;
+    char buf[BufSize];
+    return parse(buf, format(buf, BufSize, v, std::chars_format::general));
+}
+
+void appendGeneral6(QByteArray &out, double v)
+{
+    char buf[BufSize];
+    out.append(buf, format(buf, BufSize, v, std::chars_format::general));
+}
+
+void appendFixed6(QByteArray &out, double v)
+{
+    char buf[BufSize];
+    out.append(buf, format(buf, BufSize, v, std::chars_format::fixed));
+}
+
+void appendInt(QByteArray &out, long long v)
+{
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, int(res.ptr - buf));
+}
+
+double toDouble(QStringView text, bool *ok)
+{
+    bool good = false;
+    double d = text.trimmed().toDouble(&good);
+    if (ok)
+        *ok = good;
+    return good ? d : 0.0;
+}
+
+int toInt(QStringView text, bool *ok)
+{
+    bool good = false;
+    int i = text.trimmed().toInt(&good, 10);
+    if (ok)
+        *ok = good;
+    return good ? i : 0;
+}
+
+} // namespace corvane

@@ -1,0 +1,29 @@
+// Number texts of the track table: frames as decimal integers, coordinates
+// as 6-decimal fixed texts, tool tips and export texts in 6-digit "g" form.
+// These run once or twice per row in every import, Apply and export, so they
+// format into stack buffers instead of going through QLocale.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace corvane {
+
+QString fixed6(double v);   // QString::number(v, 'f', 6)
+QString general6(double v); // QString::number(v, 'g', 6)
+
+// The value a text of fixed6()/general6() reads back as, without building the text.
+double roundFixed6(double v);
+double roundGeneral6(double v);
+
+// Appends the text to a UTF-8/Latin-1 byte buffer (writers build files in bytes).
+void appendGeneral6(QByteArray &out, double v);
+void appendFixed6(QByteArray &out, double v);
+void appendInt(QByteArray &out, long long v);
+
+// Text to number as the table reads cells: surrounding blanks allowed, a text
+// that is not a number gives 0 and *ok = false.
+double toDouble(QStringView text, bool *ok = nullptr);
+int toInt(QStringView text, bool *ok = nullptr);
+
+} // namespace corvane

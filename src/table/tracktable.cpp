@@ -1,0 +1,568 @@
+#include "tracktable.h"
+
+#include "formula.h"
+#include "numbers.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+enum RowFlag : quint8 {
+    // bits 0..3: the text of column c is made from the row's numbers
+    HasImported = 1 << 4,   // tool tips of columns 2 and 3 hold the imported values
+    HasPixel = 1 << 5,      // status tips of columns 2 and 3 hold the pixel values
+    ImportedStyle = 1 << 6, // every cell centred, as the import makes them
+};
+
+constexpr quint8 textFromNumbers(int column)
+{
+    return quint8(1u << column);
+}
+
+enum BackgroundCode : quint8 { NoBackground = 0, ColumnBackground = 1, MarkBackground = 2, CustomBackground = 3 };
+
+Rgba columnColour(int column)
+{
+    return column == NameColumn ? colors::nameCell : colors::valueCell;
+}
+
+bool isCoordinate(int column)
+{
+    return column == XColumn || column == YColumn;
+}
+
+} // namespace
+
+struct TrackTable::CellExtra
+{
+    QString text;               // the cell's text when not made from numbers; a formula's source
+    QHash<int, QVariant> roles; // other roles set on the item
+    Rgba background;            // with CustomBackground
+    mutable QVariant result;    // a formula's last value
+    mutable quint64 evaluatedAt = 0;
+};
+
+struct TrackTable::RowExtra
+{
+    CellExtra cells[TrackColumnCount];
+};
+
+struct TrackTable::Row
+{
+    double value[2] = {0, 0};    // X and Y as shown
+    double imported[2] = {0, 0}; // the imported values (tool tips)
+    double pixel[2] = {0, 0};    // pixels from the top-left (status tips)
+    qint32 frameNumber = 0;
+    quint32 nameId = 0;
+    quint16 sourceId = 0; // what's-this of the coordinate cells
+    quint8 kinds = 0;     // CellKind, two bits per column
+    quint8 backgrounds = 0; // BackgroundCode, two bits per column
+    quint8 flags = 0;
+    std::unique_ptr<RowExtra> extra;
+
+    CellKind kind(int c) const { return CellKind((kinds >> (2 * c)) & 3); }
+    BackgroundCode backgroundCode(int c) const { return BackgroundCode((backgrounds >> (2 * c)) & 3); }
+    void setBackgroundCode(int c, BackgroundCode code)
+    {
+        backgrounds = quint8((backgrounds & ~(3u << (2 * c))) | (unsigned(code) << (2 * c)));
+    }
+    bool fromNumbers(int c) const { return flags & textFromNumbers(c); }
+};
+
+TrackTable::TrackTable() = default;
+
+int TrackTable::rowCount() const
+{
+    return int(m_rows.size());
+}
+
+TrackTable::Row &TrackTable::row(int r)
+{
+    return m_rows[size_t(r)];
+}
+
+const TrackTable::Row &TrackTable::row(int r) const
+{
+    return m_rows[size_t(r)];
+}
+
+TrackTable::~TrackTable() = default;
+TrackTable::TrackTable(TrackTable &&) noexcept = default;
+TrackTable &TrackTable::operator=(TrackTable &&) noexcept = default;
+
+const QStringList &TrackTable::headerLabels()
+{
+    // The blanks make the columns wide: widths are fitted to these labels.
+    static const QStringList labels{QStringLiteral("       Track Name       "),
+                                    QStringLiteral("Frame"),
+                                    QStringLiteral("    X Coord     "),
+                                    QStringLiteral("    Y Coord     ")};
+    return labels;
+}
+
+void TrackTable::setColumnCount(int columns)
+{
+    m_columns = std::clamp(columns, 0, TrackColumnCount);
+    touch();
+}
+
+void TrackTable::setRowCount(int rows)
+{
+    m_rows.resize(size_t(std::max(rows, 0)));
+    touch();
+}
+
+void TrackTable::reserveRows(int rows)
+{
+    m_rows.reserve(size_t(std::max(rows, 0)));
+}
+
+void TrackTable::clearContents()
+{
+    for (Row &r : m_rows)
+        r = Row();
+    touch();
+}
+
+void TrackTable::clear()
+{
+    std::vector<Row>().swap(m_rows);
+    m_columns = 0;
+    touch();
+}
+
+TrackTable::CellExtra &TrackTable::extra(int r, int column)
+{
+    Row &rw = row(r);
+    if (!rw.extra)
+        rw.extra = std::make_unique<RowExtra>();
+    return rw.extra->cells[column];
+}
+
+const TrackTable::CellExtra *TrackTable::extraOf(int r, int column) const
+{
+    const Row &rw = row(r);
+    return rw.extra ? &rw.extra->cells[column] : nullptr;
+}
+
+CellKind TrackTable::kind(int r, int column) const
+{
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
+        return CellKind::None;
+    return row(r).kind(column);
+}
+
+QString TrackTable::canonicalText(const Row &rw, int column) const
+{
+    switch (column) {
+    case NameColumn:
+        return m_names.value(int(rw.nameId));
+    case FrameColumn:
+        return QString::number(rw.frameNumber);
+    default:
+        return fixed6(rw.value[column - XColumn]);
+    }
+}
+
+QString TrackTable::text(int r, int column) const
+{
+    if (!hasItem(r, column))
+        return QString();
+    const Row &rw = row(r);
+    if (rw.kind(column) == CellKind::Item && rw.fromNumbers(column))
+        return canonicalText(rw, column);
+    const CellExtra *e = extraOf(r, column);
+    return e ? e->text : QString();
+}
+
+QString TrackTable::displayText(int r, int column) const
+{
+    switch (kind(r, column)) {
+    case CellKind::None:
+        return QString();
+    case CellKind::Formula:
+        return formulaDisplayText(formulaResult(r, column));
+    case CellKind::Item:
+        break;
+    }
+    return text(r, column);
+}
+
+void TrackTable::setKind(Row &rw, int column, CellKind k)
+{
+    rw.kinds = quint8((rw.kinds & ~(3u << (2 * column))) | (unsigned(k) << (2 * column)));
+}
+
+void TrackTable::setText(int r, int column, const QString &text)
+{
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
+        return;
+    Row &rw = row(r);
+    if (rw.kind(column) != CellKind::None) {
+        setItemText(r, column, text);
+        return;
+    }
+    setKind(rw, column, CellKind::Formula);
+    rw.flags &= quint8(~textFromNumbers(column));
+    extra(r, column).text = text;
+    touch();
+}
+
+void TrackTable::setItemText(int r, int column, const QString &text)
+{
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
+        return;
+    Row &rw = row(r);
+    touch();
+    if (rw.kind(column) == CellKind::Formula) {
+        extra(r, column).text = text; // a formula cell's source
+        return;
+    }
+    setKind(rw, column, CellKind::Item);
+    // Keep texts that the numbers make as numbers, so edited rows stay small.
+    bool canonical = false;
+    if (column == NameColumn) {
+        rw.nameId = internName(text);
+        canonical = true;
+    } else if (column == FrameColumn) {
+        bool ok = false;
+        int f = text.toInt(&ok);
+        if (ok && QString::number(f) == text) {
+            rw.frameNumber = f;
+            canonical = true;
+        }
+    } else {
+        bool ok = false;
+        double d = text.toDouble(&ok);
+        if (ok && fixed6(d) == text) {
+            rw.value[column - XColumn] = d;
+            canonical = true;
+        }
+    }
+    if (canonical) {
+        rw.flags |= textFromNumbers(column);
+        if (rw.extra)
+            rw.extra->cells[column].text.clear();
+    } else {
+        rw.flags &= quint8(~textFromNumbers(column));
+        extra(r, column).text = text;
+    }
+}
+
+void TrackTable::removeItem(int r, int column)
+{
+    if (!hasItem(r, column))
+        return;
+    Row &rw = row(r);
+    setKind(rw, column, CellKind::None);
+    rw.flags &= quint8(~textFromNumbers(column));
+    rw.setBackgroundCode(column, NoBackground);
+    if (rw.extra)
+        rw.extra->cells[column] = CellExtra();
+    if (isCoordinate(column)) {
+        // The coordinate attributes are shared by columns 2 and 3: the other
+        // cell keeps its own copy, and a new item here starts without them.
+        int other = column == XColumn ? YColumn : XColumn;
+        if (rw.kind(other) != CellKind::None) {
+            for (int role : {int(Qt::ToolTipRole), int(Qt::StatusTipRole), int(Qt::WhatsThisRole)}) {
+                QVariant v = data(r, other, role);
+                if (v.isValid())
+                    extra(r, other).roles.insert(role, v);
+            }
+        }
+        rw.flags &= quint8(~(HasImported | HasPixel));
+        rw.sourceId = 0;
+    }
+    touch();
+}
+
+} // namespace corvane
+
+namespace corvane {
+
+QVariant TrackTable::formulaResult(int r, int column) const
+{
+    const CellExtra *e = extraOf(r, column);
+    if (!e)
+        return QVariant();
+    if (e->evaluatedAt != m_generation) {
+        e->evaluatedAt = m_generation; // a formula that refers to itself sees its last value
+        e->result = evaluateCellText(e->text, [this](int rr, int cc) { return referenceValue(rr, cc); });
+    }
+    return e->result;
+}
+
+QVariant TrackTable::referenceValue(int r, int column) const
+{
+    switch (kind(r, column)) {
+    case CellKind::None:
+        return 0.0;
+    case CellKind::Formula:
+        return formulaResult(r, column);
+    case CellKind::Item:
+        break;
+    }
+    // A plain item reads like a formula cell's plain text.
+    return plainTextValue(text(r, column));
+}
+
+QVariant TrackTable::data(int r, int column, int role) const
+{
+    CellKind k = kind(r, column);
+    if (k == CellKind::None)
+        return QVariant();
+    const Row &rw = row(r);
+    const CellExtra *e = extraOf(r, column);
+
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        if (k == CellKind::Formula && role == Qt::DisplayRole)
+            return formulaDisplayText(formulaResult(r, column));
+        return text(r, column);
+    }
+    if (role == Qt::TextAlignmentRole && k == CellKind::Formula)
+        return formulaAlignment(formulaResult(r, column));
+    if (e) {
+        auto it = e->roles.constFind(role);
+        if (it != e->roles.cend())
+            return it.value();
+    }
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        if (rw.flags & ImportedStyle)
+            return ImportedAlignment;
+        break;
+    case Qt::ToolTipRole:
+        if (isCoordinate(column) && (rw.flags & HasImported))
+            return general6(rw.imported[column - XColumn]);
+        break;
+    case Qt::StatusTipRole:
+        if (isCoordinate(column) && (rw.flags & HasPixel))
+            return fixed6(rw.pixel[column - XColumn]);
+        break;
+    case Qt::WhatsThisRole:
+        if (isCoordinate(column) && rw.sourceId)
+            return m_sources.at(rw.sourceId);
+        break;
+    default:
+        break;
+    }
+    return QVariant();
+}
+
+void TrackTable::setData(int r, int column, int role, const QVariant &value)
+{
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
+        return;
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        setItemText(r, column, value.toString());
+        return;
+    }
+    if (!hasItem(r, column))
+        setItemText(r, column, QString());
+    extra(r, column).roles.insert(role, value);
+}
+
+std::optional<Rgba> TrackTable::background(int r, int column) const
+{
+    if (!hasItem(r, column))
+        return std::nullopt;
+    const Row &rw = row(r);
+    switch (rw.backgroundCode(column)) {
+    case NoBackground:
+        return std::nullopt;
+    case ColumnBackground:
+        return columnColour(column);
+    case MarkBackground:
+        return colors::rowMark;
+    case CustomBackground:
+        return extraOf(r, column)->background;
+    }
+    return std::nullopt;
+}
+
+void TrackTable::setBackground(int r, int column, std::optional<Rgba> colour)
+{
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
+        return;
+    if (!hasItem(r, column))
+        setItemText(r, column, QString());
+    Row &rw = row(r);
+    if (!colour)
+        rw.setBackgroundCode(column, NoBackground);
+    else if (*colour == columnColour(column))
+        rw.setBackgroundCode(column, ColumnBackground);
+    else if (*colour == colors::rowMark)
+        rw.setBackgroundCode(column, MarkBackground);
+    else {
+        rw.setBackgroundCode(column, CustomBackground);
+        extra(r, column).background = *colour;
+    }
+}
+
+bool TrackTable::isMarked(int r) const
+{
+    return background(r, NameColumn) == std::optional<Rgba>(colors::rowMark);
+}
+
+quint32 TrackTable::internName(const QString &name)
+{
+    auto it = m_nameIds.constFind(name);
+    if (it != m_nameIds.cend())
+        return it.value();
+    quint32 id = quint32(m_names.size());
+    m_names.append(name);
+    m_nameIds.insert(name, id);
+    return id;
+}
+
+quint16 TrackTable::internSource(const QString &formatFilter)
+{
+    if (formatFilter.isEmpty())
+        return 0;
+    auto it = m_sourceIds.constFind(formatFilter);
+    if (it != m_sourceIds.cend())
+        return it.value();
+    if (m_sources.size() >= 0xffff)
+        return 0; // a table is never fed that many different formats
+    quint16 id = quint16(m_sources.size());
+    m_sources.append(formatFilter);
+    m_sourceIds.insert(formatFilter, id);
+    return id;
+}
+
+void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, double y, quint16 sourceId)
+{
+    Row &rw = row(r);
+    rw = Row();
+    rw.nameId = nameId;
+    rw.frameNumber = frame;
+    rw.value[0] = rw.imported[0] = rw.pixel[0] = x;
+    rw.value[1] = rw.imported[1] = rw.pixel[1] = y;
+    rw.sourceId = sourceId;
+    rw.kinds = 0x55; // four plain items
+    rw.backgrounds = 0x55; // each with its column's colour
+    rw.flags = quint8(0x0f | HasImported | HasPixel | ImportedStyle);
+}
+
+int TrackTable::frame(int r, bool *ok) const
+{
+    if (kind(r, FrameColumn) == CellKind::Item && row(r).fromNumbers(FrameColumn)) {
+        if (ok)
+            *ok = true;
+        return row(r).frameNumber;
+    }
+    return toInt(displayText(r, FrameColumn), ok);
+}
+
+double TrackTable::coordinate(int r, int column, bool *ok) const
+{
+    if (kind(r, column) == CellKind::Item && row(r).fromNumbers(column)) {
+        if (ok)
+            *ok = true;
+        return roundFixed6(row(r).value[column - XColumn]);
+    }
+    return toDouble(displayText(r, column), ok);
+}
+
+bool TrackTable::hasImportedValue(int r) const
+{
+    return !data(r, XColumn, Qt::ToolTipRole).toString().isEmpty();
+}
+
+double TrackTable::importedValue(int r, int column) const
+{
+    const Row &rw = row(r);
+    const CellExtra *e = extraOf(r, column);
+    if (!(e && e->roles.contains(Qt::ToolTipRole)) && (rw.flags & HasImported))
+        return roundGeneral6(rw.imported[column - XColumn]);
+    return toDouble(data(r, column, Qt::ToolTipRole).toString());
+}
+
+QString TrackTable::sourceFormat(int r) const
+{
+    return data(r, XColumn, Qt::WhatsThisRole).toString();
+}
+
+void TrackTable::takeImportedFromDisplay(int r)
+{
+    for (int column : {int(XColumn), int(YColumn)}) {
+        if (!hasItem(r, column))
+            setItemText(r, column, QString());
+        extra(r, column).roles.insert(Qt::ToolTipRole, displayText(r, column));
+    }
+}
+
+void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, double y)
+{
+    Row &rw = row(r);
+    for (int column : {int(XColumn), int(YColumn)}) {
+        if (rw.kind(column) != CellKind::Item)
+            setKind(rw, column, CellKind::Item);
+        rw.flags |= textFromNumbers(column);
+        if (rw.extra) {
+            rw.extra->cells[column].text.clear();
+            rw.extra->cells[column].roles.remove(Qt::StatusTipRole);
+        }
+    }
+    rw.pixel[0] = pixelX;
+    rw.pixel[1] = pixelY;
+    rw.value[0] = x;
+    rw.value[1] = y;
+    rw.flags |= HasPixel;
+    touch();
+}
+
+void TrackTable::setFrame(int r, int frame)
+{
+    Row &rw = row(r);
+    if (rw.kind(FrameColumn) != CellKind::Item)
+        setKind(rw, FrameColumn, CellKind::Item);
+    rw.frameNumber = frame;
+    rw.flags |= textFromNumbers(FrameColumn);
+    if (rw.extra)
+        rw.extra->cells[FrameColumn].text.clear();
+    touch();
+}
+
+void TrackTable::insertRows(int position, int count)
+{
+    if (count <= 0)
+        return;
+    position = std::clamp(position, 0, rowCount());
+    std::vector<Row> fresh(static_cast<size_t>(count));
+    m_rows.insert(m_rows.begin() + position, std::make_move_iterator(fresh.begin()),
+                  std::make_move_iterator(fresh.end()));
+    touch();
+}
+
+void TrackTable::removeRows(int position, int count)
+{
+    if (position < 0 || count <= 0 || position >= rowCount())
+        return;
+    count = std::min(count, rowCount() - position);
+    m_rows.erase(m_rows.begin() + position, m_rows.begin() + position + count);
+    touch();
+}
+
+void TrackTable::permuteRows(const std::vector<int> &order)
+{
+    std::vector<Row> rows;
+    rows.reserve(m_rows.size());
+    for (int from : order)
+        rows.push_back(std::move(m_rows[size_t(from)]));
+    m_rows.swap(rows);
+    touch();
+}
+
+size_t TrackTable::memoryUse() const
+{
+    size_t bytes = m_rows.capacity() * sizeof(Row);
+    for (const Row &r : m_rows)
+        if (r.extra)
+            bytes += sizeof(RowExtra);
+    return bytes;
+}
+
+} // namespace corvane

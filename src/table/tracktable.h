@@ -1,0 +1,122 @@
+// The track table: the single store of the rows the program edits.
+//
+// Each row has four cells ("Track Name", "Frame", "X Coord", "Y Coord"). A
+// cell is absent, a plain item, or a formula cell. Imported rows keep their
+// numbers as numbers and make the cell texts on demand (frames as decimal
+// integers, coordinates with 6 decimals), so a million rows stay small; a
+// cell whose text is edited to anything else keeps that text in a side record.
+#pragma once
+
+#include "rgba.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace corvane {
+
+enum Column { NameColumn = 0, FrameColumn = 1, XColumn = 2, YColumn = 3 };
+constexpr int TrackColumnCount = 4;
+
+enum class CellKind : quint8 { None = 0, Item = 1, Formula = 2 };
+
+// Alignment of every cell of an imported row: Qt::AlignHCenter | Qt::AlignVCenter.
+constexpr int ImportedAlignment = 0x84;
+
+class TrackTable
+{
+public:
+    TrackTable();
+    ~TrackTable();
+    TrackTable(TrackTable &&) noexcept;
+    TrackTable &operator=(TrackTable &&) noexcept;
+
+    static const QStringList &headerLabels();
+
+    int rowCount() const;
+    int columnCount() const { return m_columns; }
+    void setColumnCount(int columns); // 0 or TrackColumnCount
+    void setRowCount(int rows);       // new rows hold no items
+    void reserveRows(int rows);
+    void clearContents();             // removes every item, keeps the rows
+    void clear();                     // no rows, no columns
+
+    // Item access as the editing tools use it.
+    CellKind kind(int row, int column) const;
+    bool hasItem(int row, int column) const { return kind(row, column) != CellKind::None; }
+    QString text(int row, int column) const;        // edit text, "" when no item
+    QString displayText(int row, int column) const; // what the cell shows
+    // Puts text at a cell: a position without an item gets a new formula cell.
+    void setText(int row, int column, const QString &text);
+    // Sets the text of a plain item, creating one at an empty position.
+    void setItemText(int row, int column, const QString &text);
+    void removeItem(int row, int column);
+
+    // Every item attribute under its Qt role (display, edit, alignment, tool
+    // tip, status tip, what's-this and any other role set on the item).
+    QVariant data(int row, int column, int role) const;
+    void setData(int row, int column, int role, const QVariant &value);
+    std::optional<Rgba> background(int row, int column) const;
+    void setBackground(int row, int column, std::optional<Rgba> colour);
+    bool isMarked(int row) const; // "Track Name" background is the row mark
+
+    // Rows as the import writes them: four plain items with the imported
+    // attributes; the coordinate cells remember the imported values and the
+    // source format (what's-this).
+    void setImportedRow(int row, quint32 nameId, int frame, double x, double y, quint16 sourceId);
+    quint32 internName(const QString &name);
+    quint16 internSource(const QString &formatFilter);
+
+    // Typed reads of the cell texts (0 and *ok false when a text is not a number).
+    QString name(int row) const { return text(row, NameColumn); }
+    int frame(int row, bool *ok = nullptr) const;
+    double coordinate(int row, int column, bool *ok = nullptr) const;
+
+    // The conversion's view of a coordinate cell (columns 2 and 3).
+    bool hasImportedValue(int row) const;          // tool tip of column 2 not empty
+    double importedValue(int row, int column) const; // the tool tip as a double
+    QString sourceFormat(int row) const;            // what's-this of column 2
+    void takeImportedFromDisplay(int row);          // tool tips := display texts
+    // Writes the intermediate (status tip) and converted (display) values.
+    void setConverted(int row, double pixelX, double pixelY, double x, double y);
+    void setFrame(int row, int frame);
+
+    // Row order.
+    void insertRows(int position, int count);
+    void removeRows(int position, int count);
+    // Reorders the rows: new row i is old row order[i]; order is a permutation.
+    void permuteRows(const std::vector<int> &order);
+
+    // Bytes held by the rows, for the benchmark.
+    size_t memoryUse() const;
+
+private:
+    struct CellExtra;
+    struct RowExtra;
+    struct Row;
+
+    Row &row(int r);
+    const Row &row(int r) const;
+    CellExtra &extra(int r, int column);
+    const CellExtra *extraOf(int r, int column) const;
+    QString canonicalText(const Row &row, int column) const;
+    QVariant formulaResult(int r, int column) const;
+    QVariant referenceValue(int r, int column) const;
+    void setKind(Row &row, int column, CellKind kind);
+    void touch() { ++m_generation; }
+
+    std::vector<Row> m_rows;
+    int m_columns = 0;
+    QStringList m_names;
+    QHash<QString, quint32> m_nameIds;
+    QStringList m_sources{QString()};
+    QHash<QString, quint16> m_sourceIds;
+    quint64 m_generation = 1; // formula results older than this are recomputed
+};
+
+} // namespace corvane

@@ -1,0 +1,160 @@
+#include "table/numbers.h"
+#include "table/tracktable.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace corvane;
+
+class TestTrackTable : public QObject
+{
+    Q_OBJECT
+
+    static TrackTable importedTable()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(2);
+        quint16 source = t.internSource(QStringLiteral("3DE v4 Track File (*.txt)"));
+        t.setImportedRow(0, t.internName(QStringLiteral("Track_0001")), 1, 987.6543, 200.25, source);
+        t.setImportedRow(1, t.internName(QStringLiteral("Track_0001")), 2, -0.0000123, 1e7, source);
+        return t;
+    }
+
+private slots:
+    void numberTextsMatchQt_data()
+    {
+        QTest::addColumn<double>("value");
+        for (double v : {0.0, 1.0, -1.0, 0.5, 123.456789, 987.6543, 1234.5678, 0.0000123, -0.0000001,
+                         1e7, 1e15, 1e21, 123456789.123456, 2.5e-9, 100.0, 99999.95, 0.1 + 0.2,
+                         std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+            QTest::newRow(qPrintable(QString::number(v, 'g', 17))) << v;
+    }
+
+    void numberTextsMatchQt()
+    {
+        QFETCH(double, value);
+        QCOMPARE(fixed6(value), QString::number(value, 'f', 6));
+        QCOMPARE(general6(value), QString::number(value, 'g', 6));
+        if (std::isfinite(value)) {
+            QCOMPARE(roundFixed6(value), QString::number(value, 'f', 6).toDouble());
+            QCOMPARE(roundGeneral6(value), QString::number(value, 'g', 6).toDouble());
+        }
+    }
+
+    void importedRowRoles()
+    {
+        TrackTable t = importedTable();
+        QCOMPARE(t.text(0, NameColumn), QStringLiteral("Track_0001"));
+        QCOMPARE(t.text(0, FrameColumn), QStringLiteral("1"));
+        QCOMPARE(t.text(0, XColumn), QStringLiteral("987.654300"));
+        QCOMPARE(t.data(0, YColumn, Qt::DisplayRole).toString(), QStringLiteral("200.250000"));
+        for (int c = 0; c < TrackColumnCount; ++c) {
+            QCOMPARE(t.data(0, c, Qt::TextAlignmentRole).toInt(), 132);
+            QCOMPARE(t.background(0, c), std::optional<Rgba>(c == 0 ? Rgba{65, 77, 88, 127} : Rgba{80, 80, 80, 127}));
+        }
+        // Coordinates carry the imported value (6 digits), the 6-decimal text and the source.
+        QCOMPARE(t.data(0, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("987.654"));
+        QCOMPARE(t.data(0, XColumn, Qt::StatusTipRole).toString(), QStringLiteral("987.654300"));
+        QCOMPARE(t.data(0, YColumn, Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));
+        QCOMPARE(t.data(1, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("-1.23e-05"));
+        QCOMPARE(t.data(1, YColumn, Qt::ToolTipRole).toString(), QStringLiteral("1e+07"));
+        QCOMPARE(t.importedValue(0, XColumn), 987.654);
+        // Name and frame cells have no tips.
+        QVERIFY(!t.data(0, NameColumn, Qt::ToolTipRole).isValid());
+        QVERIFY(!t.data(0, FrameColumn, Qt::WhatsThisRole).isValid());
+        QCOMPARE(t.frame(1), 2);
+        QCOMPARE(t.coordinate(1, XColumn), -0.000012);
+    }
+
+    void emptyPositionsHaveNothing()
+    {
+        TrackTable t;
+        QCOMPARE(t.text(0, 0), QString());
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(1);
+        QCOMPARE(t.kind(0, 2), CellKind::None);
+        QCOMPARE(t.text(0, 2), QString());
+        QVERIFY(!t.data(0, 2, Qt::DisplayRole).isValid());
+        QVERIFY(!t.background(0, 2));
+        QCOMPARE(t.text(5, 9), QString()); // out of range reads as empty
+    }
+
+    void editedCellsKeepTheirText()
+    {
+        TrackTable t = importedTable();
+        t.setItemText(0, XColumn, QStringLiteral("12.5"));
+        QCOMPARE(t.text(0, XColumn), QStringLiteral("12.5"));
+        QCOMPARE(t.coordinate(0, XColumn), 12.5);
+        // Tips stay: the imported value is still what Apply starts from.
+        QCOMPARE(t.data(0, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("987.654"));
+        t.setItemText(0, FrameColumn, QStringLiteral("abc"));
+        bool ok = true;
+        QCOMPARE(t.frame(0, &ok), 0);
+        QVERIFY(!ok);
+        t.setItemText(0, NameColumn, QStringLiteral("renamed"));
+        QCOMPARE(t.name(0), QStringLiteral("renamed"));
+        QCOMPARE(t.name(1), QStringLiteral("Track_0001"));
+    }
+
+    void otherRolesAreKept()
+    {
+        TrackTable t = importedTable();
+        t.setData(0, NameColumn, Qt::ToolTipRole, QStringLiteral("tip"));
+        t.setData(0, XColumn, Qt::ToolTipRole, QStringLiteral("5"));
+        t.setData(0, NameColumn, Qt::UserRole + 3, 42);
+        QCOMPARE(t.data(0, NameColumn, Qt::ToolTipRole).toString(), QStringLiteral("tip"));
+        QCOMPARE(t.importedValue(0, XColumn), 5.0);
+        QCOMPARE(t.data(0, NameColumn, Qt::UserRole + 3).toInt(), 42);
+        t.setBackground(0, NameColumn, colors::rowMark);
+        QVERIFY(t.isMarked(0));
+        QVERIFY(!t.isMarked(1));
+        t.setBackground(1, FrameColumn, Rgba{1, 2, 3, 4});
+        QCOMPARE(t.background(1, FrameColumn), std::optional<Rgba>(Rgba{1, 2, 3, 4}));
+    }
+
+    void rowsMoveWhole()
+    {
+        TrackTable t = importedTable();
+        t.setBackground(1, NameColumn, colors::rowMark);
+        t.setItemText(1, FrameColumn, QStringLiteral("x"));
+        t.permuteRows({1, 0});
+        QCOMPARE(t.text(0, FrameColumn), QStringLiteral("x"));
+        QVERIFY(t.isMarked(0));
+        QCOMPARE(t.data(0, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("-1.23e-05"));
+        t.insertRows(1, 2);
+        QCOMPARE(t.rowCount(), 4);
+        QCOMPARE(t.kind(1, 0), CellKind::None);
+        QCOMPARE(t.text(3, FrameColumn), QStringLiteral("1"));
+        t.removeRows(0, 3);
+        QCOMPARE(t.rowCount(), 1);
+        QCOMPARE(t.text(0, XColumn), QStringLiteral("987.654300"));
+    }
+
+    void removingOneCoordinateKeepsTheOthersTips()
+    {
+        TrackTable t = importedTable();
+        t.removeItem(0, XColumn);
+        QVERIFY(!t.hasItem(0, XColumn));
+        QCOMPARE(t.data(0, YColumn, Qt::ToolTipRole).toString(), QStringLiteral("200.25"));
+        QCOMPARE(t.data(0, YColumn, Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));
+        t.setText(0, XColumn, QStringLiteral("3"));
+        QVERIFY(!t.data(0, XColumn, Qt::ToolTipRole).isValid());
+    }
+
+    void importedRowsAreCompact()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(10000);
+        quint32 name = t.internName(QStringLiteral("a"));
+        for (int r = 0; r < 10000; ++r)
+            t.setImportedRow(r, name, r, r, r, 0);
+        QVERIFY2(t.memoryUse() / 10000 <= 96, qPrintable(QString::number(t.memoryUse() / 10000)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTrackTable)
+#include "tst_tracktable.moc"
