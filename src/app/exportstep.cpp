@@ -9,12 +9,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QTreeWidget>
 
 using namespace corvane;
@@ -35,25 +34,14 @@ void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
     if (text.contains(QLatin1String("Software")))
         return;
     const Program *program = programForTreeText(text);
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setWindowTitle(program ? QLatin1String(program->exportCaption) : QString());
-    dialog.setNameFilters(program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList());
-    // The suffix follows the filter the user picks, so a typed name gets its extension.
-    auto applySuffix = [&dialog](const QString &filter) {
-        static const QRegularExpression nonWord(QStringLiteral("\\W+"));
-        QStringList parts = filter.split(nonWord, Qt::SkipEmptyParts);
-        dialog.setDefaultSuffix(parts.isEmpty() ? QString() : parts.last());
-    };
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
-    applySuffix(dialog.selectedNameFilter());
-    QString path;
-    QString filter;
-    if (dialog.exec() == QDialog::Accepted) {
-        filter = dialog.selectedNameFilter();
-        applySuffix(filter);
-        path = dialog.selectedFiles().value(0);
-    }
+    FileRequest request;
+    request.caption = program ? QLatin1String(program->exportCaption) : QString();
+    request.filters = program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList();
+    request.save = true;
+    request.suffixFromFilter = true;
+    FileChoice choice = m_chooseFile(this, request);
+    const QString &path = choice.path;
+    const QString &filter = choice.filter;
     if (!path.isNull())
         chooseExportTarget(path, filter);
     if (toInt(plateResWidth->text()) > 0)
@@ -62,8 +50,14 @@ void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
 
 void MainWindow::on_exportFilesAction_triggered()
 {
-    QString filter;
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as"), QDir::rootPath(), allFiltersText(), &filter);
+    FileRequest request;
+    request.caption = QStringLiteral("Save as");
+    request.filters = allFiltersText().split(QStringLiteral(";;"));
+    request.save = true;
+    request.directory = QDir::rootPath();
+    FileChoice choice = m_chooseFile(this, request);
+    const QString &path = choice.path;
+    const QString &filter = choice.filter;
     if (path.isNull())
         return;
     QPalette white = exportFilesText->palette();

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,13 +44,12 @@ void MainWindow::on_importFilesAction_triggered()
 
 void MainWindow::runFileDialogImport(const QString &caption, const QString &filters, bool fromTree)
 {
-    QFileDialog dialog(this);
-    dialog.setWindowTitle(caption);
-    dialog.setNameFilters(filters.split(QStringLiteral(";;")));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    QString fileName = dialog.selectedFiles().value(0);
-    QString filter = dialog.selectedNameFilter();
+    FileRequest request;
+    request.caption = caption;
+    request.filters = filters.split(QStringLiteral(";;"));
+    FileChoice choice = m_chooseFile(this, request);
+    const QString &fileName = choice.path;
+    const QString &filter = choice.filter;
     if (fileName.isEmpty())
         return;
     recogniseAndImport(fileName, filter);

@@ -3,6 +3,8 @@
 // widgets; every slot reads them at the moment of use.
 #pragma once
 
+#include "filechooser.h"
+
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPoint>
@@ -37,6 +39,9 @@ public:
     bool recogniseAndImport(const QString &fileName, const QString &formatFilter);
     // Step 2 without the file dialog.
     void chooseExportTarget(const QString &path, const QString &formatFilter);
+
+    // Replaces the file dialogs (the window's tests answer them).
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
     // The rows of the last import, end exclusive.
     int importFirstRow() const { return m_importFirstRow; }
@@ -132,6 +137,7 @@ private:
             *actionTrackNames = nullptr, *actionFrameNos = nullptr, *actionXYCoord = nullptr,
             *actionRows = nullptr, *actionShape = nullptr, *actionSelectAll = nullptr;
 
+    FileChooser m_chooseFile = runFileDialog;
     TrackModel *m_model = nullptr;
     DialogM *m_dialogM = nullptr;
     QIntValidator *m_intValidator = nullptr;

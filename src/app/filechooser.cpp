@@ -1,0 +1,33 @@
+#include "filechooser.h"
+
+#include <QFileDialog>
+#include <QRegularExpression>
+
+FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
+{
+    QFileDialog dialog(parent);
+    dialog.setWindowTitle(request.caption);
+    dialog.setNameFilters(request.filters);
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
+    if (request.save)
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto applySuffix = [&dialog](const QString &filter) {
+        // "PF v5 Track File (*.2dt)" gives "2dt": the last run of word characters.
+        static const QRegularExpression nonWord(QStringLiteral("\\W+"));
+        QStringList parts = filter.split(nonWord, Qt::SkipEmptyParts);
+        dialog.setDefaultSuffix(parts.isEmpty() ? QString() : parts.last());
+    };
+    if (request.suffixFromFilter) {
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
+        applySuffix(dialog.selectedNameFilter());
+    }
+    FileChoice choice;
+    if (dialog.exec() == QDialog::Accepted) {
+        choice.filter = dialog.selectedNameFilter();
+        choice.path = dialog.selectedFiles().value(0);
+        if (choice.path.isNull())
+            choice.path = QLatin1String("");
+    }
+    return choice;
+}

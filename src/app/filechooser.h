@@ -1,0 +1,30 @@
+// The file dialogs of Step 1 and Step 2 behind one function, so that the
+// window's tests can answer them.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+struct FileRequest
+{
+    QString caption;
+    QStringList filters;
+    bool save = false;
+    bool suffixFromFilter = false; // a typed name gets the chosen filter's extension
+    QString directory;
+};
+
+struct FileChoice
+{
+    QString path; // null when cancelled
+    QString filter;
+};
+
+using FileChooser = std::function<FileChoice(QWidget *parent, const FileRequest &request)>;
+
+// The real dialogs.
+FileChoice runFileDialog(QWidget *parent, const FileRequest &request);

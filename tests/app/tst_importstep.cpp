@@ -1,0 +1,146 @@
+#include "app/dialogm.h"
+#include "app/mainwindow.h"
+#include "app/trackmodel.h"
+#include "guitest.h"
+#include "testdata.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace corvane;
+
+// Step 1 in the window: the trees, the import-mode question and the fill.
+class TestImportStep : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+
+    QString file(const char *name, const QByteArray &content)
+    {
+        QString path = dir.filePath(QLatin1String(name));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return path;
+    }
+
+    template <typename T> T *child(MainWindow &w, const char *name) { return w.findChild<T *>(QLatin1String(name)); }
+
+    void answerImportMode(const char *button)
+    {
+        whenModal<DialogM>([button](DialogM *d) { d->findChild<QPushButton *>(QLatin1String(button))->click(); });
+    }
+
+private slots:
+    void treeImportFillsTheTable()
+    {
+        MainWindow w;
+        w.show();
+        auto *tree = child<QTreeWidget>(w, "importFilesTree");
+        FileRequest request;
+        w.setFileChooser(answerWith(samplePath("3de_export_cube.txt"), v4, &request));
+        QModelIndex equalizer = tree->model()->index(0, 0, tree->model()->index(0, 0));
+        w.on_importFilesTree_doubleClicked(equalizer);
+        QCOMPARE(request.caption, QStringLiteral("Select a 3D Equalizer File"));
+        QCOMPARE(request.filters, QStringList({v4, QStringLiteral("3DE v3 Track File (*.ascii)")}));
+        QVERIFY(!request.save);
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QCOMPARE(child<QLabel>(w, "step1")->text(),
+                 QStringLiteral("<p><i><font color=#648caf>Step 1</font></i></p>"));
+        QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), v4);
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->statusTip(), v4);
+        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QStringLiteral("1"));
+        QCOMPARE(child<QLineEdit>(w, "exportFirstText")->statusTip(), QStringLiteral("1"));
+        QCOMPARE(w.trackModel()->index(0, 0).data().toString(), QStringLiteral("01"));
+        QCOMPARE(w.trackModel()->index(700, 0).data().toString(), QStringLiteral("08"));
+        QCOMPARE(w.trackModel()->index(0, 2).data(Qt::WhatsThisRole).toString(), v4);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        // A group row opens no dialog.
+        bool asked = false;
+        w.setFileChooser([&](QWidget *, const FileRequest &) { asked = true; return FileChoice(); });
+        w.on_importFilesTree_doubleClicked(tree->model()->index(1, 0));
+        QVERIFY(!asked);
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        // Cancelled: the caption keeps telling what was imported.
+        w.on_importFilesTree_doubleClicked(equalizer);
+        QVERIFY(asked);
+        QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
+    }
+
+    void wrongKindOfFileIsRefused()
+    {
+        MainWindow w;
+        QString text;
+        answerMessage(&text);
+        QVERIFY(!w.recogniseAndImport(file("v3.txt", "// 3DE v3\n"), v4));
+        QCOMPARE(text, QStringLiteral("This is not a 3DE File! Check type of versions!"));
+        QCOMPARE(w.trackModel()->rowCount(), 0);
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), QString());
+    }
+
+    void importModeQuestion()
+    {
+        MainWindow w;
+        w.show();
+        const QString a = file("a.txt", "1\nA\n0\n2\n10 1 1\n11 2 2\n");
+        const QString b = file("b.txt", "1\nB\n0\n1\n5 3 3\n");
+        QVERIFY(w.recogniseAndImport(a, v4));
+        QCOMPARE(w.trackModel()->rowCount(), 2);
+
+        // Add to the current list: rows appended, the smaller first frame taken.
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        answerImportMode("addtoCurrentList");
+        QVERIFY(w.recogniseAndImport(b, v4));
+        QCOMPARE(w.importModeDialog()->findChild<QLabel *>(QStringLiteral("importLabel"))->text(),
+                 QStringLiteral("Selected file is  3DE v4 Track File (*.txt)  type!"));
+        QCOMPARE(w.trackModel()->rowCount(), 3);
+        QCOMPARE(w.importFirstRow(), 2);
+        QCOMPARE(w.importEndRow(), 3);
+        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QStringLiteral("5"));
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->text(), QStringLiteral("1920"));
+
+        // Cancel imports nothing; so does closing when the last answer was cancel.
+        answerImportMode("cancel");
+        QVERIFY(!w.recogniseAndImport(a, v4));
+        QCOMPARE(w.trackModel()->rowCount(), 3);
+        whenModal<DialogM>([](DialogM *d) { d->reject(); });
+        QVERIFY(!w.recogniseAndImport(a, v4));
+        QCOMPARE(w.importModeDialog()->answer(), QStringLiteral("cancel"));
+
+        // New list: table replaced, Step 3 values reset (no plate in the file).
+        answerImportMode("newGridList");
+        QVERIFY(w.recogniseAndImport(a, v4));
+        QCOMPARE(w.trackModel()->rowCount(), 2);
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->text(), QStringLiteral("0"));
+        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QStringLiteral("5")); // smaller of old and new
+        // Closed without a button: the remembered answer applies.
+        whenModal<DialogM>([](DialogM *d) { d->reject(); });
+        QVERIFY(w.recogniseAndImport(b, v4));
+        QCOMPARE(w.trackModel()->rowCount(), 1);
+    }
+
+    void emptyTableUsesTheRememberedAnswer()
+    {
+        MainWindow w;
+        w.importModeDialog()->setAnswer(QStringLiteral("add"));
+        QVERIFY(w.recogniseAndImport(file("c.txt", "1\nC\n0\n1\n1 1 1\n"), v4));
+        QCOMPARE(w.trackModel()->rowCount(), 1);
+        // RESET VALUES forgets it, so the next import starts a new list.
+        w.on_resetValuesAllButton_clicked();
+        QCOMPARE(w.importModeDialog()->answer(), QString());
+        QCOMPARE(w.trackModel()->rowCount(), 0);
+        QCOMPARE(w.trackModel()->columnCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestImportStep)
+#include "tst_importstep.moc"

@@ -1,0 +1,128 @@
+#include "formats/namerule.h"
+#include "formats/threedequalizer.h"
+#include "testdata.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+using namespace corvane;
+
+class TestThreeDEv4 : public QObject
+{
+    Q_OBJECT
+
+    static TrackSet read(const char *text) { return readThreeDEv4Bytes(QByteArray(text)); }
+
+private slots:
+    void nameRule_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("imported");
+        QTest::newRow("one digit") << "Track_5" << "Track_0005";
+        QTest::newRow("two digits") << "Track_12" << "Track_0012";
+        QTest::newRow("three digits") << "Track_123" << "Track_0123";
+        QTest::newRow("four digits stay") << "Track_0005" << "Track_0005";
+        QTest::newRow("five digits stay") << "pt_12345" << "pt_12345";
+        QTest::newRow("empty number part") << "pt_" << "pt_";
+        QTest::newRow("last part only") << "a_b_12" << "a_b_0012";
+        QTest::newRow("no underscore") << "corner" << "corner";
+        QTest::newRow("letters padded too") << "S01_ab" << "S01_00ab";
+    }
+
+    void nameRule()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, imported);
+        QCOMPARE(applyNameRule(name), imported);
+    }
+
+    void realFileWithNumberedPoints()
+    {
+        TrackSet set = readThreeDEv4(samplePath("3de_export_cube.txt"));
+        QCOMPARE(set.count, 701);
+        QStringList names(set.names.begin(), set.names.end());
+        names.removeDuplicates();
+        QCOMPARE(names, QStringList({"01", "02", "03", "04", "05", "06", "07", "08"}));
+        QCOMPARE(set.firstFrame, QStringLiteral("1"));
+        QCOMPARE(*std::max_element(set.frames.begin(), set.frames.end()), 100);
+        QCOMPARE(set.names.first(), QStringLiteral("01"));
+        QCOMPARE(set.frames[0], 40);
+        QCOMPARE(set.x[0], 407.384758225105315);
+        QCOMPARE(set.y[0], 232.449011732690479);
+        QCOMPARE(set.plateWidth, 0);
+    }
+
+    void structuredReading()
+    {
+        TrackSet set = read("2\nTrack_0001\n0\n2\n1 100.5 200.25\n2 101 201\ncorner\n0\n1\n7 50 60\n");
+        QCOMPARE(set.count, 3);
+        QCOMPARE(set.names, QStringList({"Track_0001", "Track_0001", "corner"}));
+        QCOMPARE(set.frames, std::vector<int>({1, 2, 7}));
+        QCOMPARE(set.x[1], 101.0);
+        QCOMPARE(set.firstFrame, QStringLiteral("1"));
+        // CR LF line ends and a last line without an end read the same.
+        TrackSet crlf = read("2\r\nTrack_0001\r\n0\r\n2\r\n1 100.5 200.25\r\n2 101 201\r\ncorner\r\n0\r\n1\r\n7 50 60");
+        QCOMPARE(crlf.names, set.names);
+        QCOMPARE(crlf.y, set.y);
+        // A name that reads as a number, or a blank one, is still a name here.
+        TrackSet numbered = read("2\n01\n0\n1\n5 1 2\n\n0\n1\n6 3 4\n");
+        QCOMPARE(numbered.names, QStringList({"01", ""}));
+        QCOMPARE(numbered.firstFrame, QStringLiteral("5"));
+    }
+
+    void lineRulesWhereTheStructureBreaks()
+    {
+        // No count line: the line rules read it all. "0" and counts are skipped,
+        // a number other than 0 is no name, names get the name rule.
+        TrackSet set = read("tracks\nTrack_5\n0\n2\n1 1 1\n2 2 2\n01\n0\n1\n3 3 3\n");
+        QCOMPARE(set.names, QStringList({"Track_0005", "Track_0005", "Track_0005"}));
+        // More tracks than the count says: the rest is read by the rules.
+        set = read("1\nA\n0\n1\n1 1 1\nB\n0\n1\n2 2 2\n");
+        QCOMPARE(set.names, QStringList({"A", "B"}));
+        // A frame count larger than the lines that follow.
+        set = read("1\nA\n0\n5\n1 1 1\n2 2 2\n");
+        QCOMPARE(set.names, QStringList({"A", "A"}));
+        // An indented frame line has four fields and is skipped; 00 is a name.
+        set = read("x\n00\n  9 9 9\n4 4 4\n\n5 5 5\n");
+        QCOMPARE(set.names, QStringList({"00", ""}));
+        QCOMPARE(set.frames, std::vector<int>({4, 5}));
+        // Bad numbers read as 0; two-field lines are skipped.
+        set = read("x\nA\n1.5 abc 2e1\n1 2\n");
+        QCOMPARE(set.count, 1);
+        QCOMPARE(set.frames[0], 0);
+        QCOMPARE(set.x[0], 0.0);
+        QCOMPARE(set.y[0], 20.0);
+    }
+
+    void emptyAndUnreadableFiles()
+    {
+        TrackSet set = read("");
+        QCOMPARE(set.count, 0);
+        QCOMPARE(set.firstFrame, QStringLiteral("1000000"));
+        set = readThreeDEv4(QStringLiteral("/no/such/file.txt"));
+        QCOMPARE(set.count, 0);
+        QCOMPARE(set.firstFrame, QStringLiteral("1000000"));
+        QCOMPARE(read("3\n").count, 0);
+    }
+
+    void anyBytesReadWithoutHarm()
+    {
+        QByteArray good = "2\nA\n0\n2\n1 1 1\n2 2 2\nB\n0\n1\n3 3 3\n";
+        for (int cut = 0; cut <= good.size(); ++cut)
+            QVERIFY(readThreeDEv4Bytes(good.left(cut)).count <= 3);
+        QRandomGenerator random(7);
+        for (int i = 0; i < 200; ++i) {
+            QByteArray junk(int(random.bounded(2000)), Qt::Uninitialized);
+            for (char &c : junk)
+                c = char(random.bounded(256));
+            if (i % 2)
+                junk.prepend("99999999\n");
+            TrackSet set = readThreeDEv4Bytes(junk);
+            QCOMPARE(set.names.size(), set.count);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestThreeDEv4)
+#include "tst_threedequalizer.moc"
