@@ -3,6 +3,13 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 
+QString suffixOfFilter(const QString &filter)
+{
+    static const QRegularExpression nonWord(QStringLiteral("\\W+"));
+    QStringList parts = filter.split(nonWord, Qt::SkipEmptyParts);
+    return parts.isEmpty() ? QString() : parts.last();
+}
+
 FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
 {
     QFileDialog dialog(parent);
@@ -12,12 +19,7 @@ FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
         dialog.setDirectory(request.directory);
     if (request.save)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-    auto applySuffix = [&dialog](const QString &filter) {
-        // "PF v5 Track File (*.2dt)" gives "2dt": the last run of word characters.
-        static const QRegularExpression nonWord(QStringLiteral("\\W+"));
-        QStringList parts = filter.split(nonWord, Qt::SkipEmptyParts);
-        dialog.setDefaultSuffix(parts.isEmpty() ? QString() : parts.last());
-    };
+    auto applySuffix = [&dialog](const QString &filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); };
     if (request.suffixFromFilter) {
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
         applySuffix(dialog.selectedNameFilter());

@@ -26,5 +26,9 @@ struct FileChoice
 
 using FileChooser = std::function<FileChoice(QWidget *parent, const FileRequest &request)>;
 
+// The extension a save dialog gives a typed name: the last run of word
+// characters of the filter ("PF v5 Track File (*.2dt)" gives "2dt").
+QString suffixOfFilter(const QString &filter);
+
 // The real dialogs.
 FileChoice runFileDialog(QWidget *parent, const FileRequest &request);

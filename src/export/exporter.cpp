@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QStringEncoder>
+#include <QThreadPool>
 
 #include <optional>
 
@@ -93,6 +94,7 @@ public:
     void write(const char *ascii) override { current().append(ascii); }
     void write(const QByteArray &ascii) override { current().append(ascii); }
     void writeInt(long long value) override { appendInt(current(), value); }
+    QByteArray &out() override { return current(); }
 
     void switchToTrackFile(const QString &trackName, const char *extension) override
     {
@@ -106,32 +108,38 @@ public:
         return *m_census;
     }
 
-    ExportRow firstRow() const override { return makeRow(m_rows.value(0)); }
+    ExportRow firstRow() const override { return ExportRow(&m_table, m_rows.value(0)); }
 
-    ExportRow makeRow(int r) const
-    {
-        ExportRow row;
-        row.name = m_table.name(r);
-        row.frame = m_table.frame(r);
-        row.xCell = m_table.displayText(r, XColumn);
-        row.yCell = m_table.displayText(r, YColumn);
-        appendGeneral6(row.x, m_table.coordinate(r, XColumn));
-        appendGeneral6(row.y, m_table.coordinate(r, YColumn));
-        return row;
-    }
-
-    // Writes every file; stops at the first that cannot be written.
+    // Puts every file in place. Each goes through its own QSaveFile, whose
+    // sync to disk is slow; per-track saves of many files share the wait
+    // on a few threads. Reports the first file, in order, that failed.
     QString commit(QStringList &written)
     {
-        for (auto &[path, bytes] : m_files) {
+        std::vector<QString> errors(m_files.size());
+        auto save = [this, &errors](size_t i) {
+            auto &[path, bytes] = m_files[i];
 #ifdef Q_OS_WIN
             bytes.replace("\n", "\r\n"); // text mode
 #endif
             QSaveFile file(path);
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-                return QStringLiteral("Could not write \"%1\": %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
-            written.append(path);
+                errors[i] = QStringLiteral("Could not write \"%1\": %2")
+                                .arg(QDir::toNativeSeparators(path), file.errorString());
+        };
+        if (m_files.size() < 4) {
+            for (size_t i = 0; i < m_files.size(); ++i)
+                save(i);
+        } else {
+            QThreadPool pool;
+            pool.setMaxThreadCount(8);
+            for (size_t i = 0; i < m_files.size(); ++i)
+                pool.start([&save, i] { save(i); });
+            pool.waitForDone();
+        }
+        for (size_t i = 0; i < m_files.size(); ++i) {
+            if (!errors[i].isEmpty())
+                return errors[i];
+            written.append(m_files[i].first);
         }
         return QString();
     }
@@ -200,7 +208,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     if (steps.header)
         steps.header(sink);
     for (int r : rows) {
-        ExportRow row = sink.makeRow(r);
+        ExportRow row(&table, r);
         if (steps.row)
             steps.row(sink, row);
         sink.previousName = row.name;

@@ -1,5 +1,6 @@
 #include "nuke.h"
 
+#include "table/numbers.h"
 #include "textscan.h"
 
 #include <QFileInfo>
@@ -30,8 +31,9 @@ TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName)
         if (fields.size() == 3 && isFrame) {
             set.append(trackName, frame, fieldToDouble(fields[1]), fieldToDouble(fields[2]));
             smallest = std::min(smallest, frame);
-        } else if (fields.size() == 2 && !isFrame) {
-            // x and y only: frames count on from the previous row
+        } else if (fields.size() == 2) {
+            // x and y only (an X that happens to be whole included): frames
+            // count on from the previous row
             frame = set.count ? previousFrame + 1 : 1;
             set.append(trackName, frame, fieldToDouble(fields[0]), fieldToDouble(fields[1]));
             framesGuessed = true;
@@ -110,29 +112,32 @@ void trackerRow(WriteContext &ctx, const ExportRow &r)
 {
     if (!ctx.hasPreviousName || r.name != ctx.previousName)
         ctx.switchToTrackFile(r.name, ".txt");
-    ctx.writeInt(r.frame);
-    ctx.write(" ");
-    ctx.write(r.x);
-    ctx.write(" ");
-    ctx.write(r.y);
-    ctx.write("\n");
+    QByteArray &out = ctx.out();
+    appendInt(out, r.frame);
+    out += ' ';
+    r.appendX(out);
+    out += ' ';
+    r.appendY(out);
+    out += '\n';
 }
 
-// Right-aligns text in a column; a longer text is written whole.
-QByteArray column(const QByteArray &text, int width)
+// Right-aligns the text that runs from start to the end of out in a column
+// of width; a longer text is written whole, never cut.
+void alignColumn(QByteArray &out, qsizetype start, int width)
 {
-    if (text.size() >= width)
-        return text;
-    return QByteArray(width - text.size(), ' ') + text;
+    qsizetype length = out.size() - start;
+    if (length < width)
+        out.insert(start, width - length, ' ');
 }
 
 // The X and Y columns: 13 wide, but a text of under 6 characters follows
 // exactly seven blanks.
-QByteArray coordinateColumn(const QByteArray &text)
+void alignCoordinate(QByteArray &out, qsizetype start)
 {
-    if (text.size() < 6)
-        return QByteArray(7, ' ') + text;
-    return column(text, 13);
+    if (out.size() - start < 6)
+        out.insert(start, 7, ' ');
+    else
+        alignColumn(out, start, 13);
 }
 
 void cameraHeader(WriteContext &ctx)
@@ -154,11 +159,18 @@ void cameraRow(WriteContext &ctx, const ExportRow &r)
         ctx.write(r.name);
         ctx.write(cameraTrackerHeading);
     }
-    ctx.write(column(QByteArray::number(r.frame), 5));
-    ctx.write(".00");
-    ctx.write(coordinateColumn(r.x));
-    ctx.write(coordinateColumn(r.y));
-    ctx.write("         1.000 \n");
+    QByteArray &out = ctx.out();
+    qsizetype start = out.size();
+    appendInt(out, r.frame);
+    alignColumn(out, start, 5);
+    out += ".00";
+    start = out.size();
+    r.appendX(out);
+    alignCoordinate(out, start);
+    start = out.size();
+    r.appendY(out);
+    alignCoordinate(out, start);
+    out += "         1.000 \n";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "threedequalizer.h"
 
 #include "namerule.h"
+#include "table/numbers.h"
 #include "textscan.h"
 
 #include <algorithm>
@@ -137,12 +138,13 @@ void row(WriteContext &ctx, const ExportRow &r)
         }
         ++ctx.trackCounter;
     }
-    ctx.writeInt(r.frame);
-    ctx.write(" ");
-    ctx.write(r.xCell);
-    ctx.write(" ");
-    ctx.write(r.yCell);
-    ctx.write("\n");
+    QByteArray &out = ctx.out();
+    appendInt(out, r.frame);
+    out += ' ';
+    r.appendXCell(out);
+    out += ' ';
+    r.appendYCell(out);
+    out += '\n';
 }
 
 } // namespace

@@ -8,13 +8,35 @@
 
 namespace corvane {
 
-// One exported row, as the writers take it.
-struct ExportRow
+class TrackTable;
+
+// One exported row, as the writers take it. The coordinate texts are made
+// only when a writer asks for them.
+class ExportRow
 {
+public:
+    ExportRow() = default;
+    ExportRow(const TrackTable *table, int row);
+
     QString name;
     int frame = 0;
-    QString xCell, yCell; // the cells' texts as shown
-    QByteArray x, y;      // the values in 6-digit "g" form
+
+    QByteArray xCell() const; // the cell's text as shown (system 8-bit)
+    QByteArray yCell() const;
+    QByteArray x() const;     // the value in 6-digit "g" form
+    QByteArray y() const;
+    // The same, appended to a file's bytes without a text of their own.
+    void appendXCell(QByteArray &out) const { appendCell(out, 2); }
+    void appendYCell(QByteArray &out) const { appendCell(out, 3); }
+    void appendX(QByteArray &out) const { appendGeneral(out, 2); }
+    void appendY(QByteArray &out) const { appendGeneral(out, 3); }
+
+private:
+    void appendCell(QByteArray &out, int column) const;
+    void appendGeneral(QByteArray &out, int column) const;
+
+    const TrackTable *m_table = nullptr;
+    int m_row = -1;
 };
 
 struct TrackCensus
@@ -34,6 +56,8 @@ public:
     virtual void write(const char *ascii) = 0;
     virtual void write(const QByteArray &ascii) = 0;
     virtual void writeInt(long long value) = 0;
+    // The bytes of the file being written, for writers that append numbers.
+    virtual QByteArray &out() = 0;
     // Per-track formats: further text goes to stem + "_" + name + extension.
     virtual void switchToTrackFile(const QString &trackName, const char *extension) = 0;
 

@@ -59,6 +59,15 @@ double roundFixed6(double v)
 {
     if (!std::isfinite(v))
         return v;
+    // Below a million, v * 1e6 is off by less than 1e-4 of a unit, so where
+    // it is not close to a half the nearest integer is the rounded 6th
+    // decimal, and dividing it by 1e6 gives the double that text reads as.
+    if (std::fabs(v) < 1e6) {
+        double scaled = v * 1e6;
+        double nearest = std::nearbyint(scaled);
+        if (std::fabs(scaled - nearest) < 0.499)
+            return nearest / 1e6;
+    }
     char buf[BufSize];
     return parse(buf, format(buf, BufSize, v, std::chars_format::fixed));
 }

@@ -466,6 +466,14 @@ double TrackTable::coordinate(int r, int column, bool *ok) const
     return toDouble(displayText(r, column), ok);
 }
 
+bool TrackTable::numericCoordinate(int r, int column, double *value) const
+{
+    if (kind(r, column) != CellKind::Item || !row(r).fromNumbers(column))
+        return false;
+    *value = row(r).value[column - XColumn];
+    return true;
+}
+
 bool TrackTable::hasImportedValue(int r) const
 {
     return !data(r, XColumn, Qt::ToolTipRole).toString().isEmpty();

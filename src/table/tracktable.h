@@ -76,6 +76,9 @@ public:
     QString name(int row) const { return text(row, NameColumn); }
     int frame(int row, bool *ok = nullptr) const;
     double coordinate(int row, int column, bool *ok = nullptr) const;
+    // True when the coordinate cell's text is made from a number: its text
+    // is then fixed6(*value), made without building a QString.
+    bool numericCoordinate(int row, int column, double *value) const;
 
     // The conversion's view of a coordinate cell (columns 2 and 3).
     bool hasImportedValue(int row) const;          // tool tip of column 2 not empty

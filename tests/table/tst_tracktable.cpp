@@ -1,6 +1,7 @@
 #include "table/numbers.h"
 #include "table/tracktable.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
@@ -41,6 +42,18 @@ private slots:
         if (std::isfinite(value)) {
             QCOMPARE(roundFixed6(value), QString::number(value, 'f', 6).toDouble());
             QCOMPARE(roundGeneral6(value), QString::number(value, 'g', 6).toDouble());
+        }
+    }
+
+    void fastRoundingAgreesWithTheText()
+    {
+        QRandomGenerator random(11);
+        for (int i = 0; i < 200000; ++i) {
+            double scale = std::pow(10.0, random.bounded(-7, 8));
+            double v = (random.generateDouble() * 2 - 1) * scale;
+            if (i % 3 == 0) // values on and next to a 6-decimal tie
+                v = std::nextafter((std::floor(v * 1e6) + 0.5) / 1e6, i % 2 ? 1e9 : -1e9);
+            QCOMPARE(roundFixed6(v), QString::number(v, 'f', 6).toDouble());
         }
     }
 

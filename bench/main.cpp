@@ -1,0 +1,127 @@
+// corvane-bench: times the core's stages on a generated table and prints
+// one line per stage: "<stage> <seconds> s <peak-rss-MB> MB".
+#include "edit/sort.h"
+#include "export/exporter.h"
+#include "formats/threedequalizer.h"
+#include "import/dispatch.h"
+#include "settings/apply.h"
+#include "table/tracktable.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <functional>
+
+using namespace corvane;
+
+namespace {
+
+long peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024; // kilobytes on Linux
+}
+
+void stage(const char *name, const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    std::printf("%s %.3f s %ld MB\n", name, clock.nsecsElapsed() / 1e9, peakMegabytes());
+    std::fflush(stdout);
+}
+
+// A 3DE v4 file of `tracks` tracks sharing the rows evenly, frames from 1.
+QByteArray generateThreeDEv4(int rows, int tracks)
+{
+    QByteArray out;
+    out.reserve(qsizetype(rows) * 40);
+    out += QByteArray::number(tracks) + '\n';
+    const int perTrack = rows / tracks;
+    for (int t = 0; t < tracks; ++t) {
+        int count = t == tracks - 1 ? rows - perTrack * (tracks - 1) : perTrack;
+        out += "Track_" + QByteArray::number(t + 1).rightJustified(4, '0') + "\n0\n" + QByteArray::number(count) + '\n';
+        for (int f = 0; f < count; ++f) {
+            out += QByteArray::number(f + 1) + ' ' + QByteArray::number(100.0 + t + f * 0.731, 'f', 6) + ' ' +
+                   QByteArray::number(900.0 - f * 0.417, 'f', 6) + '\n';
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Times Corvane's import, Apply, sort and export stages."));
+    parser.addHelpOption();
+    QCommandLineOption rowsOption(QStringLiteral("rows"), QStringLiteral("Rows of the generated table."),
+                                  QStringLiteral("N"), QStringLiteral("1000000"));
+    QCommandLineOption tracksOption(QStringLiteral("tracks"), QStringLiteral("Tracks sharing the rows."),
+                                    QStringLiteral("N"), QStringLiteral("1000"));
+    parser.addOption(rowsOption);
+    parser.addOption(tracksOption);
+    parser.process(app);
+    const int rows = std::max(1, parser.value(rowsOption).toInt());
+    const int tracks = std::clamp(parser.value(tracksOption).toInt(), 1, rows);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("generated.txt"));
+    {
+        QFile file(source);
+        if (!file.open(QIODevice::WriteOnly) || file.write(generateThreeDEv4(rows, tracks)) < 0) {
+            std::fprintf(stderr, "corvane-bench: cannot write %s\n", qPrintable(source));
+            return 1;
+        }
+    }
+    std::printf("# %d rows, %d tracks\n", rows, tracks);
+
+    const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+    TrackSet set;
+    stage("read-3de4", [&] { set = dispatch(source, v4); });
+    TrackTable table;
+    stage("fill", [&] {
+        FillRange range = prepareFill(table, set.count, false);
+        fillRows(table, set, range, v4, [](int) { return true; });
+    });
+    set = TrackSet();
+
+    stage("apply", [&] {
+        ApplyParams params;
+        params.plateWidth = params.x1 = 1920;
+        params.plateHeight = params.y1 = 1080;
+        params.targetFilter = QStringLiteral("Nuke Tracker File (*.txt)");
+        params.exportFirst = params.importFirst = 1;
+        applySettings(table, params);
+    });
+    stage("sort-ascending", [&] { sortRows(table, SortOrder::Ascending); });
+    stage("sort-descending", [&] { sortRows(table, SortOrder::Descending); });
+    sortRows(table, SortOrder::Ascending);
+
+    auto write = [&](const char *name, const char *filter, const char *file) {
+        stage(name, [&] {
+            ExportParams params;
+            params.targetFilter = QLatin1String(filter);
+            params.targetPath = dir.filePath(QLatin1String(file));
+            params.windowWidth = QStringLiteral("1920");
+            params.windowHeight = QStringLiteral("1080");
+            params.pixelAspect = QStringLiteral("1.0");
+            ExportResult result = exportTable(table, params);
+            if (!result.ok())
+                std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
+        });
+    };
+    write("write-3de4", "3DE v4 Track File (*.txt)", "out.txt");
+    write("write-nuke-tracker", "Nuke Tracker File (*.txt)", "shot.txt");
+    write("write-nuke-cameratracker", "Nuke CameraTracker File (*.txt)", "camera.txt");
+    return 0;
+}

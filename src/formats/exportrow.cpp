@@ -1,0 +1,54 @@
+#include "table/numbers.h"
+#include "table/tracktable.h"
+#include "writecontext.h"
+
+namespace corvane {
+
+ExportRow::ExportRow(const TrackTable *table, int row)
+    : name(table->name(row)), frame(table->frame(row)), m_table(table), m_row(row)
+{
+}
+
+void ExportRow::appendCell(QByteArray &out, int column) const
+{
+    double value = 0;
+    if (m_table->numericCoordinate(m_row, column, &value))
+        appendFixed6(out, value);
+    else
+        out += m_table->displayText(m_row, column).toLocal8Bit();
+}
+
+void ExportRow::appendGeneral(QByteArray &out, int column) const
+{
+    appendGeneral6(out, m_table->coordinate(m_row, column));
+}
+
+QByteArray ExportRow::xCell() const
+{
+    QByteArray out;
+    appendXCell(out);
+    return out;
+}
+
+QByteArray ExportRow::yCell() const
+{
+    QByteArray out;
+    appendYCell(out);
+    return out;
+}
+
+QByteArray ExportRow::x() const
+{
+    QByteArray out;
+    appendX(out);
+    return out;
+}
+
+QByteArray ExportRow::y() const
+{
+    QByteArray out;
+    appendY(out);
+    return out;
+}
+
+} // namespace corvane

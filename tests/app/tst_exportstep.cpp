@@ -1,0 +1,170 @@
+#include "app/mainwindow.h"
+#include "app/trackmodel.h"
+#include "guitest.h"
+#include "testdata.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace corvane;
+
+// Step 2 and "SAVE DATA!" in the window.
+class TestExportStep : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    const QString blue = QStringLiteral("<p><i><font color=#648caf>Step 2</font></i></p>");
+
+    template <typename T> T *child(MainWindow &w, const char *name) { return w.findChild<T *>(QLatin1String(name)); }
+
+    QModelIndex exportEntry(MainWindow &w, int group, int row)
+    {
+        QAbstractItemModel *m = child<QTreeWidget>(w, "exportFilesTree")->model();
+        return group < 0 ? m->index(row, 0) : m->index(row, 0, m->index(group, 0));
+    }
+
+    static QByteArray contents(const QString &path)
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+private slots:
+    void suffixes()
+    {
+        QCOMPARE(suffixOfFilter(QStringLiteral("PF v5 Track File (*.2dt)")), QStringLiteral("2dt"));
+        QCOMPARE(suffixOfFilter(QStringLiteral("Combustion GMask File (*.GMask)")), QStringLiteral("GMask"));
+        QCOMPARE(suffixOfFilter(QStringLiteral("MatchMover/Movimento Track File (*.rz2)")), QStringLiteral("rz2"));
+    }
+
+    void treeRoad()
+    {
+        MainWindow w;
+        FileRequest request;
+        w.setFileChooser(answerWith(QStringLiteral("/tmp/out.2dt"), QStringLiteral("PF v5 Track File (*.2dt)"), &request));
+        w.on_exportFilesTree_doubleClicked(exportEntry(w, 0, 1));
+        QCOMPARE(request.caption, QStringLiteral("Save as a PF Track File"));
+        QCOMPARE(request.filters, QStringList({"PF 2011 Track File (*.txt)", "PF v5 Track File (*.2dt)", "PF v4 Track File (*.2dt)"}));
+        QVERIFY(request.save && request.suffixFromFilter);
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/out.2dt"));
+        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(), QStringLiteral("PF v5 Track File (*.2dt)"));
+        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->statusTip(), QStringLiteral("PF v5 Track File (*.2dt)"));
+        QCOMPARE(child<QLabel>(w, "step2")->text(), blue);
+        QVERIFY(child<QGroupBox>(w, "Settings")->isEnabled());
+
+        // The After Effects entry: mask first, then track.
+        w.on_exportFilesTree_doubleClicked(exportEntry(w, 1, 3));
+        QCOMPARE(request.caption, QStringLiteral("Save as an After Effects File"));
+        QCOMPARE(request.filters, QStringList({"After Effects Mask File (*.txt)", "After Effects Track File (*.txt)"}));
+
+        // Cancelled: nothing changes, but a positive plate enables the predefined setting.
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("100"));
+        w.setFileChooser([](QWidget *, const FileRequest &) { return FileChoice(); });
+        w.on_exportFilesTree_doubleClicked(exportEntry(w, 0, 0));
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/out.2dt"));
+        auto *combo = child<QComboBox>(w, "predefinedSettingCombo");
+        QVERIFY(combo->isEnabledTo(combo->parentWidget()));
+
+        // A group row opens nothing.
+        bool asked = false;
+        w.setFileChooser([&](QWidget *, const FileRequest &) { asked = true; return FileChoice(); });
+        w.on_exportFilesTree_doubleClicked(exportEntry(w, -1, 1));
+        QVERIFY(!asked);
+    }
+
+    void menuRoad()
+    {
+        MainWindow w;
+        FileRequest request;
+        w.setFileChooser(answerWith(QStringLiteral("/tmp/typed"), QStringLiteral("Nuke Tracker File (*.*)"), &request));
+        w.on_exportFilesAction_triggered();
+        QCOMPARE(request.caption, QStringLiteral("Save as"));
+        QCOMPARE(request.filters.size(), 20);
+        QCOMPARE(request.directory, QDir::rootPath());
+        QVERIFY(!request.suffixFromFilter);
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed"));
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->palette().color(QPalette::Text), QColor(Qt::white));
+        QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
+        QCOMPARE(child<QLabel>(w, "step2")->text(), blue);
+    }
+
+    void importApplySave()
+    {
+        MainWindow w;
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), QStringLiteral("3DE v4 Track File (*.txt)")));
+        const QString target = dir.filePath(QStringLiteral("shot.txt"));
+        w.chooseExportTarget(target, QStringLiteral("Nuke Tracker File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        QVERIFY(child<QPushButton>(w, "saveDataButton")->isEnabledTo(&w));
+        w.on_saveDataButton_clicked();
+        QCOMPARE(contents(target), QByteArray());
+        QByteArray first = contents(dir.filePath(QStringLiteral("shot_01.txt")));
+        // 3DE's Y points up; Nuke's too: 232.449011732690479 survives both flips as 6 digits.
+        QVERIFY2(first.startsWith("40 407.385 232.449\n"), first.left(40).constData());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("shot_*.txt")}).size(), 8);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void saveMessages()
+    {
+        MainWindow w;
+        w.trackModel()->change([](TrackTable &t) {
+            t.setColumnCount(4);
+            t.setRowCount(1);
+            t.setItemText(0, 0, QStringLiteral("a"));
+            t.setItemText(0, 1, QStringLiteral("1"));
+            t.setItemText(0, 2, QStringLiteral("2"));
+        });
+        w.chooseExportTarget(dir.filePath(QStringLiteral("m.txt")), QStringLiteral("3DE v4 Track File (*.txt)"));
+        QString message;
+        answerMessage(&message);
+        w.on_saveDataButton_clicked();
+        QCOMPARE(message, QStringLiteral("There is empty cell! Check values!"));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.txt"))));
+
+        w.trackModel()->change([](TrackTable &t) { t.setItemText(0, 3, QStringLiteral("3")); });
+        w.chooseExportTarget(dir.filePath(QStringLiteral("missing/m.txt")), QStringLiteral("3DE v4 Track File (*.txt)"));
+        answerMessage(&message);
+        w.on_saveDataButton_clicked();
+        QVERIFY(message.startsWith(QLatin1String("Could not write")));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        MainWindow empty;
+        empty.chooseExportTarget(dir.filePath(QStringLiteral("e.txt")), QStringLiteral("3DE v4 Track File (*.txt)"));
+        answerMessage(&message);
+        empty.on_saveDataButton_clicked();
+        QCOMPARE(message, QStringLiteral("There is nothing to export: the table has no rows."));
+    }
+
+    void markedRowsAreExported()
+    {
+        MainWindow w;
+        w.trackModel()->change([](TrackTable &t) {
+            t.setColumnCount(4);
+            t.setRowCount(3);
+            for (int r = 0; r < 3; ++r)
+                t.setImportedRow(r, t.internName(QStringLiteral("T")), r, r, r, 0);
+            t.setBackground(1, 0, colors::rowMark);
+        });
+        const QString target = dir.filePath(QStringLiteral("marked.txt"));
+        w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.on_saveDataButton_clicked();
+        QCOMPARE(contents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
+        // The list is emptied after each save: the mark is read again.
+        w.on_saveDataButton_clicked();
+        QCOMPARE(contents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
+    }
+};
+
+QTEST_MAIN(TestExportStep)
+#include "tst_exportstep.moc"

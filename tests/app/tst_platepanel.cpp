@@ -1,0 +1,182 @@
+#include "app/mainwindow.h"
+#include "app/trackmodel.h"
+#include "guitest.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace corvane;
+
+// Step 3 in the window: the fields, combos, colours, resets and Apply.
+class TestPlatePanel : public QObject
+{
+    Q_OBJECT
+
+    const QString blue = QStringLiteral("<p><i><font color=#648caf>Step 3</font></i></p>");
+    const QString brown = QStringLiteral("<p><i><font color=#9b7350>Step 3</font></i></p>");
+    const QString dark = QStringLiteral("* { background-color: rgb(40,40,40) }");
+    const QString missing = QStringLiteral("* { background-color: rgb(155,115,80) }");
+
+    template <typename T> T *child(MainWindow &w, const char *name) { return w.findChild<T *>(QLatin1String(name)); }
+    // Enabled on its own account (Step 3 as a whole may still be disabled).
+    bool enabled(MainWindow &w, const char *name)
+    {
+        QWidget *widget = child<QWidget>(w, name);
+        return widget->isEnabledTo(widget->parentWidget());
+    }
+    QString text(MainWindow &w, const char *name) { return child<QLineEdit>(w, name)->text(); }
+    QStringList window(MainWindow &w) { return {text(w, "X0"), text(w, "X1"), text(w, "Y0"), text(w, "Y1")}; }
+
+    void addRow(MainWindow &w, const char *name, int frame, double x, double y, const QString &source)
+    {
+        w.trackModel()->change([&](TrackTable &t) {
+            t.setColumnCount(4);
+            int r = t.rowCount();
+            t.setRowCount(r + 1);
+            t.setImportedRow(r, t.internName(QLatin1String(name)), frame, x, y, t.internSource(source));
+        });
+    }
+
+private slots:
+    void imageSizeFillsThePlate()
+    {
+        MainWindow w;
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        QCOMPARE(text(w, "plateResWidth"), QStringLiteral("1920"));
+        QCOMPARE(text(w, "plateResHight"), QStringLiteral("1080"));
+        QCOMPARE(window(w), QStringList({"0", "1920", "0", "1080"}));
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(), dark);
+        QCOMPARE(child<QLineEdit>(w, "plateResHight")->styleSheet(), dark);
+        QVERIFY(enabled(w, "applyAllButton"));
+        QVERIFY(enabled(w, "predefinedSettingCombo"));
+        QCOMPARE(child<QLabel>(w, "step3")->text(), blue);
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(1);
+        QCOMPARE(text(w, "plateResWidth"), QStringLiteral("640"));
+        QCOMPARE(text(w, "plateResHight"), QStringLiteral("480"));
+    }
+
+    void sameSizeAgainStaysBrownOnAnUnchangedField()
+    {
+        MainWindow w;
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(), missing); // text did not change
+        QCOMPARE(child<QLineEdit>(w, "plateResHight")->styleSheet(), dark);
+    }
+
+    void predefinedSettings()
+    {
+        MainWindow w;
+        auto *combo = child<QComboBox>(w, "predefinedSettingCombo");
+        combo->setCurrentIndex(2); // plate fields read "0": nothing happens
+        QCOMPARE(window(w), QStringList({"0", "0", "0", "0"}));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        combo->setCurrentIndex(0);
+        combo->setCurrentIndex(2);
+        QCOMPARE(window(w), QStringList({"0", "1920", "1080", "0"}));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("720"));
+        QCOMPARE(window(w), QStringList({"0", "1920", "1080", "720"}));
+        combo->setCurrentIndex(5);
+        QCOMPARE(window(w), QStringList({"0", "960", "0", "360"}));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1023"));
+        combo->setCurrentIndex(6);
+        QCOMPARE(window(w), QStringList({"0", "255", "0", "180"}));
+        combo->setCurrentIndex(8);
+        QCOMPARE(window(w), QStringList({"-1", "1", "-1", "1"}));
+        // A non-positive plate disables Apply and the combo.
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("0"));
+        QVERIFY(!enabled(w, "applyAllButton"));
+        QVERIFY(!enabled(w, "predefinedSettingCombo"));
+        QCOMPARE(child<QLabel>(w, "step3")->text(), brown);
+    }
+
+    void resets()
+    {
+        MainWindow w;
+        addRow(w, "a", 1, 1, 1, QStringLiteral("3DE v4 Track File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        child<QLineEdit>(w, "par")->setText(QStringLiteral("2.0"));
+        child<QLineEdit>(w, "importFirstText")->setText(QString());
+        child<QLineEdit>(w, "exportFirstText")->setText(QStringLiteral("5"));
+        w.on_resetValuesButton_clicked();
+        QCOMPARE(text(w, "plateResWidth"), QStringLiteral("0"));
+        QCOMPARE(window(w), QStringList({"0", "0", "0", "0"}));
+        QCOMPARE(text(w, "exportFirstText"), QString());
+        QCOMPARE(text(w, "par"), QStringLiteral("1.0"));
+        QCOMPARE(child<QComboBox>(w, "imageSizeCombo")->currentIndex(), 0);
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(), missing);
+        QVERIFY(!enabled(w, "applyAllButton"));
+        QCOMPARE(w.trackModel()->rowCount(), 1);
+
+        child<QLineEdit>(w, "importFirstText")->setText(QStringLiteral("12"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"), QStringLiteral("Nuke Tracker File (*.txt)"));
+        QVERIFY(child<QGroupBox>(w, "Settings")->isEnabled());
+        w.on_newAction_triggered();
+        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(), QStringLiteral("Select Files:"));
+        QCOMPARE(text(w, "exportFilesText"), QString());
+        QCOMPARE(text(w, "importFirstText"), QString());
+        QVERIFY(!child<QGroupBox>(w, "Settings")->isEnabled());
+        QVERIFY(!child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
+        QCOMPARE(w.trackModel()->rowCount(), 0);
+        QCOMPARE(child<QLabel>(w, "step2")->text(), QStringLiteral("<p><i><font color=#9b7350>Step 2</font></i></p>"));
+    }
+
+    void applyConvertsAndEnablesSave()
+    {
+        MainWindow w;
+        addRow(w, "a", 101, 100, 200, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"), QStringLiteral("SynthEyes Track File (*.txt)"));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        child<QLineEdit>(w, "exportFirstText")->setStatusTip(QStringLiteral("101"));
+        child<QLineEdit>(w, "exportFirstText")->setText(QStringLiteral("1"));
+        w.on_applyAllButton_clicked();
+        QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("-0.895833"));
+        QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("1"));
+        QCOMPARE(child<QLineEdit>(w, "exportFirstText")->statusTip(), QStringLiteral("1"));
+        QVERIFY(enabled(w, "saveDataButton"));
+        w.on_applyAllButton_clicked(); // again: nothing moves
+        QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("1"));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void applyMessages()
+    {
+        MainWindow w;
+        addRow(w, "Shape01", 1, 1, 1, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.nk"), QStringLiteral("Nuke RotoPaint File (*.nk)"));
+        QString message;
+        answerMessage(&message);
+        w.on_applyAllButton_clicked(); // plate 0
+        QCOMPARE(message, QStringLiteral("Plate resolution must be greater than zero!"));
+        QCOMPARE(w.trackModel()->index(0, 3).data().toString(), QStringLiteral("1.000000"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        answerMessage(&message);
+        w.on_applyAllButton_clicked();
+        QCOMPARE(message, QStringLiteral("Attention!  Shape name must be like \"Shape01_Track_1\"  or  \"S01_Track_1\"\n"
+                                         " It'd be corrected with 'Track Names(Ctrl+T)' and 'Rename(Ctrl+R)' tools!"));
+        QVERIFY(!enabled(w, "saveDataButton"));
+        QCOMPARE(w.trackModel()->index(0, 3).data().toString(), QStringLiteral("1.000000")); // flipped twice
+    }
+
+    void sortFromTheMenu()
+    {
+        MainWindow w;
+        addRow(w, "B", 2, 0, 0, QString());
+        addRow(w, "A", 10, 0, 0, QString());
+        addRow(w, "A", 9, 0, 0, QString());
+        w.on_actionLow_triggered();
+        QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("9"));
+        w.on_actionHigh_triggered();
+        QCOMPARE(w.trackModel()->index(0, 0).data().toString(), QStringLiteral("B"));
+    }
+};
+
+QTEST_MAIN(TestPlatePanel)
+#include "tst_platepanel.moc"

@@ -1,0 +1,90 @@
+#include "edit/sort.h"
+#include "table/tracktable.h"
+
+#include <QTest>
+
+using namespace corvane;
+
+class TestSort : public QObject
+{
+    Q_OBJECT
+
+    struct Row
+    {
+        const char *name;
+        int frame;
+        double x;
+    };
+
+    static TrackTable table(const QList<Row> &rows)
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(int(rows.size()));
+        quint16 source = t.internSource(QStringLiteral("3DE v4 Track File (*.txt)"));
+        for (int i = 0; i < rows.size(); ++i)
+            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame, rows[i].x, i, source);
+        return t;
+    }
+
+    static QStringList order(const TrackTable &t)
+    {
+        QStringList out;
+        for (int r = 0; r < t.rowCount(); ++r)
+            out << t.name(r) + QLatin1Char('/') + t.text(r, FrameColumn);
+        return out;
+    }
+
+private slots:
+    void keys()
+    {
+        QCOMPARE(sortKey(QStringLiteral("A"), 9), QStringLiteral("A00009"));
+        QCOMPARE(sortKey(QStringLiteral("A"), 10), QStringLiteral("A00010"));
+        QCOMPARE(sortKey(QStringLiteral("A"), 9999), QStringLiteral("A09999"));
+        QCOMPARE(sortKey(QStringLiteral("A"), 123456), QStringLiteral("A123456"));
+        QCOMPARE(sortKey(QStringLiteral("A"), -5), QStringLiteral("A0000-5"));
+    }
+
+    void bothOrders()
+    {
+        TrackTable t = table({{"B", 2, 0}, {"A", 10, 0}, {"A", 9, 0}});
+        sortRows(t, SortOrder::Ascending);
+        QCOMPARE(order(t), QStringList({"A/9", "A/10", "B/2"}));
+        sortRows(t, SortOrder::Descending);
+        QCOMPARE(order(t), QStringList({"B/2", "A/10", "A/9"}));
+    }
+
+    void wholeKeyComparedCharacterByCharacter()
+    {
+        TrackTable t = table({{"Track1", 5, 0}, {"Track10", 1, 0}, {"Track1", 0, 0}});
+        sortRows(t, SortOrder::Ascending);
+        QCOMPARE(order(t), QStringList({"Track1/0", "Track10/1", "Track1/5"}));
+        t = table({{"A", -50, 0}, {"A", -5, 0}});
+        sortRows(t, SortOrder::Ascending);
+        QCOMPARE(order(t), QStringList({"A/-5", "A/-50"}));
+    }
+
+    void rowsStayWholeAndStable()
+    {
+        TrackTable t = table({{"B", 1, 123.456789}, {"A", 1, 1.0}, {"A", 1, 2.0}});
+        t.setBackground(0, NameColumn, colors::rowMark);
+        t.setData(1, XColumn, Qt::WhatsThisRole, QStringLiteral("Nuke Tracker File (*.*)"));
+        sortRows(t, SortOrder::Ascending);
+        // Equal keys keep their order and their own values.
+        QCOMPARE(t.text(0, XColumn), QStringLiteral("1.000000"));
+        QCOMPARE(t.text(1, XColumn), QStringLiteral("2.000000"));
+        QCOMPARE(t.data(0, XColumn, Qt::WhatsThisRole).toString(), QStringLiteral("Nuke Tracker File (*.*)"));
+        // Texts untouched, tips kept, colours back to normal.
+        QCOMPARE(t.text(2, XColumn), QStringLiteral("123.456789"));
+        QCOMPARE(t.data(2, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("123.457"));
+        QCOMPARE(t.data(2, YColumn, Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));
+        QVERIFY(!t.isMarked(2));
+        QCOMPARE(t.background(2, NameColumn), std::optional<Rgba>(colors::nameCell));
+        sortRows(t, SortOrder::Descending);
+        QCOMPARE(t.text(1, XColumn), QStringLiteral("1.000000"));
+        QCOMPARE(t.text(2, XColumn), QStringLiteral("2.000000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSort)
+#include "tst_sort.moc"

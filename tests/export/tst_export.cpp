@@ -1,0 +1,241 @@
+#include "export/census.h"
+#include "export/exporter.h"
+#include "formats/nuke.h"
+#include "formats/registry.h"
+#include "formats/threedequalizer.h"
+#include "table/tracktable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+// The export driver: validation, the row list, the census, the files.
+class TestExport : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    struct Row
+    {
+        QString name;
+        int frame;
+        double x, y;
+    };
+
+    static TrackTable table(const QList<Row> &rows)
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(int(rows.size()));
+        for (int i = 0; i < rows.size(); ++i)
+            t.setImportedRow(i, t.internName(rows[i].name), rows[i].frame, rows[i].x, rows[i].y, 0);
+        return t;
+    }
+
+    static QByteArray contents(const QString &path)
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+    ExportResult save(const TrackTable &t, const char *filter, const QString &path, QList<int> rows = {})
+    {
+        ExportParams p;
+        p.targetFilter = QLatin1String(filter);
+        p.targetPath = path;
+        p.windowWidth = QStringLiteral("1920");
+        p.windowHeight = QStringLiteral("1080");
+        p.pixelAspect = QStringLiteral("1.0");
+        p.rows = rows;
+        return exportTable(t, p);
+    }
+
+private slots:
+    void census()
+    {
+        TrackTable t = table({{"A", 1, 0, 0}, {"A", 2, 0, 0}, {"B", 1, 0, 0}, {"A", 3, 0, 0},
+                              {"S01_a", 1, 0, 0}, {"S01_b", 1, 0, 0}, {"x", 1, 0, 0}, {"S01_c", 1, 0, 0},
+                              {"S02_a", 1, 0, 0}});
+        TrackCensus c = takeCensus(t, {0, 1, 2, 3, 4, 5, 6, 7, 8});
+        QCOMPARE(c.changes, 7);
+        QCOMPARE(c.rowCounts, QStringList({"2", "1", "1", "1", "1", "1", "1", "1"}));
+        QCOMPARE(c.shapeCounts, QStringList({"3", "1"})); // S01 goes on past the other run
+        c = takeCensus(t, {2});
+        QCOMPARE(c.changes, 0);
+        QCOMPARE(c.rowCounts, QStringList({"1"}));
+        QCOMPARE(takeCensus(t, {}).changes, 0);
+        QCOMPARE(shapePrefix(QStringLiteral("Shape01_Track_1")), QStringLiteral("Shape01"));
+    }
+
+    void validation()
+    {
+        TrackTable t = table({{"A", 1, 1, 1}, {"A", 2, 2, 2}, {"B", 3, 3, 3}});
+        Validation v = validateForExport(t);
+        QVERIFY(v.ok());
+        QVERIFY(v.markedRows.isEmpty());
+        t.setBackground(2, NameColumn, colors::rowMark);
+        t.setBackground(0, NameColumn, colors::rowMark);
+        QCOMPARE(validateForExport(t).markedRows, QList<int>({0, 2}));
+
+        TrackTable empty = t.rowCount() ? table({{"A", 1, 1, 1}}) : TrackTable();
+        empty.setItemText(0, YColumn, QString());
+        QCOMPARE(validateForExport(empty).error, QStringLiteral("There is empty cell! Check values!"));
+        empty.removeItem(0, YColumn);
+        QCOMPARE(validateForExport(empty).error, QStringLiteral("There is empty cell! Check values!"));
+
+        TrackTable bad = table({{"A", 1, 1, 1}, {"A", 2, 2, 2}});
+        bad.setItemText(1, FrameColumn, QStringLiteral("2.5"));
+        QCOMPARE(validateForExport(bad).error,
+                 QStringLiteral("Row 2: the frame \"2.5\" is not a whole number. Check values!"));
+        bad = table({{"A", 1, 1, 1}});
+        bad.setItemText(0, XColumn, QStringLiteral("left"));
+        QCOMPARE(validateForExport(bad).error,
+                 QStringLiteral("Row 1: the X coordinate \"left\" is not a number. Check values!"));
+    }
+
+    void stemAndSafeNames()
+    {
+        QCOMPARE(pathStem(QStringLiteral("C:/shots/v1.2/track.txt")), QStringLiteral("C:/shots/v1.2/track"));
+        QCOMPARE(pathStem(QStringLiteral("/a/b/shot.v2.txt")), QStringLiteral("/a/b/shot"));
+        QCOMPARE(pathStem(QStringLiteral("/a/b/shot")), QStringLiteral("/a/b/shot"));
+        QCOMPARE(safeFileNamePart(QStringLiteral("a/b\\c:d*e?f\"g<h>i|j")), QStringLiteral("a_b_c_d_e_f_g_h_i_j"));
+        QCOMPARE(safeFileNamePart(QStringLiteral("tab\there")), QStringLiteral("tab_here"));
+        QCOMPARE(safeFileNamePart(QString()), QStringLiteral("_"));
+        QCOMPARE(safeFileNamePart(QStringLiteral("..")), QStringLiteral("_"));
+        QCOMPARE(safeFileNamePart(QStringLiteral("Track 01")), QStringLiteral("Track 01"));
+    }
+
+    void threeDEv4WorkedExample()
+    {
+        TrackTable t = table({{"Track_0001", 1, 100.5, 200.25}, {"Track_0001", 2, 101, 201}, {"corner", 7, 50, 60}});
+        QString path = dir.filePath(QStringLiteral("worked.txt"));
+        QVERIFY(save(t, "3DE v4 Track File (*.txt)", path).ok());
+        QCOMPARE(contents(path), QByteArray("2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
+                                            "corner\n0\n1\n7 50.000000 60.000000\n"));
+    }
+
+    void markedRowsOnly()
+    {
+        QList<Row> rows;
+        for (int i = 0; i < 10; ++i)
+            rows.append({QStringLiteral("T"), i, double(i), 0});
+        TrackTable t = table(rows);
+        QString path = dir.filePath(QStringLiteral("marked.txt"));
+        QVERIFY(save(t, "3DE v4 Track File (*.txt)", path, {3, 7}).ok());
+        QCOMPARE(contents(path), QByteArray("1\nT\n0\n2\n3 3.000000 0.000000\n7 7.000000 0.000000\n"));
+        QVERIFY(save(t, "3DE v4 Track File (*.txt)", path).ok());
+        QCOMPARE(contents(path).count('\n'), 14);
+    }
+
+    void nukeTrackerFilesPerTrack()
+    {
+        QDir folder(dir.filePath(QStringLiteral("pertrack")));
+        folder.mkpath(QStringLiteral("."));
+        TrackTable t = table({{"A", 1, 1234.5678, 0.0000123}, {"A", 2, 0.5, 1}, {"B", 1, 3, 4}, {"A", 3, 5, 6},
+                              {"../x", 1, 7, 8}});
+        QString target = folder.filePath(QStringLiteral("shot.txt"));
+        ExportResult r = save(t, "Nuke Tracker File (*.txt)", target);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(contents(target), QByteArray()); // the target itself stays empty
+        // A, B, A: the second run of A goes on at the end of A's file.
+        QCOMPARE(contents(folder.filePath(QStringLiteral("shot_A.txt"))),
+                 QByteArray("1 1234.57 1.2e-05\n2 0.5 1\n3 5 6\n"));
+        QCOMPARE(contents(folder.filePath(QStringLiteral("shot_B.txt"))), QByteArray("1 3 4\n"));
+        QCOMPARE(contents(folder.filePath(QStringLiteral("shot_.._x.txt"))), QByteArray("1 7 8\n"));
+        QCOMPARE(folder.entryList(QDir::Files).size(), 4);
+    }
+
+    void nukeCameraTrackerColumns()
+    {
+        TrackTable t = table({{"A", 7, 123.456, 45}, {"A", 100000, 1, 2}, {"B", 8, 1234567.25, -3}});
+        QString path = dir.filePath(QStringLiteral("camera.txt"));
+        QVERIFY(save(t, "Nuke CameraTracker File (*.*)", path).ok());
+        QCOMPARE(contents(path), QByteArray("TrackName A\n"
+                                            "   Frame             X             Y   Correlation\n"
+                                            "    7.00      123.456       45         1.000 \n"
+                                            "100000.00       1       2         1.000 \n"
+                                            "\nTrackName B\n"
+                                            "   Frame             X             Y   Correlation\n"
+                                            "    8.00  1.23457e+06       -3         1.000 \n"));
+    }
+
+    void refusals()
+    {
+        TrackTable t = table({{"A", 1, 1, 1}});
+        QCOMPARE(save(TrackTable(), "3DE v4 Track File (*.txt)", dir.filePath(QStringLiteral("e.txt"))).error,
+                 QStringLiteral("There is nothing to export: the table has no rows."));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.txt"))));
+        ExportResult r = save(t, "Boujou Track File (*.txt)", dir.filePath(QStringLiteral("b.txt")));
+        QCOMPARE(r.error, QStringLiteral("Writing Boujou files is not available yet."));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.txt"))));
+        QVERIFY(!save(t, "Text (*.txt)", dir.filePath(QStringLiteral("t.txt"))).ok());
+    }
+
+    void unwritableTargetsAreReported()
+    {
+        TrackTable t = table({{"A", 1, 1, 1}});
+        ExportResult r = save(t, "3DE v4 Track File (*.txt)", dir.filePath(QStringLiteral("no/such/folder/x.txt")));
+        QVERIFY(!r.ok());
+        QVERIFY(r.error.startsWith(QLatin1String("Could not write \"")));
+        QVERIFY(r.error.contains(QLatin1String("x.txt")));
+
+        // A per-track file that cannot be written (a folder stands in its place).
+        QDir folder(dir.filePath(QStringLiteral("blocked")));
+        folder.mkpath(QStringLiteral("shot_A.txt"));
+        r = save(t, "Nuke Tracker File (*.txt)", folder.filePath(QStringLiteral("shot.txt")));
+        QVERIFY(!r.ok());
+        QVERIFY(r.error.contains(QLatin1String("shot_A.txt")));
+
+        // The save of the other files still lands; nothing reads as success.
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("shot_A.txt.tmp"))));
+    }
+
+    // Each format written and read back gives the same rows.
+    void roundTrips_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::newRow("3de4") << "3de4";
+        QTest::newRow("nuke-tracker") << "nuke-tracker";
+        QTest::newRow("nuke-cameratracker") << "nuke-cameratracker";
+    }
+
+    void roundTrips()
+    {
+        QFETCH(QString, id);
+        const Format *format = formatById(id);
+        QVERIFY(format && format->read && format->writer);
+        TrackTable t = table({{"Track_0001", 1, 100.5, 200.25}, {"Track_0001", 2, 101.125, 201},
+                              {"corner", 7, 1234.5, -0.5}, {"corner", 8, 1e-3, 3}});
+        QDir folder(dir.filePath(id));
+        folder.mkpath(QStringLiteral("."));
+        QString target = folder.filePath(QStringLiteral("shot.txt"));
+        ExportResult r = save(t, format->treeExportFilter, target);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+
+        TrackSet back;
+        if (format->trackFileExtension) {
+            for (const QString &name : {QStringLiteral("Track_0001"), QStringLiteral("corner")}) {
+                TrackSet one = format->read(folder.filePath(QStringLiteral("shot_") + name + QStringLiteral(".txt")));
+                for (int i = 0; i < one.count; ++i)
+                    back.append(one.names.at(i).mid(5), one.frames[size_t(i)], one.x[size_t(i)], one.y[size_t(i)]);
+            }
+        } else {
+            back = format->read(target);
+        }
+        QCOMPARE(back.count, t.rowCount());
+        for (int i = 0; i < back.count; ++i) {
+            QCOMPARE(back.names.at(i), t.name(i));
+            QCOMPARE(back.frames[size_t(i)], t.frame(i));
+            QCOMPARE(back.x[size_t(i)], t.coordinate(i, XColumn));
+            QCOMPARE(back.y[size_t(i)], t.coordinate(i, YColumn));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExport)
+#include "tst_export.moc"

@@ -1,0 +1,78 @@
+#include "formats/nuke.h"
+#include "testdata.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+class TestNuke : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void trackerLines()
+    {
+        TrackSet set = readNukeTrackerBytes("12 100.5 200.25\n13 101 201\n", QStringLiteral("t"));
+        QCOMPARE(set.count, 2);
+        QCOMPARE(set.frames, std::vector<int>({12, 13}));
+        QCOMPARE(set.x[0], 100.5);
+        QCOMPARE(set.y[0], 200.25);
+        QCOMPARE(set.firstFrame, QStringLiteral("12"));
+        // X and Y only: frames count from 1, the first frame is reported as 0.
+        set = readNukeTrackerBytes("100.5 200.25\r\n101 201\r\n102 202", QStringLiteral("t"));
+        QCOMPARE(set.frames, std::vector<int>({1, 2, 3}));
+        QCOMPARE(set.firstFrame, QStringLiteral("0"));
+        // Lines of neither form are skipped.
+        set = readNukeTrackerBytes("\nheader text here now\n5 1 2\n5  1 2\n", QStringLiteral("t"));
+        QCOMPARE(set.count, 1);
+        QCOMPARE(readNukeTrackerBytes("", QStringLiteral("t")).firstFrame, QStringLiteral("1000000"));
+    }
+
+    void trackerNameFromTheFile()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"shot_track1.txt", "shot-2.v1.txt", "plain"}) {
+            QFile f(dir.filePath(QLatin1String(name)));
+            f.open(QIODevice::WriteOnly);
+            f.write("1 2 3\n");
+        }
+        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot_track1.txt"))).names.first(), QStringLiteral("shot_track1"));
+        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot-2.v1.txt"))).names.first(), QStringLiteral("shot-2.v1"));
+        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("plain"))).names.first(), QStringLiteral("plain"));
+    }
+
+    void cameraTrackerRealFile()
+    {
+        TrackSet set = readNukeCameraTracker(samplePath("nuke_camtracker.txt"));
+        QCOMPARE(set.count, 10457);
+        QStringList names(set.names.begin(), set.names.end());
+        names.removeDuplicates();
+        QCOMPARE(names.size(), 261);
+        QCOMPARE(names.first(), QStringLiteral("autotrack0"));
+        QCOMPARE(names.last(), QStringLiteral("autotrack260"));
+        QCOMPARE(set.firstFrame, QStringLiteral("1"));
+        QCOMPARE(*std::max_element(set.frames.begin(), set.frames.end()), 65);
+        QCOMPARE(set.x[0], 348.0);
+        QCOMPARE(set.y[0], 614.667);
+    }
+
+    void cameraTrackerNames()
+    {
+        const QByteArray heading = "   Frame             X             Y   Correlation\n";
+        TrackSet set = readNukeCameraTrackerBytes("TrackName first one\n" + heading + "    7.00      123.456       45         1.000 \n"
+                                                  "\nTrackName B\n" + heading + "   10.00 1 2 1.000\n");
+        QCOMPARE(set.names, QStringList({"first one", "B"}));
+        QCOMPARE(set.frames, std::vector<int>({7, 10}));
+        QCOMPARE(set.x[0], 123.456);
+        QCOMPARE(set.y[0], 45.0);
+        // Without any TrackName line the track is autotrack0; a sample without Y is skipped.
+        set = readNukeCameraTrackerBytes(heading + "    1.00 5 6 1.000\n    2.00 5\n");
+        QCOMPARE(set.names, QStringList({"autotrack0"}));
+        QCOMPARE(readNukeCameraTrackerBytes("").firstFrame, QStringLiteral("1000000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNuke)
+#include "tst_nuke.moc"

@@ -1,0 +1,192 @@
+#include "edit/sort.h"
+#include "settings/apply.h"
+#include "settings/conversion.h"
+#include "settings/platesettings.h"
+#include "table/tracktable.h"
+
+#include <QTest>
+
+using namespace corvane;
+
+// The coordinate conversion and Apply on the track table.
+class TestConversion : public QObject
+{
+    Q_OBJECT
+
+    const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+    const QString nukeTracker = QStringLiteral("Nuke Tracker File (*.txt)");
+    const QString synthEyes = QStringLiteral("SynthEyes Track File (*.txt)");
+
+    struct Row
+    {
+        const char *name;
+        int frame;
+        double x, y;
+    };
+
+    TrackTable table(const QList<Row> &rows, const QString &source)
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(int(rows.size()));
+        quint16 s = t.internSource(source);
+        for (int i = 0; i < rows.size(); ++i)
+            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame, rows[i].x, rows[i].y, s);
+        return t;
+    }
+
+    ApplyParams params(const QString &target, int predefined = 0)
+    {
+        ApplyParams p;
+        p.plateWidth = 1920;
+        p.plateHeight = 1080;
+        p.targetFilter = target;
+        p.predefinedIndex = predefined;
+        auto window = predefinedWindow(predefined, QStringLiteral("1920"), QStringLiteral("1080"));
+        p.x0 = window->x0.toInt();
+        p.x1 = window->x1.toInt();
+        p.y0 = window->y0.toInt();
+        p.y1 = window->y1.toInt();
+        return p;
+    }
+
+    static QString text(const TrackTable &t, int r, int c) { return t.text(r, c); }
+
+private slots:
+    void threeDEToNukeAndSynthEyes()
+    {
+        TrackTable t = table({{"a", 1, 100, 200}}, v4);
+        QVERIFY(applySettings(t, params(nukeTracker)).error.isEmpty());
+        QCOMPARE(text(t, 0, 2), QStringLiteral("100.000000"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("200.000000"));
+        QCOMPARE(t.data(0, 3, Qt::StatusTipRole).toString(), QStringLiteral("880.000000")); // pixels from the top
+        applySettings(t, params(synthEyes));
+        QCOMPARE(text(t, 0, 2), QStringLiteral("-0.895833"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("0.629630"));
+        // The imported values stay where Apply starts from.
+        QCOMPARE(t.data(0, 2, Qt::ToolTipRole).toString(), QStringLiteral("100"));
+    }
+
+    void predefinedWindows()
+    {
+        TrackTable t = table({{"a", 1, 100, 200}}, v4);
+        applySettings(t, params(synthEyes, Normalized));
+        QCOMPARE(text(t, 0, 2), QStringLiteral("0.052083"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("0.814815"));
+        t = table({{"a", 1, 960, 540}}, v4);
+        applySettings(t, params(nukeTracker, CenterOrigin));
+        QCOMPARE(text(t, 0, 2), QStringLiteral("0.000000"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("0.000000"));
+        t = table({{"a", 1, 5, 980}}, v4); // intermediate Y 100
+        applySettings(t, params(nukeTracker, BottomLeft));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("980.000000"));
+        t = table({{"a", 1, 100, 200}}, v4);
+        applySettings(t, params(nukeTracker, HalfSize));
+        QCOMPARE(text(t, 0, 2), QStringLiteral("50.000000"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("440.000000"));
+    }
+
+    void pixelAspectAndShortenedImport()
+    {
+        TrackTable t = table({{"a", 1, 987.6543, 200}}, QStringLiteral("Boujou Track File (*.txt)"));
+        ApplyParams p = params(QStringLiteral("Boujou Track File (*.txt)"));
+        p.pixelAspect = 2.0;
+        applySettings(t, p);
+        QCOMPARE(text(t, 0, 2), QStringLiteral("1975.308000")); // 987.654 doubled
+    }
+
+    void frameShiftIsIdempotent()
+    {
+        TrackTable t = table({{"a", 101, 1, 1}, {"a", 150, 1, 1}}, v4);
+        ApplyParams p = params(nukeTracker);
+        p.exportFirst = 1;
+        p.importFirst = 101;
+        applySettings(t, p);
+        QCOMPARE(text(t, 0, 1), QStringLiteral("1"));
+        QCOMPARE(text(t, 1, 1), QStringLiteral("50"));
+        p.importFirst = 1; // the window moves its record along after each Apply
+        applySettings(t, p);
+        QCOMPARE(text(t, 1, 1), QStringLiteral("50"));
+    }
+
+    void shapeNamesAndOrdering()
+    {
+        const QString roto = QStringLiteral("Nuke RotoPaint File (*.nk)");
+        TrackTable t = table({{"Track1", 1, 1, 1}, {"Shape01_Track_1", 1, 2, 2}}, v4);
+        ApplyResult r = applySettings(t, params(roto));
+        QVERIFY(r.sorted);
+        QVERIFY(!r.shapeNameProblem);
+        QCOMPARE(t.name(0), QStringLiteral("Shape01_Track_1"));
+        t = table({{"Shape01_Track_1", 1, 2, 2}, {"Track1", 1, 1, 1}}, v4);
+        r = applySettings(t, params(roto));
+        QVERIFY(!r.sorted);
+        QCOMPARE(t.name(0), QStringLiteral("Shape01_Track_1"));
+        t = table({{"Shape01", 1, 2, 2}}, v4);
+        r = applySettings(t, params(roto));
+        QVERIFY(r.shapeNameProblem);
+        QCOMPARE(text(t, 0, 3), QStringLiteral("2.000000")); // converted all the same
+        // A camera-tracker target checks nothing.
+        t = table({{"Track1", 1, 1, 1}, {"Shape01", 1, 2, 2}}, v4);
+        r = applySettings(t, params(v4));
+        QVERIFY(!r.sorted && !r.shapeNameProblem);
+    }
+
+    void plateMustBePositive()
+    {
+        TrackTable t = table({{"a", 1, 100, 200}}, v4);
+        ApplyParams p = params(synthEyes);
+        p.plateHeight = 0;
+        ApplyResult r = applySettings(t, p);
+        QCOMPARE(r.error, QStringLiteral("Plate resolution must be greater than zero!"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("200.000000"));
+    }
+
+    void rowsWithoutImportTakeTheirShownValues()
+    {
+        TrackTable t;
+        t.setColumnCount(4);
+        t.setRowCount(1);
+        t.setItemText(0, 0, QStringLiteral("typed"));
+        t.setItemText(0, 1, QStringLiteral("3"));
+        t.setItemText(0, 2, QStringLiteral("10.5"));
+        t.setItemText(0, 3, QStringLiteral("20"));
+        applySettings(t, params(nukeTracker)); // no source convention: pixels as typed
+        QCOMPARE(text(t, 0, 3), QStringLiteral("1060.000000"));
+        QCOMPARE(t.data(0, 2, Qt::ToolTipRole).toString(), QStringLiteral("10.5"));
+    }
+
+    // Every convention to pixels and back gives the imported values.
+    void roundTripThroughEveryConvention_data()
+    {
+        QTest::addColumn<QString>("filter");
+        for (const Format &f : formats())
+            QTest::newRow(f.id) << QString::fromLatin1(f.importFilter);
+    }
+
+    void roundTripThroughEveryConvention()
+    {
+        QFETCH(QString, filter);
+        const Plate plate{1920, 1080};
+        const Format *f = formatForFilter(filter);
+        QVERIFY(f);
+        for (Point p : {Point{0.25, -0.5}, Point{123.456, 789.012}, Point{-3, 1500}}) {
+            Point back = toTarget(f->target, toIntermediate(f->source, p, plate), plate);
+            if (f->source == SourceRule::CombustionGMask) // its writer moves the origin to the centre
+                back = {back.x - 960, back.y - 540};
+            QVERIFY2(qAbs(back.x - p.x) < 1e-6 && qAbs(back.y - p.y) < 1e-6,
+                     qPrintable(QStringLiteral("%1,%2 -> %3,%4").arg(p.x).arg(p.y).arg(back.x).arg(back.y)));
+        }
+    }
+
+    void mayaLiveToMayaLiveKeepsValues()
+    {
+        const QString maya = QStringLiteral("Maya Live Track File (*.txt)");
+        TrackTable t = table({{"a", 1, 0.25, -0.5}}, maya);
+        applySettings(t, params(maya));
+        QCOMPARE(text(t, 0, 2), QStringLiteral("0.250000"));
+        QCOMPARE(text(t, 0, 3), QStringLiteral("-0.500000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConversion)
+#include "tst_conversion.moc"
