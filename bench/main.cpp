@@ -68,11 +68,24 @@ int main(int argc, char *argv[])
                                   QStringLiteral("N"), QStringLiteral("1000000"));
     QCommandLineOption tracksOption(QStringLiteral("tracks"), QStringLiteral("Tracks sharing the rows."),
                                     QStringLiteral("N"), QStringLiteral("1000"));
+    QCommandLineOption generateOption(QStringLiteral("generate"),
+                                      QStringLiteral("Only write the generated 3DE v4 file to PATH (for timing "
+                                                     "corvane-convert on it) and exit."),
+                                      QStringLiteral("PATH"));
     parser.addOption(rowsOption);
     parser.addOption(tracksOption);
+    parser.addOption(generateOption);
     parser.process(app);
     const int rows = std::max(1, parser.value(rowsOption).toInt());
     const int tracks = std::clamp(parser.value(tracksOption).toInt(), 1, rows);
+    if (parser.isSet(generateOption)) {
+        QFile file(parser.value(generateOption));
+        if (!file.open(QIODevice::WriteOnly) || file.write(generateThreeDEv4(rows, tracks)) < 0) {
+            std::fprintf(stderr, "corvane-bench: cannot write %s\n", qPrintable(file.fileName()));
+            return 1;
+        }
+        return 0;
+    }
 
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("generated.txt"));

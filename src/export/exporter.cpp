@@ -25,7 +25,7 @@ Validation validateForExport(const TrackTable &table)
     const int rows = table.rowCount();
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < TrackColumnCount; ++c) {
-            if (table.displayText(r, c).isEmpty()) {
+            if (table.isBlank(r, c)) {
                 v.error = QString::fromLatin1(emptyCellMessage);
                 return v;
             }

@@ -46,6 +46,36 @@ TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName)
     return set;
 }
 
+bool looksLikeNukeTracker(const QByteArray &data)
+{
+    std::vector<Field> fields;
+    LineScanner scanner(data);
+    Field line;
+    int samples = 0;
+    while (scanner.next(line)) {
+        if (line.isEmpty())
+            continue;
+        splitSpaces(line, fields);
+        bool ok = fields.size() == 2 || fields.size() == 3;
+        for (size_t i = 0; ok && i < fields.size(); ++i) {
+            if (i == 0 && fields.size() == 3)
+                fieldToInt(fields[i], &ok);
+            else
+                fieldToDouble(fields[i], &ok);
+        }
+        if (!ok)
+            return false;
+        ++samples;
+    }
+    return samples > 0;
+}
+
+bool looksLikeNukeCameraTracker(const QByteArray &data)
+{
+    return (data.startsWith("TrackName ") || data.contains("\nTrackName ")) &&
+           readNukeCameraTrackerBytes(data).count > 0;
+}
+
 TrackSet readNukeTracker(const QString &path)
 {
     QByteArray data;

@@ -12,6 +12,11 @@ TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName);
 TrackSet readNukeCameraTracker(const QString &path);
 TrackSet readNukeCameraTrackerBytes(const QByteArray &data);
 
+// Every line a "frame x y" or "x y" sample, and at least one of them.
+bool looksLikeNukeTracker(const QByteArray &data);
+// A "TrackName" line and at least one sample.
+bool looksLikeNukeCameraTracker(const QByteArray &data);
+
 extern const WriterSteps nukeTrackerWriter;
 extern const WriterSteps nukeCameraTrackerWriter;
 

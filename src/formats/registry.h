@@ -29,6 +29,8 @@ struct Recognition
 };
 
 using ReadFunction = TrackSet (*)(const QString &path);
+// Whether a file's bytes have this format's layout (the reader's evidence).
+using SniffFunction = bool (*)(const QByteArray &data);
 
 struct Format
 {
@@ -38,6 +40,7 @@ struct Format
     const char *treeExportFilter; // the Step 2 tree's save dialog
     Recognition recognition;
     ReadFunction read;            // null while the reader is not built
+    SniffFunction sniff;          // null while the reader is not built
     const WriterSteps *writer;    // null while the writer is not built
     SourceRule source;
     TargetRule target;
@@ -73,6 +76,8 @@ const Format *formatForFilter(const QString &filter);
 // The format whose import filter is exactly this text (the reader's key).
 const Format *formatForImportFilter(const QString &filter);
 const Program *programForTreeText(const QString &text);
+// A format id ("nuke-tracker") or one of its exact filter texts.
+const Format *formatByIdOrFilter(const QString &text);
 const Program *programOf(const Format &format);
 // Targets of the compositors, which hold shapes: Apply checks shape names.
 bool isCompositorFilter(const QString &filter);

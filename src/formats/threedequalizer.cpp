@@ -111,6 +111,20 @@ TrackSet readThreeDEv4Bytes(const QByteArray &data)
     return std::move(reader.set);
 }
 
+bool looksLikeThreeDEv4(const QByteArray &data)
+{
+    LineScanner scanner(data);
+    Field line;
+    if (!scanner.next(line))
+        return false;
+    std::vector<Field> fields;
+    splitWhitespace(line, fields);
+    bool ok = false;
+    int tracks = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
+    Reader reader;
+    return ok && tracks > 0 && reader.track(scanner) && reader.set.count > 0;
+}
+
 TrackSet readThreeDEv4(const QString &path)
 {
     QByteArray data;

@@ -9,6 +9,8 @@ namespace corvane {
 
 TrackSet readThreeDEv4(const QString &path);
 TrackSet readThreeDEv4Bytes(const QByteArray &data);
+// A track count, then at least one whole track of that layout.
+bool looksLikeThreeDEv4(const QByteArray &data);
 extern const WriterSteps threeDEv4Writer;
 
 } // namespace corvane

@@ -190,6 +190,17 @@ QString TrackTable::displayText(int r, int column) const
     return text(r, column);
 }
 
+bool TrackTable::isBlank(int r, int column) const
+{
+    CellKind k = kind(r, column);
+    if (k == CellKind::None)
+        return true;
+    const Row &rw = row(r);
+    if (k == CellKind::Item && rw.fromNumbers(column))
+        return column == NameColumn && m_names.value(int(rw.nameId)).isEmpty();
+    return displayText(r, column).isEmpty();
+}
+
 void TrackTable::setKind(Row &rw, int column, CellKind k)
 {
     rw.kinds = quint8((rw.kinds & ~(3u << (2 * column))) | (unsigned(k) << (2 * column)));
