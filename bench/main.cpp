@@ -47,9 +47,11 @@ QByteArray generateThreeDEv4(int rows, int tracks)
     const int perTrack = rows / tracks;
     for (int t = 0; t < tracks; ++t) {
         int count = t == tracks - 1 ? rows - perTrack * (tracks - 1) : perTrack;
-        out += "Track_" + QByteArray::number(t + 1).rightJustified(4, '0') + "\n0\n" + QByteArray::number(count) + '\n';
+        out += "Track_" + QByteArray::number(t + 1).rightJustified(4, '0') + "\n0\n" +
+               QByteArray::number(count) + '\n';
         for (int f = 0; f < count; ++f) {
-            out += QByteArray::number(f + 1) + ' ' + QByteArray::number(100.0 + t + f * 0.731, 'f', 6) + ' ' +
+            out += QByteArray::number(f + 1) + ' ' +
+                   QByteArray::number(100.0 + t + f * 0.731, 'f', 6) + ' ' +
                    QByteArray::number(900.0 - f * 0.417, 'f', 6) + '\n';
         }
     }
@@ -62,16 +64,20 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Times Corvane's import, Apply, sort and export stages."));
+    parser.setApplicationDescription(
+        QStringLiteral("Times Corvane's import, Apply, sort and export stages."));
     parser.addHelpOption();
-    QCommandLineOption rowsOption(QStringLiteral("rows"), QStringLiteral("Rows of the generated table."),
+    QCommandLineOption rowsOption(QStringLiteral("rows"),
+                                  QStringLiteral("Rows of the generated table."),
                                   QStringLiteral("N"), QStringLiteral("1000000"));
-    QCommandLineOption tracksOption(QStringLiteral("tracks"), QStringLiteral("Tracks sharing the rows."),
-                                    QStringLiteral("N"), QStringLiteral("1000"));
-    QCommandLineOption generateOption(QStringLiteral("generate"),
-                                      QStringLiteral("Only write the generated 3DE v4 file to PATH (for timing "
-                                                     "corvane-convert on it) and exit."),
-                                      QStringLiteral("PATH"));
+    QCommandLineOption tracksOption(QStringLiteral("tracks"),
+                                    QStringLiteral("Tracks sharing the rows."), QStringLiteral("N"),
+                                    QStringLiteral("1000"));
+    QCommandLineOption generateOption(
+        QStringLiteral("generate"),
+        QStringLiteral("Only write the generated 3DE v4 file to PATH (for timing "
+                       "corvane-convert on it) and exit."),
+        QStringLiteral("PATH"));
     parser.addOption(rowsOption);
     parser.addOption(tracksOption);
     parser.addOption(generateOption);
@@ -129,8 +135,7 @@ int main(int argc, char *argv[])
             params.windowHeight = QStringLiteral("1080");
             params.pixelAspect = QStringLiteral("1.0");
             ExportResult result = exportTable(table, params);
-            if (!result.ok())
-                std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
+            if (!result.ok()) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
         });
     };
     write("write-3de4", "3DE v4 Track File (*.txt)", "out.txt");

@@ -15,8 +15,7 @@ struct CliRun
 inline CliRun runConverter(const QStringList &arguments, const QString &workingFolder = QString())
 {
     QProcess process;
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
+    if (!workingFolder.isEmpty()) process.setWorkingDirectory(workingFolder);
     process.start(QStringLiteral(CORVANE_CONVERT), arguments);
     process.waitForFinished(60000);
     CliRun run;

@@ -7,5 +7,6 @@
 
 inline QString samplePath(const char *name)
 {
-    return QString::fromLocal8Bit(qgetenv("CORVANE_TEST_SAMPLES")) + QLatin1Char('/') + QLatin1String(name);
+    return QString::fromLocal8Bit(qgetenv("CORVANE_TEST_SAMPLES")) + QLatin1Char('/') +
+           QLatin1String(name);
 }

@@ -11,7 +11,8 @@ public:
     BusyCursor()
     {
         QPixmap picture(QStringLiteral(":/others/cursor.png"));
-        QApplication::setOverrideCursor(QCursor(picture, picture.width() / 2, picture.height() / 2));
+        QApplication::setOverrideCursor(
+            QCursor(picture, picture.width() / 2, picture.height() / 2));
     }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor &) = delete;

@@ -37,8 +37,7 @@ DialogM::DialogM(QWidget *parent) : QDialog(parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 
     QFile font(QStringLiteral(":/others/bna.ttf"));
-    if (font.open(QIODevice::ReadOnly))
-        QFontDatabase::addApplicationFontFromData(font.readAll());
+    if (font.open(QIODevice::ReadOnly)) QFontDatabase::addApplicationFontFromData(font.readAll());
 
     QMetaObject::connectSlotsByName(this);
 }

@@ -31,21 +31,19 @@ void MainWindow::chooseExportTarget(const QString &path, const QString &formatFi
 void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
 {
     QString text = index.data(Qt::DisplayRole).toString();
-    if (text.contains(QLatin1String("Software")))
-        return;
+    if (text.contains(QLatin1String("Software"))) return;
     const Program *program = programForTreeText(text);
     FileRequest request;
     request.caption = program ? QLatin1String(program->exportCaption) : QString();
-    request.filters = program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList();
+    request.filters =
+        program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList();
     request.save = true;
     request.suffixFromFilter = true;
     FileChoice choice = m_chooseFile(this, request);
     const QString &path = choice.path;
     const QString &filter = choice.filter;
-    if (!path.isNull())
-        chooseExportTarget(path, filter);
-    if (toInt(plateResWidth->text()) > 0)
-        predefinedSettingCombo->setEnabled(true);
+    if (!path.isNull()) chooseExportTarget(path, filter);
+    if (toInt(plateResWidth->text()) > 0) predefinedSettingCombo->setEnabled(true);
 }
 
 void MainWindow::on_exportFilesAction_triggered()
@@ -58,8 +56,7 @@ void MainWindow::on_exportFilesAction_triggered()
     FileChoice choice = m_chooseFile(this, request);
     const QString &path = choice.path;
     const QString &filter = choice.filter;
-    if (path.isNull())
-        return;
+    if (path.isNull()) return;
     QPalette white = exportFilesText->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         white.setBrush(group, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
@@ -103,6 +100,5 @@ void MainWindow::on_saveDataButton_clicked()
         result = exportTable(m_model->table(), params);
     }
     m_exportRows.clear();
-    if (!result.ok())
-        message(result.error);
+    if (!result.ok()) message(result.error);
 }

@@ -15,11 +15,11 @@ FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
     QFileDialog dialog(parent);
     dialog.setWindowTitle(request.caption);
     dialog.setNameFilters(request.filters);
-    if (!request.directory.isEmpty())
-        dialog.setDirectory(request.directory);
-    if (request.save)
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-    auto applySuffix = [&dialog](const QString &filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); };
+    if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
+    if (request.save) dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto applySuffix = [&dialog](const QString &filter) {
+        dialog.setDefaultSuffix(suffixOfFilter(filter));
+    };
     if (request.suffixFromFilter) {
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
         applySuffix(dialog.selectedNameFilter());
@@ -28,8 +28,7 @@ FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
     if (dialog.exec() == QDialog::Accepted) {
         choice.filter = dialog.selectedNameFilter();
         choice.path = dialog.selectedFiles().value(0);
-        if (choice.path.isNull())
-            choice.path = QLatin1String("");
+        if (choice.path.isNull()) choice.path = QLatin1String("");
     }
     return choice;
 }

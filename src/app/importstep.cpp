@@ -26,10 +26,10 @@ using namespace corvane;
 void MainWindow::on_importFilesTree_doubleClicked(const QModelIndex &index)
 {
     QString text = index.data(Qt::DisplayRole).toString();
-    if (text.contains(QLatin1String("Software")))
-        return;
+    if (text.contains(QLatin1String("Software"))) return;
     if (const Program *program = programForTreeText(text))
-        runFileDialogImport(QLatin1String(program->importCaption), importFiltersText(*program), true);
+        runFileDialogImport(QLatin1String(program->importCaption), importFiltersText(*program),
+                            true);
     bool imported = !importFilesText->text().isEmpty();
     setStepCaption(step1, 1, imported);
     exportFilesTree->setEnabled(imported);
@@ -38,8 +38,7 @@ void MainWindow::on_importFilesTree_doubleClicked(const QModelIndex &index)
 void MainWindow::on_importFilesAction_triggered()
 {
     runFileDialogImport(QStringLiteral("Select a File"), allFiltersText(), false);
-    if (!importFilesText->text().isEmpty())
-        exportFilesTree->setEnabled(true);
+    if (!importFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
 }
 
 void MainWindow::runFileDialogImport(const QString &caption, const QString &filters, bool fromTree)
@@ -50,11 +49,9 @@ void MainWindow::runFileDialogImport(const QString &caption, const QString &filt
     FileChoice choice = m_chooseFile(this, request);
     const QString &fileName = choice.path;
     const QString &filter = choice.filter;
-    if (fileName.isEmpty())
-        return;
+    if (fileName.isEmpty()) return;
     recogniseAndImport(fileName, filter);
-    if (fromTree)
-        importFilesLabel->setStatusTip(filter);
+    if (fromTree) importFilesLabel->setStatusTip(filter);
 }
 
 bool MainWindow::recogniseAndImport(const QString &fileName, const QString &formatFilter)
@@ -65,14 +62,13 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
         box.exec();
         return false;
     }
-    if (!recognised.ok())
-        return false;
+    if (!recognised.ok()) return false;
     if (m_model->rowCount() > 0) {
-        m_dialogM->setMessage(QStringLiteral("Selected file is  ") + formatFilter + QStringLiteral("  type!"));
+        m_dialogM->setMessage(QStringLiteral("Selected file is  ") + formatFilter +
+                              QStringLiteral("  type!"));
         m_dialogM->exec();
         QString answer = m_dialogM->answer();
-        if (answer != QLatin1String("new") && answer != QLatin1String("add"))
-            return false;
+        if (answer != QLatin1String("new") && answer != QLatin1String("add")) return false;
     }
     importFilesText->setText(fileName);
     importFilesLabel->setText(formatFilter);
@@ -86,8 +82,7 @@ void MainWindow::fillTable(const QString &fileName, const QString &formatFilter)
     BusyCursor busy;
     TrackSet set = dispatch(fileName, formatFilter);
     const bool append = m_dialogM->answer() == QLatin1String("add");
-    if (!append)
-        resetValues();
+    if (!append) resetValues();
 
     if (auto frames = firstFrameTakeover(set.firstFrame, importFirstText->text())) {
         importFirstText->setText(frames->importFirst);
@@ -110,7 +105,8 @@ void MainWindow::fillTable(const QString &fileName, const QString &formatFilter)
     tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
     tableDataWidget->verticalHeader()->setFixedWidth(43);
 
-    QProgressDialog progress(importFilesLabel->text(), QStringLiteral("Cancel"), 0, range.end - range.first);
+    QProgressDialog progress(importFilesLabel->text(), QStringLiteral("Cancel"), 0,
+                             range.end - range.first);
     progress.setWindowTitle(QStringLiteral("Importing..."));
     progress.setPalette(QApplication::palette());
     progress.setWindowModality(Qt::WindowModal);

@@ -16,15 +16,13 @@ int main(int argc, char *argv[])
     Widget splash;
     splash.resize(432, 284);
     QPoint centre;
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        centre = screen->geometry().center();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) centre = screen->geometry().center();
     splash.move(centre.x() - 432 / 2, centre.y() - 284 / 2);
     splash.show();
     app.processEvents();
 
     QFile font(QStringLiteral(":/others/bna.ttf"));
-    if (font.open(QIODevice::ReadOnly))
-        QFontDatabase::addApplicationFontFromData(font.readAll());
+    if (font.open(QIODevice::ReadOnly)) QFontDatabase::addApplicationFontFromData(font.readAll());
 
     MainWindow window;
     QApplication::setPalette(look::applicationPalette());

@@ -51,15 +51,13 @@ QLineEdit *field(QWidget *parent, const char *name, const QString &text, QRect g
     return e;
 }
 
-QAction *action(QObject *parent, const char *name, const QString &text, const QString &shortcut = QString(),
-                const QString &icon = QString())
+QAction *action(QObject *parent, const char *name, const QString &text,
+                const QString &shortcut = QString(), const QString &icon = QString())
 {
     auto *a = new QAction(text, parent);
     a->setObjectName(QLatin1String(name));
-    if (!shortcut.isEmpty())
-        a->setShortcut(QKeySequence(shortcut));
-    if (!icon.isEmpty())
-        a->setIcon(QIcon(icon));
+    if (!shortcut.isEmpty()) a->setShortcut(QKeySequence(shortcut));
+    if (!icon.isEmpty()) a->setIcon(QIcon(icon));
     return a;
 }
 
@@ -89,7 +87,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
     connect(actionExit, &QAction::triggered, this, &QWidget::close);
     connect(actionSelectAll, &QAction::triggered, tableDataWidget, &QTableView::selectAll);
-    connect(tableDataWidget, &QWidget::customContextMenuRequested, this, &MainWindow::customContentsMenu);
+    connect(tableDataWidget, &QWidget::customContextMenuRequested, this,
+            &MainWindow::customContentsMenu);
     QMetaObject::connectSlotsByName(this);
 }
 
@@ -117,12 +116,14 @@ void MainWindow::setupUi()
     step1 = label(groupBox, "step1", QString(), {10, 16, 50, 20});
     label_3 = label(groupBox, "label_3", QStringLiteral("Import Files"), {64, 16, 170, 20});
     importFilesTree = make<QTreeWidget>(groupBox, "importFilesTree", {10, 38, 230, 156});
-    importFilesLabel = label(groupBox, "importFilesLabel", QStringLiteral("Select Files:"), {10, 196, 230, 18});
+    importFilesLabel =
+        label(groupBox, "importFilesLabel", QStringLiteral("Select Files:"), {10, 196, 230, 18});
     importFilesText = field(groupBox, "importFilesText", QString(), {10, 214, 230, 20});
     step2 = label(groupBox, "step2", QString(), {10, 240, 50, 20});
     label_4 = label(groupBox, "label_4", QStringLiteral("Export Files"), {64, 240, 170, 20});
     exportFilesTree = make<QTreeWidget>(groupBox, "exportFilesTree", {10, 262, 230, 156});
-    exportFilesLabel = label(groupBox, "exportFilesLabel", QStringLiteral("Select File:"), {10, 420, 230, 18});
+    exportFilesLabel =
+        label(groupBox, "exportFilesLabel", QStringLiteral("Select File:"), {10, 420, 230, 18});
     exportFilesText = field(groupBox, "exportFilesText", QString(), {10, 438, 230, 20});
     for (QLineEdit *e : {importFilesText, exportFilesText}) {
         e->setReadOnly(true);
@@ -162,7 +163,8 @@ void MainWindow::setupUi()
         y += 30;
     }
 
-    resetValuesAllButton = make<QPushButton>(centralwidget, "resetValuesAllButton", {682, 122, 112, 28});
+    resetValuesAllButton =
+        make<QPushButton>(centralwidget, "resetValuesAllButton", {682, 122, 112, 28});
     resetValuesAllButton->setText(QStringLiteral("RESET VALUES"));
     resetValuesAllButton->setIcon(QIcon(QStringLiteral(":/others/file_icos/table_refresh.png")));
     saveDataButton = make<QPushButton>(centralwidget, "saveDataButton", {682, 154, 112, 30});
@@ -191,8 +193,9 @@ void MainWindow::setupTrees()
         for (QTreeWidgetItem *g : groups)
             g->setIcon(0, QIcon(QStringLiteral(":/3d/add.png")));
         for (const Program &p : programs()) {
-            auto *item = new QTreeWidgetItem(groups[p.cameraTracker ? 0 : 1],
-                                             {QLatin1String(exporting ? p.exportTreeText : p.importTreeText)});
+            auto *item = new QTreeWidgetItem(
+                groups[p.cameraTracker ? 0 : 1],
+                {QLatin1String(exporting ? p.exportTreeText : p.importTreeText)});
             item->setIcon(0, QIcon(QLatin1String(p.icon)));
         }
     }
@@ -213,7 +216,8 @@ void MainWindow::setupSettingsPanel()
     imageSizeCombo->addItems(imageSizeItems());
 
     label_16 = label(Settings, "label_16", QStringLiteral("Predefined Setting"), {10, 74, 100, 20});
-    predefinedSettingCombo = make<QComboBox>(Settings, "predefinedSettingCombo", {112, 74, 152, 22});
+    predefinedSettingCombo =
+        make<QComboBox>(Settings, "predefinedSettingCombo", {112, 74, 152, 22});
     predefinedSettingCombo->addItems(predefinedSettingItems());
     predefinedSettingCombo->setEnabled(false);
 
@@ -254,36 +258,47 @@ void MainWindow::setupSettingsPanel()
 void MainWindow::setupMenus()
 {
     const QString icons = QStringLiteral(":/others/file_icos/");
-    auto icon = [&](const char *name) { return icons + QLatin1String(name) + QStringLiteral(".png"); };
+    auto icon = [&](const char *name) {
+        return icons + QLatin1String(name) + QStringLiteral(".png");
+    };
     newAction = action(this, "newAction", QStringLiteral("New"), {}, icon("application_add"));
-    importFilesAction = action(this, "importFilesAction", QStringLiteral("Import Files"), QStringLiteral("Ctrl+I"),
-                               icon("application_side_contract"));
-    exportFilesAction = action(this, "exportFilesAction", QStringLiteral("Export Files"), QStringLiteral("Ctrl+E"),
-                               icon("application_side_expand"));
+    importFilesAction = action(this, "importFilesAction", QStringLiteral("Import Files"),
+                               QStringLiteral("Ctrl+I"), icon("application_side_contract"));
+    exportFilesAction = action(this, "exportFilesAction", QStringLiteral("Export Files"),
+                               QStringLiteral("Ctrl+E"), icon("application_side_expand"));
     actionExit = action(this, "actionExit", QStringLiteral("Quit"), QStringLiteral("Ctrl+F4"));
-    helpAction = action(this, "helpAction", QStringLiteral("Help"), QStringLiteral("F1"), icon("help"));
-    LinkWebPage = action(this, "LinkWebPage", QStringLiteral("Link to web page"), {}, icon("application_link"));
+    helpAction =
+        action(this, "helpAction", QStringLiteral("Help"), QStringLiteral("F1"), icon("help"));
+    LinkWebPage = action(this, "LinkWebPage", QStringLiteral("Link to web page"), {},
+                         icon("application_link"));
     About = action(this, "About", QStringLiteral("About"));
-    actionCopy = action(this, "actionCopy", QStringLiteral("Copy to Clipboard"), QStringLiteral("Ctrl+C"),
-                        icon("page_copy"));
-    actionPaste = action(this, "actionPaste", QStringLiteral("Paste"), QStringLiteral("Ctrl+V"), icon("page_paste"));
+    actionCopy = action(this, "actionCopy", QStringLiteral("Copy to Clipboard"),
+                        QStringLiteral("Ctrl+C"), icon("page_copy"));
+    actionPaste = action(this, "actionPaste", QStringLiteral("Paste"), QStringLiteral("Ctrl+V"),
+                         icon("page_paste"));
     actionRename = action(this, "actionRename", QStringLiteral("Rename"), QStringLiteral("Ctrl+R"),
                           icon("textfield_rename"));
     actionLow = action(this, "actionLow", QStringLiteral("Less to Greater"), {}, icon("slow"));
     actionHigh = action(this, "actionHigh", QStringLiteral("Greater to Less"), {}, icon("shigh"));
-    actionDelete = action(this, "actionDelete", QStringLiteral("Clear Selected"), QStringLiteral("Backspace"));
-    actionAddRows = action(this, "actionAddRows", QStringLiteral("Add Rows"), QStringLiteral("Ins"));
-    actionDeleteEntireRows = action(this, "actionDeleteEntireRows", QStringLiteral("Delete Entire Rows"),
-                                    QStringLiteral("Del"), icon("table_row_delete"));
-    actionSetAsSelected = action(this, "actionSetAsSelected", QStringLiteral("Set as Selected"), QStringLiteral("Ctrl+S"));
-    actionDeselect = action(this, "actionDeselect", QStringLiteral("Deselect"), QStringLiteral("Ctrl+D"));
-    actionTrackNames = action(this, "actionTrackNames", QStringLiteral("Track Names"), QStringLiteral("Ctrl+T"));
+    actionDelete =
+        action(this, "actionDelete", QStringLiteral("Clear Selected"), QStringLiteral("Backspace"));
+    actionAddRows =
+        action(this, "actionAddRows", QStringLiteral("Add Rows"), QStringLiteral("Ins"));
+    actionDeleteEntireRows =
+        action(this, "actionDeleteEntireRows", QStringLiteral("Delete Entire Rows"),
+               QStringLiteral("Del"), icon("table_row_delete"));
+    actionSetAsSelected = action(this, "actionSetAsSelected", QStringLiteral("Set as Selected"),
+                                 QStringLiteral("Ctrl+S"));
+    actionDeselect =
+        action(this, "actionDeselect", QStringLiteral("Deselect"), QStringLiteral("Ctrl+D"));
+    actionTrackNames =
+        action(this, "actionTrackNames", QStringLiteral("Track Names"), QStringLiteral("Ctrl+T"));
     actionFrameNos = action(this, "actionFrameNos", QStringLiteral("Frames"));
     actionXYCoord = action(this, "actionXYCoord", QStringLiteral("X/Y Coord"));
     actionRows = action(this, "actionRows", QStringLiteral("Rows"));
     actionShape = action(this, "actionShape", QStringLiteral("Shape"));
-    actionSelectAll = action(this, "actionSelectAll", QStringLiteral("Select All"), QStringLiteral("Ctrl+A"),
-                             icon("select"));
+    actionSelectAll = action(this, "actionSelectAll", QStringLiteral("Select All"),
+                             QStringLiteral("Ctrl+A"), icon("select"));
 
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("menubar"));
@@ -336,8 +351,7 @@ void MainWindow::setupMenus()
 
 void MainWindow::customContentsMenu(const QPoint &pos)
 {
-    if (m_model->rowCount() == 0)
-        return;
+    if (m_model->rowCount() == 0) return;
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("tableContextMenu"));
     menu.addAction(actionCopy);

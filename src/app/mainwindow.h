@@ -129,13 +129,13 @@ private:
     QMenu *menuFile = nullptr, *menuEdit = nullptr, *menuInfo = nullptr, *menusortRow = nullptr,
           *menuSelectGroup = nullptr;
     QAction *newAction = nullptr, *importFilesAction = nullptr, *exportFilesAction = nullptr,
-            *actionExit = nullptr, *helpAction = nullptr, *LinkWebPage = nullptr,
-            *About = nullptr, *actionCopy = nullptr, *actionPaste = nullptr,
-            *actionRename = nullptr, *actionLow = nullptr, *actionHigh = nullptr,
-            *actionDelete = nullptr, *actionAddRows = nullptr, *actionDeleteEntireRows = nullptr,
-            *actionSetAsSelected = nullptr, *actionDeselect = nullptr,
-            *actionTrackNames = nullptr, *actionFrameNos = nullptr, *actionXYCoord = nullptr,
-            *actionRows = nullptr, *actionShape = nullptr, *actionSelectAll = nullptr;
+            *actionExit = nullptr, *helpAction = nullptr, *LinkWebPage = nullptr, *About = nullptr,
+            *actionCopy = nullptr, *actionPaste = nullptr, *actionRename = nullptr,
+            *actionLow = nullptr, *actionHigh = nullptr, *actionDelete = nullptr,
+            *actionAddRows = nullptr, *actionDeleteEntireRows = nullptr,
+            *actionSetAsSelected = nullptr, *actionDeselect = nullptr, *actionTrackNames = nullptr,
+            *actionFrameNos = nullptr, *actionXYCoord = nullptr, *actionRows = nullptr,
+            *actionShape = nullptr, *actionSelectAll = nullptr;
 
     FileChooser m_chooseFile = runFileDialog;
     TrackModel *m_model = nullptr;

@@ -24,8 +24,7 @@ using namespace corvane;
 void MainWindow::on_imageSizeCombo_currentIndexChanged()
 {
     auto size = imageSize(imageSizeCombo->currentIndex());
-    if (!size)
-        return;
+    if (!size) return;
     applyAllButton->setEnabled(true);
     setStepCaption(step3, 3, true);
     plateResWidth->setStyleSheet(QLatin1String(look::plateMissingStyle));
@@ -79,8 +78,7 @@ void MainWindow::on_predefinedSettingCombo_currentIndexChanged()
     setStepCaption(step3, 3, true);
     auto window = predefinedWindow(predefinedSettingCombo->currentIndex(), plateResWidth->text(),
                                    plateResHight->text());
-    if (!window)
-        return;
+    if (!window) return;
     X0->setText(window->x0);
     X1->setText(window->x1);
     Y0->setText(window->y0);
@@ -158,8 +156,7 @@ void MainWindow::on_applyAllButton_clicked()
         BusyCursor busy;
         m_shapeNameProblem = false;
         m_model->change([&](TrackTable &table) { result = applySettings(table, params); });
-        if (result.error.isEmpty())
-            exportFirstText->setStatusTip(exportFirstText->text());
+        if (result.error.isEmpty()) exportFirstText->setStatusTip(exportFirstText->text());
     }
     if (!result.error.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QString(), result.error, QMessageBox::Ok, this);
@@ -169,7 +166,8 @@ void MainWindow::on_applyAllButton_clicked()
     }
     m_shapeNameProblem = result.shapeNameProblem;
     if (m_shapeNameProblem) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), QString::fromLatin1(shapeNameMessage), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::NoIcon, QString(), QString::fromLatin1(shapeNameMessage),
+                        QMessageBox::Ok, this);
         box.setPalette(QApplication::palette());
         box.exec();
         return;

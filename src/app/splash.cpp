@@ -14,11 +14,10 @@ Widget::Widget() : QSplashScreen(QPixmap())
 void Widget::grabBackground()
 {
     QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     QRect g = geometry();
-    m_background = screen->grabWindow(0, g.x(), g.y(), g.right() - g.left() + 1,
-                                      g.bottom() - g.top() + 1);
+    m_background =
+        screen->grabWindow(0, g.x(), g.y(), g.right() - g.left() + 1, g.bottom() - g.top() + 1);
 }
 
 void Widget::paintEvent(QPaintEvent *)

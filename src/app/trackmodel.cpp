@@ -19,12 +19,10 @@ int TrackModel::columnCount(const QModelIndex &parent) const
 
 QVariant TrackModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid())
-        return QVariant();
+    if (!index.isValid()) return QVariant();
     if (role == Qt::BackgroundRole) {
         auto colour = m_table.background(index.row(), index.column());
-        if (!colour)
-            return QVariant();
+        if (!colour) return QVariant();
         return QBrush(QColor(colour->r, colour->g, colour->b, colour->a));
     }
     return m_table.data(index.row(), index.column(), role);
@@ -32,13 +30,14 @@ QVariant TrackModel::data(const QModelIndex &index, int role) const
 
 bool TrackModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!index.isValid())
-        return false;
+    if (!index.isValid()) return false;
     if (role == Qt::BackgroundRole) {
-        QColor c = value.canConvert<QBrush>() ? value.value<QBrush>().color() : value.value<QColor>();
+        QColor c =
+            value.canConvert<QBrush>() ? value.value<QBrush>().color() : value.value<QColor>();
         if (value.isValid())
-            m_table.setBackground(index.row(), index.column(),
-                                  Rgba{quint8(c.red()), quint8(c.green()), quint8(c.blue()), quint8(c.alpha())});
+            m_table.setBackground(
+                index.row(), index.column(),
+                Rgba{quint8(c.red()), quint8(c.green()), quint8(c.blue()), quint8(c.alpha())});
         else
             m_table.setBackground(index.row(), index.column(), std::nullopt);
     } else {
@@ -53,8 +52,7 @@ QVariant TrackModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
         const QStringList &labels = TrackTable::headerLabels();
-        if (section >= 0 && section < m_table.columnCount())
-            return labels.value(section);
+        if (section >= 0 && section < m_table.columnCount()) return labels.value(section);
         return QVariant();
     }
     return QAbstractTableModel::headerData(section, orientation, role);
@@ -62,8 +60,7 @@ QVariant TrackModel::headerData(int section, Qt::Orientation orientation, int ro
 
 Qt::ItemFlags TrackModel::flags(const QModelIndex &index) const
 {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
+    if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 

@@ -42,8 +42,7 @@ QString candidateList(const QList<const Format *> &formats)
 QString targetExtension(const Format &format)
 {
     for (const QString &ext : format.extensions())
-        if (ext != QLatin1String("*"))
-            return ext;
+        if (ext != QLatin1String("*")) return ext;
     return QStringLiteral("txt");
 }
 
@@ -63,28 +62,26 @@ bool sameFile(const QString &a, const QString &b)
 
 QStringList presetNames()
 {
-    return {QStringLiteral("default"), QStringLiteral("top-left"), QStringLiteral("bottom-left"),
-            QStringLiteral("x2"),      QStringLiteral("x4"),       QStringLiteral("half"),
+    return {QStringLiteral("default"), QStringLiteral("top-left"),   QStringLiteral("bottom-left"),
+            QStringLiteral("x2"),      QStringLiteral("x4"),         QStringLiteral("half"),
             QStringLiteral("quarter"), QStringLiteral("normalized"), QStringLiteral("center")};
 }
 
 std::optional<int> parsePreset(const QString &text)
 {
     int index = int(presetNames().indexOf(text.toLower()));
-    if (index < 0)
-        return std::nullopt;
+    if (index < 0) return std::nullopt;
     return index;
 }
 
 std::optional<std::pair<int, int>> parsePlate(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,6})\\s*[xX*]\\s*(\\d{1,6})\\s*$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*(\\d{1,6})\\s*[xX*]\\s*(\\d{1,6})\\s*$"));
     QRegularExpressionMatch m = pattern.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
     int w = m.captured(1).toInt(), h = m.captured(2).toInt();
-    if (w <= 0 || h <= 0)
-        return std::nullopt;
+    if (w <= 0 || h <= 0) return std::nullopt;
     return std::make_pair(w, h);
 }
 
@@ -92,29 +89,30 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
 {
     QFileInfo info(path);
     if (!info.exists() || !info.isFile() || !info.isReadable()) {
-        outcome = failure(InputError, QStringLiteral("%1: cannot be read (no such file, or not readable).").arg(path));
+        outcome = failure(
+            InputError,
+            QStringLiteral("%1: cannot be read (no such file, or not readable).").arg(path));
         return nullptr;
     }
-    if (from)
-        return from;
+    if (from) return from;
     Detection detection = detectFormat(path);
     if (!detection.readable) {
         outcome = failure(InputError, QStringLiteral("%1: cannot be opened.").arg(path));
         return nullptr;
     }
-    if (detection.candidates.size() == 1)
-        return detection.candidates.first();
+    if (detection.candidates.size() == 1) return detection.candidates.first();
     if (detection.candidates.isEmpty()) {
         QList<const Format *> readable;
         for (const Format &f : formats())
-            if (f.read)
-                readable.append(&f);
-        outcome = failure(InputError, QStringLiteral("%1: not a format Corvane recognises (it reads %2); "
-                                                     "give --from FORMAT if you know it.")
-                                          .arg(path, candidateList(readable)));
+            if (f.read) readable.append(&f);
+        outcome =
+            failure(InputError, QStringLiteral("%1: not a format Corvane recognises (it reads %2); "
+                                               "give --from FORMAT if you know it.")
+                                    .arg(path, candidateList(readable)));
     } else {
-        outcome = failure(InputError, QStringLiteral("%1: fits more than one format (%2); give --from FORMAT.")
-                                          .arg(path, candidateList(detection.candidates)));
+        outcome = failure(InputError,
+                          QStringLiteral("%1: fits more than one format (%2); give --from FORMAT.")
+                              .arg(path, candidateList(detection.candidates)));
     }
     return nullptr;
 }
@@ -122,12 +120,11 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
 namespace {
 
 // Imports one input into the table as the window's Step 1 does.
-bool importInput(TrackTable &table, PlateSettings &settings, const QString &path, const Format *from, bool append,
-                 Outcome &outcome)
+bool importInput(TrackTable &table, PlateSettings &settings, const QString &path,
+                 const Format *from, bool append, Outcome &outcome)
 {
     const Format *format = inputFormat(path, from, outcome);
-    if (!format)
-        return false;
+    if (!format) return false;
     if (!format->read) {
         outcome = failure(InputError, QStringLiteral("%1: reading %2 files is not available yet.")
                                           .arg(path, QLatin1String(format->name)));
@@ -140,8 +137,7 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
         return false;
     }
     TrackSet set = dispatch(path, filter);
-    if (!append)
-        settings.resetValues();
+    if (!append) settings.resetValues();
     settings.takeOverImport(set);
     FillRange range = prepareFill(table, set.count, append);
     fillRows(table, set, range, filter);
@@ -149,15 +145,15 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
 }
 
 // Step 3 and Apply with the options on top of what the imports set.
-bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options, Outcome &outcome)
+bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
+                  Outcome &outcome)
 {
     if (options.plate) {
         settings.setPlateWidth(QString::number(options.plate->first));
         settings.setPlateHeight(QString::number(options.plate->second));
     }
     settings.pixelAspect = options.pixelAspect;
-    if (options.firstFrame)
-        settings.exportFirst = QString::number(*options.firstFrame);
+    if (options.firstFrame) settings.exportFirst = QString::number(*options.firstFrame);
 
     ApplyParams params;
     params.plateWidth = toInt(settings.plateWidth);
@@ -170,8 +166,9 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         for (int r = 0; pixelsOnly && r < table.rowCount(); ++r)
             pixelsOnly = sourceRuleOf(table.sourceFormat(r)) == SourceRule::None;
         if (!pixelsOnly) {
-            outcome = failure(SettingsMissing, QStringLiteral("the input does not state its plate size; "
-                                                              "give it with --plate WIDTHxHEIGHT."));
+            outcome =
+                failure(SettingsMissing, QStringLiteral("the input does not state its plate size; "
+                                                        "give it with --plate WIDTHxHEIGHT."));
             return false;
         }
         settings.setPlateWidth(QStringLiteral("1"));
@@ -195,7 +192,9 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         return false;
     }
     if (result.shapeNameProblem) {
-        outcome = failure(InputError, QString::fromLatin1(shapeNameMessage).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        outcome = failure(
+            InputError,
+            QString::fromLatin1(shapeNameMessage).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         return false;
     }
     return true;
@@ -206,23 +205,29 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
 Outcome convert(const ConvertOptions &options, const Progress &progress)
 {
     if (!options.target->writer)
-        return failure(UsageError, QStringLiteral("writing %1 files is not available yet; choose another --to.")
-                                       .arg(QLatin1String(options.target->name)));
+        return failure(UsageError,
+                       QStringLiteral("writing %1 files is not available yet; choose another --to.")
+                           .arg(QLatin1String(options.target->name)));
 
     // The jobs: all inputs into one table, or one table per input.
     QList<Job> jobs;
     const QString extension = targetExtension(*options.target);
     auto defaultOutput = [&](const QString &input) {
-        return QDir::current().filePath(QFileInfo(input).completeBaseName() + QLatin1Char('.') + extension);
+        return QDir::current().filePath(QFileInfo(input).completeBaseName() + QLatin1Char('.') +
+                                        extension);
     };
     if (options.append || options.inputs.size() == 1) {
-        jobs.append({options.inputs, options.output.isEmpty() ? defaultOutput(options.inputs.first()) : options.output});
+        jobs.append({options.inputs, options.output.isEmpty()
+                                         ? defaultOutput(options.inputs.first())
+                                         : options.output});
     } else {
         QFileInfo outputInfo(options.output);
         if (!options.output.isEmpty() && !outputInfo.isDir())
-            return failure(UsageError, QStringLiteral("-o names one file, but %1 inputs are converted one by one; "
-                                                      "give -o an existing folder, or use --append.")
-                                           .arg(options.inputs.size()));
+            return failure(
+                UsageError,
+                QStringLiteral("-o names one file, but %1 inputs are converted one by one; "
+                               "give -o an existing folder, or use --append.")
+                    .arg(options.inputs.size()));
         for (const QString &input : options.inputs) {
             QString output = defaultOutput(input);
             if (!options.output.isEmpty())
@@ -234,12 +239,17 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     for (const Job &job : jobs) {
         for (const QString &input : options.inputs)
             if (sameFile(input, job.output))
-                return failure(UsageError, QStringLiteral("%1 would be overwritten by its own conversion; "
-                                                          "name the output with -o.").arg(input));
+                return failure(UsageError,
+                               QStringLiteral("%1 would be overwritten by its own conversion; "
+                                              "name the output with -o.")
+                                   .arg(input));
         QString absolute = QFileInfo(job.output).absoluteFilePath();
         if (outputs.contains(absolute))
-            return failure(UsageError, QStringLiteral("two inputs would both be written to %1; use -o with a folder "
-                                                      "or rename an input.").arg(job.output));
+            return failure(
+                UsageError,
+                QStringLiteral("two inputs would both be written to %1; use -o with a folder "
+                               "or rename an input.")
+                    .arg(job.output));
         outputs.insert(absolute);
     }
 
@@ -256,23 +266,21 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         Ready r;
         r.output = job.output;
         for (int i = 0; i < job.inputs.size(); ++i) {
-            if (progress)
-                progress(QStringLiteral("reading %1").arg(job.inputs.at(i)));
+            if (progress) progress(QStringLiteral("reading %1").arg(job.inputs.at(i)));
             if (!importInput(r.table, r.settings, job.inputs.at(i), options.from, i > 0, outcome))
                 return outcome;
         }
-        if (progress)
-            progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
-        if (!applyOptions(r.table, r.settings, options, outcome))
-            return outcome;
+        if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
+        if (!applyOptions(r.table, r.settings, options, outcome)) return outcome;
         Validation validation = validateForExport(r.table);
         if (!validation.ok())
-            return failure(InputError, QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")), validation.error));
+            return failure(InputError,
+                           QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")),
+                                                        validation.error));
         ready.push_back(std::move(r));
     }
     for (Ready &r : ready) {
-        if (progress)
-            progress(QStringLiteral("writing %1").arg(r.output));
+        if (progress) progress(QStringLiteral("writing %1").arg(r.output));
         ExportParams params;
         params.targetFilter = QLatin1String(options.target->treeExportFilter);
         params.targetPath = r.output;
@@ -280,8 +288,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         params.windowHeight = r.settings.y1;
         params.pixelAspect = r.settings.pixelAspect;
         ExportResult result = exportTable(r.table, params);
-        if (!result.ok())
-            return failure(OutputError, result.error);
+        if (!result.ok()) return failure(OutputError, result.error);
         outcome.written += result.written;
     }
     return outcome;
@@ -292,10 +299,8 @@ QStringList formatList()
     QStringList lines;
     for (const Format &f : formats()) {
         QStringList abilities;
-        if (f.read)
-            abilities << QStringLiteral("read");
-        if (f.writer)
-            abilities << QStringLiteral("write");
+        if (f.read) abilities << QStringLiteral("read");
+        if (f.writer) abilities << QStringLiteral("write");
         QStringList extensions;
         for (const QString &ext : f.extensions())
             extensions << QStringLiteral("*.") + ext;
@@ -303,7 +308,9 @@ QStringList formatList()
                      .arg(QLatin1String(f.id), -18)
                      .arg(QLatin1String(f.name), -22)
                      .arg(extensions.join(QLatin1Char(' ')), -12)
-                     .arg(abilities.isEmpty() ? QStringLiteral("not yet") : abilities.join(QLatin1Char('/')), -10)
+                     .arg(abilities.isEmpty() ? QStringLiteral("not yet")
+                                              : abilities.join(QLatin1Char('/')),
+                          -10)
                      .arg(f.shapes ? QStringLiteral("shapes") : QStringLiteral("points"));
     }
     return lines;
@@ -313,15 +320,15 @@ Outcome describe(const QString &path, const Format *from, QStringList &lines)
 {
     Outcome outcome;
     const Format *format = inputFormat(path, from, outcome);
-    if (!format)
-        return outcome;
+    if (!format) return outcome;
     if (!format->read)
         return failure(InputError, QStringLiteral("%1: reading %2 files is not available yet.")
                                        .arg(path, QLatin1String(format->name)));
     TrackSet set = dispatch(path, QLatin1String(format->importFilter));
     QSet<QString> names(set.names.begin(), set.names.end());
     lines << QStringLiteral("%1:").arg(path);
-    lines << QStringLiteral("  format: %1 (%2)").arg(QLatin1String(format->id), QLatin1String(format->name));
+    lines << QStringLiteral("  format: %1 (%2)")
+                 .arg(QLatin1String(format->id), QLatin1String(format->name));
     lines << QStringLiteral("  tracks: %1").arg(names.size());
     lines << QStringLiteral("  rows: %1").arg(set.count);
     if (set.count > 0) {

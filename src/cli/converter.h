@@ -20,7 +20,7 @@ struct ConvertOptions
     const Format *from = nullptr; // null: detected from each input's content
     QString output;               // empty: each input's name with the target's extension
     std::optional<std::pair<int, int>> plate;
-    int preset = 0;               // index of the predefined setting
+    int preset = 0; // index of the predefined setting
     QString pixelAspect = QStringLiteral("1.0");
     std::optional<int> firstFrame;
     bool append = false;
@@ -30,8 +30,8 @@ struct ConvertOptions
 struct Outcome
 {
     ExitCode code = Done;
-    QString message;      // what went wrong, for stderr
-    QStringList written;  // files written
+    QString message;     // what went wrong, for stderr
+    QStringList written; // files written
 };
 
 using Progress = std::function<void(const QString &step)>;

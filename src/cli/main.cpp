@@ -22,8 +22,7 @@ void printLine(FILE *stream, const QString &text)
 int fail(ExitCode code, const QString &message)
 {
     printLine(stderr, QStringLiteral("corvane-convert: ") + message);
-    if (code == UsageError)
-        printLine(stderr, QStringLiteral("Try 'corvane-convert --help'."));
+    if (code == UsageError) printLine(stderr, QStringLiteral("Try 'corvane-convert --help'."));
     return code;
 }
 
@@ -42,41 +41,56 @@ int main(int argc, char *argv[])
         "FORMAT is a format id (see --list-formats) or its exact filter text."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Target format."), QStringLiteral("FORMAT"));
-    QCommandLineOption from(QStringLiteral("from"), QStringLiteral("Source format (default: detected from the content)."),
+    QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Target format."),
+                          QStringLiteral("FORMAT"));
+    QCommandLineOption from(QStringLiteral("from"),
+                            QStringLiteral("Source format (default: detected from the content)."),
                             QStringLiteral("FORMAT"));
-    QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("Output file (default: the input's name with the target's extension, "
-                                             "in the current folder); a folder when several inputs are converted one by one."),
-                              QStringLiteral("OUTPUT"));
-    QCommandLineOption plate(QStringLiteral("plate"), QStringLiteral("Plate resolution (default: what the file states)."),
+    QCommandLineOption output(
+        QStringList{QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral(
+            "Output file (default: the input's name with the target's extension, "
+            "in the current folder); a folder when several inputs are converted one by one."),
+        QStringLiteral("OUTPUT"));
+    QCommandLineOption plate(QStringLiteral("plate"),
+                             QStringLiteral("Plate resolution (default: what the file states)."),
                              QStringLiteral("WxH"));
     QCommandLineOption preset(QStringLiteral("preset"),
-                              QStringLiteral("Predefined setting: %1 (default: default).").arg(presetNames().join(QStringLiteral(", "))),
+                              QStringLiteral("Predefined setting: %1 (default: default).")
+                                  .arg(presetNames().join(QStringLiteral(", "))),
                               QStringLiteral("NAME"), QStringLiteral("default"));
-    QCommandLineOption par(QStringLiteral("par"), QStringLiteral("Pixel aspect ratio (default: 1.0)."),
+    QCommandLineOption par(QStringLiteral("par"),
+                           QStringLiteral("Pixel aspect ratio (default: 1.0)."),
                            QStringLiteral("RATIO"), QStringLiteral("1.0"));
-    QCommandLineOption firstFrame(QStringLiteral("first-frame"),
-                                  QStringLiteral("Export first frame (default: the import's first frame)."),
-                                  QStringLiteral("N"));
-    QCommandLineOption append(QStringLiteral("append"),
-                              QStringLiteral("Add every further INPUT to the first one's list, into one OUTPUT."));
-    QCommandLineOption listFormats(QStringLiteral("list-formats"), QStringLiteral("List every format and exit."));
-    QCommandLineOption info(QStringLiteral("info"), QStringLiteral("Describe each INPUT: format, tracks, rows, frames, plate."));
-    parser.addOptions({to, from, output, plate, preset, par, firstFrame, append, listFormats, info});
+    QCommandLineOption firstFrame(
+        QStringLiteral("first-frame"),
+        QStringLiteral("Export first frame (default: the import's first frame)."),
+        QStringLiteral("N"));
+    QCommandLineOption append(
+        QStringLiteral("append"),
+        QStringLiteral("Add every further INPUT to the first one's list, into one OUTPUT."));
+    QCommandLineOption listFormats(QStringLiteral("list-formats"),
+                                   QStringLiteral("List every format and exit."));
+    QCommandLineOption info(
+        QStringLiteral("info"),
+        QStringLiteral("Describe each INPUT: format, tracks, rows, frames, plate."));
+    parser.addOptions(
+        {to, from, output, plate, preset, par, firstFrame, append, listFormats, info});
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
 
-    if (!parser.parse(QCoreApplication::arguments()))
-        return fail(UsageError, parser.errorText());
+    if (!parser.parse(QCoreApplication::arguments())) return fail(UsageError, parser.errorText());
     if (parser.isSet(help)) {
         printLine(stdout, parser.helpText());
-        printLine(stdout, QStringLiteral("Exit status: 0 done, 1 usage, 2 an input could not be read or recognised,\n"
-                                         "3 an output could not be written, 4 settings missing."));
+        printLine(stdout,
+                  QStringLiteral(
+                      "Exit status: 0 done, 1 usage, 2 an input could not be read or recognised,\n"
+                      "3 an output could not be written, 4 settings missing."));
         return Done;
     }
     if (parser.isSet(version)) {
-        printLine(stdout, QStringLiteral("corvane-convert %1").arg(QCoreApplication::applicationVersion()));
+        printLine(stdout,
+                  QStringLiteral("corvane-convert %1").arg(QCoreApplication::applicationVersion()));
         return Done;
     }
     if (parser.isSet(listFormats)) {
@@ -90,7 +104,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(from)) {
         source = formatByIdOrFilter(parser.value(from));
         if (!source)
-            return fail(UsageError, QStringLiteral("--from: unknown format \"%1\" (see --list-formats).").arg(parser.value(from)));
+            return fail(UsageError,
+                        QStringLiteral("--from: unknown format \"%1\" (see --list-formats).")
+                            .arg(parser.value(from)));
     }
     if (parser.isSet(info)) {
         if (inputs.isEmpty())
@@ -99,8 +115,7 @@ int main(int argc, char *argv[])
         for (const QString &input : inputs) {
             QStringList lines;
             Outcome outcome = describe(input, source, lines);
-            if (outcome.code != Done)
-                status = fail(outcome.code, outcome.message);
+            if (outcome.code != Done) status = fail(outcome.code, outcome.message);
             for (const QString &line : lines)
                 printLine(stdout, line);
         }
@@ -109,12 +124,13 @@ int main(int argc, char *argv[])
 
     ConvertOptions options;
     if (!parser.isSet(to))
-        return fail(UsageError, QStringLiteral("no target format: give --to FORMAT (see --list-formats)."));
+        return fail(UsageError,
+                    QStringLiteral("no target format: give --to FORMAT (see --list-formats)."));
     options.target = formatByIdOrFilter(parser.value(to));
     if (!options.target)
-        return fail(UsageError, QStringLiteral("--to: unknown format \"%1\" (see --list-formats).").arg(parser.value(to)));
-    if (inputs.isEmpty())
-        return fail(UsageError, QStringLiteral("no INPUT file given."));
+        return fail(UsageError, QStringLiteral("--to: unknown format \"%1\" (see --list-formats).")
+                                    .arg(parser.value(to)));
+    if (inputs.isEmpty()) return fail(UsageError, QStringLiteral("no INPUT file given."));
     options.inputs = inputs;
     options.from = source;
     options.output = parser.value(output);
@@ -122,23 +138,29 @@ int main(int argc, char *argv[])
     if (parser.isSet(plate)) {
         options.plate = parsePlate(parser.value(plate));
         if (!options.plate)
-            return fail(UsageError, QStringLiteral("--plate: \"%1\" is not WIDTHxHEIGHT with positive whole numbers, "
-                                                   "such as 1920x1080.").arg(parser.value(plate)));
+            return fail(
+                UsageError,
+                QStringLiteral("--plate: \"%1\" is not WIDTHxHEIGHT with positive whole numbers, "
+                               "such as 1920x1080.")
+                    .arg(parser.value(plate)));
     }
     auto presetIndex = parsePreset(parser.value(preset));
     if (!presetIndex)
-        return fail(UsageError, QStringLiteral("--preset: \"%1\" is not one of %2.")
-                                    .arg(parser.value(preset), presetNames().join(QStringLiteral(", "))));
+        return fail(UsageError,
+                    QStringLiteral("--preset: \"%1\" is not one of %2.")
+                        .arg(parser.value(preset), presetNames().join(QStringLiteral(", "))));
     options.preset = *presetIndex;
     bool ok = false;
     double ratio = parser.value(par).toDouble(&ok);
     if (!ok || ratio <= 0 || ratio > 100)
-        return fail(UsageError, QStringLiteral("--par: \"%1\" is not a ratio between 0 and 100.").arg(parser.value(par)));
+        return fail(UsageError, QStringLiteral("--par: \"%1\" is not a ratio between 0 and 100.")
+                                    .arg(parser.value(par)));
     options.pixelAspect = parser.value(par);
     if (parser.isSet(firstFrame)) {
         int frame = parser.value(firstFrame).toInt(&ok);
         if (!ok || frame < -999999 || frame > 999999)
-            return fail(UsageError, QStringLiteral("--first-frame: \"%1\" is not a whole number.").arg(parser.value(firstFrame)));
+            return fail(UsageError, QStringLiteral("--first-frame: \"%1\" is not a whole number.")
+                                        .arg(parser.value(firstFrame)));
         options.firstFrame = frame;
     }
 
@@ -148,8 +170,7 @@ int main(int argc, char *argv[])
         if (terminal)
             printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
     });
-    if (outcome.code != Done)
-        return fail(outcome.code, outcome.message);
+    if (outcome.code != Done) return fail(outcome.code, outcome.message);
     if (terminal)
         for (const QString &file : outcome.written)
             printLine(stderr, QStringLiteral("corvane-convert: wrote ") + file);

@@ -25,11 +25,13 @@ void sortRows(TrackTable &table, SortOrder order)
     std::vector<int> permutation(static_cast<size_t>(rows));
     std::iota(permutation.begin(), permutation.end(), 0);
     if (order == SortOrder::Ascending) {
-        std::stable_sort(permutation.begin(), permutation.end(),
-                         [&](int a, int b) { return QString::compare(keys[size_t(a)], keys[size_t(b)]) < 0; });
+        std::stable_sort(permutation.begin(), permutation.end(), [&](int a, int b) {
+            return QString::compare(keys[size_t(a)], keys[size_t(b)]) < 0;
+        });
     } else {
-        std::stable_sort(permutation.begin(), permutation.end(),
-                         [&](int a, int b) { return QString::compare(keys[size_t(a)], keys[size_t(b)]) > 0; });
+        std::stable_sort(permutation.begin(), permutation.end(), [&](int a, int b) {
+            return QString::compare(keys[size_t(a)], keys[size_t(b)]) > 0;
+        });
     }
     table.permuteRows(permutation);
 

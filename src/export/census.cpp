@@ -21,13 +21,11 @@ TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
             ++runLength;
             continue;
         }
-        if (k > 0)
-            census.rowCounts.append(QString::number(runLength));
+        if (k > 0) census.rowCounts.append(QString::number(runLength));
         runNames.append(name);
         runLength = 1;
     }
-    if (!rows.isEmpty())
-        census.rowCounts.append(QString::number(runLength));
+    if (!rows.isEmpty()) census.rowCounts.append(QString::number(runLength));
     census.changes = std::max(0, int(runNames.size()) - 1);
 
     // Shapes: consecutive vertex runs ("S…" names) with one prefix.
@@ -35,21 +33,18 @@ TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
     bool inShape = false;
     int vertices = 0;
     for (const QString &name : runNames) {
-        if (!name.startsWith(QLatin1Char('S')))
-            continue;
+        if (!name.startsWith(QLatin1Char('S'))) continue;
         QString prefix = shapePrefix(name);
         if (inShape && prefix == previousPrefix) {
             ++vertices;
         } else {
-            if (inShape)
-                census.shapeCounts.append(QString::number(vertices));
+            if (inShape) census.shapeCounts.append(QString::number(vertices));
             inShape = true;
             vertices = 1;
         }
         previousPrefix = prefix;
     }
-    if (inShape)
-        census.shapeCounts.append(QString::number(vertices));
+    if (inShape) census.shapeCounts.append(QString::number(vertices));
     return census;
 }
 

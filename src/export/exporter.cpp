@@ -35,15 +35,17 @@ Validation validateForExport(const TrackTable &table)
         bool ok = true;
         table.frame(r, &ok);
         if (!ok) {
-            v.error = QStringLiteral("Row %1: the frame \"%2\" is not a whole number. Check values!")
-                          .arg(r + 1)
-                          .arg(table.displayText(r, FrameColumn));
+            v.error =
+                QStringLiteral("Row %1: the frame \"%2\" is not a whole number. Check values!")
+                    .arg(r + 1)
+                    .arg(table.displayText(r, FrameColumn));
             return v;
         }
         for (int c : {int(XColumn), int(YColumn)}) {
             table.coordinate(r, c, &ok);
             if (!ok) {
-                v.error = QStringLiteral("Row %1: the %2 coordinate \"%3\" is not a number. Check values!")
+                v.error = QStringLiteral(
+                              "Row %1: the %2 coordinate \"%3\" is not a number. Check values!")
                               .arg(r + 1)
                               .arg(c == XColumn ? QStringLiteral("X") : QStringLiteral("Y"))
                               .arg(table.displayText(r, c));
@@ -52,15 +54,15 @@ Validation validateForExport(const TrackTable &table)
         }
     }
     for (int r = 0; r < rows; ++r)
-        if (table.isMarked(r))
-            v.markedRows.append(r);
+        if (table.isMarked(r)) v.markedRows.append(r);
     return v;
 }
 
 QString pathStem(const QString &targetPath)
 {
     // Cut the file name, not the folders, so that per-track files stay beside the target.
-    qsizetype slash = std::max(targetPath.lastIndexOf(QLatin1Char('/')), targetPath.lastIndexOf(QLatin1Char('\\')));
+    qsizetype slash = std::max(targetPath.lastIndexOf(QLatin1Char('/')),
+                               targetPath.lastIndexOf(QLatin1Char('\\')));
     qsizetype dot = targetPath.indexOf(QLatin1Char('.'), slash + 1);
     return dot < 0 ? targetPath : targetPath.left(dot);
 }
@@ -71,7 +73,8 @@ QString safeFileNamePart(const QString &name)
         return QStringLiteral("_");
     QString out = name;
     for (QChar &ch : out) {
-        if (ch.unicode() < 0x20 || ch.unicode() == 0x7f || QStringLiteral("/\\:*?\"<>|").contains(ch))
+        if (ch.unicode() < 0x20 || ch.unicode() == 0x7f ||
+            QStringLiteral("/\\:*?\"<>|").contains(ch))
             ch = QLatin1Char('_');
     }
     return out;
@@ -103,8 +106,7 @@ public:
 
     const TrackCensus &census() override
     {
-        if (!m_census)
-            m_census = takeCensus(m_table, m_rows);
+        if (!m_census) m_census = takeCensus(m_table, m_rows);
         return *m_census;
     }
 
@@ -122,7 +124,8 @@ public:
             bytes.replace("\n", "\r\n"); // text mode
 #endif
             QSaveFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+                !file.commit())
                 errors[i] = QStringLiteral("Could not write \"%1\": %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString());
         };
@@ -137,15 +140,17 @@ public:
             pool.waitForDone();
         }
         for (size_t i = 0; i < m_files.size(); ++i) {
-            if (!errors[i].isEmpty())
-                return errors[i];
+            if (!errors[i].isEmpty()) return errors[i];
             written.append(m_files[i].first);
         }
         return QString();
     }
 
 private:
-    QByteArray &current() { return m_files[m_current].second; }
+    QByteArray &current()
+    {
+        return m_files[m_current].second;
+    }
 
     // A file of this save is opened once; coming back to it writes on at its end.
     void open(const QString &path)
@@ -177,11 +182,13 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     ExportResult result;
     const Format *format = formatForFilter(params.targetFilter);
     if (!format) {
-        result.error = QStringLiteral("\"%1\" is not a format Corvane writes.").arg(params.targetFilter);
+        result.error =
+            QStringLiteral("\"%1\" is not a format Corvane writes.").arg(params.targetFilter);
         return result;
     }
     if (!format->writer) {
-        result.error = QStringLiteral("Writing %1 files is not available yet.").arg(QLatin1String(format->name));
+        result.error = QStringLiteral("Writing %1 files is not available yet.")
+                           .arg(QLatin1String(format->name));
         return result;
     }
     if (params.targetPath.isEmpty()) {
@@ -205,17 +212,14 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     sink.pixelAspect = toDouble(params.pixelAspect);
 
     const WriterSteps &steps = *format->writer;
-    if (steps.header)
-        steps.header(sink);
+    if (steps.header) steps.header(sink);
     for (int r : rows) {
         ExportRow row(&table, r);
-        if (steps.row)
-            steps.row(sink, row);
+        if (steps.row) steps.row(sink, row);
         sink.previousName = row.name;
         sink.hasPreviousName = true;
     }
-    if (steps.footer)
-        steps.footer(sink);
+    if (steps.footer) steps.footer(sink);
     result.error = sink.commit(result.written);
     return result;
 }

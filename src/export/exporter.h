@@ -36,8 +36,8 @@ struct ExportParams
 
 struct ExportResult
 {
-    QString error;        // shown to the user; files already in place are untouched
-    QStringList written;  // every file written, in order
+    QString error;       // shown to the user; files already in place are untouched
+    QStringList written; // every file written, in order
     bool ok() const { return error.isEmpty(); }
 };
 

@@ -12,7 +12,8 @@ namespace corvane {
 
 namespace {
 constexpr int NoFrameYet = 1000000;
-constexpr const char *cameraTrackerHeading = "\n   Frame             X             Y   Correlation\n";
+constexpr const char *cameraTrackerHeading =
+    "\n   Frame             X             Y   Correlation\n";
 } // namespace
 
 TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName)
@@ -53,8 +54,7 @@ bool looksLikeNukeTracker(const QByteArray &data)
     Field line;
     int samples = 0;
     while (scanner.next(line)) {
-        if (line.isEmpty())
-            continue;
+        if (line.isEmpty()) continue;
         splitSpaces(line, fields);
         bool ok = fields.size() == 2 || fields.size() == 3;
         for (size_t i = 0; ok && i < fields.size(); ++i) {
@@ -63,8 +63,7 @@ bool looksLikeNukeTracker(const QByteArray &data)
             else
                 fieldToDouble(fields[i], &ok);
         }
-        if (!ok)
-            return false;
+        if (!ok) return false;
         ++samples;
     }
     return samples > 0;
@@ -140,8 +139,7 @@ void trackerHeader(WriteContext &ctx)
 
 void trackerRow(WriteContext &ctx, const ExportRow &r)
 {
-    if (!ctx.hasPreviousName || r.name != ctx.previousName)
-        ctx.switchToTrackFile(r.name, ".txt");
+    if (!ctx.hasPreviousName || r.name != ctx.previousName) ctx.switchToTrackFile(r.name, ".txt");
     QByteArray &out = ctx.out();
     appendInt(out, r.frame);
     out += ' ';
@@ -156,8 +154,7 @@ void trackerRow(WriteContext &ctx, const ExportRow &r)
 void alignColumn(QByteArray &out, qsizetype start, int width)
 {
     qsizetype length = out.size() - start;
-    if (length < width)
-        out.insert(start, width - length, ' ');
+    if (length < width) out.insert(start, width - length, ' ');
 }
 
 // The X and Y columns: 13 wide, but a text of under 6 characters follows

@@ -80,8 +80,7 @@ int indexOf(const char *id)
 {
     const auto &all = formats();
     for (size_t i = 0; i < all.size(); ++i)
-        if (qstrcmp(all[i].id, id) == 0)
-            return int(i);
+        if (qstrcmp(all[i].id, id) == 0) return int(i);
     return -1;
 }
 
@@ -151,8 +150,7 @@ QStringList Format::extensions() const
         auto it = pattern.globalMatch(QString::fromLatin1(filter));
         while (it.hasNext()) {
             QString ext = it.next().captured(1);
-            if (!out.contains(ext))
-                out.append(ext);
+            if (!out.contains(ext)) out.append(ext);
         }
     }
     return out;
@@ -166,24 +164,21 @@ bool Format::matchesFilter(const QString &filter) const
 const Format *formatById(const QString &id)
 {
     for (const Format &f : formats())
-        if (id == QLatin1String(f.id))
-            return &f;
+        if (id == QLatin1String(f.id)) return &f;
     return nullptr;
 }
 
 const Format *formatForFilter(const QString &filter)
 {
     for (const Format &f : formats())
-        if (f.matchesFilter(filter))
-            return &f;
+        if (f.matchesFilter(filter)) return &f;
     return nullptr;
 }
 
 const Format *formatForImportFilter(const QString &filter)
 {
     for (const Format &f : formats())
-        if (filter == QLatin1String(f.importFilter))
-            return &f;
+        if (filter == QLatin1String(f.importFilter)) return &f;
     return nullptr;
 }
 
@@ -191,8 +186,7 @@ const Program *programOf(const Format &format)
 {
     int index = int(&format - formats().data());
     for (const Program &p : programs())
-        if (std::find(p.formats.begin(), p.formats.end(), index) != p.formats.end())
-            return &p;
+        if (std::find(p.formats.begin(), p.formats.end(), index) != p.formats.end()) return &p;
     return nullptr;
 }
 
@@ -205,8 +199,7 @@ bool isCompositorFilter(const QString &filter)
 
 const Format *formatByIdOrFilter(const QString &text)
 {
-    if (const Format *f = formatById(text))
-        return f;
+    if (const Format *f = formatById(text)) return f;
     return formatForFilter(text);
 }
 

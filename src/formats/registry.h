@@ -15,7 +15,16 @@
 namespace corvane {
 
 // How a source's coordinates come to pixels from the top-left corner.
-enum class SourceRule { None, Flip, SynthEyes, Maya, FusionTrack, FusionMask, CombustionGMask, AfterEffectsMask };
+enum class SourceRule {
+    None,
+    Flip,
+    SynthEyes,
+    Maya,
+    FusionTrack,
+    FusionMask,
+    CombustionGMask,
+    AfterEffectsMask
+};
 // How pixels from the top-left go to a target's coordinates.
 enum class TargetRule { None, Flip, SynthEyes, Maya, FusionTrack, FusionMask, AfterEffectsMask };
 
@@ -39,14 +48,14 @@ struct Format
     const char *importFilter;     // import dialogs and the File menu's lists
     const char *treeExportFilter; // the Step 2 tree's save dialog
     Recognition recognition;
-    ReadFunction read;            // null while the reader is not built
-    SniffFunction sniff;          // null while the reader is not built
-    const WriterSteps *writer;    // null while the writer is not built
+    ReadFunction read;         // null while the reader is not built
+    SniffFunction sniff;       // null while the reader is not built
+    const WriterSteps *writer; // null while the writer is not built
     SourceRule source;
     TargetRule target;
     const char *trackFileExtension; // per-track formats: each track's own file
-    bool shapes;                  // roto/mask shapes rather than point tracks
-    bool statesPlate;             // the reader reports the plate size
+    bool shapes;                    // roto/mask shapes rather than point tracks
+    bool statesPlate;               // the reader reports the plate size
 
     QString importFilterText() const { return QString::fromLatin1(importFilter); }
     // The file extensions its filters name, without the dot ("*" for any).

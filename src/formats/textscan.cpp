@@ -25,22 +25,19 @@ bool Field::equals(const char *text) const
 bool readFileBytes(const QString &path, QByteArray &out)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     out = file.readAll();
     return true;
 }
 
 bool LineScanner::next(Field &line)
 {
-    if (m_pos >= m_end)
-        return false;
+    if (m_pos >= m_end) return false;
     const char *nl = static_cast<const char *>(std::memchr(m_pos, '\n', size_t(m_end - m_pos)));
     const char *stop = nl ? nl : m_end;
     line.begin = m_pos;
     line.end = stop;
-    if (line.end > line.begin && line.end[-1] == '\r')
-        --line.end;
+    if (line.end > line.begin && line.end[-1] == '\r') --line.end;
     m_pos = nl ? nl + 1 : m_end;
     return true;
 }
@@ -79,21 +76,18 @@ void splitSpaces(Field line, std::vector<Field> &fields)
 int fieldToInt(Field f, bool *ok)
 {
     const char *b = f.begin;
-    if (b < f.end && *b == '+')
-        ++b;
+    if (b < f.end && *b == '+') ++b;
     int value = 0;
     auto res = std::from_chars(b, f.end, value);
     bool good = b < f.end && res.ec == std::errc() && res.ptr == f.end;
-    if (ok)
-        *ok = good;
+    if (ok) *ok = good;
     return good ? value : 0;
 }
 
 double fieldToDouble(Field f, bool *ok)
 {
     const char *b = f.begin;
-    if (b < f.end && *b == '+')
-        ++b;
+    if (b < f.end && *b == '+') ++b;
     double value = 0;
     auto res = std::from_chars(b, f.end, value);
     bool good = b < f.end && res.ec == std::errc() && res.ptr == f.end;
@@ -101,8 +95,7 @@ double fieldToDouble(Field f, bool *ok)
         // QString::toDouble fails on overflow as well
         good = false;
     }
-    if (ok)
-        *ok = good;
+    if (ok) *ok = good;
     return good ? value : 0.0;
 }
 

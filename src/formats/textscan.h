@@ -25,7 +25,10 @@ bool readFileBytes(const QString &path, QByteArray &out);
 class LineScanner
 {
 public:
-    explicit LineScanner(const QByteArray &data) : m_pos(data.constData()), m_end(m_pos + data.size()) {}
+    explicit LineScanner(const QByteArray &data)
+        : m_pos(data.constData()), m_end(m_pos + data.size())
+    {
+    }
     bool next(Field &line); // false at the end of the data
     bool atEnd() const { return m_pos >= m_end; }
 

@@ -34,8 +34,7 @@ struct Reader
             Field f = fields[0];
             bool ok = false;
             int value = fieldToInt(f, &ok);
-            if (!f.equals("0") && value == 0)
-                name = applyNameRule(fieldToString(f));
+            if (!f.equals("0") && value == 0) name = applyNameRule(fieldToString(f));
         } else if (fields.size() == 3) {
             addRow(name, fields[0], fields[1], fields[2]);
         }
@@ -51,27 +50,21 @@ struct Reader
             return false;
         splitWhitespace(colourLine, fields);
         bool ok = false;
-        if (fields.size() != 1)
-            return false;
+        if (fields.size() != 1) return false;
         fieldToInt(fields[0], &ok);
-        if (!ok)
-            return false;
+        if (!ok) return false;
         splitWhitespace(countLine, fields);
         int count = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
-        if (fields.size() != 1 || !ok || count < 0)
-            return false;
+        if (fields.size() != 1 || !ok || count < 0) return false;
         // Check every frame line before taking any of them.
         LineScanner rows = probe;
         Field line;
         for (int i = 0; i < count; ++i) {
-            if (!rows.next(line))
-                return false;
+            if (!rows.next(line)) return false;
             splitWhitespace(line, fields);
-            if (fields.size() != 3)
-                return false;
+            if (fields.size() != 3) return false;
             fieldToInt(fields[0], &ok);
-            if (!ok)
-                return false;
+            if (!ok) return false;
         }
         QString trackName = applyNameRule(fieldToString(nameLine));
         for (int i = 0; i < count; ++i) {
@@ -115,8 +108,7 @@ bool looksLikeThreeDEv4(const QByteArray &data)
 {
     LineScanner scanner(data);
     Field line;
-    if (!scanner.next(line))
-        return false;
+    if (!scanner.next(line)) return false;
     std::vector<Field> fields;
     splitWhitespace(line, fields);
     bool ok = false;

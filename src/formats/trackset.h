@@ -10,13 +10,13 @@ namespace corvane {
 
 struct TrackSet
 {
-    QString firstFrame;   // the smallest frame, as decimal text
-    int count = 0;        // rows
-    QStringList names;    // per row
+    QString firstFrame; // the smallest frame, as decimal text
+    int count = 0;      // rows
+    QStringList names;  // per row
     std::vector<int> frames;
     std::vector<double> x;
     std::vector<double> y;
-    int plateWidth = 0;   // 0 when the file does not state it
+    int plateWidth = 0; // 0 when the file does not state it
     int plateHeight = 0;
 
     void append(const QString &name, int frame, double xv, double yv)

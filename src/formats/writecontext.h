@@ -23,7 +23,7 @@ public:
 
     QByteArray xCell() const; // the cell's text as shown (system 8-bit)
     QByteArray yCell() const;
-    QByteArray x() const;     // the value in 6-digit "g" form
+    QByteArray x() const; // the value in 6-digit "g" form
     QByteArray y() const;
     // The same, appended to a file's bytes without a text of their own.
     void appendXCell(QByteArray &out) const { appendCell(out, 2); }
@@ -41,9 +41,9 @@ private:
 
 struct TrackCensus
 {
-    int changes = 0;          // tracks minus one
-    QStringList rowCounts;    // rows per track, in export order
-    QStringList shapeCounts;  // vertex tracks per shape
+    int changes = 0;         // tracks minus one
+    QStringList rowCounts;   // rows per track, in export order
+    QStringList shapeCounts; // vertex tracks per shape
 };
 
 class WriteContext

@@ -11,11 +11,9 @@ Detection detectFormat(const QString &path)
     Detection detection;
     QByteArray data;
     detection.readable = readFileBytes(path, data);
-    if (!detection.readable)
-        return detection;
+    if (!detection.readable) return detection;
     for (const Format &format : formats()) {
-        if (!format.read || !format.sniff)
-            continue;
+        if (!format.read || !format.sniff) continue;
         if (recognise(path, QLatin1String(format.importFilter)).ok() && format.sniff(data))
             detection.candidates.append(&format);
     }

@@ -11,8 +11,8 @@ struct Format;
 
 struct Detection
 {
-    bool readable = false;              // the file could be opened
-    QList<const Format *> candidates;   // every format the content fits
+    bool readable = false;            // the file could be opened
+    QList<const Format *> candidates; // every format the content fits
 };
 
 Detection detectFormat(const QString &path);

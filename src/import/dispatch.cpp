@@ -10,15 +10,13 @@ namespace corvane {
 TrackSet dispatch(const QString &path, const QString &formatFilter)
 {
     const Format *format = formatForImportFilter(formatFilter);
-    if (!format || !format->read)
-        return TrackSet();
+    if (!format || !format->read) return TrackSet();
     TrackSet set = format->read(path);
     // A reader gives at least count entries; never trust more than it holds.
     int held = int(std::min({qsizetype(set.names.size()), qsizetype(set.frames.size()),
                              qsizetype(set.x.size()), qsizetype(set.y.size())}));
     set.count = std::clamp(set.count, 0, held);
-    if (!format->statesPlate)
-        set.plateWidth = set.plateHeight = 0;
+    if (!format->statesPlate) set.plateWidth = set.plateHeight = 0;
     return set;
 }
 
@@ -49,8 +47,7 @@ int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QStr
     int written = 0;
     const int count = std::min(range.end - range.first, set.count);
     for (int k = 0; k < count; ++k) {
-        if (progress && k % progressStep == 0 && !progress(k))
-            return written;
+        if (progress && k % progressStep == 0 && !progress(k)) return written;
         const QString &name = set.names.at(k);
         if (!haveLast || name != lastName) {
             lastName = name;
@@ -61,8 +58,7 @@ int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QStr
                              set.y[size_t(k)], source);
         ++written;
     }
-    if (progress)
-        progress(written);
+    if (progress) progress(written);
     return written;
 }
 

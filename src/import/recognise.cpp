@@ -9,8 +9,7 @@ namespace corvane {
 QString firstLine(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
     // A binary file may have no line end for a long way; a first line is short.
     constexpr qint64 limit = 1 << 20;
     QByteArray line = file.readLine(limit);
@@ -22,8 +21,7 @@ QString firstLine(const QString &path)
 Recognised recognise(const QString &path, const QString &formatFilter)
 {
     const Format *format = formatForFilter(formatFilter);
-    if (!format)
-        return {};
+    if (!format) return {};
     const Recognition &rule = format->recognition;
     bool pass = true;
     switch (rule.kind) {
@@ -39,8 +37,7 @@ Recognised recognise(const QString &path, const QString &formatFilter)
         pass = firstLine(path).contains(QLatin1String("//"));
         break;
     }
-    if (pass)
-        return {QStringLiteral("ok"), QString()};
+    if (pass) return {QStringLiteral("ok"), QString()};
     return {QStringLiteral("no"), QString::fromLatin1(rule.message)};
 }
 

@@ -28,8 +28,7 @@ void checkShapes(const TrackTable &table, ApplyResult &result, bool &needsOrder)
             seenOther = true;
         else if (seenOther)
             needsOrder = true;
-        if (shape && !name.contains(QLatin1Char('_')))
-            result.shapeNameProblem = true;
+        if (shape && !name.contains(QLatin1Char('_'))) result.shapeNameProblem = true;
     }
 }
 
@@ -54,19 +53,18 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     const Plate plate{params.plateWidth, params.plateHeight};
     const Window window{params.x0, params.x1, params.y0, params.y1};
     // A predefined setting other than Default keeps pixels from the top-left.
-    const TargetRule target = params.predefinedIndex != 0 ? TargetRule::None
-                                                          : targetRuleOf(params.targetFilter);
+    const TargetRule target =
+        params.predefinedIndex != 0 ? TargetRule::None : targetRuleOf(params.targetFilter);
     // Rows of one import share their source; look each filter up once.
     QHash<QString, SourceRule> sources;
     for (int r = 0; r < table.rowCount(); ++r) {
         int f = table.frame(r);
-        if (!table.hasImportedValue(r))
-            table.takeImportedFromDisplay(r);
-        Point p{table.importedValue(r, XColumn) * params.pixelAspect, table.importedValue(r, YColumn)};
+        if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
+        Point p{table.importedValue(r, XColumn) * params.pixelAspect,
+                table.importedValue(r, YColumn)};
         QString source = table.sourceFormat(r);
         auto it = sources.constFind(source);
-        if (it == sources.cend())
-            it = sources.insert(source, sourceRuleOf(source));
+        if (it == sources.cend()) it = sources.insert(source, sourceRuleOf(source));
         Point mid = toIntermediate(it.value(), p, plate);
         // The status tips hold 6 decimals; the next steps use what they hold.
         mid = {roundFixed6(mid.x), roundFixed6(mid.y)};

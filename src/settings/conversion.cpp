@@ -52,8 +52,7 @@ Point toTarget(TargetRule rule, Point p, Plate plate)
 Point toWindow(Point p, Plate plate, Window window)
 {
     const double w = plate.width, h = plate.height;
-    if (window.x0 == -1)
-        return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
+    if (window.x0 == -1) return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
     Point out;
     out.x = p.x * window.x1 / w;
     out.y = window.y0 < 1 ? p.y * window.y1 / h : h - p.y;

@@ -10,30 +10,33 @@ namespace corvane {
 const QStringList &imageSizeItems()
 {
     static const QStringList items{
-        QStringLiteral("Image Size"),   QStringLiteral("  640 x 480"),  QStringLiteral("  720 x 486"),
-        QStringLiteral("  720 x 576"),  QStringLiteral("  768 x 576"),  QStringLiteral("1024 x 778"),
-        QStringLiteral("1280 x 720"),   QStringLiteral("1920 x 1080"),  QStringLiteral("2048 x 1556"),
-        QStringLiteral("2048 x 2048"),  QStringLiteral("4096 x 3112")};
+        QStringLiteral("Image Size"),  QStringLiteral("  640 x 480"), QStringLiteral("  720 x 486"),
+        QStringLiteral("  720 x 576"), QStringLiteral("  768 x 576"), QStringLiteral("1024 x 778"),
+        QStringLiteral("1280 x 720"),  QStringLiteral("1920 x 1080"), QStringLiteral("2048 x 1556"),
+        QStringLiteral("2048 x 2048"), QStringLiteral("4096 x 3112")};
     return items;
 }
 
 const QStringList &predefinedSettingItems()
 {
-    static const QStringList items{
-        QStringLiteral("Default"),    QStringLiteral("Top-Left"),        QStringLiteral("Bottom-Left"),
-        QStringLiteral("x2"),         QStringLiteral("x4"),              QStringLiteral("Half Size"),
-        QStringLiteral("Quarter Size"), QStringLiteral("Normalized[0,1]"), QStringLiteral("Center Origin[-1,1]")};
+    static const QStringList items{QStringLiteral("Default"),
+                                   QStringLiteral("Top-Left"),
+                                   QStringLiteral("Bottom-Left"),
+                                   QStringLiteral("x2"),
+                                   QStringLiteral("x4"),
+                                   QStringLiteral("Half Size"),
+                                   QStringLiteral("Quarter Size"),
+                                   QStringLiteral("Normalized[0,1]"),
+                                   QStringLiteral("Center Origin[-1,1]")};
     return items;
 }
 
 std::optional<std::pair<QString, QString>> imageSize(int index)
 {
-    if (index <= 0 || index >= imageSizeItems().size())
-        return std::nullopt;
+    if (index <= 0 || index >= imageSizeItems().size()) return std::nullopt;
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     QStringList parts = imageSizeItems().at(index).split(blanks, Qt::SkipEmptyParts);
-    if (parts.size() < 3)
-        return std::nullopt;
+    if (parts.size() < 3) return std::nullopt;
     return std::make_pair(parts.at(0), parts.at(2));
 }
 
@@ -79,15 +82,13 @@ void PlateSettings::resetValues()
 void PlateSettings::setPlateWidth(const QString &text)
 {
     plateWidth = text;
-    if (toInt(text) > 0)
-        x1 = text;
+    if (toInt(text) > 0) x1 = text;
 }
 
 void PlateSettings::setPlateHeight(const QString &text)
 {
     plateHeight = text;
-    if (toInt(text) > 0)
-        y1 = text;
+    if (toInt(text) > 0) y1 = text;
 }
 
 void PlateSettings::takeOverImport(const TrackSet &set)
@@ -105,8 +106,7 @@ void PlateSettings::takeOverImport(const TrackSet &set)
 void PlateSettings::choosePredefined(int index)
 {
     predefinedIndex = index;
-    if (plateWidth == QLatin1String("0") || plateHeight == QLatin1String("0"))
-        return;
+    if (plateWidth == QLatin1String("0") || plateHeight == QLatin1String("0")) return;
     if (auto window = predefinedWindow(index, plateWidth, plateHeight)) {
         x0 = window->x0;
         x1 = window->x1;

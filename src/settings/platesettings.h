@@ -36,7 +36,8 @@ struct TargetWindow
     QString x0, x1, y0, y1;
 };
 // The target window a predefined setting sets for a plate (texts of the plate fields).
-std::optional<TargetWindow> predefinedWindow(int index, const QString &width, const QString &height);
+std::optional<TargetWindow> predefinedWindow(int index, const QString &width,
+                                             const QString &height);
 
 // The Step 3 values as texts, the way the panel's fields hold them.
 struct PlateSettings

@@ -22,8 +22,7 @@ public:
         QVariant result = term();
         while (!atEnd()) {
             QChar op = m_text.at(m_pos);
-            if (op != QLatin1Char('+') && op != QLatin1Char('-'))
-                break;
+            if (op != QLatin1Char('+') && op != QLatin1Char('-')) break;
             ++m_pos;
             QVariant next = term();
             if (isDouble(result) && isDouble(next)) {
@@ -44,8 +43,7 @@ private:
         QVariant result = factor();
         while (!atEnd()) {
             QChar op = m_text.at(m_pos);
-            if (op != QLatin1Char('*') && op != QLatin1Char('/'))
-                break;
+            if (op != QLatin1Char('*') && op != QLatin1Char('/')) break;
             ++m_pos;
             QVariant next = factor();
             if (isDouble(result) && isDouble(next)) {
@@ -74,17 +72,16 @@ private:
         if (!atEnd() && m_text.at(m_pos) == QLatin1Char('(')) {
             ++m_pos;
             result = expression();
-            if (atEnd() || m_text.at(m_pos) != QLatin1Char(')'))
-                result = QVariant();
+            if (atEnd() || m_text.at(m_pos) != QLatin1Char(')')) result = QVariant();
             ++m_pos;
         } else {
             int start = m_pos;
-            while (!atEnd() && (m_text.at(m_pos).isLetterOrNumber() || m_text.at(m_pos) == QLatin1Char('.')))
+            while (!atEnd() &&
+                   (m_text.at(m_pos).isLetterOrNumber() || m_text.at(m_pos) == QLatin1Char('.')))
                 ++m_pos;
             result = token(m_text.mid(start, m_pos - start));
         }
-        if (negate)
-            result = isDouble(result) ? QVariant(-result.toDouble()) : QVariant();
+        if (negate) result = isDouble(result) ? QVariant(-result.toDouble()) : QVariant();
         return result;
     }
 
@@ -114,8 +111,7 @@ QVariant evaluateExpression(const QString &expression, const CellResolver &resol
     text.remove(QLatin1Char(' '));
     Parser parser(text, resolve);
     QVariant result = parser.expression();
-    if (!parser.atEnd())
-        return QVariant(); // text after a complete expression
+    if (!parser.atEnd()) return QVariant(); // text after a complete expression
     return result;
 }
 
@@ -123,33 +119,27 @@ QVariant plainTextValue(const QString &text)
 {
     bool ok = false;
     double d = text.toDouble(&ok);
-    if (ok)
-        return d;
+    if (ok) return d;
     return text;
 }
 
 QVariant evaluateCellText(const QString &source, const CellResolver &resolve)
 {
-    if (source.startsWith(QLatin1Char('\'')))
-        return source.mid(1);
-    if (source.startsWith(QLatin1Char('=')))
-        return evaluateExpression(source.mid(1), resolve);
+    if (source.startsWith(QLatin1Char('\''))) return source.mid(1);
+    if (source.startsWith(QLatin1Char('='))) return evaluateExpression(source.mid(1), resolve);
     return plainTextValue(source);
 }
 
 QString formulaDisplayText(const QVariant &value)
 {
-    if (!value.isValid())
-        return QStringLiteral("####");
-    if (isDouble(value))
-        return QString::number(value.toDouble(), 'g', 15);
+    if (!value.isValid()) return QStringLiteral("####");
+    if (isDouble(value)) return QString::number(value.toDouble(), 'g', 15);
     return value.toString();
 }
 
 int formulaAlignment(const QVariant &value)
 {
-    if (value.typeId() == QMetaType::QString)
-        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    if (value.typeId() == QMetaType::QString) return int(Qt::AlignLeft | Qt::AlignVCenter);
     return int(Qt::AlignRight | Qt::AlignVCenter);
 }
 

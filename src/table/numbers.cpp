@@ -57,16 +57,14 @@ QString general6(double v)
 
 double roundFixed6(double v)
 {
-    if (!std::isfinite(v))
-        return v;
+    if (!std::isfinite(v)) return v;
     // Below a million, v * 1e6 is off by less than 1e-4 of a unit, so where
     // it is not close to a half the nearest integer is the rounded 6th
     // decimal, and dividing it by 1e6 gives the double that text reads as.
     if (std::fabs(v) < 1e6) {
         double scaled = v * 1e6;
         double nearest = std::nearbyint(scaled);
-        if (std::fabs(scaled - nearest) < 0.499)
-            return nearest / 1e6;
+        if (std::fabs(scaled - nearest) < 0.499) return nearest / 1e6;
     }
     char buf[BufSize];
     return parse(buf, format(buf, BufSize, v, std::chars_format::fixed));
@@ -74,8 +72,7 @@ double roundFixed6(double v)
 
 double roundGeneral6(double v)
 {
-    if (!std::isfinite(v))
-        return v;
+    if (!std::isfinite(v)) return v;
     char buf[BufSize];
     return parse(buf, format(buf, BufSize, v, std::chars_format::general));
 }
@@ -103,8 +100,7 @@ double toDouble(QStringView text, bool *ok)
 {
     bool good = false;
     double d = text.trimmed().toDouble(&good);
-    if (ok)
-        *ok = good;
+    if (ok) *ok = good;
     return good ? d : 0.0;
 }
 
@@ -112,8 +108,7 @@ int toInt(QStringView text, bool *ok)
 {
     bool good = false;
     int i = text.trimmed().toInt(&good, 10);
-    if (ok)
-        *ok = good;
+    if (ok) *ok = good;
     return good ? i : 0;
 }
 

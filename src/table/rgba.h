@@ -16,8 +16,8 @@ struct Rgba
 };
 
 namespace colors {
-constexpr Rgba nameCell{65, 77, 88, 127};  // "Track Name" cells of imported rows
-constexpr Rgba valueCell{80, 80, 80, 127}; // "Frame", "X Coord", "Y Coord" cells
+constexpr Rgba nameCell{65, 77, 88, 127};   // "Track Name" cells of imported rows
+constexpr Rgba valueCell{80, 80, 80, 127};  // "Frame", "X Coord", "Y Coord" cells
 constexpr Rgba rowMark{100, 140, 175, 200}; // a row marked for export
 } // namespace colors
 

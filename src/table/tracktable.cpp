@@ -21,7 +21,12 @@ constexpr quint8 textFromNumbers(int column)
     return quint8(1u << column);
 }
 
-enum BackgroundCode : quint8 { NoBackground = 0, ColumnBackground = 1, MarkBackground = 2, CustomBackground = 3 };
+enum BackgroundCode : quint8 {
+    NoBackground = 0,
+    ColumnBackground = 1,
+    MarkBackground = 2,
+    CustomBackground = 3
+};
 
 Rgba columnColour(int column)
 {
@@ -56,14 +61,17 @@ struct TrackTable::Row
     double pixel[2] = {0, 0};    // pixels from the top-left (status tips)
     qint32 frameNumber = 0;
     quint32 nameId = 0;
-    quint16 sourceId = 0; // what's-this of the coordinate cells
-    quint8 kinds = 0;     // CellKind, two bits per column
+    quint16 sourceId = 0;   // what's-this of the coordinate cells
+    quint8 kinds = 0;       // CellKind, two bits per column
     quint8 backgrounds = 0; // BackgroundCode, two bits per column
     quint8 flags = 0;
     std::unique_ptr<RowExtra> extra;
 
     CellKind kind(int c) const { return CellKind((kinds >> (2 * c)) & 3); }
-    BackgroundCode backgroundCode(int c) const { return BackgroundCode((backgrounds >> (2 * c)) & 3); }
+    BackgroundCode backgroundCode(int c) const
+    {
+        return BackgroundCode((backgrounds >> (2 * c)) & 3);
+    }
     void setBackgroundCode(int c, BackgroundCode code)
     {
         backgrounds = quint8((backgrounds & ~(3u << (2 * c))) | (unsigned(code) << (2 * c)));
@@ -96,8 +104,7 @@ const QStringList &TrackTable::headerLabels()
 {
     // The blanks make the columns wide: widths are fitted to these labels.
     static const QStringList labels{QStringLiteral("       Track Name       "),
-                                    QStringLiteral("Frame"),
-                                    QStringLiteral("    X Coord     "),
+                                    QStringLiteral("Frame"), QStringLiteral("    X Coord     "),
                                     QStringLiteral("    Y Coord     ")};
     return labels;
 }
@@ -136,8 +143,7 @@ void TrackTable::clear()
 TrackTable::CellExtra &TrackTable::extra(int r, int column)
 {
     Row &rw = row(r);
-    if (!rw.extra)
-        rw.extra = std::make_unique<RowExtra>();
+    if (!rw.extra) rw.extra = std::make_unique<RowExtra>();
     return rw.extra->cells[column];
 }
 
@@ -149,8 +155,7 @@ const TrackTable::CellExtra *TrackTable::extraOf(int r, int column) const
 
 CellKind TrackTable::kind(int r, int column) const
 {
-    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
-        return CellKind::None;
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return CellKind::None;
     return row(r).kind(column);
 }
 
@@ -168,8 +173,7 @@ QString TrackTable::canonicalText(const Row &rw, int column) const
 
 QString TrackTable::text(int r, int column) const
 {
-    if (!hasItem(r, column))
-        return QString();
+    if (!hasItem(r, column)) return QString();
     const Row &rw = row(r);
     if (rw.kind(column) == CellKind::Item && rw.fromNumbers(column))
         return canonicalText(rw, column);
@@ -193,8 +197,7 @@ QString TrackTable::displayText(int r, int column) const
 bool TrackTable::isBlank(int r, int column) const
 {
     CellKind k = kind(r, column);
-    if (k == CellKind::None)
-        return true;
+    if (k == CellKind::None) return true;
     const Row &rw = row(r);
     if (k == CellKind::Item && rw.fromNumbers(column))
         return column == NameColumn && m_names.value(int(rw.nameId)).isEmpty();
@@ -208,8 +211,7 @@ void TrackTable::setKind(Row &rw, int column, CellKind k)
 
 void TrackTable::setText(int r, int column, const QString &text)
 {
-    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
-        return;
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return;
     Row &rw = row(r);
     if (rw.kind(column) != CellKind::None) {
         setItemText(r, column, text);
@@ -223,8 +225,7 @@ void TrackTable::setText(int r, int column, const QString &text)
 
 void TrackTable::setItemText(int r, int column, const QString &text)
 {
-    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
-        return;
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return;
     Row &rw = row(r);
     touch();
     if (rw.kind(column) == CellKind::Formula) {
@@ -254,8 +255,7 @@ void TrackTable::setItemText(int r, int column, const QString &text)
     }
     if (canonical) {
         rw.flags |= textFromNumbers(column);
-        if (rw.extra)
-            rw.extra->cells[column].text.clear();
+        if (rw.extra) rw.extra->cells[column].text.clear();
     } else {
         rw.flags &= quint8(~textFromNumbers(column));
         extra(r, column).text = text;
@@ -264,23 +264,21 @@ void TrackTable::setItemText(int r, int column, const QString &text)
 
 void TrackTable::removeItem(int r, int column)
 {
-    if (!hasItem(r, column))
-        return;
+    if (!hasItem(r, column)) return;
     Row &rw = row(r);
     setKind(rw, column, CellKind::None);
     rw.flags &= quint8(~textFromNumbers(column));
     rw.setBackgroundCode(column, NoBackground);
-    if (rw.extra)
-        rw.extra->cells[column] = CellExtra();
+    if (rw.extra) rw.extra->cells[column] = CellExtra();
     if (isCoordinate(column)) {
         // The coordinate attributes are shared by columns 2 and 3: the other
         // cell keeps its own copy, and a new item here starts without them.
         int other = column == XColumn ? YColumn : XColumn;
         if (rw.kind(other) != CellKind::None) {
-            for (int role : {int(Qt::ToolTipRole), int(Qt::StatusTipRole), int(Qt::WhatsThisRole)}) {
+            for (int role :
+                 {int(Qt::ToolTipRole), int(Qt::StatusTipRole), int(Qt::WhatsThisRole)}) {
                 QVariant v = data(r, other, role);
-                if (v.isValid())
-                    extra(r, other).roles.insert(role, v);
+                if (v.isValid()) extra(r, other).roles.insert(role, v);
             }
         }
         rw.flags &= quint8(~(HasImported | HasPixel));
@@ -296,11 +294,11 @@ namespace corvane {
 QVariant TrackTable::formulaResult(int r, int column) const
 {
     const CellExtra *e = extraOf(r, column);
-    if (!e)
-        return QVariant();
+    if (!e) return QVariant();
     if (e->evaluatedAt != m_generation) {
         e->evaluatedAt = m_generation; // a formula that refers to itself sees its last value
-        e->result = evaluateCellText(e->text, [this](int rr, int cc) { return referenceValue(rr, cc); });
+        e->result =
+            evaluateCellText(e->text, [this](int rr, int cc) { return referenceValue(rr, cc); });
     }
     return e->result;
 }
@@ -322,8 +320,7 @@ QVariant TrackTable::referenceValue(int r, int column) const
 QVariant TrackTable::data(int r, int column, int role) const
 {
     CellKind k = kind(r, column);
-    if (k == CellKind::None)
-        return QVariant();
+    if (k == CellKind::None) return QVariant();
     const Row &rw = row(r);
     const CellExtra *e = extraOf(r, column);
 
@@ -336,13 +333,11 @@ QVariant TrackTable::data(int r, int column, int role) const
         return formulaAlignment(formulaResult(r, column));
     if (e) {
         auto it = e->roles.constFind(role);
-        if (it != e->roles.cend())
-            return it.value();
+        if (it != e->roles.cend()) return it.value();
     }
     switch (role) {
     case Qt::TextAlignmentRole:
-        if (rw.flags & ImportedStyle)
-            return ImportedAlignment;
+        if (rw.flags & ImportedStyle) return ImportedAlignment;
         break;
     case Qt::ToolTipRole:
         if (isCoordinate(column) && (rw.flags & HasImported))
@@ -353,8 +348,7 @@ QVariant TrackTable::data(int r, int column, int role) const
             return fixed6(rw.pixel[column - XColumn]);
         break;
     case Qt::WhatsThisRole:
-        if (isCoordinate(column) && rw.sourceId)
-            return m_sources.at(rw.sourceId);
+        if (isCoordinate(column) && rw.sourceId) return m_sources.at(rw.sourceId);
         break;
     default:
         break;
@@ -364,21 +358,18 @@ QVariant TrackTable::data(int r, int column, int role) const
 
 void TrackTable::setData(int r, int column, int role, const QVariant &value)
 {
-    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
-        return;
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return;
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         setItemText(r, column, value.toString());
         return;
     }
-    if (!hasItem(r, column))
-        setItemText(r, column, QString());
+    if (!hasItem(r, column)) setItemText(r, column, QString());
     extra(r, column).roles.insert(role, value);
 }
 
 std::optional<Rgba> TrackTable::background(int r, int column) const
 {
-    if (!hasItem(r, column))
-        return std::nullopt;
+    if (!hasItem(r, column)) return std::nullopt;
     const Row &rw = row(r);
     switch (rw.backgroundCode(column)) {
     case NoBackground:
@@ -395,10 +386,8 @@ std::optional<Rgba> TrackTable::background(int r, int column) const
 
 void TrackTable::setBackground(int r, int column, std::optional<Rgba> colour)
 {
-    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns)
-        return;
-    if (!hasItem(r, column))
-        setItemText(r, column, QString());
+    if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return;
+    if (!hasItem(r, column)) setItemText(r, column, QString());
     Row &rw = row(r);
     if (!colour)
         rw.setBackgroundCode(column, NoBackground);
@@ -420,8 +409,7 @@ bool TrackTable::isMarked(int r) const
 quint32 TrackTable::internName(const QString &name)
 {
     auto it = m_nameIds.constFind(name);
-    if (it != m_nameIds.cend())
-        return it.value();
+    if (it != m_nameIds.cend()) return it.value();
     quint32 id = quint32(m_names.size());
     m_names.append(name);
     m_nameIds.insert(name, id);
@@ -430,20 +418,18 @@ quint32 TrackTable::internName(const QString &name)
 
 quint16 TrackTable::internSource(const QString &formatFilter)
 {
-    if (formatFilter.isEmpty())
-        return 0;
+    if (formatFilter.isEmpty()) return 0;
     auto it = m_sourceIds.constFind(formatFilter);
-    if (it != m_sourceIds.cend())
-        return it.value();
-    if (m_sources.size() >= 0xffff)
-        return 0; // a table is never fed that many different formats
+    if (it != m_sourceIds.cend()) return it.value();
+    if (m_sources.size() >= 0xffff) return 0; // a table is never fed that many different formats
     quint16 id = quint16(m_sources.size());
     m_sources.append(formatFilter);
     m_sourceIds.insert(formatFilter, id);
     return id;
 }
 
-void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, double y, quint16 sourceId)
+void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, double y,
+                                quint16 sourceId)
 {
     Row &rw = row(r);
     rw = Row();
@@ -452,7 +438,7 @@ void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, doub
     rw.value[0] = rw.imported[0] = rw.pixel[0] = x;
     rw.value[1] = rw.imported[1] = rw.pixel[1] = y;
     rw.sourceId = sourceId;
-    rw.kinds = 0x55; // four plain items
+    rw.kinds = 0x55;       // four plain items
     rw.backgrounds = 0x55; // each with its column's colour
     rw.flags = quint8(0x0f | HasImported | HasPixel | ImportedStyle);
 }
@@ -460,8 +446,7 @@ void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, doub
 int TrackTable::frame(int r, bool *ok) const
 {
     if (kind(r, FrameColumn) == CellKind::Item && row(r).fromNumbers(FrameColumn)) {
-        if (ok)
-            *ok = true;
+        if (ok) *ok = true;
         return row(r).frameNumber;
     }
     return toInt(displayText(r, FrameColumn), ok);
@@ -470,8 +455,7 @@ int TrackTable::frame(int r, bool *ok) const
 double TrackTable::coordinate(int r, int column, bool *ok) const
 {
     if (kind(r, column) == CellKind::Item && row(r).fromNumbers(column)) {
-        if (ok)
-            *ok = true;
+        if (ok) *ok = true;
         return roundFixed6(row(r).value[column - XColumn]);
     }
     return toDouble(displayText(r, column), ok);
@@ -479,8 +463,7 @@ double TrackTable::coordinate(int r, int column, bool *ok) const
 
 bool TrackTable::numericCoordinate(int r, int column, double *value) const
 {
-    if (kind(r, column) != CellKind::Item || !row(r).fromNumbers(column))
-        return false;
+    if (kind(r, column) != CellKind::Item || !row(r).fromNumbers(column)) return false;
     *value = row(r).value[column - XColumn];
     return true;
 }
@@ -507,8 +490,7 @@ QString TrackTable::sourceFormat(int r) const
 void TrackTable::takeImportedFromDisplay(int r)
 {
     for (int column : {int(XColumn), int(YColumn)}) {
-        if (!hasItem(r, column))
-            setItemText(r, column, QString());
+        if (!hasItem(r, column)) setItemText(r, column, QString());
         extra(r, column).roles.insert(Qt::ToolTipRole, displayText(r, column));
     }
 }
@@ -517,8 +499,7 @@ void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, dou
 {
     Row &rw = row(r);
     for (int column : {int(XColumn), int(YColumn)}) {
-        if (rw.kind(column) != CellKind::Item)
-            setKind(rw, column, CellKind::Item);
+        if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);
         rw.flags |= textFromNumbers(column);
         if (rw.extra) {
             rw.extra->cells[column].text.clear();
@@ -536,19 +517,16 @@ void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, dou
 void TrackTable::setFrame(int r, int frame)
 {
     Row &rw = row(r);
-    if (rw.kind(FrameColumn) != CellKind::Item)
-        setKind(rw, FrameColumn, CellKind::Item);
+    if (rw.kind(FrameColumn) != CellKind::Item) setKind(rw, FrameColumn, CellKind::Item);
     rw.frameNumber = frame;
     rw.flags |= textFromNumbers(FrameColumn);
-    if (rw.extra)
-        rw.extra->cells[FrameColumn].text.clear();
+    if (rw.extra) rw.extra->cells[FrameColumn].text.clear();
     touch();
 }
 
 void TrackTable::insertRows(int position, int count)
 {
-    if (count <= 0)
-        return;
+    if (count <= 0) return;
     position = std::clamp(position, 0, rowCount());
     std::vector<Row> fresh(static_cast<size_t>(count));
     m_rows.insert(m_rows.begin() + position, std::make_move_iterator(fresh.begin()),
@@ -558,8 +536,7 @@ void TrackTable::insertRows(int position, int count)
 
 void TrackTable::removeRows(int position, int count)
 {
-    if (position < 0 || count <= 0 || position >= rowCount())
-        return;
+    if (position < 0 || count <= 0 || position >= rowCount()) return;
     count = std::min(count, rowCount() - position);
     m_rows.erase(m_rows.begin() + position, m_rows.begin() + position + count);
     touch();
@@ -579,8 +556,7 @@ size_t TrackTable::memoryUse() const
 {
     size_t bytes = m_rows.capacity() * sizeof(Row);
     for (const Row &r : m_rows)
-        if (r.extra)
-            bytes += sizeof(RowExtra);
+        if (r.extra) bytes += sizeof(RowExtra);
     return bytes;
 }
 

@@ -43,8 +43,8 @@ public:
     void setColumnCount(int columns); // 0 or TrackColumnCount
     void setRowCount(int rows);       // new rows hold no items
     void reserveRows(int rows);
-    void clearContents();             // removes every item, keeps the rows
-    void clear();                     // no rows, no columns
+    void clearContents(); // removes every item, keeps the rows
+    void clear();         // no rows, no columns
 
     // Item access as the editing tools use it.
     CellKind kind(int row, int column) const;
@@ -82,10 +82,10 @@ public:
     bool numericCoordinate(int row, int column, double *value) const;
 
     // The conversion's view of a coordinate cell (columns 2 and 3).
-    bool hasImportedValue(int row) const;          // tool tip of column 2 not empty
+    bool hasImportedValue(int row) const;            // tool tip of column 2 not empty
     double importedValue(int row, int column) const; // the tool tip as a double
-    QString sourceFormat(int row) const;            // what's-this of column 2
-    void takeImportedFromDisplay(int row);          // tool tips := display texts
+    QString sourceFormat(int row) const;             // what's-this of column 2
+    void takeImportedFromDisplay(int row);           // tool tips := display texts
     // Writes the intermediate (status tip) and converted (display) values.
     void setConverted(int row, double pixelX, double pixelY, double x, double y);
     void setFrame(int row, int frame);

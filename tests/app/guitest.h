@@ -21,8 +21,7 @@ template <typename T> void whenModal(std::function<void(T *)> action, int tries 
                 return;
             }
         }
-        if (tries > 0)
-            whenModal<T>(action, tries - 1);
+        if (tries > 0) whenModal<T>(action, tries - 1);
     });
 }
 
@@ -36,11 +35,11 @@ inline void answerMessage(QString *text)
 }
 
 // A file chooser that answers with path and filter and remembers the request.
-inline FileChooser answerWith(const QString &path, const QString &filter, FileRequest *seen = nullptr)
+inline FileChooser answerWith(const QString &path, const QString &filter,
+                              FileRequest *seen = nullptr)
 {
     return [=](QWidget *, const FileRequest &request) {
-        if (seen)
-            *seen = request;
+        if (seen) *seen = request;
         return FileChoice{path, filter};
     };
 }

@@ -36,14 +36,17 @@ class TestConverterParity : public QObject
     }
 
     // A user's session: import(s), target, plate, preset, first frame, Apply, Save.
-    void saveFromWindow(const QStringList &inputs, const QString &target, const QString &filter, int preset,
-                        const QString &firstFrame)
+    void saveFromWindow(const QStringList &inputs, const QString &target, const QString &filter,
+                        int preset, const QString &firstFrame)
     {
         MainWindow w;
         for (int i = 0; i < inputs.size(); ++i) {
             if (i > 0) // "Add to Curent List"
-                whenModal<DialogM>([](DialogM *d) { d->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"))->click(); });
-            QVERIFY(w.recogniseAndImport(inputs.at(i), QStringLiteral("3DE v4 Track File (*.txt)")));
+                whenModal<DialogM>([](DialogM *d) {
+                    d->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"))->click();
+                });
+            QVERIFY(
+                w.recogniseAndImport(inputs.at(i), QStringLiteral("3DE v4 Track File (*.txt)")));
         }
         w.chooseExportTarget(target, filter);
         w.findChild<QLineEdit *>(QStringLiteral("plateResWidth"))->setText(QStringLiteral("1920"));
@@ -63,10 +66,15 @@ private slots:
         QTest::addColumn<QString>("preset");
         QTest::addColumn<int>("presetIndex");
         QTest::addColumn<QString>("firstFrame");
-        QTest::newRow("3de4") << "3de4" << "3DE v4 Track File (*.txt)" << "default" << 0 << "";
-        QTest::newRow("nuke-cameratracker bottom-left") << "nuke-cameratracker" << "Nuke CameraTracker File (*.txt)"
+        QTest::newRow("3de4") << "3de4"
+                              << "3DE v4 Track File (*.txt)"
+                              << "default" << 0 << "";
+        QTest::newRow("nuke-cameratracker bottom-left") << "nuke-cameratracker"
+                                                        << "Nuke CameraTracker File (*.txt)"
                                                         << "bottom-left" << 2 << "1001";
-        QTest::newRow("nuke-tracker half") << "nuke-tracker" << "Nuke Tracker File (*.txt)" << "half" << 5 << "";
+        QTest::newRow("nuke-tracker half") << "nuke-tracker"
+                                           << "Nuke Tracker File (*.txt)"
+                                           << "half" << 5 << "";
     }
 
     void sameFileSameSettingsSameBytes()
@@ -83,13 +91,14 @@ private slots:
         const QString cliTarget = dir.filePath(id + QStringLiteral("/cli/out.txt"));
 
         saveFromWindow({input}, windowTarget, filter, presetIndex, firstFrame);
-        QStringList arguments{"--to", id, "--plate", "1920x1080", "--preset", preset, "-o", cliTarget, input};
-        if (!firstFrame.isEmpty())
-            arguments << "--first-frame" << firstFrame;
+        QStringList arguments{"--to", id,   "--plate", "1920x1080", "--preset",
+                              preset, "-o", cliTarget, input};
+        if (!firstFrame.isEmpty()) arguments << "--first-frame" << firstFrame;
         CliRun run = runConverter(arguments);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
 
-        const QStringList files = QDir(dir.filePath(id + QStringLiteral("/window"))).entryList(QDir::Files);
+        const QStringList files =
+            QDir(dir.filePath(id + QStringLiteral("/window"))).entryList(QDir::Files);
         QVERIFY(!files.isEmpty());
         QCOMPARE(QDir(dir.filePath(id + QStringLiteral("/cli"))).entryList(QDir::Files), files);
         for (const QString &name : files)
@@ -103,9 +112,10 @@ private slots:
         const QString b = file("b.txt", "1\nB\n0\n1\n5 3 3\n");
         const QString windowTarget = dir.filePath(QStringLiteral("append-window.txt"));
         const QString cliTarget = dir.filePath(QStringLiteral("append-cli.txt"));
-        saveFromWindow({a, b}, windowTarget, QStringLiteral("3DE v4 Track File (*.txt)"), 0, QStringLiteral("1"));
-        CliRun run = runConverter({"--to", "3de4", "--plate", "1920x1080", "--first-frame", "1", "--append", "-o",
-                                   cliTarget, a, b});
+        saveFromWindow({a, b}, windowTarget, QStringLiteral("3DE v4 Track File (*.txt)"), 0,
+                       QStringLiteral("1"));
+        CliRun run = runConverter({"--to", "3de4", "--plate", "1920x1080", "--first-frame", "1",
+                                   "--append", "-o", cliTarget, a, b});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QByteArray window = contents(windowTarget);
         QVERIFY(window.startsWith("2\nA\n0\n2\n6 "));

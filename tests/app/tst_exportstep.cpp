@@ -23,7 +23,10 @@ class TestExportStep : public QObject
     QTemporaryDir dir;
     const QString blue = QStringLiteral("<p><i><font color=#648caf>Step 2</font></i></p>");
 
-    template <typename T> T *child(MainWindow &w, const char *name) { return w.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(MainWindow &w, const char *name)
+    {
+        return w.findChild<T *>(QLatin1String(name));
+    }
 
     QModelIndex exportEntry(MainWindow &w, int group, int row)
     {
@@ -42,29 +45,37 @@ private slots:
     void suffixes()
     {
         QCOMPARE(suffixOfFilter(QStringLiteral("PF v5 Track File (*.2dt)")), QStringLiteral("2dt"));
-        QCOMPARE(suffixOfFilter(QStringLiteral("Combustion GMask File (*.GMask)")), QStringLiteral("GMask"));
-        QCOMPARE(suffixOfFilter(QStringLiteral("MatchMover/Movimento Track File (*.rz2)")), QStringLiteral("rz2"));
+        QCOMPARE(suffixOfFilter(QStringLiteral("Combustion GMask File (*.GMask)")),
+                 QStringLiteral("GMask"));
+        QCOMPARE(suffixOfFilter(QStringLiteral("MatchMover/Movimento Track File (*.rz2)")),
+                 QStringLiteral("rz2"));
     }
 
     void treeRoad()
     {
         MainWindow w;
         FileRequest request;
-        w.setFileChooser(answerWith(QStringLiteral("/tmp/out.2dt"), QStringLiteral("PF v5 Track File (*.2dt)"), &request));
+        w.setFileChooser(answerWith(QStringLiteral("/tmp/out.2dt"),
+                                    QStringLiteral("PF v5 Track File (*.2dt)"), &request));
         w.on_exportFilesTree_doubleClicked(exportEntry(w, 0, 1));
         QCOMPARE(request.caption, QStringLiteral("Save as a PF Track File"));
-        QCOMPARE(request.filters, QStringList({"PF 2011 Track File (*.txt)", "PF v5 Track File (*.2dt)", "PF v4 Track File (*.2dt)"}));
+        QCOMPARE(request.filters,
+                 QStringList({"PF 2011 Track File (*.txt)", "PF v5 Track File (*.2dt)",
+                              "PF v4 Track File (*.2dt)"}));
         QVERIFY(request.save && request.suffixFromFilter);
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/out.2dt"));
-        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(), QStringLiteral("PF v5 Track File (*.2dt)"));
-        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->statusTip(), QStringLiteral("PF v5 Track File (*.2dt)"));
+        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(),
+                 QStringLiteral("PF v5 Track File (*.2dt)"));
+        QCOMPARE(child<QLabel>(w, "exportFilesLabel")->statusTip(),
+                 QStringLiteral("PF v5 Track File (*.2dt)"));
         QCOMPARE(child<QLabel>(w, "step2")->text(), blue);
         QVERIFY(child<QGroupBox>(w, "Settings")->isEnabled());
 
         // The After Effects entry: mask first, then track.
         w.on_exportFilesTree_doubleClicked(exportEntry(w, 1, 3));
         QCOMPARE(request.caption, QStringLiteral("Save as an After Effects File"));
-        QCOMPARE(request.filters, QStringList({"After Effects Mask File (*.txt)", "After Effects Track File (*.txt)"}));
+        QCOMPARE(request.filters, QStringList({"After Effects Mask File (*.txt)",
+                                               "After Effects Track File (*.txt)"}));
 
         // Cancelled: nothing changes, but a positive plate enables the predefined setting.
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("100"));
@@ -76,7 +87,10 @@ private slots:
 
         // A group row opens nothing.
         bool asked = false;
-        w.setFileChooser([&](QWidget *, const FileRequest &) { asked = true; return FileChoice(); });
+        w.setFileChooser([&](QWidget *, const FileRequest &) {
+            asked = true;
+            return FileChoice();
+        });
         w.on_exportFilesTree_doubleClicked(exportEntry(w, -1, 1));
         QVERIFY(!asked);
     }
@@ -85,14 +99,16 @@ private slots:
     {
         MainWindow w;
         FileRequest request;
-        w.setFileChooser(answerWith(QStringLiteral("/tmp/typed"), QStringLiteral("Nuke Tracker File (*.*)"), &request));
+        w.setFileChooser(answerWith(QStringLiteral("/tmp/typed"),
+                                    QStringLiteral("Nuke Tracker File (*.*)"), &request));
         w.on_exportFilesAction_triggered();
         QCOMPARE(request.caption, QStringLiteral("Save as"));
         QCOMPARE(request.filters.size(), 20);
         QCOMPARE(request.directory, QDir::rootPath());
         QVERIFY(!request.suffixFromFilter);
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed"));
-        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->palette().color(QPalette::Text), QColor(Qt::white));
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->palette().color(QPalette::Text),
+                 QColor(Qt::white));
         QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
         QCOMPARE(child<QLabel>(w, "step2")->text(), blue);
     }
@@ -100,7 +116,8 @@ private slots:
     void importApplySave()
     {
         MainWindow w;
-        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), QStringLiteral("3DE v4 Track File (*.txt)")));
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"),
+                                     QStringLiteral("3DE v4 Track File (*.txt)")));
         const QString target = dir.filePath(QStringLiteral("shot.txt"));
         w.chooseExportTarget(target, QStringLiteral("Nuke Tracker File (*.txt)"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
@@ -125,7 +142,8 @@ private slots:
             t.setItemText(0, 1, QStringLiteral("1"));
             t.setItemText(0, 2, QStringLiteral("2"));
         });
-        w.chooseExportTarget(dir.filePath(QStringLiteral("m.txt")), QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("m.txt")),
+                             QStringLiteral("3DE v4 Track File (*.txt)"));
         QString message;
         answerMessage(&message);
         w.on_saveDataButton_clicked();
@@ -133,14 +151,16 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.txt"))));
 
         w.trackModel()->change([](TrackTable &t) { t.setItemText(0, 3, QStringLiteral("3")); });
-        w.chooseExportTarget(dir.filePath(QStringLiteral("missing/m.txt")), QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("missing/m.txt")),
+                             QStringLiteral("3DE v4 Track File (*.txt)"));
         answerMessage(&message);
         w.on_saveDataButton_clicked();
         QVERIFY(message.startsWith(QLatin1String("Could not write")));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
 
         MainWindow empty;
-        empty.chooseExportTarget(dir.filePath(QStringLiteral("e.txt")), QStringLiteral("3DE v4 Track File (*.txt)"));
+        empty.chooseExportTarget(dir.filePath(QStringLiteral("e.txt")),
+                                 QStringLiteral("3DE v4 Track File (*.txt)"));
         answerMessage(&message);
         empty.on_saveDataButton_clicked();
         QCOMPARE(message, QStringLiteral("There is nothing to export: the table has no rows."));

@@ -30,11 +30,15 @@ class TestImportStep : public QObject
         return path;
     }
 
-    template <typename T> T *child(MainWindow &w, const char *name) { return w.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(MainWindow &w, const char *name)
+    {
+        return w.findChild<T *>(QLatin1String(name));
+    }
 
     void answerImportMode(const char *button)
     {
-        whenModal<DialogM>([button](DialogM *d) { d->findChild<QPushButton *>(QLatin1String(button))->click(); });
+        whenModal<DialogM>(
+            [button](DialogM *d) { d->findChild<QPushButton *>(QLatin1String(button))->click(); });
     }
 
 private slots:
@@ -65,7 +69,10 @@ private slots:
 
         // A group row opens no dialog.
         bool asked = false;
-        w.setFileChooser([&](QWidget *, const FileRequest &) { asked = true; return FileChoice(); });
+        w.setFileChooser([&](QWidget *, const FileRequest &) {
+            asked = true;
+            return FileChoice();
+        });
         w.on_importFilesTree_doubleClicked(tree->model()->index(1, 0));
         QVERIFY(!asked);
         QCOMPARE(w.trackModel()->rowCount(), 701);
@@ -121,7 +128,8 @@ private slots:
         QVERIFY(w.recogniseAndImport(a, v4));
         QCOMPARE(w.trackModel()->rowCount(), 2);
         QCOMPARE(child<QLineEdit>(w, "plateResWidth")->text(), QStringLiteral("0"));
-        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QStringLiteral("5")); // smaller of old and new
+        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(),
+                 QStringLiteral("5")); // smaller of old and new
         // Closed without a button: the remembered answer applies.
         whenModal<DialogM>([](DialogM *d) { d->reject(); });
         QVERIFY(w.recogniseAndImport(b, v4));

@@ -25,8 +25,7 @@ class TestMainWindow : public QObject
     template <typename T> T *child(MainWindow &w, const char *name)
     {
         T *c = w.findChild<T *>(QLatin1String(name));
-        if (!c)
-            qWarning("no child %s", name);
+        if (!c) qWarning("no child %s", name);
         return c;
     }
 
@@ -51,7 +50,8 @@ private slots:
         QPalette app = look::applicationPalette();
         QCOMPARE(app.color(QPalette::Inactive, QPalette::Window), QColor(68, 68, 68));
         QCOMPARE(app.color(QPalette::Disabled, QPalette::ButtonText), QColor(128, 128, 128));
-        QCOMPARE(child<QLineEdit>(w, "X0")->palette().color(QPalette::Active, QPalette::Base), QColor(40, 40, 40));
+        QCOMPARE(child<QLineEdit>(w, "X0")->palette().color(QPalette::Active, QPalette::Base),
+                 QColor(40, 40, 40));
     }
 
     void widgetsAtStart()
@@ -61,14 +61,17 @@ private slots:
         QCOMPARE(child<QLabel>(w, "step1")->text(), brown.arg(1));
         QCOMPARE(child<QLabel>(w, "step2")->text(), brown.arg(2));
         QCOMPARE(child<QLabel>(w, "step3")->text(), brown.arg(3));
-        QCOMPARE(child<QGroupBox>(w, "groupBox")->title(), QStringLiteral("Import / Export Selection"));
+        QCOMPARE(child<QGroupBox>(w, "groupBox")->title(),
+                 QStringLiteral("Import / Export Selection"));
         QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), QStringLiteral("Select Files:"));
         QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(), QStringLiteral("Select File:"));
         QVERIFY(child<QLineEdit>(w, "importFilesText")->isReadOnly());
-        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->styleSheet(), QStringLiteral("background-color: rgb(100, 100, 100);"));
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->styleSheet(),
+                 QStringLiteral("background-color: rgb(100, 100, 100);"));
         for (const char *name : {"plateResWidth", "plateResHight", "X0", "X1", "Y0", "Y1"})
             QCOMPARE(child<QLineEdit>(w, name)->text(), QStringLiteral("0"));
-        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(), QStringLiteral("* { background-color: rgb(155,115,80) }"));
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(),
+                 QStringLiteral("* { background-color: rgb(155,115,80) }"));
         QCOMPARE(child<QLineEdit>(w, "par")->text(), QStringLiteral("1.0"));
         QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QString());
         QVERIFY(!child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
@@ -77,8 +80,10 @@ private slots:
         QVERIFY(!child<QPushButton>(w, "applyAllButton")->isEnabled());
         QVERIFY(!child<QPushButton>(w, "saveDataButton")->isEnabled());
         QCOMPARE(child<QPushButton>(w, "saveDataButton")->text(), QStringLiteral("SAVE DATA!"));
-        QCOMPARE(child<QPushButton>(w, "resetValuesAllButton")->text(), QStringLiteral("RESET VALUES"));
-        QCOMPARE(child<QPushButton>(w, "applyAllButton")->text(), QStringLiteral("Apply All Setting Changes"));
+        QCOMPARE(child<QPushButton>(w, "resetValuesAllButton")->text(),
+                 QStringLiteral("RESET VALUES"));
+        QCOMPARE(child<QPushButton>(w, "applyAllButton")->text(),
+                 QStringLiteral("Apply All Setting Changes"));
         QCOMPARE(child<QPushButton>(w, "rowUp")->toolTip(), QStringLiteral("Move Up "));
         QCOMPARE(child<QPushButton>(w, "rowSend")->toolTip(), QStringLiteral("Move Go to Line"));
         QVERIFY(child<QPushButton>(w, "rowFirst")->isFlat());
@@ -86,7 +91,8 @@ private slots:
         auto *combo = child<QComboBox>(w, "imageSizeCombo");
         QCOMPARE(combo->count(), 11);
         QCOMPARE(combo->itemText(1), QStringLiteral("  640 x 480"));
-        QCOMPARE(child<QComboBox>(w, "predefinedSettingCombo")->itemText(8), QStringLiteral("Center Origin[-1,1]"));
+        QCOMPARE(child<QComboBox>(w, "predefinedSettingCombo")->itemText(8),
+                 QStringLiteral("Center Origin[-1,1]"));
 
         auto *table = child<QTableView>(w, "tableDataWidget");
         QCOMPARE(table->model()->columnCount(), 0);
@@ -109,11 +115,15 @@ private slots:
         QVERIFY(exportTree->topLevelItem(1)->isExpanded());
         QCOMPARE(import->topLevelItem(0)->childCount(), 6);
         QCOMPARE(import->topLevelItem(1)->childCount(), 5);
-        QCOMPARE(import->topLevelItem(0)->child(0)->text(0), QStringLiteral("3D Equalizer 2d Track File(*.ascii, *.txt)"));
-        QCOMPARE(import->topLevelItem(1)->child(3)->text(0), QStringLiteral("After Effects Mask & 2d Track File(*.*)"));
-        QCOMPARE(exportTree->topLevelItem(1)->child(3)->text(0), QStringLiteral("After Effects Mask & 2d Track File(*.txt)"));
+        QCOMPARE(import->topLevelItem(0)->child(0)->text(0),
+                 QStringLiteral("3D Equalizer 2d Track File(*.ascii, *.txt)"));
+        QCOMPARE(import->topLevelItem(1)->child(3)->text(0),
+                 QStringLiteral("After Effects Mask & 2d Track File(*.*)"));
+        QCOMPARE(exportTree->topLevelItem(1)->child(3)->text(0),
+                 QStringLiteral("After Effects Mask & 2d Track File(*.txt)"));
         for (int i = 0; i < 6; ++i)
-            QVERIFY(exportTree->topLevelItem(0)->child(i)->text(0).endsWith(QLatin1String("( 2d)")));
+            QVERIFY(
+                exportTree->topLevelItem(0)->child(i)->text(0).endsWith(QLatin1String("( 2d)")));
         QCOMPARE(exportTree->topLevelItem(1)->child(0)->text(0),
                  QStringLiteral("Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)"));
         // Every program has an icon of its own.
@@ -122,7 +132,8 @@ private slots:
             for (int i = 0; i < import->topLevelItem(g)->childCount(); ++i) {
                 QIcon icon = import->topLevelItem(g)->child(i)->icon(0);
                 QVERIFY(!icon.isNull());
-                icons.insert(icon.pixmap(16).toImage().cacheKey() ^ qint64(qHashBits(icon.pixmap(16).toImage().constBits(), 16 * 16 * 4)));
+                icons.insert(icon.pixmap(16).toImage().cacheKey() ^
+                             qint64(qHashBits(icon.pixmap(16).toImage().constBits(), 16 * 16 * 4)));
             }
         QCOMPARE(icons.size(), 11);
         QVERIFY(!import->isSortingEnabled());
@@ -138,21 +149,32 @@ private slots:
         QCOMPARE(titles, QStringList({"File", "Edit", "Info"}));
         QCOMPARE(entries(child<QMenu>(w, "menuFile")),
                  QStringList({"New", "|", "Import Files", "Export Files", "|", "Quit"}));
-        QCOMPARE(entries(child<QMenu>(w, "menuInfo")), QStringList({"Help", "Link to web page", "|", "About"}));
+        QCOMPARE(entries(child<QMenu>(w, "menuInfo")),
+                 QStringList({"Help", "Link to web page", "|", "About"}));
         QCOMPARE(entries(child<QMenu>(w, "menuEdit")),
-                 QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|", "Clear Selected",
-                              "Add Rows", "Delete Entire Rows", "|", "Set as Selected", "Deselect", "Select Group",
-                              "Select All", "|"}));
-        QCOMPARE(entries(child<QMenu>(w, "menusortRow")), QStringList({"Less to Greater", "Greater to Less"}));
+                 QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
+                              "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
+                              "Set as Selected", "Deselect", "Select Group", "Select All", "|"}));
+        QCOMPARE(entries(child<QMenu>(w, "menusortRow")),
+                 QStringList({"Less to Greater", "Greater to Less"}));
         QCOMPARE(entries(child<QMenu>(w, "menuSelectGroup")),
                  QStringList({"Track Names", "Frames", "X/Y Coord", "Rows", "Shape"}));
 
-        const QList<QPair<const char *, const char *>> shortcuts{
-            {"importFilesAction", "Ctrl+I"}, {"exportFilesAction", "Ctrl+E"}, {"actionExit", "Ctrl+F4"},
-            {"helpAction", "F1"},           {"actionCopy", "Ctrl+C"},        {"actionPaste", "Ctrl+V"},
-            {"actionRename", "Ctrl+R"},     {"actionDelete", "Backspace"},   {"actionAddRows", "Ins"},
-            {"actionDeleteEntireRows", "Del"}, {"actionSetAsSelected", "Ctrl+S"}, {"actionDeselect", "Ctrl+D"},
-            {"actionTrackNames", "Ctrl+T"}, {"actionSelectAll", "Ctrl+A"},   {"newAction", ""}};
+        const QList<QPair<const char *, const char *>> shortcuts{{"importFilesAction", "Ctrl+I"},
+                                                                 {"exportFilesAction", "Ctrl+E"},
+                                                                 {"actionExit", "Ctrl+F4"},
+                                                                 {"helpAction", "F1"},
+                                                                 {"actionCopy", "Ctrl+C"},
+                                                                 {"actionPaste", "Ctrl+V"},
+                                                                 {"actionRename", "Ctrl+R"},
+                                                                 {"actionDelete", "Backspace"},
+                                                                 {"actionAddRows", "Ins"},
+                                                                 {"actionDeleteEntireRows", "Del"},
+                                                                 {"actionSetAsSelected", "Ctrl+S"},
+                                                                 {"actionDeselect", "Ctrl+D"},
+                                                                 {"actionTrackNames", "Ctrl+T"},
+                                                                 {"actionSelectAll", "Ctrl+A"},
+                                                                 {"newAction", ""}};
         for (const auto &s : shortcuts)
             QCOMPARE(child<QAction>(w, s.first)->shortcut(), QKeySequence(QLatin1String(s.second)));
         QVERIFY(!child<QAction>(w, "actionLow")->icon().isNull());
@@ -184,9 +206,10 @@ private slots:
         QTimer::singleShot(100, watch);
         w.customContentsMenu(QPoint(5, 5));
         QVERIFY(shown);
-        QCOMPARE(seen, QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|", "Clear Selected",
-                                    "Add Rows", "Delete Entire Rows", "|", "Set as Selected", "Deselect",
-                                    "Select Group", "Select All", "|"}));
+        QCOMPARE(seen,
+                 QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
+                              "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
+                              "Set as Selected", "Deselect", "Select Group", "Select All", "|"}));
     }
 
     void tableServesCellRoles()
@@ -199,13 +222,16 @@ private slots:
             t.setImportedRow(0, t.internName(QStringLiteral("corner")), 7, 50, 60,
                              t.internSource(QStringLiteral("3DE v4 Track File (*.txt)")));
         });
-        QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("       Track Name       "));
-        QCOMPARE(model->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("    X Coord     "));
+        QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("       Track Name       "));
+        QCOMPARE(model->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("    X Coord     "));
         QModelIndex x = model->index(0, 2);
         QCOMPARE(x.data(Qt::DisplayRole).toString(), QStringLiteral("50.000000"));
         QCOMPARE(x.data(Qt::TextAlignmentRole).toInt(), 132);
         QCOMPARE(x.data(Qt::BackgroundRole).value<QBrush>().color(), QColor(80, 80, 80, 127));
-        QCOMPARE(model->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(65, 77, 88, 127));
+        QCOMPARE(model->index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color(),
+                 QColor(65, 77, 88, 127));
         QCOMPARE(x.data(Qt::ToolTipRole).toString(), QStringLiteral("50"));
         QCOMPARE(x.data(Qt::StatusTipRole).toString(), QStringLiteral("50.000000"));
         QCOMPARE(x.data(Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));

@@ -22,7 +22,10 @@ class TestPlatePanel : public QObject
     const QString dark = QStringLiteral("* { background-color: rgb(40,40,40) }");
     const QString missing = QStringLiteral("* { background-color: rgb(155,115,80) }");
 
-    template <typename T> T *child(MainWindow &w, const char *name) { return w.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(MainWindow &w, const char *name)
+    {
+        return w.findChild<T *>(QLatin1String(name));
+    }
     // Enabled on its own account (Step 3 as a whole may still be disabled).
     bool enabled(MainWindow &w, const char *name)
     {
@@ -30,15 +33,20 @@ class TestPlatePanel : public QObject
         return widget->isEnabledTo(widget->parentWidget());
     }
     QString text(MainWindow &w, const char *name) { return child<QLineEdit>(w, name)->text(); }
-    QStringList window(MainWindow &w) { return {text(w, "X0"), text(w, "X1"), text(w, "Y0"), text(w, "Y1")}; }
+    QStringList window(MainWindow &w)
+    {
+        return {text(w, "X0"), text(w, "X1"), text(w, "Y0"), text(w, "Y1")};
+    }
 
-    void addRow(MainWindow &w, const char *name, int frame, double x, double y, const QString &source)
+    void addRow(MainWindow &w, const char *name, int frame, double x, double y,
+                const QString &source)
     {
         w.trackModel()->change([&](TrackTable &t) {
             t.setColumnCount(4);
             int r = t.rowCount();
             t.setRowCount(r + 1);
-            t.setImportedRow(r, t.internName(QLatin1String(name)), frame, x, y, t.internSource(source));
+            t.setImportedRow(r, t.internName(QLatin1String(name)), frame, x, y,
+                             t.internSource(source));
         });
     }
 
@@ -65,7 +73,8 @@ private slots:
         MainWindow w;
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
-        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(), missing); // text did not change
+        QCOMPARE(child<QLineEdit>(w, "plateResWidth")->styleSheet(),
+                 missing); // text did not change
         QCOMPARE(child<QLineEdit>(w, "plateResHight")->styleSheet(), dark);
     }
 
@@ -115,7 +124,8 @@ private slots:
         QCOMPARE(w.trackModel()->rowCount(), 1);
 
         child<QLineEdit>(w, "importFirstText")->setText(QStringLiteral("12"));
-        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"), QStringLiteral("Nuke Tracker File (*.txt)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
+                             QStringLiteral("Nuke Tracker File (*.txt)"));
         QVERIFY(child<QGroupBox>(w, "Settings")->isEnabled());
         w.on_newAction_triggered();
         QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(), QStringLiteral("Select Files:"));
@@ -124,14 +134,16 @@ private slots:
         QVERIFY(!child<QGroupBox>(w, "Settings")->isEnabled());
         QVERIFY(!child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
         QCOMPARE(w.trackModel()->rowCount(), 0);
-        QCOMPARE(child<QLabel>(w, "step2")->text(), QStringLiteral("<p><i><font color=#9b7350>Step 2</font></i></p>"));
+        QCOMPARE(child<QLabel>(w, "step2")->text(),
+                 QStringLiteral("<p><i><font color=#9b7350>Step 2</font></i></p>"));
     }
 
     void applyConvertsAndEnablesSave()
     {
         MainWindow w;
         addRow(w, "a", 101, 100, 200, QStringLiteral("3DE v4 Track File (*.txt)"));
-        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"), QStringLiteral("SynthEyes Track File (*.txt)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
+                             QStringLiteral("SynthEyes Track File (*.txt)"));
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
         child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
         child<QLineEdit>(w, "exportFirstText")->setStatusTip(QStringLiteral("101"));
@@ -150,7 +162,8 @@ private slots:
     {
         MainWindow w;
         addRow(w, "Shape01", 1, 1, 1, QStringLiteral("3DE v4 Track File (*.txt)"));
-        w.chooseExportTarget(QStringLiteral("/tmp/x.nk"), QStringLiteral("Nuke RotoPaint File (*.nk)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.nk"),
+                             QStringLiteral("Nuke RotoPaint File (*.nk)"));
         QString message;
         answerMessage(&message);
         w.on_applyAllButton_clicked(); // plate 0
@@ -159,10 +172,14 @@ private slots:
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
         answerMessage(&message);
         w.on_applyAllButton_clicked();
-        QCOMPARE(message, QStringLiteral("Attention!  Shape name must be like \"Shape01_Track_1\"  or  \"S01_Track_1\"\n"
-                                         " It'd be corrected with 'Track Names(Ctrl+T)' and 'Rename(Ctrl+R)' tools!"));
+        QCOMPARE(
+            message,
+            QStringLiteral(
+                "Attention!  Shape name must be like \"Shape01_Track_1\"  or  \"S01_Track_1\"\n"
+                " It'd be corrected with 'Track Names(Ctrl+T)' and 'Rename(Ctrl+R)' tools!"));
         QVERIFY(!enabled(w, "saveDataButton"));
-        QCOMPARE(w.trackModel()->index(0, 3).data().toString(), QStringLiteral("1.000000")); // flipped twice
+        QCOMPARE(w.trackModel()->index(0, 3).data().toString(),
+                 QStringLiteral("1.000000")); // flipped twice
     }
 
     void sortFromTheMenu()

@@ -12,8 +12,9 @@ class TestConvert : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
-    const QByteArray worked = "2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
-                              "corner\n0\n1\n7 50.000000 60.000000\n";
+    const QByteArray worked =
+        "2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
+        "corner\n0\n1\n7 50.000000 60.000000\n";
 
     QString file(const QString &name, const QByteArray &content)
     {
@@ -64,40 +65,51 @@ private slots:
     void threeDEToNukeTracker()
     {
         QString input = file(QStringLiteral("nuke/shot.txt"), worked);
-        CliRun run = runConverter({"--to", "Nuke Tracker File (*.txt)", "--plate", "1920x1080", "--from", "3de4",
-                                   "--first-frame", "101", "-o", dir.filePath(QStringLiteral("nuke/out.txt")), input});
+        CliRun run = runConverter({"--to", "Nuke Tracker File (*.txt)", "--plate", "1920x1080",
+                                   "--from", "3de4", "--first-frame", "101", "-o",
+                                   dir.filePath(QStringLiteral("nuke/out.txt")), input});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out_Track_0001.txt"))), QByteArray("101 100.5 200.25\n102 101 201\n"));
-        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out_corner.txt"))), QByteArray("107 50 60\n"));
+        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out_Track_0001.txt"))),
+                 QByteArray("101 100.5 200.25\n102 101 201\n"));
+        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out_corner.txt"))),
+                 QByteArray("107 50 60\n"));
         QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out.txt"))), QByteArray());
         // The default output sits in the current folder, named after the input.
-        run = runConverter({"--to", "nuke-cameratracker", "--plate", "1920x1080", "--preset", "normalized", input},
-                           dir.filePath(QStringLiteral("nuke")));
+        run = runConverter(
+            {"--to", "nuke-cameratracker", "--plate", "1920x1080", "--preset", "normalized", input},
+            dir.filePath(QStringLiteral("nuke")));
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.err.contains(QLatin1String("would be overwritten by its own conversion")));
         QCOMPARE(contents(input), worked); // the input is never its own output
-        run = runConverter({"--to", "nuke-cameratracker", "--plate", "1920x1080", "--preset", "normalized",
-                            "-o", dir.filePath(QStringLiteral("nuke/camera.txt")), input});
-        QVERIFY(contents(dir.filePath(QStringLiteral("nuke/camera.txt"))).contains("    1.00     0.052344     0.814583         1.000 \n"));
+        run = runConverter({"--to", "nuke-cameratracker", "--plate", "1920x1080", "--preset",
+                            "normalized", "-o", dir.filePath(QStringLiteral("nuke/camera.txt")),
+                            input});
+        QVERIFY(contents(dir.filePath(QStringLiteral("nuke/camera.txt")))
+                    .contains("    1.00     0.052344     0.814583         1.000 \n"));
     }
 
     void detection()
     {
-        CliRun run = runConverter({"--info", samplePath("3de_export_cube.txt"), samplePath("nuke_camtracker.txt")});
+        CliRun run = runConverter(
+            {"--info", samplePath("3de_export_cube.txt"), samplePath("nuke_camtracker.txt")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.contains(QLatin1String("format: 3de4")));
-        QVERIFY(run.out.contains(QLatin1String("tracks: 8\n  rows: 701\n  frames: 1..100\n  plate: not stated")));
+        QVERIFY(run.out.contains(
+            QLatin1String("tracks: 8\n  rows: 701\n  frames: 1..100\n  plate: not stated")));
         QVERIFY(run.out.contains(QLatin1String("format: nuke-cameratracker")));
         QVERIFY(run.out.contains(QLatin1String("tracks: 261")));
         run = runConverter({"--info", file(QStringLiteral("track.txt"), "1 10.5 20.5\n2 11 21\n")});
         QVERIFY(run.out.contains(QLatin1String("format: nuke-tracker")));
 
-        QString both = file(QStringLiteral("both.txt"), "1\nTrackName x\n0\n1\n1 2 3\n    5.00 1 2 1.000\n");
+        QString both =
+            file(QStringLiteral("both.txt"), "1\nTrackName x\n0\n1\n1 2 3\n    5.00 1 2 1.000\n");
         run = runConverter({"--to", "3de4", "--plate", "10x10", both});
         QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QLatin1String("fits more than one format (3de4, nuke-cameratracker); give --from FORMAT")),
+        QVERIFY2(run.err.contains(QLatin1String(
+                     "fits more than one format (3de4, nuke-cameratracker); give --from FORMAT")),
                  qPrintable(run.err));
-        run = runConverter({"--to", "3de4", "--plate", "10x10", "--from", "3de4", both, "-o", dir.filePath(QStringLiteral("both-out.txt"))});
+        run = runConverter({"--to", "3de4", "--plate", "10x10", "--from", "3de4", both, "-o",
+                            dir.filePath(QStringLiteral("both-out.txt"))});
         QCOMPARE(run.exitCode, 0);
 
         run = runConverter({"--info", file(QStringLiteral("prose.txt"), "Dear artist,\nhello.\n")});
@@ -110,20 +122,26 @@ private slots:
     {
         QString input = file(QStringLiteral("status/in.txt"), worked);
         QString out = dir.filePath(QStringLiteral("status/out.txt"));
-        QCOMPARE(runConverter({input}).exitCode, 1);                                       // no --to
-        QCOMPARE(runConverter({"--to", "nope", input}).exitCode, 1);                       // unknown format
-        QCOMPARE(runConverter({"--to", "3de4", "--plate", "19x", input}).exitCode, 1);     // bad plate
-        QCOMPARE(runConverter({"--to", "3de4", "--preset", "huge", input}).exitCode, 1);   // bad preset
-        QCOMPARE(runConverter({"--to", "3de4", "--bogus", input}).exitCode, 1);            // unknown option
+        QCOMPARE(runConverter({input}).exitCode, 1);                 // no --to
+        QCOMPARE(runConverter({"--to", "nope", input}).exitCode, 1); // unknown format
+        QCOMPARE(runConverter({"--to", "3de4", "--plate", "19x", input}).exitCode, 1); // bad plate
+        QCOMPARE(runConverter({"--to", "3de4", "--preset", "huge", input}).exitCode,
+                 1);                                                            // bad preset
+        QCOMPARE(runConverter({"--to", "3de4", "--bogus", input}).exitCode, 1); // unknown option
         CliRun run = runConverter({"--to", "boujou", "--plate", "10x10", "-o", out, input});
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.err.contains(QLatin1String("writing Boujou files is not available yet")));
         QVERIFY(!QFile::exists(out));
-        run = runConverter({"--to", "3de4", "--from", "boujou", "--plate", "10x10", "-o", out, input});
+        run = runConverter(
+            {"--to", "3de4", "--from", "boujou", "--plate", "10x10", "-o", out, input});
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.err.contains(QLatin1String("reading Boujou files is not available yet")));
-        QCOMPARE(runConverter({"--to", "3de4", "-o", out, dir.filePath(QStringLiteral("missing.txt"))}).exitCode, 2);
-        run = runConverter({"--to", "3de4", "--plate", "10x10", "-o", dir.filePath(QStringLiteral("no/folder/x.txt")), input});
+        QCOMPARE(
+            runConverter({"--to", "3de4", "-o", out, dir.filePath(QStringLiteral("missing.txt"))})
+                .exitCode,
+            2);
+        run = runConverter({"--to", "3de4", "--plate", "10x10", "-o",
+                            dir.filePath(QStringLiteral("no/folder/x.txt")), input});
         QCOMPARE(run.exitCode, 3);
         QVERIFY(run.err.contains(QLatin1String("Could not write")));
         run = runConverter({"--to", "3de4", "-o", out, input});
@@ -148,7 +166,10 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"good.txt", "other.txt"}));
         // -o naming one file for several separate inputs is a usage error.
-        QCOMPARE(runConverter({"--to", "3de4", "--plate", "10x10", "-o", dir.filePath(QStringLiteral("one.txt")), good, other}).exitCode, 1);
+        QCOMPARE(runConverter({"--to", "3de4", "--plate", "10x10", "-o",
+                               dir.filePath(QStringLiteral("one.txt")), good, other})
+                     .exitCode,
+                 1);
     }
 
     void appendedInputs()
@@ -156,10 +177,12 @@ private slots:
         QString a = file(QStringLiteral("append/a.txt"), "1\nA\n0\n2\n10 1 1\n11 2 2\n");
         QString b = file(QStringLiteral("append/b.txt"), "1\nB\n0\n1\n5 3 3\n");
         QString out = dir.filePath(QStringLiteral("append/ab.txt"));
-        CliRun run = runConverter({"--to", "3de4", "--plate", "100x100", "--append", "-o", out, a, b});
+        CliRun run =
+            runConverter({"--to", "3de4", "--plate", "100x100", "--append", "-o", out, a, b});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         // The smaller first frame of the two is where frames count from; no shift by default.
-        QCOMPARE(contents(out), QByteArray("2\nA\n0\n2\n10 1.000000 1.000000\n11 2.000000 2.000000\nB\n0\n1\n5 3.000000 3.000000\n"));
+        QCOMPARE(contents(out), QByteArray("2\nA\n0\n2\n10 1.000000 1.000000\n11 2.000000 "
+                                           "2.000000\nB\n0\n1\n5 3.000000 3.000000\n"));
     }
 };
 

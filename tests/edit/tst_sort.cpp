@@ -23,7 +23,8 @@ class TestSort : public QObject
         t.setRowCount(int(rows.size()));
         quint16 source = t.internSource(QStringLiteral("3DE v4 Track File (*.txt)"));
         for (int i = 0; i < rows.size(); ++i)
-            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame, rows[i].x, i, source);
+            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame, rows[i].x,
+                             i, source);
         return t;
     }
 
@@ -73,11 +74,13 @@ private slots:
         // Equal keys keep their order and their own values.
         QCOMPARE(t.text(0, XColumn), QStringLiteral("1.000000"));
         QCOMPARE(t.text(1, XColumn), QStringLiteral("2.000000"));
-        QCOMPARE(t.data(0, XColumn, Qt::WhatsThisRole).toString(), QStringLiteral("Nuke Tracker File (*.*)"));
+        QCOMPARE(t.data(0, XColumn, Qt::WhatsThisRole).toString(),
+                 QStringLiteral("Nuke Tracker File (*.*)"));
         // Texts untouched, tips kept, colours back to normal.
         QCOMPARE(t.text(2, XColumn), QStringLiteral("123.456789"));
         QCOMPARE(t.data(2, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("123.457"));
-        QCOMPARE(t.data(2, YColumn, Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));
+        QCOMPARE(t.data(2, YColumn, Qt::WhatsThisRole).toString(),
+                 QStringLiteral("3DE v4 Track File (*.txt)"));
         QVERIFY(!t.isMarked(2));
         QCOMPARE(t.background(2, NameColumn), std::optional<Rgba>(colors::nameCell));
         sortRows(t, SortOrder::Descending);

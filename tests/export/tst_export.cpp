@@ -43,7 +43,8 @@ class TestExport : public QObject
         return f.readAll();
     }
 
-    ExportResult save(const TrackTable &t, const char *filter, const QString &path, QList<int> rows = {})
+    ExportResult save(const TrackTable &t, const char *filter, const QString &path,
+                      QList<int> rows = {})
     {
         ExportParams p;
         p.targetFilter = QLatin1String(filter);
@@ -58,8 +59,14 @@ class TestExport : public QObject
 private slots:
     void census()
     {
-        TrackTable t = table({{"A", 1, 0, 0}, {"A", 2, 0, 0}, {"B", 1, 0, 0}, {"A", 3, 0, 0},
-                              {"S01_a", 1, 0, 0}, {"S01_b", 1, 0, 0}, {"x", 1, 0, 0}, {"S01_c", 1, 0, 0},
+        TrackTable t = table({{"A", 1, 0, 0},
+                              {"A", 2, 0, 0},
+                              {"B", 1, 0, 0},
+                              {"A", 3, 0, 0},
+                              {"S01_a", 1, 0, 0},
+                              {"S01_b", 1, 0, 0},
+                              {"x", 1, 0, 0},
+                              {"S01_c", 1, 0, 0},
                               {"S02_a", 1, 0, 0}});
         TrackCensus c = takeCensus(t, {0, 1, 2, 3, 4, 5, 6, 7, 8});
         QCOMPARE(c.changes, 7);
@@ -84,9 +91,11 @@ private slots:
 
         TrackTable empty = t.rowCount() ? table({{"A", 1, 1, 1}}) : TrackTable();
         empty.setItemText(0, YColumn, QString());
-        QCOMPARE(validateForExport(empty).error, QStringLiteral("There is empty cell! Check values!"));
+        QCOMPARE(validateForExport(empty).error,
+                 QStringLiteral("There is empty cell! Check values!"));
         empty.removeItem(0, YColumn);
-        QCOMPARE(validateForExport(empty).error, QStringLiteral("There is empty cell! Check values!"));
+        QCOMPARE(validateForExport(empty).error,
+                 QStringLiteral("There is empty cell! Check values!"));
 
         TrackTable bad = table({{"A", 1, 1, 1}, {"A", 2, 2, 2}});
         bad.setItemText(1, FrameColumn, QStringLiteral("2.5"));
@@ -100,10 +109,12 @@ private slots:
 
     void stemAndSafeNames()
     {
-        QCOMPARE(pathStem(QStringLiteral("C:/shots/v1.2/track.txt")), QStringLiteral("C:/shots/v1.2/track"));
+        QCOMPARE(pathStem(QStringLiteral("C:/shots/v1.2/track.txt")),
+                 QStringLiteral("C:/shots/v1.2/track"));
         QCOMPARE(pathStem(QStringLiteral("/a/b/shot.v2.txt")), QStringLiteral("/a/b/shot"));
         QCOMPARE(pathStem(QStringLiteral("/a/b/shot")), QStringLiteral("/a/b/shot"));
-        QCOMPARE(safeFileNamePart(QStringLiteral("a/b\\c:d*e?f\"g<h>i|j")), QStringLiteral("a_b_c_d_e_f_g_h_i_j"));
+        QCOMPARE(safeFileNamePart(QStringLiteral("a/b\\c:d*e?f\"g<h>i|j")),
+                 QStringLiteral("a_b_c_d_e_f_g_h_i_j"));
         QCOMPARE(safeFileNamePart(QStringLiteral("tab\there")), QStringLiteral("tab_here"));
         QCOMPARE(safeFileNamePart(QString()), QStringLiteral("_"));
         QCOMPARE(safeFileNamePart(QStringLiteral("..")), QStringLiteral("_"));
@@ -112,11 +123,14 @@ private slots:
 
     void threeDEv4WorkedExample()
     {
-        TrackTable t = table({{"Track_0001", 1, 100.5, 200.25}, {"Track_0001", 2, 101, 201}, {"corner", 7, 50, 60}});
+        TrackTable t = table(
+            {{"Track_0001", 1, 100.5, 200.25}, {"Track_0001", 2, 101, 201}, {"corner", 7, 50, 60}});
         QString path = dir.filePath(QStringLiteral("worked.txt"));
         QVERIFY(save(t, "3DE v4 Track File (*.txt)", path).ok());
-        QCOMPARE(contents(path), QByteArray("2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
-                                            "corner\n0\n1\n7 50.000000 60.000000\n"));
+        QCOMPARE(
+            contents(path),
+            QByteArray("2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
+                       "corner\n0\n1\n7 50.000000 60.000000\n"));
     }
 
     void markedRowsOnly()
@@ -127,7 +141,8 @@ private slots:
         TrackTable t = table(rows);
         QString path = dir.filePath(QStringLiteral("marked.txt"));
         QVERIFY(save(t, "3DE v4 Track File (*.txt)", path, {3, 7}).ok());
-        QCOMPARE(contents(path), QByteArray("1\nT\n0\n2\n3 3.000000 0.000000\n7 7.000000 0.000000\n"));
+        QCOMPARE(contents(path),
+                 QByteArray("1\nT\n0\n2\n3 3.000000 0.000000\n7 7.000000 0.000000\n"));
         QVERIFY(save(t, "3DE v4 Track File (*.txt)", path).ok());
         QCOMPARE(contents(path).count('\n'), 14);
     }
@@ -136,7 +151,10 @@ private slots:
     {
         QDir folder(dir.filePath(QStringLiteral("pertrack")));
         folder.mkpath(QStringLiteral("."));
-        TrackTable t = table({{"A", 1, 1234.5678, 0.0000123}, {"A", 2, 0.5, 1}, {"B", 1, 3, 4}, {"A", 3, 5, 6},
+        TrackTable t = table({{"A", 1, 1234.5678, 0.0000123},
+                              {"A", 2, 0.5, 1},
+                              {"B", 1, 3, 4},
+                              {"A", 3, 5, 6},
                               {"../x", 1, 7, 8}});
         QString target = folder.filePath(QStringLiteral("shot.txt"));
         ExportResult r = save(t, "Nuke Tracker File (*.txt)", target);
@@ -152,7 +170,8 @@ private slots:
 
     void nukeCameraTrackerColumns()
     {
-        TrackTable t = table({{"A", 7, 123.456, 45}, {"A", 100000, 1, 2}, {"B", 8, 1234567.25, -3}});
+        TrackTable t =
+            table({{"A", 7, 123.456, 45}, {"A", 100000, 1, 2}, {"B", 8, 1234567.25, -3}});
         QString path = dir.filePath(QStringLiteral("camera.txt"));
         QVERIFY(save(t, "Nuke CameraTracker File (*.*)", path).ok());
         QCOMPARE(contents(path), QByteArray("TrackName A\n"
@@ -167,10 +186,13 @@ private slots:
     void refusals()
     {
         TrackTable t = table({{"A", 1, 1, 1}});
-        QCOMPARE(save(TrackTable(), "3DE v4 Track File (*.txt)", dir.filePath(QStringLiteral("e.txt"))).error,
-                 QStringLiteral("There is nothing to export: the table has no rows."));
+        QCOMPARE(
+            save(TrackTable(), "3DE v4 Track File (*.txt)", dir.filePath(QStringLiteral("e.txt")))
+                .error,
+            QStringLiteral("There is nothing to export: the table has no rows."));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.txt"))));
-        ExportResult r = save(t, "Boujou Track File (*.txt)", dir.filePath(QStringLiteral("b.txt")));
+        ExportResult r =
+            save(t, "Boujou Track File (*.txt)", dir.filePath(QStringLiteral("b.txt")));
         QCOMPARE(r.error, QStringLiteral("Writing Boujou files is not available yet."));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.txt"))));
         QVERIFY(!save(t, "Text (*.txt)", dir.filePath(QStringLiteral("t.txt"))).ok());
@@ -179,7 +201,8 @@ private slots:
     void unwritableTargetsAreReported()
     {
         TrackTable t = table({{"A", 1, 1, 1}});
-        ExportResult r = save(t, "3DE v4 Track File (*.txt)", dir.filePath(QStringLiteral("no/such/folder/x.txt")));
+        ExportResult r = save(t, "3DE v4 Track File (*.txt)",
+                              dir.filePath(QStringLiteral("no/such/folder/x.txt")));
         QVERIFY(!r.ok());
         QVERIFY(r.error.startsWith(QLatin1String("Could not write \"")));
         QVERIFY(r.error.contains(QLatin1String("x.txt")));
@@ -209,8 +232,10 @@ private slots:
         QFETCH(QString, id);
         const Format *format = formatById(id);
         QVERIFY(format && format->read && format->writer);
-        TrackTable t = table({{"Track_0001", 1, 100.5, 200.25}, {"Track_0001", 2, 101.125, 201},
-                              {"corner", 7, 1234.5, -0.5}, {"corner", 8, 1e-3, 3}});
+        TrackTable t = table({{"Track_0001", 1, 100.5, 200.25},
+                              {"Track_0001", 2, 101.125, 201},
+                              {"corner", 7, 1234.5, -0.5},
+                              {"corner", 8, 1e-3, 3}});
         QDir folder(dir.filePath(id));
         folder.mkpath(QStringLiteral("."));
         QString target = folder.filePath(QStringLiteral("shot.txt"));
@@ -220,9 +245,11 @@ private slots:
         TrackSet back;
         if (format->trackFileExtension) {
             for (const QString &name : {QStringLiteral("Track_0001"), QStringLiteral("corner")}) {
-                TrackSet one = format->read(folder.filePath(QStringLiteral("shot_") + name + QStringLiteral(".txt")));
+                TrackSet one = format->read(
+                    folder.filePath(QStringLiteral("shot_") + name + QStringLiteral(".txt")));
                 for (int i = 0; i < one.count; ++i)
-                    back.append(one.names.at(i).mid(5), one.frames[size_t(i)], one.x[size_t(i)], one.y[size_t(i)]);
+                    back.append(one.names.at(i).mid(5), one.frames[size_t(i)], one.x[size_t(i)],
+                                one.y[size_t(i)]);
             }
         } else {
             back = format->read(target);

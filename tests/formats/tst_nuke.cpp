@@ -27,7 +27,8 @@ private slots:
         // Lines of neither form are skipped.
         set = readNukeTrackerBytes("\nheader text here now\n5 1 2\n5  1 2\n", QStringLiteral("t"));
         QCOMPARE(set.count, 1);
-        QCOMPARE(readNukeTrackerBytes("", QStringLiteral("t")).firstFrame, QStringLiteral("1000000"));
+        QCOMPARE(readNukeTrackerBytes("", QStringLiteral("t")).firstFrame,
+                 QStringLiteral("1000000"));
     }
 
     void trackerNameFromTheFile()
@@ -38,9 +39,12 @@ private slots:
             f.open(QIODevice::WriteOnly);
             f.write("1 2 3\n");
         }
-        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot_track1.txt"))).names.first(), QStringLiteral("shot_track1"));
-        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot-2.v1.txt"))).names.first(), QStringLiteral("shot-2.v1"));
-        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("plain"))).names.first(), QStringLiteral("plain"));
+        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot_track1.txt"))).names.first(),
+                 QStringLiteral("shot_track1"));
+        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot-2.v1.txt"))).names.first(),
+                 QStringLiteral("shot-2.v1"));
+        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("plain"))).names.first(),
+                 QStringLiteral("plain"));
     }
 
     void cameraTrackerRealFile()
@@ -61,8 +65,10 @@ private slots:
     void cameraTrackerNames()
     {
         const QByteArray heading = "   Frame             X             Y   Correlation\n";
-        TrackSet set = readNukeCameraTrackerBytes("TrackName first one\n" + heading + "    7.00      123.456       45         1.000 \n"
-                                                  "\nTrackName B\n" + heading + "   10.00 1 2 1.000\n");
+        TrackSet set = readNukeCameraTrackerBytes("TrackName first one\n" + heading +
+                                                  "    7.00      123.456       45         1.000 \n"
+                                                  "\nTrackName B\n" +
+                                                  heading + "   10.00 1 2 1.000\n");
         QCOMPARE(set.names, QStringList({"first one", "B"}));
         QCOMPARE(set.frames, std::vector<int>({7, 10}));
         QCOMPARE(set.x[0], 123.456);

@@ -24,17 +24,28 @@ class TestRegistry : public QObject
     // The recognition table: the first key found in the filter decides.
     static QPair<Recognition::Kind, QString> recognitionBySubstring(const QString &filter)
     {
-        const QList<QPair<QString, QString>> rows{
-            {"3DE", ""}, {"PF", ""}, {"Boujou", "boujou 2d"}, {"SynthEyes", ""},
-            {"MatchMover/Movimento", "imageSequence"}, {"Maya Live", "Size"}, {"Nuke Tracker", ""},
-            {"Nuke CameraTracker", ""}, {"Nuke RotoPaint", ""}, {"Shake Track", "TrackName"},
-            {"Shake RotoShape", "shake_shape_data"}, {"Fusion Track", "DFMO"}, {"Fusion Mask", ""},
-            {"Combustion Track", ":"}, {"Combustion GMask", "GMask"}, {"After", ""}};
+        const QList<QPair<QString, QString>> rows{{"3DE", ""},
+                                                  {"PF", ""},
+                                                  {"Boujou", "boujou 2d"},
+                                                  {"SynthEyes", ""},
+                                                  {"MatchMover/Movimento", "imageSequence"},
+                                                  {"Maya Live", "Size"},
+                                                  {"Nuke Tracker", ""},
+                                                  {"Nuke CameraTracker", ""},
+                                                  {"Nuke RotoPaint", ""},
+                                                  {"Shake Track", "TrackName"},
+                                                  {"Shake RotoShape", "shake_shape_data"},
+                                                  {"Fusion Track", "DFMO"},
+                                                  {"Fusion Mask", ""},
+                                                  {"Combustion Track", ":"},
+                                                  {"Combustion GMask", "GMask"},
+                                                  {"After", ""}};
         for (const auto &row : rows) {
-            if (!filter.contains(row.first))
-                continue;
+            if (!filter.contains(row.first)) continue;
             if (row.first == QLatin1String("3DE"))
-                return {filter.contains(QLatin1String("v4")) ? Recognition::NoDoubleSlash : Recognition::DoubleSlash, {}};
+                return {filter.contains(QLatin1String("v4")) ? Recognition::NoDoubleSlash
+                                                             : Recognition::DoubleSlash,
+                        {}};
             return {row.second.isEmpty() ? Recognition::Always : Recognition::Marker, row.second};
         }
         return {Recognition::Always, QStringLiteral("none")};
@@ -43,30 +54,31 @@ class TestRegistry : public QObject
     static SourceRule sourceBySubstring(const QString &s)
     {
         for (const char *key : {"3D", "PF", "Nuke", "Shake", "Combustion Track"})
-            if (s.contains(QLatin1String(key)))
-                return SourceRule::Flip;
+            if (s.contains(QLatin1String(key))) return SourceRule::Flip;
         const QList<QPair<QString, SourceRule>> rules{
-            {"SynthEyes", SourceRule::SynthEyes}, {"Maya", SourceRule::Maya},
-            {"Fusion Track", SourceRule::FusionTrack}, {"Fusion Mask", SourceRule::FusionMask},
-            {"Combustion GMask", SourceRule::CombustionGMask}, {"After Effects Mask", SourceRule::AfterEffectsMask}};
+            {"SynthEyes", SourceRule::SynthEyes},
+            {"Maya", SourceRule::Maya},
+            {"Fusion Track", SourceRule::FusionTrack},
+            {"Fusion Mask", SourceRule::FusionMask},
+            {"Combustion GMask", SourceRule::CombustionGMask},
+            {"After Effects Mask", SourceRule::AfterEffectsMask}};
         for (const auto &r : rules)
-            if (s.contains(r.first))
-                return r.second;
+            if (s.contains(r.first)) return r.second;
         return SourceRule::None;
     }
 
     static TargetRule targetBySubstring(const QString &t)
     {
         for (const char *key : {"3D", "PF", "Nuke", "Shake", "Combustion"})
-            if (t.contains(QLatin1String(key)))
-                return TargetRule::Flip;
+            if (t.contains(QLatin1String(key))) return TargetRule::Flip;
         const QList<QPair<QString, TargetRule>> rules{
-            {"SynthEyes", TargetRule::SynthEyes}, {"Maya", TargetRule::Maya},
-            {"Fusion Track", TargetRule::FusionTrack}, {"Fusion Mask", TargetRule::FusionMask},
+            {"SynthEyes", TargetRule::SynthEyes},
+            {"Maya", TargetRule::Maya},
+            {"Fusion Track", TargetRule::FusionTrack},
+            {"Fusion Mask", TargetRule::FusionMask},
             {"After Effects Mask", TargetRule::AfterEffectsMask}};
         for (const auto &r : rules)
-            if (t.contains(r.first))
-                return r.second;
+            if (t.contains(r.first)) return r.second;
         return TargetRule::None;
     }
 
@@ -74,47 +86,63 @@ class TestRegistry : public QObject
     static QStringList writerBranches(const QString &filter)
     {
         QStringList out;
-        for (const char *test : {"3DE v4", "3DE v3", "PF", "Boujou", "SynthEyes", "MatchMover/Movimento", "Maya",
-                                 "Nuke Track", "Shake Track", "Nuke RotoPaint", "Nuke Camera", "Shake RotoShape",
-                                 "Fusion Track", "Fusion Mask", "After Effects Track", "After Effects Mask",
-                                 "Combustion Track", "Combustion GMask"})
-            if (filter.contains(QLatin1String(test)))
-                out << QLatin1String(test);
+        for (const char *test :
+             {"3DE v4", "3DE v3", "PF", "Boujou", "SynthEyes", "MatchMover/Movimento", "Maya",
+              "Nuke Track", "Shake Track", "Nuke RotoPaint", "Nuke Camera", "Shake RotoShape",
+              "Fusion Track", "Fusion Mask", "After Effects Track", "After Effects Mask",
+              "Combustion Track", "Combustion GMask"})
+            if (filter.contains(QLatin1String(test))) out << QLatin1String(test);
         return out;
     }
 
 private slots:
     void twentyImportFiltersInMenuOrder()
     {
-        QCOMPARE(allFiltersText(),
-                 QStringLiteral("3DE v4 Track File (*.txt);;3DE v3 Track File (*.ascii);;PF 2011 Track File (*.txt);;"
-                                "PF v5 Track File (*.2dt *.3dt);;PF v4 Track File (*.2dt *.3dt);;Boujou Track File (*.txt);;"
-                                "SynthEyes Track File (*.txt);;MatchMover/Movimento Track File (*.rz2);;"
-                                "Maya Live Track File (*.txt);;Nuke Tracker File (*.*);;Nuke RotoPaint File (*.nk);;"
-                                "Nuke CameraTracker File (*.*);;Shake Track File (*.txt);;Shake RotoShape File (*.ssf);;"
-                                "Fusion Track File (*.dfmo);;Fusion Mask File (*.comp);;After Effects Track File (*.txt);;"
-                                "After Effects Mask File (*.*);;Combustion Track File (*.ascii);;Combustion GMask File (*.GMask)"));
+        QCOMPARE(
+            allFiltersText(),
+            QStringLiteral("3DE v4 Track File (*.txt);;3DE v3 Track File (*.ascii);;PF 2011 Track "
+                           "File (*.txt);;"
+                           "PF v5 Track File (*.2dt *.3dt);;PF v4 Track File (*.2dt *.3dt);;Boujou "
+                           "Track File (*.txt);;"
+                           "SynthEyes Track File (*.txt);;MatchMover/Movimento Track File (*.rz2);;"
+                           "Maya Live Track File (*.txt);;Nuke Tracker File (*.*);;Nuke RotoPaint "
+                           "File (*.nk);;"
+                           "Nuke CameraTracker File (*.*);;Shake Track File (*.txt);;Shake "
+                           "RotoShape File (*.ssf);;"
+                           "Fusion Track File (*.dfmo);;Fusion Mask File (*.comp);;After Effects "
+                           "Track File (*.txt);;"
+                           "After Effects Mask File (*.*);;Combustion Track File "
+                           "(*.ascii);;Combustion GMask File (*.GMask)"));
         QCOMPARE(formats().size(), size_t(20));
     }
 
     void programDialogs()
     {
-        const Program *nuke = programForTreeText(QStringLiteral("Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)"));
+        const Program *nuke = programForTreeText(
+            QStringLiteral("Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)"));
         QVERIFY(nuke);
         QCOMPARE(QLatin1String(nuke->importCaption), QLatin1String("Select a Nuke File"));
         QCOMPARE(importFiltersText(*nuke),
-                 QStringLiteral("Nuke RotoPaint File (*.nk);;Nuke Tracker File (*.*);;Nuke CameraTracker File (*.*)"));
+                 QStringLiteral("Nuke RotoPaint File (*.nk);;Nuke Tracker File (*.*);;Nuke "
+                                "CameraTracker File (*.*)"));
         QCOMPARE(exportFiltersText(*nuke),
-                 QStringLiteral("Nuke RotoPaint File (*.nk);;Nuke Tracker File (*.txt);;Nuke CameraTracker File (*.txt)"));
-        const Program *pf = programForTreeText(QStringLiteral("PFTrack 2d Track File(*.txt, *.2dt, *.3dt)( 2d)"));
+                 QStringLiteral("Nuke RotoPaint File (*.nk);;Nuke Tracker File (*.txt);;Nuke "
+                                "CameraTracker File (*.txt)"));
+        const Program *pf =
+            programForTreeText(QStringLiteral("PFTrack 2d Track File(*.txt, *.2dt, *.3dt)( 2d)"));
         QVERIFY(pf);
-        QCOMPARE(exportFiltersText(*pf),
-                 QStringLiteral("PF 2011 Track File (*.txt);;PF v5 Track File (*.2dt);;PF v4 Track File (*.2dt)"));
+        QCOMPARE(
+            exportFiltersText(*pf),
+            QStringLiteral(
+                "PF 2011 Track File (*.txt);;PF v5 Track File (*.2dt);;PF v4 Track File (*.2dt)"));
         QCOMPARE(QLatin1String(pf->exportCaption), QLatin1String("Save as a PF Track File"));
-        const Program *ae = programForTreeText(QStringLiteral("After Effects Mask & 2d Track File(*.txt)"));
+        const Program *ae =
+            programForTreeText(QStringLiteral("After Effects Mask & 2d Track File(*.txt)"));
         QVERIFY(ae);
         QCOMPARE(QLatin1String(ae->exportCaption), QLatin1String("Save as an After Effects File"));
-        QCOMPARE(exportFiltersText(*ae), QStringLiteral("After Effects Mask File (*.txt);;After Effects Track File (*.txt)"));
+        QCOMPARE(
+            exportFiltersText(*ae),
+            QStringLiteral("After Effects Mask File (*.txt);;After Effects Track File (*.txt)"));
         QVERIFY(!programForTreeText(QStringLiteral("3D Software Files")));
         int members = 0;
         for (const Program &p : programs())
@@ -137,7 +165,8 @@ private slots:
             QCOMPARE(f->target, targetBySubstring(filter));
             // Exactly one writer branch, and one program group, per filter.
             QStringList branches = writerBranches(filter);
-            QVERIFY2(branches.size() == 1, qPrintable(filter + QLatin1String(": ") + branches.join(',')));
+            QVERIFY2(branches.size() == 1,
+                     qPrintable(filter + QLatin1String(": ") + branches.join(',')));
             bool compositor = false;
             for (const char *key : {"Nuke", "Shake", "Fusion", "After", "Combustion"})
                 compositor |= filter.contains(QLatin1String(key));
@@ -152,12 +181,29 @@ private slots:
         QStringList ids;
         for (const Format &f : formats())
             ids << QLatin1String(f.id);
-        QCOMPARE(ids, QStringList({"3de4", "3de3", "pftrack2011", "pftrack5", "pftrack4", "boujou", "syntheyes",
-                                   "matchmover", "mayalive", "nuke-tracker", "nuke-rotopaint", "nuke-cameratracker",
-                                   "shake-track", "shake-rotoshape", "fusion-track", "fusion-mask", "ae-track",
-                                   "ae-mask", "combustion-track", "combustion-gmask"}));
+        QCOMPARE(ids, QStringList({"3de4",
+                                   "3de3",
+                                   "pftrack2011",
+                                   "pftrack5",
+                                   "pftrack4",
+                                   "boujou",
+                                   "syntheyes",
+                                   "matchmover",
+                                   "mayalive",
+                                   "nuke-tracker",
+                                   "nuke-rotopaint",
+                                   "nuke-cameratracker",
+                                   "shake-track",
+                                   "shake-rotoshape",
+                                   "fusion-track",
+                                   "fusion-mask",
+                                   "ae-track",
+                                   "ae-mask",
+                                   "combustion-track",
+                                   "combustion-gmask"}));
         QCOMPARE(formatById(QStringLiteral("pftrack5"))->extensions(), QStringList({"2dt", "3dt"}));
-        QCOMPARE(formatById(QStringLiteral("nuke-tracker"))->extensions(), QStringList({"*", "txt"}));
+        QCOMPARE(formatById(QStringLiteral("nuke-tracker"))->extensions(),
+                 QStringList({"*", "txt"}));
         QVERIFY(!formatById(QStringLiteral("nope")));
     }
 };

@@ -19,15 +19,24 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("imported");
-        QTest::newRow("one digit") << "Track_5" << "Track_0005";
-        QTest::newRow("two digits") << "Track_12" << "Track_0012";
-        QTest::newRow("three digits") << "Track_123" << "Track_0123";
-        QTest::newRow("four digits stay") << "Track_0005" << "Track_0005";
-        QTest::newRow("five digits stay") << "pt_12345" << "pt_12345";
-        QTest::newRow("empty number part") << "pt_" << "pt_";
-        QTest::newRow("last part only") << "a_b_12" << "a_b_0012";
-        QTest::newRow("no underscore") << "corner" << "corner";
-        QTest::newRow("letters padded too") << "S01_ab" << "S01_00ab";
+        QTest::newRow("one digit") << "Track_5"
+                                   << "Track_0005";
+        QTest::newRow("two digits") << "Track_12"
+                                    << "Track_0012";
+        QTest::newRow("three digits") << "Track_123"
+                                      << "Track_0123";
+        QTest::newRow("four digits stay") << "Track_0005"
+                                          << "Track_0005";
+        QTest::newRow("five digits stay") << "pt_12345"
+                                          << "pt_12345";
+        QTest::newRow("empty number part") << "pt_"
+                                           << "pt_";
+        QTest::newRow("last part only") << "a_b_12"
+                                        << "a_b_0012";
+        QTest::newRow("no underscore") << "corner"
+                                       << "corner";
+        QTest::newRow("letters padded too") << "S01_ab"
+                                            << "S01_00ab";
     }
 
     void nameRule()
@@ -55,14 +64,16 @@ private slots:
 
     void structuredReading()
     {
-        TrackSet set = read("2\nTrack_0001\n0\n2\n1 100.5 200.25\n2 101 201\ncorner\n0\n1\n7 50 60\n");
+        TrackSet set =
+            read("2\nTrack_0001\n0\n2\n1 100.5 200.25\n2 101 201\ncorner\n0\n1\n7 50 60\n");
         QCOMPARE(set.count, 3);
         QCOMPARE(set.names, QStringList({"Track_0001", "Track_0001", "corner"}));
         QCOMPARE(set.frames, std::vector<int>({1, 2, 7}));
         QCOMPARE(set.x[1], 101.0);
         QCOMPARE(set.firstFrame, QStringLiteral("1"));
         // CR LF line ends and a last line without an end read the same.
-        TrackSet crlf = read("2\r\nTrack_0001\r\n0\r\n2\r\n1 100.5 200.25\r\n2 101 201\r\ncorner\r\n0\r\n1\r\n7 50 60");
+        TrackSet crlf = read("2\r\nTrack_0001\r\n0\r\n2\r\n1 100.5 200.25\r\n2 101 "
+                             "201\r\ncorner\r\n0\r\n1\r\n7 50 60");
         QCOMPARE(crlf.names, set.names);
         QCOMPARE(crlf.y, set.y);
         // A name that reads as a number, or a blank one, is still a name here.
@@ -116,8 +127,7 @@ private slots:
             QByteArray junk(int(random.bounded(2000)), Qt::Uninitialized);
             for (char &c : junk)
                 c = char(random.bounded(256));
-            if (i % 2)
-                junk.prepend("99999999\n");
+            if (i % 2) junk.prepend("99999999\n");
             TrackSet set = readThreeDEv4Bytes(junk);
             QCOMPARE(set.names.size(), set.count);
         }

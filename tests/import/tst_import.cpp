@@ -32,32 +32,44 @@ private slots:
         QTest::addColumn<QByteArray>("passes");
         QTest::addColumn<QByteArray>("fails");
         QTest::addColumn<QString>("message");
-        QTest::newRow("3DE v4") << "3DE v4 Track File (*.txt)" << QByteArray("8\n") << QByteArray("// 3DE\n")
+        QTest::newRow("3DE v4") << "3DE v4 Track File (*.txt)" << QByteArray("8\n")
+                                << QByteArray("// 3DE\n")
                                 << "This is not a 3DE File! Check type of versions!";
-        QTest::newRow("3DE v3") << "3DE v3 Track File (*.ascii)" << QByteArray("// 3DE\n") << QByteArray("8\n")
+        QTest::newRow("3DE v3") << "3DE v3 Track File (*.ascii)" << QByteArray("// 3DE\n")
+                                << QByteArray("8\n")
                                 << "This is not a 3DE File! Check type of versions!";
-        QTest::newRow("Boujou") << "Boujou Track File (*.txt)" << QByteArray("# boujou 2d tracks export\n")
-                                << QByteArray("# Boujou 2D tracks\n") << "This is not a Boujou File!";
-        QTest::newRow("MatchMover") << "MatchMover/Movimento Track File (*.rz2)" << QByteArray("imageSequence \"a\"\n")
-                                    << QByteArray("x\n") << "This is not a MatchMover/Movimento File!";
-        QTest::newRow("Maya Live") << "Maya Live Track File (*.txt)" << QByteArray("Size 1280 540\n") << QByteArray("size\n")
-                                   << "This is not a Maya Live File!";
-        QTest::newRow("Shake Track") << "Shake Track File (*.txt)" << QByteArray("TrackName track1\n") << QByteArray("x\n")
-                                     << "This is not a Shake File!";
-        QTest::newRow("Shake RotoShape") << "Shake RotoShape File (*.ssf)" << QByteArray("shake_shape_data 4.0\n")
-                                         << QByteArray("x\n") << "This is not a Shake File!";
-        QTest::newRow("Fusion Track") << "Fusion Track File (*.dfmo)" << QByteArray("DFMO\n") << QByteArray("x\n")
-                                      << "This is not a Fusion File!";
-        QTest::newRow("Combustion Track") << "Combustion Track File (*.ascii)" << QByteArray("a: b\n") << QByteArray("x\n")
-                                          << "This is not a Combustion File!";
-        QTest::newRow("Combustion GMask") << "Combustion GMask File (*.GMask)" << QByteArray("GMask v1\n")
-                                          << QByteArray("x\n") << "This is not a Combustion File!";
-        for (const char *always : {"PF 2011 Track File (*.txt)", "PF v5 Track File (*.2dt *.3dt)",
-                                   "PF v4 Track File (*.2dt *.3dt)", "SynthEyes Track File (*.txt)",
-                                   "Nuke Tracker File (*.*)", "Nuke CameraTracker File (*.*)", "Nuke RotoPaint File (*.nk)",
-                                   "Fusion Mask File (*.comp)", "After Effects Track File (*.txt)",
-                                   "After Effects Mask File (*.*)"})
-            QTest::newRow(always) << always << QByteArray("// anything\n") << QByteArray() << QString();
+        QTest::newRow("Boujou") << "Boujou Track File (*.txt)"
+                                << QByteArray("# boujou 2d tracks export\n")
+                                << QByteArray("# Boujou 2D tracks\n")
+                                << "This is not a Boujou File!";
+        QTest::newRow("MatchMover")
+            << "MatchMover/Movimento Track File (*.rz2)" << QByteArray("imageSequence \"a\"\n")
+            << QByteArray("x\n") << "This is not a MatchMover/Movimento File!";
+        QTest::newRow("Maya Live")
+            << "Maya Live Track File (*.txt)" << QByteArray("Size 1280 540\n")
+            << QByteArray("size\n") << "This is not a Maya Live File!";
+        QTest::newRow("Shake Track")
+            << "Shake Track File (*.txt)" << QByteArray("TrackName track1\n") << QByteArray("x\n")
+            << "This is not a Shake File!";
+        QTest::newRow("Shake RotoShape")
+            << "Shake RotoShape File (*.ssf)" << QByteArray("shake_shape_data 4.0\n")
+            << QByteArray("x\n") << "This is not a Shake File!";
+        QTest::newRow("Fusion Track") << "Fusion Track File (*.dfmo)" << QByteArray("DFMO\n")
+                                      << QByteArray("x\n") << "This is not a Fusion File!";
+        QTest::newRow("Combustion Track")
+            << "Combustion Track File (*.ascii)" << QByteArray("a: b\n") << QByteArray("x\n")
+            << "This is not a Combustion File!";
+        QTest::newRow("Combustion GMask")
+            << "Combustion GMask File (*.GMask)" << QByteArray("GMask v1\n") << QByteArray("x\n")
+            << "This is not a Combustion File!";
+        for (const char *always :
+             {"PF 2011 Track File (*.txt)", "PF v5 Track File (*.2dt *.3dt)",
+              "PF v4 Track File (*.2dt *.3dt)", "SynthEyes Track File (*.txt)",
+              "Nuke Tracker File (*.*)", "Nuke CameraTracker File (*.*)",
+              "Nuke RotoPaint File (*.nk)", "Fusion Mask File (*.comp)",
+              "After Effects Track File (*.txt)", "After Effects Mask File (*.*)"})
+            QTest::newRow(always) << always << QByteArray("// anything\n") << QByteArray()
+                                  << QString();
     }
 
     void recognitionTable()
@@ -66,9 +78,9 @@ private slots:
         QFETCH(QByteArray, passes);
         QFETCH(QByteArray, fails);
         QFETCH(QString, message);
-        QCOMPARE(recognise(file("pass", passes + "second line\n"), filter).status, QStringLiteral("ok"));
-        if (fails.isEmpty())
-            return;
+        QCOMPARE(recognise(file("pass", passes + "second line\n"), filter).status,
+                 QStringLiteral("ok"));
+        if (fails.isEmpty()) return;
         Recognised r = recognise(file("fail", fails), filter);
         QCOMPARE(r.status, QStringLiteral("no"));
         QCOMPARE(r.message, message);
@@ -105,7 +117,8 @@ private slots:
     {
         TrackSet set;
         for (int i = 0; i < 100; ++i)
-            set.append(i < 50 ? QStringLiteral("A") : QStringLiteral("B"), i + 1, i * 1.5, i * 0.25);
+            set.append(i < 50 ? QStringLiteral("A") : QStringLiteral("B"), i + 1, i * 1.5,
+                       i * 0.25);
         TrackTable table;
         const QString filter = QStringLiteral("3DE v4 Track File (*.txt)");
         FillRange range = prepareFill(table, set.count, false);
@@ -129,7 +142,8 @@ private slots:
         QCOMPARE(range.end, 102);
         fillRows(table, more, range, QStringLiteral("Nuke Tracker File (*.*)"));
         QCOMPARE(table.text(101, 0), QStringLiteral("C"));
-        QCOMPARE(table.data(101, 2, Qt::WhatsThisRole).toString(), QStringLiteral("Nuke Tracker File (*.*)"));
+        QCOMPARE(table.data(101, 2, Qt::WhatsThisRole).toString(),
+                 QStringLiteral("Nuke Tracker File (*.*)"));
         QCOMPARE(table.data(0, 2, Qt::WhatsThisRole).toString(), filter);
 
         // A new list replaces the rows.
@@ -161,7 +175,8 @@ private slots:
         QCOMPARE(t->exportFirst, QStringLiteral("1"));
         QVERIFY(!firstFrameTakeover(QStringLiteral("20"), QStringLiteral("10")));
         QVERIFY(firstFrameTakeover(QStringLiteral("20"), QString()));
-        QCOMPARE(firstFrameTakeover(QStringLiteral("1000000"), QString())->exportFirst, QStringLiteral("1000000"));
+        QCOMPARE(firstFrameTakeover(QStringLiteral("1000000"), QString())->exportFirst,
+                 QStringLiteral("1000000"));
 
         PlateSettings s;
         TrackSet set;

@@ -31,7 +31,8 @@ class TestConversion : public QObject
         t.setRowCount(int(rows.size()));
         quint16 s = t.internSource(source);
         for (int i = 0; i < rows.size(); ++i)
-            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame, rows[i].x, rows[i].y, s);
+            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame, rows[i].x,
+                             rows[i].y, s);
         return t;
     }
 
@@ -59,7 +60,8 @@ private slots:
         QVERIFY(applySettings(t, params(nukeTracker)).error.isEmpty());
         QCOMPARE(text(t, 0, 2), QStringLiteral("100.000000"));
         QCOMPARE(text(t, 0, 3), QStringLiteral("200.000000"));
-        QCOMPARE(t.data(0, 3, Qt::StatusTipRole).toString(), QStringLiteral("880.000000")); // pixels from the top
+        QCOMPARE(t.data(0, 3, Qt::StatusTipRole).toString(),
+                 QStringLiteral("880.000000")); // pixels from the top
         applySettings(t, params(synthEyes));
         QCOMPARE(text(t, 0, 2), QStringLiteral("-0.895833"));
         QCOMPARE(text(t, 0, 3), QStringLiteral("0.629630"));
@@ -88,7 +90,8 @@ private slots:
 
     void pixelAspectAndShortenedImport()
     {
-        TrackTable t = table({{"a", 1, 987.6543, 200}}, QStringLiteral("Boujou Track File (*.txt)"));
+        TrackTable t =
+            table({{"a", 1, 987.6543, 200}}, QStringLiteral("Boujou Track File (*.txt)"));
         ApplyParams p = params(QStringLiteral("Boujou Track File (*.txt)"));
         p.pixelAspect = 2.0;
         applySettings(t, p);
@@ -171,10 +174,13 @@ private slots:
         QVERIFY(f);
         for (Point p : {Point{0.25, -0.5}, Point{123.456, 789.012}, Point{-3, 1500}}) {
             Point back = toTarget(f->target, toIntermediate(f->source, p, plate), plate);
-            if (f->source == SourceRule::CombustionGMask) // its writer moves the origin to the centre
+            if (f->source ==
+                SourceRule::CombustionGMask) // its writer moves the origin to the centre
                 back = {back.x - 960, back.y - 540};
-            QVERIFY2(qAbs(back.x - p.x) < 1e-6 && qAbs(back.y - p.y) < 1e-6,
-                     qPrintable(QStringLiteral("%1,%2 -> %3,%4").arg(p.x).arg(p.y).arg(back.x).arg(back.y)));
+            QVERIFY2(
+                qAbs(back.x - p.x) < 1e-6 && qAbs(back.y - p.y) < 1e-6,
+                qPrintable(
+                    QStringLiteral("%1,%2 -> %3,%4").arg(p.x).arg(p.y).arg(back.x).arg(back.y)));
         }
     }
 

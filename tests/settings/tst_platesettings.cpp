@@ -25,16 +25,26 @@ private slots:
         QTest::addColumn<QString>("w");
         QTest::addColumn<QString>("h");
         QTest::addColumn<QStringList>("window");
-        QTest::newRow("default") << 0 << "1920" << "1080" << QStringList({"0", "1920", "0", "1080"});
-        QTest::newRow("bottom-left") << 2 << "1920" << "1080" << QStringList({"0", "1920", "1080", "0"});
-        QTest::newRow("x2") << 3 << "1920" << "1080" << QStringList({"0", "3840", "0", "2160"});
-        QTest::newRow("x4") << 4 << "1920" << "1080" << QStringList({"0", "7680", "0", "4320"});
-        QTest::newRow("half") << 5 << "1920" << "1080" << QStringList({"0", "960", "0", "540"});
-        QTest::newRow("quarter") << 6 << "1920" << "1080" << QStringList({"0", "480", "0", "270"});
-        QTest::newRow("odd half") << 5 << "1023" << "777" << QStringList({"0", "511", "0", "388"});
-        QTest::newRow("odd quarter") << 6 << "1023" << "777" << QStringList({"0", "255", "0", "194"});
-        QTest::newRow("normalized") << 7 << "1920" << "1080" << QStringList({"0", "1", "0", "1"});
-        QTest::newRow("center") << 8 << "1920" << "1080" << QStringList({"-1", "1", "-1", "1"});
+        QTest::newRow("default") << 0 << "1920"
+                                 << "1080" << QStringList({"0", "1920", "0", "1080"});
+        QTest::newRow("bottom-left") << 2 << "1920"
+                                     << "1080" << QStringList({"0", "1920", "1080", "0"});
+        QTest::newRow("x2") << 3 << "1920"
+                            << "1080" << QStringList({"0", "3840", "0", "2160"});
+        QTest::newRow("x4") << 4 << "1920"
+                            << "1080" << QStringList({"0", "7680", "0", "4320"});
+        QTest::newRow("half") << 5 << "1920"
+                              << "1080" << QStringList({"0", "960", "0", "540"});
+        QTest::newRow("quarter") << 6 << "1920"
+                                 << "1080" << QStringList({"0", "480", "0", "270"});
+        QTest::newRow("odd half") << 5 << "1023"
+                                  << "777" << QStringList({"0", "511", "0", "388"});
+        QTest::newRow("odd quarter") << 6 << "1023"
+                                     << "777" << QStringList({"0", "255", "0", "194"});
+        QTest::newRow("normalized") << 7 << "1920"
+                                    << "1080" << QStringList({"0", "1", "0", "1"});
+        QTest::newRow("center") << 8 << "1920"
+                                << "1080" << QStringList({"-1", "1", "-1", "1"});
     }
 
     void predefinedWindows()

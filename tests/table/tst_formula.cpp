@@ -13,8 +13,14 @@ class TestFormula : public QObject
     TrackTable table;
 
     void put(int row, int column, const QString &text) { table.setText(row, column, text); }
-    QString shown(int row, int column) { return table.data(row, column, Qt::DisplayRole).toString(); }
-    int alignment(int row, int column) { return table.data(row, column, Qt::TextAlignmentRole).toInt(); }
+    QString shown(int row, int column)
+    {
+        return table.data(row, column, Qt::DisplayRole).toString();
+    }
+    int alignment(int row, int column)
+    {
+        return table.data(row, column, Qt::TextAlignmentRole).toInt();
+    }
 
 private slots:
     void init()
@@ -28,26 +34,46 @@ private slots:
     {
         QTest::addColumn<QString>("formula");
         QTest::addColumn<QString>("shows");
-        QTest::newRow("precedence") << "=1+2*3" << "7";
-        QTest::newRow("parentheses") << "=(1+2)*3" << "9";
-        QTest::newRow("left associative minus") << "=10-4-3" << "3";
-        QTest::newRow("left associative division") << "=8/4/2" << "1";
-        QTest::newRow("division by zero") << "=8/0" << "####";
-        QTest::newRow("blanks removed") << "= 2 * 3" << "6";
-        QTest::newRow("blanks join digits") << "=2 3" << "23";
-        QTest::newRow("missing parenthesis") << "=(1+2" << "####";
-        QTest::newRow("trailing text") << "=1+2)" << "####";
-        QTest::newRow("unary minus") << "=-2*3" << "-6";
-        QTest::newRow("unary minus of parentheses") << "=-(1+2)" << "-3";
-        QTest::newRow("double minus is an error") << "=--2" << "####";
-        QTest::newRow("decimals") << "=0.5+0.25" << "0.75";
-        QTest::newRow("unknown token") << "=abc" << "####";
-        QTest::newRow("four-digit reference is no reference") << "=A1000" << "####";
-        QTest::newRow("empty reference counts as zero") << "=C5+1" << "1";
-        QTest::newRow("empty formula") << "=" << "####";
-        QTest::newRow("plain number") << "2.500000" << "2.5";
-        QTest::newRow("plain text") << "abc" << "abc";
-        QTest::newRow("apostrophe keeps text") << "'12" << "12";
+        QTest::newRow("precedence") << "=1+2*3"
+                                    << "7";
+        QTest::newRow("parentheses") << "=(1+2)*3"
+                                     << "9";
+        QTest::newRow("left associative minus") << "=10-4-3"
+                                                << "3";
+        QTest::newRow("left associative division") << "=8/4/2"
+                                                   << "1";
+        QTest::newRow("division by zero") << "=8/0"
+                                          << "####";
+        QTest::newRow("blanks removed") << "= 2 * 3"
+                                        << "6";
+        QTest::newRow("blanks join digits") << "=2 3"
+                                            << "23";
+        QTest::newRow("missing parenthesis") << "=(1+2"
+                                             << "####";
+        QTest::newRow("trailing text") << "=1+2)"
+                                       << "####";
+        QTest::newRow("unary minus") << "=-2*3"
+                                     << "-6";
+        QTest::newRow("unary minus of parentheses") << "=-(1+2)"
+                                                    << "-3";
+        QTest::newRow("double minus is an error") << "=--2"
+                                                  << "####";
+        QTest::newRow("decimals") << "=0.5+0.25"
+                                  << "0.75";
+        QTest::newRow("unknown token") << "=abc"
+                                       << "####";
+        QTest::newRow("four-digit reference is no reference") << "=A1000"
+                                                              << "####";
+        QTest::newRow("empty reference counts as zero") << "=C5+1"
+                                                        << "1";
+        QTest::newRow("empty formula") << "="
+                                       << "####";
+        QTest::newRow("plain number") << "2.500000"
+                                      << "2.5";
+        QTest::newRow("plain text") << "abc"
+                                    << "abc";
+        QTest::newRow("apostrophe keeps text") << "'12"
+                                               << "12";
     }
 
     void evaluation()

@@ -19,7 +19,8 @@ class TestTrackTable : public QObject
         t.setColumnCount(TrackColumnCount);
         t.setRowCount(2);
         quint16 source = t.internSource(QStringLiteral("3DE v4 Track File (*.txt)"));
-        t.setImportedRow(0, t.internName(QStringLiteral("Track_0001")), 1, 987.6543, 200.25, source);
+        t.setImportedRow(0, t.internName(QStringLiteral("Track_0001")), 1, 987.6543, 200.25,
+                         source);
         t.setImportedRow(1, t.internName(QStringLiteral("Track_0001")), 2, -0.0000123, 1e7, source);
         return t;
     }
@@ -28,9 +29,10 @@ private slots:
     void numberTextsMatchQt_data()
     {
         QTest::addColumn<double>("value");
-        for (double v : {0.0, 1.0, -1.0, 0.5, 123.456789, 987.6543, 1234.5678, 0.0000123, -0.0000001,
-                         1e7, 1e15, 1e21, 123456789.123456, 2.5e-9, 100.0, 99999.95, 0.1 + 0.2,
-                         std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+        for (double v :
+             {0.0, 1.0, -1.0, 0.5, 123.456789, 987.6543, 1234.5678, 0.0000123, -0.0000001, 1e7,
+              1e15, 1e21, 123456789.123456, 2.5e-9, 100.0, 99999.95, 0.1 + 0.2,
+              std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
             QTest::newRow(qPrintable(QString::number(v, 'g', 17))) << v;
     }
 
@@ -66,12 +68,14 @@ private slots:
         QCOMPARE(t.data(0, YColumn, Qt::DisplayRole).toString(), QStringLiteral("200.250000"));
         for (int c = 0; c < TrackColumnCount; ++c) {
             QCOMPARE(t.data(0, c, Qt::TextAlignmentRole).toInt(), 132);
-            QCOMPARE(t.background(0, c), std::optional<Rgba>(c == 0 ? Rgba{65, 77, 88, 127} : Rgba{80, 80, 80, 127}));
+            QCOMPARE(t.background(0, c),
+                     std::optional<Rgba>(c == 0 ? Rgba{65, 77, 88, 127} : Rgba{80, 80, 80, 127}));
         }
         // Coordinates carry the imported value (6 digits), the 6-decimal text and the source.
         QCOMPARE(t.data(0, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("987.654"));
         QCOMPARE(t.data(0, XColumn, Qt::StatusTipRole).toString(), QStringLiteral("987.654300"));
-        QCOMPARE(t.data(0, YColumn, Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));
+        QCOMPARE(t.data(0, YColumn, Qt::WhatsThisRole).toString(),
+                 QStringLiteral("3DE v4 Track File (*.txt)"));
         QCOMPARE(t.data(1, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("-1.23e-05"));
         QCOMPARE(t.data(1, YColumn, Qt::ToolTipRole).toString(), QStringLiteral("1e+07"));
         QCOMPARE(t.importedValue(0, XColumn), 987.654);
@@ -152,7 +156,8 @@ private slots:
         t.removeItem(0, XColumn);
         QVERIFY(!t.hasItem(0, XColumn));
         QCOMPARE(t.data(0, YColumn, Qt::ToolTipRole).toString(), QStringLiteral("200.25"));
-        QCOMPARE(t.data(0, YColumn, Qt::WhatsThisRole).toString(), QStringLiteral("3DE v4 Track File (*.txt)"));
+        QCOMPARE(t.data(0, YColumn, Qt::WhatsThisRole).toString(),
+                 QStringLiteral("3DE v4 Track File (*.txt)"));
         t.setText(0, XColumn, QStringLiteral("3"));
         QVERIFY(!t.data(0, XColumn, Qt::ToolTipRole).isValid());
     }
