@@ -99,6 +99,7 @@ private:
     void fillTable(const QString &fileName, const QString &formatFilter);
     void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
     void sortRows(bool ascending);
+    void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
     bool confirmPlate() const;
 
     // Widgets, by the object names the slots are connected with.

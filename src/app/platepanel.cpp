@@ -34,40 +34,35 @@ void MainWindow::on_imageSizeCombo_currentIndexChanged()
     plateResHight->setText(size->second);
 }
 
-void MainWindow::on_plateResWidth_textChanged()
+// A plate field changed: a non-positive value stops Step 3; a positive one
+// is copied into its side of the target window (X1 or Y1), and with both
+// values positive Step 3 is ready.
+void MainWindow::plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide)
 {
-    if (toInt(plateResWidth->text()) <= 0) {
+    if (toInt(field->text()) <= 0) {
         setStepCaption(step3, 3, false);
-        plateResWidth->setStyleSheet(QLatin1String(look::plateMissingStyle));
+        field->setStyleSheet(QLatin1String(look::plateMissingStyle));
         applyAllButton->setEnabled(false);
         predefinedSettingCombo->setEnabled(false);
         return;
     }
-    if (toInt(plateResHight->text()) > 0) {
+    if (toInt(other->text()) > 0) {
         setStepCaption(step3, 3, true);
         applyAllButton->setEnabled(true);
         predefinedSettingCombo->setEnabled(true);
     }
-    plateResWidth->setStyleSheet(QLatin1String(look::plateSetStyle));
-    X1->setText(plateResWidth->text());
+    field->setStyleSheet(QLatin1String(look::plateSetStyle));
+    windowSide->setText(field->text());
+}
+
+void MainWindow::on_plateResWidth_textChanged()
+{
+    plateFieldChanged(plateResWidth, plateResHight, X1);
 }
 
 void MainWindow::on_plateResHight_textChanged()
 {
-    if (toInt(plateResHight->text()) <= 0) {
-        setStepCaption(step3, 3, false);
-        plateResHight->setStyleSheet(QLatin1String(look::plateMissingStyle));
-        applyAllButton->setEnabled(false);
-        predefinedSettingCombo->setEnabled(false);
-        return;
-    }
-    if (toInt(plateResWidth->text()) > 0) {
-        setStepCaption(step3, 3, true);
-        applyAllButton->setEnabled(true);
-        predefinedSettingCombo->setEnabled(true);
-    }
-    plateResHight->setStyleSheet(QLatin1String(look::plateSetStyle));
-    Y1->setText(plateResHight->text());
+    plateFieldChanged(plateResHight, plateResWidth, Y1);
 }
 
 void MainWindow::on_predefinedSettingCombo_currentIndexChanged()

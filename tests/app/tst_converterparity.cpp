@@ -19,20 +19,9 @@ class TestConverterParity : public QObject
 
     QTemporaryDir dir;
 
-    static QByteArray contents(const QString &path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
-
     QString file(const char *name, const QByteArray &content)
     {
-        QString path = dir.filePath(QLatin1String(name));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return path;
+        return writeFile(dir.filePath(QLatin1String(name)), content);
     }
 
     // A user's session: import(s), target, plate, preset, first frame, Apply, Save.
@@ -102,8 +91,8 @@ private slots:
         QVERIFY(!files.isEmpty());
         QCOMPARE(QDir(dir.filePath(id + QStringLiteral("/cli"))).entryList(QDir::Files), files);
         for (const QString &name : files)
-            QCOMPARE(contents(dir.filePath(id + QStringLiteral("/cli/") + name)),
-                     contents(dir.filePath(id + QStringLiteral("/window/") + name)));
+            QCOMPARE(fileContents(dir.filePath(id + QStringLiteral("/cli/") + name)),
+                     fileContents(dir.filePath(id + QStringLiteral("/window/") + name)));
     }
 
     void appendMatchesAddToCurrentList()
@@ -117,9 +106,9 @@ private slots:
         CliRun run = runConverter({"--to", "3de4", "--plate", "1920x1080", "--first-frame", "1",
                                    "--append", "-o", cliTarget, a, b});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        QByteArray window = contents(windowTarget);
+        QByteArray window = fileContents(windowTarget);
         QVERIFY(window.startsWith("2\nA\n0\n2\n6 "));
-        QCOMPARE(contents(cliTarget), window);
+        QCOMPARE(fileContents(cliTarget), window);
     }
 };
 

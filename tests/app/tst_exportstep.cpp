@@ -34,13 +34,6 @@ class TestExportStep : public QObject
         return group < 0 ? m->index(row, 0) : m->index(row, 0, m->index(group, 0));
     }
 
-    static QByteArray contents(const QString &path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
-
 private slots:
     void suffixes()
     {
@@ -124,8 +117,8 @@ private slots:
         w.on_applyAllButton_clicked();
         QVERIFY(child<QPushButton>(w, "saveDataButton")->isEnabledTo(&w));
         w.on_saveDataButton_clicked();
-        QCOMPARE(contents(target), QByteArray());
-        QByteArray first = contents(dir.filePath(QStringLiteral("shot_01.txt")));
+        QCOMPARE(fileContents(target), QByteArray());
+        QByteArray first = fileContents(dir.filePath(QStringLiteral("shot_01.txt")));
         // 3DE's Y points up; Nuke's too: 232.449011732690479 survives both flips as 6 digits.
         QVERIFY2(first.startsWith("40 407.385 232.449\n"), first.left(40).constData());
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("shot_*.txt")}).size(), 8);
@@ -179,10 +172,10 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("marked.txt"));
         w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
         w.on_saveDataButton_clicked();
-        QCOMPARE(contents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
+        QCOMPARE(fileContents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
         // The list is emptied after each save: the mark is read again.
         w.on_saveDataButton_clicked();
-        QCOMPARE(contents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
+        QCOMPARE(fileContents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
     }
 };
 

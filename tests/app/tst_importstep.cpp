@@ -23,11 +23,7 @@ class TestImportStep : public QObject
 
     QString file(const char *name, const QByteArray &content)
     {
-        QString path = dir.filePath(QLatin1String(name));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return path;
+        return writeFile(dir.filePath(QLatin1String(name)), content);
     }
 
     template <typename T> T *child(MainWindow &w, const char *name)

@@ -18,19 +18,7 @@ class TestConvert : public QObject
 
     QString file(const QString &name, const QByteArray &content)
     {
-        QString path = dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return path;
-    }
-
-    static QByteArray contents(const QString &path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
+        return writeFile(dir.filePath(name), content);
     }
 
 private slots:
@@ -59,7 +47,7 @@ private slots:
         CliRun run = runConverter({"--to", "3de4", "--plate", "1920x1080", "-o", output, input});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QCOMPARE(run.err, QString()); // nothing extra when not on a terminal
-        QCOMPARE(contents(output), worked);
+        QCOMPARE(fileContents(output), worked);
     }
 
     void threeDEToNukeTracker()
@@ -69,22 +57,22 @@ private slots:
                                    "--from", "3de4", "--first-frame", "101", "-o",
                                    dir.filePath(QStringLiteral("nuke/out.txt")), input});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out_Track_0001.txt"))),
+        QCOMPARE(fileContents(dir.filePath(QStringLiteral("nuke/out_Track_0001.txt"))),
                  QByteArray("101 100.5 200.25\n102 101 201\n"));
-        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out_corner.txt"))),
+        QCOMPARE(fileContents(dir.filePath(QStringLiteral("nuke/out_corner.txt"))),
                  QByteArray("107 50 60\n"));
-        QCOMPARE(contents(dir.filePath(QStringLiteral("nuke/out.txt"))), QByteArray());
+        QCOMPARE(fileContents(dir.filePath(QStringLiteral("nuke/out.txt"))), QByteArray());
         // The default output sits in the current folder, named after the input.
         run = runConverter(
             {"--to", "nuke-cameratracker", "--plate", "1920x1080", "--preset", "normalized", input},
             dir.filePath(QStringLiteral("nuke")));
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.err.contains(QLatin1String("would be overwritten by its own conversion")));
-        QCOMPARE(contents(input), worked); // the input is never its own output
+        QCOMPARE(fileContents(input), worked); // the input is never its own output
         run = runConverter({"--to", "nuke-cameratracker", "--plate", "1920x1080", "--preset",
                             "normalized", "-o", dir.filePath(QStringLiteral("nuke/camera.txt")),
                             input});
-        QVERIFY(contents(dir.filePath(QStringLiteral("nuke/camera.txt")))
+        QVERIFY(fileContents(dir.filePath(QStringLiteral("nuke/camera.txt")))
                     .contains("    1.00     0.052344     0.814583         1.000 \n"));
     }
 
@@ -181,8 +169,8 @@ private slots:
             runConverter({"--to", "3de4", "--plate", "100x100", "--append", "-o", out, a, b});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         // The smaller first frame of the two is where frames count from; no shift by default.
-        QCOMPARE(contents(out), QByteArray("2\nA\n0\n2\n10 1.000000 1.000000\n11 2.000000 "
-                                           "2.000000\nB\n0\n1\n5 3.000000 3.000000\n"));
+        QCOMPARE(fileContents(out), QByteArray("2\nA\n0\n2\n10 1.000000 1.000000\n11 2.000000 "
+                                               "2.000000\nB\n0\n1\n5 3.000000 3.000000\n"));
     }
 };
 

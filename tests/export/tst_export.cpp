@@ -4,6 +4,7 @@
 #include "formats/registry.h"
 #include "formats/threedequalizer.h"
 #include "table/tracktable.h"
+#include "testdata.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,13 +35,6 @@ class TestExport : public QObject
         for (int i = 0; i < rows.size(); ++i)
             t.setImportedRow(i, t.internName(rows[i].name), rows[i].frame, rows[i].x, rows[i].y, 0);
         return t;
-    }
-
-    static QByteArray contents(const QString &path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
     }
 
     ExportResult save(const TrackTable &t, const char *filter, const QString &path,
@@ -128,7 +122,7 @@ private slots:
         QString path = dir.filePath(QStringLiteral("worked.txt"));
         QVERIFY(save(t, "3DE v4 Track File (*.txt)", path).ok());
         QCOMPARE(
-            contents(path),
+            fileContents(path),
             QByteArray("2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
                        "corner\n0\n1\n7 50.000000 60.000000\n"));
     }
@@ -141,10 +135,10 @@ private slots:
         TrackTable t = table(rows);
         QString path = dir.filePath(QStringLiteral("marked.txt"));
         QVERIFY(save(t, "3DE v4 Track File (*.txt)", path, {3, 7}).ok());
-        QCOMPARE(contents(path),
+        QCOMPARE(fileContents(path),
                  QByteArray("1\nT\n0\n2\n3 3.000000 0.000000\n7 7.000000 0.000000\n"));
         QVERIFY(save(t, "3DE v4 Track File (*.txt)", path).ok());
-        QCOMPARE(contents(path).count('\n'), 14);
+        QCOMPARE(fileContents(path).count('\n'), 14);
     }
 
     void nukeTrackerFilesPerTrack()
@@ -159,12 +153,14 @@ private slots:
         QString target = folder.filePath(QStringLiteral("shot.txt"));
         ExportResult r = save(t, "Nuke Tracker File (*.txt)", target);
         QVERIFY2(r.ok(), qPrintable(r.error));
-        QCOMPARE(contents(target), QByteArray()); // the target itself stays empty
+        QCOMPARE(fileContents(target), QByteArray()); // the target itself stays empty
         // A, B, A: the second run of A goes on at the end of A's file.
-        QCOMPARE(contents(folder.filePath(QStringLiteral("shot_A.txt"))),
+        QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_A.txt"))),
                  QByteArray("1 1234.57 1.2e-05\n2 0.5 1\n3 5 6\n"));
-        QCOMPARE(contents(folder.filePath(QStringLiteral("shot_B.txt"))), QByteArray("1 3 4\n"));
-        QCOMPARE(contents(folder.filePath(QStringLiteral("shot_.._x.txt"))), QByteArray("1 7 8\n"));
+        QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_B.txt"))),
+                 QByteArray("1 3 4\n"));
+        QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_.._x.txt"))),
+                 QByteArray("1 7 8\n"));
         QCOMPARE(folder.entryList(QDir::Files).size(), 4);
     }
 
@@ -174,13 +170,14 @@ private slots:
             table({{"A", 7, 123.456, 45}, {"A", 100000, 1, 2}, {"B", 8, 1234567.25, -3}});
         QString path = dir.filePath(QStringLiteral("camera.txt"));
         QVERIFY(save(t, "Nuke CameraTracker File (*.*)", path).ok());
-        QCOMPARE(contents(path), QByteArray("TrackName A\n"
-                                            "   Frame             X             Y   Correlation\n"
-                                            "    7.00      123.456       45         1.000 \n"
-                                            "100000.00       1       2         1.000 \n"
-                                            "\nTrackName B\n"
-                                            "   Frame             X             Y   Correlation\n"
-                                            "    8.00  1.23457e+06       -3         1.000 \n"));
+        QCOMPARE(fileContents(path),
+                 QByteArray("TrackName A\n"
+                            "   Frame             X             Y   Correlation\n"
+                            "    7.00      123.456       45         1.000 \n"
+                            "100000.00       1       2         1.000 \n"
+                            "\nTrackName B\n"
+                            "   Frame             X             Y   Correlation\n"
+                            "    8.00  1.23457e+06       -3         1.000 \n"));
     }
 
     void refusals()

@@ -18,11 +18,7 @@ class TestImport : public QObject
 
     QString file(const char *name, const QByteArray &content)
     {
-        QString path = dir.filePath(QLatin1String(name));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return path;
+        return writeFile(dir.filePath(QLatin1String(name)), content);
     }
 
 private slots:
