@@ -100,7 +100,6 @@ private:
     void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
-    bool confirmPlate() const;
 
     // Widgets, by the object names the slots are connected with.
     QWidget *centralwidget = nullptr;
@@ -144,7 +143,6 @@ private:
     QIntValidator *m_intValidator = nullptr;
     QDoubleValidator *m_doubleValidator = nullptr;
     QList<int> m_exportRows;  // rows marked for the next save
-    QString m_groupCopyText;  // what the next Copy hands to the clipboard
     int m_importFirstRow = 0; // rows of the last import, end exclusive
     int m_importEndRow = 0;
     bool m_shapeNameProblem = false;
