@@ -470,7 +470,12 @@ bool TrackTable::numericCoordinate(int r, int column, double *value) const
 
 bool TrackTable::hasImportedValue(int r) const
 {
-    return !data(r, XColumn, Qt::ToolTipRole).toString().isEmpty();
+    if (kind(r, XColumn) == CellKind::None)
+        return false;
+    const CellExtra *e = extraOf(r, XColumn);
+    if (e && e->roles.contains(Qt::ToolTipRole))
+        return !e->roles.value(Qt::ToolTipRole).toString().isEmpty();
+    return row(r).flags & HasImported;
 }
 
 double TrackTable::importedValue(int r, int column) const
