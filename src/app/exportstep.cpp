@@ -61,17 +61,8 @@ void MainWindow::on_exportFilesAction_triggered()
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         white.setBrush(group, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
     exportFilesText->setPalette(white);
-    exportFilesText->setText(path);
-    exportFilesLabel->setText(filter);
-    exportFilesLabel->setStatusTip(filter);
-    if (!exportFilesText->text().isEmpty()) {
-        setStepCaption(step2, 2, true);
-        Settings->setEnabled(true);
-        exportFilesTree->setEnabled(true);
-    } else {
-        setStepCaption(step2, 2, false);
-        Settings->setEnabled(false);
-    }
+    chooseExportTarget(path, filter);
+    if (!exportFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
 }
 
 void MainWindow::on_saveDataButton_clicked()

@@ -89,9 +89,9 @@ void MainWindow::fillTable(const QString &fileName, const QString &formatFilter)
         exportFirstText->setText(frames->exportFirst);
         exportFirstText->setStatusTip(frames->exportFirst);
     }
-    if (toInt(plateResHight->text()) == 0) {
-        plateResWidth->setText(QString::number(set.plateWidth));
-        plateResHight->setText(QString::number(set.plateHeight));
+    if (auto plate = plateTakeover(plateResHight->text(), set)) {
+        plateResWidth->setText(plate->first);
+        plateResHight->setText(plate->second);
     }
 
     FillRange range;

@@ -23,32 +23,4 @@ void ExportRow::appendGeneral(QByteArray &out, int column) const
     appendGeneral6(out, m_table->coordinate(m_row, column));
 }
 
-QByteArray ExportRow::xCell() const
-{
-    QByteArray out;
-    appendXCell(out);
-    return out;
-}
-
-QByteArray ExportRow::yCell() const
-{
-    QByteArray out;
-    appendYCell(out);
-    return out;
-}
-
-QByteArray ExportRow::x() const
-{
-    QByteArray out;
-    appendX(out);
-    return out;
-}
-
-QByteArray ExportRow::y() const
-{
-    QByteArray out;
-    appendY(out);
-    return out;
-}
-
 } // namespace corvane

@@ -57,7 +57,6 @@ struct Format
     bool shapes;                    // roto/mask shapes rather than point tracks
     bool statesPlate;               // the reader reports the plate size
 
-    QString importFilterText() const { return QString::fromLatin1(importFilter); }
     // The file extensions its filters name, without the dot ("*" for any).
     QStringList extensions() const;
     bool matchesFilter(const QString &filter) const;

@@ -21,11 +21,8 @@ public:
     QString name;
     int frame = 0;
 
-    QByteArray xCell() const; // the cell's text as shown (system 8-bit)
-    QByteArray yCell() const;
-    QByteArray x() const; // the value in 6-digit "g" form
-    QByteArray y() const;
-    // The same, appended to a file's bytes without a text of their own.
+    // The cells' texts as shown, and the values in 6-digit "g" form,
+    // appended to the bytes of the file being written.
     void appendXCell(QByteArray &out) const { appendCell(out, 2); }
     void appendYCell(QByteArray &out) const { appendCell(out, 3); }
     void appendX(QByteArray &out) const { appendGeneral(out, 2); }

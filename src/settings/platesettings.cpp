@@ -97,9 +97,9 @@ void PlateSettings::takeOverImport(const TrackSet &set)
         importFirst = frames->importFirst;
         exportFirst = exportFirstTip = frames->exportFirst;
     }
-    if (toInt(plateHeight) == 0) {
-        setPlateWidth(QString::number(set.plateWidth));
-        setPlateHeight(QString::number(set.plateHeight));
+    if (auto plate = plateTakeover(plateHeight, set)) {
+        setPlateWidth(plate->first);
+        setPlateHeight(plate->second);
     }
 }
 
@@ -123,6 +123,13 @@ std::optional<FirstFrameTakeover> firstFrameTakeover(const QString &setFirstFram
     if (f < g || importFirstText.isEmpty())
         return FirstFrameTakeover{setFirstFrame, QString::number(f)};
     return std::nullopt;
+}
+
+std::optional<std::pair<QString, QString>> plateTakeover(const QString &plateHeightText,
+                                                         const TrackSet &set)
+{
+    if (toInt(plateHeightText) != 0) return std::nullopt;
+    return std::make_pair(QString::number(set.plateWidth), QString::number(set.plateHeight));
 }
 
 } // namespace corvane

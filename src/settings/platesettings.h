@@ -70,4 +70,9 @@ struct FirstFrameTakeover
 std::optional<FirstFrameTakeover> firstFrameTakeover(const QString &setFirstFrame,
                                                      const QString &importFirstText);
 
+// What an import puts into the plate fields: the file's width and height
+// (0 when it states none), but only while no plate height is set.
+std::optional<std::pair<QString, QString>> plateTakeover(const QString &plateHeightText,
+                                                         const TrackSet &set);
+
 } // namespace corvane

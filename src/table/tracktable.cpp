@@ -126,13 +126,6 @@ void TrackTable::reserveRows(int rows)
     m_rows.reserve(size_t(std::max(rows, 0)));
 }
 
-void TrackTable::clearContents()
-{
-    for (Row &r : m_rows)
-        r = Row();
-    touch();
-}
-
 void TrackTable::clear()
 {
     std::vector<Row>().swap(m_rows);
@@ -470,8 +463,7 @@ bool TrackTable::numericCoordinate(int r, int column, double *value) const
 
 bool TrackTable::hasImportedValue(int r) const
 {
-    if (kind(r, XColumn) == CellKind::None)
-        return false;
+    if (kind(r, XColumn) == CellKind::None) return false;
     const CellExtra *e = extraOf(r, XColumn);
     if (e && e->roles.contains(Qt::ToolTipRole))
         return !e->roles.value(Qt::ToolTipRole).toString().isEmpty();

@@ -43,8 +43,7 @@ public:
     void setColumnCount(int columns); // 0 or TrackColumnCount
     void setRowCount(int rows);       // new rows hold no items
     void reserveRows(int rows);
-    void clearContents(); // removes every item, keeps the rows
-    void clear();         // no rows, no columns
+    void clear(); // no rows, no columns
 
     // Item access as the editing tools use it.
     CellKind kind(int row, int column) const;
