@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
 
     const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
     TrackSet set;
-    stage("read-3de4", [&] { set = dispatch(source, v4); });
+    stage("read-3de4", [&] { set = dispatch(source, v4).set; });
     TrackTable table;
     stage("fill", [&] {
         FillRange range = prepareFill(table, set.count, false);

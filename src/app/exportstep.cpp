@@ -4,12 +4,14 @@
 #include "trackmodel.h"
 
 #include "export/exporter.h"
+#include "settings/platesettings.h"
 #include "formats/registry.h"
 #include "table/numbers.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,29 +69,39 @@ void MainWindow::on_exportFilesAction_triggered()
 
 void MainWindow::on_saveDataButton_clicked()
 {
-    auto message = [this](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
-        box.exec();
-    };
     Validation validation = validateForExport(m_model->table());
     if (!validation.ok()) {
-        message(validation.error);
+        showMessage(validation.error);
         return;
     }
     m_exportRows.append(validation.markedRows);
 
-    ExportParams params;
-    params.targetFilter = exportFilesLabel->statusTip();
-    params.targetPath = exportFilesText->text();
-    params.windowWidth = X1->text();
-    params.windowHeight = Y1->text();
-    params.pixelAspect = par->text();
+    ExportParams params =
+        exportParams(plateSettings(), exportFilesLabel->statusTip(), exportFilesText->text());
     params.rows = m_exportRows;
+    params.inputs = m_inputs;
     ExportResult result;
     {
         BusyCursor busy;
         result = exportTable(m_model->table(), params);
     }
     m_exportRows.clear();
-    if (!result.ok()) message(result.error);
+    if (!result.ok()) {
+        showMessage(result.error, QMessageBox::Warning);
+        return;
+    }
+    QStringList numbered;
+    for (const TrackFile &file : result.trackFiles)
+        if (file.numbered)
+            numbered << QStringLiteral("%1  →  %2")
+                            .arg(file.track, QFileInfo(file.path).fileName());
+    if (!numbered.isEmpty()) {
+        const int shown = 20;
+        QString text = QStringLiteral("Some track names share a file name, so their files "
+                                      "were numbered:\n\n") +
+                       numbered.mid(0, shown).join(QLatin1Char('\n'));
+        if (numbered.size() > shown)
+            text += QStringLiteral("\n… and %1 more").arg(numbered.size() - shown);
+        showMessage(text, QMessageBox::Information);
+    }
 }

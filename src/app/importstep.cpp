@@ -1,15 +1,15 @@
 // Step 1 of the main window: choosing and recognising a source file, the
-// import-mode question and the fill of the table.
+// import-mode question and the import itself, under a progress dialog that
+// covers the reading and the fill.
 #include "busycursor.h"
 #include "dialogm.h"
 #include "mainwindow.h"
 #include "trackmodel.h"
 
 #include "formats/registry.h"
-#include "import/dispatch.h"
+#include "import/importer.h"
 #include "import/recognise.h"
 #include "settings/platesettings.h"
-#include "table/numbers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,22 +47,32 @@ void MainWindow::runFileDialogImport(const QString &caption, const QString &filt
     request.caption = caption;
     request.filters = filters.split(QStringLiteral(";;"));
     FileChoice choice = m_chooseFile(this, request);
-    const QString &fileName = choice.path;
-    const QString &filter = choice.filter;
-    if (fileName.isEmpty()) return;
-    recogniseAndImport(fileName, filter);
-    if (fromTree) importFilesLabel->setStatusTip(filter);
+    if (choice.path.isEmpty()) return;
+    if (recogniseAndImport(choice.path, choice.filter) && fromTree)
+        importFilesLabel->setStatusTip(choice.filter);
+}
+
+void MainWindow::showMessage(const QString &text, QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, QString(), text, QMessageBox::Ok, this);
+    box.setPalette(QApplication::palette());
+    box.exec();
 }
 
 bool MainWindow::recogniseAndImport(const QString &fileName, const QString &formatFilter)
 {
     Recognised recognised = recognise(fileName, formatFilter);
     if (recognised.status == QLatin1String("no")) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), recognised.message, QMessageBox::Ok);
-        box.exec();
+        showMessage(recognised.message);
         return false;
     }
     if (!recognised.ok()) return false;
+    const Format *format = formatForImportFilter(formatFilter);
+    if (!format || !format->read) {
+        showMessage(QStringLiteral("Reading %1 files is not available yet.")
+                        .arg(format ? QLatin1String(format->name) : formatFilter));
+        return false;
+    }
     if (m_model->rowCount() > 0) {
         m_dialogM->setMessage(QStringLiteral("Selected file is  ") + formatFilter +
                               QStringLiteral("  type!"));
@@ -70,32 +80,52 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
         QString answer = m_dialogM->answer();
         if (answer != QLatin1String("new") && answer != QLatin1String("add")) return false;
     }
+    const ImportMode mode =
+        m_dialogM->answer() == QLatin1String("add") ? ImportMode::Append : ImportMode::NewList;
+    if (!importFile(fileName, formatFilter, mode)) return false;
     importFilesText->setText(fileName);
     importFilesLabel->setText(formatFilter);
     importFilesLabel->setStatusTip(formatFilter);
-    fillTable(fileName, formatFilter);
     return true;
 }
 
-void MainWindow::fillTable(const QString &fileName, const QString &formatFilter)
+bool MainWindow::importFile(const QString &fileName, const QString &formatFilter, ImportMode mode)
 {
     BusyCursor busy;
-    TrackSet set = dispatch(fileName, formatFilter);
-    const bool append = m_dialogM->answer() == QLatin1String("add");
-    if (!append) resetValues();
+    QProgressDialog progress(formatFilter, QStringLiteral("Cancel"), 0, 0);
+    progress.setWindowTitle(QStringLiteral("Importing..."));
+    progress.setPalette(QApplication::palette());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0); // shows the dialog while the file is read
+    QApplication::processEvents();
 
-    if (auto frames = firstFrameTakeover(set.firstFrame, importFirstText->text())) {
-        importFirstText->setText(frames->importFirst);
-        exportFirstText->setText(frames->exportFirst);
-        exportFirstText->setStatusTip(frames->exportFirst);
+    ReadResult read = dispatch(fileName, formatFilter);
+    if (!read.ok()) {
+        progress.close();
+        showMessage(read.error, QMessageBox::Warning);
+        return false;
     }
-    if (auto plate = plateTakeover(plateResHight->text(), set)) {
-        plateResWidth->setText(plate->first);
-        plateResHight->setText(plate->second);
-    }
+    PlateSettings settings = plateSettings();
+    takeOverImport(settings, read.set, mode);
+    showPlateSettings(settings);
+    fillTable(read.set, formatFilter, mode, progress);
+    if (mode == ImportMode::NewList) m_inputs.clear();
+    m_inputs.append(fileName);
+    return true;
+}
 
+void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, ImportMode mode,
+                           QProgressDialog &progress)
+{
     FillRange range;
-    m_model->change([&](TrackTable &table) { range = prepareFill(table, set.count, append); });
+    auto prepare = [&](TrackTable &table) {
+        range = prepareFill(table, set.count, mode == ImportMode::Append);
+    };
+    if (mode == ImportMode::Append)
+        m_model->append(set.count, prepare);
+    else
+        m_model->replace(prepare);
     m_importFirstRow = range.first;
     m_importEndRow = range.end;
     QHeaderView *header = tableDataWidget->horizontalHeader();
@@ -105,12 +135,7 @@ void MainWindow::fillTable(const QString &fileName, const QString &formatFilter)
     tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
     tableDataWidget->verticalHeader()->setFixedWidth(43);
 
-    QProgressDialog progress(importFilesLabel->text(), QStringLiteral("Cancel"), 0,
-                             range.end - range.first);
-    progress.setWindowTitle(QStringLiteral("Importing..."));
-    progress.setPalette(QApplication::palette());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
+    progress.setMaximum(range.end - range.first);
     // Events are processed every 50 ms or so, not once per row: a large
     // import would otherwise spend its time redrawing the dialog.
     QElapsedTimer clock;
@@ -123,6 +148,6 @@ void MainWindow::fillTable(const QString &fileName, const QString &formatFilter)
         QApplication::processEvents();
         return !progress.wasCanceled();
     });
-    m_model->refresh();
+    m_model->cellsChanged(range.first, range.end - 1);
     progress.close();
 }

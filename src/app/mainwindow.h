@@ -6,6 +6,7 @@
 #include "filechooser.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QModelIndex>
 #include <QPoint>
 
@@ -21,8 +22,15 @@ class QMenu;
 class QPushButton;
 class QTableView;
 class QTreeWidget;
+class QProgressDialog;
 class DialogM;
 class TrackModel;
+
+namespace corvane {
+enum class ImportMode;
+struct PlateSettings;
+struct TrackSet;
+} // namespace corvane
 
 class MainWindow : public QMainWindow
 {
@@ -42,6 +50,10 @@ public:
 
     // Replaces the file dialogs (the window's tests answer them).
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+
+    // The Step 3 values as the panel's widgets hold them, and back.
+    corvane::PlateSettings plateSettings() const;
+    void showPlateSettings(const corvane::PlateSettings &settings);
 
     // The rows of the last import, end exclusive.
     int importFirstRow() const { return m_importFirstRow; }
@@ -96,7 +108,10 @@ private:
     void resetValues();
     void resetAll();
     void setStepCaption(QLabel *caption, int step, bool done);
-    void fillTable(const QString &fileName, const QString &formatFilter);
+    bool importFile(const QString &fileName, const QString &formatFilter, corvane::ImportMode mode);
+    void fillTable(const corvane::TrackSet &set, const QString &formatFilter,
+                   corvane::ImportMode mode, QProgressDialog &progress);
+    void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
     void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
@@ -143,6 +158,7 @@ private:
     QIntValidator *m_intValidator = nullptr;
     QDoubleValidator *m_doubleValidator = nullptr;
     QList<int> m_exportRows;  // rows marked for the next save
+    QStringList m_inputs;     // the files the table was read from: never saved over
     int m_importFirstRow = 0; // rows of the last import, end exclusive
     int m_importEndRow = 0;
     bool m_shapeNameProblem = false;

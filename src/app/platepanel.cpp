@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 using namespace corvane;
@@ -80,18 +81,50 @@ void MainWindow::on_predefinedSettingCombo_currentIndexChanged()
     Y1->setText(window->y1);
 }
 
+PlateSettings MainWindow::plateSettings() const
+{
+    PlateSettings s;
+    s.plateWidth = plateResWidth->text();
+    s.plateHeight = plateResHight->text();
+    s.imageSizeIndex = imageSizeCombo->currentIndex();
+    s.predefinedIndex = predefinedSettingCombo->currentIndex();
+    s.x0 = X0->text();
+    s.x1 = X1->text();
+    s.y0 = Y0->text();
+    s.y1 = Y1->text();
+    s.pixelAspect = par->text();
+    s.importFirst = importFirstText->text();
+    s.exportFirst = exportFirstText->text();
+    s.exportFirstTip = exportFirstText->statusTip();
+    return s;
+}
+
+void MainWindow::showPlateSettings(const PlateSettings &s)
+{
+    // The plate fields' own slots keep X1, Y1 and Step 3's state in step.
+    plateResWidth->setText(s.plateWidth);
+    plateResHight->setText(s.plateHeight);
+    for (auto [combo, index] : {std::pair{imageSizeCombo, s.imageSizeIndex},
+                                std::pair{predefinedSettingCombo, s.predefinedIndex}}) {
+        QSignalBlocker quiet(combo); // their slots would rewrite the fields set here
+        combo->setCurrentIndex(index);
+    }
+    X0->setText(s.x0);
+    X1->setText(s.x1);
+    Y0->setText(s.y0);
+    Y1->setText(s.y1);
+    par->setText(s.pixelAspect);
+    importFirstText->setText(s.importFirst);
+    exportFirstText->setText(s.exportFirst);
+    exportFirstText->setStatusTip(s.exportFirstTip);
+    if (toInt(s.plateWidth) <= 0 || toInt(s.plateHeight) <= 0) applyAllButton->setEnabled(false);
+}
+
 void MainWindow::resetValues()
 {
-    plateResWidth->setText(QStringLiteral("0"));
-    plateResHight->setText(QStringLiteral("0"));
-    imageSizeCombo->setCurrentIndex(0);
-    predefinedSettingCombo->setCurrentIndex(0);
-    for (QLineEdit *e : {X0, X1, Y0, Y1})
-        e->setText(QStringLiteral("0"));
-    applyAllButton->setEnabled(false);
-    exportFirstText->setText(importFirstText->text());
-    exportFirstText->setStatusTip(importFirstText->text());
-    par->setText(QStringLiteral("1.0"));
+    PlateSettings s = plateSettings();
+    s.resetValues();
+    showPlateSettings(s);
 }
 
 void MainWindow::resetAll()
@@ -111,7 +144,8 @@ void MainWindow::resetAll()
     m_dialogM->setAnswer(QString());
     exportFirstText->setText(QString());
     importFirstText->setText(QString());
-    m_model->change([](TrackTable &table) { table.clear(); });
+    m_inputs.clear();
+    m_model->replace([](TrackTable &table) { table.clear(); });
     importFilesTree->clearSelection();
     exportFilesTree->clearSelection();
 }
@@ -133,38 +167,23 @@ void MainWindow::on_newAction_triggered()
 
 void MainWindow::on_applyAllButton_clicked()
 {
-    ApplyParams params;
-    params.pixelAspect = toDouble(par->text());
-    params.plateWidth = toInt(plateResWidth->text());
-    params.plateHeight = toInt(plateResHight->text());
-    params.x0 = toInt(X0->text());
-    params.x1 = toInt(X1->text());
-    params.y0 = toInt(Y0->text());
-    params.y1 = toInt(Y1->text());
-    params.exportFirst = toInt(exportFirstText->text());
-    params.importFirst = toInt(exportFirstText->statusTip());
-    params.targetFilter = exportFilesLabel->statusTip();
-    params.predefinedIndex = predefinedSettingCombo->currentIndex();
-
+    const ApplyParams params = applyParams(plateSettings(), exportFilesLabel->statusTip());
     ApplyResult result;
     {
         BusyCursor busy;
         m_shapeNameProblem = false;
-        m_model->change([&](TrackTable &table) { result = applySettings(table, params); });
+        result = applySettings(m_model->table(), params);
+        if (result.sorted) m_model->rowsReordered(result.order);
+        m_model->cellsChanged();
         if (result.error.isEmpty()) exportFirstText->setStatusTip(exportFirstText->text());
     }
     if (!result.error.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, QString(), result.error, QMessageBox::Ok, this);
-        box.setPalette(QApplication::palette());
-        box.exec();
+        showMessage(result.error, QMessageBox::Warning);
         return;
     }
     m_shapeNameProblem = result.shapeNameProblem;
     if (m_shapeNameProblem) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), QString::fromLatin1(shapeNameMessage),
-                        QMessageBox::Ok, this);
-        box.setPalette(QApplication::palette());
-        box.exec();
+        showMessage(QString::fromLatin1(shapeNameMessage));
         return;
     }
     saveDataButton->setEnabled(true);
@@ -173,9 +192,8 @@ void MainWindow::on_applyAllButton_clicked()
 void MainWindow::sortRows(bool ascending)
 {
     BusyCursor busy;
-    m_model->change([&](TrackTable &table) {
-        corvane::sortRows(table, ascending ? SortOrder::Ascending : SortOrder::Descending);
-    });
+    m_model->rowsReordered(corvane::sortRows(
+        m_model->table(), ascending ? SortOrder::Ascending : SortOrder::Descending));
 }
 
 void MainWindow::on_actionLow_triggered()

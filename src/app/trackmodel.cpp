@@ -43,8 +43,9 @@ bool TrackModel::setData(const QModelIndex &index, const QVariant &value, int ro
     } else {
         m_table.setData(index.row(), index.column(), role, value);
     }
+    emit dataChanged(index, index);
     // A formula elsewhere may refer to this cell.
-    emit dataChanged(this->index(0, 0), this->index(rowCount() - 1, columnCount() - 1));
+    if (m_table.hasFormulas()) cellsChanged();
     return true;
 }
 
@@ -64,8 +65,26 @@ Qt::ItemFlags TrackModel::flags(const QModelIndex &index) const
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
-void TrackModel::refresh()
+void TrackModel::cellsChanged(int first, int last)
 {
-    if (rowCount() > 0 && columnCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    if (last < 0) last = rowCount() - 1;
+    if (first <= last && columnCount() > 0)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+}
+
+void TrackModel::rowsReordered(const std::vector<int> &order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        newRow[size_t(order[i])] = int(i);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &i : from)
+        to.append(size_t(i.row()) < newRow.size() ? index(newRow[size_t(i.row())], i.column())
+                                                  : i);
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    cellsChanged();
 }

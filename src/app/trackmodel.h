@@ -6,6 +6,8 @@
 
 #include <QAbstractTableModel>
 
+#include <vector>
+
 class TrackModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -15,17 +17,29 @@ public:
     corvane::TrackTable &table() { return m_table; }
     const corvane::TrackTable &table() const { return m_table; }
 
-    // Runs a change of the whole table (import, Apply, sort, reset) as one
-    // model reset, so the view re-reads only what it shows.
-    template <typename F> void change(F &&f)
+    // Replaces the whole table (a new list, New, Reset All).
+    template <typename F> void replace(F &&f)
     {
         beginResetModel();
         f(m_table);
         endResetModel();
     }
 
-    // Tells the view that cells changed in place (row count unchanged).
-    void refresh();
+    // Grows the table by count rows at its end; f makes them.
+    template <typename F> void append(int count, F &&f)
+    {
+        if (count <= 0) return f(m_table);
+        beginInsertRows(QModelIndex(), rowCount(), rowCount() + count - 1);
+        f(m_table);
+        endInsertRows();
+    }
+
+    // The table's rows were reordered (new row i is old row order[i]; the
+    // row count is unchanged): selections and the current cell follow their rows.
+    void rowsReordered(const std::vector<int> &order);
+
+    // Cells of rows first..last changed in place (all rows by default).
+    void cellsChanged(int first = 0, int last = -1);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -3,8 +3,7 @@
 #include "export/exporter.h"
 #include "formats/registry.h"
 #include "import/detect.h"
-#include "import/dispatch.h"
-#include "import/recognise.h"
+#include "import/importer.h"
 #include "settings/apply.h"
 #include "settings/conversion.h"
 #include "settings/platesettings.h"
@@ -36,14 +35,6 @@ QString candidateList(const QList<const Format *> &formats)
     for (const Format *f : formats)
         ids << QLatin1String(f->id);
     return ids.join(QStringLiteral(", "));
-}
-
-// The extension a written file takes: the target's first named one.
-QString targetExtension(const Format &format)
-{
-    for (const QString &ext : format.extensions())
-        if (ext != QLatin1String("*")) return ext;
-    return QStringLiteral("txt");
 }
 
 // One table: the inputs imported as the window imports them, then Apply and Save.
@@ -125,23 +116,10 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
 {
     const Format *format = inputFormat(path, from, outcome);
     if (!format) return false;
-    if (!format->read) {
-        outcome = failure(InputError, QStringLiteral("%1: reading %2 files is not available yet.")
-                                          .arg(path, QLatin1String(format->name)));
-        return false;
-    }
-    const QString filter = QLatin1String(format->importFilter);
-    Recognised recognised = recognise(path, filter);
-    if (!recognised.ok()) {
-        outcome = failure(InputError, QStringLiteral("%1: %2").arg(path, recognised.message));
-        return false;
-    }
-    TrackSet set = dispatch(path, filter);
-    if (!append) settings.resetValues();
-    settings.takeOverImport(set);
-    FillRange range = prepareFill(table, set.count, append);
-    fillRows(table, set, range, filter);
-    return true;
+    ImportResult result = importFile(table, settings, path, *format,
+                                     append ? ImportMode::Append : ImportMode::NewList);
+    if (!result.ok()) outcome = failure(InputError, result.error);
+    return result.ok();
 }
 
 // Step 3 and Apply with the options on top of what the imports set.
@@ -155,10 +133,7 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
     settings.pixelAspect = options.pixelAspect;
     if (options.firstFrame) settings.exportFirst = QString::number(*options.firstFrame);
 
-    ApplyParams params;
-    params.plateWidth = toInt(settings.plateWidth);
-    params.plateHeight = toInt(settings.plateHeight);
-    if (params.plateWidth <= 0 || params.plateHeight <= 0) {
+    if (toInt(settings.plateWidth) <= 0 || toInt(settings.plateHeight) <= 0) {
         // Without a plate only a conversion that never looks at it can run:
         // pixels to pixels, default window. It runs on a unit plate.
         bool pixelsOnly = options.preset == 0 && toDouble(settings.pixelAspect) == 1.0 &&
@@ -173,20 +148,10 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         }
         settings.setPlateWidth(QStringLiteral("1"));
         settings.setPlateHeight(QStringLiteral("1"));
-        params.plateWidth = params.plateHeight = 1;
     }
     settings.choosePredefined(options.preset);
-
-    params.pixelAspect = toDouble(settings.pixelAspect);
-    params.x0 = toInt(settings.x0);
-    params.x1 = toInt(settings.x1);
-    params.y0 = toInt(settings.y0);
-    params.y1 = toInt(settings.y1);
-    params.exportFirst = toInt(settings.exportFirst);
-    params.importFirst = toInt(settings.exportFirstTip);
-    params.targetFilter = QLatin1String(options.target->treeExportFilter);
-    params.predefinedIndex = options.preset;
-    ApplyResult result = applySettings(table, params);
+    ApplyResult result =
+        applySettings(table, applyParams(settings, QLatin1String(options.target->treeExportFilter)));
     if (!result.error.isEmpty()) {
         outcome = failure(SettingsMissing, result.error);
         return false;
@@ -211,7 +176,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
 
     // The jobs: all inputs into one table, or one table per input.
     QList<Job> jobs;
-    const QString extension = targetExtension(*options.target);
+    const QString extension = options.target->fileExtension();
     auto defaultOutput = [&](const QString &input) {
         return QDir::current().filePath(QFileInfo(input).completeBaseName() + QLatin1Char('.') +
                                         extension);
@@ -281,15 +246,13 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     }
     for (Ready &r : ready) {
         if (progress) progress(QStringLiteral("writing %1").arg(r.output));
-        ExportParams params;
-        params.targetFilter = QLatin1String(options.target->treeExportFilter);
-        params.targetPath = r.output;
-        params.windowWidth = r.settings.x1;
-        params.windowHeight = r.settings.y1;
-        params.pixelAspect = r.settings.pixelAspect;
+        ExportParams params =
+            exportParams(r.settings, QLatin1String(options.target->treeExportFilter), r.output);
+        params.inputs = options.inputs;
         ExportResult result = exportTable(r.table, params);
         if (!result.ok()) return failure(OutputError, result.error);
         outcome.written += result.written;
+        outcome.trackFiles += result.trackFiles;
     }
     return outcome;
 }
@@ -321,10 +284,9 @@ Outcome describe(const QString &path, const Format *from, QStringList &lines)
     Outcome outcome;
     const Format *format = inputFormat(path, from, outcome);
     if (!format) return outcome;
-    if (!format->read)
-        return failure(InputError, QStringLiteral("%1: reading %2 files is not available yet.")
-                                       .arg(path, QLatin1String(format->name)));
-    TrackSet set = dispatch(path, QLatin1String(format->importFilter));
+    ReadResult read = dispatch(path, QLatin1String(format->importFilter));
+    if (!read.ok()) return failure(InputError, read.error);
+    const TrackSet &set = read.set;
     QSet<QString> names(set.names.begin(), set.names.end());
     lines << QStringLiteral("%1:").arg(path);
     lines << QStringLiteral("  format: %1 (%2)")

@@ -2,6 +2,8 @@
 // Save Data) through the same core functions, driven by options.
 #pragma once
 
+#include "export/exporter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +34,7 @@ struct Outcome
     ExitCode code = Done;
     QString message;     // what went wrong, for stderr
     QStringList written; // files written
+    QList<TrackFile> trackFiles; // per-track saves: which track went to which file
 };
 
 using Progress = std::function<void(const QString &step)>;

@@ -171,6 +171,11 @@ int main(int argc, char *argv[])
             printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
     });
     if (outcome.code != Done) return fail(outcome.code, outcome.message);
+    for (const TrackFile &file : outcome.trackFiles)
+        if (file.numbered)
+            printLine(stderr, QStringLiteral("corvane-convert: track \"%1\" shares its file name "
+                                             "with another track; it went to %2")
+                                  .arg(file.track, file.path));
     if (terminal)
         for (const QString &file : outcome.written)
             printLine(stderr, QStringLiteral("corvane-convert: wrote ") + file);

@@ -14,7 +14,7 @@ QString sortKey(const QString &name, int frame)
     return name + QString(pad, QLatin1Char('0')) + digits;
 }
 
-void sortRows(TrackTable &table, SortOrder order)
+std::vector<int> sortRows(TrackTable &table, SortOrder order)
 {
     const int rows = table.rowCount();
     std::vector<QString> keys;
@@ -40,6 +40,7 @@ void sortRows(TrackTable &table, SortOrder order)
             if (table.hasItem(r, c))
                 table.setBackground(r, c, c == NameColumn ? colors::nameCell : colors::valueCell);
     }
+    return permutation;
 }
 
 } // namespace corvane

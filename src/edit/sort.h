@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace corvane {
 
 class TrackTable;
@@ -15,6 +17,7 @@ QString sortKey(const QString &name, int frame);
 
 // Reorders whole rows (every attribute moves with its row); rows with equal
 // keys keep their table order. Afterwards every cell has its column's colour.
-void sortRows(TrackTable &table, SortOrder order);
+// Returns the new order: new row i is old row order[i].
+std::vector<int> sortRows(TrackTable &table, SortOrder order);
 
 } // namespace corvane

@@ -2,15 +2,16 @@
 
 #include "census.h"
 #include "formats/registry.h"
+#include "savetransaction.h"
+#include "settings/platesettings.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+#include <QSet>
 #include <QStringEncoder>
-#include <QThreadPool>
 
 #include <optional>
 
@@ -82,26 +83,34 @@ QString safeFileNamePart(const QString &name)
 
 namespace {
 
-// Collects the save's files in memory, then puts each in place with QSaveFile.
+// Writes a save's files into one transaction. Per-track files are named
+// once per track: the target's stem, "_", the track name made safe, and
+// the format's extension; names that would share a file (compared without
+// case, as some file systems do) get "_2", "_3", … so no two tracks share one.
 class Sink : public WriteContext
 {
 public:
-    Sink(const TrackTable &table, const QList<int> &rows, QString targetPath)
-        : m_table(table), m_rows(rows), m_stem(pathStem(targetPath)),
+    Sink(const TrackTable &table, const QList<int> &rows, const Format &format,
+         const ExportParams &params)
+        : m_table(table), m_rows(rows), m_save(params.inputs), m_stem(pathStem(params.targetPath)),
+          m_extension(QLatin1String(format.trackFileExtension)),
           m_encoder(QStringConverter::System)
     {
-        open(targetPath);
+        m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
+        m_current = &m_save.file(params.targetPath);
     }
 
-    void write(const QString &text) override { current() += m_encoder.encode(text); }
-    void write(const char *ascii) override { current().append(ascii); }
-    void write(const QByteArray &ascii) override { current().append(ascii); }
-    void writeInt(long long value) override { appendInt(current(), value); }
-    QByteArray &out() override { return current(); }
+    void write(const QString &text) override { *m_current += m_encoder.encode(text); }
+    void write(const char *ascii) override { m_current->append(ascii); }
+    void write(const QByteArray &ascii) override { m_current->append(ascii); }
+    void writeInt(long long value) override { appendInt(*m_current, value); }
+    QByteArray &out() override { return *m_current; }
 
-    void switchToTrackFile(const QString &trackName, const char *extension) override
+    void switchToTrackFile(const QString &trackName) override
     {
-        open(m_stem + QLatin1Char('_') + safeFileNamePart(trackName) + QLatin1String(extension));
+        auto it = m_trackPaths.constFind(trackName);
+        if (it == m_trackPaths.cend()) it = m_trackPaths.insert(trackName, uniquePath(trackName));
+        m_current = &m_save.file(it.value());
     }
 
     const TrackCensus &census() override
@@ -112,70 +121,51 @@ public:
 
     ExportRow firstRow() const override { return ExportRow(&m_table, m_rows.value(0)); }
 
-    // Puts every file in place. Each goes through its own QSaveFile, whose
-    // sync to disk is slow; per-track saves of many files share the wait
-    // on a few threads. Reports the first file, in order, that failed.
-    QString commit(QStringList &written)
+    QString commit(ExportResult &result)
     {
-        std::vector<QString> errors(m_files.size());
-        auto save = [this, &errors](size_t i) {
-            auto &[path, bytes] = m_files[i];
-#ifdef Q_OS_WIN
-            bytes.replace("\n", "\r\n"); // text mode
-#endif
-            QSaveFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-                !file.commit())
-                errors[i] = QStringLiteral("Could not write \"%1\": %2")
-                                .arg(QDir::toNativeSeparators(path), file.errorString());
-        };
-        if (m_files.size() < 4) {
-            for (size_t i = 0; i < m_files.size(); ++i)
-                save(i);
-        } else {
-            QThreadPool pool;
-            pool.setMaxThreadCount(8);
-            for (size_t i = 0; i < m_files.size(); ++i)
-                pool.start([&save, i] { save(i); });
-            pool.waitForDone();
-        }
-        for (size_t i = 0; i < m_files.size(); ++i) {
-            if (!errors[i].isEmpty()) return errors[i];
-            written.append(m_files[i].first);
-        }
-        return QString();
+        result.trackFiles = m_trackFiles;
+        return m_save.commit(result.written);
     }
 
 private:
-    QByteArray &current()
+    QString uniquePath(const QString &trackName)
     {
-        return m_files[m_current].second;
-    }
-
-    // A file of this save is opened once; coming back to it writes on at its end.
-    void open(const QString &path)
-    {
-        auto it = m_index.constFind(path);
-        if (it != m_index.cend()) {
-            m_current = it.value();
-            return;
-        }
-        m_current = m_files.size();
-        m_index.insert(path, m_current);
-        m_files.push_back({path, QByteArray()});
+        const QString base = m_stem + QLatin1Char('_') + safeFileNamePart(trackName);
+        QString path = base + m_extension;
+        int n = 1;
+        while (m_used.contains(QFileInfo(path).absoluteFilePath().toCaseFolded()))
+            path = base + QLatin1Char('_') + QString::number(++n) + m_extension;
+        m_used.insert(QFileInfo(path).absoluteFilePath().toCaseFolded());
+        m_trackFiles.append({trackName, path, n > 1});
+        return path;
     }
 
     const TrackTable &m_table;
     const QList<int> &m_rows;
+    SaveTransaction m_save;
     QString m_stem;
+    QString m_extension;
     QStringEncoder m_encoder;
-    std::vector<std::pair<QString, QByteArray>> m_files;
-    QHash<QString, size_t> m_index;
-    size_t m_current = 0;
+    QByteArray *m_current = nullptr;
+    QHash<QString, QString> m_trackPaths;
+    QSet<QString> m_used; // case-folded absolute paths of this save's files
+    QList<TrackFile> m_trackFiles;
     std::optional<TrackCensus> m_census;
 };
 
 } // namespace
+
+ExportParams exportParams(const PlateSettings &settings, const QString &targetFilter,
+                          const QString &targetPath)
+{
+    ExportParams params;
+    params.targetFilter = targetFilter;
+    params.targetPath = targetPath;
+    params.windowWidth = settings.x1;
+    params.windowHeight = settings.y1;
+    params.pixelAspect = settings.pixelAspect;
+    return params;
+}
 
 ExportResult exportTable(const TrackTable &table, const ExportParams &params)
 {
@@ -206,7 +196,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         return result;
     }
 
-    Sink sink(table, rows, params.targetPath);
+    Sink sink(table, rows, *format, params);
     sink.windowWidth = toInt(params.windowWidth);
     sink.windowHeight = toInt(params.windowHeight);
     sink.pixelAspect = toDouble(params.pixelAspect);
@@ -220,7 +210,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         sink.hasPreviousName = true;
     }
     if (steps.footer) steps.footer(sink);
-    result.error = sink.commit(result.written);
+    result.error = sink.commit(result);
     return result;
 }
 

@@ -9,6 +9,7 @@
 namespace corvane {
 
 class TrackTable;
+struct PlateSettings;
 
 extern const char *const emptyCellMessage;
 extern const char *const nothingToExportMessage;
@@ -32,12 +33,21 @@ struct ExportParams
     QString windowHeight; // text of Y1
     QString pixelAspect;  // text of par
     QList<int> rows;      // the export row list; empty means every row
+    QStringList inputs;   // the files the table was read from: never written
+};
+
+struct TrackFile
+{
+    QString track;
+    QString path;
+    bool numbered = false; // its name shared a file name with another track's
 };
 
 struct ExportResult
 {
-    QString error;       // shown to the user; files already in place are untouched
+    QString error;       // shown to the user; nothing was written
     QStringList written; // every file written, in order
+    QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -46,6 +56,10 @@ struct ExportResult
 QString pathStem(const QString &targetPath);
 // A track name made safe as part of a file name.
 QString safeFileNamePart(const QString &name);
+
+// The save values of the Step 3 settings (target window and pixel aspect).
+ExportParams exportParams(const PlateSettings &settings, const QString &targetFilter,
+                          const QString &targetPath);
 
 ExportResult exportTable(const TrackTable &table, const ExportParams &params);
 

@@ -16,9 +16,12 @@ constexpr const char *cameraTrackerHeading =
     "\n   Frame             X             Y   Correlation\n";
 } // namespace
 
-TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName)
+ReadResult readNukeTracker(const QByteArray &data, const QString &fileName)
 {
-    TrackSet set;
+    // The file holds one track; its name is the file's base name.
+    const QString trackName = QFileInfo(fileName).completeBaseName();
+    ReadResult result;
+    TrackSet &set = result.set;
     int smallest = NoFrameYet;
     bool framesGuessed = false;
     int previousFrame = 0;
@@ -44,7 +47,7 @@ TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName)
         previousFrame = frame;
     }
     set.firstFrame = QString::number(framesGuessed ? 0 : smallest);
-    return set;
+    return result;
 }
 
 bool looksLikeNukeTracker(const QByteArray &data)
@@ -72,20 +75,13 @@ bool looksLikeNukeTracker(const QByteArray &data)
 bool looksLikeNukeCameraTracker(const QByteArray &data)
 {
     return (data.startsWith("TrackName ") || data.contains("\nTrackName ")) &&
-           readNukeCameraTrackerBytes(data).count > 0;
+           readNukeCameraTracker(data, QString()).set.count > 0;
 }
 
-TrackSet readNukeTracker(const QString &path)
+ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
 {
-    QByteArray data;
-    readFileBytes(path, data);
-    // The file holds one track; its name is the file's base name.
-    return readNukeTrackerBytes(data, QFileInfo(path).completeBaseName());
-}
-
-TrackSet readNukeCameraTrackerBytes(const QByteArray &data)
-{
-    TrackSet set;
+    ReadResult result;
+    TrackSet &set = result.set;
     int smallest = NoFrameYet;
     QString name = QStringLiteral("autotrack0"); // for a file without a TrackName line
     std::vector<Field> fields;
@@ -120,26 +116,19 @@ TrackSet readNukeCameraTrackerBytes(const QByteArray &data)
         smallest = std::min(smallest, frame);
     }
     set.firstFrame = QString::number(smallest);
-    return set;
-}
-
-TrackSet readNukeCameraTracker(const QString &path)
-{
-    QByteArray data;
-    readFileBytes(path, data);
-    return readNukeCameraTrackerBytes(data);
+    return result;
 }
 
 namespace {
 
 void trackerHeader(WriteContext &ctx)
 {
-    ctx.switchToTrackFile(ctx.firstRow().name, ".txt");
+    ctx.switchToTrackFile(ctx.firstRow().name);
 }
 
 void trackerRow(WriteContext &ctx, const ExportRow &r)
 {
-    if (!ctx.hasPreviousName || r.name != ctx.previousName) ctx.switchToTrackFile(r.name, ".txt");
+    if (!ctx.hasPreviousName || r.name != ctx.previousName) ctx.switchToTrackFile(r.name);
     QByteArray &out = ctx.out();
     appendInt(out, r.frame);
     out += ' ';
@@ -200,9 +189,44 @@ void cameraRow(WriteContext &ctx, const ExportRow &r)
     out += "         1.000 \n";
 }
 
+const WriterSteps trackerWriter{trackerHeader, trackerRow, nullptr};
+const WriterSteps cameraTrackerWriter{cameraHeader, cameraRow, nullptr};
+
 } // namespace
 
-const WriterSteps nukeTrackerWriter{trackerHeader, trackerRow, nullptr};
-const WriterSteps nukeCameraTrackerWriter{cameraHeader, cameraRow, nullptr};
+Formats nukeFormats()
+{
+    Format tracker;
+    tracker.id = "nuke-tracker";
+    tracker.name = "Nuke Tracker";
+    tracker.importFilter = "Nuke Tracker File (*.*)";
+    tracker.treeExportFilter = "Nuke Tracker File (*.txt)";
+    tracker.read = readNukeTracker;
+    tracker.sniff = looksLikeNukeTracker;
+    tracker.writer = &trackerWriter;
+    tracker.trackFileExtension = ".txt";
+
+    Format roto;
+    roto.id = "nuke-rotopaint";
+    roto.name = "Nuke RotoPaint";
+    roto.importFilter = roto.treeExportFilter = "Nuke RotoPaint File (*.nk)";
+    roto.shapes = true;
+
+    Format camera;
+    camera.id = "nuke-cameratracker";
+    camera.name = "Nuke CameraTracker";
+    camera.importFilter = "Nuke CameraTracker File (*.*)";
+    camera.treeExportFilter = "Nuke CameraTracker File (*.txt)";
+    camera.read = readNukeCameraTracker;
+    camera.sniff = looksLikeNukeCameraTracker;
+    camera.writer = &cameraTrackerWriter;
+
+    Formats out{tracker, roto, camera};
+    for (Format &f : out) {
+        f.source = SourceRule::Flip;
+        f.target = TargetRule::Flip;
+    }
+    return out;
+}
 
 } // namespace corvane

@@ -2,22 +2,17 @@
 // and the CameraTracker's fixed-column file of many tracks.
 #pragma once
 
-#include "trackset.h"
-#include "writecontext.h"
+#include "families.h"
 
 namespace corvane {
 
-TrackSet readNukeTracker(const QString &path);
-TrackSet readNukeTrackerBytes(const QByteArray &data, const QString &trackName);
-TrackSet readNukeCameraTracker(const QString &path);
-TrackSet readNukeCameraTrackerBytes(const QByteArray &data);
+// The track is named after the file's base name.
+ReadResult readNukeTracker(const QByteArray &data, const QString &fileName);
+ReadResult readNukeCameraTracker(const QByteArray &data, const QString &fileName = QString());
 
 // Every line a "frame x y" or "x y" sample, and at least one of them.
 bool looksLikeNukeTracker(const QByteArray &data);
 // A "TrackName" line and at least one sample.
 bool looksLikeNukeCameraTracker(const QByteArray &data);
-
-extern const WriterSteps nukeTrackerWriter;
-extern const WriterSteps nukeCameraTrackerWriter;
 
 } // namespace corvane

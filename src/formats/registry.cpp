@@ -1,7 +1,6 @@
 #include "registry.h"
 
-#include "nuke.h"
-#include "threedequalizer.h"
+#include "families.h"
 
 #include <QRegularExpression>
 
@@ -11,69 +10,16 @@ namespace corvane {
 
 namespace {
 
-using R = Recognition;
-
 std::vector<Format> makeFormats()
 {
-    // clang-format off
-    return {
-        {"3de4", "3D Equalizer v4", "3DE v4 Track File (*.txt)", "3DE v4 Track File (*.txt)",
-         {R::NoDoubleSlash, nullptr, "This is not a 3DE File! Check type of versions!"},
-         readThreeDEv4, looksLikeThreeDEv4, &threeDEv4Writer, SourceRule::Flip, TargetRule::Flip, nullptr, false, false},
-        {"3de3", "3D Equalizer v3", "3DE v3 Track File (*.ascii)", "3DE v3 Track File (*.ascii)",
-         {R::DoubleSlash, nullptr, "This is not a 3DE File! Check type of versions!"},
-         nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, nullptr, false, true},
-        {"pftrack2011", "PFTrack 2011", "PF 2011 Track File (*.txt)", "PF 2011 Track File (*.txt)",
-         {}, nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, nullptr, false, false},
-        {"pftrack5", "PFTrack v5", "PF v5 Track File (*.2dt *.3dt)", "PF v5 Track File (*.2dt)",
-         {}, nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, nullptr, false, false},
-        {"pftrack4", "PFTrack v4", "PF v4 Track File (*.2dt *.3dt)", "PF v4 Track File (*.2dt)",
-         {}, nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, nullptr, false, false},
-        {"boujou", "Boujou", "Boujou Track File (*.txt)", "Boujou Track File (*.txt)",
-         {R::Marker, "boujou 2d", "This is not a Boujou File!"},
-         nullptr, nullptr, nullptr, SourceRule::None, TargetRule::None, nullptr, false, false},
-        {"syntheyes", "SynthEyes", "SynthEyes Track File (*.txt)", "SynthEyes Track File (*.txt)",
-         {}, nullptr, nullptr, nullptr, SourceRule::SynthEyes, TargetRule::SynthEyes, nullptr, false, false},
-        {"matchmover", "MatchMover/Movimento", "MatchMover/Movimento Track File (*.rz2)",
-         "MatchMover/Movimento Track File (*.rz2)",
-         {R::Marker, "imageSequence", "This is not a MatchMover/Movimento File!"},
-         nullptr, nullptr, nullptr, SourceRule::None, TargetRule::None, nullptr, false, true},
-        {"mayalive", "Maya Live", "Maya Live Track File (*.txt)", "Maya Live Track File (*.txt)",
-         {R::Marker, "Size", "This is not a Maya Live File!"},
-         nullptr, nullptr, nullptr, SourceRule::Maya, TargetRule::Maya, nullptr, false, true},
-        {"nuke-tracker", "Nuke Tracker", "Nuke Tracker File (*.*)", "Nuke Tracker File (*.txt)",
-         {}, readNukeTracker, looksLikeNukeTracker, &nukeTrackerWriter, SourceRule::Flip, TargetRule::Flip, ".txt", false, false},
-        {"nuke-rotopaint", "Nuke RotoPaint", "Nuke RotoPaint File (*.nk)", "Nuke RotoPaint File (*.nk)",
-         {}, nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, nullptr, true, false},
-        {"nuke-cameratracker", "Nuke CameraTracker", "Nuke CameraTracker File (*.*)",
-         "Nuke CameraTracker File (*.txt)",
-         {}, readNukeCameraTracker, looksLikeNukeCameraTracker, &nukeCameraTrackerWriter, SourceRule::Flip, TargetRule::Flip, nullptr, false, false},
-        {"shake-track", "Shake Track", "Shake Track File (*.txt)", "Shake Track File (*.txt)",
-         {R::Marker, "TrackName", "This is not a Shake File!"},
-         nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, ".txt", false, false},
-        {"shake-rotoshape", "Shake RotoShape", "Shake RotoShape File (*.ssf)", "Shake RotoShape File (*.ssf)",
-         {R::Marker, "shake_shape_data", "This is not a Shake File!"},
-         nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, nullptr, true, false},
-        {"fusion-track", "Fusion Track", "Fusion Track File (*.dfmo)", "Fusion Track File (*.dfmo)",
-         {R::Marker, "DFMO", "This is not a Fusion File!"},
-         nullptr, nullptr, nullptr, SourceRule::FusionTrack, TargetRule::FusionTrack, ".dfmo", false, false},
-        {"fusion-mask", "Fusion Mask", "Fusion Mask File (*.comp)", "Fusion Mask File (*.comp)",
-         {}, nullptr, nullptr, nullptr, SourceRule::FusionMask, TargetRule::FusionMask, nullptr, true, false},
-        {"ae-track", "After Effects Track", "After Effects Track File (*.txt)",
-         "After Effects Track File (*.txt)",
-         {}, nullptr, nullptr, nullptr, SourceRule::None, TargetRule::None, nullptr, false, true},
-        {"ae-mask", "After Effects Mask", "After Effects Mask File (*.*)", "After Effects Mask File (*.txt)",
-         {}, nullptr, nullptr, nullptr, SourceRule::AfterEffectsMask, TargetRule::AfterEffectsMask, nullptr, true, true},
-        {"combustion-track", "Combustion Track", "Combustion Track File (*.ascii)",
-         "Combustion Track File (*.ascii)",
-         {R::Marker, ":", "This is not a Combustion File!"},
-         nullptr, nullptr, nullptr, SourceRule::Flip, TargetRule::Flip, ".ascii", false, false},
-        {"combustion-gmask", "Combustion GMask", "Combustion GMask File (*.GMask)",
-         "Combustion GMask File (*.GMask)",
-         {R::Marker, "GMask", "This is not a Combustion File!"},
-         nullptr, nullptr, nullptr, SourceRule::CombustionGMask, TargetRule::Flip, nullptr, true, true},
-    };
-    // clang-format on
+    std::vector<Format> all;
+    for (auto family : {threeDEFormats, pfTrackFormats, boujouFormats, synthEyesFormats,
+                        matchMoverFormats, mayaLiveFormats, nukeFormats, shakeFormats,
+                        fusionFormats, afterEffectsFormats, combustionFormats}) {
+        Formats formats = family();
+        all.insert(all.end(), formats.begin(), formats.end());
+    }
+    return all;
 }
 
 int indexOf(const char *id)
@@ -154,6 +100,13 @@ QStringList Format::extensions() const
         }
     }
     return out;
+}
+
+QString Format::fileExtension() const
+{
+    for (const QString &ext : extensions())
+        if (ext != QLatin1String("*")) return ext;
+    return QStringLiteral("txt");
 }
 
 bool Format::matchesFilter(const QString &filter) const

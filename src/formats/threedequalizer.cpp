@@ -80,7 +80,7 @@ struct Reader
 
 } // namespace
 
-TrackSet readThreeDEv4Bytes(const QByteArray &data)
+ReadResult readThreeDEv4(const QByteArray &data, const QString &)
 {
     Reader reader;
     LineScanner scanner(data);
@@ -101,7 +101,9 @@ TrackSet readThreeDEv4Bytes(const QByteArray &data)
             reader.lineByRules(line);
     }
     reader.set.firstFrame = QString::number(reader.smallest);
-    return std::move(reader.set);
+    ReadResult result;
+    result.set = std::move(reader.set);
+    return result;
 }
 
 bool looksLikeThreeDEv4(const QByteArray &data)
@@ -115,13 +117,6 @@ bool looksLikeThreeDEv4(const QByteArray &data)
     int tracks = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
     Reader reader;
     return ok && tracks > 0 && reader.track(scanner) && reader.set.count > 0;
-}
-
-TrackSet readThreeDEv4(const QString &path)
-{
-    QByteArray data;
-    readFileBytes(path, data);
-    return readThreeDEv4Bytes(data);
 }
 
 namespace {
@@ -153,8 +148,34 @@ void row(WriteContext &ctx, const ExportRow &r)
     out += '\n';
 }
 
+const WriterSteps writer{header, row, nullptr};
+
 } // namespace
 
-const WriterSteps threeDEv4Writer{header, row, nullptr};
+Formats threeDEFormats()
+{
+    Format v4;
+    v4.id = "3de4";
+    v4.name = "3D Equalizer v4";
+    v4.importFilter = v4.treeExportFilter = "3DE v4 Track File (*.txt)";
+    v4.recognition = {Recognition::NoDoubleSlash, nullptr,
+                      "This is not a 3DE File! Check type of versions!"};
+    v4.read = readThreeDEv4;
+    v4.sniff = looksLikeThreeDEv4;
+    v4.writer = &writer;
+    v4.source = SourceRule::Flip;
+    v4.target = TargetRule::Flip;
+
+    Format v3;
+    v3.id = "3de3";
+    v3.name = "3D Equalizer v3";
+    v3.importFilter = v3.treeExportFilter = "3DE v3 Track File (*.ascii)";
+    v3.recognition = {Recognition::DoubleSlash, nullptr,
+                      "This is not a 3DE File! Check type of versions!"};
+    v3.source = SourceRule::Flip;
+    v3.target = TargetRule::Flip;
+    v3.statesPlate = true;
+    return {v4, v3};
+}
 
 } // namespace corvane

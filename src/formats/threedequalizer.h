@@ -2,15 +2,12 @@
 // colour, frame count and "frame x y" lines.
 #pragma once
 
-#include "trackset.h"
-#include "writecontext.h"
+#include "families.h"
 
 namespace corvane {
 
-TrackSet readThreeDEv4(const QString &path);
-TrackSet readThreeDEv4Bytes(const QByteArray &data);
+ReadResult readThreeDEv4(const QByteArray &data, const QString &fileName = QString());
 // A track count, then at least one whole track of that layout.
 bool looksLikeThreeDEv4(const QByteArray &data);
-extern const WriterSteps threeDEv4Writer;
 
 } // namespace corvane

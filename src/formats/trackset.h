@@ -1,4 +1,5 @@
-// What one reader returns: the rows of a file, before they reach the table.
+// What one reader returns: the rows of a file, before they reach the table,
+// or why the file could not be read.
 #pragma once
 
 #include <QString>
@@ -33,6 +34,22 @@ struct TrackSet
         frames.reserve(size_t(rows));
         x.reserve(size_t(rows));
         y.reserve(size_t(rows));
+    }
+};
+
+struct ReadResult
+{
+    TrackSet set;
+    QString error; // empty when the file was read
+    int line = 0;  // the line the error is about; 0 for the whole file
+
+    bool ok() const { return error.isEmpty(); }
+    static ReadResult failure(const QString &reason, int line = 0)
+    {
+        ReadResult r;
+        r.error = reason;
+        r.line = line;
+        return r;
     }
 };
 

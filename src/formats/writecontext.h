@@ -55,8 +55,9 @@ public:
     virtual void writeInt(long long value) = 0;
     // The bytes of the file being written, for writers that append numbers.
     virtual QByteArray &out() = 0;
-    // Per-track formats: further text goes to stem + "_" + name + extension.
-    virtual void switchToTrackFile(const QString &trackName, const char *extension) = 0;
+    // Per-track formats: further text goes to the track's own file (the
+    // target's stem, "_", the name made safe, the format's extension).
+    virtual void switchToTrackFile(const QString &trackName) = 0;
 
     virtual const TrackCensus &census() = 0; // computed on first use
     virtual ExportRow firstRow() const = 0;  // the first exported row

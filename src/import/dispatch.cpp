@@ -3,21 +3,48 @@
 #include "formats/registry.h"
 #include "table/tracktable.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 
 namespace corvane {
 
-TrackSet dispatch(const QString &path, const QString &formatFilter)
+namespace {
+
+ReadResult fileError(const QString &path, const QString &reason, int line = 0)
+{
+    QString where = QDir::toNativeSeparators(path);
+    if (line > 0) where += QStringLiteral(", line %1").arg(line);
+    return ReadResult::failure(where + QStringLiteral(": ") + reason, line);
+}
+
+} // namespace
+
+ReadResult dispatch(const QString &path, const QString &formatFilter)
 {
     const Format *format = formatForImportFilter(formatFilter);
-    if (!format || !format->read) return TrackSet();
-    TrackSet set = format->read(path);
+    if (!format || !format->read)
+        return fileError(path, QStringLiteral("reading %1 files is not available yet.")
+                                   .arg(format ? QLatin1String(format->name) : formatFilter));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fileError(path, QStringLiteral("cannot be opened: %1.").arg(file.errorString()));
+    const QByteArray data = file.readAll();
+    if (data.contains('\0'))
+        return fileError(path, QStringLiteral("holds NUL bytes, so it is not a track file."));
+    ReadResult result = format->read(data, path);
+    if (!result.ok()) return fileError(path, result.error, result.line);
+    TrackSet &set = result.set;
     // A reader gives at least count entries; never trust more than it holds.
     int held = int(std::min({qsizetype(set.names.size()), qsizetype(set.frames.size()),
                              qsizetype(set.x.size()), qsizetype(set.y.size())}));
     set.count = std::clamp(set.count, 0, held);
+    if (set.count == 0)
+        return fileError(path, QStringLiteral("no track rows found: it is not a %1 file.")
+                                   .arg(QLatin1String(format->name)));
     if (!format->statesPlate) set.plateWidth = set.plateHeight = 0;
-    return set;
+    return result;
 }
 
 FillRange prepareFill(TrackTable &table, int count, bool append)

@@ -10,9 +10,11 @@ namespace corvane {
 
 class TrackTable;
 
-// Runs the reader whose import filter is exactly formatFilter. A filter with
-// no reader gives an empty set (count 0, empty first frame).
-TrackSet dispatch(const QString &path, const QString &formatFilter);
+// Reads a file with the reader whose import filter is exactly formatFilter.
+// The error names the file (and the line where the reader gave one): a
+// filter without a reader, a file that cannot be opened, bytes that are not
+// text (NUL bytes), the reader's own complaint, or no row at all.
+ReadResult dispatch(const QString &path, const QString &formatFilter);
 
 struct FillRange
 {

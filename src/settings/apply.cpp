@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "edit/sort.h"
+#include "platesettings.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
 
@@ -34,6 +35,23 @@ void checkShapes(const TrackTable &table, ApplyResult &result, bool &needsOrder)
 
 } // namespace
 
+ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilter)
+{
+    ApplyParams params;
+    params.pixelAspect = toDouble(settings.pixelAspect);
+    params.plateWidth = toInt(settings.plateWidth);
+    params.plateHeight = toInt(settings.plateHeight);
+    params.x0 = toInt(settings.x0);
+    params.x1 = toInt(settings.x1);
+    params.y0 = toInt(settings.y0);
+    params.y1 = toInt(settings.y1);
+    params.exportFirst = toInt(settings.exportFirst);
+    params.importFirst = toInt(settings.exportFirstTip);
+    params.targetFilter = targetFilter;
+    params.predefinedIndex = settings.predefinedIndex;
+    return params;
+}
+
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
 {
     ApplyResult result;
@@ -45,7 +63,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         bool needsOrder = false;
         checkShapes(table, result, needsOrder);
         if (needsOrder) {
-            sortRows(table, SortOrder::Ascending);
+            result.order = sortRows(table, SortOrder::Ascending);
             result.sorted = true;
         }
     }

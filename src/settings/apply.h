@@ -5,9 +5,12 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace corvane {
 
 class TrackTable;
+struct PlateSettings;
 
 struct ApplyParams
 {
@@ -25,10 +28,14 @@ struct ApplyResult
     QString error;                 // nothing was changed
     bool shapeNameProblem = false; // converted, but a shape name lacks its "_"
     bool sorted = false;           // shape rows were put together first
+    std::vector<int> order;        // when sorted: new row i is old row order[i]
 };
 
 extern const char *const shapeNameMessage;
 extern const char *const plateMissingMessage;
+
+// The Apply values of the Step 3 settings, for a target format filter.
+ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilter);
 
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params);
 

@@ -130,6 +130,7 @@ void TrackTable::clear()
 {
     std::vector<Row>().swap(m_rows);
     m_columns = 0;
+    m_mayHoldFormulas = false;
     touch();
 }
 
@@ -211,6 +212,7 @@ void TrackTable::setText(int r, int column, const QString &text)
         return;
     }
     setKind(rw, column, CellKind::Formula);
+    m_mayHoldFormulas = true;
     rw.flags &= quint8(~textFromNumbers(column));
     extra(r, column).text = text;
     touch();

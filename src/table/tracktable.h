@@ -89,6 +89,9 @@ public:
     void setConverted(int row, double pixelX, double pixelY, double x, double y);
     void setFrame(int row, int frame);
 
+    // Whether a formula cell may be in the table (edits then refresh every cell).
+    bool hasFormulas() const { return m_mayHoldFormulas; }
+
     // Row order.
     void insertRows(int position, int count);
     void removeRows(int position, int count);
@@ -120,6 +123,7 @@ private:
     QStringList m_sources{QString()};
     QHash<QString, quint16> m_sourceIds;
     quint64 m_generation = 1; // formula results older than this are recomputed
+    bool m_mayHoldFormulas = false;
 };
 
 } // namespace corvane

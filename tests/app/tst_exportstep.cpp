@@ -128,7 +128,7 @@ private slots:
     void saveMessages()
     {
         MainWindow w;
-        w.trackModel()->change([](TrackTable &t) {
+        w.trackModel()->replace([](TrackTable &t) {
             t.setColumnCount(4);
             t.setRowCount(1);
             t.setItemText(0, 0, QStringLiteral("a"));
@@ -143,7 +143,7 @@ private slots:
         QCOMPARE(message, QStringLiteral("There is empty cell! Check values!"));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.txt"))));
 
-        w.trackModel()->change([](TrackTable &t) { t.setItemText(0, 3, QStringLiteral("3")); });
+        w.trackModel()->replace([](TrackTable &t) { t.setItemText(0, 3, QStringLiteral("3")); });
         w.chooseExportTarget(dir.filePath(QStringLiteral("missing/m.txt")),
                              QStringLiteral("3DE v4 Track File (*.txt)"));
         answerMessage(&message);
@@ -162,7 +162,7 @@ private slots:
     void markedRowsAreExported()
     {
         MainWindow w;
-        w.trackModel()->change([](TrackTable &t) {
+        w.trackModel()->replace([](TrackTable &t) {
             t.setColumnCount(4);
             t.setRowCount(3);
             for (int r = 0; r < 3; ++r)

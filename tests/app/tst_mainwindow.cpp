@@ -198,7 +198,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY(!shown);
 
-        w.trackModel()->change([](corvane::TrackTable &t) {
+        w.trackModel()->replace([](corvane::TrackTable &t) {
             t.setColumnCount(4);
             t.setRowCount(1);
         });
@@ -216,7 +216,7 @@ private slots:
     {
         MainWindow w;
         TrackModel *model = w.trackModel();
-        model->change([](corvane::TrackTable &t) {
+        model->replace([](corvane::TrackTable &t) {
             t.setColumnCount(4);
             t.setRowCount(2);
             t.setImportedRow(0, t.internName(QStringLiteral("corner")), 7, 50, 60,

@@ -41,7 +41,7 @@ class TestPlatePanel : public QObject
     void addRow(MainWindow &w, const char *name, int frame, double x, double y,
                 const QString &source)
     {
-        w.trackModel()->change([&](TrackTable &t) {
+        w.trackModel()->replace([&](TrackTable &t) {
             t.setColumnCount(4);
             int r = t.rowCount();
             t.setRowCount(r + 1);

@@ -11,23 +11,32 @@ class TestNuke : public QObject
 {
     Q_OBJECT
 
+    static QString trackName(const QString &path)
+    {
+        return readNukeTracker(fileContents(path), path).set.names.first();
+    }
+    static TrackSet readNukeCameraTrackerSet(const QByteArray &data)
+    {
+        return readNukeCameraTracker(data).set;
+    }
+
 private slots:
     void trackerLines()
     {
-        TrackSet set = readNukeTrackerBytes("12 100.5 200.25\n13 101 201\n", QStringLiteral("t"));
+        TrackSet set = readNukeTracker("12 100.5 200.25\n13 101 201\n", QStringLiteral("t")).set;
         QCOMPARE(set.count, 2);
         QCOMPARE(set.frames, std::vector<int>({12, 13}));
         QCOMPARE(set.x[0], 100.5);
         QCOMPARE(set.y[0], 200.25);
         QCOMPARE(set.firstFrame, QStringLiteral("12"));
         // X and Y only: frames count from 1, the first frame is reported as 0.
-        set = readNukeTrackerBytes("100.5 200.25\r\n101 201\r\n102 202", QStringLiteral("t"));
+        set = readNukeTracker("100.5 200.25\r\n101 201\r\n102 202", QStringLiteral("t")).set;
         QCOMPARE(set.frames, std::vector<int>({1, 2, 3}));
         QCOMPARE(set.firstFrame, QStringLiteral("0"));
         // Lines of neither form are skipped.
-        set = readNukeTrackerBytes("\nheader text here now\n5 1 2\n5  1 2\n", QStringLiteral("t"));
+        set = readNukeTracker("\nheader text here now\n5 1 2\n5  1 2\n", QStringLiteral("t")).set;
         QCOMPARE(set.count, 1);
-        QCOMPARE(readNukeTrackerBytes("", QStringLiteral("t")).firstFrame,
+        QCOMPARE(readNukeTracker("", QStringLiteral("t")).set.firstFrame,
                  QStringLiteral("1000000"));
     }
 
@@ -39,17 +48,17 @@ private slots:
             f.open(QIODevice::WriteOnly);
             f.write("1 2 3\n");
         }
-        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot_track1.txt"))).names.first(),
+        QCOMPARE(trackName(dir.filePath(QStringLiteral("shot_track1.txt"))),
                  QStringLiteral("shot_track1"));
-        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("shot-2.v1.txt"))).names.first(),
+        QCOMPARE(trackName(dir.filePath(QStringLiteral("shot-2.v1.txt"))),
                  QStringLiteral("shot-2.v1"));
-        QCOMPARE(readNukeTracker(dir.filePath(QStringLiteral("plain"))).names.first(),
+        QCOMPARE(trackName(dir.filePath(QStringLiteral("plain"))),
                  QStringLiteral("plain"));
     }
 
     void cameraTrackerRealFile()
     {
-        TrackSet set = readNukeCameraTracker(samplePath("nuke_camtracker.txt"));
+        TrackSet set = readNukeCameraTracker(fileContents(samplePath("nuke_camtracker.txt"))).set;
         QCOMPARE(set.count, 10457);
         QStringList names(set.names.begin(), set.names.end());
         names.removeDuplicates();
@@ -65,7 +74,7 @@ private slots:
     void cameraTrackerNames()
     {
         const QByteArray heading = "   Frame             X             Y   Correlation\n";
-        TrackSet set = readNukeCameraTrackerBytes("TrackName first one\n" + heading +
+        TrackSet set = readNukeCameraTrackerSet("TrackName first one\n" + heading +
                                                   "    7.00      123.456       45         1.000 \n"
                                                   "\nTrackName B\n" +
                                                   heading + "   10.00 1 2 1.000\n");
@@ -74,9 +83,9 @@ private slots:
         QCOMPARE(set.x[0], 123.456);
         QCOMPARE(set.y[0], 45.0);
         // Without any TrackName line the track is autotrack0; a sample without Y is skipped.
-        set = readNukeCameraTrackerBytes(heading + "    1.00 5 6 1.000\n    2.00 5\n");
+        set = readNukeCameraTrackerSet(heading + "    1.00 5 6 1.000\n    2.00 5\n");
         QCOMPARE(set.names, QStringList({"autotrack0"}));
-        QCOMPARE(readNukeCameraTrackerBytes("").firstFrame, QStringLiteral("1000000"));
+        QCOMPARE(readNukeCameraTrackerSet("").firstFrame, QStringLiteral("1000000"));
     }
 };
 

@@ -93,20 +93,36 @@ private slots:
         QVERIFY(!recognise(missing, QStringLiteral("Boujou Track File (*.txt)")).ok());
         QVERIFY(recognise(missing, QStringLiteral("Nuke Tracker File (*.*)")).ok());
         QCOMPARE(recognise(missing, QStringLiteral("Text (*.txt)")).status, QString());
-        QCOMPARE(dispatch(missing, QStringLiteral("3DE v4 Track File (*.txt)")).count, 0);
+        ReadResult read = dispatch(missing, QStringLiteral("3DE v4 Track File (*.txt)"));
+        QVERIFY(read.error.startsWith(missing + QStringLiteral(": cannot be opened")));
     }
 
     void dispatchByExactFilter()
     {
         QString path = file("a.txt", "1\nTrack_5\n0\n1\n3 1 2\n");
-        TrackSet set = dispatch(path, QStringLiteral("3DE v4 Track File (*.txt)"));
+        TrackSet set = dispatch(path, QStringLiteral("3DE v4 Track File (*.txt)")).set;
         QCOMPARE(set.count, 1);
         QCOMPARE(set.names.first(), QStringLiteral("Track_0005"));
-        // Export spellings and unknown filters run no reader.
-        QCOMPARE(dispatch(path, QStringLiteral("Nuke Tracker File (*.txt)")).count, 0);
-        TrackSet none = dispatch(path, QStringLiteral("Anything"));
-        QCOMPARE(none.count, 0);
-        QCOMPARE(none.firstFrame, QString());
+        // Export spellings, unknown filters and formats without a reader are refused.
+        for (const char *filter : {"Nuke Tracker File (*.txt)", "Anything",
+                                   "Boujou Track File (*.txt)"})
+            QVERIFY(dispatch(path, QLatin1String(filter))
+                        .error.contains(QLatin1String("is not available yet")));
+    }
+
+    void filesThatAreNotTrackFiles()
+    {
+        const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+        // Nothing to read, a program's bytes, another format's file: each named, no rows.
+        QString empty = file("empty.txt", "");
+        QCOMPARE(dispatch(empty, v4).error,
+                 empty + QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
+        QString binary = file("program.txt", QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\n1 2 3\n", 19));
+        QVERIFY(dispatch(binary, v4).error.contains(QLatin1String("NUL bytes")));
+        QString camera = file("camera.txt", "TrackName a\n   Frame X Y Correlation\n"
+                                            "    1.00   5   6   1.000 \n");
+        QVERIFY(dispatch(camera, v4).error.contains(QLatin1String("no track rows")));
+        QCOMPARE(dispatch(camera, QStringLiteral("Nuke CameraTracker File (*.*)")).set.count, 1);
     }
 
     void fillWritesImportedRows()

@@ -1,0 +1,165 @@
+#include "savetransaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QThreadPool>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+// The file a path lands on: a symbolic link's target, else the path itself.
+QString landingPath(const QString &path)
+{
+    QFileInfo info(path);
+    if (info.isSymLink()) {
+        QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+    }
+    return info.absoluteFilePath();
+}
+
+// An existing target that a rename must not replace (a FIFO, a device).
+bool isSpecialFile(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+    return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+QString failure(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Could not write \"%1\": %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+// One file of the save on its way to disk.
+struct Pending
+{
+    QString target;
+    const QByteArray *bytes = nullptr;
+    bool direct = false;
+    std::unique_ptr<QTemporaryFile> temporary;
+    QString error;
+
+    void prepare()
+    {
+        if (direct) return;
+        QFileInfo info(target);
+        if (info.isDir()) {
+            error = failure(target, QStringLiteral("it is a folder"));
+            return;
+        }
+        temporary = std::make_unique<QTemporaryFile>(info.absolutePath() + QStringLiteral("/.") +
+                                                     info.fileName() + QStringLiteral(".XXXXXX"));
+        if (!temporary->open()) {
+            error = failure(target, temporary->errorString());
+            return;
+        }
+        QByteArray data = *bytes;
+#ifdef Q_OS_WIN
+        data.replace("\n", "\r\n"); // text mode
+#endif
+        if (temporary->write(data) != data.size() || !temporary->flush() ||
+            ::fsync(temporary->handle()) != 0) {
+            error = failure(target, temporary->errorString());
+            return;
+        }
+        // A replaced file keeps its permissions; a new one gets the usual ones.
+        QFile::Permissions permissions =
+            info.exists() ? info.permissions()
+                          : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                QFile::ReadOther;
+        temporary->setPermissions(permissions);
+        temporary->close();
+    }
+
+    QString putInPlace()
+    {
+        if (direct) {
+            QFile file(target);
+            if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size())
+                return failure(target, file.errorString());
+            return QString();
+        }
+        if (std::rename(QFile::encodeName(temporary->fileName()).constData(),
+                        QFile::encodeName(target).constData()) != 0)
+            return failure(target, QString::fromLocal8Bit(std::strerror(errno)));
+        temporary->setAutoRemove(false);
+        return QString();
+    }
+};
+
+} // namespace
+
+SaveTransaction::SaveTransaction(const QStringList &protectedPaths)
+{
+    for (const QString &path : protectedPaths) {
+        QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty()) m_protected.append(canonical);
+    }
+}
+
+QByteArray &SaveTransaction::file(const QString &path)
+{
+    auto it = m_index.constFind(path);
+    if (it != m_index.cend()) return m_files[it.value()].bytes;
+    m_index.insert(path, m_files.size());
+    m_files.push_back({path, QByteArray()});
+    return m_files.back().bytes;
+}
+
+bool SaveTransaction::contains(const QString &path) const
+{
+    return m_index.contains(path);
+}
+
+bool SaveTransaction::isProtected(const QString &path) const
+{
+    QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && m_protected.contains(canonical);
+}
+
+QString SaveTransaction::commit(QStringList &written)
+{
+    std::vector<Pending> pending(m_files.size());
+    for (size_t i = 0; i < m_files.size(); ++i) {
+        if (isProtected(m_files[i].path))
+            return failure(m_files[i].path,
+                           QStringLiteral("it is one of the files the table was read from"));
+        pending[i].target = landingPath(m_files[i].path);
+        pending[i].bytes = &m_files[i].bytes;
+        pending[i].direct = isSpecialFile(pending[i].target);
+    }
+    // Each temporary file is synced to disk, which is slow; saves of many
+    // files share the wait on a few threads.
+    if (pending.size() < 4) {
+        for (Pending &p : pending)
+            p.prepare();
+    } else {
+        QThreadPool pool;
+        pool.setMaxThreadCount(8);
+        for (Pending &p : pending)
+            pool.start([&p] { p.prepare(); });
+        pool.waitForDone();
+    }
+    for (const Pending &p : pending)
+        if (!p.error.isEmpty()) return p.error; // the temporary files go with pending
+    for (size_t i = 0; i < pending.size(); ++i) {
+        QString error = pending[i].putInPlace();
+        if (!error.isEmpty()) return error;
+        written.append(m_files[i].path);
+    }
+    return QString();
+}
+
+} // namespace corvane

@@ -1,0 +1,25 @@
+// The format families, each describing its formats in its own file; the
+// registry lists them in the order of the File menu's lists.
+#pragma once
+
+#include "format.h"
+
+#include <vector>
+
+namespace corvane {
+
+using Formats = std::vector<Format>;
+
+Formats threeDEFormats();      // 3D Equalizer v4 and v3
+Formats pfTrackFormats();      // PFTrack 2011, v5 and v4
+Formats boujouFormats();       // Boujou
+Formats synthEyesFormats();    // SynthEyes
+Formats matchMoverFormats();   // MatchMover/Movimento
+Formats mayaLiveFormats();     // Maya Live
+Formats nukeFormats();         // Nuke Tracker, RotoPaint and CameraTracker
+Formats shakeFormats();        // Shake Track and RotoShape
+Formats fusionFormats();       // Fusion Track and Mask
+Formats afterEffectsFormats(); // After Effects Track and Mask
+Formats combustionFormats();   // Combustion Track and GMask
+
+} // namespace corvane

@@ -1,0 +1,70 @@
+// One format's description: everything the dialogs, recognition, dispatch,
+// detection, Apply and the export driver need to know of it. Each format
+// family describes its formats next to its reader and writer; the registry
+// only collects the descriptions.
+#pragma once
+
+#include "trackset.h"
+#include "writecontext.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace corvane {
+
+// How a source's coordinates come to pixels from the top-left corner.
+enum class SourceRule {
+    None,
+    Flip,
+    SynthEyes,
+    Maya,
+    FusionTrack,
+    FusionMask,
+    CombustionGMask,
+    AfterEffectsMask
+};
+// How pixels from the top-left go to a target's coordinates.
+enum class TargetRule { None, Flip, SynthEyes, Maya, FusionTrack, FusionMask, AfterEffectsMask };
+
+// The first-line test applied before a file is read.
+struct Recognition
+{
+    enum Kind { Always, Marker, NoDoubleSlash, DoubleSlash };
+    Kind kind = Always;
+    const char *marker = nullptr;  // with Marker: text the first line must contain
+    const char *message = nullptr; // shown when the test fails
+};
+
+// A reader turns a file's bytes into rows, or says why it cannot. The file
+// name is for formats that take something from it (a Nuke Tracker file's
+// track is named after it).
+using ReadFunction = ReadResult (*)(const QByteArray &data, const QString &fileName);
+// Whether a file's bytes have this format's layout (the reader's evidence).
+using SniffFunction = bool (*)(const QByteArray &data);
+
+struct Format
+{
+    const char *id = "";               // stable short name for the command line
+    const char *name = "";             // the program and format, for people
+    const char *importFilter = "";     // import dialogs and the File menu's lists
+    const char *treeExportFilter = ""; // the Step 2 tree's save dialog
+    Recognition recognition;
+    ReadFunction read = nullptr;       // null while the reader is not built
+    SniffFunction sniff = nullptr;     // null while the reader is not built
+    const WriterSteps *writer = nullptr; // null while the writer is not built
+    SourceRule source = SourceRule::None;
+    TargetRule target = TargetRule::None;
+    const char *trackFileExtension = nullptr; // per-track formats: each track's own file
+    bool shapes = false;                      // roto/mask shapes rather than point tracks
+    bool statesPlate = false;                 // the reader reports the plate size
+
+    bool perTrack() const { return trackFileExtension != nullptr; }
+    // The file extensions its filters name, without the dot ("*" for any).
+    QStringList extensions() const;
+    // The extension a written file takes: the first one its filters name.
+    QString fileExtension() const;
+    bool matchesFilter(const QString &filter) const;
+};
+
+} // namespace corvane

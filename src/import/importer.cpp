@@ -1,0 +1,50 @@
+#include "importer.h"
+
+#include "formats/format.h"
+#include "recognise.h"
+#include "settings/platesettings.h"
+
+#include <QDir>
+
+namespace corvane {
+
+void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode)
+{
+    if (mode == ImportMode::NewList) settings.resetValues();
+    settings.takeOverImport(set);
+}
+
+FillRange fillImport(TrackTable &table, const TrackSet &set, ImportMode mode,
+                     const QString &formatFilter, const FillProgress &progress)
+{
+    FillRange range = prepareFill(table, set.count, mode == ImportMode::Append);
+    fillRows(table, set, range, formatFilter, progress);
+    return range;
+}
+
+ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
+                        const Format &format, ImportMode mode)
+{
+    ImportResult result;
+    const QString filter = QLatin1String(format.importFilter);
+    Recognised recognised = recognise(path, filter);
+    if (!format.read) {
+        result.error = dispatch(path, filter).error; // says that it cannot be read yet
+        return result;
+    }
+    if (!recognised.ok()) {
+        result.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                                                    recognised.message);
+        return result;
+    }
+    ReadResult read = dispatch(path, filter);
+    if (!read.ok()) {
+        result.error = read.error;
+        return result;
+    }
+    takeOverImport(settings, read.set, mode);
+    result.range = fillImport(table, read.set, mode, filter);
+    return result;
+}
+
+} // namespace corvane

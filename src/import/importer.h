@@ -1,0 +1,33 @@
+// The import of one file as Step 1 and the converter run it: read (nothing
+// changes when that fails), reset the Step 3 values for a new list and take
+// over the file's first frame and plate, then fill the table.
+#pragma once
+
+#include "dispatch.h"
+
+namespace corvane {
+
+struct Format;
+struct PlateSettings;
+
+enum class ImportMode { NewList, Append };
+
+// What a successful read does to the Step 3 values.
+void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode);
+
+// Makes room for the rows (a new list replaces the table) and fills them.
+FillRange fillImport(TrackTable &table, const TrackSet &set, ImportMode mode,
+                     const QString &formatFilter, const FillProgress &progress = {});
+
+struct ImportResult
+{
+    QString error; // nothing was changed
+    FillRange range;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Recognition and the three steps in one, for callers without dialogs.
+ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
+                        const Format &format, ImportMode mode);
+
+} // namespace corvane
