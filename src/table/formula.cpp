@@ -11,7 +11,10 @@ bool isDouble(const QVariant &v)
     return v.typeId() == QMetaType::Double;
 }
 
-// Recursive descent over the blank-free expression; pos is shared by all levels.
+// Recursive descent over the blank-free expression; pos is shared by all
+// levels. Parentheses nest at most maxNesting deep, so the stack stays small.
+constexpr int maxNesting = 256;
+
 class Parser
 {
 public:
@@ -36,6 +39,7 @@ public:
     }
 
     bool atEnd() const { return m_pos >= m_text.size(); }
+    bool failed() const { return m_failed; }
 
 private:
     QVariant term()
@@ -71,7 +75,13 @@ private:
         QVariant result;
         if (!atEnd() && m_text.at(m_pos) == QLatin1Char('(')) {
             ++m_pos;
+            if (++m_depth > maxNesting) {
+                m_pos = int(m_text.size()); // refused: the whole formula is an error
+                m_failed = true;
+                return QVariant();
+            }
             result = expression();
+            --m_depth;
             if (atEnd() || m_text.at(m_pos) != QLatin1Char(')')) result = QVariant();
             ++m_pos;
         } else {
@@ -101,6 +111,8 @@ private:
     const QString &m_text;
     const CellResolver &m_resolve;
     int m_pos = 0;
+    int m_depth = 0;
+    bool m_failed = false;
 };
 
 } // namespace
@@ -111,7 +123,7 @@ QVariant evaluateExpression(const QString &expression, const CellResolver &resol
     text.remove(QLatin1Char(' '));
     Parser parser(text, resolve);
     QVariant result = parser.expression();
-    if (!parser.atEnd()) return QVariant(); // text after a complete expression
+    if (!parser.atEnd() || parser.failed()) return QVariant(); // text after a complete expression
     return result;
 }
 

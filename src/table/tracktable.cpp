@@ -292,8 +292,17 @@ QVariant TrackTable::formulaResult(int r, int column) const
     if (!e) return QVariant();
     if (e->evaluatedAt != m_generation) {
         e->evaluatedAt = m_generation; // a formula that refers to itself sees its last value
+        // A chain of formulas that refer to formulas ends in an error, not
+        // in a stack too deep.
+        constexpr int maxChain = 256;
+        if (m_formulaDepth >= maxChain) {
+            e->result = QVariant();
+            return e->result;
+        }
+        ++m_formulaDepth;
         e->result =
             evaluateCellText(e->text, [this](int rr, int cc) { return referenceValue(rr, cc); });
+        --m_formulaDepth;
     }
     return e->result;
 }

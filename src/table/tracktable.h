@@ -124,6 +124,7 @@ private:
     QHash<QString, quint16> m_sourceIds;
     quint64 m_generation = 1; // formula results older than this are recomputed
     bool m_mayHoldFormulas = false;
+    mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
 };
 
 } // namespace corvane

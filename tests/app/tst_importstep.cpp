@@ -38,6 +38,28 @@ class TestImportStep : public QObject
     }
 
 private slots:
+    // A format without a reader, or a file that reads as nothing, changes
+    // nothing: the table, Step 1 and the settings stay, and the user is told.
+    void failedImportsChangeNothing()
+    {
+        MainWindow w;
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), v4));
+        const QString pftrack = QStringLiteral("PF v5 Track File (*.2dt *.3dt)");
+        QString message;
+        answerMessage(&message);
+        QVERIFY(!w.recogniseAndImport(file("p.2dt", "x\n"), pftrack));
+        QCOMPARE(message, QStringLiteral("Reading PFTrack v5 files is not available yet."));
+        answerImportMode("newGridList");
+        answerMessage(&message);
+        QString empty = file("empty.txt", "");
+        QVERIFY(!w.recogniseAndImport(empty, v4));
+        QCOMPARE(message,
+                 empty + QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), samplePath("3de_export_cube.txt"));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
     void treeImportFillsTheTable()
     {
         MainWindow w;

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -192,6 +194,31 @@ private slots:
         QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("9"));
         w.on_actionHigh_triggered();
         QCOMPARE(w.trackModel()->index(0, 0).data().toString(), QStringLiteral("B"));
+    }
+
+    // Apply and the sorts keep the user's selection and current cell on their rows.
+    void selectionSurvivesApplyAndSort()
+    {
+        MainWindow w;
+        addRow(w, "B", 2, 5, 6, QStringLiteral("3DE v4 Track File (*.txt)"));
+        addRow(w, "A", 1, 7, 8, QStringLiteral("3DE v4 Track File (*.txt)"));
+        addRow(w, "C", 3, 9, 9, QStringLiteral("3DE v4 Track File (*.txt)"));
+        auto *view = child<QTableView>(w, "tableDataWidget");
+        QItemSelectionModel *selection = view->selectionModel();
+        TrackModel *model = w.trackModel();
+        view->setCurrentIndex(model->index(1, 2)); // A's X
+        selection->select(model->index(0, 0), QItemSelectionModel::Select);
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
+                             QStringLiteral("3DE v4 Track File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        QCOMPARE(view->currentIndex(), model->index(1, 2));
+        QVERIFY(selection->isSelected(model->index(0, 0)));
+        w.on_actionLow_triggered(); // A, B, C
+        QCOMPARE(view->currentIndex(), model->index(0, 2));
+        QCOMPARE(view->currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("A"));
+        QVERIFY(selection->isSelected(model->index(1, 0))); // B's name
+        QVERIFY(!selection->isSelected(model->index(0, 0)));
     }
 };
 

@@ -12,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
+#include <thread>
+
 using namespace corvane;
 
 // The export driver: validation, the row list, the census, the files.
@@ -212,8 +216,79 @@ private slots:
         QVERIFY(!r.ok());
         QVERIFY(r.error.contains(QLatin1String("shot_A.txt")));
 
-        // The save of the other files still lands; nothing reads as success.
-        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("shot_A.txt.tmp"))));
+        // Nothing of the save lands, and no temporary file is left behind.
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void savesAreAllOrNothing()
+    {
+        TrackTable t = table({{"A", 1, 1, 1}, {"B", 1, 2, 2}, {"C", 1, 3, 3}});
+        QDir folder(dir.filePath(QStringLiteral("atomic")));
+        folder.mkpath(QStringLiteral("shot_C.txt")); // the third file cannot be written
+        for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
+            writeFile(folder.filePath(QLatin1String(old)), "old\n");
+        ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
+        QVERIFY(r.error.contains(QLatin1String("shot_C.txt")));
+        for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
+            QCOMPARE(fileContents(folder.filePath(QLatin1String(old))), QByteArray("old\n"));
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
+    void tracksNeverShareAFile()
+    {
+        // "a/b" and "a:b" are both "a_b" when made safe; "A" and "a" differ only in case.
+        TrackTable t = table({{"a/b", 1, 1, 1}, {"a:b", 2, 2, 2}, {"A", 3, 3, 3}, {"a", 4, 4, 4}});
+        QDir folder(dir.filePath(QStringLiteral("unique")));
+        folder.mkpath(QStringLiteral("."));
+        ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("s.txt"));
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QStringList files;
+        for (const TrackFile &f : r.trackFiles)
+            files << QFileInfo(f.path).fileName() + (f.numbered ? QStringLiteral("*") : QString());
+        QCOMPARE(files, QStringList({"s_a_b.txt", "s_a_b_2.txt*", "s_A.txt", "s_a_2.txt*"}));
+        QCOMPARE(fileContents(folder.filePath("s_a_b_2.txt")), QByteArray("2 2 2\n"));
+        QCOMPARE(fileContents(folder.filePath("s_a_2.txt")), QByteArray("4 4 4\n"));
+    }
+
+    void inputsAreNeverWritten()
+    {
+        QDir folder(dir.filePath(QStringLiteral("inputs")));
+        QString input = writeFile(folder.filePath("x_T.txt"), "1 2 3\n");
+        TrackTable t = table({{"T", 1, 5, 5}});
+        ExportParams p;
+        p.targetFilter = QStringLiteral("Nuke Tracker File (*.txt)");
+        p.targetPath = folder.filePath("x.txt");
+        p.inputs = {folder.filePath("../inputs/x_T.txt")}; // the same file by another path
+        ExportResult r = exportTable(t, p);
+        QVERIFY(r.error.contains(QLatin1String("one of the files the table was read from")));
+        QCOMPARE(fileContents(input), QByteArray("1 2 3\n"));
+        QVERIFY(!QFile::exists(folder.filePath("x.txt")));
+    }
+
+    void specialFilesAndLinks()
+    {
+        TrackTable t = table({{"A", 1, 1, 1}});
+        // A FIFO is written directly, as a reader waits on it.
+        QString fifo = dir.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QByteArray got;
+        std::thread reader([&] {
+            QFile f(fifo);
+            if (f.open(QIODevice::ReadOnly)) got = f.readAll();
+        });
+        ExportResult r = save(t, "3DE v4 Track File (*.txt)", fifo);
+        reader.join();
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(got, QByteArray("1\nA\n0\n1\n1 1.000000 1.000000\n"));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+
+        // A symbolic link is followed: its target is replaced, the link stays.
+        QString real = writeFile(dir.filePath(QStringLiteral("real.txt")), "old");
+        QString link = dir.filePath(QStringLiteral("link.txt"));
+        QVERIFY(QFile::link(real, link));
+        QVERIFY(save(t, "3DE v4 Track File (*.txt)", link).ok());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(fileContents(real).startsWith("1\nA\n"));
     }
 
     // Every registered format that reads and writes: written and read back

@@ -130,6 +130,24 @@ private slots:
         QCOMPARE(shown(1, 0), QStringLiteral("####"));
     }
 
+    // Deep nesting and long reference chains end in an error, never a crash.
+    void deepFormulasAreErrors()
+    {
+        put(0, 0, QStringLiteral("=") + QString(200000, QLatin1Char('(')) + QStringLiteral("1"));
+        QCOMPARE(shown(0, 0), QStringLiteral("####"));
+        QString nested = QString(256, QLatin1Char('(')) + QStringLiteral("2") +
+                         QString(256, QLatin1Char(')'));
+        QCOMPARE(evaluateExpression(nested, {}).toDouble(), 2.0);
+        QVERIFY(!evaluateExpression(QLatin1Char('(') + nested + QLatin1Char(')'), {}).isValid());
+
+        table.setRowCount(999);
+        for (int r = 0; r < 998; ++r)
+            put(r, 1, QStringLiteral("=B%1+1").arg(r + 2));
+        put(998, 1, QStringLiteral("1"));
+        QCOMPARE(shown(0, 1), QStringLiteral("####"));
+        QCOMPARE(shown(900, 1), QStringLiteral("99"));
+    }
+
     void textAtPositionWithItemEditsIt()
     {
         table.setImportedRow(0, table.internName(QStringLiteral("t")), 7, 1.5, 2.0, 0);
