@@ -1,5 +1,7 @@
 // corvane-bench: times the core's stages on a generated table and prints
 // one line per stage: "<stage> <seconds> s <peak-rss-MB> MB".
+#include "bench.h"
+
 #include "edit/sort.h"
 #include "export/exporter.h"
 #include "formats/threedequalizer.h"
@@ -8,7 +10,7 @@
 #include "table/tracktable.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -29,6 +31,8 @@ long peakMegabytes()
     return usage.ru_maxrss / 1024; // kilobytes on Linux
 }
 
+} // namespace
+
 void stage(const char *name, const std::function<void()> &work)
 {
     QElapsedTimer clock;
@@ -38,7 +42,6 @@ void stage(const char *name, const std::function<void()> &work)
     std::fflush(stdout);
 }
 
-// A 3DE v4 file of `tracks` tracks sharing the rows evenly, frames from 1.
 QByteArray generateThreeDEv4(int rows, int tracks)
 {
     QByteArray out;
@@ -58,11 +61,11 @@ QByteArray generateThreeDEv4(int rows, int tracks)
     return out;
 }
 
-} // namespace
-
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The window stages draw offscreen unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Times Corvane's import, Apply, sort and export stages."));
@@ -81,6 +84,9 @@ int main(int argc, char *argv[])
     parser.addOption(rowsOption);
     parser.addOption(tracksOption);
     parser.addOption(generateOption);
+    QCommandLineOption coreOnlyOption(QStringLiteral("core-only"),
+                                      QStringLiteral("Skip the window's stages."));
+    parser.addOption(coreOnlyOption);
     parser.process(app);
     const int rows = std::max(1, parser.value(rowsOption).toInt());
     const int tracks = std::clamp(parser.value(tracksOption).toInt(), 1, rows);
@@ -141,5 +147,8 @@ int main(int argc, char *argv[])
     write("write-3de4", "3DE v4 Track File (*.txt)", "out.txt");
     write("write-nuke-tracker", "Nuke Tracker File (*.txt)", "shot.txt");
     write("write-nuke-cameratracker", "Nuke CameraTracker File (*.txt)", "camera.txt");
+    table = TrackTable();
+
+    if (!parser.isSet(coreOnlyOption)) runWindowStages(source, dir.path());
     return 0;
 }

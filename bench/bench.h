@@ -1,0 +1,17 @@
+// Shared by the benchmark's stages: timing and the generated input.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// Runs work and prints "<name> <seconds> s <peak-rss-MB> MB".
+void stage(const char *name, const std::function<void()> &work);
+
+// A 3DE v4 file of `tracks` tracks sharing the rows evenly, frames from 1.
+QByteArray generateThreeDEv4(int rows, int tracks);
+
+// The window's stages on the generated file at source: import, Apply, sort
+// and Save, through the real main window (offscreen).
+void runWindowStages(const QString &source, const QString &folder);

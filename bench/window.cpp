@@ -1,0 +1,42 @@
+// The window's stages: the real main window, driven through its slots, on
+// the generated file; each stage ends when the window has repainted.
+#include "bench.h"
+
+#include "app/mainwindow.h"
+#include "app/trackmodel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+
+#include <cstdio>
+
+void runWindowStages(const QString &source, const QString &folder)
+{
+    const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+    MainWindow w;
+    w.show();
+    QApplication::processEvents();
+    auto settle = [] { QApplication::processEvents(); };
+
+    stage("window-import", [&] {
+        if (!w.recogniseAndImport(source, v4)) std::fprintf(stderr, "corvane-bench: import failed\n");
+        settle();
+    });
+    w.chooseExportTarget(QDir(folder).filePath(QStringLiteral("window.txt")), v4);
+    w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
+    stage("window-apply", [&] {
+        w.on_applyAllButton_clicked();
+        settle();
+    });
+    stage("window-sort", [&] {
+        w.on_actionHigh_triggered();
+        settle();
+    });
+    stage("window-save-3de4", [&] {
+        w.on_saveDataButton_clicked();
+        settle();
+    });
+    std::printf("# window table: %d rows\n", w.trackModel()->rowCount());
+}
