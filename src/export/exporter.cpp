@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QStringEncoder>
 
+#include <cmath>
 #include <optional>
 
 namespace corvane {
@@ -43,13 +44,14 @@ Validation validateForExport(const TrackTable &table)
             return v;
         }
         for (int c : {int(XColumn), int(YColumn)}) {
-            table.coordinate(r, c, &ok);
-            if (!ok) {
-                v.error = QStringLiteral(
-                              "Row %1: the %2 coordinate \"%3\" is not a number. Check values!")
+            double value = table.coordinate(r, c, &ok);
+            if (!ok || !std::isfinite(value)) {
+                v.error = QStringLiteral("Row %1: the %2 coordinate \"%3\" is not a %4number. "
+                                         "Check values!")
                               .arg(r + 1)
                               .arg(c == XColumn ? QStringLiteral("X") : QStringLiteral("Y"))
-                              .arg(table.displayText(r, c));
+                              .arg(table.displayText(r, c))
+                              .arg(ok ? QStringLiteral("finite ") : QString());
                 return v;
             }
         }

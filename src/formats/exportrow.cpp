@@ -18,9 +18,12 @@ void ExportRow::appendCell(QByteArray &out, int column) const
         out += m_table->displayText(m_row, column).toLocal8Bit();
 }
 
-void ExportRow::appendGeneral(QByteArray &out, int column) const
+void ExportRow::appendNumber(QByteArray &out, int column) const
 {
-    appendGeneral6(out, m_table->coordinate(m_row, column));
+    double value = 0;
+    if (!m_table->numericCoordinate(m_row, column, &value))
+        value = m_table->coordinate(m_row, column);
+    appendDecimal6(out, value);
 }
 
 } // namespace corvane

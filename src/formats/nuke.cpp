@@ -72,6 +72,29 @@ bool looksLikeNukeTracker(const QByteArray &data)
     return samples > 0;
 }
 
+namespace {
+
+// A frame as the CameraTracker writes it, "12.00": the part before ".00".
+Field withoutDecimals(Field f)
+{
+    for (const char *p = f.begin; p + 3 <= f.end; ++p) {
+        if (p[0] == '.' && p[1] == '0' && p[2] == '0') {
+            f.end = p;
+            break;
+        }
+    }
+    return f;
+}
+
+bool isFrameField(Field f)
+{
+    bool ok = false;
+    fieldToInt(withoutDecimals(f), &ok);
+    return ok;
+}
+
+} // namespace
+
 bool looksLikeNukeCameraTracker(const QByteArray &data)
 {
     return (data.startsWith("TrackName ") || data.contains("\nTrackName ")) &&
@@ -102,16 +125,13 @@ ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
                 name = fieldToString(fields[1]);
             continue;
         }
+        // A frame of five digits or more fills its column: the line then
+        // starts with it instead of with blanks.
+        if (!fields[0].isEmpty() && isFrameField(fields[0]))
+            fields.insert(fields.begin(), Field{line.begin, line.begin});
         if (fields[1].equals("Frame") || fields.size() < 4)
             continue; // column heading, or a sample without its Y
-        Field frameField = fields[1];
-        for (const char *p = frameField.begin; p + 3 <= frameField.end; ++p) {
-            if (p[0] == '.' && p[1] == '0' && p[2] == '0') {
-                frameField.end = p;
-                break;
-            }
-        }
-        int frame = fieldToInt(frameField);
+        int frame = fieldToInt(withoutDecimals(fields[1]));
         set.append(name, frame, fieldToDouble(fields[2]), fieldToDouble(fields[3]));
         smallest = std::min(smallest, frame);
     }
@@ -147,11 +167,15 @@ void alignColumn(QByteArray &out, qsizetype start, int width)
 }
 
 // The X and Y columns: 13 wide, but a text of under 6 characters follows
-// exactly seven blanks.
+// exactly seven blanks, and one that fills the column or more follows one
+// blank, so it never runs into the column before.
 void alignCoordinate(QByteArray &out, qsizetype start)
 {
-    if (out.size() - start < 6)
+    const qsizetype length = out.size() - start;
+    if (length < 6)
         out.insert(start, 7, ' ');
+    else if (length >= 13)
+        out.insert(start, 1, ' ');
     else
         alignColumn(out, start, 13);
 }

@@ -21,16 +21,17 @@ public:
     QString name;
     int frame = 0;
 
-    // The cells' texts as shown, and the values in 6-digit "g" form,
-    // appended to the bytes of the file being written.
+    // The cells' texts as shown, and the values as writers write numbers
+    // (decimal6: up to 6 decimals, never an exponent), appended to the
+    // bytes of the file being written.
     void appendXCell(QByteArray &out) const { appendCell(out, 2); }
     void appendYCell(QByteArray &out) const { appendCell(out, 3); }
-    void appendX(QByteArray &out) const { appendGeneral(out, 2); }
-    void appendY(QByteArray &out) const { appendGeneral(out, 3); }
+    void appendX(QByteArray &out) const { appendNumber(out, 2); }
+    void appendY(QByteArray &out) const { appendNumber(out, 3); }
 
 private:
     void appendCell(QByteArray &out, int column) const;
-    void appendGeneral(QByteArray &out, int column) const;
+    void appendNumber(QByteArray &out, int column) const;
 
     const TrackTable *m_table = nullptr;
     int m_row = -1;

@@ -8,6 +8,8 @@
 
 #include <QHash>
 
+#include <cmath>
+
 namespace corvane {
 
 const char *const shapeNameMessage =
@@ -31,6 +33,26 @@ void checkShapes(const TrackTable &table, ApplyResult &result, bool &needsOrder)
             needsOrder = true;
         if (shape && !name.contains(QLatin1Char('_'))) result.shapeNameProblem = true;
     }
+}
+
+// A number typed into a converted row, taken back through this Apply's
+// conversion to the row's source convention, so that the next Apply with
+// the same settings leaves it where the user put it.
+ShownToSource inverseOf(const ApplyParams &params, Plate plate, Window window, TargetRule target)
+{
+    const double aspect = params.pixelAspect;
+    return [=](const TrackTable &table, int row, int column, double shown) {
+        Point p{table.coordinate(row, XColumn), table.coordinate(row, YColumn)};
+        double kept = 0;
+        if (table.numericCoordinate(row, XColumn, &kept)) p.x = kept;
+        if (table.numericCoordinate(row, YColumn, &kept)) p.y = kept;
+        (column == XColumn ? p.x : p.y) = shown;
+        Point mid = fromTarget(target, fromWindow(p, plate, window), plate);
+        Point source = fromIntermediate(sourceRuleOf(table.sourceFormat(row)), mid, plate);
+        double value = column == XColumn ? source.x / aspect : source.y;
+        // A window that collapses to zero cannot be inverted: keep what was typed.
+        return std::isfinite(value) ? value : shown;
+    };
 }
 
 } // namespace
@@ -84,12 +106,11 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         auto it = sources.constFind(source);
         if (it == sources.cend()) it = sources.insert(source, sourceRuleOf(source));
         Point mid = toIntermediate(it.value(), p, plate);
-        // The status tips hold 6 decimals; the next steps use what they hold.
-        mid = {roundFixed6(mid.x), roundFixed6(mid.y)};
         Point out = toWindow(toTarget(target, mid, plate), plate, window);
         table.setConverted(r, mid.x, mid.y, out.x, out.y);
         table.setFrame(r, params.exportFirst + f - params.importFirst);
     }
+    table.setShownToSource(inverseOf(params, plate, window, target));
     return result;
 }
 

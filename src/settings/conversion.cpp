@@ -59,6 +59,62 @@ Point toWindow(Point p, Plate plate, Window window)
     return out;
 }
 
+Point fromIntermediate(SourceRule rule, Point p, Plate plate)
+{
+    const double w = plate.width, h = plate.height;
+    switch (rule) {
+    case SourceRule::None:
+        return p;
+    case SourceRule::Flip:
+        return {p.x, h - p.y};
+    case SourceRule::SynthEyes:
+        return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
+    case SourceRule::Maya:
+        return {(2 * p.x - w) / h, 1.0 - 2 * p.y / h};
+    case SourceRule::FusionTrack:
+        return {p.x / w, (h - p.y) / w};
+    case SourceRule::FusionMask:
+        return {p.x / w - 0.5, (h - p.y) / h - 0.5};
+    case SourceRule::CombustionGMask:
+        return {p.x - plate.width / 2, h - p.y - plate.height / 2};
+    case SourceRule::AfterEffectsMask:
+        return {p.x / w, (h - p.y) / h};
+    }
+    return p;
+}
+
+Point fromTarget(TargetRule rule, Point p, Plate plate)
+{
+    const double w = plate.width, h = plate.height;
+    switch (rule) {
+    case TargetRule::None:
+        return p;
+    case TargetRule::Flip:
+        return {p.x, h - p.y};
+    case TargetRule::SynthEyes:
+        return {(p.x + 1.0) * w * 0.5, (p.y + 1.0) * h * 0.5};
+    case TargetRule::Maya:
+        return {(p.x * h + w) * 0.5, (1.0 - p.y) * h * 0.5};
+    case TargetRule::FusionTrack:
+        return {p.x * w, h - p.y * w};
+    case TargetRule::FusionMask:
+        return {(p.x + 0.5) * w, (0.5 - p.y) * h};
+    case TargetRule::AfterEffectsMask:
+        return {p.x * w, h - p.y * h};
+    }
+    return p;
+}
+
+Point fromWindow(Point p, Plate plate, Window window)
+{
+    const double w = plate.width, h = plate.height;
+    if (window.x0 == -1) return {(p.x + 1.0) * w * 0.5, (p.y + 1.0) * h * 0.5};
+    Point out;
+    out.x = p.x * w / window.x1;
+    out.y = window.y0 < 1 ? p.y * h / window.y1 : h - p.y;
+    return out;
+}
+
 SourceRule sourceRuleOf(const QString &formatFilter)
 {
     const Format *format = formatForFilter(formatFilter);

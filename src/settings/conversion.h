@@ -27,6 +27,12 @@ struct Window
 };
 Point toWindow(Point p, Plate plate, Window window);
 
+// The inverses, for a positive plate (and a target window that does not
+// collapse to zero): each gives back the point its forward rule was given.
+Point fromIntermediate(SourceRule rule, Point pixels, Plate plate);
+Point fromTarget(TargetRule rule, Point p, Plate plate);
+Point fromWindow(Point p, Plate plate, Window window);
+
 // The convention of a source or target format filter (none for a filter no
 // format has, such as the "Select Files:" caption).
 SourceRule sourceRuleOf(const QString &formatFilter);

@@ -77,10 +77,33 @@ double roundGeneral6(double v)
     return parse(buf, format(buf, BufSize, v, std::chars_format::general));
 }
 
-void appendGeneral6(QByteArray &out, double v)
+// Writes v as decimal6() describes; returns the length.
+static int formatDecimal6(char *buf, double v)
+{
+    int len = format(buf, BufSize, v, std::chars_format::fixed);
+    const char *point = static_cast<const char *>(std::memchr(buf, '.', size_t(len)));
+    if (point) {
+        while (buf[len - 1] == '0')
+            --len;
+        if (buf[len - 1] == '.') --len;
+    }
+    if (len == 2 && buf[0] == '-' && buf[1] == '0') {
+        buf[0] = '0';
+        len = 1;
+    }
+    return len;
+}
+
+QString decimal6(double v)
 {
     char buf[BufSize];
-    out.append(buf, format(buf, BufSize, v, std::chars_format::general));
+    return toQString(buf, formatDecimal6(buf, v));
+}
+
+void appendDecimal6(QByteArray &out, double v)
+{
+    char buf[BufSize];
+    out.append(buf, formatDecimal6(buf, v));
 }
 
 void appendFixed6(QByteArray &out, double v)

@@ -14,6 +14,7 @@ enum RowFlag : quint8 {
     HasImported = 1 << 4,   // tool tips of columns 2 and 3 hold the imported values
     HasPixel = 1 << 5,      // status tips of columns 2 and 3 hold the pixel values
     ImportedStyle = 1 << 6, // every cell centred, as the import makes them
+    Converted = 1 << 7,     // the shown X and Y are the last Apply's result
 };
 
 constexpr quint8 textFromNumbers(int column)
@@ -247,6 +248,7 @@ void TrackTable::setItemText(int r, int column, const QString &text)
             rw.value[column - XColumn] = d;
             canonical = true;
         }
+        if (ok) takeSourceFromEdit(r, column, d);
     }
     if (canonical) {
         rw.flags |= textFromNumbers(column);
@@ -255,6 +257,16 @@ void TrackTable::setItemText(int r, int column, const QString &text)
         rw.flags &= quint8(~textFromNumbers(column));
         extra(r, column).text = text;
     }
+}
+
+void TrackTable::takeSourceFromEdit(int r, int column, double shown)
+{
+    Row &rw = row(r);
+    if (!(rw.flags & HasImported)) return; // Apply takes such rows from their texts
+    if (const CellExtra *e = extraOf(r, column); e && e->roles.contains(Qt::ToolTipRole)) return;
+    double source = shown;
+    if ((rw.flags & Converted) && m_shownToSource) source = m_shownToSource(*this, r, column, shown);
+    rw.imported[column - XColumn] = source;
 }
 
 void TrackTable::removeItem(int r, int column)
@@ -486,7 +498,7 @@ double TrackTable::importedValue(int r, int column) const
     const Row &rw = row(r);
     const CellExtra *e = extraOf(r, column);
     if (!(e && e->roles.contains(Qt::ToolTipRole)) && (rw.flags & HasImported))
-        return roundGeneral6(rw.imported[column - XColumn]);
+        return rw.imported[column - XColumn];
     return toDouble(data(r, column, Qt::ToolTipRole).toString());
 }
 
@@ -518,7 +530,7 @@ void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, dou
     rw.pixel[1] = pixelY;
     rw.value[0] = x;
     rw.value[1] = y;
-    rw.flags |= HasPixel;
+    rw.flags |= HasPixel | Converted;
     touch();
 }
 

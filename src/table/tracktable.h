@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,6 +25,12 @@ enum Column { NameColumn = 0, FrameColumn = 1, XColumn = 2, YColumn = 3 };
 constexpr int TrackColumnCount = 4;
 
 enum class CellKind : quint8 { None = 0, Item = 1, Formula = 2 };
+
+class TrackTable;
+// Takes a number the user puts into a coordinate cell of a converted row
+// back to the row's source convention (the inverse of the last Apply).
+using ShownToSource =
+    std::function<double(const TrackTable &table, int row, int column, double shown)>;
 
 // Alignment of every cell of an imported row: Qt::AlignHCenter | Qt::AlignVCenter.
 constexpr int ImportedAlignment = 0x84;
@@ -80,9 +87,14 @@ public:
     // is then fixed6(*value), made without building a QString.
     bool numericCoordinate(int row, int column, double *value) const;
 
-    // The conversion's view of a coordinate cell (columns 2 and 3).
+    // The conversion's view of a coordinate cell (columns 2 and 3): the
+    // row's source value, which Apply converts from. It is the imported
+    // value (in full, whatever the tool tip shows) until the user puts a
+    // number into the cell: before an Apply that number becomes the source
+    // value, after one the number taken back through the Apply's inverse.
     bool hasImportedValue(int row) const;            // tool tip of column 2 not empty
-    double importedValue(int row, int column) const; // the tool tip as a double
+    double importedValue(int row, int column) const; // the source value
+    void setShownToSource(ShownToSource inverse) { m_shownToSource = std::move(inverse); }
     QString sourceFormat(int row) const;             // what's-this of column 2
     void takeImportedFromDisplay(int row);           // tool tips := display texts
     // Writes the intermediate (status tip) and converted (display) values.
@@ -114,6 +126,7 @@ private:
     QVariant formulaResult(int r, int column) const;
     QVariant referenceValue(int r, int column) const;
     void setKind(Row &row, int column, CellKind kind);
+    void takeSourceFromEdit(int r, int column, double shown);
     void touch() { ++m_generation; }
 
     std::vector<Row> m_rows;
@@ -124,6 +137,7 @@ private:
     QHash<QString, quint16> m_sourceIds;
     quint64 m_generation = 1; // formula results older than this are recomputed
     bool m_mayHoldFormulas = false;
+    ShownToSource m_shownToSource; // set by Apply
     mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
 };
 

@@ -119,8 +119,8 @@ private slots:
         w.on_saveDataButton_clicked();
         QCOMPARE(fileContents(target), QByteArray());
         QByteArray first = fileContents(dir.filePath(QStringLiteral("shot_01.txt")));
-        // 3DE's Y points up; Nuke's too: 232.449011732690479 survives both flips as 6 digits.
-        QVERIFY2(first.startsWith("40 407.385 232.449\n"), first.left(40).constData());
+        // 3DE's Y points up; Nuke's too: 232.449011732690479 survives both flips to 6 decimals.
+        QVERIFY2(first.startsWith("40 407.384758 232.449012\n"), first.left(40).constData());
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("shot_*.txt")}).size(), 8);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }

@@ -76,6 +76,25 @@ private slots:
                     .contains("    1.00     0.052344     0.814583         1.000 \n"));
     }
 
+    // Coordinates keep their digits and are never written with an exponent.
+    void exactNumbers()
+    {
+        QString input = file(QStringLiteral("exact/in.txt"),
+                             "1\nP\n0\n2\n1 1987.654321 1234567.5\n2 0.0000123 -0.0000001\n");
+        for (const char *to : {"3de4", "nuke-tracker", "nuke-cameratracker"}) {
+            QString out = dir.filePath(QStringLiteral("exact/%1.txt").arg(QLatin1String(to)));
+            CliRun run = runConverter({"--to", to, "--plate", "1920x1080", "--from", "3de4", "-o",
+                                       out, input});
+            QCOMPARE(run.exitCode, 0);
+            QByteArray written = fileContents(out);
+            if (written.isEmpty()) // a file per track
+                written = fileContents(dir.filePath(QStringLiteral("exact/%1_P.txt").arg(to)));
+            QVERIFY2(written.contains("1987.654321"), written.constData());
+            QVERIFY2(written.contains("1234567.5"), written.constData());
+            QVERIFY(!written.contains("e+") && !written.contains("e-"));
+        }
+    }
+
     void detection()
     {
         CliRun run = runConverter(

@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(fileContents(target), QByteArray()); // the target itself stays empty
         // A, B, A: the second run of A goes on at the end of A's file.
         QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_A.txt"))),
-                 QByteArray("1 1234.57 1.2e-05\n2 0.5 1\n3 5 6\n"));
+                 QByteArray("1 1234.5678 0.000012\n2 0.5 1\n3 5 6\n"));
         QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_B.txt"))),
                  QByteArray("1 3 4\n"));
         QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_.._x.txt"))),
@@ -182,7 +182,7 @@ private slots:
                             "100000.00       1       2         1.000 \n"
                             "\nTrackName B\n"
                             "   Frame             X             Y   Correlation\n"
-                            "    8.00  1.23457e+06       -3         1.000 \n"));
+                            "    8.00   1234567.25       -3         1.000 \n"));
     }
 
     void refusals()

@@ -88,6 +88,50 @@ private slots:
         QCOMPARE(text(t, 0, 3), QStringLiteral("440.000000"));
     }
 
+    // A number typed in before Apply is the source; one typed in after Apply
+    // is in the convention shown, and the next Apply keeps it or converts it
+    // like its neighbours.
+    void editsSurviveApply()
+    {
+        TrackTable t = table({{"a", 1, 100, 200}, {"b", 1, 300, 400}}, v4);
+        t.setItemText(0, XColumn, QStringLiteral("12.3456789"));
+        applySettings(t, params(nukeTracker));
+        QCOMPARE(t.coordinate(0, XColumn), 12.345679); // shown with 6 decimals
+        QCOMPARE(t.importedValue(0, XColumn), 12.3456789);
+
+        t.setItemText(1, YColumn, QStringLiteral("500.000000")); // b's Y, as Nuke shows it
+        applySettings(t, params(nukeTracker));
+        QCOMPARE(text(t, 1, YColumn), QStringLiteral("500.000000"));
+        QCOMPARE(text(t, 1, XColumn), QStringLiteral("300.000000"));
+        applySettings(t, params(synthEyes, HalfSize)); // half size, pixels from the top-left
+        QCOMPARE(text(t, 1, YColumn), QStringLiteral("290.000000")); // 1080 - 500, halved
+        QCOMPARE(text(t, 0, YColumn), QStringLiteral("440.000000")); // a neighbour: 1080 - 200, halved
+        t.setItemText(1, XColumn, QStringLiteral("10"));
+        applySettings(t, params(synthEyes, HalfSize));
+        QCOMPARE(text(t, 1, XColumn), QStringLiteral("10.000000"));
+        applySettings(t, params(v4));
+        QCOMPARE(text(t, 1, XColumn), QStringLiteral("20.000000"));
+        QCOMPARE(text(t, 1, YColumn), QStringLiteral("500.000000"));
+    }
+
+    // Every conversion comes back through its inverse.
+    void inversesUndoTheRules()
+    {
+        const Plate plate{1920, 1080};
+        const Point p{123.456789, -987.654321};
+        auto near = [](Point a, Point b) { return qAbs(a.x - b.x) < 1e-9 && qAbs(a.y - b.y) < 1e-9; };
+        for (SourceRule rule : {SourceRule::None, SourceRule::Flip, SourceRule::SynthEyes,
+                                SourceRule::Maya, SourceRule::FusionTrack, SourceRule::FusionMask,
+                                SourceRule::CombustionGMask, SourceRule::AfterEffectsMask})
+            QVERIFY(near(fromIntermediate(rule, toIntermediate(rule, p, plate), plate), p));
+        for (TargetRule rule : {TargetRule::None, TargetRule::Flip, TargetRule::SynthEyes,
+                                TargetRule::Maya, TargetRule::FusionTrack, TargetRule::FusionMask,
+                                TargetRule::AfterEffectsMask})
+            QVERIFY(near(fromTarget(rule, toTarget(rule, p, plate), plate), p));
+        for (Window w : {Window{0, 960, 0, 540}, Window{0, 1920, 1080, 0}, Window{-1, 1, -1, 1}})
+            QVERIFY(near(fromWindow(toWindow(p, plate, w), plate, w), p));
+    }
+
     void pixelAspectAndShortenedImport()
     {
         TrackTable t =
@@ -95,7 +139,7 @@ private slots:
         ApplyParams p = params(QStringLiteral("Boujou Track File (*.txt)"));
         p.pixelAspect = 2.0;
         applySettings(t, p);
-        QCOMPARE(text(t, 0, 2), QStringLiteral("1975.308000")); // 987.654 doubled
+        QCOMPARE(text(t, 0, 2), QStringLiteral("1975.308600")); // 987.6543 doubled, in full
     }
 
     void frameShiftIsIdempotent()

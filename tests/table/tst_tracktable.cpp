@@ -78,7 +78,7 @@ private slots:
                  QStringLiteral("3DE v4 Track File (*.txt)"));
         QCOMPARE(t.data(1, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("-1.23e-05"));
         QCOMPARE(t.data(1, YColumn, Qt::ToolTipRole).toString(), QStringLiteral("1e+07"));
-        QCOMPARE(t.importedValue(0, XColumn), 987.654);
+        QCOMPARE(t.importedValue(0, XColumn), 987.6543); // in full, whatever the tip shows
         // Name and frame cells have no tips.
         QVERIFY(!t.data(0, NameColumn, Qt::ToolTipRole).isValid());
         QVERIFY(!t.data(0, FrameColumn, Qt::WhatsThisRole).isValid());
@@ -105,8 +105,9 @@ private slots:
         t.setItemText(0, XColumn, QStringLiteral("12.5"));
         QCOMPARE(t.text(0, XColumn), QStringLiteral("12.5"));
         QCOMPARE(t.coordinate(0, XColumn), 12.5);
-        // Tips stay: the imported value is still what Apply starts from.
-        QCOMPARE(t.data(0, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("987.654"));
+        // Before any Apply, a number typed in becomes what Apply starts from.
+        QCOMPARE(t.data(0, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("12.5"));
+        QCOMPARE(t.importedValue(0, XColumn), 12.5);
         t.setItemText(0, FrameColumn, QStringLiteral("abc"));
         bool ok = true;
         QCOMPARE(t.frame(0, &ok), 0);
