@@ -106,6 +106,16 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
         showMessage(read.error, QMessageBox::Warning);
         return false;
     }
+    if (!read.cutShort.isEmpty()) {
+        progress.hide();
+        QMessageBox box(QMessageBox::Warning, QString(),
+                        read.cutShort + QStringLiteral("\n\nImport the %1 rows that were read?")
+                                            .arg(read.set.count),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setPalette(QApplication::palette());
+        if (box.exec() != QMessageBox::Yes) return false;
+        progress.show();
+    }
     PlateSettings settings = plateSettings();
     takeOverImport(settings, read.set, mode);
     showPlateSettings(settings);

@@ -87,8 +87,8 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
     }
     if (from) return from;
     Detection detection = detectFormat(path);
-    if (!detection.readable) {
-        outcome = failure(InputError, QStringLiteral("%1: cannot be opened.").arg(path));
+    if (!detection.error.isEmpty()) {
+        outcome = failure(InputError, detection.error);
         return nullptr;
     }
     if (detection.candidates.size() == 1) return detection.candidates.first();

@@ -1,7 +1,7 @@
 #include "nuke.h"
 
 #include "table/numbers.h"
-#include "textscan.h"
+#include "rowcollector.h"
 
 #include <QFileInfo>
 
@@ -11,42 +11,62 @@
 namespace corvane {
 
 namespace {
-constexpr int NoFrameYet = 1000000;
 constexpr const char *cameraTrackerHeading =
     "\n   Frame             X             Y   Correlation\n";
+} // namespace
+
+namespace {
+
+// A line of the Tracker's data forms ("frame x y", "x y"): two or three
+// fields of which at least one is a number. Other lines are skipped.
+bool hasDataShape(const std::vector<Field> &fields)
+{
+    if (fields.size() != 2 && fields.size() != 3) return false;
+    return std::any_of(fields.begin(), fields.end(), [](Field f) {
+        bool ok = false;
+        fieldToDouble(f, &ok);
+        return ok;
+    });
+}
+
 } // namespace
 
 ReadResult readNukeTracker(const QByteArray &data, const QString &fileName)
 {
     // The file holds one track; its name is the file's base name.
     const QString trackName = QFileInfo(fileName).completeBaseName();
-    ReadResult result;
-    TrackSet &set = result.set;
-    int smallest = NoFrameYet;
+    RowCollector rows;
     bool framesGuessed = false;
     int previousFrame = 0;
     std::vector<Field> fields;
     LineScanner scanner(data);
     Field line;
-    while (scanner.next(line)) {
+    while (!rows.failed() && scanner.next(line)) {
         splitSpaces(line, fields);
-        bool isFrame = false;
-        int frame = fields.empty() ? 0 : fieldToInt(fields[0], &isFrame);
-        if (fields.size() == 3 && isFrame) {
-            set.append(trackName, frame, fieldToDouble(fields[1]), fieldToDouble(fields[2]));
-            smallest = std::min(smallest, frame);
-        } else if (fields.size() == 2) {
+        if (!hasDataShape(fields)) continue;
+        const int number = scanner.number();
+        int frame = 0;
+        if (fields.size() == 3) {
+            if (!rows.frame(fields[0], number, frame)) break;
+            rows.add(trackName, frame, fields[1], fields[2], number);
+        } else {
             // x and y only (an X that happens to be whole included): frames
             // count on from the previous row
-            frame = set.count ? previousFrame + 1 : 1;
-            set.append(trackName, frame, fieldToDouble(fields[0]), fieldToDouble(fields[1]));
+            frame = rows.count() ? previousFrame + 1 : 1;
+            if (frame > FrameLimit) {
+                rows.fail(QStringLiteral("the frame after %1 is outside the frames Corvane "
+                                         "handles.")
+                              .arg(previousFrame),
+                          number);
+                break;
+            }
+            rows.add(trackName, frame, fields[0], fields[1], number);
             framesGuessed = true;
-        } else {
-            continue; // neither data form: skipped
         }
         previousFrame = frame;
     }
-    set.firstFrame = QString::number(framesGuessed ? 0 : smallest);
+    ReadResult result = rows.finish();
+    if (result.ok() && framesGuessed) result.set.firstFrame = QStringLiteral("0");
     return result;
 }
 
@@ -97,22 +117,22 @@ bool isFrameField(Field f)
 
 bool looksLikeNukeCameraTracker(const QByteArray &data)
 {
-    return (data.startsWith("TrackName ") || data.contains("\nTrackName ")) &&
-           readNukeCameraTracker(data, QString()).set.count > 0;
+    if (!data.startsWith("TrackName ") && !data.contains("\nTrackName ")) return false;
+    // Samples, or a sample line with a bad number for the reader to report.
+    ReadResult read = readNukeCameraTracker(data, QString());
+    return read.set.count > 0 || !read.ok();
 }
 
 ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
 {
-    ReadResult result;
-    TrackSet &set = result.set;
-    int smallest = NoFrameYet;
+    RowCollector rows;
     QString name = QStringLiteral("autotrack0"); // for a file without a TrackName line
     std::vector<Field> fields;
     LineScanner scanner(data);
     Field line;
     static const char trackNamePrefix[] = "TrackName ";
     const size_t prefixLength = sizeof trackNamePrefix - 1;
-    while (scanner.next(line)) {
+    while (!rows.failed() && scanner.next(line)) {
         if (size_t(line.end - line.begin) > prefixLength &&
             std::memcmp(line.begin, trackNamePrefix, prefixLength) == 0) {
             // The rest of the line is the name, blanks and all.
@@ -131,12 +151,9 @@ ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
             fields.insert(fields.begin(), Field{line.begin, line.begin});
         if (fields[1].equals("Frame") || fields.size() < 4)
             continue; // column heading, or a sample without its Y
-        int frame = fieldToInt(withoutDecimals(fields[1]));
-        set.append(name, frame, fieldToDouble(fields[2]), fieldToDouble(fields[3]));
-        smallest = std::min(smallest, frame);
+        rows.add(name, withoutDecimals(fields[1]), fields[2], fields[3], scanner.number());
     }
-    set.firstFrame = QString::number(smallest);
-    return result;
+    return rows.finish();
 }
 
 namespace {

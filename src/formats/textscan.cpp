@@ -1,8 +1,11 @@
 #include "textscan.h"
 
-#include <QFile>
 
+#include <QStringDecoder>
+
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace corvane {
@@ -22,14 +25,6 @@ bool Field::equals(const char *text) const
     return size_t(end - begin) == n && std::memcmp(begin, text, n) == 0;
 }
 
-bool readFileBytes(const QString &path, QByteArray &out)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    out = file.readAll();
-    return true;
-}
-
 bool LineScanner::next(Field &line)
 {
     if (m_pos >= m_end) return false;
@@ -39,6 +34,7 @@ bool LineScanner::next(Field &line)
     line.end = stop;
     if (line.end > line.begin && line.end[-1] == '\r') --line.end;
     m_pos = nl ? nl + 1 : m_end;
+    ++m_number;
     return true;
 }
 
@@ -90,18 +86,19 @@ double fieldToDouble(Field f, bool *ok)
     if (b < f.end && *b == '+') ++b;
     double value = 0;
     auto res = std::from_chars(b, f.end, value);
-    bool good = b < f.end && res.ec == std::errc() && res.ptr == f.end;
-    if (!good && res.ec == std::errc::result_out_of_range && res.ptr == f.end) {
-        // QString::toDouble fails on overflow as well
-        good = false;
-    }
+    bool good = b < f.end && res.ec == std::errc() && res.ptr == f.end && std::isfinite(value);
     if (ok) *ok = good;
     return good ? value : 0.0;
 }
 
 QString fieldToString(Field f)
 {
-    return QString::fromLocal8Bit(f.begin, qsizetype(f.end - f.begin));
+    const qsizetype size = qsizetype(f.end - f.begin);
+    if (std::all_of(f.begin, f.end, [](char c) { return (c & 0x80) == 0; }))
+        return QString::fromLatin1(f.begin, size);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(f.begin, size));
+    return utf8.hasError() ? QString::fromLatin1(f.begin, size) : text;
 }
 
 } // namespace corvane

@@ -1,6 +1,6 @@
-// Fast, tolerant reading of track files: whole file in memory, lines without
-// their line ends (LF or CR LF, the last line with or without one), fields
-// split at runs of white space, numbers read as QString would read them.
+// Fast reading of track files: whole file in memory, lines without their
+// line ends (LF or CR LF, the last line with or without one) and with their
+// numbers, fields split at runs of white space, numbers read strictly.
 #pragma once
 
 #include <QByteArray>
@@ -19,9 +19,6 @@ struct Field
     QByteArray bytes() const { return QByteArray(begin, int(end - begin)); }
 };
 
-// Reads a whole file; false when it cannot be opened.
-bool readFileBytes(const QString &path, QByteArray &out);
-
 class LineScanner
 {
 public:
@@ -31,10 +28,12 @@ public:
     }
     bool next(Field &line); // false at the end of the data
     bool atEnd() const { return m_pos >= m_end; }
+    int number() const { return m_number; } // of the last line given, from 1
 
 private:
     const char *m_pos;
     const char *m_end;
+    int m_number = 0;
 };
 
 // Splits at runs of white space keeping empty parts, as QString::split with
@@ -44,12 +43,14 @@ void splitWhitespace(Field line, std::vector<Field> &fields);
 // Splits at every single blank, keeping empty parts.
 void splitSpaces(Field line, std::vector<Field> &fields);
 
-// Number texts read as QString::toInt (base 10) and QString::toDouble read
-// them: the whole field must be the number; otherwise 0 and *ok = false.
+// Number texts: the whole field must be the number (a decimal integer; a
+// finite decimal number, with an optional exponent); otherwise 0 and
+// *ok = false. "nan", "inf", hexadecimal and out-of-range values fail.
 int fieldToInt(Field f, bool *ok = nullptr);
 double fieldToDouble(Field f, bool *ok = nullptr);
 
-// Text in the system's 8-bit encoding, as a text stream reads it.
+// Text of a name: UTF-8 where the bytes are UTF-8, otherwise Latin-1, so
+// that every byte reads as a character.
 QString fieldToString(Field f);
 
 } // namespace corvane

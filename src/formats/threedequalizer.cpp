@@ -2,32 +2,23 @@
 
 #include "namerule.h"
 #include "table/numbers.h"
-#include "textscan.h"
+#include "rowcollector.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace corvane {
 
 namespace {
 
-constexpr int NoFrameYet = 1000000;
-
 struct Reader
 {
-    TrackSet set;
-    int smallest = NoFrameYet;
+    RowCollector rows;
     QString name;
     std::vector<Field> fields;
 
-    void addRow(const QString &trackName, Field f, Field x, Field y)
-    {
-        int frame = fieldToInt(f);
-        set.append(trackName, frame, fieldToDouble(x), fieldToDouble(y));
-        smallest = std::min(smallest, frame);
-    }
-
     // One line by the field-count rules: a name line, a frame line or skipped.
-    void lineByRules(Field line)
+    void lineByRules(Field line, int number)
     {
         splitWhitespace(line, fields);
         if (fields.size() == 1) {
@@ -36,45 +27,58 @@ struct Reader
             int value = fieldToInt(f, &ok);
             if (!f.equals("0") && value == 0) name = applyNameRule(fieldToString(f));
         } else if (fields.size() == 3) {
-            addRow(name, fields[0], fields[1], fields[2]);
+            rows.add(name, fields[0], fields[1], fields[2], number);
         }
     }
 
+    enum Outcome { Read, NotATrack, CutShort };
+
     // One track read by its structure: name, colour, count and that many
-    // frame lines. Reads nothing and returns false when the lines break it.
-    bool track(LineScanner &scanner)
+    // frame lines. Reads nothing and says NotATrack when the lines break
+    // the structure; CutShort (with what was read) when the file ends first.
+    Outcome track(LineScanner &scanner)
     {
         LineScanner probe = scanner;
         Field nameLine, colourLine, countLine;
         if (!probe.next(nameLine) || !probe.next(colourLine) || !probe.next(countLine))
-            return false;
+            return NotATrack;
         splitWhitespace(colourLine, fields);
         bool ok = false;
-        if (fields.size() != 1) return false;
+        if (fields.size() != 1) return NotATrack;
         fieldToInt(fields[0], &ok);
-        if (!ok) return false;
+        if (!ok) return NotATrack;
         splitWhitespace(countLine, fields);
         int count = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
-        if (fields.size() != 1 || !ok || count < 0) return false;
-        // Check every frame line before taking any of them.
-        LineScanner rows = probe;
+        if (fields.size() != 1 || !ok || count < 0) return NotATrack;
+        // Check every frame line's shape before taking any of them.
+        LineScanner lines = probe;
         Field line;
-        for (int i = 0; i < count; ++i) {
-            if (!rows.next(line)) return false;
+        int held = 0;
+        for (; held < count && lines.next(line); ++held) {
             splitWhitespace(line, fields);
-            if (fields.size() != 3) return false;
-            fieldToInt(fields[0], &ok);
-            if (!ok) return false;
+            if (fields.size() != 3 || !isNumber(fields[0])) return NotATrack;
         }
-        QString trackName = applyNameRule(fieldToString(nameLine));
-        for (int i = 0; i < count; ++i) {
+        const QString trackName = applyNameRule(fieldToString(nameLine));
+        for (int i = 0; i < held && !rows.failed(); ++i) {
             probe.next(line);
             splitWhitespace(line, fields);
-            addRow(trackName, fields[0], fields[1], fields[2]);
+            rows.add(trackName, fields[0], fields[1], fields[2], probe.number());
         }
         name = trackName;
         scanner = probe;
-        return true;
+        if (held == count) return Read;
+        rows.cutShort(QStringLiteral("track \"%1\" promises %2 rows, but the file ends after %3.")
+                          .arg(trackName)
+                          .arg(count)
+                          .arg(held));
+        return CutShort;
+    }
+
+    static bool isNumber(Field f)
+    {
+        bool ok = false;
+        fieldToDouble(f, &ok);
+        return ok || (!f.isEmpty() && (std::isdigit(uchar(*f.begin)) || *f.begin == '-'));
     }
 };
 
@@ -93,17 +97,24 @@ ReadResult readThreeDEv4(const QByteArray &data, const QString &)
         bool ok = false;
         int tracks = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
         if (ok && tracks > 0) {
-            reader.set.reserve(int(std::min<qsizetype>(data.size() / 16, 1 << 24)));
-            for (int t = 0; t < tracks && reader.track(scanner); ++t) {
+            reader.rows.reserve(int(std::min<qsizetype>(data.size() / 16, 1 << 24)));
+            int t = 0;
+            Reader::Outcome outcome = Reader::Read;
+            for (; t < tracks && !reader.rows.failed(); ++t) {
+                outcome = reader.track(scanner);
+                if (outcome != Reader::Read) break;
             }
+            if (outcome != Reader::CutShort && t < tracks && scanner.atEnd() &&
+                !reader.rows.failed())
+                reader.rows.cutShort(QStringLiteral("the file promises %1 tracks, but it ends "
+                                                    "after %2.")
+                                         .arg(tracks)
+                                         .arg(t));
         }
-        while (scanner.next(line))
-            reader.lineByRules(line);
+        while (!reader.rows.failed() && scanner.next(line))
+            reader.lineByRules(line, scanner.number());
     }
-    reader.set.firstFrame = QString::number(reader.smallest);
-    ReadResult result;
-    result.set = std::move(reader.set);
-    return result;
+    return reader.rows.finish();
 }
 
 bool looksLikeThreeDEv4(const QByteArray &data)
@@ -116,7 +127,9 @@ bool looksLikeThreeDEv4(const QByteArray &data)
     bool ok = false;
     int tracks = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
     Reader reader;
-    return ok && tracks > 0 && reader.track(scanner) && reader.set.count > 0;
+    // The layout is evidence enough: a bad number or a file cut short is
+    // the reader's to report.
+    return ok && tracks > 0 && reader.track(scanner) != Reader::NotATrack;
 }
 
 namespace {

@@ -7,7 +7,7 @@
 namespace corvane {
 
 ReadResult readThreeDEv4(const QByteArray &data, const QString &fileName = QString());
-// A track count, then at least one whole track of that layout.
+// A track count, then the start of a track of that layout.
 bool looksLikeThreeDEv4(const QByteArray &data);
 
 } // namespace corvane

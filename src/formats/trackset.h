@@ -42,6 +42,9 @@ struct ReadResult
     TrackSet set;
     QString error; // empty when the file was read
     int line = 0;  // the line the error is about; 0 for the whole file
+    // The file promises more than it holds (its own counts): what was read
+    // is in set, and this says what is missing.
+    QString cutShort;
 
     bool ok() const { return error.isEmpty(); }
     static ReadResult failure(const QString &reason, int line = 0)

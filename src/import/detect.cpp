@@ -1,7 +1,7 @@
 #include "detect.h"
 
 #include "formats/registry.h"
-#include "formats/textscan.h"
+#include "filetext.h"
 #include "recognise.h"
 
 namespace corvane {
@@ -9,12 +9,12 @@ namespace corvane {
 Detection detectFormat(const QString &path)
 {
     Detection detection;
-    QByteArray data;
-    detection.readable = readFileBytes(path, data);
-    if (!detection.readable) return detection;
+    FileText text = loadTrackFile(path);
+    detection.error = text.error;
+    if (!text.ok()) return detection;
     for (const Format &format : formats()) {
         if (!format.read || !format.sniff) continue;
-        if (recognise(path, QLatin1String(format.importFilter)).ok() && format.sniff(data))
+        if (recognise(path, QLatin1String(format.importFilter)).ok() && format.sniff(text.bytes))
             detection.candidates.append(&format);
     }
     return detection;

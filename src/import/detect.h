@@ -11,7 +11,7 @@ struct Format;
 
 struct Detection
 {
-    bool readable = false;            // the file could be opened
+    QString error;                    // the file cannot be read as a track file
     QList<const Format *> candidates; // every format the content fits
 };
 

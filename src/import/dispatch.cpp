@@ -1,5 +1,6 @@
 #include "dispatch.h"
 
+#include "filetext.h"
 #include "formats/registry.h"
 #include "table/tracktable.h"
 
@@ -27,13 +28,14 @@ ReadResult dispatch(const QString &path, const QString &formatFilter)
     if (!format || !format->read)
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
                                    .arg(format ? QLatin1String(format->name) : formatFilter));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fileError(path, QStringLiteral("cannot be opened: %1.").arg(file.errorString()));
-    const QByteArray data = file.readAll();
-    if (data.contains('\0'))
-        return fileError(path, QStringLiteral("holds NUL bytes, so it is not a track file."));
-    ReadResult result = format->read(data, path);
+    const FileText text = loadTrackFile(path);
+    if (!text.ok()) return ReadResult::failure(text.error);
+    return readBytes(text.bytes, path, *format);
+}
+
+ReadResult readBytes(const QByteArray &data, const QString &path, const Format &format)
+{
+    ReadResult result = format.read(data, path);
     if (!result.ok()) return fileError(path, result.error, result.line);
     TrackSet &set = result.set;
     // A reader gives at least count entries; never trust more than it holds.
@@ -42,8 +44,11 @@ ReadResult dispatch(const QString &path, const QString &formatFilter)
     set.count = std::clamp(set.count, 0, held);
     if (set.count == 0)
         return fileError(path, QStringLiteral("no track rows found: it is not a %1 file.")
-                                   .arg(QLatin1String(format->name)));
-    if (!format->statesPlate) set.plateWidth = set.plateHeight = 0;
+                                   .arg(QLatin1String(format.name)));
+    if (!format.statesPlate) set.plateWidth = set.plateHeight = 0;
+    if (!result.cutShort.isEmpty())
+        result.cutShort = QDir::toNativeSeparators(path) + QStringLiteral(" is cut short: ") +
+                          result.cutShort;
     return result;
 }
 

@@ -14,7 +14,13 @@ class TrackTable;
 // The error names the file (and the line where the reader gave one): a
 // filter without a reader, a file that cannot be opened, bytes that are not
 // text (NUL bytes), the reader's own complaint, or no row at all.
+// A file whose own counts promise more than it holds reads with cutShort
+// set (naming the file) and the rows it holds.
 ReadResult dispatch(const QString &path, const QString &formatFilter);
+
+struct Format;
+// The same checks on a file's text already in memory (decoded).
+ReadResult readBytes(const QByteArray &data, const QString &path, const Format &format);
 
 struct FillRange
 {

@@ -38,8 +38,8 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
         return result;
     }
     ReadResult read = dispatch(path, filter);
-    if (!read.ok()) {
-        result.error = read.error;
+    if (!read.ok() || !read.cutShort.isEmpty()) {
+        result.error = read.ok() ? read.cutShort : read.error;
         return result;
     }
     takeOverImport(settings, read.set, mode);

@@ -26,7 +26,8 @@ struct ImportResult
     bool ok() const { return error.isEmpty(); }
 };
 
-// Recognition and the three steps in one, for callers without dialogs.
+// Recognition and the three steps in one, for callers without dialogs; a
+// file that is cut short is refused.
 ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
                         const Format &format, ImportMode mode);
 

@@ -2,20 +2,32 @@
 
 #include "formats/registry.h"
 
+#include "filetext.h"
+#include "formats/textscan.h"
+
 #include <QFile>
+#include <QStringDecoder>
 
 namespace corvane {
 
 QString firstLine(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
+    if (!file.open(QIODevice::ReadOnly)) return QString();
     // A binary file may have no line end for a long way; a first line is short.
-    constexpr qint64 limit = 1 << 20;
-    QByteArray line = file.readLine(limit);
-    while (line.endsWith('\n') || line.endsWith('\r'))
+    QByteArray start = file.read(MaxLineLength + 4);
+    if (start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(start.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
+                                                            : QStringConverter::Utf16BE);
+        QString text = utf16.decode(QByteArrayView(start).sliced(2));
+        return text.left(text.indexOf(QLatin1Char('\n'))).remove(QLatin1Char('\r'));
+    }
+    if (start.startsWith("\xEF\xBB\xBF")) start.remove(0, 3);
+    qsizetype end = start.indexOf('\n');
+    QByteArray line = end < 0 ? start : start.left(end);
+    while (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromLocal8Bit(line);
+    return fieldToString({line.constData(), line.constData() + line.size()});
 }
 
 Recognised recognise(const QString &path, const QString &formatFilter)

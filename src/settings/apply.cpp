@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "edit/sort.h"
+#include "formats/rowcollector.h"
 #include "platesettings.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
@@ -9,6 +10,8 @@
 #include <QHash>
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace corvane {
 
@@ -74,6 +77,55 @@ ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilt
     return params;
 }
 
+namespace {
+
+// One Apply's conversion of a row: its source point through pixels to the
+// target, and its frame shifted, in 64 bits.
+struct RowConversion
+{
+    const ApplyParams &params;
+    Plate plate;
+    Window window;
+    TargetRule target;
+    std::vector<std::optional<SourceRule>> sources; // by the table's source format id
+
+    Point mid, out;
+    long long frame = 0;
+
+    // False when the row's values do not convert to finite numbers, or its
+    // frame would leave the frames Corvane handles.
+    bool convert(const TrackTable &table, int r, Point source)
+    {
+        mid = toIntermediate(sourceRule(table, r), {source.x * params.pixelAspect, source.y},
+                             plate);
+        out = toWindow(toTarget(target, mid, plate), plate, window);
+        frame = (long long)params.exportFirst + table.frame(r) - params.importFirst;
+        return std::isfinite(mid.x) && std::isfinite(mid.y) && std::isfinite(out.x) &&
+               std::isfinite(out.y);
+    }
+
+    SourceRule sourceRule(const TrackTable &table, int r)
+    {
+        const int id = table.sourceFormatId(r);
+        if (id < 0) return sourceRuleOf(table.sourceFormat(r));
+        if (size_t(id) >= sources.size()) sources.resize(size_t(id) + 1);
+        if (!sources[size_t(id)]) sources[size_t(id)] = sourceRuleOf(table.sourceFormat(r));
+        return *sources[size_t(id)];
+    }
+
+    bool frameInRange() const { return frame >= -FrameLimit && frame <= FrameLimit; }
+};
+
+// What Apply converts a row from: its source value, or what it shows.
+Point sourceOf(const TrackTable &table, int r)
+{
+    if (table.hasImportedValue(r))
+        return {table.importedValue(r, XColumn), table.importedValue(r, YColumn)};
+    return {table.coordinate(r, XColumn), table.coordinate(r, YColumn)};
+}
+
+} // namespace
+
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
 {
     ApplyResult result;
@@ -81,6 +133,32 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         result.error = QString::fromLatin1(plateMissingMessage);
         return result;
     }
+    const Plate plate{params.plateWidth, params.plateHeight};
+    const Window window{params.x0, params.x1, params.y0, params.y1};
+    // A predefined setting other than Default keeps pixels from the top-left.
+    const TargetRule target =
+        params.predefinedIndex != 0 ? TargetRule::None : targetRuleOf(params.targetFilter);
+    RowConversion conversion{params, plate, window, target, {}, {}, {}, 0};
+
+    // Every row is checked before any changes, so that a refusal changes nothing.
+    for (int r = 0; r < table.rowCount(); ++r) {
+        if (!conversion.convert(table, r, sourceOf(table, r))) {
+            result.error = QStringLiteral("Row %1: %2, %3 converts to a value out of range; "
+                                          "check the plate and the target window.")
+                               .arg(r + 1)
+                               .arg(table.displayText(r, XColumn), table.displayText(r, YColumn));
+            return result;
+        }
+        if (!conversion.frameInRange()) {
+            result.error = QStringLiteral("Row %1: frame %2 shifted to the export first frame "
+                                          "gives %3, outside the frames Corvane handles.")
+                               .arg(r + 1)
+                               .arg(table.frame(r))
+                               .arg(conversion.frame);
+            return result;
+        }
+    }
+
     if (isCompositorFilter(params.targetFilter)) {
         bool needsOrder = false;
         checkShapes(table, result, needsOrder);
@@ -89,26 +167,12 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
             result.sorted = true;
         }
     }
-
-    const Plate plate{params.plateWidth, params.plateHeight};
-    const Window window{params.x0, params.x1, params.y0, params.y1};
-    // A predefined setting other than Default keeps pixels from the top-left.
-    const TargetRule target =
-        params.predefinedIndex != 0 ? TargetRule::None : targetRuleOf(params.targetFilter);
-    // Rows of one import share their source; look each filter up once.
-    QHash<QString, SourceRule> sources;
     for (int r = 0; r < table.rowCount(); ++r) {
-        int f = table.frame(r);
         if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
-        Point p{table.importedValue(r, XColumn) * params.pixelAspect,
-                table.importedValue(r, YColumn)};
-        QString source = table.sourceFormat(r);
-        auto it = sources.constFind(source);
-        if (it == sources.cend()) it = sources.insert(source, sourceRuleOf(source));
-        Point mid = toIntermediate(it.value(), p, plate);
-        Point out = toWindow(toTarget(target, mid, plate), plate, window);
-        table.setConverted(r, mid.x, mid.y, out.x, out.y);
-        table.setFrame(r, params.exportFirst + f - params.importFirst);
+        conversion.convert(table, r, sourceOf(table, r));
+        table.setConverted(r, conversion.mid.x, conversion.mid.y, conversion.out.x,
+                           conversion.out.y);
+        table.setFrame(r, int(conversion.frame));
     }
     table.setShownToSource(inverseOf(params, plate, window, target));
     return result;

@@ -507,6 +507,14 @@ QString TrackTable::sourceFormat(int r) const
     return data(r, XColumn, Qt::WhatsThisRole).toString();
 }
 
+int TrackTable::sourceFormatId(int r) const
+{
+    if (kind(r, XColumn) == CellKind::None) return -1;
+    const CellExtra *e = extraOf(r, XColumn);
+    if (e && e->roles.contains(Qt::WhatsThisRole)) return -1;
+    return row(r).sourceId;
+}
+
 void TrackTable::takeImportedFromDisplay(int r)
 {
     for (int column : {int(XColumn), int(YColumn)}) {

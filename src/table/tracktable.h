@@ -96,6 +96,9 @@ public:
     double importedValue(int row, int column) const; // the source value
     void setShownToSource(ShownToSource inverse) { m_shownToSource = std::move(inverse); }
     QString sourceFormat(int row) const;             // what's-this of column 2
+    // The same as an index of the table's source formats (cheap to compare),
+    // or -1 where the cell carries a what's-this text of its own.
+    int sourceFormatId(int row) const;
     void takeImportedFromDisplay(int row);           // tool tips := display texts
     // Writes the intermediate (status tip) and converted (display) values.
     void setConverted(int row, double pixelX, double pixelY, double x, double y);

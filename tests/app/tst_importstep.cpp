@@ -58,6 +58,19 @@ private slots:
         QCOMPARE(w.trackModel()->rowCount(), 701);
         QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), samplePath("3de_export_cube.txt"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        // A file cut short: the user is asked whether to import what was read.
+        QString cut = file("cut.txt", "1\nA\n0\n5\n1 1 1\n2 2 2\n");
+        for (auto button : {QMessageBox::No, QMessageBox::Yes}) {
+            answerImportMode("newGridList");
+            whenModal<QMessageBox>([&](QMessageBox *box) {
+                message = box->text();
+                box->button(button)->click();
+            });
+            QCOMPARE(w.recogniseAndImport(cut, v4), button == QMessageBox::Yes);
+            QVERIFY(message.contains(QLatin1String("Import the 2 rows that were read?")));
+        }
+        QCOMPARE(w.trackModel()->rowCount(), 2);
     }
 
     void treeImportFillsTheTable()

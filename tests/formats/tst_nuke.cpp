@@ -36,8 +36,13 @@ private slots:
         // Lines of neither form are skipped.
         set = readNukeTracker("\nheader text here now\n5 1 2\n5  1 2\n", QStringLiteral("t")).set;
         QCOMPARE(set.count, 1);
-        QCOMPARE(readNukeTracker("", QStringLiteral("t")).set.firstFrame,
-                 QStringLiteral("1000000"));
+        QCOMPARE(readNukeTracker("", QStringLiteral("t")).set.count, 0);
+        // A data line with a bad number is an error; a frame past the end is too.
+        QCOMPARE(readNukeTracker("1 2 3\n2 abc 3\n", QStringLiteral("t")).error,
+                 QStringLiteral("the X coordinate \"abc\" is not a finite number."));
+        ReadResult last = readNukeTracker("1000000000 1 2\n3 4\n", QStringLiteral("t"));
+        QCOMPARE(last.line, 2);
+        QVERIFY(last.error.contains(QLatin1String("outside the frames")));
     }
 
     void trackerNameFromTheFile()
@@ -85,7 +90,9 @@ private slots:
         // Without any TrackName line the track is autotrack0; a sample without Y is skipped.
         set = readNukeCameraTrackerSet(heading + "    1.00 5 6 1.000\n    2.00 5\n");
         QCOMPARE(set.names, QStringList({"autotrack0"}));
-        QCOMPARE(readNukeCameraTrackerSet("").firstFrame, QStringLiteral("1000000"));
+        QCOMPARE(readNukeCameraTrackerSet("").count, 0);
+        QCOMPARE(readNukeCameraTracker(heading + "    1.50 5 6 1.000\n").error,
+                 QStringLiteral("the frame \"1.50\" is not a whole number."));
     }
 };
 

@@ -91,26 +91,58 @@ private slots:
         // More tracks than the count says: the rest is read by the rules.
         set = read("1\nA\n0\n1\n1 1 1\nB\n0\n1\n2 2 2\n");
         QCOMPARE(set.names, QStringList({"A", "B"}));
-        // A frame count larger than the lines that follow.
-        set = read("1\nA\n0\n5\n1 1 1\n2 2 2\n");
-        QCOMPARE(set.names, QStringList({"A", "A"}));
+        // A frame count larger than the lines that follow: cut short, what
+        // was read is kept.
+        ReadResult cut = readThreeDEv4("1\nA\n0\n5\n1 1 1\n2 2 2\n");
+        QCOMPARE(cut.set.names, QStringList({"A", "A"}));
+        QCOMPARE(cut.cutShort, QStringLiteral("track \"A\" promises 5 rows, but the file ends after 2."));
+        cut = readThreeDEv4("3\nA\n0\n1\n1 1 1\nB\n0\n1\n2 2 2\n");
+        QCOMPARE(cut.cutShort, QStringLiteral("the file promises 3 tracks, but it ends after 2."));
+        QVERIFY(readThreeDEv4("1\nA\n0\n1\n1 1 1\n").cutShort.isEmpty());
         // An indented frame line has four fields and is skipped; 00 is a name.
         set = read("x\n00\n  9 9 9\n4 4 4\n\n5 5 5\n");
         QCOMPARE(set.names, QStringList({"00", ""}));
         QCOMPARE(set.frames, std::vector<int>({4, 5}));
-        // Bad numbers read as 0; two-field lines are skipped.
-        set = read("x\nA\n1.5 abc 2e1\n1 2\n");
+        // Two-field lines are skipped; exponents are numbers.
+        set = read("x\nA\n1 2\n7 1e1 2E-1\n");
         QCOMPARE(set.count, 1);
-        QCOMPARE(set.frames[0], 0);
-        QCOMPARE(set.x[0], 0.0);
-        QCOMPARE(set.y[0], 20.0);
+        QCOMPARE(set.x[0], 10.0);
+        QCOMPARE(set.y[0], 0.2);
     }
 
-    void emptyFiles()
+    // A frame line with a bad number is an error naming the line and the field.
+    void badNumbersAreErrors_data()
     {
-        TrackSet set = read("");
-        QCOMPARE(set.count, 0);
-        QCOMPARE(set.firstFrame, QStringLiteral("1000000"));
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("line");
+        const QByteArray head = "1\nA\n0\n2\n1 1 1\n";
+        QTest::newRow("word") << head + "2 abc 1\n" << "the X coordinate \"abc\" is not a finite number." << 6;
+        QTest::newRow("comma") << head + "2 1 12,5\n" << "the Y coordinate \"12,5\" is not a finite number." << 6;
+        QTest::newRow("hex") << head + "2 0x10 1\n" << "the X coordinate \"0x10\" is not a finite number." << 6;
+        QTest::newRow("overflow") << head + "2 1e309 1\n" << "the X coordinate \"1e309\" is not a finite number." << 6;
+        QTest::newRow("nan") << head + "2 nan 1\n" << "the X coordinate \"nan\" is not a finite number." << 6;
+        QTest::newRow("half frame") << QByteArray("x\nA\n1.5 1 1\n") << "the frame \"1.5\" is not a whole number." << 3;
+        QTest::newRow("huge frame") << QByteArray("x\nA\n2147483648 1 1\n") << "the frame \"2147483648\" is outside the frames Corvane handles (-1000000000 to 1000000000)." << 3;
+    }
+
+    void badNumbersAreErrors()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        QFETCH(int, line);
+        ReadResult result = readThreeDEv4(text);
+        QCOMPARE(result.error, error);
+        QCOMPARE(result.line, line);
+    }
+
+    // The first frame is the smallest frame read, whatever its size.
+    void firstFrameIsTheSmallest()
+    {
+        QCOMPARE(read("1\nA\n0\n2\n1000005 1 1\n1000001 2 2\n").firstFrame,
+                 QStringLiteral("1000001"));
+        QCOMPARE(read("x\nA\n-7 1 1\n").firstFrame, QStringLiteral("-7"));
+        QCOMPARE(read("").count, 0);
         QCOMPARE(read("3\n").count, 0);
     }
 

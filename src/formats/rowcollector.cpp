@@ -1,0 +1,90 @@
+#include "rowcollector.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+// An optional sign and digits: a whole number, whatever its size.
+bool isDigits(Field f)
+{
+    const char *p = f.begin;
+    if (p < f.end && (*p == '-' || *p == '+')) ++p;
+    return p < f.end && std::all_of(p, f.end, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
+bool RowCollector::frame(Field f, int line, int &out)
+{
+    bool whole = false;
+    out = fieldToInt(f, &whole);
+    if (whole && out >= -FrameLimit && out <= FrameLimit) return true;
+    const QString text = fieldToString(f);
+    if (whole || isDigits(f)) {
+        fail(QStringLiteral("the frame \"%1\" is outside the frames Corvane handles (%2 to %3).")
+                 .arg(text)
+                 .arg(-FrameLimit)
+                 .arg(FrameLimit),
+             line);
+        return false;
+    }
+    bool number = false;
+    fieldToDouble(f, &number);
+    fail(number ? QStringLiteral("the frame \"%1\" is not a whole number.").arg(text)
+                : QStringLiteral("the frame \"%1\" is not a number.").arg(text),
+         line);
+    return false;
+}
+
+bool RowCollector::coordinate(Field f, const char *axis, int line, double &out)
+{
+    bool ok = false;
+    out = fieldToDouble(f, &ok);
+    if (ok) return true;
+    fail(QStringLiteral("the %1 coordinate \"%2\" is not a finite number.")
+             .arg(QLatin1String(axis), fieldToString(f)),
+         line);
+    return false;
+}
+
+bool RowCollector::add(const QString &name, Field frameField, Field x, Field y, int line)
+{
+    int f = 0;
+    return frame(frameField, line, f) && add(name, f, x, y, line);
+}
+
+bool RowCollector::add(const QString &name, int f, Field x, Field y, int line)
+{
+    double xv = 0, yv = 0;
+    if (!coordinate(x, "X", line, xv) || !coordinate(y, "Y", line, yv)) return false;
+    if (m_set.count == 0 || f < m_smallest) m_smallest = f;
+    m_set.append(name, f, xv, yv);
+    return true;
+}
+
+void RowCollector::fail(const QString &reason, int line)
+{
+    if (!failed()) {
+        m_error = reason;
+        m_errorLine = line;
+    }
+}
+
+void RowCollector::cutShort(const QString &reason)
+{
+    if (m_cutShort.isEmpty()) m_cutShort = reason;
+}
+
+ReadResult RowCollector::finish()
+{
+    if (failed()) return ReadResult::failure(m_error, m_errorLine);
+    ReadResult result;
+    m_set.firstFrame = QString::number(m_smallest);
+    result.set = std::move(m_set);
+    result.cutShort = m_cutShort;
+    return result;
+}
+
+} // namespace corvane

@@ -1,0 +1,127 @@
+// Bad input: every file that cannot be read right is named with its reason,
+// never converted silently.
+#include "cliprocess.h"
+#include "formats/registry.h"
+#include "import/detect.h"
+#include "import/dispatch.h"
+#include "import/recognise.h"
+#include "settings/apply.h"
+#include "table/tracktable.h"
+#include "testdata.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+class TestHostile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+
+    QString file(const char *name, const QByteArray &content)
+    {
+        return writeFile(dir.filePath(QLatin1String(name)), content);
+    }
+
+private slots:
+    void badNumbersNameFileLineAndField()
+    {
+        QString path = file("bad.txt", "1\nA\n0\n2\n1 1 1\n2 12,5 1\n");
+        QCOMPARE(dispatch(path, v4).error,
+                 path + QStringLiteral(", line 6: the X coordinate \"12,5\" is not a finite number."));
+        CliRun run = runConverter({"--to", "nuke-tracker", "--plate", "10x10", "-o",
+                                   dir.filePath(QStringLiteral("bad-out.txt")), path});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(QLatin1String("line 6")));
+    }
+
+    void cutShortFilesAreNamed()
+    {
+        QByteArray text = "1\nA\n0\n1000\n";
+        for (int f = 1; f <= 969; ++f)
+            text += QByteArray::number(f) + " 870.1 871\n";
+        QString path = file("cut.txt", text);
+        ReadResult read = dispatch(path, v4);
+        QVERIFY(read.ok());
+        QCOMPARE(read.cutShort,
+                 path + QStringLiteral(" is cut short: track \"A\" promises 1000 rows, but the "
+                                       "file ends after 969."));
+        QCOMPARE(read.set.count, 969);
+        CliRun run = runConverter({"--to", "3de4", "--plate", "10x10", "-o",
+                                   dir.filePath(QStringLiteral("cut-out.txt")), path});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(QLatin1String("cut short")));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("cut-out.txt"))));
+    }
+
+    // Shifting frames and converting values never overflow silently.
+    void applyRefusesValuesOutOfRange()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(2);
+        quint16 source = t.internSource(v4);
+        t.setImportedRow(0, t.internName(QStringLiteral("A")), 1, 5, 5, source);
+        t.setImportedRow(1, t.internName(QStringLiteral("A")), 999999999, 5, 5, source);
+        ApplyParams p;
+        p.plateWidth = p.x1 = 1920;
+        p.plateHeight = p.y1 = 1080;
+        p.targetFilter = v4;
+        p.exportFirst = 999999;
+        p.importFirst = -999999;
+        QVERIFY(applySettings(t, p).error.startsWith(QLatin1String("Row 2: frame 999999999")));
+        QCOMPARE(t.frame(0), 1); // nothing changed
+        p.exportFirst = p.importFirst = 0;
+        t.setImportedRow(1, t.internName(QStringLiteral("A")), 2, 1e308, 5, source);
+        p.x1 = 1000000;
+        QVERIFY(applySettings(t, p).error.startsWith(QLatin1String("Row 2: ")));
+        QCOMPARE(t.coordinate(0, XColumn), 5.0);
+    }
+
+    void textEncodings()
+    {
+        // A UTF-8 byte-order mark is skipped, for recognition and detection too.
+        QString bom = file("bom.txt", "\xEF\xBB\xBF" "1\nA\n0\n1\n1 2 3\n");
+        QCOMPARE(dispatch(bom, v4).set.count, 1);
+        QCOMPARE(firstLine(bom), QStringLiteral("1"));
+        QCOMPARE(detectFormat(bom).candidates.size(), 1);
+        // UTF-16 with its mark is decoded.
+        QString text = QStringLiteral("1\r\nPunkt\u00e9\r\n0\r\n1\r\n4 5 6\r\n");
+        QByteArray utf16("\xFF\xFE", 2);
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        ReadResult read = dispatch(file("utf16.txt", utf16), v4);
+        QCOMPARE(read.set.names.value(0), QStringLiteral("Punkt\u00e9"));
+        QCOMPARE(read.set.x.at(0), 5.0);
+        // NUL bytes outside such an encoding: not a track file.
+        QVERIFY(dispatch(file("nul.txt", QByteArray("1\nA\0B\n0\n1\n1 2 3\n", 17)), v4)
+                    .error.contains(QLatin1String("NUL bytes")));
+        // A byte that is not UTF-8 reads as Latin-1, not as a replacement character.
+        QCOMPARE(dispatch(file("latin1.txt", "1\nT\xfcr\n0\n1\n1 2 3\n"), v4).set.names.value(0),
+                 QStringLiteral("T\u00fcr"));
+    }
+
+    void nothingToConvertIsAnInputError()
+    {
+        CliRun run = runConverter({"--to", "3de4", "--from", "3de4", "--plate", "10x10",
+                                   file("nothing.txt", "just words\n")});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(QLatin1String("no track rows found")));
+    }
+
+    void endlessLinesAreRefusedQuickly()
+    {
+        QString path = file("long.txt", QByteArray(50 << 20, '1'));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(dispatch(path, v4).error.contains(QLatin1String("longer than 1 MB")));
+        QVERIFY(detectFormat(path).error.contains(QLatin1String("longer than 1 MB")));
+        qDebug("refused in %lld ms", clock.elapsed());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostile)
+#include "tst_hostile.moc"
