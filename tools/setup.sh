@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs what Corvane needs to build (Debian packages, as root) and builds
 # it in build/. Run again, it installs nothing new and rebuilds what changed.
+# With --sanitizers it also installs clang and its sanitizer and fuzzer
+# runtimes, for the checking build of tools/test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation)
+if [ "${1:-}" = --sanitizers ]; then
+    packages+=(clang libclang-rt-14-dev llvm)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

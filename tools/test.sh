@@ -1,7 +1,22 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test suite.
+# Sets up, builds and runs every test suite; then builds again with clang's
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-fuzz/), runs every
+# suite under them, and runs the fuzz targets over their corpora and on new
+# inputs for a minute in all. --quick stops after the first run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300
+quick=${1:-}
+if [ "$quick" = --quick ]; then bash tools/setup.sh; else bash tools/setup.sh --sanitizers; fi
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300)
+[ "$quick" = --quick ] && exit 0
+
+echo "== Sanitizer build: every suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+if [ ! -f build-fuzz/CMakeCache.txt ]; then
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCORVANE_FUZZ=ON
+fi
+cmake --build build-fuzz --parallel "$(nproc)"
+(cd build-fuzz && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600)
+
+echo "== Fuzzing: the seed corpora, then new inputs"
+bash tools/fuzz.sh 60

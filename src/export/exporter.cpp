@@ -123,10 +123,12 @@ public:
 
     ExportRow firstRow() const override { return ExportRow(&m_table, m_rows.value(0)); }
 
-    QString commit(ExportResult &result)
+    QString commit(ExportResult &result, bool inMemory)
     {
         result.trackFiles = m_trackFiles;
-        return m_save.commit(result.written);
+        if (!inMemory) return m_save.commit(result.written);
+        result.contents = m_save.contents();
+        return QString();
     }
 
 private:
@@ -212,7 +214,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         sink.hasPreviousName = true;
     }
     if (steps.footer) steps.footer(sink);
-    result.error = sink.commit(result);
+    result.error = sink.commit(result, params.inMemory);
     return result;
 }
 

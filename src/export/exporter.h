@@ -34,6 +34,7 @@ struct ExportParams
     QString pixelAspect;  // text of par
     QList<int> rows;      // the export row list; empty means every row
     QStringList inputs;   // the files the table was read from: never written
+    bool inMemory = false; // make the files' bytes, but write nothing
 };
 
 struct TrackFile
@@ -48,6 +49,7 @@ struct ExportResult
     QString error;       // shown to the user; nothing was written
     QStringList written; // every file written, in order
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
+    QList<std::pair<QString, QByteArray>> contents; // with inMemory: every file's bytes
     bool ok() const { return error.isEmpty(); }
 };
 

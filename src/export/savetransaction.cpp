@@ -129,6 +129,14 @@ bool SaveTransaction::isProtected(const QString &path) const
     return !canonical.isEmpty() && m_protected.contains(canonical);
 }
 
+QList<std::pair<QString, QByteArray>> SaveTransaction::contents() const
+{
+    QList<std::pair<QString, QByteArray>> out;
+    for (const Entry &e : m_files)
+        out.append({e.path, e.bytes});
+    return out;
+}
+
 QString SaveTransaction::commit(QStringList &written)
 {
     std::vector<Pending> pending(m_files.size());

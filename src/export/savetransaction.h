@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <QHash>
+#include <QList>
 
 #include <deque>
 
@@ -30,6 +31,9 @@ public:
     bool contains(const QString &path) const;
     // The path a file would land on is one of the protected paths.
     bool isProtected(const QString &path) const;
+
+    // The files as they would be written, in the order first asked for.
+    QList<std::pair<QString, QByteArray>> contents() const;
 
     // Writes every file; on success lists them in the order they were first
     // asked for and returns an empty text, else the error naming the file.

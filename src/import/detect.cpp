@@ -11,13 +11,19 @@ Detection detectFormat(const QString &path)
     Detection detection;
     FileText text = loadTrackFile(path);
     detection.error = text.error;
-    if (!text.ok()) return detection;
+    if (text.ok()) detection.candidates = formatsFitting(text.bytes);
+    return detection;
+}
+
+QList<const Format *> formatsFitting(const QByteArray &text)
+{
+    QList<const Format *> fitting;
+    const QString line = firstLineOf(text);
     for (const Format &format : formats()) {
         if (!format.read || !format.sniff) continue;
-        if (recognise(path, QLatin1String(format.importFilter)).ok() && format.sniff(text.bytes))
-            detection.candidates.append(&format);
+        if (recogniseLine(line, format).ok() && format.sniff(text)) fitting.append(&format);
     }
-    return detection;
+    return fitting;
 }
 
 } // namespace corvane

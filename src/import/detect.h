@@ -16,5 +16,7 @@ struct Detection
 };
 
 Detection detectFormat(const QString &path);
+// The same on a file's decoded text.
+QList<const Format *> formatsFitting(const QByteArray &text);
 
 } // namespace corvane

@@ -23,34 +23,45 @@ QString firstLine(const QString &path)
         return text.left(text.indexOf(QLatin1Char('\n'))).remove(QLatin1Char('\r'));
     }
     if (start.startsWith("\xEF\xBB\xBF")) start.remove(0, 3);
-    qsizetype end = start.indexOf('\n');
-    QByteArray line = end < 0 ? start : start.left(end);
-    while (line.endsWith('\r'))
-        line.chop(1);
-    return fieldToString({line.constData(), line.constData() + line.size()});
+    return firstLineOf(start);
 }
 
 Recognised recognise(const QString &path, const QString &formatFilter)
 {
     const Format *format = formatForFilter(formatFilter);
     if (!format) return {};
-    const Recognition &rule = format->recognition;
+    if (format->recognition.kind == Recognition::Always) return {QStringLiteral("ok"), QString()};
+    return recogniseLine(firstLine(path), *format);
+}
+
+Recognised recogniseLine(const QString &line, const Format &format)
+{
+    const Recognition &rule = format.recognition;
     bool pass = true;
     switch (rule.kind) {
     case Recognition::Always:
         break;
     case Recognition::Marker:
-        pass = firstLine(path).contains(QLatin1String(rule.marker));
+        pass = line.contains(QLatin1String(rule.marker));
         break;
     case Recognition::NoDoubleSlash:
-        pass = !firstLine(path).contains(QLatin1String("//"));
+        pass = !line.contains(QLatin1String("//"));
         break;
     case Recognition::DoubleSlash:
-        pass = firstLine(path).contains(QLatin1String("//"));
+        pass = line.contains(QLatin1String("//"));
         break;
     }
     if (pass) return {QStringLiteral("ok"), QString()};
     return {QStringLiteral("no"), QString::fromLatin1(rule.message)};
+}
+
+QString firstLineOf(const QByteArray &text)
+{
+    qsizetype end = text.indexOf('\n');
+    QByteArray line = end < 0 ? text : text.left(end);
+    while (line.endsWith('\r'))
+        line.chop(1);
+    return fieldToString({line.constData(), line.constData() + line.size()});
 }
 
 } // namespace corvane

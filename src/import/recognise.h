@@ -17,4 +17,10 @@ QString firstLine(const QString &path);
 
 Recognised recognise(const QString &path, const QString &formatFilter);
 
+struct Format;
+// The test itself, on a first line already read.
+Recognised recogniseLine(const QString &line, const Format &format);
+// The first line of a file's decoded text.
+QString firstLineOf(const QByteArray &text);
+
 } // namespace corvane

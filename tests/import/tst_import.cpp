@@ -117,7 +117,8 @@ private slots:
         QString empty = file("empty.txt", "");
         QCOMPARE(dispatch(empty, v4).error,
                  empty + QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
-        QString binary = file("program.txt", QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\n1 2 3\n", 19));
+        static const char elf[] = "\x7f" "ELF\x02\x01\x01\0\0\0\n1 2 3\n";
+        QString binary = file("program.txt", QByteArray(elf, sizeof elf - 1));
         QVERIFY(dispatch(binary, v4).error.contains(QLatin1String("NUL bytes")));
         QString camera = file("camera.txt", "TrackName a\n   Frame X Y Correlation\n"
                                             "    1.00   5   6   1.000 \n");
