@@ -147,6 +147,13 @@ int main(int argc, char *argv[])
     write("write-3de4", "3DE v4 Track File (*.txt)", "out.txt");
     write("write-nuke-tracker", "Nuke Tracker File (*.txt)", "shot.txt");
     write("write-nuke-cameratracker", "Nuke CameraTracker File (*.txt)", "camera.txt");
+    write("write-pftrack5", "PF v5 Track File (*.2dt)", "tracks.2dt");
+    stage("read-pftrack5", [&] {
+        ReadResult read =
+            dispatch(dir.filePath(QStringLiteral("tracks.2dt")),
+                     QStringLiteral("PF v5 Track File (*.2dt *.3dt)"));
+        if (read.set.count != rows) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
+    });
     table = TrackTable();
 
     if (!parser.isSet(coreOnlyOption)) runWindowStages(source, dir.path());

@@ -1,7 +1,80 @@
-// Boujou point tracks.
-#include "families.h"
+// Boujou point tracks: "#" comment lines, then one line per row: name,
+// frame ("view"), X and Y.
+#include "boujou.h"
+
+#include "namerule.h"
+#include "rowcollector.h"
+#include "table/numbers.h"
 
 namespace corvane {
+
+namespace {
+
+// The line's fields, white space at its ends dropped.
+void splitTrimmed(Field line, std::vector<Field> &fields)
+{
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (line.begin < line.end && space(*line.begin))
+        ++line.begin;
+    while (line.end > line.begin && space(line.end[-1]))
+        --line.end;
+    splitWhitespace(line, fields);
+}
+
+} // namespace
+
+ReadResult readBoujou(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    QByteArray lastRaw; // rows come in runs of one name: make each name once
+    QString lastName;
+    while (!rows.failed() && scanner.next(line)) {
+        splitTrimmed(line, fields);
+        if (fields[0].isEmpty() || *fields[0].begin == '#') continue;
+        if (fields.size() != 4) continue; // a name with blanks, or no row at all
+        const QByteArrayView raw(fields[0].begin, fields[0].end - fields[0].begin);
+        if (raw != lastRaw || lastName.isEmpty()) {
+            lastRaw = raw.toByteArray();
+            lastName = applyNameRule(fieldToString(fields[0]));
+        }
+        rows.add(lastName, fields[1], fields[2], fields[3], scanner.number());
+    }
+    return rows.finish();
+}
+
+bool looksLikeBoujou(const QByteArray &data)
+{
+    // Recognition has seen "boujou 2d" in the first line; a data line follows.
+    ReadResult read = readBoujou(data);
+    return read.set.count > 0 || !read.ok();
+}
+
+namespace {
+
+void header(WriteContext &ctx)
+{
+    ctx.write("# boujou 2d tracks export: text\r\n# track_id    view      x    y\r\n");
+}
+
+void row(WriteContext &ctx, const ExportRow &r)
+{
+    ctx.write(r.name);
+    QByteArray &out = ctx.out();
+    out += "  ";
+    appendInt(out, r.frame);
+    out += "  ";
+    r.appendX(out);
+    out += "  ";
+    r.appendY(out);
+    out += '\n';
+}
+
+const WriterSteps writer{header, row, nullptr};
+
+} // namespace
 
 Formats boujouFormats()
 {
@@ -10,6 +83,9 @@ Formats boujouFormats()
     f.name = "Boujou";
     f.importFilter = f.treeExportFilter = "Boujou Track File (*.txt)";
     f.recognition = {Recognition::Marker, "boujou 2d", "This is not a Boujou File!"};
+    f.read = readBoujou;
+    f.sniff = looksLikeBoujou;
+    f.writer = &writer;
     return {f};
 }
 

@@ -185,6 +185,9 @@ Formats threeDEFormats()
     v3.importFilter = v3.treeExportFilter = "3DE v3 Track File (*.ascii)";
     v3.recognition = {Recognition::DoubleSlash, nullptr,
                       "This is not a 3DE File! Check type of versions!"};
+    v3.read = readThreeDEv3;
+    v3.sniff = looksLikeThreeDEv3;
+    v3.writer = &threeDEv3Writer;
     v3.source = SourceRule::Flip;
     v3.target = TargetRule::Flip;
     v3.statesPlate = true;

@@ -1,4 +1,4 @@
-// 3D Equalizer v4 point tracks: the track count, then per track its name,
+// 3D Equalizer point tracks. v4: the track count, then per track its name,
 // colour, frame count and "frame x y" lines.
 #pragma once
 
@@ -9,5 +9,11 @@ namespace corvane {
 ReadResult readThreeDEv4(const QByteArray &data, const QString &fileName = QString());
 // A track count, then the start of a track of that layout.
 bool looksLikeThreeDEv4(const QByteArray &data);
+
+// 3D Equalizer v3: the image size in the header, names and indented
+// "frame x y" lines.
+ReadResult readThreeDEv3(const QByteArray &data, const QString &fileName = QString());
+bool looksLikeThreeDEv3(const QByteArray &data);
+extern const WriterSteps threeDEv3Writer;
 
 } // namespace corvane

@@ -44,11 +44,14 @@ private slots:
     {
         MainWindow w;
         QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), v4));
-        const QString pftrack = QStringLiteral("PF v5 Track File (*.2dt *.3dt)");
         QString message;
-        answerMessage(&message);
-        QVERIFY(!w.recogniseAndImport(file("p.2dt", "x\n"), pftrack));
-        QCOMPARE(message, QStringLiteral("Reading PFTrack v5 files is not available yet."));
+        if (const Format *unread = formatWithoutReader()) {
+            answerMessage(&message);
+            QString marked = file("p.txt", QByteArray(unread->recognition.marker) + "\n");
+            QVERIFY(!w.recogniseAndImport(marked, QLatin1String(unread->importFilter)));
+            QCOMPARE(message, QStringLiteral("Reading %1 files is not available yet.")
+                                  .arg(QLatin1String(unread->name)));
+        }
         answerImportMode("newGridList");
         answerMessage(&message);
         QString empty = file("empty.txt", "");

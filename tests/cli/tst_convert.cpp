@@ -135,14 +135,21 @@ private slots:
         QCOMPARE(runConverter({"--to", "3de4", "--preset", "huge", input}).exitCode,
                  1);                                                            // bad preset
         QCOMPARE(runConverter({"--to", "3de4", "--bogus", input}).exitCode, 1); // unknown option
-        CliRun run = runConverter({"--to", "boujou", "--plate", "10x10", "-o", out, input});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY(run.err.contains(QLatin1String("writing Boujou files is not available yet")));
-        QVERIFY(!QFile::exists(out));
-        run = runConverter(
-            {"--to", "3de4", "--from", "boujou", "--plate", "10x10", "-o", out, input});
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY(run.err.contains(QLatin1String("reading Boujou files is not available yet")));
+        CliRun run;
+        if (const corvane::Format *unwritten = formatWithoutWriter()) {
+            run = runConverter({"--to", QLatin1String(unwritten->id), "--plate", "10x10", "-o", out, input});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY(run.err.contains(QStringLiteral("writing %1 files is not available yet")
+                                         .arg(QLatin1String(unwritten->name))));
+            QVERIFY(!QFile::exists(out));
+        }
+        if (const corvane::Format *unread = formatWithoutReader()) {
+            run = runConverter(
+                {"--to", "3de4", "--from", QLatin1String(unread->id), "--plate", "10x10", "-o", out, input});
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY(run.err.contains(QStringLiteral("reading %1 files is not available yet")
+                                         .arg(QLatin1String(unread->name))));
+        }
         QCOMPARE(
             runConverter({"--to", "3de4", "-o", out, dir.filePath(QStringLiteral("missing.txt"))})
                 .exitCode,

@@ -104,10 +104,11 @@ private slots:
         QCOMPARE(set.count, 1);
         QCOMPARE(set.names.first(), QStringLiteral("Track_0005"));
         // Export spellings, unknown filters and formats without a reader are refused.
-        for (const char *filter : {"Nuke Tracker File (*.txt)", "Anything",
-                                   "Boujou Track File (*.txt)"})
-            QVERIFY(dispatch(path, QLatin1String(filter))
-                        .error.contains(QLatin1String("is not available yet")));
+        QStringList filters{QStringLiteral("Nuke Tracker File (*.txt)"), QStringLiteral("Anything")};
+        if (const Format *unread = formatWithoutReader())
+            filters << QLatin1String(unread->importFilter);
+        for (const QString &filter : filters)
+            QVERIFY(dispatch(path, filter).error.contains(QLatin1String("is not available yet")));
     }
 
     void filesThatAreNotTrackFiles()

@@ -1,0 +1,11 @@
+// Boujou point tracks.
+#pragma once
+
+#include "families.h"
+
+namespace corvane {
+
+ReadResult readBoujou(const QByteArray &data, const QString &fileName = QString());
+bool looksLikeBoujou(const QByteArray &data);
+
+} // namespace corvane

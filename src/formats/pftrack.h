@@ -1,0 +1,11 @@
+// PFTrack point tracks (2011, v5 and v4): one reader for all three.
+#pragma once
+
+#include "families.h"
+
+namespace corvane {
+
+ReadResult readPfTrack(const QByteArray &data, const QString &fileName = QString());
+bool looksLikePfTrack(const QByteArray &data);
+
+} // namespace corvane

@@ -1,0 +1,180 @@
+// The camera trackers' files: the real files read right (their README's
+// right reading), and each format's worked example written byte for byte.
+#include "export/exporter.h"
+#include "formats/registry.h"
+#include "import/detect.h"
+#include "import/dispatch.h"
+#include "table/tracktable.h"
+#include "testdata.h"
+
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+class TestCameraTrackers : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    static QString shared(const QString &name)
+    {
+        return QString::fromLocal8Bit(qgetenv("CORVANE_SHARED_SAMPLES")) + QLatin1Char('/') + name;
+    }
+
+    // The worked examples' rows: (Track_0001, 1, 100.5, 200.25),
+    // (Track_0001, 2, 101, 201), (corner, 7, 50, 60).
+    static TrackTable workedExample()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(3);
+        const double rows[3][3] = {{1, 100.5, 200.25}, {2, 101, 201}, {7, 50, 60}};
+        for (int r = 0; r < 3; ++r)
+            t.setImportedRow(r, t.internName(QLatin1String(r < 2 ? "Track_0001" : "corner")),
+                             int(rows[r][0]), rows[r][1], rows[r][2], 0);
+        return t;
+    }
+
+private slots:
+    void realFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<QSize>("plate");
+        QTest::addColumn<QStringList>("someNames");
+        QTest::newRow("3de3") << "3de3/3de_export_v3.txt" << "3de3" << 39 << 2150 << 1 << 275
+                              << QSize(2048, 778) << QStringList{"03", "04", "a03"};
+        QTest::newRow("pftrack4") << "pftrack/sourcefile_pftrack.2dt" << "pftrack4" << 43
+                                  << 28800 << 0 << 1579 << QSize() << QStringList{"Tracker1"};
+        QTest::newRow("pftrack5") << "pftrack/apft.2dt" << "pftrack5" << 4 << 142 << 0 << 1867
+                                  << QSize()
+                                  << QStringList{"Tracker642", "1015", "1016", "1017"};
+        QTest::newRow("empty trackers") << "pftrack/empty_trackers.2dt" << "pftrack5" << 1 << 10
+                                        << 9095 << 9138 << QSize() << QStringList{"Feature3"};
+        QTest::newRow("pfmatchit") << "pftrack/pfmatchit_example.2dt" << "pftrack5" << 2 << 74
+                                   << 1 << 37 << QSize()
+                                   << QStringList{"Feature1", "Feature1_2"};
+        QTest::newRow("boujou") << "boujou/boujou_txt_export.txt" << "boujou" << 20 << 2880 << 1
+                                << 391 << QSize() << QStringList{"Target_track_0001"};
+    }
+
+    void realFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, id);
+        QFETCH(int, tracks);
+        QFETCH(int, rows);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(QSize, plate);
+        QFETCH(QStringList, someNames);
+        const QString path = shared(file);
+        if (!QFile::exists(path)) QSKIP("the shared samples are not beside the project");
+        Detection detection = detectFormat(path);
+        QCOMPARE(detection.candidates.size(), 1);
+        QCOMPARE(QLatin1String(detection.candidates.first()->id), id);
+        ReadResult read = dispatch(path, QLatin1String(detection.candidates.first()->importFilter));
+        QVERIFY2(read.ok() && read.cutShort.isEmpty(), qPrintable(read.error + read.cutShort));
+        const TrackSet &set = read.set;
+        QSet<QString> names(set.names.begin(), set.names.end());
+        QCOMPARE(names.size(), tracks);
+        QCOMPARE(set.count, rows);
+        QCOMPARE(set.firstFrame.toInt(), first);
+        QCOMPARE(*std::max_element(set.frames.begin(), set.frames.end()), last);
+        QCOMPARE(QSize(set.plateWidth, set.plateHeight), plate.isValid() ? plate : QSize(0, 0));
+        for (const QString &name : someNames)
+            QVERIFY2(names.contains(name), qPrintable(name));
+    }
+
+    void realFileValues()
+    {
+        if (!QFile::exists(shared(QStringLiteral("3de3")))) QSKIP("no shared samples");
+        TrackSet v3 = dispatch(shared(QStringLiteral("3de3/3de_export_v3.txt")),
+                               QStringLiteral("3DE v3 Track File (*.ascii)")).set;
+        QCOMPARE(v3.names.first(), QStringLiteral("03")); // "02" holds no rows
+        QCOMPARE(v3.frames.front(), 23);
+        QCOMPARE(v3.x.front(), 71.7889);
+        QCOMPARE(v3.y.front(), 481.708);
+        TrackSet pf = dispatch(shared(QStringLiteral("pftrack/apft.2dt")),
+                               QStringLiteral("PF v5 Track File (*.2dt *.3dt)")).set;
+        QCOMPARE(pf.x.at(1), 634787.52); // real data, however odd
+        TrackSet bj = dispatch(shared(QStringLiteral("boujou/boujou_txt_export.txt")),
+                               QStringLiteral("Boujou Track File (*.txt)")).set;
+        QCOMPARE(bj.frames.front(), 5);
+        QCOMPARE(bj.x.front(), 252.046);
+        QCOMPARE(bj.y.front(), 171.677);
+    }
+
+    // Stereo cameras and clips stay apart; names keep their blanks; a
+    // frame line may end in blanks; a count of 0 is a track without rows.
+    void pfTrackBlocks()
+    {
+        const QString pf = QStringLiteral("PF v5 Track File (*.2dt *.3dt)");
+        QString stereo = writeFile(dir.filePath(QStringLiteral("stereo.2dt")),
+                                   "\n\"Track 1\"\n\"Primary\"\n2\n1 10 20 0.1 \n2 11 21 0.1 \r\n"
+                                   "\"Secondary\"\n1\n1 12 22 0.2\n\n\"Auto_5\"\n\"Primary\"\n0\n"
+                                   "\n\"Auto_6\"\n\"Primary\"\n1\n4 1 2 0\n");
+        TrackSet set = dispatch(stereo, pf).set;
+        QCOMPARE(set.names, QStringList({"Track 1", "Track 1", "Track 1_Secondary", "Auto_0006"}));
+        QCOMPARE(set.frames, std::vector<int>({1, 2, 1, 4}));
+        ReadResult cut = dispatch(writeFile(dir.filePath(QStringLiteral("cut.2dt")),
+                                            "\"A\"\n3\n1 1 1 0\n"),
+                                  pf);
+        QVERIFY(cut.cutShort.contains(QLatin1String("track \"A\" promises 3 rows, but the file "
+                                                    "ends after 1.")));
+    }
+
+    void workedExamples_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray pfHeader = "# 2D feature PFTrack tracks\n#\n# format:\n# \"name\"\n"
+                                    "# <number of frames>\n"
+                                    "# <frame number> <x pixel> <y pixel> <residual>\n#\n\n";
+        auto pf = [&](const QByteArray &variantLine) {
+            return pfHeader + "\"Track_0001\"\n" + variantLine + "2\n1 100.5 200.25 0.000\n" +
+                   "2 101 201 0.000\n\n\"corner\"\n" + variantLine + "1\n7 50 60 0.000\n";
+        };
+        QTest::newRow("3de3") << "3de3"
+                              << QByteArray("// 3DE Multiple Tracking Curves Export 1920 x 1080\n"
+                                            "Track_0001\n\t1\t100.5 200.25\n\t2\t101 201\n"
+                                            "corner\n\t7\t50 60\n");
+        QTest::newRow("pftrack2011") << "pftrack2011" << pf("1\n");
+        QTest::newRow("pftrack5") << "pftrack5" << pf("\"Primary\"\n");
+        QTest::newRow("pftrack4") << "pftrack4" << pf("");
+        QTest::newRow("boujou") << "boujou"
+                                << QByteArray("# boujou 2d tracks export: text\r\n"
+                                              "# track_id    view      x    y\r\n"
+                                              "Track_0001  1  100.5  200.25\n"
+                                              "Track_0001  2  101  201\ncorner  7  50  60\n");
+    }
+
+    void workedExamples()
+    {
+        QFETCH(QString, id);
+        QFETCH(QByteArray, bytes);
+        const Format *format = formatById(id);
+        ExportParams p;
+        p.targetFilter = QLatin1String(format->treeExportFilter);
+        p.targetPath = dir.filePath(id + QStringLiteral(".out"));
+        p.windowWidth = QStringLiteral("1920");
+        p.windowHeight = QStringLiteral("1080");
+        ExportResult r = exportTable(workedExample(), p);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(fileContents(p.targetPath), bytes);
+        // And read back.
+        TrackSet back = dispatch(p.targetPath, QLatin1String(format->importFilter)).set;
+        QCOMPARE(back.names, QStringList({"Track_0001", "Track_0001", "corner"}));
+        QCOMPARE(back.y, std::vector<double>({200.25, 201, 60}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCameraTrackers)
+#include "tst_cameratrackers.moc"
