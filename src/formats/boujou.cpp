@@ -8,21 +8,6 @@
 
 namespace corvane {
 
-namespace {
-
-// The line's fields, white space at its ends dropped.
-void splitTrimmed(Field line, std::vector<Field> &fields)
-{
-    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (line.begin < line.end && space(*line.begin))
-        ++line.begin;
-    while (line.end > line.begin && space(line.end[-1]))
-        --line.end;
-    splitWhitespace(line, fields);
-}
-
-} // namespace
-
 ReadResult readBoujou(const QByteArray &data, const QString &)
 {
     RowCollector rows;
@@ -33,7 +18,7 @@ ReadResult readBoujou(const QByteArray &data, const QString &)
     QString lastName;
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
-        if (fields[0].isEmpty() || *fields[0].begin == '#') continue;
+        if (fields.empty() || *fields[0].begin == '#') continue;
         if (fields.size() != 4) continue; // a name with blanks, or no row at all
         const QByteArrayView raw(fields[0].begin, fields[0].end - fields[0].begin);
         if (raw != lastRaw || lastName.isEmpty()) {

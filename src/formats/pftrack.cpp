@@ -24,16 +24,6 @@ struct Line
     std::vector<Field> fields;
 };
 
-Field trimmed(Field f)
-{
-    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (f.begin < f.end && space(*f.begin))
-        ++f.begin;
-    while (f.end > f.begin && space(f.end[-1]))
-        --f.end;
-    return f;
-}
-
 void classify(Field raw, Line &line)
 {
     Field f = trimmed(raw);

@@ -1,7 +1,76 @@
-// SynthEyes point tracks: coordinates from -1 to 1 across the plate.
+// SynthEyes point tracks: one line per point, "name frame x y status", with
+// coordinates from -1 to 1 across the plate.
 #include "families.h"
+#include "namerule.h"
+#include "rowcollector.h"
+#include "table/numbers.h"
 
 namespace corvane {
+
+namespace {
+
+// Name, frame, X, Y and an optional status.
+bool isDataLine(const std::vector<Field> &fields)
+{
+    return fields.size() == 4 || fields.size() == 5;
+}
+
+ReadResult readSynthEyes(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    QByteArray lastRaw; // rows come in runs of one name: make each name once
+    QString lastName;
+    while (!rows.failed() && scanner.next(line)) {
+        splitTrimmed(line, fields);
+        if (!isDataLine(fields)) continue;
+        const QByteArrayView raw(fields[0].begin, fields[0].end - fields[0].begin);
+        if (raw != lastRaw || lastName.isEmpty()) {
+            lastRaw = raw.toByteArray();
+            lastName = applyNameRule(fieldToString(fields[0]));
+        }
+        rows.add(lastName, fields[1], fields[2], fields[3], scanner.number());
+    }
+    return rows.finish();
+}
+
+// The file has no header: its first line is already a point.
+bool looksLikeSynthEyes(const QByteArray &data)
+{
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    while (scanner.next(line)) {
+        splitTrimmed(line, fields);
+        if (fields.empty()) continue;
+        if (!isDataLine(fields)) return false;
+        bool frame = false, x = false, y = false;
+        fieldToInt(fields[1], &frame);
+        fieldToDouble(fields[2], &x);
+        fieldToDouble(fields[3], &y);
+        return frame && x && y;
+    }
+    return false;
+}
+
+void row(WriteContext &ctx, const ExportRow &r)
+{
+    ctx.write(r.name);
+    QByteArray &out = ctx.out();
+    out += ' ';
+    appendInt(out, r.frame);
+    out += ' ';
+    r.appendX(out);
+    out += ' ';
+    r.appendY(out);
+    out += " 15\n";
+}
+
+const WriterSteps writer{nullptr, row, nullptr};
+
+} // namespace
 
 Formats synthEyesFormats()
 {
@@ -9,6 +78,9 @@ Formats synthEyesFormats()
     f.id = "syntheyes";
     f.name = "SynthEyes";
     f.importFilter = f.treeExportFilter = "SynthEyes Track File (*.txt)";
+    f.read = readSynthEyes;
+    f.sniff = looksLikeSynthEyes;
+    f.writer = &writer;
     f.source = SourceRule::SynthEyes;
     f.target = TargetRule::SynthEyes;
     return {f};

@@ -56,6 +56,25 @@ void splitWhitespace(Field line, std::vector<Field> &fields)
     fields.push_back({start, line.end});
 }
 
+Field trimmed(Field f)
+{
+    while (f.begin < f.end && isSpace(*f.begin))
+        ++f.begin;
+    while (f.end > f.begin && isSpace(f.end[-1]))
+        --f.end;
+    return f;
+}
+
+void splitTrimmed(Field line, std::vector<Field> &fields)
+{
+    line = trimmed(line);
+    if (line.isEmpty()) {
+        fields.clear();
+        return;
+    }
+    splitWhitespace(line, fields);
+}
+
 void splitSpaces(Field line, std::vector<Field> &fields)
 {
     fields.clear();

@@ -40,6 +40,11 @@ private:
 // QRegularExpression("\\s+") does: a line with leading or trailing white
 // space has an empty first or last field; an empty line is one empty field.
 void splitWhitespace(Field line, std::vector<Field> &fields);
+// The field without the white space at its ends.
+Field trimmed(Field f);
+// The fields of a line with the white space at its ends dropped, split at
+// runs of white space; none for a blank line.
+void splitTrimmed(Field line, std::vector<Field> &fields);
 // Splits at every single blank, keeping empty parts.
 void splitSpaces(Field line, std::vector<Field> &fields);
 

@@ -25,16 +25,6 @@ void readHeader(Field line, TrackSet &set)
     if (fields.size() > 8) set.plateHeight = fieldToInt(fields[8]);
 }
 
-// Fields of a line with the white space at its ends dropped.
-void splitTrimmed(Field line, std::vector<Field> &fields)
-{
-    while (line.begin < line.end && isSpace(*line.begin))
-        ++line.begin;
-    while (line.end > line.begin && isSpace(line.end[-1]))
-        --line.end;
-    splitWhitespace(line, fields);
-}
-
 bool isNumber(Field f)
 {
     bool ok = false;
@@ -61,7 +51,7 @@ ReadResult readThreeDEv3(const QByteArray &data, const QString &)
     std::vector<Field> fields;
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
-        if (fields.size() == 1 && fields[0].isEmpty()) continue; // a blank line
+        if (fields.empty()) continue; // a blank line
         const bool indented = isSpace(*line.begin);
         const bool threeNumbers =
             fields.size() == 3 && isNumber(fields[0]) && isNumber(fields[1]) && isNumber(fields[2]);

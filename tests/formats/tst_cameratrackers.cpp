@@ -6,7 +6,9 @@
 #include "import/dispatch.h"
 #include "table/tracktable.h"
 #include "testdata.h"
+#include "cliprocess.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,6 +65,56 @@ private slots:
                                    << QStringList{"Feature1", "Feature1_2"};
         QTest::newRow("boujou") << "boujou/boujou_txt_export.txt" << "boujou" << 20 << 2880 << 1
                                 << 391 << QSize() << QStringList{"Target_track_0001"};
+        QTest::newRow("syntheyes") << "syntheyes/cola_plate.txt" << "syntheyes" << 6 << 507 << 1
+                                   << 100 << QSize() << QStringList{"Tracker1"};
+        QTest::newRow("syntheyes one") << "syntheyes/one_tracker.txt" << "syntheyes" << 1 << 49
+                                       << 1 << 49 << QSize() << QStringList{"Tracker1"};
+        QTest::newRow("syntheyes 2010") << "syntheyes/morePoints_sy2010.txt" << "syntheyes" << 26
+                                        << 752 << 0 << 29 << QSize() << QStringList{"tracker1"};
+        QTest::newRow("matchmover") << "matchmover/2dtracks.rz2" << "matchmover" << 18 << 2016
+                                    << 1001 << 1256 << QSize(2156, 1804)
+                                    << QStringList{"Track 01", "Track 18"};
+        QTest::newRow("matchmover kip") << "matchmover/kipPointsMatchmover.rz2" << "matchmover" << 5
+                                        << 504 << 1 << 211 << QSize(2560, 1080)
+                                        << QStringList{"Track 01", "Track 05"};
+        QTest::newRow("matchmover short") << "matchmover/EP_1000_head_trackers_v002.rz2"
+                                          << "matchmover" << 7 << 910 << 1017 << 1146
+                                          << QSize(714, 480) << QStringList{"Tracker0002"};
+        QTest::newRow("mayalive") << "mayalive/mayalive_kipShot.txt" << "mayalive" << 18 << 1485
+                                  << 0 << 231 << QSize(1280, 540)
+                                  << QStringList{"trackedPoint1", "trackedPoint18"};
+    }
+
+    // Converted to 3DE v4 with the plate the file states (else 1920 x 1080),
+    // the points of the formats that are not in pixels land on the plate.
+    void conventionsLandOnThePlate_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("syntheyes") << "syntheyes/cola_plate.txt";
+        QTest::newRow("mayalive") << "mayalive/mayalive_kipShot.txt";
+        QTest::newRow("matchmover") << "matchmover/kipPointsMatchmover.rz2";
+    }
+
+    void conventionsLandOnThePlate()
+    {
+        QFETCH(QString, file);
+        if (!QFile::exists(shared(file))) QSKIP("no shared samples");
+        CliRun info = runConverter({"--info", shared(file)});
+        const bool statesPlate = !info.out.contains(QLatin1String("not stated"));
+        QString out = dir.filePath(QFileInfo(file).fileName() + QStringLiteral(".3de"));
+        QStringList args{"--to", "3de4", "-o", out, shared(file)};
+        if (!statesPlate) args << "--plate" << "1920x1080";
+        QCOMPARE(runConverter(args).exitCode, 0);
+        TrackSet set = dispatch(out, QStringLiteral("3DE v4 Track File (*.txt)")).set;
+        QRegularExpression plate(QStringLiteral("plate: (\\d+)x(\\d+)"));
+        auto m = plate.match(info.out);
+        const double w = statesPlate ? m.captured(1).toDouble() : 1920;
+        const double h = statesPlate ? m.captured(2).toDouble() : 1080;
+        QVERIFY(set.count > 0);
+        for (int i = 0; i < set.count; ++i)
+            QVERIFY2(set.x[size_t(i)] >= -0.01 * w && set.x[size_t(i)] <= 1.01 * w &&
+                         set.y[size_t(i)] >= -0.01 * h && set.y[size_t(i)] <= 1.01 * h,
+                     qPrintable(QStringLiteral("row %1: %2, %3").arg(i).arg(set.x[size_t(i)]).arg(set.y[size_t(i)])));
     }
 
     void realFiles()
@@ -131,6 +183,23 @@ private slots:
                                                     "ends after 1.")));
     }
 
+    // Layouts other programs write: white space around SynthEyes lines, a
+    // Maya Live name after one blank, with blanks of its own.
+    void lineLayouts()
+    {
+        TrackSet se = dispatch(writeFile(dir.filePath(QStringLiteral("se.txt")),
+                                         "\n  A 1 0.5 -0.5 15  \r\nB\t2\t0.25\t0.75\n"),
+                               QStringLiteral("SynthEyes Track File (*.txt)")).set;
+        QCOMPARE(se.names, QStringList({"A", "B"}));
+        QCOMPARE(se.y, std::vector<double>({-0.5, 0.75}));
+        TrackSet maya = dispatch(writeFile(dir.filePath(QStringLiteral("maya.txt")),
+                                           "# Size 640 480\n# Name my point 7\n0  3 0.1\t0.2 0\n"),
+                                 QStringLiteral("Maya Live Track File (*.txt)")).set;
+        QCOMPARE(maya.names, QStringList({"my point 7"}));
+        QCOMPARE(maya.frames, std::vector<int>({3}));
+        QCOMPARE(QSize(maya.plateWidth, maya.plateHeight), QSize(640, 480));
+    }
+
     void workedExamples_data()
     {
         QTest::addColumn<QString>("id");
@@ -154,6 +223,19 @@ private slots:
                                               "# track_id    view      x    y\r\n"
                                               "Track_0001  1  100.5  200.25\n"
                                               "Track_0001  2  101  201\ncorner  7  50  60\n");
+        QTest::newRow("syntheyes") << "syntheyes"
+                                   << QByteArray("Track_0001 1 100.5 200.25 15\n"
+                                                 "Track_0001 2 101 201 15\ncorner 7 50 60 15\n");
+        QTest::newRow("matchmover")
+            << "matchmover"
+            << QByteArray("imageSequence\t\"Sequence 01\"\n{\n\t1920\t1080\n}\n"
+                          "pointTrack  \"Track_0001\"  rgb( 0 0 0 )\t\n{\n"
+                          "\t1\t   100.5     200.25\n\t2\t   101     201\n}\n"
+                          "pointTrack  \"corner\"  rgb( 0 0 0 )\t\n{\n\t7\t   50     60\n}\n");
+        QTest::newRow("mayalive") << "mayalive"
+                                  << QByteArray("#  Size  1920  1080\n#  Name  Track_0001\n"
+                                                "0 1 100.5 200.25 0.000\n0 2 101 201 0.000\n"
+                                                "#  Name  corner\n1 7 50 60 0.000\n");
     }
 
     void workedExamples()
