@@ -58,6 +58,7 @@ struct Format
     const char *trackFileExtension = nullptr; // per-track formats: each track's own file
     bool shapes = false;                      // roto/mask shapes rather than point tracks
     bool statesPlate = false;                 // the reader reports the plate size
+    bool writesNames = true; // false: tracks are numbered in the file, not named
 
     bool perTrack() const { return trackFileExtension != nullptr; }
     // The file extensions its filters name, without the dot ("*" for any).

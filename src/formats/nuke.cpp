@@ -2,6 +2,7 @@
 
 #include "table/numbers.h"
 #include "rowcollector.h"
+#include "tracknamefile.h"
 
 #include <QFileInfo>
 
@@ -92,68 +93,14 @@ bool looksLikeNukeTracker(const QByteArray &data)
     return samples > 0;
 }
 
-namespace {
-
-// A frame as the CameraTracker writes it, "12.00": the part before ".00".
-Field withoutDecimals(Field f)
-{
-    for (const char *p = f.begin; p + 3 <= f.end; ++p) {
-        if (p[0] == '.' && p[1] == '0' && p[2] == '0') {
-            f.end = p;
-            break;
-        }
-    }
-    return f;
-}
-
-bool isFrameField(Field f)
-{
-    bool ok = false;
-    fieldToInt(withoutDecimals(f), &ok);
-    return ok;
-}
-
-} // namespace
-
 bool looksLikeNukeCameraTracker(const QByteArray &data)
 {
-    if (!data.startsWith("TrackName ") && !data.contains("\nTrackName ")) return false;
-    // Samples, or a sample line with a bad number for the reader to report.
-    ReadResult read = readNukeCameraTracker(data, QString());
-    return read.set.count > 0 || !read.ok();
+    return hasTrackNameBlocks(data) && trackNameWriter(data) != TrackNameWriter::Shake;
 }
 
 ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
 {
-    RowCollector rows;
-    QString name = QStringLiteral("autotrack0"); // for a file without a TrackName line
-    std::vector<Field> fields;
-    LineScanner scanner(data);
-    Field line;
-    static const char trackNamePrefix[] = "TrackName ";
-    const size_t prefixLength = sizeof trackNamePrefix - 1;
-    while (!rows.failed() && scanner.next(line)) {
-        if (size_t(line.end - line.begin) > prefixLength &&
-            std::memcmp(line.begin, trackNamePrefix, prefixLength) == 0) {
-            // The rest of the line is the name, blanks and all.
-            name = fieldToString({line.begin + prefixLength, line.end});
-            continue;
-        }
-        splitWhitespace(line, fields);
-        if (fields.size() < 3) {
-            if (fields.size() == 2 && !fields[0].isEmpty() && !fields[0].equals("Frame"))
-                name = fieldToString(fields[1]);
-            continue;
-        }
-        // A frame of five digits or more fills its column: the line then
-        // starts with it instead of with blanks.
-        if (!fields[0].isEmpty() && isFrameField(fields[0]))
-            fields.insert(fields.begin(), Field{line.begin, line.begin});
-        if (fields[1].equals("Frame") || fields.size() < 4)
-            continue; // column heading, or a sample without its Y
-        rows.add(name, withoutDecimals(fields[1]), fields[2], fields[3], scanner.number());
-    }
-    return rows.finish();
+    return readTrackNameBlocks(data, TrackNames::AsWritten);
 }
 
 namespace {

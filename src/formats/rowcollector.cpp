@@ -59,9 +59,14 @@ bool RowCollector::add(const QString &name, int f, Field x, Field y, int line)
 {
     double xv = 0, yv = 0;
     if (!coordinate(x, "X", line, xv) || !coordinate(y, "Y", line, yv)) return false;
-    if (m_set.count == 0 || f < m_smallest) m_smallest = f;
-    m_set.append(name, f, xv, yv);
+    addValues(name, f, xv, yv);
     return true;
+}
+
+void RowCollector::addValues(const QString &name, int f, double x, double y)
+{
+    if (m_set.count == 0 || f < m_smallest) m_smallest = f;
+    m_set.append(name, f, x, y);
 }
 
 void RowCollector::fail(const QString &reason, int line)

@@ -19,6 +19,8 @@ public:
     // Adds a row; false (and the error kept) when a field is not a number.
     bool add(const QString &name, Field frame, Field x, Field y, int line);
     bool add(const QString &name, int frame, Field x, Field y, int line);
+    // A row whose numbers were read already (with frame() and coordinate()).
+    void addValues(const QString &name, int frame, double x, double y);
 
     // Reads one field; false (and the error kept) when it is not a number.
     bool frame(Field f, int line, int &out);

@@ -1,7 +1,49 @@
-// Shake: tracker text files (one file per track) and RotoShape shapes.
+// Shake: tracker text files ("TrackName" blocks; Corvane writes one file
+// per track) and RotoShape shapes.
 #include "families.h"
+#include "table/numbers.h"
+#include "tracknamefile.h"
 
 namespace corvane {
+
+namespace {
+
+ReadResult readShakeTrack(const QByteArray &data, const QString &)
+{
+    return readTrackNameBlocks(data, TrackNames::NameRule);
+}
+
+bool looksLikeShakeTrack(const QByteArray &data)
+{
+    return hasTrackNameBlocks(data) && trackNameWriter(data) != TrackNameWriter::Nuke;
+}
+
+void trackRow(WriteContext &ctx, const ExportRow &r)
+{
+    if (!ctx.hasPreviousName || r.name != ctx.previousName) {
+        ctx.switchToTrackFile(r.name);
+        ctx.write("TrackName ");
+        ctx.write(r.name);
+        ctx.write("\n   Frame             X             Y   Correlation\n");
+    }
+    QByteArray &out = ctx.out();
+    out += "    ";
+    appendInt(out, r.frame);
+    out += ".00       ";
+    r.appendX(out);
+    out += "       ";
+    r.appendY(out);
+    out += "         1.000\n";
+}
+
+void trackHeader(WriteContext &ctx)
+{
+    ctx.switchToTrackFile(ctx.firstRow().name);
+}
+
+const WriterSteps trackWriter{trackHeader, trackRow, nullptr};
+
+} // namespace
 
 Formats shakeFormats()
 {
@@ -10,6 +52,9 @@ Formats shakeFormats()
     track.name = "Shake Track";
     track.importFilter = track.treeExportFilter = "Shake Track File (*.txt)";
     track.recognition = {Recognition::Marker, "TrackName", "This is not a Shake File!"};
+    track.read = readShakeTrack;
+    track.sniff = looksLikeShakeTrack;
+    track.writer = &trackWriter;
     track.source = SourceRule::Flip;
     track.target = TargetRule::Flip;
     track.trackFileExtension = ".txt";

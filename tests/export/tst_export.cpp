@@ -293,53 +293,6 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         QVERIFY(fileContents(real).startsWith("1\nA\n"));
     }
-
-    // Every registered format that reads and writes: written and read back
-    // gives the same rows. A format still without either is listed as skipped.
-    void roundTrips_data()
-    {
-        QTest::addColumn<QString>("id");
-        for (const Format &f : formats())
-            QTest::newRow(f.id) << QString::fromLatin1(f.id);
-    }
-
-    void roundTrips()
-    {
-        QFETCH(QString, id);
-        const Format *format = formatById(id);
-        if (!format->read || !format->writer)
-            QSKIP(qPrintable(id + QStringLiteral(": reading or writing is not built yet")));
-        TrackTable t = table({{"Track_0001", 1, 100.5, 200.25},
-                              {"Track_0001", 2, 101.125, 201},
-                              {"corner", 7, 1234.5, -0.5},
-                              {"corner", 8, 1e-3, 3}});
-        QDir folder(dir.filePath(id));
-        folder.mkpath(QStringLiteral("."));
-        QString target = folder.filePath(QStringLiteral("shot.") + format->fileExtension());
-        ExportResult r = save(t, format->treeExportFilter, target);
-        QVERIFY2(r.ok(), qPrintable(r.error));
-
-        TrackSet back;
-        const QString filter = QLatin1String(format->importFilter);
-        if (format->perTrack()) {
-            QCOMPARE(r.trackFiles.size(), 2);
-            for (const TrackFile &file : r.trackFiles) {
-                TrackSet one = dispatch(file.path, filter).set;
-                for (int i = 0; i < one.count; ++i)
-                    back.append(file.track, one.frames[size_t(i)], one.x[size_t(i)],
-                                one.y[size_t(i)]);
-            }
-        } else {
-            back = dispatch(target, filter).set;
-        }
-        QCOMPARE(back.count, t.rowCount());
-        for (int i = 0; i < back.count; ++i) {
-            QCOMPARE(back.names.at(i), t.name(i));
-            QCOMPARE(back.frames[size_t(i)], t.frame(i));
-            QCOMPARE(back.x[size_t(i)], t.coordinate(i, XColumn));
-            QCOMPARE(back.y[size_t(i)], t.coordinate(i, YColumn));
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestExport)
