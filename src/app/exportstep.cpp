@@ -90,6 +90,7 @@ void MainWindow::on_saveDataButton_clicked()
         showMessage(result.error, QMessageBox::Warning);
         return;
     }
+    QStringList notes = result.notes;
     QStringList numbered;
     for (const TrackFile &file : result.trackFiles)
         if (file.numbered)
@@ -102,6 +103,7 @@ void MainWindow::on_saveDataButton_clicked()
                        numbered.mid(0, shown).join(QLatin1Char('\n'));
         if (numbered.size() > shown)
             text += QStringLiteral("\n… and %1 more").arg(numbered.size() - shown);
-        showMessage(text, QMessageBox::Information);
+        notes << text;
     }
+    if (!notes.isEmpty()) showMessage(notes.join(QStringLiteral("\n\n")), QMessageBox::Information);
 }

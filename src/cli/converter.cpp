@@ -253,6 +253,8 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         if (!result.ok()) return failure(OutputError, result.error);
         outcome.written += result.written;
         outcome.trackFiles += result.trackFiles;
+        for (const QString &note : result.notes)
+            outcome.notes << QStringLiteral("%1: %2").arg(r.output, note);
     }
     return outcome;
 }

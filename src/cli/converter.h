@@ -35,6 +35,7 @@ struct Outcome
     QString message;     // what went wrong, for stderr
     QStringList written; // files written
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
+    QStringList notes;           // what the targets could not hold
 };
 
 using Progress = std::function<void(const QString &step)>;

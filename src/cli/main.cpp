@@ -171,6 +171,8 @@ int main(int argc, char *argv[])
             printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
     });
     if (outcome.code != Done) return fail(outcome.code, outcome.message);
+    for (const QString &note : outcome.notes)
+        printLine(stderr, QStringLiteral("corvane-convert: note: ") + note);
     for (const TrackFile &file : outcome.trackFiles)
         if (file.numbered)
             printLine(stderr, QStringLiteral("corvane-convert: track \"%1\" shares its file name "

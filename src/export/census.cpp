@@ -1,14 +1,9 @@
 #include "census.h"
 
+#include "formats/shapes.h"
 #include "table/tracktable.h"
 
 namespace corvane {
-
-QString shapePrefix(const QString &name)
-{
-    qsizetype underscore = name.indexOf(QLatin1Char('_'));
-    return underscore < 0 ? name : name.left(underscore);
-}
 
 TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
 {
@@ -33,7 +28,7 @@ TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
     bool inShape = false;
     int vertices = 0;
     for (const QString &name : runNames) {
-        if (!name.startsWith(QLatin1Char('S'))) continue;
+        if (!isShapeTrack(name)) continue;
         QString prefix = shapePrefix(name);
         if (inShape && prefix == previousPrefix) {
             ++vertices;

@@ -12,7 +12,4 @@ class TrackTable;
 
 TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows);
 
-// The shape a vertex track belongs to: its name up to the first "_".
-QString shapePrefix(const QString &name);
-
 } // namespace corvane

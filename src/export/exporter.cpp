@@ -122,10 +122,14 @@ public:
     }
 
     ExportRow firstRow() const override { return ExportRow(&m_table, m_rows.value(0)); }
+    int exportRowCount() const override { return int(m_rows.size()); }
+    ExportRow exportRow(int k) const override { return ExportRow(&m_table, m_rows.at(k)); }
+    void note(const QString &text) override { m_notes.append(text); }
 
     QString commit(ExportResult &result, bool inMemory)
     {
         result.trackFiles = m_trackFiles;
+        result.notes = m_notes;
         if (!inMemory) return m_save.commit(result.written);
         result.contents = m_save.contents();
         return QString();
@@ -154,6 +158,7 @@ private:
     QHash<QString, QString> m_trackPaths;
     QSet<QString> m_used; // case-folded absolute paths of this save's files
     QList<TrackFile> m_trackFiles;
+    QStringList m_notes;
     std::optional<TrackCensus> m_census;
 };
 

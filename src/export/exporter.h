@@ -50,6 +50,7 @@ struct ExportResult
     QStringList written; // every file written, in order
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QList<std::pair<QString, QByteArray>> contents; // with inMemory: every file's bytes
+    QStringList notes; // for the user: rows the format could not hold
     bool ok() const { return error.isEmpty(); }
 };
 

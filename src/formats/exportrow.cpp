@@ -18,12 +18,17 @@ void ExportRow::appendCell(QByteArray &out, int column) const
         out += m_table->displayText(m_row, column).toLocal8Bit();
 }
 
-void ExportRow::appendNumber(QByteArray &out, int column) const
+double ExportRow::number(int column) const
 {
     double value = 0;
     if (!m_table->numericCoordinate(m_row, column, &value))
         value = m_table->coordinate(m_row, column);
-    appendDecimal6(out, value);
+    return value;
+}
+
+void ExportRow::appendNumber(QByteArray &out, int column) const
+{
+    appendDecimal6(out, number(column));
 }
 
 } // namespace corvane

@@ -20,6 +20,9 @@ public:
 
     QString name;
     int frame = 0;
+    // The coordinates as numbers (in full, as the cells hold them).
+    double x() const { return number(2); }
+    double y() const { return number(3); }
 
     // The cells' texts as shown, and the values as writers write numbers
     // (decimal6: up to 6 decimals, never an exponent), appended to the
@@ -32,6 +35,7 @@ public:
 private:
     void appendCell(QByteArray &out, int column) const;
     void appendNumber(QByteArray &out, int column) const;
+    double number(int column) const;
 
     const TrackTable *m_table = nullptr;
     int m_row = -1;
@@ -62,6 +66,11 @@ public:
 
     virtual const TrackCensus &census() = 0; // computed on first use
     virtual ExportRow firstRow() const = 0;  // the first exported row
+    // Every exported row, for writers that gather rows before writing.
+    virtual int exportRowCount() const = 0;
+    virtual ExportRow exportRow(int k) const = 0;
+    // A note for the user after a successful save (rows a format cannot hold).
+    virtual void note(const QString &text) = 0;
 
     QString previousName;
     bool hasPreviousName = false;

@@ -3,6 +3,7 @@
 #include "conversion.h"
 #include "edit/sort.h"
 #include "formats/rowcollector.h"
+#include "formats/shapes.h"
 #include "platesettings.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
@@ -29,7 +30,7 @@ void checkShapes(const TrackTable &table, ApplyResult &result, bool &needsOrder)
     needsOrder = false;
     for (int r = 0; r < table.rowCount(); ++r) {
         QString name = table.name(r);
-        bool shape = name.startsWith(QLatin1Char('S'));
+        bool shape = isShapeTrack(name);
         if (!shape)
             seenOther = true;
         else if (seenOther)

@@ -1,4 +1,5 @@
 #include "export/census.h"
+#include "formats/shapes.h"
 #include "export/exporter.h"
 #include "import/dispatch.h"
 #include "formats/nuke.h"

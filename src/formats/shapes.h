@@ -1,0 +1,68 @@
+// Shape tracks: a track whose name begins with "S" is one vertex of a shape,
+// and the text before its first "_" names the shape ("S01_Track_0003" is a
+// vertex of shape "S01"). The shape writers gather the table's shape rows
+// into shapes, vertices and key frames here, ordered by the numbers
+// themselves (shape, frame, vertex), so that no two rows ever share a key.
+#pragma once
+
+#include "writecontext.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace corvane {
+
+bool isShapeTrack(const QString &name);
+// The text before the first "_" (the whole name when it has none).
+QString shapePrefix(const QString &name);
+
+// The name a shape reader gives vertex `vertex` of shape `shape` (both from
+// 1): "S01_Track_0001"; the numbers are zero-filled to two and four digits.
+QString shapeVertexName(int shape, int vertex);
+
+struct ShapeRow
+{
+    QString name;
+    int frame = 0;
+    double x = 0, y = 0;
+};
+
+// The shape rows of an export, in export order; point-track rows are counted.
+struct ShapeRows
+{
+    std::vector<ShapeRow> rows;
+    int pointRows = 0; // rows of point tracks, which shape formats do not hold
+};
+ShapeRows collectShapeRows(WriteContext &ctx);
+
+// The shapes of an export: shapes in the order of their prefixes, each with
+// its vertices (distinct track names, in name order) and its key frames in
+// ascending frame order; a key frame lists the vertices that have a row at
+// that frame. A vertex has one position per frame: of two rows of one
+// vertex and frame, the later in export order wins.
+struct ShapeKey
+{
+    int frame = 0;
+    std::vector<int> vertices; // indices into Shape::vertices, in order
+    std::vector<double> x, y;  // per listed vertex
+};
+struct Shape
+{
+    QString prefix;
+    std::vector<QString> vertices;
+    std::vector<ShapeKey> keys;
+};
+struct SortedShapes
+{
+    std::vector<Shape> shapes;
+    int pointRows = 0;
+    int repeatedRows = 0; // rows left out: a later row had the same vertex and frame
+};
+SortedShapes sortShapeRows(const ShapeRows &rows);
+
+// The notes a shape save leaves: rows of point tracks not written, rows
+// left out for repeating a vertex and frame.
+void noteShapeSave(WriteContext &ctx, int pointRows, int repeatedRows);
+
+} // namespace corvane
