@@ -3,6 +3,7 @@
 #include "bench.h"
 
 #include "edit/sort.h"
+#include "formats/shapes.h"
 #include "export/exporter.h"
 #include "formats/threedequalizer.h"
 #include "import/dispatch.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -31,10 +33,46 @@ long peakMegabytes()
     return usage.ru_maxrss / 1024; // kilobytes on Linux
 }
 
+// 1,000,000 shape rows: 1,000 shapes of 10 vertices over 100 frames,
+// written as Shake RotoShape and read back.
+void runShapeStages(const QString &folder)
+{
+    TrackTable shapes;
+    {
+        TrackSet set;
+        set.reserve(1000000);
+        for (int s = 1; s <= 1000; ++s)
+            for (int v = 1; v <= 10; ++v) {
+                const QString name = shapeVertexName(s, v);
+                for (int f = 1; f <= 100; ++f)
+                    set.append(name, f, 100.0 + s + f * 0.25, 900.0 - v - f * 0.5);
+            }
+        FillRange range = prepareFill(shapes, set.count, false);
+        fillRows(shapes, set, range, QStringLiteral("Shake RotoShape File (*.ssf)"));
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("shapes.ssf"));
+    stage("write-shake-rotoshape", [&] {
+        ExportParams params;
+        params.targetFilter = QStringLiteral("Shake RotoShape File (*.ssf)");
+        params.targetPath = path;
+        params.windowWidth = QStringLiteral("1920");
+        params.windowHeight = QStringLiteral("1080");
+        ExportResult result = exportTable(shapes, params);
+        if (!result.ok()) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
+    });
+    stage("read-shake-rotoshape", [&] {
+        ReadResult read = dispatch(path, QStringLiteral("Shake RotoShape File (*.ssf)"));
+        if (read.set.count != 1000000)
+            std::fprintf(stderr, "corvane-bench: read %d shape rows %s\n", read.set.count,
+                         qPrintable(read.error));
+    });
+}
+
 } // namespace
 
 void stage(const char *name, const std::function<void()> &work)
 {
+    std::fflush(stdout);
     QElapsedTimer clock;
     clock.start();
     work();
@@ -155,6 +193,7 @@ int main(int argc, char *argv[])
         if (read.set.count != rows) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
     table = TrackTable();
+    runShapeStages(dir.path());
 
     if (!parser.isSet(coreOnlyOption)) runWindowStages(source, dir.path());
     return 0;

@@ -120,6 +120,7 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
     takeOverImport(settings, read.set, mode);
     showPlateSettings(settings);
     fillTable(read.set, formatFilter, mode, progress);
+    if (!read.notes.isEmpty()) showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
     return true;

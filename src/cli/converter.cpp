@@ -119,6 +119,7 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
     ImportResult result = importFile(table, settings, path, *format,
                                      append ? ImportMode::Append : ImportMode::NewList);
     if (!result.ok()) outcome = failure(InputError, result.error);
+    outcome.notes += result.notes;
     return result.ok();
 }
 

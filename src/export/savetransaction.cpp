@@ -65,9 +65,11 @@ struct Pending
             error = failure(target, temporary->errorString());
             return;
         }
-        QByteArray data = *bytes;
 #ifdef Q_OS_WIN
+        QByteArray data = *bytes;
         data.replace("\n", "\r\n"); // text mode
+#else
+        const QByteArray &data = *bytes;
 #endif
         if (temporary->write(data) != data.size() || !temporary->flush() ||
             ::fsync(temporary->handle()) != 0) {

@@ -59,6 +59,7 @@ struct Format
     bool shapes = false;                      // roto/mask shapes rather than point tracks
     bool statesPlate = false;                 // the reader reports the plate size
     bool writesNames = true; // false: tracks are numbered in the file, not named
+    qsizetype maxLineLength = 1 << 20; // longer lines: not a file of this format
 
     bool perTrack() const { return trackFileExtension != nullptr; }
     // The file extensions its filters name, without the dot ("*" for any).

@@ -1,6 +1,7 @@
 #include "nuke.h"
 
 #include "table/numbers.h"
+#include "nukerotopaint.h"
 #include "rowcollector.h"
 #include "tracknamefile.h"
 
@@ -198,7 +199,12 @@ Formats nukeFormats()
     roto.id = "nuke-rotopaint";
     roto.name = "Nuke RotoPaint";
     roto.importFilter = roto.treeExportFilter = "Nuke RotoPaint File (*.nk)";
+    roto.read = readNukeRotoPaint;
+    roto.sniff = looksLikeNukeRotoPaint;
+    roto.writer = &nukeRotoPaintWriter;
     roto.shapes = true;
+    roto.statesPlate = true;
+    roto.maxLineLength = qsizetype(1) << 30; // a shape's curve is one line, however many keys
 
     Format camera;
     camera.id = "nuke-cameratracker";

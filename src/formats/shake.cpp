@@ -1,6 +1,7 @@
 // Shake: tracker text files ("TrackName" blocks; Corvane writes one file
 // per track) and RotoShape shapes.
 #include "families.h"
+#include "shakerotoshape.h"
 #include "table/numbers.h"
 #include "tracknamefile.h"
 
@@ -64,6 +65,9 @@ Formats shakeFormats()
     shape.name = "Shake RotoShape";
     shape.importFilter = shape.treeExportFilter = "Shake RotoShape File (*.ssf)";
     shape.recognition = {Recognition::Marker, "shake_shape_data", "This is not a Shake File!"};
+    shape.read = readShakeRotoShape;
+    shape.sniff = looksLikeShakeRotoShape;
+    shape.writer = &shakeRotoShapeWriter;
     shape.source = SourceRule::Flip;
     shape.target = TargetRule::Flip;
     shape.shapes = true;

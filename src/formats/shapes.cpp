@@ -1,7 +1,10 @@
 #include "shapes.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <numeric>
+#include <tuple>
 
 namespace corvane {
 
@@ -28,13 +31,26 @@ ShapeRows collectShapeRows(WriteContext &ctx)
     ShapeRows out;
     const int count = ctx.exportRowCount();
     out.rows.reserve(size_t(count));
+    QHash<QString, int> ids;
+    QString previous;
+    int previousId = -1;
     for (int k = 0; k < count; ++k) {
         ExportRow row = ctx.exportRow(k);
         if (!isShapeTrack(row.name)) {
             ++out.pointRows;
             continue;
         }
-        out.rows.push_back({row.name, row.frame, row.x(), row.y()});
+        // Rows come in runs of one vertex: look each run's name up once.
+        if (previousId < 0 || row.name != previous) {
+            auto it = ids.constFind(row.name);
+            if (it == ids.cend()) {
+                it = ids.insert(row.name, int(out.names.size()));
+                out.names.push_back(row.name);
+            }
+            previous = row.name;
+            previousId = it.value();
+        }
+        out.rows.push_back({previousId, row.frame, row.x(), row.y()});
     }
     return out;
 }
@@ -44,55 +60,70 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
     SortedShapes out;
     out.pointRows = collected.pointRows;
     const std::vector<ShapeRow> &rows = collected.rows;
+    const std::vector<QString> &names = collected.names;
+
+    // Ranks of the names and of their shapes' prefixes, in text order, so that
+    // rows sort by numbers: shape, frame, vertex, then export order.
+    auto less = [](const QString &a, const QString &b) { return QString::compare(a, b) < 0; };
+    std::vector<int> byName(names.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(),
+              [&](int a, int b) { return less(names[size_t(a)], names[size_t(b)]); });
+    std::vector<int> nameRank(names.size()), prefixRank(names.size());
     std::vector<QString> prefixes;
-    prefixes.reserve(rows.size());
-    for (const ShapeRow &r : rows)
-        prefixes.push_back(shapePrefix(r.name));
-    // Shape, frame, vertex name; among equal ones the later row comes last and wins.
-    std::vector<size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        if (int c = QString::compare(prefixes[a], prefixes[b])) return c < 0;
-        if (rows[a].frame != rows[b].frame) return rows[a].frame < rows[b].frame;
-        return QString::compare(rows[a].name, rows[b].name) < 0;
-    });
-    // Keep the last row of each vertex and frame.
-    std::vector<size_t> kept;
-    kept.reserve(order.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        const size_t k = order[i], next = i + 1 < order.size() ? order[i + 1] : k;
-        if (next != k && rows[next].frame == rows[k].frame && rows[next].name == rows[k].name &&
-            prefixes[next] == prefixes[k])
-            ++out.repeatedRows;
-        else
-            kept.push_back(k);
+    for (size_t i = 0; i < byName.size(); ++i) {
+        const int id = byName[i];
+        nameRank[size_t(id)] = int(i);
+        QString prefix = shapePrefix(names[size_t(id)]);
+        if (prefixes.empty() || prefixes.back() != prefix) prefixes.push_back(prefix);
     }
-    // Shapes in prefix order, each with its vertex names, then its keys.
-    for (size_t begin = 0; begin < kept.size();) {
-        size_t end = begin;
-        while (end < kept.size() && prefixes[kept[end]] == prefixes[kept[begin]])
-            ++end;
-        Shape shape;
-        shape.prefix = prefixes[kept[begin]];
-        for (size_t i = begin; i < end; ++i)
-            shape.vertices.push_back(rows[kept[i]].name);
-        auto less = [](const QString &a, const QString &b) { return QString::compare(a, b) < 0; };
-        std::sort(shape.vertices.begin(), shape.vertices.end(), less);
-        shape.vertices.erase(std::unique(shape.vertices.begin(), shape.vertices.end()),
-                             shape.vertices.end());
-        for (size_t i = begin; i < end; ++i) {
-            const ShapeRow &r = rows[kept[i]];
-            if (shape.keys.empty() || shape.keys.back().frame != r.frame)
-                shape.keys.push_back({r.frame, {}, {}, {}});
-            ShapeKey &key = shape.keys.back();
-            key.vertices.push_back(int(std::lower_bound(shape.vertices.begin(),
-                                                        shape.vertices.end(), r.name, less) -
-                                       shape.vertices.begin()));
-            key.x.push_back(r.x);
-            key.y.push_back(r.y);
+    std::sort(prefixes.begin(), prefixes.end(), less);
+    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+    for (size_t id = 0; id < names.size(); ++id)
+        prefixRank[id] = int(std::lower_bound(prefixes.begin(), prefixes.end(),
+                                              shapePrefix(names[id]), less) -
+                             prefixes.begin());
+
+    // Each shape's vertices, and each name's place among them.
+    std::vector<std::vector<QString>> verticesOf(prefixes.size());
+    std::vector<int> vertexIndex(names.size());
+    for (int id : byName) {
+        std::vector<QString> &vertices = verticesOf[size_t(prefixRank[size_t(id)])];
+        vertexIndex[size_t(id)] = int(vertices.size());
+        vertices.push_back(names[size_t(id)]);
+    }
+
+    struct Key
+    {
+        int prefix, frame, name, row;
+    };
+    std::vector<Key> keys(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        keys[i] = {prefixRank[size_t(rows[i].name)], rows[i].frame, nameRank[size_t(rows[i].name)],
+                   int(i)};
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        return std::tie(a.prefix, a.frame, a.name, a.row) <
+               std::tie(b.prefix, b.frame, b.name, b.row);
+    });
+
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const Key &k = keys[i];
+        // Of two rows of one vertex and frame, the later wins.
+        if (i + 1 < keys.size() && keys[i + 1].prefix == k.prefix &&
+            keys[i + 1].frame == k.frame && keys[i + 1].name == k.name) {
+            ++out.repeatedRows;
+            continue;
         }
-        out.shapes.push_back(std::move(shape));
-        begin = end;
+        if (out.shapes.empty() || out.shapes.back().prefix != prefixes[size_t(k.prefix)])
+            out.shapes.push_back(
+                {prefixes[size_t(k.prefix)], std::move(verticesOf[size_t(k.prefix)]), {}});
+        Shape &shape = out.shapes.back();
+        if (shape.keys.empty() || shape.keys.back().frame != k.frame)
+            shape.keys.push_back({k.frame, {}, {}, {}});
+        ShapeKey &key = shape.keys.back();
+        key.vertices.push_back(vertexIndex[size_t(rows[size_t(k.row)].name)]);
+        key.x.push_back(rows[size_t(k.row)].x);
+        key.y.push_back(rows[size_t(k.row)].y);
     }
     return out;
 }

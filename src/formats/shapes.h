@@ -23,7 +23,7 @@ QString shapeVertexName(int shape, int vertex);
 
 struct ShapeRow
 {
-    QString name;
+    int name = 0; // index into ShapeRows::names
     int frame = 0;
     double x = 0, y = 0;
 };
@@ -32,7 +32,8 @@ struct ShapeRow
 struct ShapeRows
 {
     std::vector<ShapeRow> rows;
-    int pointRows = 0; // rows of point tracks, which shape formats do not hold
+    std::vector<QString> names; // each vertex name once
+    int pointRows = 0;          // rows of point tracks, which shape formats do not hold
 };
 ShapeRows collectShapeRows(WriteContext &ctx);
 

@@ -45,6 +45,8 @@ struct ReadResult
     // The file promises more than it holds (its own counts): what was read
     // is in set, and this says what is missing.
     QString cutShort;
+    // What the reader left out and why (each naming its line), for the user.
+    QStringList notes;
 
     bool ok() const { return error.isEmpty(); }
     static ReadResult failure(const QString &reason, int line = 0)

@@ -28,7 +28,7 @@ ReadResult dispatch(const QString &path, const QString &formatFilter)
     if (!format || !format->read)
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
                                    .arg(format ? QLatin1String(format->name) : formatFilter));
-    const FileText text = loadTrackFile(path);
+    const FileText text = loadTrackFile(path, format->maxLineLength);
     if (!text.ok()) return ReadResult::failure(text.error);
     return readBytes(text.bytes, path, *format);
 }
@@ -46,6 +46,8 @@ ReadResult readBytes(const QByteArray &data, const QString &path, const Format &
         return fileError(path, QStringLiteral("no track rows found: it is not a %1 file.")
                                    .arg(QLatin1String(format.name)));
     if (!format.statesPlate) set.plateWidth = set.plateHeight = 0;
+    for (QString &note : result.notes)
+        note = QDir::toNativeSeparators(path) + QStringLiteral(", ") + note;
     if (!result.cutShort.isEmpty())
         result.cutShort = QDir::toNativeSeparators(path) + QStringLiteral(" is cut short: ") +
                           result.cutShort;

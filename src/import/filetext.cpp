@@ -17,14 +17,14 @@ QString named(const QString &path, const QString &reason)
 
 // Where a line longer than MaxLineLength starts in data, or -1. carry is
 // the length of the line that runs into data from before it.
-qsizetype longLineIn(const QByteArray &data, qsizetype from, qsizetype &carry)
+qsizetype longLineIn(const QByteArray &data, qsizetype from, qsizetype &carry, qsizetype maxLine)
 {
     const char *p = data.constData() + from;
     const char *end = data.constData() + data.size();
     while (p < end) {
         const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
         qsizetype run = (nl ? nl : end) - p;
-        if (carry + run > MaxLineLength) return p - data.constData();
+        if (carry + run > maxLine) return p - data.constData();
         if (!nl) {
             carry += run;
             break;
@@ -37,7 +37,7 @@ qsizetype longLineIn(const QByteArray &data, qsizetype from, qsizetype &carry)
 
 } // namespace
 
-FileText trackText(QByteArray bytes, const QString &name)
+FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, bool checkLines)
 {
     FileText text;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -57,16 +57,16 @@ FileText trackText(QByteArray bytes, const QString &name)
         return text;
     }
     qsizetype carry = 0;
-    if (longLineIn(bytes, 0, carry) >= 0) {
-        text.error = named(name, QStringLiteral("has a line longer than 1 MB, so it is not a "
-                                                "track file."));
+    if (checkLines && longLineIn(bytes, 0, carry, maxLine) >= 0) {
+        text.error = named(name, QStringLiteral("has a line longer than %1 MB, so it is not a "
+                                                "track file.").arg(maxLine >> 20));
         return text;
     }
     text.bytes = std::move(bytes);
     return text;
 }
 
-FileText loadTrackFile(const QString &path)
+FileText loadTrackFile(const QString &path, qsizetype maxLine)
 {
     FileText text;
     QFile file(path);
@@ -74,7 +74,21 @@ FileText loadTrackFile(const QString &path)
         text.error = named(path, QStringLiteral("cannot be opened: %1.").arg(file.errorString()));
         return text;
     }
-    // Read in blocks, so that a file of one endless line is refused early.
+    // A regular file is mapped rather than copied; its lines are checked as
+    // they are reached, so a file of one endless line is refused early.
+    const qint64 fileSize = file.size();
+    if (fileSize > 0 && fileSize < (qint64(1) << 40)) {
+        auto mapped = std::make_shared<QFile>(path);
+        uchar *start = mapped->open(QIODevice::ReadOnly) ? mapped->map(0, fileSize) : nullptr;
+        if (start) {
+            QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(start),
+                                                      qsizetype(fileSize));
+            text = trackText(data, path, maxLine);
+            text.mapped = std::move(mapped);
+            return text;
+        }
+    }
+    // Otherwise read in blocks, checking the lines as they come.
     // UTF-16 text has its line ends two bytes apart: it is checked decoded.
     QByteArray data;
     qint64 size = file.size();
@@ -92,14 +106,15 @@ FileText loadTrackFile(const QString &path)
             return text;
         }
         if (before == 0) utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
-        if (!utf16 && longLineIn(data, before, carry) >= 0) {
-            text.error = named(path, QStringLiteral("has a line longer than 1 MB, so it is not a "
-                                                    "track file."));
+        if (!utf16 && longLineIn(data, before, carry, maxLine) >= 0) {
+            text.error = named(path, QStringLiteral("has a line longer than %1 MB, so it is "
+                                                    "not a track file.").arg(maxLine >> 20));
             return text;
         }
         if (got == 0) break;
     }
-    return trackText(std::move(data), path);
+    // UTF-16 text is checked once decoded; other text was checked while read.
+    return trackText(std::move(data), path, maxLine, utf16);
 }
 
 } // namespace corvane

@@ -5,22 +5,28 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+
+#include <memory>
 
 namespace corvane {
 
+// Longer lines make a file "not a track file", unless its format allows them.
 constexpr qsizetype MaxLineLength = 1 << 20;
 
 struct FileText
 {
-    QByteArray bytes;
-    QString error; // why the file is not a track file, naming it
+    QByteArray bytes; // may point into the mapped file below: keep both together
+    QString error;    // why the file is not a track file, naming it
+    std::shared_ptr<QFile> mapped;
     bool ok() const { return error.isEmpty(); }
 };
 
-FileText loadTrackFile(const QString &path);
+FileText loadTrackFile(const QString &path, qsizetype maxLine = MaxLineLength);
 
 // The text of in-memory bytes, by the same rules (name is for messages).
-FileText trackText(QByteArray bytes, const QString &name);
+FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine = MaxLineLength,
+                   bool checkLines = true);
 
 } // namespace corvane

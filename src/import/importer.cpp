@@ -44,6 +44,7 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
     }
     takeOverImport(settings, read.set, mode);
     result.range = fillImport(table, read.set, mode, filter);
+    result.notes = read.notes;
     return result;
 }
 

@@ -23,6 +23,7 @@ struct ImportResult
 {
     QString error; // nothing was changed
     FillRange range;
+    QStringList notes; // what the reader left out, for the user
     bool ok() const { return error.isEmpty(); }
 };
 

@@ -27,6 +27,9 @@ double roundGeneral6(double v);
 void appendDecimal6(QByteArray &out, double v);
 void appendFixed6(QByteArray &out, double v);
 void appendInt(QByteArray &out, long long v);
+// fixed6 into a buffer of MaxFixed6Length characters; returns the length.
+constexpr int MaxFixed6Length = 330;
+int formatFixed6(char *buf, double v);
 
 // Text to number as the table reads cells: surrounding blanks allowed, a text
 // that is not a number gives 0 and *ok = false.

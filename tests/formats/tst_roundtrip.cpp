@@ -4,6 +4,7 @@
 #include "export/exporter.h"
 #include "formats/namerule.h"
 #include "formats/registry.h"
+#include "formats/shapes.h"
 #include "import/detect.h"
 #include "import/importer.h"
 #include "settings/apply.h"
@@ -108,6 +109,28 @@ class TestRoundTrip : public QObject
         return set;
     }
 
+    // Shapes as the shape readers give them back: shape after shape, each
+    // vertex whole, frames ascending. Shapes are keyed on different frames,
+    // beyond 99999, below 0, and one has more than 10000 keys.
+    static TrackSet shapeRows()
+    {
+        TrackSet set;
+        QRandomGenerator random(11);
+        auto value = [&] { return double(random.bounded(4000000001LL)) / 1e6 - 2000.0; };
+        const QList<QList<int>> framesOfShape{{-3, 0, 1, 2}, {99998, 99999, 100000, 123456}, {}};
+        QList<int> many;
+        for (int f = 1; f <= 10005; ++f)
+            many << f;
+        for (int s = 1; s <= 3; ++s) {
+            const QList<int> &frames = s == 3 ? many : framesOfShape[s - 1];
+            for (int v = 1; v <= (s == 3 ? 2 : 4); ++v)
+                for (int f : frames)
+                    set.append(shapeVertexName(s, v), f, value(), value());
+        }
+        set.firstFrame = QStringLiteral("-3");
+        return set;
+    }
+
 private slots:
     void awkwardTables_data()
     {
@@ -122,7 +145,7 @@ private slots:
         const Format *format = formatById(id);
         if (!format->read || !format->writer)
             QSKIP(qPrintable(id + QStringLiteral(": reading or writing is not built yet")));
-        TrackSet rows = awkwardRows();
+        TrackSet rows = format->shapes ? shapeRows() : awkwardRows();
         TrackTable table;
         PlateSettings settings;
         takeOverImport(settings, rows, ImportMode::NewList);

@@ -118,7 +118,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(dispatch(path, v4).error.contains(QLatin1String("longer than 1 MB")));
-        QVERIFY(detectFormat(path).error.contains(QLatin1String("longer than 1 MB")));
+        QVERIFY(detectFormat(path).candidates.isEmpty());
         qDebug("refused in %lld ms", clock.elapsed());
     }
 };

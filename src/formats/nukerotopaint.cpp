@@ -1,0 +1,334 @@
+// Nuke RotoPaint shapes in a Nuke script (.nk). A shape node ("NodeType: 3")
+// holds a curve group whose first cubic curve is the shape (the second is
+// its feather). The curve's line lists its control points, three per vertex
+// (a tangent, the vertex, the other tangent), each as "0", an X and a Y
+// animation curve, and "0". An animation curve is keyed, "L", its head, its
+// key count and that many keys ("" frame value and six numbers more), then
+// its value; or compact, "S", a flag, the frame when the flag is 1, and the
+// value.
+#include "nukerotopaint.h"
+
+#include "rowcollector.h"
+#include "shapes.h"
+#include "table/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <cstring>
+#include <map>
+
+namespace corvane {
+
+namespace {
+
+bool startsWith(Field f, const char *word)
+{
+    const size_t n = qstrlen(word);
+    return size_t(f.end - f.begin) >= n && std::memcmp(f.begin, word, n) == 0;
+}
+
+struct Key
+{
+    int frame;
+    double value;
+};
+
+class CurveReader
+{
+public:
+    explicit CurveReader(Field line) { splitTrimmed(line, m_tokens); }
+
+    // The next animation curve's keys; false where the line breaks the grammar.
+    bool curve(std::vector<Key> &keys)
+    {
+        keys.clear();
+        while (m_pos < m_tokens.size() && !m_tokens[m_pos].equals("L") &&
+               !m_tokens[m_pos].equals("S"))
+            ++m_pos;
+        if (m_pos >= m_tokens.size()) return false;
+        return m_tokens[m_pos++].equals("L") ? keyed(keys) : compact(keys);
+    }
+
+private:
+    bool number(size_t at, double &out) const
+    {
+        bool ok = false;
+        out = at < m_tokens.size() ? fieldToDouble(m_tokens[at], &ok) : 0;
+        return ok;
+    }
+
+    bool frame(size_t at, int &out) const
+    {
+        double value = 0;
+        if (!number(at, value) || value != double(qint64(value)) || std::abs(value) > FrameLimit)
+            return false;
+        out = int(value);
+        return true;
+    }
+
+    // The head up to its empty expression, one number, the key count, the keys, the value.
+    bool keyed(std::vector<Key> &keys)
+    {
+        size_t quote = m_pos;
+        while (quote < m_tokens.size() && quote < m_pos + 12 && !m_tokens[quote].equals("\"\""))
+            ++quote;
+        double count = 0;
+        if (quote >= m_tokens.size() || !number(quote + 2, count) || count < 0) return false;
+        m_pos = quote + 3;
+        for (int k = 0; k < int(count); ++k, m_pos += 9) {
+            Key key{};
+            if (m_pos + 9 > m_tokens.size() || !m_tokens[m_pos].equals("\"\"") ||
+                !frame(m_pos + 1, key.frame) || !number(m_pos + 2, key.value))
+                return false;
+            keys.push_back(key);
+        }
+        ++m_pos; // the curve's value
+        return true;
+    }
+
+    bool compact(std::vector<Key> &keys)
+    {
+        double flag = 0;
+        if (!number(m_pos, flag)) return false;
+        Key key{1, 0};
+        if (int(flag) & 1) {
+            if (!frame(m_pos + 1, key.frame)) return false;
+            ++m_pos;
+        }
+        if (!number(m_pos + 1, key.value)) return false;
+        m_pos += 2;
+        keys.push_back(key);
+        return true;
+    }
+
+    std::vector<Field> m_tokens;
+    size_t m_pos = 0;
+};
+
+} // namespace
+
+ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    int shape = 0, points = 0, plateWidth = 0, plateHeight = 0;
+    bool wantShapeCurve = false, curveLineNext = false;
+    QString node;
+    QStringList notes;
+    while (!rows.failed() && scanner.next(line)) {
+        Field text = trimmed(line);
+        if (curveLineNext) {
+            curveLineNext = false;
+            CurveReader reader(text);
+            std::vector<Key> x, y;
+            std::vector<std::pair<std::vector<Key>, std::vector<Key>>> vertices;
+            bool ok = true;
+            for (int p = 0; ok && p < points; ++p) {
+                ok = reader.curve(x) && reader.curve(y);
+                if (ok && p % 3 == 1) vertices.push_back({x, y});
+            }
+            if (!ok) {
+                notes << QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
+                                        "read; it was left out.")
+                             .arg(scanner.number())
+                             .arg(node);
+                continue;
+            }
+            for (size_t v = 0; v < vertices.size(); ++v) {
+                const QString name = shapeVertexName(shape, int(v) + 1);
+                const std::vector<Key> &xs = vertices[v].first, &ys = vertices[v].second;
+                // X and Y are keyed together; a Y without a key there keeps its last value.
+                for (size_t k = 0; k < xs.size(); ++k) {
+                    double yv = ys.empty() ? 0 : ys.back().value;
+                    for (const Key &key : ys)
+                        if (key.frame == xs[k].frame) yv = key.value;
+                    rows.addValues(name, xs[k].frame, xs[k].value, yv);
+                }
+            }
+        } else if (startsWith(text, "format \"")) {
+            splitTrimmed({text.begin + 8, text.end}, fields);
+            if (fields.size() >= 2 && plateWidth == 0) {
+                plateWidth = fieldToInt(fields[0]);
+                plateHeight = fieldToInt(fields[1]);
+            }
+        } else if (startsWith(text, "NodeName:")) {
+            const char *q = std::find(text.begin, text.end, '"');
+            const char *e = q < text.end ? std::find(q + 1, text.end, '"') : text.end;
+            node = q < text.end ? fieldToString({q + 1, e}) : QString();
+        } else if (startsWith(text, "NodeType: 3")) {
+            ++shape;
+            wantShapeCurve = true;
+        } else if (startsWith(text, "NumOfPoints:") && wantShapeCurve) {
+            splitTrimmed(text, fields);
+            bool ok = false;
+            points = fields.size() >= 2 ? fieldToInt(fields[1], &ok) : 0;
+            curveLineNext = ok && points >= 0;
+            wantShapeCurve = false; // the second curve is the feather
+        }
+    }
+    ReadResult result = rows.finish();
+    result.set.plateWidth = plateWidth;
+    result.set.plateHeight = plateHeight;
+    result.notes = notes;
+    return result;
+}
+
+bool looksLikeNukeRotoPaint(const QByteArray &data)
+{
+    return data.contains("AnimTree") && data.contains("NodeType: 3");
+}
+
+namespace {
+
+// The draws of a process that never seeds its generator (glibc's random()
+// from seed 1), so every save draws the same colours.
+class UnseededRandom
+{
+public:
+    UnseededRandom()
+    {
+        m_r[0] = 1;
+        for (int i = 1; i < 31; ++i) {
+            long long v = (16807LL * m_r[i - 1]) % 2147483647;
+            m_r[i] = qint32(v < 0 ? v + 2147483647 : v);
+        }
+        for (int i = 31; i < 34; ++i)
+            m_r[i] = m_r[i - 31];
+        m_n = 34;
+        for (int i = 0; i < 310; ++i)
+            step();
+    }
+    // A whole number from low to high, as low + draw mod (high - low + 1).
+    int bounded(int low, int high) { return low + int(step() % quint32(high - low + 1)); }
+
+private:
+    quint32 step()
+    {
+        quint32 v = quint32(m_r[(m_n - 31) % 344]) + quint32(m_r[(m_n - 3) % 344]);
+        m_r[m_n % 344] = qint32(v);
+        ++m_n;
+        return v >> 1;
+    }
+    qint32 m_r[344] = {};
+    int m_n = 0;
+};
+
+QByteArray number(float v)
+{
+    return QByteArray::number(double(v), 'g', 6);
+}
+
+struct VertexKeys
+{
+    std::vector<int> frames;
+    std::vector<double> x, y;
+};
+
+const char head[] = "L 0 4096 0.5 2 0 0 \"\" 0 ";
+
+// One keyed animation curve: its head, keys and value (six decimals).
+void appendCurve(QByteArray &out, const VertexKeys &keys, const std::vector<double> *values)
+{
+    out += head;
+    appendInt(out, qint64(keys.frames.size()));
+    out += ' ';
+    for (size_t k = 0; k < keys.frames.size(); ++k) {
+        out += "\"\" ";
+        appendInt(out, keys.frames[k]);
+        out += ' ';
+        if (values)
+            appendFixed6(out, (*values)[k]);
+        else
+            out += "0.000";
+        out += " 0 0 0 0 256 0 ";
+    }
+    if (values && !values->empty())
+        appendFixed6(out, values->front());
+    else
+        out += "0.000";
+}
+
+// A control point: "0", its X and Y curves, "0".
+void appendPoint(QByteArray &out, const VertexKeys &keys, bool position)
+{
+    out += " 0 ";
+    appendCurve(out, keys, position ? &keys.x : nullptr);
+    out += ' ';
+    appendCurve(out, keys, position ? &keys.y : nullptr);
+    out += " 0";
+}
+
+void appendCurveLine(QByteArray &out, const std::vector<VertexKeys> &vertices, bool feather)
+{
+    out += "      ";
+    for (const VertexKeys &v : vertices) {
+        appendPoint(out, v, false);
+        appendPoint(out, v, !feather);
+        appendPoint(out, v, false);
+    }
+    out += ' ';
+}
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    QByteArray &out = ctx.out();
+    QByteArray w, h;
+    appendInt(w, ctx.windowWidth);
+    appendInt(h, ctx.windowHeight);
+    out += "RotoPaint { \nformat \"" + w + ' ' + h + " 0 0 " + w + ' ' + h +
+           " 1\"\n curves {AnimTree: \"\" {\n Version: 1.1\n RootNode: 1\n Node: {\n"
+           "  NodeName: \"Root\" {\n   NodeType: 1\n   NumOfAttributes: 10\n"
+           "   \"vis\" S 0 1 \"opc\" S 0 1 \"mbo\" S 0 1 \"mb\" S 0 1 \"mbs\" S 0 0.5 \"fo\" S 0 1 "
+           "\"fx\" S 0 0 \"fy\" S 0 0 \"ff\" S 0 1 \"ft\" S 0 0\n  }\n  NumOfChildren: ";
+    appendInt(out, qint64(sorted.shapes.size()));
+    out += '\n';
+    UnseededRandom random;
+    int k = 0;
+    for (const Shape &shape : sorted.shapes) {
+        std::vector<VertexKeys> vertices(shape.vertices.size());
+        for (const ShapeKey &key : shape.keys) {
+            for (size_t i = 0; i < key.vertices.size(); ++i) {
+                VertexKeys &v = vertices[size_t(key.vertices[i])];
+                v.frames.push_back(key.frame);
+                v.x.push_back(key.x[i]);
+                v.y.push_back(key.y[i]);
+            }
+        }
+        QByteArray points;
+        appendInt(points, 3 * qint64(vertices.size()));
+        out += "   Node: {\n    NodeName: \"Shape_";
+        appendInt(out, ++k);
+        out += "\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      Flag: 0\n"
+               "      NumOfCubicCurves: 2\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n"
+               "       NumOfPoints: " + points + "\n";
+        appendCurveLine(out, vertices, false);
+        out += "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: " +
+               points + "\n";
+        appendCurveLine(out, vertices, true);
+        const float g = float(random.bounded(0, 100)) / 100.0f;
+        const float r = float(random.bounded(0, 100)) / 100.0f;
+        out += "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S " +
+               number(r) + " 1 \"g\" S 0 " + number(g) +
+               " \"b\" S 0 1 \"a\" S 0 1 \"ro\" S 0 0 \"go\" S 0 0 \"bo\" S 0 0 \"ao\" S 0 1 "
+               "\"opc\" S 0 1 \"bm\" S 0 5 \"inv\" S 0 0 \"mbo\" S 0 0 \"mb\" S 0 1 \"mbs\" S 0 "
+               "0.5 \"mbsot\" S 0 0 \"mbso\" S 0 0 \"fo\" S 0 1 \"fx\" S 0 0 \"fy\" S 0 0 \"ff\" "
+               "S 0 1 \"ft\" S 0 0 \"nv\" S 0 1 \"view1\" S 0 1 \"ltn\" S 0 1 \"ltm\" S 0 1 "
+               "\"ltt\" S 0 0\n     }\n    }\n    NumOfChildren: 0\n   }\n";
+    }
+    noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+}
+
+void footer(WriteContext &ctx)
+{
+    ctx.write("}\n   }\n   }\n   }\n");
+}
+
+} // namespace
+
+const WriterSteps nukeRotoPaintWriter{header, nullptr, footer};
+
+} // namespace corvane

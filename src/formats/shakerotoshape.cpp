@@ -1,0 +1,190 @@
+// Shake RotoShape (.ssf): a header, then per shape its header lines and one
+// key block per key frame ("key_time", centre, colour and "vertex_data"
+// with twelve numbers per vertex: the position, its tangents and handles).
+#include "shakerotoshape.h"
+
+#include "rowcollector.h"
+#include "shapes.h"
+#include "table/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+bool startsWith(Field f, const char *word)
+{
+    const size_t n = qstrlen(word);
+    return size_t(f.end - f.begin) >= n && std::memcmp(f.begin, word, n) == 0;
+}
+
+// A number after the first word of a line ("num_key_times 4").
+bool countAfterWord(const std::vector<Field> &fields, int &count)
+{
+    bool ok = false;
+    if (fields.size() >= 2) count = fieldToInt(fields[1], &ok);
+    return ok && count >= 0;
+}
+
+struct Vertex
+{
+    int shape, vertex, key, frame;
+    double x, y;
+};
+
+} // namespace
+
+ReadResult readShakeRotoShape(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    std::vector<Vertex> read;
+    int shape = 0, key = 0, frame = 0, keysPromised = -1;
+    int keysOfShape = 0;
+    bool haveFrame = false;
+    auto endShape = [&] {
+        if (shape > 0 && keysPromised > keysOfShape)
+            rows.cutShort(QStringLiteral("shape %1 promises %2 key times, but holds %3.")
+                              .arg(shape)
+                              .arg(keysPromised)
+                              .arg(keysOfShape));
+    };
+    scanner.next(line); // "shake_shape_data 4.0"
+    while (!rows.failed() && scanner.next(line)) {
+        Field text = trimmed(line);
+        splitTrimmed(text, fields);
+        if (fields.empty()) continue;
+        const int number = scanner.number();
+        if (startsWith(text, "shape_name")) {
+            endShape();
+            ++shape;
+            keysOfShape = 0;
+            keysPromised = -1;
+            haveFrame = false;
+        } else if (startsWith(text, "num_key_times")) {
+            countAfterWord(fields, keysPromised);
+        } else if (startsWith(text, "key_time") && fields.size() >= 2) {
+            // "12.000000": a whole frame, written with decimals.
+            bool ok = false;
+            double value = fieldToDouble(fields[1], &ok);
+            if (!ok || value != double(qint64(value)) || std::abs(value) > FrameLimit) {
+                rows.fail(QStringLiteral("the key time \"%1\" is not a whole frame.")
+                              .arg(fieldToString(fields[1])),
+                          number);
+                break;
+            }
+            frame = int(value);
+            haveFrame = true;
+        } else if (fields[0].equals("vertex_data")) {
+            if (!haveFrame || shape == 0) {
+                rows.fail(QStringLiteral("vertex data comes before any key time."), number);
+                break;
+            }
+            ++key;
+            ++keysOfShape;
+            // A key may list fewer vertices than the shape has: those without a
+            // position at this frame.
+            const int vertices = int((fields.size() - 1) / 12);
+            for (int j = 0; j < vertices; ++j) {
+                double x = 0, y = 0;
+                if (!rows.coordinate(fields[size_t(1 + 12 * j)], "X", number, x) ||
+                    !rows.coordinate(fields[size_t(2 + 12 * j)], "Y", number, y))
+                    break;
+                read.push_back({shape, j + 1, key, frame, x, y});
+            }
+        }
+    }
+    endShape();
+    if (rows.failed()) return rows.finish();
+    // Each vertex track whole, vertex after vertex, shape after shape.
+    std::stable_sort(read.begin(), read.end(), [](const Vertex &a, const Vertex &b) {
+        if (a.shape != b.shape) return a.shape < b.shape;
+        if (a.vertex != b.vertex) return a.vertex < b.vertex;
+        return a.key < b.key;
+    });
+    rows.reserve(int(read.size()));
+    QString name;
+    int named = -1, namedShape = -1;
+    for (const Vertex &v : read) {
+        if (v.vertex != named || v.shape != namedShape) {
+            name = shapeVertexName(v.shape, v.vertex);
+            named = v.vertex;
+            namedShape = v.shape;
+        }
+        rows.addValues(name, v.frame, v.x, v.y);
+    }
+    return rows.finish();
+}
+
+bool looksLikeShakeRotoShape(const QByteArray &data)
+{
+    return data.startsWith("shake_shape_data");
+}
+
+namespace {
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
+    ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
+              "shutter_offset 0.500000\nnum_shapes ");
+    ctx.writeInt(qint64(sorted.shapes.size()));
+    ctx.write("\n");
+    // Twelve numbers a vertex: room for all of them at once.
+    qsizetype vertices = 0;
+    for (const Shape &shape : sorted.shapes)
+        for (const ShapeKey &key : shape.keys)
+            vertices += qsizetype(key.vertices.size());
+    ctx.out().reserve(ctx.out().size() + vertices * 6 * 26 + qsizetype(sorted.shapes.size()) * 400);
+    int k = 0;
+    for (const Shape &shape : sorted.shapes) {
+        QByteArray &out = ctx.out();
+        out += "shape_name Shape";
+        appendInt(out, ++k);
+        out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
+               "num_vertices ";
+        appendInt(out, qint64(shape.vertices.size()));
+        out += "\nnum_key_times ";
+        appendInt(out, qint64(shape.keys.size()));
+        out += '\n';
+        for (const ShapeKey &key : shape.keys) {
+            out += "key_time ";
+            appendInt(out, key.frame);
+            out += ".000000\ncenter_x ";
+            appendInt(out, halfWidth);
+            out += ".000000\ncenter_y ";
+            appendInt(out, halfHeight);
+            out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
+                   "color_a 1.000000\nvertex_data ";
+            for (size_t v = 0; v < key.vertices.size(); ++v) {
+                // The position, and five copies of it for the tangents and handles.
+                char pair[2 * MaxFixed6Length + 2];
+                int length = formatFixed6(pair, key.x[v]);
+                pair[length++] = ' ';
+                length += formatFixed6(pair + length, key.y[v]);
+                pair[length++] = ' ';
+                for (int copy = 0; copy < 6; ++copy)
+                    out.append(pair, length);
+            }
+            out += '\n';
+        }
+    }
+    noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+}
+
+void footer(WriteContext &ctx)
+{
+    ctx.write("\n");
+}
+
+} // namespace
+
+const WriterSteps shakeRotoShapeWriter{header, nullptr, footer};
+
+} // namespace corvane

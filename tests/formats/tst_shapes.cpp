@@ -1,0 +1,190 @@
+// Shapes: the shared ordering of shape rows, Shake RotoShape and Nuke
+// RotoPaint written byte for byte and read back, and the real RotoPaint script.
+#include "cliprocess.h"
+#include "export/exporter.h"
+#include "formats/registry.h"
+#include "formats/shapes.h"
+#include "import/dispatch.h"
+#include "table/tracktable.h"
+#include "testdata.h"
+
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+class TestShapes : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    struct Row
+    {
+        QString name;
+        int frame;
+        double x, y;
+    };
+
+    static TrackTable table(const QList<Row> &rows)
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(int(rows.size()));
+        for (int i = 0; i < rows.size(); ++i)
+            t.setImportedRow(i, t.internName(rows[i].name), rows[i].frame, rows[i].x, rows[i].y, 0);
+        return t;
+    }
+
+    ExportResult save(const TrackTable &t, const char *id, const QString &file, int w = 2048,
+                      int h = 1556)
+    {
+        ExportParams p;
+        p.targetFilter = QLatin1String(formatById(QLatin1String(id))->treeExportFilter);
+        p.targetPath = dir.filePath(file);
+        p.windowWidth = QString::number(w);
+        p.windowHeight = QString::number(h);
+        return exportTable(t, p);
+    }
+
+    // A shape of `vertices` vertices keyed on `frames` frames from 1.
+    static QList<Row> shape(int number, int vertices, int frames)
+    {
+        QList<Row> rows;
+        for (int v = 1; v <= vertices; ++v)
+            for (int f = 1; f <= frames; ++f)
+                rows.append({shapeVertexName(number, v), f, 10.0 * v + f, 20.0 * v - f});
+        return rows;
+    }
+
+private slots:
+    void shakeRotoShape()
+    {
+        ExportResult r = save(table(shape(1, 3, 2)), "shake-rotoshape", QStringLiteral("a.ssf"));
+        QVERIFY(r.ok());
+        QByteArray written = fileContents(dir.filePath(QStringLiteral("a.ssf")));
+        auto vertexLine = [](std::initializer_list<std::pair<double, double>> points) {
+            QByteArray line = "vertex_data ";
+            for (auto [x, y] : points)
+                for (int i = 0; i < 6; ++i)
+                    line += QByteArray::number(x, 'f', 6) + ' ' + QByteArray::number(y, 'f', 6) + ' ';
+            return line + '\n';
+        };
+        auto key = [&](int frame, std::initializer_list<std::pair<double, double>> points) {
+            return "key_time " + QByteArray::number(frame) +
+                   ".000000\ncenter_x 1024.000000\ncenter_y 778.500000\ncolor_r 1.000000\n"
+                   "color_g 1.000000\ncolor_b 1.000000\ncolor_a 1.000000\n" + vertexLine(points);
+        };
+        QCOMPARE(written, "shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
+                          "shutter_offset 0.500000\nnum_shapes 1\nshape_name Shape1\n"
+                          "parent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\n"
+                          "edge_shape 1\nnum_vertices 3\nnum_key_times 2\n" +
+                              key(1, {{11, 19}, {21, 39}, {31, 59}}) +
+                              key(2, {{12, 18}, {22, 38}, {32, 58}}) + "\n");
+        TrackSet back = dispatch(dir.filePath(QStringLiteral("a.ssf")),
+                                 QStringLiteral("Shake RotoShape File (*.ssf)")).set;
+        QCOMPARE(back.count, 6);
+        QCOMPARE(back.names.at(2), QStringLiteral("S01_Track_0002"));
+        QCOMPARE(back.frames, std::vector<int>({1, 2, 1, 2, 1, 2}));
+        QCOMPARE(back.x.at(3), 22.0);
+
+        // Other programs: numbers without six decimals; vertex data before any key time.
+        QString other = writeFile(dir.filePath(QStringLiteral("o.ssf")),
+                                  "shake_shape_data 4.0\nshape_name outline\nnum_key_times 1\n"
+                                  "key_time 7\nvertex_data 1 2 0 0 0 0 0 0 0 0 0 0\n");
+        QCOMPARE(dispatch(other, QStringLiteral("Shake RotoShape File (*.ssf)")).set.y,
+                 std::vector<double>({2}));
+        QString early = writeFile(dir.filePath(QStringLiteral("e.ssf")),
+                                  "shake_shape_data 4.0\nshape_name a\nvertex_data 1 2\n");
+        QCOMPARE(dispatch(early, QStringLiteral("Shake RotoShape File (*.ssf)")).error,
+                 early + QStringLiteral(", line 3: vertex data comes before any key time."));
+    }
+
+    void nukeRotoPaint()
+    {
+        QList<Row> rows = shape(1, 4, 10) + shape(2, 1, 1);
+        ExportResult r = save(table(rows), "nuke-rotopaint", QStringLiteral("a.nk"), 1920, 1080);
+        QVERIFY(r.ok());
+        QByteArray written = fileContents(dir.filePath(QStringLiteral("a.nk")));
+        QVERIFY(written.startsWith("RotoPaint { \nformat \"1920 1080 0 0 1920 1080 1\"\n"));
+        QVERIFY(written.contains("  NumOfChildren: 2\n"));
+        QCOMPARE(written.count("NumOfPoints: 12\n"), 2);
+        QVERIFY(written.contains("\"vis\" S 0 1 \"r\" S 0.32 1 \"g\" S 0 0.32 \"b\""));
+        QVERIFY(written.contains("\"vis\" S 0 1 \"r\" S 0.12 1 \"g\" S 0 0.54 \"b\""));
+        QVERIFY(written.endsWith("}\n   }\n   }\n   }\n"));
+        // The first vertex's shape curve: a zero point, the vertex, a zero point.
+        QVERIFY(written.contains("      0 L 0 4096 0.5 2 0 0 \"\" 0 10 \"\" 1 0.000 0 0 0 0 256 0 "));
+        QVERIFY(written.contains(" 0 0 L 0 4096 0.5 2 0 0 \"\" 0 10 \"\" 1 11.000000 0 0 0 0 256 0 "));
+        TrackSet back = dispatch(dir.filePath(QStringLiteral("a.nk")),
+                                 QStringLiteral("Nuke RotoPaint File (*.nk)")).set;
+        QCOMPARE(back.count, 41);
+        QCOMPARE(back.names.at(10), QStringLiteral("S01_Track_0002"));
+        QCOMPARE(back.names.last(), QStringLiteral("S02_Track_0001"));
+        QCOMPARE(back.x.at(10), 21.0);
+        QCOMPARE(back.y.at(10), 39.0);
+        QCOMPARE(QSize(back.plateWidth, back.plateHeight), QSize(1920, 1080));
+
+        // No shapes: the header with no children, and the footer.
+        r = save(table({{QStringLiteral("point"), 1, 1, 1}}), "nuke-rotopaint",
+                 QStringLiteral("e.nk"));
+        QVERIFY(fileContents(dir.filePath(QStringLiteral("e.nk"))).contains("NumOfChildren: 0\n"));
+        QCOMPARE(r.notes, QStringList({"1 rows of point tracks were not written: the format holds "
+                                       "shapes only."}));
+    }
+
+    void realRotoPaintScript()
+    {
+        const QString path = QString::fromLocal8Bit(qgetenv("CORVANE_SHARED_SAMPLES")) +
+                             QStringLiteral("/nuke-rotopaint/planar.nk");
+        if (!QFile::exists(path)) QSKIP("no shared samples");
+        ReadResult read = dispatch(path, QStringLiteral("Nuke RotoPaint File (*.nk)"));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        const TrackSet &set = read.set;
+        QMap<QString, QSet<QString>> vertices;
+        QList<int> firstFrames;
+        for (int i = 0; i < set.count; ++i) {
+            vertices[shapePrefix(set.names.at(i))].insert(set.names.at(i));
+            if (set.names.at(i) == QLatin1String("S01_Track_0001"))
+                firstFrames << set.frames[size_t(i)];
+        }
+        QCOMPARE(vertices.keys(), QStringList({"S01", "S02", "S03"}));
+        QCOMPARE(vertices["S01"].size(), 23);
+        QCOMPARE(vertices["S02"].size(), 1);
+        QCOMPARE(vertices["S03"].size(), 6);
+        QCOMPARE(firstFrames, QList<int>({63, 64, 67, 68, 69, 70}));
+        QCOMPARE(QSize(set.plateWidth, set.plateHeight), QSize(4096, 2304));
+        QCOMPARE(set.x.front(), 2989.0);
+        QCOMPARE(set.y.front(), 1393.4);
+    }
+
+    // A vertex has one position per frame (the later row wins, and the save
+    // says so); point tracks are not written, and the save says so too.
+    void repeatedRowsAndPointTracks()
+    {
+        TrackTable t = table({{"S01_Track_0001", 1, 1, 1},
+                              {"corner", 1, 5, 5},
+                              {"S01_Track_0001", 1, 2, 2},
+                              {"S01_Track_0002", 1, 3, 3}});
+        ExportResult r = save(t, "shake-rotoshape", QStringLiteral("r.ssf"));
+        QCOMPARE(r.notes, QStringList({"1 rows of point tracks were not written: the format holds "
+                                       "shapes only.",
+                                       "1 rows were left out: a later row gives the same vertex "
+                                       "at the same frame."}));
+        QVERIFY(fileContents(dir.filePath(QStringLiteral("r.ssf")))
+                    .contains("num_vertices 2\nnum_key_times 1\n"));
+        QVERIFY(fileContents(dir.filePath(QStringLiteral("r.ssf")))
+                    .contains("vertex_data 2.000000 2.000000 "));
+
+        QString input = writeFile(dir.filePath(QStringLiteral("mixed.txt")),
+                                  "2\nS01_Track_0001\n0\n1\n1 1 1\ncorner\n0\n1\n1 5 5\n");
+        CliRun run = runConverter({"--to", "shake-rotoshape", "--plate", "100x100", "-o",
+                                   dir.filePath(QStringLiteral("mixed.ssf")), input});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.err.contains(QLatin1String("note: ")));
+        QVERIFY(run.err.contains(QLatin1String("1 rows of point tracks were not written")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestShapes)
+#include "tst_shapes.moc"
