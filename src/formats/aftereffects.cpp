@@ -1,6 +1,7 @@
 // After Effects keyframe data: motion-tracker points ("Motion Trackers"
 // sections of "frame x y" lines) and mask shapes; both state the plate in
 // their "Source Width" and "Source Height" lines.
+#include "aftereffectsmask.h"
 #include "families.h"
 #include "namerule.h"
 #include "rowcollector.h"
@@ -66,7 +67,7 @@ ReadResult readAfterEffectsTrack(const QByteArray &data, const QString &)
 
 bool looksLikeAfterEffectsTrack(const QByteArray &data)
 {
-    return data.contains("Keyframe Data") && data.contains("\nMotion Trackers");
+    return data.contains("Keyframe Data") && data.contains("Motion Trackers");
 }
 
 void trackHeader(WriteContext &ctx)
@@ -128,6 +129,9 @@ Formats afterEffectsFormats()
     mask.name = "After Effects Mask";
     mask.importFilter = "After Effects Mask File (*.*)";
     mask.treeExportFilter = "After Effects Mask File (*.txt)";
+    mask.read = readAfterEffectsMask;
+    mask.sniff = looksLikeAfterEffectsMask;
+    mask.writer = &afterEffectsMaskWriter;
     mask.source = SourceRule::AfterEffectsMask;
     mask.target = TargetRule::AfterEffectsMask;
     mask.shapes = true;

@@ -1,5 +1,6 @@
 // Combustion: point tracks (.ascii, one file per track: "frame.0 : +x, +y"
 // lines) and GMask shapes.
+#include "combustiongmask.h"
 #include "families.h"
 #include "namerule.h"
 #include "rowcollector.h"
@@ -99,10 +100,14 @@ Formats combustionFormats()
     mask.name = "Combustion GMask";
     mask.importFilter = mask.treeExportFilter = "Combustion GMask File (*.GMask)";
     mask.recognition = {Recognition::Marker, "GMask", "This is not a Combustion File!"};
+    mask.read = readCombustionGMask;
+    mask.sniff = looksLikeCombustionGMask;
+    mask.writer = &combustionGMaskWriter;
     mask.source = SourceRule::CombustionGMask;
     mask.target = TargetRule::Flip;
     mask.shapes = true;
     mask.statesPlate = true;
+    mask.writesNames = false; // vertices are numbered in the file
     return {track, mask};
 }
 

@@ -1,6 +1,7 @@
 // Fusion: motion paths (.dfmo, one file per track: "DFMO", then "x y 0 0 0 0
 // frame" lines) and mask shapes in a composition (.comp).
 #include "families.h"
+#include "fusionmask.h"
 #include "namerule.h"
 #include "rowcollector.h"
 #include "table/numbers.h"
@@ -101,9 +102,13 @@ Formats fusionFormats()
     mask.id = "fusion-mask";
     mask.name = "Fusion Mask";
     mask.importFilter = mask.treeExportFilter = "Fusion Mask File (*.comp)";
+    mask.read = readFusionMask;
+    mask.sniff = looksLikeFusionMask;
+    mask.writer = &fusionMaskWriter;
     mask.source = SourceRule::FusionMask;
     mask.target = TargetRule::FusionMask;
     mask.shapes = true;
+    mask.writesNames = false;
     return {track, mask};
 }
 

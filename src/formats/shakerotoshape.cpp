@@ -4,6 +4,7 @@
 #include "shakerotoshape.h"
 
 #include "rowcollector.h"
+#include "shapereading.h"
 #include "shapes.h"
 #include "table/numbers.h"
 
@@ -29,12 +30,6 @@ bool countAfterWord(const std::vector<Field> &fields, int &count)
     return ok && count >= 0;
 }
 
-struct Vertex
-{
-    int shape, vertex, key, frame;
-    double x, y;
-};
-
 } // namespace
 
 ReadResult readShakeRotoShape(const QByteArray &data, const QString &)
@@ -43,7 +38,7 @@ ReadResult readShakeRotoShape(const QByteArray &data, const QString &)
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
-    std::vector<Vertex> read;
+    std::vector<ShapePoint> read;
     int shape = 0, key = 0, frame = 0, keysPromised = -1;
     int keysOfShape = 0;
     bool haveFrame = false;
@@ -102,22 +97,7 @@ ReadResult readShakeRotoShape(const QByteArray &data, const QString &)
     endShape();
     if (rows.failed()) return rows.finish();
     // Each vertex track whole, vertex after vertex, shape after shape.
-    std::stable_sort(read.begin(), read.end(), [](const Vertex &a, const Vertex &b) {
-        if (a.shape != b.shape) return a.shape < b.shape;
-        if (a.vertex != b.vertex) return a.vertex < b.vertex;
-        return a.key < b.key;
-    });
-    rows.reserve(int(read.size()));
-    QString name;
-    int named = -1, namedShape = -1;
-    for (const Vertex &v : read) {
-        if (v.vertex != named || v.shape != namedShape) {
-            name = shapeVertexName(v.shape, v.vertex);
-            named = v.vertex;
-            namedShape = v.shape;
-        }
-        rows.addValues(name, v.frame, v.x, v.y);
-    }
+    addShapePoints(read, rows, shapeVertexName);
     return rows.finish();
 }
 

@@ -133,6 +133,26 @@ void appendDecimal6(QByteArray &out, double v)
     out.append(buf, formatDecimal6(buf, v));
 }
 
+void appendFixedExact(QByteArray &out, double v)
+{
+    char buf[BufSize];
+    if (!std::isfinite(v)) {
+        out.append(buf, format(buf, BufSize, v, std::chars_format::fixed));
+        return;
+    }
+    auto res = std::to_chars(buf, buf + BufSize - 8, v, std::chars_format::fixed);
+    int length = int(res.ptr - buf);
+    const char *point = static_cast<const char *>(std::memchr(buf, '.', size_t(length)));
+    int decimals = 0;
+    if (point)
+        decimals = int(buf + length - point - 1);
+    else
+        buf[length++] = '.';
+    for (; decimals < 6; ++decimals)
+        buf[length++] = '0';
+    out.append(buf, length);
+}
+
 int formatFixed6(char *buf, double v)
 {
     return format(buf, MaxFixed6Length, v, std::chars_format::fixed);

@@ -27,6 +27,10 @@ double roundGeneral6(double v);
 void appendDecimal6(QByteArray &out, double v);
 void appendFixed6(QByteArray &out, double v);
 void appendInt(QByteArray &out, long long v);
+// Fixed notation with at least 6 decimals and as many more as the value needs
+// to read back exactly: for coordinates given as fractions of the plate,
+// where 6 decimals would move a point by a thousandth of a pixel.
+void appendFixedExact(QByteArray &out, double v);
 // fixed6 into a buffer of MaxFixed6Length characters; returns the length.
 constexpr int MaxFixed6Length = 330;
 int formatFixed6(char *buf, double v);

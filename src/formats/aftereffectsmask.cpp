@@ -1,0 +1,159 @@
+// After Effects mask shapes in the layout of the mocha shape effect: per
+// shape a "Shape data" parameter whose lines are "frame XSpline(Point(x,y,…)
+// Point(…)…)", then the effect's other parameters.
+#include "aftereffectsmask.h"
+
+#include "shapereading.h"
+#include "shapes.h"
+#include "table/numbers.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+QByteArrayView view(Field f)
+{
+    return QByteArrayView(f.begin, f.end - f.begin);
+}
+
+// The points of a key line: each "Point(x,y,…)" gives its first two numbers.
+bool readPoints(Field line, int number, RowCollector &rows, std::vector<std::pair<double, double>> &out)
+{
+    out.clear();
+    const QByteArrayView text = view(line);
+    for (qsizetype at = text.indexOf("Point("); at >= 0; at = text.indexOf("Point(", at + 6)) {
+        const char *p = line.begin + at + 6;
+        const char *comma = std::find(p, line.end, ',');
+        const char *second = comma < line.end ? std::find(comma + 1, line.end, ',') : line.end;
+        const char *close = std::find(comma < line.end ? comma + 1 : line.end, line.end, ')');
+        if (close < second) second = close;
+        double x = 0, y = 0;
+        if (!rows.coordinate(trimmed({p, comma}), "X", number, x) ||
+            !rows.coordinate(trimmed({comma < line.end ? comma + 1 : line.end, second}), "Y", number,
+                             y))
+            return false;
+        out.push_back({x, y});
+    }
+    return true;
+}
+
+} // namespace
+
+ReadResult readAfterEffectsMask(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    std::vector<ShapePoint> points;
+    std::vector<std::pair<double, double>> keyPoints;
+    int width = 0, height = 0, shape = -1, key = 0;
+    bool inShapeData = false;
+    while (!rows.failed() && scanner.next(line)) {
+        splitTrimmed(line, fields);
+        if (fields.empty()) continue;
+        const bool indented = *line.begin == ' ' || *line.begin == '\t';
+        const QByteArrayView text = view(line);
+        if (text.contains("Source Width")) {
+            width = fieldToInt(fields.back());
+        } else if (text.contains("Source Height")) {
+            height = fieldToInt(fields.back());
+        } else if (!indented) {
+            // A parameter of an effect: only "Shape data" holds points.
+            inShapeData = text.contains("Shape data");
+            if (inShapeData) {
+                const qsizetype hash = text.indexOf('#');
+                Field number{hash < 0 ? line.end : line.begin + hash + 1, line.end};
+                const char *end = number.begin;
+                while (end < number.end && *end >= '0' && *end <= '9') ++end;
+                bool ok = false;
+                shape = fieldToInt({number.begin, end}, &ok);
+                if (!ok) {
+                    rows.fail(QStringLiteral("the shape data names no shape number."),
+                              scanner.number());
+                    break;
+                }
+            }
+        } else if (inShapeData && (text.contains("XSpline") || text.contains("Bezier"))) {
+            int frame = 0;
+            if (!rows.frame(fields[0], scanner.number(), frame) ||
+                !readPoints(line, scanner.number(), rows, keyPoints))
+                break;
+            ++key;
+            for (size_t v = 0; v < keyPoints.size(); ++v)
+                points.push_back({shape, int(v) + 1, key, frame, keyPoints[v].first,
+                                  keyPoints[v].second});
+        }
+    }
+    if (!rows.failed()) addShapePoints(points, rows, shapeVertexName);
+    ReadResult result = rows.finish();
+    result.set.plateWidth = width;
+    result.set.plateHeight = height;
+    return result;
+}
+
+bool looksLikeAfterEffectsMask(const QByteArray &data)
+{
+    return data.contains("Keyframe Data") && data.contains("Shape data");
+}
+
+namespace {
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    QByteArray w, h;
+    appendInt(w, ctx.windowWidth);
+    appendInt(h, ctx.windowHeight);
+    const QByteArray aspect = general6(ctx.pixelAspect).toLatin1();
+    QByteArray &out = ctx.out();
+    out += "Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t24\n\tSource Width\t" + w +
+           "\n\tSource Height\t" + h + "\n\tSource Pixel Aspect Ratio\t" + aspect +
+           "\n\tComp Pixel Aspect Ratio\t" + aspect + "\n\n\n";
+    int k = 0;
+    for (const Shape &shape : sorted.shapes) {
+        QByteArray n;
+        appendInt(n, ++k);
+        const QByteArray effect = "Effects\tmocha shape #" + n + '\t';
+        out += effect + "Shape data\n\tFrame\n";
+        for (const ShapeKey &key : shape.keys) {
+            out += '\t';
+            appendInt(out, key.frame);
+            out += "\tXSpline(";
+            for (size_t v = 0; v < key.vertices.size(); ++v) {
+                out += "Point(";
+                appendFixedExact(out, key.x[v]);
+                out += ',';
+                appendFixedExact(out, key.y[v]);
+                out += ",0,0.5,0)";
+            }
+            out += ")\n";
+        }
+        out += '\n';
+        for (const char *parameter : {"Translation X", "Translation Y", "Shear X"})
+            out += effect + parameter + "\n\tFrame\n\t0\t0\n\n";
+        out += effect + "Shear Y\n\tFrame\n\t0\t1\n\n";
+        for (const char *parameter : {"Perspective X", "Perspective Y"})
+            out += effect + parameter + "\n\tFrame\n\t0\t0\n\n";
+        out += effect + "Blend mode\n\tFrame\n\t\t" + (k == 1 ? "3" : "1") + "\n\n";
+        out += effect + "Invert\n\tFrame\n\t\t0\n\n";
+        out += effect + "Opacity\n\tFrame\n\t\t100\n\n";
+        out += effect + "Layer name\n\tFrame\n\t\tShape " + n + "\n\n";
+        out += effect + "Film-back width\n\tFrame\n\t\t" + w + "\n\n";
+        out += effect + "Film-back height\n\tFrame\n\t\t" + h + "\n\n";
+    }
+    noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+}
+
+void footer(WriteContext &ctx)
+{
+    ctx.write("End of Keyframe Data\n");
+}
+
+} // namespace
+
+const WriterSteps afterEffectsMaskWriter{header, nullptr, footer};
+
+} // namespace corvane

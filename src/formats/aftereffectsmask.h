@@ -1,0 +1,12 @@
+// After Effects mask shapes (mocha shape data).
+#pragma once
+
+#include "families.h"
+
+namespace corvane {
+
+ReadResult readAfterEffectsMask(const QByteArray &data, const QString &fileName = QString());
+bool looksLikeAfterEffectsMask(const QByteArray &data);
+extern const WriterSteps afterEffectsMaskWriter;
+
+} // namespace corvane

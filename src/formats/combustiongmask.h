@@ -1,0 +1,12 @@
+// Combustion GMask shapes (.GMask).
+#pragma once
+
+#include "families.h"
+
+namespace corvane {
+
+ReadResult readCombustionGMask(const QByteArray &data, const QString &fileName = QString());
+bool looksLikeCombustionGMask(const QByteArray &data);
+extern const WriterSteps combustionGMaskWriter;
+
+} // namespace corvane

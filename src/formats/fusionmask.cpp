@@ -1,0 +1,137 @@
+// Fusion mask shapes (.comp): a composition whose polygon masks each hold a
+// BezierSpline of key frames, "[frame] = { frame, … Value = Polyline {", with
+// one "{ Linear = true, X = x, Y = y, }" point per vertex.
+#include "fusionmask.h"
+
+#include "shapereading.h"
+#include "shapes.h"
+#include "table/numbers.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+bool contains(Field line, const char *text)
+{
+    return QByteArrayView(line.begin, line.end - line.begin).contains(QByteArrayView(text));
+}
+
+// The number after "name =" in a point line ("X = 0.25,"), up to its comma.
+Field valueOf(Field line, const char *name)
+{
+    const QByteArrayView view(line.begin, line.end - line.begin);
+    qsizetype at = -1;
+    for (qsizetype from = 0; (at = view.indexOf(QByteArrayView(name), from)) >= 0; from = at + 1)
+        if (at == 0 || line.begin[at - 1] == ' ' || line.begin[at - 1] == '{' ||
+            line.begin[at - 1] == ',' || line.begin[at - 1] == '\t')
+            break;
+    if (at < 0) return {line.end, line.end};
+    const char *p = line.begin + at + qstrlen(name);
+    while (p < line.end && (*p == ' ' || *p == '=')) ++p;
+    const char *end = p;
+    while (end < line.end && *end != ',' && *end != ' ' && *end != '}') ++end;
+    return {p, end};
+}
+
+} // namespace
+
+ReadResult readFusionMask(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<ShapePoint> points;
+    int shape = 0, key = 0, vertex = 0, frame = 0;
+    bool inKey = false;
+    while (!rows.failed() && scanner.next(line)) {
+        Field text = trimmed(line);
+        if (contains(text, "PolylineMask")) {
+            ++shape;
+            inKey = false;
+        } else if (text.begin < text.end && *text.begin == '[' && contains(text, "Value = Polyline")) {
+            // "[-12] = { -12, …": the signed frame between the brackets.
+            const char *close = std::find(text.begin, text.end, ']');
+            if (!rows.frame({text.begin + 1, close}, scanner.number(), frame)) break;
+            ++key;
+            vertex = 0;
+            inKey = shape > 0;
+        } else if (inKey && contains(text, " X = ") && contains(text, "Y = ")) {
+            double x = 0, y = 0;
+            if (!rows.coordinate(valueOf(text, "X ="), "X", scanner.number(), x) ||
+                !rows.coordinate(valueOf(text, "Y ="), "Y", scanner.number(), y))
+                break;
+            points.push_back({shape, ++vertex, key, frame, x, y});
+        } else if (contains(text, "KeyFrames") || contains(text, "= Input")) {
+            inKey = false;
+        }
+    }
+    if (rows.failed()) return rows.finish();
+    addShapePoints(points, rows, [](int s, int v) {
+        return QStringLiteral("S%1_Track_%2").arg(s).arg(v, 4, 10, QLatin1Char('0'));
+    });
+    return rows.finish();
+}
+
+bool looksLikeFusionMask(const QByteArray &data)
+{
+    return data.contains("PolylineMask") && data.contains("Polyline {");
+}
+
+namespace {
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    ctx.write("Composition {\n\tCurrentTime = 0,\n\tRenderRange = { 0, 200, },\n\tGlobalRange = { 0, "
+              "1000, },\n\tVersion = \"Fusion 5.21 build 26\",\n\tOutputClips = {\n\t},\n\tTools "
+              "= {\n\t\n");
+    int k = 0;
+    for (const Shape &shape : sorted.shapes) {
+        QByteArray &out = ctx.out();
+        QByteArray n;
+        appendInt(n, ++k);
+        out += "Polygon" + n + " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
+               "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
+               "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
+               "{\n\tSourceOp = \"Polygon" + n + "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline" +
+               n + " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
+        if (k > 1) {
+            out += "\n\tEffectMask = Input {\n\tSourceOp = \"Polygon";
+            appendInt(out, k - 1);
+            out += "\",\n\tSource = \"Mask\",\n\t},";
+        }
+        out += "\n\t},\n\tViewInfo = OperatorInfo {\n\tPos = { ";
+        appendInt(out, 100 + 100 * k);
+        out += ", 100, },\n\t},\n\t},\n\tPolygon" + n + "Polyline = BezierSpline {\n\tSplineColor "
+               "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
+        for (const ShapeKey &key : shape.keys) {
+            QByteArray f;
+            appendInt(f, key.frame);
+            out += "[" + f + "] = { " + f + ", Flags = { LockedY = true, }, Value = Polyline {\n"
+                   "\tClosed = true,\n\tPoints = {\n\t";
+            for (size_t v = 0; v < key.vertices.size(); ++v) {
+                out += "{ Linear = true, X = ";
+                appendFixedExact(out, key.x[v]);
+                out += ", Y = ";
+                appendFixedExact(out, key.y[v]);
+                out += ", },\n\t";
+            }
+            out += "},\n\t},\n\t},\n\t";
+        }
+        out += "},\n\t},\n\t";
+    }
+    noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+}
+
+void footer(WriteContext &ctx)
+{
+    ctx.write("},\n\t}\n");
+}
+
+} // namespace
+
+const WriterSteps fusionMaskWriter{header, nullptr, footer};
+
+} // namespace corvane
