@@ -29,6 +29,7 @@ FONT = {  # 3x5 pixel glyphs, rows top to bottom
     '.': ['000', '000', '000', '000', '010'], ' ': ['000', '000', '000', '000', '000'],
     '+': ['000', '010', '111', '010', '000'], '-': ['000', '000', '111', '000', '000'],
     '?': ['110', '001', '010', '000', '010'], '/': ['001', '001', '010', '100', '100'],
+    ',': ['000', '000', '000', '010', '100'],
 }
 
 
@@ -222,6 +223,41 @@ def main():
     sp.text(50, 94, '2D TRACK CONVERTER', (155, 115, 80, 255), 3)
     sp.text(330, 240, 'V1.54', (200, 200, 200, 255), 3)
     sp.save('others/splash.png')
+
+    # Application icon: a plate with a track curve and its points.
+    ic = Image(64, 64)
+    ic.round_rect(0, 0, 64, 64, 12, (30, 34, 40, 255))
+    ic.round_rect(6, 12, 58, 52, 4, (60, 66, 76, 255))
+    pts = [(10 + s * 6, 40 - 14 * math.sin(s / 2.5)) for s in range(8)]
+    for (x0, y0), (x1, y1) in zip(pts, pts[1:]):
+        ic.line(x0, y0, x1, y1, BROWN, 2.5)
+    for x, y in pts:
+        ic.rect(int(x) - 2, int(y) - 2, int(x) + 3, int(y) + 3, BLUE)
+    ic.save('others/corvane.png')
+
+    # The manual's picture of the target windows of the predefined settings
+    # on a 1920 x 1080 plate: Default/Top-Left, Bottom-Left, Half Size,
+    # Quarter Size, and the Center Origin's axes.
+    pw = Image(400, 250, (255, 255, 255, 255))
+    plate = (40, 30, 360, 210)  # 1920 x 1080 at 1/6
+    pw.rect(plate[0], plate[1], plate[2], plate[3], (225, 230, 236, 255))
+    for x0, y0, x1, y1 in [plate]:
+        for x in range(x0, x1):
+            pw.rect(x, y0, x + 1, y0 + 2, (60, 60, 60, 255)); pw.rect(x, y1 - 2, x + 1, y1, (60, 60, 60, 255))
+        for y in range(y0, y1):
+            pw.rect(x0, y, x0 + 2, y + 1, (60, 60, 60, 255)); pw.rect(x1 - 2, y, x1, y + 1, (60, 60, 60, 255))
+    pw.rect(plate[0], plate[1], plate[0] + 160, plate[1] + 90, (155, 115, 80, 90))  # half size
+    pw.rect(plate[0], plate[1], plate[0] + 80, plate[1] + 45, (100, 140, 175, 140))  # quarter size
+    cx, cy = (plate[0] + plate[2]) // 2, (plate[1] + plate[3]) // 2
+    pw.line(plate[0], cy, plate[2], cy, GREEN, 1.5); pw.line(cx, plate[1], cx, plate[3], GREEN, 1.5)
+    pw.disc(plate[0], plate[1], 4, RED); pw.disc(plate[0], plate[3], 4, (60, 60, 200, 255))
+    pw.text(plate[0] + 6, plate[1] + 6, '1/4', (30, 30, 30, 255), 2)
+    pw.text(plate[0] + 86, plate[1] + 60, '1/2', (30, 30, 30, 255), 2)
+    pw.text(6, 12, '0,0 TOP-LEFT', RED, 2)
+    pw.text(6, 220, '0,0 BOTTOM-LEFT', (60, 60, 200, 255), 2)
+    pw.text(cx + 6, cy + 6, 'CENTER 0,0', GREEN[:3] + (255,), 2)
+    pw.text(250, 220, '1920 X 1080', (30, 30, 30, 255), 2)
+    pw.save('../docs/plate-windows.png')
 
 
 if __name__ == '__main__':

@@ -90,6 +90,21 @@ void MainWindow::on_saveDataButton_clicked()
         showMessage(result.error, QMessageBox::Warning);
         return;
     }
+    QString summary = QStringLiteral("Saved %1 rows of %2 tracks to %3.")
+                          .arg(result.rows)
+                          .arg(result.tracks)
+                          .arg(QFileInfo(exportFilesText->text()).fileName());
+    if (!result.trackFiles.isEmpty()) {
+        QStringList files;
+        for (const TrackFile &file : result.trackFiles)
+            files << QFileInfo(file.path).fileName();
+        const int shown = 8;
+        summary += QStringLiteral("\nOne file per track: %1").arg(files.mid(0, shown).join(QStringLiteral(", ")));
+        if (files.size() > shown) summary += QStringLiteral(" and %1 more").arg(files.size() - shown);
+        summary += QLatin1Char('.');
+    }
+    saveStatusLabel->setText(summary);
+    saveStatusLabel->setToolTip(summary);
     QStringList notes = result.notes;
     QStringList numbered;
     for (const TrackFile &file : result.trackFiles)

@@ -86,6 +86,7 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
     importFilesText->setText(fileName);
     importFilesLabel->setText(formatFilter);
     importFilesLabel->setStatusTip(formatFilter);
+    rememberRecent(fileName, formatFilter);
     return true;
 }
 
@@ -160,5 +161,6 @@ void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, Imp
         return !progress.wasCanceled();
     });
     m_model->cellsChanged(range.first, range.end - 1);
+    if (mode == ImportMode::NewList) tableDataWidget->scrollToTop();
     progress.close();
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QScreen>
 #include <QStyleFactory>
 
@@ -12,6 +13,9 @@ int main(int argc, char *argv[])
 {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/others/corvane.png")));
+    QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
 
     Widget splash;
     splash.resize(432, 284);

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeWidget>
+#include <QFileInfo>
 #include <QUrl>
 
 using namespace corvane;
@@ -66,6 +67,7 @@ QAction *action(QObject *parent, const char *name, const QString &text,
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setupUi();
+    setAcceptDrops(true);
     importFilesTree->expandAll();
     exportFilesTree->expandAll();
     applyAllButton->setEnabled(false);
@@ -131,6 +133,8 @@ void MainWindow::setupUi()
     }
     exportFilesTree->setEnabled(false);
     setupTrees();
+    importFilesTree->installEventFilter(this);
+    exportFilesTree->installEventFilter(this);
 
     tableDataWidget = make<QTableView>(centralwidget, "tableDataWidget", {264, 8, 381, 211});
     tableDataWidget->setMaximumSize(381, 211);
@@ -162,6 +166,11 @@ void MainWindow::setupUi()
         (*b.button)->setIcon(QIcon(QLatin1String(b.icon)));
         y += 30;
     }
+
+    saveStatusLabel = make<QLabel>(centralwidget, "saveStatusLabel", {682, 10, 112, 106});
+    saveStatusLabel->setWordWrap(true);
+    saveStatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    saveStatusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     resetValuesAllButton =
         make<QPushButton>(centralwidget, "resetValuesAllButton", {682, 122, 112, 28});
@@ -197,6 +206,7 @@ void MainWindow::setupTrees()
                 groups[p.cameraTracker ? 0 : 1],
                 {QLatin1String(exporting ? p.exportTreeText : p.importTreeText)});
             item->setIcon(0, QIcon(QLatin1String(p.icon)));
+            item->setToolTip(0, item->text(0)); // the tree is narrower than most entries
         }
     }
 }
@@ -313,6 +323,9 @@ void MainWindow::setupMenus()
     menuFile->addSeparator();
     menuFile->addAction(importFilesAction);
     menuFile->addAction(exportFilesAction);
+    menuRecent = menuFile->addMenu(QStringLiteral("Open Recent"));
+    menuRecent->setObjectName(QStringLiteral("menuRecent"));
+    connect(menuRecent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     menuFile->addSeparator();
     menuFile->addAction(actionExit);
 
@@ -372,9 +385,28 @@ void MainWindow::customContentsMenu(const QPoint &pos)
     menu.exec(tableDataWidget->viewport()->mapToGlobal(pos));
 }
 
+QStringList MainWindow::manualPlaces()
+{
+    // Installed, installed elsewhere as a whole, or the source tree's copy
+    // when run from the build folder.
+    return {QStringLiteral(CORVANE_INSTALLED_DOCS "/manual.html"),
+            QCoreApplication::applicationDirPath() +
+                QStringLiteral("/../share/doc/corvane/manual.html"),
+            QStringLiteral(CORVANE_SOURCE_DOCS "/manual.html")};
+}
+
 void MainWindow::on_helpAction_triggered()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("file://Corvane.pdf"), QUrl::TolerantMode));
+    const QStringList places = manualPlaces();
+    for (const QString &place : places) {
+        if (QFileInfo::exists(place)) {
+            m_openUrl(QUrl::fromLocalFile(QFileInfo(place).canonicalFilePath()));
+            return;
+        }
+    }
+    showMessage(QStringLiteral("The manual was not found. Corvane looked in:\n") +
+                    places.join(QLatin1Char('\n')),
+                QMessageBox::Warning);
 }
 
 void MainWindow::on_LinkWebPage_triggered()
@@ -387,6 +419,11 @@ void MainWindow::on_About_triggered()
     auto *about = new AboutDialog(this);
     about->setPalette(QApplication::palette());
     about->show();
+}
+
+QString MainWindow::saveStatus() const
+{
+    return saveStatusLabel->text();
 }
 
 void MainWindow::on_menubar_hovered() {}

@@ -5,7 +5,11 @@
 
 #include "filechooser.h"
 
+#include <QDesktopServices>
 #include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
 #include <QMessageBox>
 #include <QModelIndex>
 #include <QPoint>
@@ -50,6 +54,32 @@ public:
 
     // Replaces the file dialogs (the window's tests answer them).
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // Replaces the desktop's opening of a URL (the window's tests watch it).
+    void setUrlOpener(std::function<void(const QUrl &)> open) { m_openUrl = std::move(open); }
+    // Where Help looks for the manual, in order.
+    static QStringList manualPlaces();
+
+    // Imports a file as a drop does: its format found from its content (the
+    // user picks one when several fit), then the usual import.
+    bool importDropped(const QString &path);
+    // The last imported files, newest first, with their format filters.
+    static QList<QPair<QString, QString>> recentFiles();
+    void fillRecentMenu();
+    // Replaces the question which format a dropped file has (tests answer it).
+    void setFormatChooser(std::function<QString(const QStringList &)> choose)
+    {
+        m_chooseFormat = std::move(choose);
+    }
+
+    // The line that says what the last save wrote.
+    QString saveStatus() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+public:
 
     // The Step 3 values as the panel's widgets hold them, and back.
     corvane::PlateSettings plateSettings() const;
@@ -112,6 +142,7 @@ private:
     void fillTable(const corvane::TrackSet &set, const QString &formatFilter,
                    corvane::ImportMode mode, QProgressDialog &progress);
     void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
+    void rememberRecent(const QString &path, const QString &formatFilter);
     void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
@@ -139,8 +170,10 @@ private:
     QPushButton *applyAllButton = nullptr, *resetValuesButton = nullptr,
                 *resetValuesAllButton = nullptr, *saveDataButton = nullptr, *exitButton = nullptr;
     QTableView *tableDataWidget = nullptr;
+    QLabel *saveStatusLabel = nullptr; // in the free space above RESET VALUES
     QPushButton *rowFirst = nullptr, *rowUp = nullptr, *rowDown = nullptr, *rowLast = nullptr,
                 *rowSend = nullptr;
+    QMenu *menuRecent = nullptr;
     QMenu *menuFile = nullptr, *menuEdit = nullptr, *menuInfo = nullptr, *menusortRow = nullptr,
           *menuSelectGroup = nullptr;
     QAction *newAction = nullptr, *importFilesAction = nullptr, *exportFilesAction = nullptr,
@@ -153,6 +186,10 @@ private:
             *actionShape = nullptr, *actionSelectAll = nullptr;
 
     FileChooser m_chooseFile = runFileDialog;
+    std::function<QString(const QStringList &)> m_chooseFormat;
+    std::function<void(const QUrl &)> m_openUrl = [](const QUrl &url) {
+        QDesktopServices::openUrl(url);
+    };
     TrackModel *m_model = nullptr;
     DialogM *m_dialogM = nullptr;
     QIntValidator *m_intValidator = nullptr;

@@ -1,5 +1,6 @@
 // corvane-convert: the window's import, Apply and Save Data on the command line.
 #include "converter.h"
+#include "manpage.h"
 
 #include "formats/registry.h"
 
@@ -35,10 +36,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts 2D tracking data between the formats of camera trackers and compositors,\n"
-        "with the same import, Apply and Save Data as the Corvane window.\n\n"
-        "FORMAT is a format id (see --list-formats) or its exact filter text."));
+    parser.setApplicationDescription(QString::fromLatin1(converterSummary));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Target format."),
@@ -74,18 +72,32 @@ int main(int argc, char *argv[])
     QCommandLineOption info(
         QStringLiteral("info"),
         QStringLiteral("Describe each INPUT: format, tracks, rows, frames, plate."));
-    parser.addOptions(
-        {to, from, output, plate, preset, par, firstFrame, append, listFormats, info});
+    QCommandLineOption man(QStringLiteral("man-page"),
+                           QStringLiteral("Print the man page (troff) and exit."));
+    man.setFlags(QCommandLineOption::HiddenFromHelp);
+    const QList<QCommandLineOption> optionList{to,     from,       output, plate,       preset,
+                                            par,    firstFrame, append, listFormats, info,
+                                            man};
+    parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
 
     if (!parser.parse(QCoreApplication::arguments())) return fail(UsageError, parser.errorText());
     if (parser.isSet(help)) {
         printLine(stdout, parser.helpText());
-        printLine(stdout,
-                  QStringLiteral(
-                      "Exit status: 0 done, 1 usage, 2 an input could not be read or recognised,\n"
-                      "3 an output could not be written, 4 settings missing."));
+        printLine(stdout, QString::fromLatin1(converterExitStatus));
+        return Done;
+    }
+    if (parser.isSet(man)) {
+        // --help-all is Qt's own, added with --help.
+        const QCommandLineOption helpAll(QStringLiteral("help-all"),
+                                         QStringLiteral("Displays help, including generic Qt "
+                                                        "options."));
+        std::fputs(manPage(QList<QCommandLineOption>{help, helpAll, version} + optionList,
+                           QCoreApplication::applicationVersion())
+                       .toUtf8()
+                       .constData(),
+                   stdout);
         return Done;
     }
     if (parser.isSet(version)) {

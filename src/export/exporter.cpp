@@ -220,6 +220,8 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     }
     if (steps.footer) steps.footer(sink);
     result.error = sink.commit(result, params.inMemory);
+    result.rows = int(rows.size());
+    result.tracks = sink.census().changes + 1;
     return result;
 }
 

@@ -51,6 +51,8 @@ struct ExportResult
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QList<std::pair<QString, QByteArray>> contents; // with inMemory: every file's bytes
     QStringList notes; // for the user: rows the format could not hold
+    int rows = 0;      // rows exported
+    int tracks = 0;    // runs of one track name among them
     bool ok() const { return error.isEmpty(); }
 };
 

@@ -148,7 +148,8 @@ private slots:
             titles << a->text();
         QCOMPARE(titles, QStringList({"File", "Edit", "Info"}));
         QCOMPARE(entries(child<QMenu>(w, "menuFile")),
-                 QStringList({"New", "|", "Import Files", "Export Files", "|", "Quit"}));
+                 QStringList({"New", "|", "Import Files", "Export Files", "Open Recent", "|",
+                              "Quit"}));
         QCOMPARE(entries(child<QMenu>(w, "menuInfo")),
                  QStringList({"Help", "Link to web page", "|", "About"}));
         QCOMPARE(entries(child<QMenu>(w, "menuEdit")),

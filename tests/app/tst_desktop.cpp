@@ -1,0 +1,121 @@
+// The window as a desktop application: dropped files, recent files, the
+// save line, Help and the manual.
+#include "app/dialogm.h"
+#include "app/mainwindow.h"
+#include "app/trackmodel.h"
+#include "formats/registry.h"
+#include "guitest.h"
+#include "testdata.h"
+
+#include <QComboBox>
+#include <QDropEvent>
+#include <QPushButton>
+#include <QMenu>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    const QString sample = samplePath("3de_export_cube.txt");
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void droppedFileIsImported()
+    {
+        MainWindow w;
+        w.show();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(sample)});
+        QDragEnterEvent enter(QPoint(400, 200), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(400, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QCOMPARE(w.trackModel()->index(0, 0).data().toString(), QStringLiteral("01"));
+        // A file that fits several formats: the user picks one.
+        QString both = writeFile(dir.filePath(QStringLiteral("both.txt")),
+                                 "1\nTrackName x\n0\n1\n1 2 3\n    5.00 1 2 1.000\n");
+        QStringList offered;
+        w.setFormatChooser([&](const QStringList &filters) {
+            offered = filters;
+            return QStringLiteral("3DE v4 Track File (*.txt)");
+        });
+        whenModal<DialogM>([](DialogM *d) {
+            d->findChild<QPushButton *>(QStringLiteral("newGridList"))->click();
+        });
+        QVERIFY(w.importDropped(both));
+        QCOMPARE(offered.size(), 2);
+        QCOMPARE(w.trackModel()->rowCount(), 1);
+    }
+
+    void recentFilesReimport()
+    {
+        {
+            MainWindow w;
+            QVERIFY(w.recogniseAndImport(sample, QStringLiteral("3DE v4 Track File (*.txt)")));
+        }
+        QCOMPARE(MainWindow::recentFiles().first(),
+                 qMakePair(QFileInfo(sample).absoluteFilePath(),
+                           QStringLiteral("3DE v4 Track File (*.txt)")));
+        MainWindow w;
+        w.fillRecentMenu();
+        QMenu *recent = w.findChild<QMenu *>(QStringLiteral("menuRecent"));
+        QVERIFY(recent->actions().first()->text().startsWith(QLatin1String("3de_export_cube.txt")));
+        recent->actions().first()->trigger();
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+    }
+
+    void saveSaysWhatItWrote()
+    {
+        MainWindow w;
+        QVERIFY(w.recogniseAndImport(sample, QStringLiteral("3DE v4 Track File (*.txt)")));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("shot.txt")),
+                             QStringLiteral("Nuke Tracker File (*.txt)"));
+        w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        w.on_saveDataButton_clicked();
+        QCOMPARE(w.saveStatus(), QStringLiteral("Saved 701 rows of 8 tracks to shot.txt.\nOne file "
+                                                "per track: shot_01.txt, shot_02.txt, shot_03.txt, "
+                                                "shot_04.txt, shot_05.txt, shot_06.txt, "
+                                                "shot_07.txt, shot_08.txt."));
+    }
+
+    void helpOpensTheManual()
+    {
+        MainWindow w;
+        QUrl opened;
+        w.setUrlOpener([&](const QUrl &url) { opened = url; });
+        w.on_helpAction_triggered();
+        QVERIFY(opened.isLocalFile());
+        QVERIFY(opened.toLocalFile().endsWith(QLatin1String("manual.html")));
+    }
+
+    // The manual has a section for every registered format.
+    void manualCoversEveryFormat()
+    {
+        QString manual;
+        for (const QString &place : MainWindow::manualPlaces())
+            if (QFileInfo::exists(place)) {
+                manual = QString::fromUtf8(fileContents(place));
+                break;
+            }
+        QVERIFY(!manual.isEmpty());
+        for (const Format &f : formats())
+            QVERIFY2(manual.contains(QStringLiteral("<h3 id=\"format-%1\">").arg(QLatin1String(f.id))),
+                     f.id);
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
