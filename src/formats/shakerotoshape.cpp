@@ -9,6 +9,7 @@
 #include "table/numbers.h"
 
 #include <algorithm>
+#include <thread>
 #include <cmath>
 #include <cstring>
 
@@ -108,25 +109,20 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 
 namespace {
 
-void header(WriteContext &ctx)
+// The sections of shapes [begin, end), numbered from begin + 1.
+void appendShapes(QByteArray &out, const std::vector<Shape> &shapes, size_t begin, size_t end,
+                  int halfWidth, int halfHeight)
 {
-    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
-    const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
-    ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
-              "shutter_offset 0.500000\nnum_shapes ");
-    ctx.writeInt(qint64(sorted.shapes.size()));
-    ctx.write("\n");
     // Twelve numbers a vertex: room for all of them at once.
     qsizetype vertices = 0;
-    for (const Shape &shape : sorted.shapes)
-        for (const ShapeKey &key : shape.keys)
-            vertices += qsizetype(key.vertices.size());
-    ctx.out().reserve(ctx.out().size() + vertices * 6 * 26 + qsizetype(sorted.shapes.size()) * 400);
-    int k = 0;
-    for (const Shape &shape : sorted.shapes) {
-        QByteArray &out = ctx.out();
+    for (size_t s = begin; s < end; ++s)
+        for (const ShapeKey &key : shapes[s].keys)
+            vertices += qsizetype(key.vertices.size()) + 8;
+    out.reserve(out.size() + vertices * 6 * 26 + qsizetype(end - begin) * 400);
+    for (size_t s = begin; s < end; ++s) {
+        const Shape &shape = shapes[s];
         out += "shape_name Shape";
-        appendInt(out, ++k);
+        appendInt(out, qint64(s) + 1);
         out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
                "num_vertices ";
         appendInt(out, qint64(shape.vertices.size()));
@@ -154,6 +150,31 @@ void header(WriteContext &ctx)
             }
             out += '\n';
         }
+    }
+}
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
+    ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
+              "shutter_offset 0.500000\nnum_shapes ");
+    ctx.writeInt(qint64(sorted.shapes.size()));
+    ctx.write("\n");
+    // Many shapes: the second half is formatted on another core meanwhile,
+    // then follows the first; the bytes are those of one pass.
+    const std::vector<Shape> &shapes = sorted.shapes;
+    const size_t half = shapes.size() >= 64 ? shapes.size() / 2 : shapes.size();
+    QByteArray second;
+    std::thread other;
+    if (half < shapes.size())
+        other = std::thread([&] {
+            appendShapes(second, shapes, half, shapes.size(), halfWidth, halfHeight);
+        });
+    appendShapes(ctx.out(), shapes, 0, half, halfWidth, halfHeight);
+    if (other.joinable()) {
+        other.join();
+        ctx.out() += second;
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }

@@ -101,6 +101,24 @@ private slots:
                  early + QStringLiteral(", line 3: vertex data comes before any key time."));
     }
 
+    // Many shapes are formatted on two cores; the file is the same as in one pass.
+    void manyShapes()
+    {
+        QList<Row> rows;
+        for (int s = 1; s <= 100; ++s)
+            rows += shape(s, 2, 2);
+        QVERIFY(save(table(rows), "shake-rotoshape", QStringLiteral("many.ssf")).ok());
+        QByteArray written = fileContents(dir.filePath(QStringLiteral("many.ssf")));
+        QCOMPARE(written.count("shape_name Shape"), 100);
+        QVERIFY(written.indexOf("shape_name Shape50\n") < written.indexOf("shape_name Shape51\n"));
+        QVERIFY(written.endsWith("\n\n"));
+        TrackSet back = dispatch(dir.filePath(QStringLiteral("many.ssf")),
+                                 QStringLiteral("Shake RotoShape File (*.ssf)")).set;
+        QCOMPARE(back.count, 400);
+        QCOMPARE(back.names.at(200), QStringLiteral("S51_Track_0001"));
+        QCOMPARE(back.x.at(200), 11.0);
+    }
+
     void nukeRotoPaint()
     {
         QList<Row> rows = shape(1, 4, 10) + shape(2, 1, 1);
