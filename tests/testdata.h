@@ -8,7 +8,40 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "export/exporter.h"
 #include "formats/registry.h"
+#include "table/tracktable.h"
+
+// A row of a test table, imported with no source format.
+struct TestRow
+{
+    QString name;
+    int frame;
+    double x, y;
+};
+
+inline corvane::TrackTable importedTable(const QList<TestRow> &rows)
+{
+    corvane::TrackTable t;
+    t.setColumnCount(corvane::TrackColumnCount);
+    t.setRowCount(int(rows.size()));
+    for (int i = 0; i < rows.size(); ++i)
+        t.setImportedRow(i, t.internName(rows[i].name), rows[i].frame, rows[i].x, rows[i].y, 0);
+    return t;
+}
+
+// Saves a table as the format with this id, with a target window of w x h.
+inline corvane::ExportResult saveAs(const corvane::TrackTable &t, const char *id,
+                                    const QString &path, int w = 1920, int h = 1080)
+{
+    corvane::ExportParams p;
+    p.targetFilter = QLatin1String(corvane::formatById(QLatin1String(id))->treeExportFilter);
+    p.targetPath = path;
+    p.windowWidth = QString::number(w);
+    p.windowHeight = QString::number(h);
+    p.pixelAspect = QStringLiteral("1.0");
+    return corvane::exportTable(t, p);
+}
 
 // A registered format whose reader (or writer) is not built yet, for tests
 // of how Corvane says so; null once every format reads and writes.

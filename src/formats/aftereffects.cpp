@@ -95,11 +95,7 @@ void trackRow(WriteContext &ctx, const ExportRow &r)
     }
     QByteArray &out = ctx.out();
     out += '\t';
-    appendInt(out, r.frame);
-    out += '\t';
-    r.appendX(out);
-    out += '\t';
-    r.appendY(out);
+    r.appendFrameXY(out, "\t");
     out += " \n";
 }
 

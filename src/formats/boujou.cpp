@@ -14,18 +14,12 @@ ReadResult readBoujou(const QByteArray &data, const QString &)
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
-    QByteArray lastRaw; // rows come in runs of one name: make each name once
-    QString lastName;
+    NameRuns names;
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
         if (fields.empty() || *fields[0].begin == '#') continue;
         if (fields.size() != 4) continue; // a name with blanks, or no row at all
-        const QByteArrayView raw(fields[0].begin, fields[0].end - fields[0].begin);
-        if (raw != lastRaw || lastName.isEmpty()) {
-            lastRaw = raw.toByteArray();
-            lastName = applyNameRule(fieldToString(fields[0]));
-        }
-        rows.add(lastName, fields[1], fields[2], fields[3], scanner.number());
+        rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], scanner.number());
     }
     return rows.finish();
 }
@@ -49,11 +43,7 @@ void row(WriteContext &ctx, const ExportRow &r)
     ctx.write(r.name);
     QByteArray &out = ctx.out();
     out += "  ";
-    appendInt(out, r.frame);
-    out += "  ";
-    r.appendX(out);
-    out += "  ";
-    r.appendY(out);
+    r.appendFrameXY(out, "  ");
     out += '\n';
 }
 

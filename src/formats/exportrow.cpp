@@ -18,6 +18,15 @@ void ExportRow::appendCell(QByteArray &out, int column) const
         out += m_table->displayText(m_row, column).toLocal8Bit();
 }
 
+void ExportRow::appendFrameXY(QByteArray &out, const char *separator) const
+{
+    appendInt(out, frame);
+    out += separator;
+    appendX(out);
+    out += separator;
+    appendY(out);
+}
+
 double ExportRow::number(int column) const
 {
     double value = 0;

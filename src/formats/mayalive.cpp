@@ -82,11 +82,7 @@ void row(WriteContext &ctx, const ExportRow &r)
     QByteArray &out = ctx.out();
     appendInt(out, ctx.trackCounter - 1);
     out += ' ';
-    appendInt(out, r.frame);
-    out += ' ';
-    r.appendX(out);
-    out += ' ';
-    r.appendY(out);
+    r.appendFrameXY(out, " ");
     out += " 0.000\n";
 }
 

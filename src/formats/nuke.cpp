@@ -115,11 +115,7 @@ void trackerRow(WriteContext &ctx, const ExportRow &r)
 {
     if (!ctx.hasPreviousName || r.name != ctx.previousName) ctx.switchToTrackFile(r.name);
     QByteArray &out = ctx.out();
-    appendInt(out, r.frame);
-    out += ' ';
-    r.appendX(out);
-    out += ' ';
-    r.appendY(out);
+    r.appendFrameXY(out, " ");
     out += '\n';
 }
 

@@ -287,11 +287,7 @@ template <Variant V> void row(WriteContext &ctx, const ExportRow &r)
         trackHead<V>(ctx, r.name);
     }
     QByteArray &out = ctx.out();
-    appendInt(out, r.frame);
-    out += ' ';
-    r.appendX(out);
-    out += ' ';
-    r.appendY(out);
+    r.appendFrameXY(out, " ");
     out += " 0.000\n";
 }
 

@@ -1,8 +1,21 @@
 #include "rowcollector.h"
 
+#include "namerule.h"
+
 #include <algorithm>
 
 namespace corvane {
+
+const QString &NameRuns::name(Field raw, bool nameRule)
+{
+    const QByteArrayView bytes(raw.begin, raw.end - raw.begin);
+    if (!m_any || bytes != m_raw) {
+        m_raw = bytes.toByteArray();
+        m_name = nameRule ? applyNameRule(fieldToString(raw)) : fieldToString(raw);
+        m_any = true;
+    }
+    return m_name;
+}
 
 namespace {
 

@@ -13,6 +13,19 @@ namespace corvane {
 // to a first frame the settings allow stays in range.
 constexpr int FrameLimit = 1000000000;
 
+// Rows come in runs of one name: makes each run's name once.
+class NameRuns
+{
+public:
+    // The name of raw, through the name rule where asked.
+    const QString &name(Field raw, bool nameRule);
+
+private:
+    QByteArray m_raw;
+    QString m_name;
+    bool m_any = false;
+};
+
 class RowCollector
 {
 public:

@@ -21,17 +21,11 @@ ReadResult readSynthEyes(const QByteArray &data, const QString &)
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
-    QByteArray lastRaw; // rows come in runs of one name: make each name once
-    QString lastName;
+    NameRuns names;
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
         if (!isDataLine(fields)) continue;
-        const QByteArrayView raw(fields[0].begin, fields[0].end - fields[0].begin);
-        if (raw != lastRaw || lastName.isEmpty()) {
-            lastRaw = raw.toByteArray();
-            lastName = applyNameRule(fieldToString(fields[0]));
-        }
-        rows.add(lastName, fields[1], fields[2], fields[3], scanner.number());
+        rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], scanner.number());
     }
     return rows.finish();
 }
@@ -60,11 +54,7 @@ void row(WriteContext &ctx, const ExportRow &r)
     ctx.write(r.name);
     QByteArray &out = ctx.out();
     out += ' ';
-    appendInt(out, r.frame);
-    out += ' ';
-    r.appendX(out);
-    out += ' ';
-    r.appendY(out);
+    r.appendFrameXY(out, " ");
     out += " 15\n";
 }
 

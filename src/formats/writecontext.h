@@ -31,6 +31,8 @@ public:
     void appendYCell(QByteArray &out) const { appendCell(out, 3); }
     void appendX(QByteArray &out) const { appendNumber(out, 2); }
     void appendY(QByteArray &out) const { appendNumber(out, 3); }
+    // "frame x y" with the separator between them, as most writers write a row.
+    void appendFrameXY(QByteArray &out, const char *separator) const;
 
 private:
     void appendCell(QByteArray &out, int column) const;

@@ -19,32 +19,14 @@ class TestCompositors : public QObject
 
     QTemporaryDir dir;
 
-    struct Row
-    {
-        const char *name;
-        int frame;
-        double x, y;
-    };
-
     // Writes rows with a format; returns the bytes of every file written, in order.
-    QList<QByteArray> write(const char *id, const QList<Row> &rows, const QString &stem)
+    QList<QByteArray> write(const char *id, const QList<TestRow> &rows, const QString &stem)
     {
-        TrackTable t;
-        t.setColumnCount(TrackColumnCount);
-        t.setRowCount(int(rows.size()));
-        for (int i = 0; i < rows.size(); ++i)
-            t.setImportedRow(i, t.internName(QLatin1String(rows[i].name)), rows[i].frame,
-                             rows[i].x, rows[i].y, 0);
-        ExportParams p;
-        p.targetFilter = QLatin1String(formatById(QLatin1String(id))->treeExportFilter);
-        p.targetPath = dir.filePath(stem);
-        p.windowWidth = QStringLiteral("1920");
-        p.windowHeight = QStringLiteral("1080");
-        p.pixelAspect = QStringLiteral("1.0");
-        ExportResult r = exportTable(t, p);
+        const QString target = dir.filePath(stem);
+        ExportResult r = saveAs(importedTable(rows), id, target);
         QList<QByteArray> files;
         for (const QString &path : r.written)
-            if (path != p.targetPath || r.trackFiles.isEmpty()) files << fileContents(path);
+            if (path != target || r.trackFiles.isEmpty()) files << fileContents(path);
         return files;
     }
 

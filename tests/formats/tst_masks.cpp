@@ -24,26 +24,16 @@ class TestMasks : public QObject
 
     static TrackTable table(const QList<std::tuple<QString, int, double, double>> &rows)
     {
-        TrackTable t;
-        t.setColumnCount(TrackColumnCount);
-        t.setRowCount(int(rows.size()));
-        for (int i = 0; i < rows.size(); ++i) {
-            auto [name, frame, x, y] = rows[i];
-            t.setImportedRow(i, t.internName(name), frame, x, y, 0);
-        }
-        return t;
+        QList<TestRow> plain;
+        for (auto [name, frame, x, y] : rows)
+            plain.append({name, frame, x, y});
+        return importedTable(plain);
     }
 
     QByteArray save(const TrackTable &t, const char *id, const QString &file, int w, int h)
     {
-        ExportParams p;
-        p.targetFilter = QLatin1String(formatById(QLatin1String(id))->treeExportFilter);
-        p.targetPath = dir.filePath(file);
-        p.windowWidth = QString::number(w);
-        p.windowHeight = QString::number(h);
-        p.pixelAspect = QStringLiteral("1.0");
-        ExportResult r = exportTable(t, p);
-        return r.ok() ? fileContents(p.targetPath) : r.error.toUtf8();
+        ExportResult r = saveAs(t, id, dir.filePath(file), w, h);
+        return r.ok() ? fileContents(dir.filePath(file)) : r.error.toUtf8();
     }
 
     TrackSet read(const char *id, const QString &file)

@@ -20,32 +20,14 @@ class TestShapes : public QObject
 
     QTemporaryDir dir;
 
-    struct Row
-    {
-        QString name;
-        int frame;
-        double x, y;
-    };
+    using Row = TestRow;
 
-    static TrackTable table(const QList<Row> &rows)
-    {
-        TrackTable t;
-        t.setColumnCount(TrackColumnCount);
-        t.setRowCount(int(rows.size()));
-        for (int i = 0; i < rows.size(); ++i)
-            t.setImportedRow(i, t.internName(rows[i].name), rows[i].frame, rows[i].x, rows[i].y, 0);
-        return t;
-    }
+    static TrackTable table(const QList<Row> &rows) { return importedTable(rows); }
 
     ExportResult save(const TrackTable &t, const char *id, const QString &file, int w = 2048,
                       int h = 1556)
     {
-        ExportParams p;
-        p.targetFilter = QLatin1String(formatById(QLatin1String(id))->treeExportFilter);
-        p.targetPath = dir.filePath(file);
-        p.windowWidth = QString::number(w);
-        p.windowHeight = QString::number(h);
-        return exportTable(t, p);
+        return saveAs(t, id, dir.filePath(file), w, h);
     }
 
     // A shape of `vertices` vertices keyed on `frames` frames from 1.
