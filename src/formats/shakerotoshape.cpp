@@ -9,7 +9,6 @@
 #include "table/numbers.h"
 
 #include <algorithm>
-#include <thread>
 #include <cmath>
 #include <cstring>
 
@@ -110,15 +109,19 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 namespace {
 
 // The sections of shapes [begin, end), numbered from begin + 1.
-void appendShapes(QByteArray &out, const std::vector<Shape> &shapes, size_t begin, size_t end,
-                  int halfWidth, int halfHeight)
+// Room for the sections of shapes [begin, end): twelve numbers a vertex.
+qsizetype sizeOf(const std::vector<Shape> &shapes, size_t begin, size_t end)
 {
-    // Twelve numbers a vertex: room for all of them at once.
     qsizetype vertices = 0;
     for (size_t s = begin; s < end; ++s)
         for (const ShapeKey &key : shapes[s].keys)
             vertices += qsizetype(key.vertices.size()) + 8;
-    out.reserve(out.size() + vertices * 6 * 26 + qsizetype(end - begin) * 400);
+    return vertices * 6 * 26 + qsizetype(end - begin) * 400;
+}
+
+void appendShapes(QByteArray &out, const std::vector<Shape> &shapes, size_t begin, size_t end,
+                  int halfWidth, int halfHeight)
+{
     for (size_t s = begin; s < end; ++s) {
         const Shape &shape = shapes[s];
         out += "shape_name Shape";
@@ -161,21 +164,9 @@ void header(WriteContext &ctx)
               "shutter_offset 0.500000\nnum_shapes ");
     ctx.writeInt(qint64(sorted.shapes.size()));
     ctx.write("\n");
-    // Many shapes: the second half is formatted on another core meanwhile,
-    // then follows the first; the bytes are those of one pass.
     const std::vector<Shape> &shapes = sorted.shapes;
-    const size_t half = shapes.size() >= 64 ? shapes.size() / 2 : shapes.size();
-    QByteArray second;
-    std::thread other;
-    if (half < shapes.size())
-        other = std::thread([&] {
-            appendShapes(second, shapes, half, shapes.size(), halfWidth, halfHeight);
-        });
-    appendShapes(ctx.out(), shapes, 0, half, halfWidth, halfHeight);
-    if (other.joinable()) {
-        other.join();
-        ctx.out() += second;
-    }
+    ctx.out().reserve(ctx.out().size() + sizeOf(shapes, 0, shapes.size()));
+    appendShapes(ctx.out(), shapes, 0, shapes.size(), halfWidth, halfHeight);
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }
 

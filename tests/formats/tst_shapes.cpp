@@ -83,7 +83,7 @@ private slots:
                  early + QStringLiteral(", line 3: vertex data comes before any key time."));
     }
 
-    // Many shapes are formatted on two cores; the file is the same as in one pass.
+    // Many shapes: numbered in order, read back whole.
     void manyShapes()
     {
         QList<Row> rows;
