@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 using namespace corvane;
 
@@ -102,8 +103,14 @@ QByteArray generateThreeDEv4(int rows, int tracks)
 int main(int argc, char *argv[])
 {
     // The window stages draw offscreen unless told otherwise.
+    // The core's stages run as the converter does, without a GUI; the
+    // window's stages draw offscreen unless told otherwise.
+    bool coreOnly = false;
+    for (int i = 1; i < argc; ++i)
+        coreOnly = coreOnly || qstrcmp(argv[i], "--core-only") == 0;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app(coreOnly ? new QCoreApplication(argc, argv)
+                                                   : new QApplication(argc, argv));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Times Corvane's import, Apply, sort and export stages."));
@@ -125,7 +132,7 @@ int main(int argc, char *argv[])
     QCommandLineOption coreOnlyOption(QStringLiteral("core-only"),
                                       QStringLiteral("Skip the window's stages."));
     parser.addOption(coreOnlyOption);
-    parser.process(app);
+    parser.process(*app);
     const int rows = std::max(1, parser.value(rowsOption).toInt());
     const int tracks = std::clamp(parser.value(tracksOption).toInt(), 1, rows);
     if (parser.isSet(generateOption)) {

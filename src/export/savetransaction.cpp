@@ -72,7 +72,7 @@ struct Pending
         const QByteArray &data = *bytes;
 #endif
         if (temporary->write(data) != data.size() || !temporary->flush() ||
-            ::fsync(temporary->handle()) != 0) {
+            ::fdatasync(temporary->handle()) != 0) {
             error = failure(target, temporary->errorString());
             return;
         }
