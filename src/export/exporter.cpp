@@ -100,6 +100,9 @@ public:
     {
         m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
         m_current = &m_save.file(params.targetPath);
+        // Room for the whole file at once: growing a large buffer step by
+        // step costs more in copies and fresh pages than the writing itself.
+        if (!format.perTrack()) m_current->reserve(qsizetype(rows.size()) * 64 + 4096);
     }
 
     void write(const QString &text) override { *m_current += m_encoder.encode(text); }
