@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace corvane;
 
@@ -57,6 +58,18 @@ private slots:
         QVERIFY(w.importDropped(both));
         QCOMPARE(offered.size(), 2);
         QCOMPARE(w.trackModel()->rowCount(), 1);
+    }
+
+    // Enter on a tree entry does what a double-click does.
+    void enterOnATreeEntry()
+    {
+        MainWindow w;
+        w.setFileChooser(answerWith(sample, QStringLiteral("3DE v4 Track File (*.txt)")));
+        auto *tree = w.findChild<QTreeWidget *>(QStringLiteral("importFilesTree"));
+        tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QVERIFY(tree->topLevelItem(0)->child(0)->toolTip(0).startsWith(QLatin1String("3D Equalizer")));
     }
 
     void recentFilesReimport()
