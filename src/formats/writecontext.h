@@ -25,7 +25,7 @@ public:
     double y() const { return number(3); }
 
     // The cells' texts as shown, and the values as writers write numbers
-    // (decimal6: up to 6 decimals, never an exponent), appended to the
+    // (appendDecimal6: up to 6 decimals, never an exponent), appended to the
     // bytes of the file being written.
     void appendXCell(QByteArray &out) const { appendCell(out, 2); }
     void appendYCell(QByteArray &out) const { appendCell(out, 3); }

@@ -97,14 +97,7 @@ double roundFixed6(double v)
     return parse(buf, format(buf, BufSize, v, std::chars_format::fixed));
 }
 
-double roundGeneral6(double v)
-{
-    if (!std::isfinite(v)) return v;
-    char buf[BufSize];
-    return parse(buf, format(buf, BufSize, v, std::chars_format::general));
-}
-
-// Writes v as decimal6() describes; returns the length.
+// Writes v as appendDecimal6() describes; returns the length.
 static int formatDecimal6(char *buf, double v)
 {
     int len = format(buf, BufSize, v, std::chars_format::fixed);
@@ -119,12 +112,6 @@ static int formatDecimal6(char *buf, double v)
         len = 1;
     }
     return len;
-}
-
-QString decimal6(double v)
-{
-    char buf[BufSize];
-    return toQString(buf, formatDecimal6(buf, v));
 }
 
 void appendDecimal6(QByteArray &out, double v)

@@ -14,16 +14,13 @@ namespace corvane {
 QString fixed6(double v);   // QString::number(v, 'f', 6)
 QString general6(double v); // QString::number(v, 'g', 6)
 
+// The value a text of fixed6() reads back as, without building the text.
+double roundFixed6(double v);
+
+// Appends the text to a UTF-8/Latin-1 byte buffer (writers build files in bytes).
 // A coordinate as the writers write it: fixed notation with 6 decimals,
 // trailing zeros and a trailing decimal point dropped, "-0" written "0"
 // (1234.5678, 1234567.5, 0.000012, 50).
-QString decimal6(double v);
-
-// The value a text of fixed6()/general6() reads back as, without building the text.
-double roundFixed6(double v);
-double roundGeneral6(double v);
-
-// Appends the text to a UTF-8/Latin-1 byte buffer (writers build files in bytes).
 void appendDecimal6(QByteArray &out, double v);
 void appendFixed6(QByteArray &out, double v);
 void appendInt(QByteArray &out, long long v);
