@@ -3,18 +3,18 @@
 #include "bench.h"
 
 #include "edit/sort.h"
-#include "formats/shapes.h"
 #include "export/exporter.h"
+#include "formats/shapes.h"
 #include "formats/threedequalizer.h"
 #include "import/dispatch.h"
 #include "settings/apply.h"
 #include "table/tracktable.h"
 
-#include <QCommandLineParser>
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -194,10 +194,10 @@ int main(int argc, char *argv[])
     write("write-nuke-cameratracker", "Nuke CameraTracker File (*.txt)", "camera.txt");
     write("write-pftrack5", "PF v5 Track File (*.2dt)", "tracks.2dt");
     stage("read-pftrack5", [&] {
-        ReadResult read =
-            dispatch(dir.filePath(QStringLiteral("tracks.2dt")),
-                     QStringLiteral("PF v5 Track File (*.2dt *.3dt)"));
-        if (read.set.count != rows) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
+        ReadResult read = dispatch(dir.filePath(QStringLiteral("tracks.2dt")),
+                                   QStringLiteral("PF v5 Track File (*.2dt *.3dt)"));
+        if (read.set.count != rows)
+            std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
     table = TrackTable();
     runShapeStages(dir.path());

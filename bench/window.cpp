@@ -21,7 +21,8 @@ void runWindowStages(const QString &source, const QString &folder)
     auto settle = [] { QApplication::processEvents(); };
 
     stage("window-import", [&] {
-        if (!w.recogniseAndImport(source, v4)) std::fprintf(stderr, "corvane-bench: import failed\n");
+        if (!w.recogniseAndImport(source, v4))
+            std::fprintf(stderr, "corvane-bench: import failed\n");
         settle();
     });
     w.chooseExportTarget(QDir(folder).filePath(QStringLiteral("window.txt")), v4);

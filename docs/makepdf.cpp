@@ -26,7 +26,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     QTextDocument document;
-    document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(args.at(1)).absolutePath() + QLatin1Char('/')));
+    document.setBaseUrl(
+        QUrl::fromLocalFile(QFileInfo(args.at(1)).absolutePath() + QLatin1Char('/')));
     document.setHtml(QString::fromUtf8(html.readAll()));
     QPdfWriter pdf(args.at(2));
     pdf.setTitle(QStringLiteral("Corvane manual"));

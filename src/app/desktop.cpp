@@ -96,8 +96,8 @@ void MainWindow::fillRecentMenu()
     const auto files = recentFiles();
     if (files.isEmpty()) menuRecent->addAction(QStringLiteral("(none)"))->setEnabled(false);
     for (const auto &[path, filter] : files) {
-        QAction *a = menuRecent->addAction(QFileInfo(path).fileName() + QStringLiteral("  —  ") +
-                                           filter);
+        QAction *a =
+            menuRecent->addAction(QFileInfo(path).fileName() + QStringLiteral("  —  ") + filter);
         a->setToolTip(path);
         connect(a, &QAction::triggered, this, [this, path = path, filter = filter] {
             if (recogniseAndImport(path, filter)) {

@@ -4,8 +4,8 @@
 #include "trackmodel.h"
 
 #include "export/exporter.h"
-#include "settings/platesettings.h"
 #include "formats/registry.h"
+#include "settings/platesettings.h"
 #include "table/numbers.h"
 
 #include <QApplication>
@@ -99,8 +99,10 @@ void MainWindow::on_saveDataButton_clicked()
         for (const TrackFile &file : result.trackFiles)
             files << QFileInfo(file.path).fileName();
         const int shown = 8;
-        summary += QStringLiteral("\nOne file per track: %1").arg(files.mid(0, shown).join(QStringLiteral(", ")));
-        if (files.size() > shown) summary += QStringLiteral(" and %1 more").arg(files.size() - shown);
+        summary += QStringLiteral("\nOne file per track: %1")
+                       .arg(files.mid(0, shown).join(QStringLiteral(", ")));
+        if (files.size() > shown)
+            summary += QStringLiteral(" and %1 more").arg(files.size() - shown);
         summary += QLatin1Char('.');
     }
     saveStatusLabel->setText(summary);
@@ -109,8 +111,8 @@ void MainWindow::on_saveDataButton_clicked()
     QStringList numbered;
     for (const TrackFile &file : result.trackFiles)
         if (file.numbered)
-            numbered << QStringLiteral("%1  →  %2")
-                            .arg(file.track, QFileInfo(file.path).fileName());
+            numbered
+                << QStringLiteral("%1  →  %2").arg(file.track, QFileInfo(file.path).fileName());
     if (!numbered.isEmpty()) {
         const int shown = 20;
         QString text = QStringLiteral("Some track names share a file name, so their files "

@@ -109,10 +109,11 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
     }
     if (!read.cutShort.isEmpty()) {
         progress.hide();
-        QMessageBox box(QMessageBox::Warning, QString(),
-                        read.cutShort + QStringLiteral("\n\nImport the %1 rows that were read?")
-                                            .arg(read.set.count),
-                        QMessageBox::Yes | QMessageBox::No, this);
+        QMessageBox box(
+            QMessageBox::Warning, QString(),
+            read.cutShort +
+                QStringLiteral("\n\nImport the %1 rows that were read?").arg(read.set.count),
+            QMessageBox::Yes | QMessageBox::No, this);
         box.setPalette(QApplication::palette());
         if (box.exec() != QMessageBox::Yes) return false;
         progress.show();
@@ -121,7 +122,8 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
     takeOverImport(settings, read.set, mode);
     showPlateSettings(settings);
     fillTable(read.set, formatFilter, mode, progress);
-    if (!read.notes.isEmpty()) showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
+    if (!read.notes.isEmpty())
+        showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
     return true;

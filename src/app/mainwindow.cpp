@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleValidator>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeWidget>
-#include <QFileInfo>
 #include <QUrl>
 
 using namespace corvane;

@@ -9,10 +9,10 @@
 #include <QMainWindow>
 #include <QUrl>
 
-#include <functional>
 #include <QMessageBox>
 #include <QModelIndex>
 #include <QPoint>
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -80,7 +80,6 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 public:
-
     // The Step 3 values as the panel's widgets hold them, and back.
     corvane::PlateSettings plateSettings() const;
     void showPlateSettings(const corvane::PlateSettings &settings);

@@ -192,8 +192,8 @@ void MainWindow::on_applyAllButton_clicked()
 void MainWindow::sortRows(bool ascending)
 {
     BusyCursor busy;
-    m_model->rowsReordered(corvane::sortRows(
-        m_model->table(), ascending ? SortOrder::Ascending : SortOrder::Descending));
+    m_model->rowsReordered(corvane::sortRows(m_model->table(), ascending ? SortOrder::Ascending
+                                                                         : SortOrder::Descending));
 }
 
 void MainWindow::on_actionLow_triggered()

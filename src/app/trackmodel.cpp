@@ -82,8 +82,7 @@ void TrackModel::rowsReordered(const std::vector<int> &order)
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex &i : from)
-        to.append(size_t(i.row()) < newRow.size() ? index(newRow[size_t(i.row())], i.column())
-                                                  : i);
+        to.append(size_t(i.row()) < newRow.size() ? index(newRow[size_t(i.row())], i.column()) : i);
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     cellsChanged();

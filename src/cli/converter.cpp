@@ -151,8 +151,8 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         settings.setPlateHeight(QStringLiteral("1"));
     }
     settings.choosePredefined(options.preset);
-    ApplyResult result =
-        applySettings(table, applyParams(settings, QLatin1String(options.target->treeExportFilter)));
+    ApplyResult result = applySettings(
+        table, applyParams(settings, QLatin1String(options.target->treeExportFilter)));
     if (!result.error.isEmpty()) {
         outcome = failure(SettingsMissing, result.error);
         return false;

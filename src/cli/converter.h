@@ -32,8 +32,8 @@ struct ConvertOptions
 struct Outcome
 {
     ExitCode code = Done;
-    QString message;     // what went wrong, for stderr
-    QStringList written; // files written
+    QString message;             // what went wrong, for stderr
+    QStringList written;         // files written
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QStringList notes;           // what the targets could not hold
 };

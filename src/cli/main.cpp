@@ -75,9 +75,8 @@ int main(int argc, char *argv[])
     QCommandLineOption man(QStringLiteral("man-page"),
                            QStringLiteral("Print the man page (troff) and exit."));
     man.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QList<QCommandLineOption> optionList{to,     from,       output, plate,       preset,
-                                            par,    firstFrame, append, listFormats, info,
-                                            man};
+    const QList<QCommandLineOption> optionList{to,         from,   output,      plate, preset, par,
+                                               firstFrame, append, listFormats, info,  man};
     parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));

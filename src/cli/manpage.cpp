@@ -41,7 +41,8 @@ QString manPage(const QList<QCommandLineOption> &options, const QString &version
                            ".br\n.B corvane-convert\n\\-\\-info INPUT...\n.br\n"
                            ".B corvane-convert\n\\-\\-list\\-formats\n");
     QStringList paragraphs;
-    for (const QString &paragraph : QString::fromLatin1(converterSummary).split(QStringLiteral("\n\n")))
+    for (const QString &paragraph :
+         QString::fromLatin1(converterSummary).split(QStringLiteral("\n\n")))
         paragraphs << roff(paragraph);
     page += QStringLiteral(".SH DESCRIPTION\n") + paragraphs.join(QStringLiteral("\n.PP\n")) +
             QLatin1Char('\n');
@@ -53,15 +54,15 @@ QString manPage(const QList<QCommandLineOption> &options, const QString &version
             names << (name.size() == 1 ? QStringLiteral("\\-") : QStringLiteral("\\-\\-")) +
                          roff(name);
         QString head = names.join(QStringLiteral(", "));
-        if (!option.valueName().isEmpty()) head += QStringLiteral(" \\fI") + option.valueName() +
-                                                   QStringLiteral("\\fR");
+        if (!option.valueName().isEmpty())
+            head += QStringLiteral(" \\fI") + option.valueName() + QStringLiteral("\\fR");
         page += QStringLiteral(".TP\n\\fB") + head + QStringLiteral("\\fR\n") +
                 roff(option.description()) + QLatin1Char('\n');
     }
     page += QStringLiteral(".SH FORMATS\n");
     for (const Format &f : formats())
-        page += QStringLiteral(".TP\n\\fB%1\\fR\n%2\n").arg(roff(QLatin1String(f.id)),
-                                                           roff(QLatin1String(f.name)));
+        page += QStringLiteral(".TP\n\\fB%1\\fR\n%2\n")
+                    .arg(roff(QLatin1String(f.id)), roff(QLatin1String(f.name)));
     page += QStringLiteral(".SH EXIT STATUS\n") + roff(QString::fromLatin1(converterExitStatus)) +
             QLatin1Char('\n');
     page += QStringLiteral(".SH SEE ALSO\nThe Corvane manual, installed with the program.\n");

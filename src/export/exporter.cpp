@@ -95,8 +95,7 @@ public:
     Sink(const TrackTable &table, const QList<int> &rows, const Format &format,
          const ExportParams &params)
         : m_table(table), m_rows(rows), m_save(params.inputs), m_stem(pathStem(params.targetPath)),
-          m_extension(QLatin1String(format.trackFileExtension)),
-          m_encoder(QStringConverter::System)
+          m_extension(QLatin1String(format.trackFileExtension)), m_encoder(QStringConverter::System)
     {
         m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
         m_current = &m_save.file(params.targetPath);

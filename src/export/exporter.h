@@ -29,11 +29,11 @@ struct ExportParams
 {
     QString targetFilter; // the chosen export format filter
     QString targetPath;
-    QString windowWidth;  // text of X1
-    QString windowHeight; // text of Y1
-    QString pixelAspect;  // text of par
-    QList<int> rows;      // the export row list; empty means every row
-    QStringList inputs;   // the files the table was read from: never written
+    QString windowWidth;   // text of X1
+    QString windowHeight;  // text of Y1
+    QString pixelAspect;   // text of par
+    QList<int> rows;       // the export row list; empty means every row
+    QStringList inputs;    // the files the table was read from: never written
     bool inMemory = false; // make the files' bytes, but write nothing
 };
 
@@ -46,13 +46,13 @@ struct TrackFile
 
 struct ExportResult
 {
-    QString error;       // shown to the user; nothing was written
-    QStringList written; // every file written, in order
+    QString error;               // shown to the user; nothing was written
+    QStringList written;         // every file written, in order
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QList<std::pair<QString, QByteArray>> contents; // with inMemory: every file's bytes
-    QStringList notes; // for the user: rows the format could not hold
-    int rows = 0;      // rows exported
-    int tracks = 0;    // runs of one track name among them
+    QStringList notes;                              // for the user: rows the format could not hold
+    int rows = 0;                                   // rows exported
+    int tracks = 0;                                 // runs of one track name among them
     bool ok() const { return error.isEmpty(); }
 };
 

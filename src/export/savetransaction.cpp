@@ -77,10 +77,9 @@ struct Pending
             return;
         }
         // A replaced file keeps its permissions; a new one gets the usual ones.
-        QFile::Permissions permissions =
-            info.exists() ? info.permissions()
-                          : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                QFile::ReadOther;
+        QFile::Permissions permissions = info.exists() ? info.permissions()
+                                                       : QFile::ReadOwner | QFile::WriteOwner |
+                                                             QFile::ReadGroup | QFile::ReadOther;
         temporary->setPermissions(permissions);
         temporary->close();
     }

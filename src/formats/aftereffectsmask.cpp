@@ -19,7 +19,8 @@ QByteArrayView view(Field f)
 }
 
 // The points of a key line: each "Point(x,y,…)" gives its first two numbers.
-bool readPoints(Field line, int number, RowCollector &rows, std::vector<std::pair<double, double>> &out)
+bool readPoints(Field line, int number, RowCollector &rows,
+                std::vector<std::pair<double, double>> &out)
 {
     out.clear();
     const QByteArrayView text = view(line);
@@ -31,8 +32,8 @@ bool readPoints(Field line, int number, RowCollector &rows, std::vector<std::pai
         if (close < second) second = close;
         double x = 0, y = 0;
         if (!rows.coordinate(trimmed({p, comma}), "X", number, x) ||
-            !rows.coordinate(trimmed({comma < line.end ? comma + 1 : line.end, second}), "Y", number,
-                             y))
+            !rows.coordinate(trimmed({comma < line.end ? comma + 1 : line.end, second}), "Y",
+                             number, y))
             return false;
         out.push_back({x, y});
     }
@@ -67,7 +68,8 @@ ReadResult readAfterEffectsMask(const QByteArray &data, const QString &)
                 const qsizetype hash = text.indexOf('#');
                 Field number{hash < 0 ? line.end : line.begin + hash + 1, line.end};
                 const char *end = number.begin;
-                while (end < number.end && *end >= '0' && *end <= '9') ++end;
+                while (end < number.end && *end >= '0' && *end <= '9')
+                    ++end;
                 bool ok = false;
                 shape = fieldToInt({number.begin, end}, &ok);
                 if (!ok) {
@@ -83,8 +85,8 @@ ReadResult readAfterEffectsMask(const QByteArray &data, const QString &)
                 break;
             ++key;
             for (size_t v = 0; v < keyPoints.size(); ++v)
-                points.push_back({shape, int(v) + 1, key, frame, keyPoints[v].first,
-                                  keyPoints[v].second});
+                points.push_back(
+                    {shape, int(v) + 1, key, frame, keyPoints[v].first, keyPoints[v].second});
         }
     }
     if (!rows.failed()) addShapePoints(points, rows, shapeVertexName);

@@ -38,7 +38,7 @@ ReadResult readCombustionGMask(const QByteArray &data, const QString &)
     bool haveFrame = false;
     double value = 0;
     QString vertex;
-    QHash<QString, int> rowOf;           // "name frame": the row its X made
+    QHash<QString, int> rowOf; // "name frame": the row its X made
     std::vector<bool> hasY;
     while (!rows.failed() && scanner.next(line)) {
         Field text = trimmed(line);
@@ -55,15 +55,16 @@ ReadResult readCombustionGMask(const QByteArray &data, const QString &)
         } else if (fields[0].equals("Channel")) {
             axis = Axis::None;
             haveFrame = false;
-            if (fields.size() >= 2 && (endsWith(text, "/position/x") || endsWith(text, "/position/y"))) {
+            if (fields.size() >= 2 &&
+                (endsWith(text, "/position/x") || endsWith(text, "/position/y"))) {
                 axis = endsWith(text, "/position/x") ? Axis::X : Axis::Y;
                 // "Spline/Vertex_3/position/x": the vertex part, its number filled.
                 const QByteArrayView path = view(fields[1]);
                 const qsizetype first = path.indexOf('/');
                 const qsizetype second = path.indexOf('/', first + 1);
                 vertex = QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0')) +
-                         applyNameRule(fieldToString({fields[1].begin + first + 1,
-                                                      fields[1].begin + second}));
+                         applyNameRule(fieldToString(
+                             {fields[1].begin + first + 1, fields[1].begin + second}));
             }
         } else if (axis == Axis::None) {
             continue;
@@ -104,7 +105,8 @@ ReadResult readCombustionGMask(const QByteArray &data, const QString &)
 
 bool looksLikeCombustionGMask(const QByteArray &data)
 {
-    return data.contains("Module GMask") || (data.contains("Node Geom") && data.contains("Spline/Vertex_"));
+    return data.contains("Module GMask") ||
+           (data.contains("Node Geom") && data.contains("Spline/Vertex_"));
 }
 
 namespace {
@@ -114,17 +116,22 @@ void shapeNodes(WriteContext &ctx, int k, int vertices)
     QByteArray n;
     appendInt(n, k);
     QByteArray &out = ctx.out();
-    out += "Node Axis\n\tName axis" + n + "\n\tNumber 2\n\tChild 3\n\tMotionPath no\n\tPosX 0\n\tPosY "
-           "0\n\tSpecifics\n\t{ \n\t\tChannel position/x\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey "
-           "0\n\t\t\tFrame 1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
-           "\n\t\tChannel position/y\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame "
-           "1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n\t\tChannelEnd "
-           "\n\t\tGlobal no\n\t} \nEnd\n";
-    out += "Node Geom\n\tName Polygon_Mask_(+)(" + n + ")\n\tNumber 3\n\tMotionPath yes\n\tPosX "
-           "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\tClosed "
-           "yes\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
-           "yes\n\t\tRoiOutside no\n\t\tBorders yes\n\t\tPickers no\n\t\tCleanUp no\n\t\t"
-           "CleanUpEffect 70\n\t\tTracerFlag no\n\t\tExtraTangentFlag no\n\t\tVertices ";
+    out +=
+        "Node Axis\n\tName axis" + n +
+        "\n\tNumber 2\n\tChild 3\n\tMotionPath no\n\tPosX 0\n\tPosY "
+        "0\n\tSpecifics\n\t{ \n\t\tChannel position/x\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey "
+        "0\n\t\t\tFrame 1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
+        "\n\t\tChannel position/y\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame "
+        "1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
+        "\n\t\tChannelEnd "
+        "\n\t\tGlobal no\n\t} \nEnd\n";
+    out +=
+        "Node Geom\n\tName Polygon_Mask_(+)(" + n +
+        ")\n\tNumber 3\n\tMotionPath yes\n\tPosX "
+        "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\tClosed "
+        "yes\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
+        "yes\n\t\tRoiOutside no\n\t\tBorders yes\n\t\tPickers no\n\t\tCleanUp no\n\t\t"
+        "CleanUpEffect 70\n\t\tTracerFlag no\n\t\tExtraTangentFlag no\n\t\tVertices ";
     appendInt(out, vertices);
     out += "\n\t\tChannel offset/x\n\t\t\tEnd \n\t\tChannel offset/y\n\t\t\tEnd \n\t\tChannel "
            "border_offset\n\t\t\tEnd \n\t\tChannel border_alpha\n\t\t\tEnd \n\t\tChannel "
@@ -162,7 +169,8 @@ struct Run
 // each key in a channel of its own.
 void header(WriteContext &ctx)
 {
-    ctx.write("Module GMask\nProgram combustion\nVersion 2008.0.0.330\nFileVersion 1.3\nFrameWidth ");
+    ctx.write(
+        "Module GMask\nProgram combustion\nVersion 2008.0.0.330\nFileVersion 1.3\nFrameWidth ");
     ctx.writeInt(ctx.windowWidth);
     ctx.write("\nFrameHeight ");
     ctx.writeInt(ctx.windowHeight);
@@ -198,7 +206,8 @@ void header(WriteContext &ctx)
         QByteArray v;
         appendInt(v, ++vertex);
         QByteArray &out = ctx.out();
-        out += "\t\tChannel Spline/Vertex_" + v + "/active\n\t\t\tValue 1\n\t\t\tSize 1\n\t\t\tKey "
+        out += "\t\tChannel Spline/Vertex_" + v +
+               "/active\n\t\t\tValue 1\n\t\t\tSize 1\n\t\t\tKey "
                "0\n\t\t\t\tFrame 1\n\t\t\t\tValue 1\n\t\t\t\tInterpolation constant\n\t\t\t\tEnd "
                "\n\t\t\tEnd \n";
         for (int key = 0; key < runs[i].length; ++key) {

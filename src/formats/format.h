@@ -50,16 +50,16 @@ struct Format
     const char *importFilter = "";     // import dialogs and the File menu's lists
     const char *treeExportFilter = ""; // the Step 2 tree's save dialog
     Recognition recognition;
-    ReadFunction read = nullptr;       // null while the reader is not built
-    SniffFunction sniff = nullptr;     // null while the reader is not built
+    ReadFunction read = nullptr;         // null while the reader is not built
+    SniffFunction sniff = nullptr;       // null while the reader is not built
     const WriterSteps *writer = nullptr; // null while the writer is not built
     SourceRule source = SourceRule::None;
     TargetRule target = TargetRule::None;
     const char *trackFileExtension = nullptr; // per-track formats: each track's own file
     bool shapes = false;                      // roto/mask shapes rather than point tracks
     bool statesPlate = false;                 // the reader reports the plate size
-    bool writesNames = true; // false: tracks are numbered in the file, not named
-    qsizetype maxLineLength = 1 << 20; // longer lines: not a file of this format
+    bool writesNames = true;                  // false: tracks are numbered in the file, not named
+    qsizetype maxLineLength = 1 << 20;        // longer lines: not a file of this format
 
     bool perTrack() const { return trackFileExtension != nullptr; }
     // The file extensions its filters name, without the dot ("*" for any).

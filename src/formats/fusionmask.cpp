@@ -29,9 +29,11 @@ Field valueOf(Field line, const char *name)
             break;
     if (at < 0) return {line.end, line.end};
     const char *p = line.begin + at + qstrlen(name);
-    while (p < line.end && (*p == ' ' || *p == '=')) ++p;
+    while (p < line.end && (*p == ' ' || *p == '='))
+        ++p;
     const char *end = p;
-    while (end < line.end && *end != ',' && *end != ' ' && *end != '}') ++end;
+    while (end < line.end && *end != ',' && *end != ' ' && *end != '}')
+        ++end;
     return {p, end};
 }
 
@@ -50,7 +52,8 @@ ReadResult readFusionMask(const QByteArray &data, const QString &)
         if (contains(text, "PolylineMask")) {
             ++shape;
             inKey = false;
-        } else if (text.begin < text.end && *text.begin == '[' && contains(text, "Value = Polyline")) {
+        } else if (text.begin < text.end && *text.begin == '[' &&
+                   contains(text, "Value = Polyline")) {
             // "[-12] = { -12, …": the signed frame between the brackets.
             const char *close = std::find(text.begin, text.end, ']');
             if (!rows.frame({text.begin + 1, close}, scanner.number(), frame)) break;
@@ -84,19 +87,23 @@ namespace {
 void header(WriteContext &ctx)
 {
     const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
-    ctx.write("Composition {\n\tCurrentTime = 0,\n\tRenderRange = { 0, 200, },\n\tGlobalRange = { 0, "
-              "1000, },\n\tVersion = \"Fusion 5.21 build 26\",\n\tOutputClips = {\n\t},\n\tTools "
-              "= {\n\t\n");
+    ctx.write(
+        "Composition {\n\tCurrentTime = 0,\n\tRenderRange = { 0, 200, },\n\tGlobalRange = { 0, "
+        "1000, },\n\tVersion = \"Fusion 5.21 build 26\",\n\tOutputClips = {\n\t},\n\tTools "
+        "= {\n\t\n");
     int k = 0;
     for (const Shape &shape : sorted.shapes) {
         QByteArray &out = ctx.out();
         QByteArray n;
         appendInt(n, ++k);
-        out += "Polygon" + n + " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
-               "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
-               "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
-               "{\n\tSourceOp = \"Polygon" + n + "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline" +
-               n + " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
+        out +=
+            "Polygon" + n +
+            " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
+            "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
+            "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
+            "{\n\tSourceOp = \"Polygon" +
+            n + "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline" + n +
+            " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
         if (k > 1) {
             out += "\n\tEffectMask = Input {\n\tSourceOp = \"Polygon";
             appendInt(out, k - 1);
@@ -104,12 +111,14 @@ void header(WriteContext &ctx)
         }
         out += "\n\t},\n\tViewInfo = OperatorInfo {\n\tPos = { ";
         appendInt(out, 100 + 100 * k);
-        out += ", 100, },\n\t},\n\t},\n\tPolygon" + n + "Polyline = BezierSpline {\n\tSplineColor "
+        out += ", 100, },\n\t},\n\t},\n\tPolygon" + n +
+               "Polyline = BezierSpline {\n\tSplineColor "
                "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
         for (const ShapeKey &key : shape.keys) {
             QByteArray f;
             appendInt(f, key.frame);
-            out += "[" + f + "] = { " + f + ", Flags = { LockedY = true, }, Value = Polyline {\n"
+            out += "[" + f + "] = { " + f +
+                   ", Flags = { LockedY = true, }, Value = Polyline {\n"
                    "\tClosed = true,\n\tPoints = {\n\t";
             for (size_t v = 0; v < key.vertices.size(); ++v) {
                 out += "{ Linear = true, X = ";

@@ -1,8 +1,8 @@
 #include "nuke.h"
 
-#include "table/numbers.h"
 #include "nukerotopaint.h"
 #include "rowcollector.h"
+#include "table/numbers.h"
 #include "tracknamefile.h"
 
 #include <QFileInfo>

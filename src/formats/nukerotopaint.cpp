@@ -304,7 +304,8 @@ void header(WriteContext &ctx)
         appendInt(out, ++k);
         out += "\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      Flag: 0\n"
                "      NumOfCubicCurves: 2\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n"
-               "       NumOfPoints: " + points + "\n";
+               "       NumOfPoints: " +
+               points + "\n";
         appendCurveLine(out, vertices, false);
         out += "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: " +
                points + "\n";

@@ -19,7 +19,7 @@ enum class Kind { Blank, Comment, Quoted, Integer, Word, Frame, Other };
 struct Line
 {
     Kind kind = Kind::Blank;
-    Field text;  // the quoted text, or the word
+    Field text; // the quoted text, or the word
     int integer = 0;
     std::vector<Field> fields;
 };
@@ -144,8 +144,8 @@ private:
     {
         endBlock(false);
         if (!key.isEmpty() && m_primary.isEmpty()) m_primary = key;
-        m_blockName = key.isEmpty() || key == m_primary ? m_track
-                                                        : m_track + QLatin1Char('_') + key;
+        m_blockName =
+            key.isEmpty() || key == m_primary ? m_track : m_track + QLatin1Char('_') + key;
         m_state = State::AfterKey;
     }
 
@@ -163,12 +163,12 @@ private:
     void endBlock(bool atEnd)
     {
         if (m_expected > m_held)
-            m_rows.cutShort(QStringLiteral("track \"%1\" promises %2 rows, but %3 %4.")
-                                .arg(m_blockName)
-                                .arg(m_expected)
-                                .arg(atEnd ? QStringLiteral("the file ends after")
-                                           : QStringLiteral("it holds"))
-                                .arg(m_held));
+            m_rows.cutShort(
+                QStringLiteral("track \"%1\" promises %2 rows, but %3 %4.")
+                    .arg(m_blockName)
+                    .arg(m_expected)
+                    .arg(atEnd ? QStringLiteral("the file ends after") : QStringLiteral("it holds"))
+                    .arg(m_held));
         m_expected = -1;
         m_held = 0;
     }
@@ -204,8 +204,10 @@ Variant variantOf(const QByteArray &data)
         if (line.kind == Kind::Blank) continue;
         if (line.kind == Kind::Comment) {
             const QByteArray comment = raw.bytes();
-            if (comment.contains("PFTrack 5") || comment.contains("PFTrack v5")) return Variant::Pf5;
-            if (comment.contains("PFTrack 4") || comment.contains("PFTrack v4")) return Variant::Pf4;
+            if (comment.contains("PFTrack 5") || comment.contains("PFTrack v5"))
+                return Variant::Pf5;
+            if (comment.contains("PFTrack 4") || comment.contains("PFTrack v4"))
+                return Variant::Pf4;
             if (comment.contains("PFTrack 20")) return Variant::Pf2011;
             continue;
         }

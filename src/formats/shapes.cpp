@@ -80,9 +80,9 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
     std::sort(prefixes.begin(), prefixes.end(), less);
     prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
     for (size_t id = 0; id < names.size(); ++id)
-        prefixRank[id] = int(std::lower_bound(prefixes.begin(), prefixes.end(),
-                                              shapePrefix(names[id]), less) -
-                             prefixes.begin());
+        prefixRank[id] =
+            int(std::lower_bound(prefixes.begin(), prefixes.end(), shapePrefix(names[id]), less) -
+                prefixes.begin());
 
     // Each shape's vertices, and each name's place among them.
     std::vector<std::vector<QString>> verticesOf(prefixes.size());
@@ -109,8 +109,8 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
     for (size_t i = 0; i < keys.size(); ++i) {
         const Key &k = keys[i];
         // Of two rows of one vertex and frame, the later wins.
-        if (i + 1 < keys.size() && keys[i + 1].prefix == k.prefix &&
-            keys[i + 1].frame == k.frame && keys[i + 1].name == k.name) {
+        if (i + 1 < keys.size() && keys[i + 1].prefix == k.prefix && keys[i + 1].frame == k.frame &&
+            keys[i + 1].name == k.name) {
             ++out.repeatedRows;
             continue;
         }

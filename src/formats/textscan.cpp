@@ -1,6 +1,5 @@
 #include "textscan.h"
 
-
 #include <QStringDecoder>
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "threedequalizer.h"
 
 #include "namerule.h"
-#include "table/numbers.h"
 #include "rowcollector.h"
+#include "table/numbers.h"
 
 #include <algorithm>
 #include <cctype>

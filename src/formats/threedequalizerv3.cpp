@@ -62,8 +62,7 @@ ReadResult readThreeDEv3(const QByteArray &data, const QString &)
             rows.add(name, fields[0], x, fields[3], scanner.number());
         } else if (indented || threeNumbers) {
             if (fields.size() < 3) {
-                rows.fail(QStringLiteral("a frame line needs a frame, X and Y."),
-                          scanner.number());
+                rows.fail(QStringLiteral("a frame line needs a frame, X and Y."), scanner.number());
                 break;
             }
             rows.add(name, fields[0], fields[1], fields[2], scanner.number());

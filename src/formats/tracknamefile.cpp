@@ -38,7 +38,8 @@ bool sampleFields(Field line, std::vector<Field> &fields)
     if (fields.size() < 3 || fields[0].equals("Frame")) return false;
     bool number = false;
     fieldToDouble(fields[0], &number);
-    return number || *fields[0].begin == '-' || (*fields[0].begin >= '0' && *fields[0].begin <= '9');
+    return number || *fields[0].begin == '-' ||
+           (*fields[0].begin >= '0' && *fields[0].begin <= '9');
 }
 
 } // namespace

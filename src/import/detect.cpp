@@ -1,7 +1,7 @@
 #include "detect.h"
 
-#include "formats/registry.h"
 #include "filetext.h"
+#include "formats/registry.h"
 #include "recognise.h"
 
 #include <algorithm>

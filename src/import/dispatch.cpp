@@ -49,8 +49,8 @@ ReadResult readBytes(const QByteArray &data, const QString &path, const Format &
     for (QString &note : result.notes)
         note = QDir::toNativeSeparators(path) + QStringLiteral(", ") + note;
     if (!result.cutShort.isEmpty())
-        result.cutShort = QDir::toNativeSeparators(path) + QStringLiteral(" is cut short: ") +
-                          result.cutShort;
+        result.cutShort =
+            QDir::toNativeSeparators(path) + QStringLiteral(" is cut short: ") + result.cutShort;
     return result;
 }
 

@@ -44,7 +44,7 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, boo
         bytes.remove(0, 3);
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
-                                                             : QStringConverter::Utf16BE);
+                                                            : QStringConverter::Utf16BE);
         QString decoded = decoder.decode(QByteArrayView(bytes).sliced(2));
         if (decoder.hasError()) {
             text.error = named(name, QStringLiteral("is not valid UTF-16 text."));
@@ -59,7 +59,8 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, boo
     qsizetype carry = 0;
     if (checkLines && longLineIn(bytes, 0, carry, maxLine) >= 0) {
         text.error = named(name, QStringLiteral("has a line longer than %1 MB, so it is not a "
-                                                "track file.").arg(maxLine >> 20));
+                                                "track file.")
+                                     .arg(maxLine >> 20));
         return text;
     }
     text.bytes = std::move(bytes);
@@ -81,8 +82,8 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine)
         auto mapped = std::make_shared<QFile>(path);
         uchar *start = mapped->open(QIODevice::ReadOnly) ? mapped->map(0, fileSize) : nullptr;
         if (start) {
-            QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(start),
-                                                      qsizetype(fileSize));
+            QByteArray data =
+                QByteArray::fromRawData(reinterpret_cast<const char *>(start), qsizetype(fileSize));
             text = trackText(data, path, maxLine);
             text.mapped = std::move(mapped);
             return text;
@@ -108,7 +109,8 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine)
         if (before == 0) utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
         if (!utf16 && longLineIn(data, before, carry, maxLine) >= 0) {
             text.error = named(path, QStringLiteral("has a line longer than %1 MB, so it is "
-                                                    "not a track file.").arg(maxLine >> 20));
+                                                    "not a track file.")
+                                         .arg(maxLine >> 20));
             return text;
         }
         if (got == 0) break;

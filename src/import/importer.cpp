@@ -33,8 +33,8 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
         return result;
     }
     if (!recognised.ok()) {
-        result.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                                    recognised.message);
+        result.error =
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), recognised.message);
         return result;
     }
     ReadResult read = dispatch(path, filter);

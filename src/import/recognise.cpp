@@ -18,7 +18,7 @@ QString firstLine(const QString &path)
     QByteArray start = file.read(MaxLineLength + 4);
     if (start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF")) {
         QStringDecoder utf16(start.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
-                                                            : QStringConverter::Utf16BE);
+                                                          : QStringConverter::Utf16BE);
         QString text = utf16.decode(QByteArrayView(start).sliced(2));
         return text.left(text.indexOf(QLatin1Char('\n'))).remove(QLatin1Char('\r'));
     }

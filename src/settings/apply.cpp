@@ -97,8 +97,8 @@ struct RowConversion
     // frame would leave the frames Corvane handles.
     bool convert(const TrackTable &table, int r, Point source)
     {
-        mid = toIntermediate(sourceRule(table, r), {source.x * params.pixelAspect, source.y},
-                             plate);
+        mid =
+            toIntermediate(sourceRule(table, r), {source.x * params.pixelAspect, source.y}, plate);
         out = toWindow(toTarget(target, mid, plate), plate, window);
         frame = (long long)params.exportFirst + table.frame(r) - params.importFirst;
         return std::isfinite(mid.x) && std::isfinite(mid.y) && std::isfinite(out.x) &&

@@ -265,7 +265,8 @@ void TrackTable::takeSourceFromEdit(int r, int column, double shown)
     if (!(rw.flags & HasImported)) return; // Apply takes such rows from their texts
     if (const CellExtra *e = extraOf(r, column); e && e->roles.contains(Qt::ToolTipRole)) return;
     double source = shown;
-    if ((rw.flags & Converted) && m_shownToSource) source = m_shownToSource(*this, r, column, shown);
+    if ((rw.flags & Converted) && m_shownToSource)
+        source = m_shownToSource(*this, r, column, shown);
     rw.imported[column - XColumn] = source;
 }
 

@@ -95,11 +95,11 @@ public:
     bool hasImportedValue(int row) const;            // tool tip of column 2 not empty
     double importedValue(int row, int column) const; // the source value
     void setShownToSource(ShownToSource inverse) { m_shownToSource = std::move(inverse); }
-    QString sourceFormat(int row) const;             // what's-this of column 2
+    QString sourceFormat(int row) const; // what's-this of column 2
     // The same as an index of the table's source formats (cheap to compare),
     // or -1 where the cell carries a what's-this text of its own.
     int sourceFormatId(int row) const;
-    void takeImportedFromDisplay(int row);           // tool tips := display texts
+    void takeImportedFromDisplay(int row); // tool tips := display texts
     // Writes the intermediate (status tip) and converted (display) values.
     void setConverted(int row, double pixelX, double pixelY, double x, double y);
     void setFrame(int row, int frame);
@@ -140,7 +140,7 @@ private:
     QHash<QString, quint16> m_sourceIds;
     quint64 m_generation = 1; // formula results older than this are recomputed
     bool m_mayHoldFormulas = false;
-    ShownToSource m_shownToSource; // set by Apply
+    ShownToSource m_shownToSource;  // set by Apply
     mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
 };
 

@@ -9,9 +9,9 @@
 
 #include <QComboBox>
 #include <QDropEvent>
-#include <QPushButton>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -69,7 +69,8 @@ private slots:
         tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         QTest::keyClick(tree, Qt::Key_Return);
         QCOMPARE(w.trackModel()->rowCount(), 701);
-        QVERIFY(tree->topLevelItem(0)->child(0)->toolTip(0).startsWith(QLatin1String("3D Equalizer")));
+        QVERIFY(
+            tree->topLevelItem(0)->child(0)->toolTip(0).startsWith(QLatin1String("3D Equalizer")));
     }
 
     void recentFilesReimport()
@@ -125,8 +126,9 @@ private slots:
             }
         QVERIFY(!manual.isEmpty());
         for (const Format &f : formats())
-            QVERIFY2(manual.contains(QStringLiteral("<h3 id=\"format-%1\">").arg(QLatin1String(f.id))),
-                     f.id);
+            QVERIFY2(
+                manual.contains(QStringLiteral("<h3 id=\"format-%1\">").arg(QLatin1String(f.id))),
+                f.id);
     }
 };
 

@@ -56,8 +56,8 @@ private slots:
         answerMessage(&message);
         QString empty = file("empty.txt", "");
         QVERIFY(!w.recogniseAndImport(empty, v4));
-        QCOMPARE(message,
-                 empty + QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
+        QCOMPARE(message, empty + QStringLiteral(
+                                      ": no track rows found: it is not a 3D Equalizer v4 file."));
         QCOMPARE(w.trackModel()->rowCount(), 701);
         QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), samplePath("3de_export_cube.txt"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);

@@ -147,9 +147,9 @@ private slots:
         for (QAction *a : bar->actions())
             titles << a->text();
         QCOMPARE(titles, QStringList({"File", "Edit", "Info"}));
-        QCOMPARE(entries(child<QMenu>(w, "menuFile")),
-                 QStringList({"New", "|", "Import Files", "Export Files", "Open Recent", "|",
-                              "Quit"}));
+        QCOMPARE(
+            entries(child<QMenu>(w, "menuFile")),
+            QStringList({"New", "|", "Import Files", "Export Files", "Open Recent", "|", "Quit"}));
         QCOMPARE(entries(child<QMenu>(w, "menuInfo")),
                  QStringList({"Help", "Link to web page", "|", "About"}));
         QCOMPARE(entries(child<QMenu>(w, "menuEdit")),

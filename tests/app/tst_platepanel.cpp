@@ -4,10 +4,10 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QItemSelectionModel>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>

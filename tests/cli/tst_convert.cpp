@@ -83,8 +83,8 @@ private slots:
                              "1\nP\n0\n2\n1 1987.654321 1234567.5\n2 0.0000123 -0.0000001\n");
         for (const char *to : {"3de4", "nuke-tracker", "nuke-cameratracker"}) {
             QString out = dir.filePath(QStringLiteral("exact/%1.txt").arg(QLatin1String(to)));
-            CliRun run = runConverter({"--to", to, "--plate", "1920x1080", "--from", "3de4", "-o",
-                                       out, input});
+            CliRun run = runConverter(
+                {"--to", to, "--plate", "1920x1080", "--from", "3de4", "-o", out, input});
             QCOMPARE(run.exitCode, 0);
             QByteArray written = fileContents(out);
             if (written.isEmpty()) // a file per track
@@ -137,15 +137,16 @@ private slots:
         QCOMPARE(runConverter({"--to", "3de4", "--bogus", input}).exitCode, 1); // unknown option
         CliRun run;
         if (const corvane::Format *unwritten = formatWithoutWriter()) {
-            run = runConverter({"--to", QLatin1String(unwritten->id), "--plate", "10x10", "-o", out, input});
+            run = runConverter(
+                {"--to", QLatin1String(unwritten->id), "--plate", "10x10", "-o", out, input});
             QCOMPARE(run.exitCode, 1);
             QVERIFY(run.err.contains(QStringLiteral("writing %1 files is not available yet")
                                          .arg(QLatin1String(unwritten->name))));
             QVERIFY(!QFile::exists(out));
         }
         if (const corvane::Format *unread = formatWithoutReader()) {
-            run = runConverter(
-                {"--to", "3de4", "--from", QLatin1String(unread->id), "--plate", "10x10", "-o", out, input});
+            run = runConverter({"--to", "3de4", "--from", QLatin1String(unread->id), "--plate",
+                                "10x10", "-o", out, input});
             QCOMPARE(run.exitCode, 2);
             QVERIFY(run.err.contains(QStringLiteral("reading %1 files is not available yet")
                                          .arg(QLatin1String(unread->name))));

@@ -1,10 +1,10 @@
 #include "export/census.h"
-#include "formats/shapes.h"
 #include "export/exporter.h"
-#include "import/dispatch.h"
 #include "formats/nuke.h"
 #include "formats/registry.h"
+#include "formats/shapes.h"
 #include "formats/threedequalizer.h"
+#include "import/dispatch.h"
 #include "table/tracktable.h"
 #include "testdata.h"
 

@@ -1,12 +1,12 @@
 // The camera trackers' files: the real files read right (their README's
 // right reading), and each format's worked example written byte for byte.
+#include "cliprocess.h"
 #include "export/exporter.h"
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
 #include "table/tracktable.h"
 #include "testdata.h"
-#include "cliprocess.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -51,37 +51,44 @@ private slots:
         QTest::addColumn<int>("last");
         QTest::addColumn<QSize>("plate");
         QTest::addColumn<QStringList>("someNames");
-        QTest::newRow("3de3") << "3de3/3de_export_v3.txt" << "3de3" << 39 << 2150 << 1 << 275
-                              << QSize(2048, 778) << QStringList{"03", "04", "a03"};
-        QTest::newRow("pftrack4") << "pftrack/sourcefile_pftrack.2dt" << "pftrack4" << 43
-                                  << 28800 << 0 << 1579 << QSize() << QStringList{"Tracker1"};
-        QTest::newRow("pftrack5") << "pftrack/apft.2dt" << "pftrack5" << 4 << 142 << 0 << 1867
-                                  << QSize()
+        QTest::newRow("3de3") << "3de3/3de_export_v3.txt"
+                              << "3de3" << 39 << 2150 << 1 << 275 << QSize(2048, 778)
+                              << QStringList{"03", "04", "a03"};
+        QTest::newRow("pftrack4") << "pftrack/sourcefile_pftrack.2dt"
+                                  << "pftrack4" << 43 << 28800 << 0 << 1579 << QSize()
+                                  << QStringList{"Tracker1"};
+        QTest::newRow("pftrack5") << "pftrack/apft.2dt"
+                                  << "pftrack5" << 4 << 142 << 0 << 1867 << QSize()
                                   << QStringList{"Tracker642", "1015", "1016", "1017"};
-        QTest::newRow("empty trackers") << "pftrack/empty_trackers.2dt" << "pftrack5" << 1 << 10
-                                        << 9095 << 9138 << QSize() << QStringList{"Feature3"};
-        QTest::newRow("pfmatchit") << "pftrack/pfmatchit_example.2dt" << "pftrack5" << 2 << 74
-                                   << 1 << 37 << QSize()
-                                   << QStringList{"Feature1", "Feature1_2"};
-        QTest::newRow("boujou") << "boujou/boujou_txt_export.txt" << "boujou" << 20 << 2880 << 1
-                                << 391 << QSize() << QStringList{"Target_track_0001"};
-        QTest::newRow("syntheyes") << "syntheyes/cola_plate.txt" << "syntheyes" << 6 << 507 << 1
-                                   << 100 << QSize() << QStringList{"Tracker1"};
-        QTest::newRow("syntheyes one") << "syntheyes/one_tracker.txt" << "syntheyes" << 1 << 49
-                                       << 1 << 49 << QSize() << QStringList{"Tracker1"};
-        QTest::newRow("syntheyes 2010") << "syntheyes/morePoints_sy2010.txt" << "syntheyes" << 26
-                                        << 752 << 0 << 29 << QSize() << QStringList{"tracker1"};
-        QTest::newRow("matchmover") << "matchmover/2dtracks.rz2" << "matchmover" << 18 << 2016
-                                    << 1001 << 1256 << QSize(2156, 1804)
-                                    << QStringList{"Track 01", "Track 18"};
-        QTest::newRow("matchmover kip") << "matchmover/kipPointsMatchmover.rz2" << "matchmover" << 5
-                                        << 504 << 1 << 211 << QSize(2560, 1080)
+        QTest::newRow("empty trackers")
+            << "pftrack/empty_trackers.2dt"
+            << "pftrack5" << 1 << 10 << 9095 << 9138 << QSize() << QStringList{"Feature3"};
+        QTest::newRow("pfmatchit")
+            << "pftrack/pfmatchit_example.2dt"
+            << "pftrack5" << 2 << 74 << 1 << 37 << QSize() << QStringList{"Feature1", "Feature1_2"};
+        QTest::newRow("boujou") << "boujou/boujou_txt_export.txt"
+                                << "boujou" << 20 << 2880 << 1 << 391 << QSize()
+                                << QStringList{"Target_track_0001"};
+        QTest::newRow("syntheyes")
+            << "syntheyes/cola_plate.txt"
+            << "syntheyes" << 6 << 507 << 1 << 100 << QSize() << QStringList{"Tracker1"};
+        QTest::newRow("syntheyes one")
+            << "syntheyes/one_tracker.txt"
+            << "syntheyes" << 1 << 49 << 1 << 49 << QSize() << QStringList{"Tracker1"};
+        QTest::newRow("syntheyes 2010")
+            << "syntheyes/morePoints_sy2010.txt"
+            << "syntheyes" << 26 << 752 << 0 << 29 << QSize() << QStringList{"tracker1"};
+        QTest::newRow("matchmover") << "matchmover/2dtracks.rz2"
+                                    << "matchmover" << 18 << 2016 << 1001 << 1256
+                                    << QSize(2156, 1804) << QStringList{"Track 01", "Track 18"};
+        QTest::newRow("matchmover kip") << "matchmover/kipPointsMatchmover.rz2"
+                                        << "matchmover" << 5 << 504 << 1 << 211 << QSize(2560, 1080)
                                         << QStringList{"Track 01", "Track 05"};
         QTest::newRow("matchmover short") << "matchmover/EP_1000_head_trackers_v002.rz2"
                                           << "matchmover" << 7 << 910 << 1017 << 1146
                                           << QSize(714, 480) << QStringList{"Tracker0002"};
-        QTest::newRow("mayalive") << "mayalive/mayalive_kipShot.txt" << "mayalive" << 18 << 1485
-                                  << 0 << 231 << QSize(1280, 540)
+        QTest::newRow("mayalive") << "mayalive/mayalive_kipShot.txt"
+                                  << "mayalive" << 18 << 1485 << 0 << 231 << QSize(1280, 540)
                                   << QStringList{"trackedPoint1", "trackedPoint18"};
     }
 
@@ -103,7 +110,9 @@ private slots:
         const bool statesPlate = !info.out.contains(QLatin1String("not stated"));
         QString out = dir.filePath(QFileInfo(file).fileName() + QStringLiteral(".3de"));
         QStringList args{"--to", "3de4", "-o", out, shared(file)};
-        if (!statesPlate) args << "--plate" << "1920x1080";
+        if (!statesPlate)
+            args << "--plate"
+                 << "1920x1080";
         QCOMPARE(runConverter(args).exitCode, 0);
         TrackSet set = dispatch(out, QStringLiteral("3DE v4 Track File (*.txt)")).set;
         QRegularExpression plate(QStringLiteral("plate: (\\d+)x(\\d+)"));
@@ -114,7 +123,10 @@ private slots:
         for (int i = 0; i < set.count; ++i)
             QVERIFY2(set.x[size_t(i)] >= -0.01 * w && set.x[size_t(i)] <= 1.01 * w &&
                          set.y[size_t(i)] >= -0.01 * h && set.y[size_t(i)] <= 1.01 * h,
-                     qPrintable(QStringLiteral("row %1: %2, %3").arg(i).arg(set.x[size_t(i)]).arg(set.y[size_t(i)])));
+                     qPrintable(QStringLiteral("row %1: %2, %3")
+                                    .arg(i)
+                                    .arg(set.x[size_t(i)])
+                                    .arg(set.y[size_t(i)])));
     }
 
     void realFiles()
@@ -149,16 +161,19 @@ private slots:
     {
         if (!QFile::exists(shared(QStringLiteral("3de3")))) QSKIP("no shared samples");
         TrackSet v3 = dispatch(shared(QStringLiteral("3de3/3de_export_v3.txt")),
-                               QStringLiteral("3DE v3 Track File (*.ascii)")).set;
+                               QStringLiteral("3DE v3 Track File (*.ascii)"))
+                          .set;
         QCOMPARE(v3.names.first(), QStringLiteral("03")); // "02" holds no rows
         QCOMPARE(v3.frames.front(), 23);
         QCOMPARE(v3.x.front(), 71.7889);
         QCOMPARE(v3.y.front(), 481.708);
         TrackSet pf = dispatch(shared(QStringLiteral("pftrack/apft.2dt")),
-                               QStringLiteral("PF v5 Track File (*.2dt *.3dt)")).set;
+                               QStringLiteral("PF v5 Track File (*.2dt *.3dt)"))
+                          .set;
         QCOMPARE(pf.x.at(1), 634787.52); // real data, however odd
         TrackSet bj = dispatch(shared(QStringLiteral("boujou/boujou_txt_export.txt")),
-                               QStringLiteral("Boujou Track File (*.txt)")).set;
+                               QStringLiteral("Boujou Track File (*.txt)"))
+                          .set;
         QCOMPARE(bj.frames.front(), 5);
         QCOMPARE(bj.x.front(), 252.046);
         QCOMPARE(bj.y.front(), 171.677);
@@ -176,9 +191,8 @@ private slots:
         TrackSet set = dispatch(stereo, pf).set;
         QCOMPARE(set.names, QStringList({"Track 1", "Track 1", "Track 1_Secondary", "Auto_0006"}));
         QCOMPARE(set.frames, std::vector<int>({1, 2, 1, 4}));
-        ReadResult cut = dispatch(writeFile(dir.filePath(QStringLiteral("cut.2dt")),
-                                            "\"A\"\n3\n1 1 1 0\n"),
-                                  pf);
+        ReadResult cut =
+            dispatch(writeFile(dir.filePath(QStringLiteral("cut.2dt")), "\"A\"\n3\n1 1 1 0\n"), pf);
         QVERIFY(cut.cutShort.contains(QLatin1String("track \"A\" promises 3 rows, but the file "
                                                     "ends after 1.")));
     }
@@ -189,12 +203,14 @@ private slots:
     {
         TrackSet se = dispatch(writeFile(dir.filePath(QStringLiteral("se.txt")),
                                          "\n  A 1 0.5 -0.5 15  \r\nB\t2\t0.25\t0.75\n"),
-                               QStringLiteral("SynthEyes Track File (*.txt)")).set;
+                               QStringLiteral("SynthEyes Track File (*.txt)"))
+                          .set;
         QCOMPARE(se.names, QStringList({"A", "B"}));
         QCOMPARE(se.y, std::vector<double>({-0.5, 0.75}));
         TrackSet maya = dispatch(writeFile(dir.filePath(QStringLiteral("maya.txt")),
                                            "# Size 640 480\n# Name my point 7\n0  3 0.1\t0.2 0\n"),
-                                 QStringLiteral("Maya Live Track File (*.txt)")).set;
+                                 QStringLiteral("Maya Live Track File (*.txt)"))
+                            .set;
         QCOMPARE(maya.names, QStringList({"my point 7"}));
         QCOMPARE(maya.frames, std::vector<int>({3}));
         QCOMPARE(QSize(maya.plateWidth, maya.plateHeight), QSize(640, 480));

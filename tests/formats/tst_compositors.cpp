@@ -65,8 +65,8 @@ private slots:
 
     void shake()
     {
-        QList<QByteArray> files = write("shake-track", {{"A", 5, 10.5, 20}, {"B", 6, 1, 2}},
-                                        QStringLiteral("shake.txt"));
+        QList<QByteArray> files =
+            write("shake-track", {{"A", 5, 10.5, 20}, {"B", 6, 1, 2}}, QStringLiteral("shake.txt"));
         QCOMPARE(files, QList<QByteArray>(
                             {"TrackName A\n   Frame             X             Y   Correlation\n"
                              "    5.00       10.5       20         1.000\n",
@@ -79,10 +79,11 @@ private slots:
         QString tracker = writeFile(dir.filePath(QStringLiteral("s2.txt")),
                                     "TrackName tracker_12\n  1.00 1 2 1.000\n");
         QCOMPARE(read("shake-track", tracker).names, QStringList({"tracker_0012"}));
-        QString half = writeFile(dir.filePath(QStringLiteral("s3.txt")),
-                                 "TrackName t\n  1.50 1 2 1.000\n");
-        QVERIFY(dispatch(half, QStringLiteral("Shake Track File (*.txt)"))
-                    .error.contains(QLatin1String("line 2: the frame \"1.50\" is not a whole number")));
+        QString half =
+            writeFile(dir.filePath(QStringLiteral("s3.txt")), "TrackName t\n  1.50 1 2 1.000\n");
+        QVERIFY(
+            dispatch(half, QStringLiteral("Shake Track File (*.txt)"))
+                .error.contains(QLatin1String("line 2: the frame \"1.50\" is not a whole number")));
     }
 
     void fusion()
@@ -104,9 +105,9 @@ private slots:
 
     void afterEffects()
     {
-        QList<QByteArray> files = write("ae-track", {{"a", 1, 100.5, 200.25}, {"b", 2, 3, 4},
-                                                     {"c", 3, 5, 6}},
-                                        QStringLiteral("ae.txt"));
+        QList<QByteArray> files =
+            write("ae-track", {{"a", 1, 100.5, 200.25}, {"b", 2, 3, 4}, {"c", 3, 5, 6}},
+                  QStringLiteral("ae.txt"));
         const QByteArray expected =
             "Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t24\n"
             "\tSource Width\t1920\n\tSource Height\t1080\n\tSource Pixel Aspect Ratio\t1\n"
@@ -122,15 +123,16 @@ private slots:
         QCOMPARE(back.names, QStringList({"Tracker1", "Tracker2", "Tracker3"}));
         QCOMPARE(QSize(back.plateWidth, back.plateHeight), QSize(1920, 1080));
         // Lines without the trailing blank, CR LF, and other sections skipped.
-        QString other = writeFile(
-            dir.filePath(QStringLiteral("ae2.txt")),
-            "Adobe After Effects 8.0 Keyframe Data\r\n\r\n\tSource Width\t640\r\n"
-            "\tSource Height\t480\r\nTransform\tPosition\r\n\tFrame\tX pixels\tY pixels\tZ pixels\r\n"
-            "\t0\t320\t240\t0\r\n\t1\t321\t241\r\n"
-            "Motion Trackers\tTracker #2\tTrack Point #1\tFeature Center\r\n"
-            "\tFrame\tX pixels\tY pixels\r\n\t7\t10\t20\r\n"
-            "Motion Trackers\tTracker #2\tTrack Point #1\tConfidence\r\n"
-            "\tFrame\tpercent\r\n\t7\t98\r\n\r\nEnd of Keyframe Data\r\n");
+        QString other =
+            writeFile(dir.filePath(QStringLiteral("ae2.txt")),
+                      "Adobe After Effects 8.0 Keyframe Data\r\n\r\n\tSource Width\t640\r\n"
+                      "\tSource Height\t480\r\nTransform\tPosition\r\n\tFrame\tX pixels\tY "
+                      "pixels\tZ pixels\r\n"
+                      "\t0\t320\t240\t0\r\n\t1\t321\t241\r\n"
+                      "Motion Trackers\tTracker #2\tTrack Point #1\tFeature Center\r\n"
+                      "\tFrame\tX pixels\tY pixels\r\n\t7\t10\t20\r\n"
+                      "Motion Trackers\tTracker #2\tTrack Point #1\tConfidence\r\n"
+                      "\tFrame\tpercent\r\n\t7\t98\r\n\r\nEnd of Keyframe Data\r\n");
         back = read("ae-track", other);
         QCOMPARE(back.names, QStringList({"Tracker2"}));
         QCOMPARE(back.frames, std::vector<int>({7}));
@@ -139,11 +141,10 @@ private slots:
 
     void combustion()
     {
-        QList<QByteArray> files = write("combustion-track",
-                                        {{"A", 1, 123.45, 234.56},
-                                         {"A", 12, -12.5, 0},
-                                         {"A", 123456, 1.5, -1234567}},
-                                        QStringLiteral("shot.ascii"));
+        QList<QByteArray> files =
+            write("combustion-track",
+                  {{"A", 1, 123.45, 234.56}, {"A", 12, -12.5, 0}, {"A", 123456, 1.5, -1234567}},
+                  QStringLiteral("shot.ascii"));
         QCOMPARE(files, QList<QByteArray>({"    1.0 :     +123.45,     +234.56\n"
                                            "   12.0 :       -12.5,          +0\n"
                                            "123456.0 :        +1.5,    -1234567\n"}));

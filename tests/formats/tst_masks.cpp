@@ -39,10 +39,12 @@ class TestMasks : public QObject
     TrackSet read(const char *id, const QString &file)
     {
         return dispatch(dir.filePath(file),
-                        QLatin1String(formatById(QLatin1String(id))->importFilter)).set;
+                        QLatin1String(formatById(QLatin1String(id))->importFilter))
+            .set;
     }
 
-    static QList<std::tuple<QString, int, double, double>> shapes(int count, int vertices, int frames)
+    static QList<std::tuple<QString, int, double, double>> shapes(int count, int vertices,
+                                                                  int frames)
     {
         QList<std::tuple<QString, int, double, double>> rows;
         for (int s = 1; s <= count; ++s)
@@ -65,14 +67,15 @@ private slots:
         QVERIFY(written.contains("Pos = { 300, 100, }"));
         QVERIFY(written.endsWith("},\n\t}\n"));
         TrackSet back = read("fusion-mask", "a.comp");
-        QCOMPARE(back.names, QStringList({"S1_Track_0001", "S1_Track_0002", "S2_Track_0001",
-                                          "S2_Track_0002"}));
+        QCOMPARE(back.names,
+                 QStringList({"S1_Track_0001", "S1_Track_0002", "S2_Track_0001", "S2_Track_0002"}));
         QCOMPARE(back.x.at(1), 102.125);
 
         // A negative key frame keeps its sign; eleven shapes stay in file order.
         QByteArray comp = "Composition {\n";
         for (int s = 1; s <= 11; ++s)
-            comp += "Polygon" + QByteArray::number(s) + " = PolylineMask {\n\tKeyFrames = {\n"
+            comp += "Polygon" + QByteArray::number(s) +
+                    " = PolylineMask {\n\tKeyFrames = {\n"
                     "[-12] = { -12, Value = Polyline {\n\tPoints = {\n\t{ X = 0.25, Y = " +
                     QByteArray::number(s) + ", LX = 0, },\n\t},\n";
         writeFile(dir.filePath(QStringLiteral("b.comp")), comp);
@@ -87,12 +90,13 @@ private slots:
     void afterEffectsMask()
     {
         QByteArray written = save(table(shapes(2, 3, 2)), "ae-mask", "a.txt", 1920, 1080);
-        QVERIFY(written.startsWith("Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t24\n"
-                                   "\tSource Width\t1920\n\tSource Height\t1080\n"
-                                   "\tSource Pixel Aspect Ratio\t1\n\tComp Pixel Aspect Ratio\t1\n\n\n"
-                                   "Effects\tmocha shape #1\tShape data\n\tFrame\n\t1\tXSpline("
-                                   "Point(101.125000,49.000000,0,0.5,0)Point(102.125000,99.000000,"
-                                   "0,0.5,0)Point(103.125000,149.000000,0,0.5,0))\n"));
+        QVERIFY(
+            written.startsWith("Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t24\n"
+                               "\tSource Width\t1920\n\tSource Height\t1080\n"
+                               "\tSource Pixel Aspect Ratio\t1\n\tComp Pixel Aspect Ratio\t1\n\n\n"
+                               "Effects\tmocha shape #1\tShape data\n\tFrame\n\t1\tXSpline("
+                               "Point(101.125000,49.000000,0,0.5,0)Point(102.125000,99.000000,"
+                               "0,0.5,0)Point(103.125000,149.000000,0,0.5,0))\n"));
         QVERIFY(written.contains("mocha shape #1\tBlend mode\n\tFrame\n\t\t3\n"));
         QVERIFY(written.contains("mocha shape #2\tBlend mode\n\tFrame\n\t\t1\n"));
         QCOMPARE(written.count("XSpline("), 4);
@@ -117,7 +121,8 @@ private slots:
 
     void combustionGMask()
     {
-        QByteArray written = save(table(shapes(1, 3, 2)), "combustion-gmask", "a.GMask", 2048, 1556);
+        QByteArray written =
+            save(table(shapes(1, 3, 2)), "combustion-gmask", "a.GMask", 2048, 1556);
         QCOMPARE(written.count("Node Axis\n"), 1);
         QCOMPARE(written.count("Node Geom\n"), 1);
         QVERIFY(written.contains("\t\tVertices 3\n"));

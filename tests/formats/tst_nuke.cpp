@@ -57,8 +57,7 @@ private slots:
                  QStringLiteral("shot_track1"));
         QCOMPARE(trackName(dir.filePath(QStringLiteral("shot-2.v1.txt"))),
                  QStringLiteral("shot-2.v1"));
-        QCOMPARE(trackName(dir.filePath(QStringLiteral("plain"))),
-                 QStringLiteral("plain"));
+        QCOMPARE(trackName(dir.filePath(QStringLiteral("plain"))), QStringLiteral("plain"));
     }
 
     void cameraTrackerRealFile()
@@ -80,9 +79,9 @@ private slots:
     {
         const QByteArray heading = "   Frame             X             Y   Correlation\n";
         TrackSet set = readNukeCameraTrackerSet("TrackName first one\n" + heading +
-                                                  "    7.00      123.456       45         1.000 \n"
-                                                  "\nTrackName B\n" +
-                                                  heading + "   10.00 1 2 1.000\n");
+                                                "    7.00      123.456       45         1.000 \n"
+                                                "\nTrackName B\n" +
+                                                heading + "   10.00 1 2 1.000\n");
         QCOMPARE(set.names, QStringList({"first one", "B"}));
         QCOMPARE(set.frames, std::vector<int>({7, 10}));
         QCOMPARE(set.x[0], 123.456);

@@ -71,8 +71,7 @@ class TestRoundTrip : public QObject
             const size_t k = size_t(i);
             // Formats whose readers apply the name rule give the padded name.
             const QString &name = expected.names.at(i);
-            if (names && back.names.at(i) != name)
-                QCOMPARE(back.names.at(i), applyNameRule(name));
+            if (names && back.names.at(i) != name) QCOMPARE(back.names.at(i), applyNameRule(name));
             QCOMPARE(back.frames[k], expected.frames[k]);
             QVERIFY2(qAbs(back.x[k] - expected.x[k]) <= 1e-6 &&
                          qAbs(back.y[k] - expected.y[k]) <= 1e-6,
@@ -151,9 +150,9 @@ private slots:
         takeOverImport(settings, rows, ImportMode::NewList);
         fillImport(table, rows, ImportMode::NewList, QLatin1String(format->importFilter));
         QDir(dir.path()).mkdir(id);
-        Back back = convertToItself(table, settings, *format,
-                                    dir.filePath(id + QStringLiteral("/out.") +
-                                                 format->fileExtension()));
+        Back back =
+            convertToItself(table, settings, *format,
+                            dir.filePath(id + QStringLiteral("/out.") + format->fileExtension()));
         QVERIFY2(back.error.isEmpty(), qPrintable(back.error));
         compareRows(rows, back.rows, !format->perTrack() && format->writesNames);
     }

@@ -50,13 +50,15 @@ private slots:
             QByteArray line = "vertex_data ";
             for (auto [x, y] : points)
                 for (int i = 0; i < 6; ++i)
-                    line += QByteArray::number(x, 'f', 6) + ' ' + QByteArray::number(y, 'f', 6) + ' ';
+                    line +=
+                        QByteArray::number(x, 'f', 6) + ' ' + QByteArray::number(y, 'f', 6) + ' ';
             return line + '\n';
         };
         auto key = [&](int frame, std::initializer_list<std::pair<double, double>> points) {
             return "key_time " + QByteArray::number(frame) +
                    ".000000\ncenter_x 1024.000000\ncenter_y 778.500000\ncolor_r 1.000000\n"
-                   "color_g 1.000000\ncolor_b 1.000000\ncolor_a 1.000000\n" + vertexLine(points);
+                   "color_g 1.000000\ncolor_b 1.000000\ncolor_a 1.000000\n" +
+                   vertexLine(points);
         };
         QCOMPARE(written, "shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
                           "shutter_offset 0.500000\nnum_shapes 1\nshape_name Shape1\n"
@@ -65,7 +67,8 @@ private slots:
                               key(1, {{11, 19}, {21, 39}, {31, 59}}) +
                               key(2, {{12, 18}, {22, 38}, {32, 58}}) + "\n");
         TrackSet back = dispatch(dir.filePath(QStringLiteral("a.ssf")),
-                                 QStringLiteral("Shake RotoShape File (*.ssf)")).set;
+                                 QStringLiteral("Shake RotoShape File (*.ssf)"))
+                            .set;
         QCOMPARE(back.count, 6);
         QCOMPARE(back.names.at(2), QStringLiteral("S01_Track_0002"));
         QCOMPARE(back.frames, std::vector<int>({1, 2, 1, 2, 1, 2}));
@@ -95,7 +98,8 @@ private slots:
         QVERIFY(written.indexOf("shape_name Shape50\n") < written.indexOf("shape_name Shape51\n"));
         QVERIFY(written.endsWith("\n\n"));
         TrackSet back = dispatch(dir.filePath(QStringLiteral("many.ssf")),
-                                 QStringLiteral("Shake RotoShape File (*.ssf)")).set;
+                                 QStringLiteral("Shake RotoShape File (*.ssf)"))
+                            .set;
         QCOMPARE(back.count, 400);
         QCOMPARE(back.names.at(200), QStringLiteral("S51_Track_0001"));
         QCOMPARE(back.x.at(200), 11.0);
@@ -114,10 +118,13 @@ private slots:
         QVERIFY(written.contains("\"vis\" S 0 1 \"r\" S 0.12 1 \"g\" S 0 0.54 \"b\""));
         QVERIFY(written.endsWith("}\n   }\n   }\n   }\n"));
         // The first vertex's shape curve: a zero point, the vertex, a zero point.
-        QVERIFY(written.contains("      0 L 0 4096 0.5 2 0 0 \"\" 0 10 \"\" 1 0.000 0 0 0 0 256 0 "));
-        QVERIFY(written.contains(" 0 0 L 0 4096 0.5 2 0 0 \"\" 0 10 \"\" 1 11.000000 0 0 0 0 256 0 "));
+        QVERIFY(
+            written.contains("      0 L 0 4096 0.5 2 0 0 \"\" 0 10 \"\" 1 0.000 0 0 0 0 256 0 "));
+        QVERIFY(
+            written.contains(" 0 0 L 0 4096 0.5 2 0 0 \"\" 0 10 \"\" 1 11.000000 0 0 0 0 256 0 "));
         TrackSet back = dispatch(dir.filePath(QStringLiteral("a.nk")),
-                                 QStringLiteral("Nuke RotoPaint File (*.nk)")).set;
+                                 QStringLiteral("Nuke RotoPaint File (*.nk)"))
+                            .set;
         QCOMPARE(back.count, 41);
         QCOMPARE(back.names.at(10), QStringLiteral("S01_Track_0002"));
         QCOMPARE(back.names.last(), QStringLiteral("S02_Track_0001"));

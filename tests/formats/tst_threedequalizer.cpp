@@ -95,7 +95,8 @@ private slots:
         // was read is kept.
         ReadResult cut = readThreeDEv4("1\nA\n0\n5\n1 1 1\n2 2 2\n");
         QCOMPARE(cut.set.names, QStringList({"A", "A"}));
-        QCOMPARE(cut.cutShort, QStringLiteral("track \"A\" promises 5 rows, but the file ends after 2."));
+        QCOMPARE(cut.cutShort,
+                 QStringLiteral("track \"A\" promises 5 rows, but the file ends after 2."));
         cut = readThreeDEv4("3\nA\n0\n1\n1 1 1\nB\n0\n1\n2 2 2\n");
         QCOMPARE(cut.cutShort, QStringLiteral("the file promises 3 tracks, but it ends after 2."));
         QVERIFY(readThreeDEv4("1\nA\n0\n1\n1 1 1\n").cutShort.isEmpty());
@@ -117,13 +118,22 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("line");
         const QByteArray head = "1\nA\n0\n2\n1 1 1\n";
-        QTest::newRow("word") << head + "2 abc 1\n" << "the X coordinate \"abc\" is not a finite number." << 6;
-        QTest::newRow("comma") << head + "2 1 12,5\n" << "the Y coordinate \"12,5\" is not a finite number." << 6;
-        QTest::newRow("hex") << head + "2 0x10 1\n" << "the X coordinate \"0x10\" is not a finite number." << 6;
-        QTest::newRow("overflow") << head + "2 1e309 1\n" << "the X coordinate \"1e309\" is not a finite number." << 6;
-        QTest::newRow("nan") << head + "2 nan 1\n" << "the X coordinate \"nan\" is not a finite number." << 6;
-        QTest::newRow("half frame") << QByteArray("x\nA\n1.5 1 1\n") << "the frame \"1.5\" is not a whole number." << 3;
-        QTest::newRow("huge frame") << QByteArray("x\nA\n2147483648 1 1\n") << "the frame \"2147483648\" is outside the frames Corvane handles (-1000000000 to 1000000000)." << 3;
+        QTest::newRow("word") << head + "2 abc 1\n"
+                              << "the X coordinate \"abc\" is not a finite number." << 6;
+        QTest::newRow("comma") << head + "2 1 12,5\n"
+                               << "the Y coordinate \"12,5\" is not a finite number." << 6;
+        QTest::newRow("hex") << head + "2 0x10 1\n"
+                             << "the X coordinate \"0x10\" is not a finite number." << 6;
+        QTest::newRow("overflow") << head + "2 1e309 1\n"
+                                  << "the X coordinate \"1e309\" is not a finite number." << 6;
+        QTest::newRow("nan") << head + "2 nan 1\n"
+                             << "the X coordinate \"nan\" is not a finite number." << 6;
+        QTest::newRow("half frame")
+            << QByteArray("x\nA\n1.5 1 1\n") << "the frame \"1.5\" is not a whole number." << 3;
+        QTest::newRow("huge frame") << QByteArray("x\nA\n2147483648 1 1\n")
+                                    << "the frame \"2147483648\" is outside the frames Corvane "
+                                       "handles (-1000000000 to 1000000000)."
+                                    << 3;
     }
 
     void badNumbersAreErrors()

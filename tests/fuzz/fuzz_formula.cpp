@@ -5,11 +5,9 @@ using namespace corvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString text =
-        QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    QVariant value = evaluateCellText(text, [](int row, int column) {
-        return QVariant(double(row * 26 + column));
-    });
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    QVariant value = evaluateCellText(
+        text, [](int row, int column) { return QVariant(double(row * 26 + column)); });
     formulaDisplayText(value);
     return 0;
 }

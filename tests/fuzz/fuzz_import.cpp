@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             TrackTable table;
             PlateSettings settings;
             takeOverImport(settings, read.set, ImportMode::NewList);
-            fillImport(table, read.set, ImportMode::NewList,
-                       QLatin1String(source->importFilter));
+            fillImport(table, read.set, ImportMode::NewList, QLatin1String(source->importFilter));
             settings.setPlateWidth(QStringLiteral("1920"));
             settings.setPlateHeight(QStringLiteral("1080"));
             const QString filter = QLatin1String(target.treeExportFilter);

@@ -32,7 +32,8 @@ private slots:
     {
         QString path = file("bad.txt", "1\nA\n0\n2\n1 1 1\n2 12,5 1\n");
         QCOMPARE(dispatch(path, v4).error,
-                 path + QStringLiteral(", line 6: the X coordinate \"12,5\" is not a finite number."));
+                 path +
+                     QStringLiteral(", line 6: the X coordinate \"12,5\" is not a finite number."));
         CliRun run = runConverter({"--to", "nuke-tracker", "--plate", "10x10", "-o",
                                    dir.filePath(QStringLiteral("bad-out.txt")), path});
         QCOMPARE(run.exitCode, 2);
@@ -85,7 +86,8 @@ private slots:
     void textEncodings()
     {
         // A UTF-8 byte-order mark is skipped, for recognition and detection too.
-        QString bom = file("bom.txt", "\xEF\xBB\xBF" "1\nA\n0\n1\n1 2 3\n");
+        QString bom = file("bom.txt", "\xEF\xBB\xBF"
+                                      "1\nA\n0\n1\n1 2 3\n");
         QCOMPARE(dispatch(bom, v4).set.count, 1);
         QCOMPARE(firstLine(bom), QStringLiteral("1"));
         QCOMPARE(detectFormat(bom).candidates.size(), 1);

@@ -104,7 +104,8 @@ private slots:
         QCOMPARE(set.count, 1);
         QCOMPARE(set.names.first(), QStringLiteral("Track_0005"));
         // Export spellings, unknown filters and formats without a reader are refused.
-        QStringList filters{QStringLiteral("Nuke Tracker File (*.txt)"), QStringLiteral("Anything")};
+        QStringList filters{QStringLiteral("Nuke Tracker File (*.txt)"),
+                            QStringLiteral("Anything")};
         if (const Format *unread = formatWithoutReader())
             filters << QLatin1String(unread->importFilter);
         for (const QString &filter : filters)
@@ -117,8 +118,10 @@ private slots:
         // Nothing to read, a program's bytes, another format's file: each named, no rows.
         QString empty = file("empty.txt", "");
         QCOMPARE(dispatch(empty, v4).error,
-                 empty + QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
-        static const char elf[] = "\x7f" "ELF\x02\x01\x01\0\0\0\n1 2 3\n";
+                 empty +
+                     QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
+        static const char elf[] = "\x7f"
+                                  "ELF\x02\x01\x01\0\0\0\n1 2 3\n";
         QString binary = file("program.txt", QByteArray(elf, sizeof elf - 1));
         QVERIFY(dispatch(binary, v4).error.contains(QLatin1String("NUL bytes")));
         QString camera = file("camera.txt", "TrackName a\n   Frame X Y Correlation\n"

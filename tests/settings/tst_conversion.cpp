@@ -105,7 +105,8 @@ private slots:
         QCOMPARE(text(t, 1, XColumn), QStringLiteral("300.000000"));
         applySettings(t, params(synthEyes, HalfSize)); // half size, pixels from the top-left
         QCOMPARE(text(t, 1, YColumn), QStringLiteral("290.000000")); // 1080 - 500, halved
-        QCOMPARE(text(t, 0, YColumn), QStringLiteral("440.000000")); // a neighbour: 1080 - 200, halved
+        QCOMPARE(text(t, 0, YColumn),
+                 QStringLiteral("440.000000")); // a neighbour: 1080 - 200, halved
         t.setItemText(1, XColumn, QStringLiteral("10"));
         applySettings(t, params(synthEyes, HalfSize));
         QCOMPARE(text(t, 1, XColumn), QStringLiteral("10.000000"));
@@ -119,14 +120,16 @@ private slots:
     {
         const Plate plate{1920, 1080};
         const Point p{123.456789, -987.654321};
-        auto near = [](Point a, Point b) { return qAbs(a.x - b.x) < 1e-9 && qAbs(a.y - b.y) < 1e-9; };
+        auto near = [](Point a, Point b) {
+            return qAbs(a.x - b.x) < 1e-9 && qAbs(a.y - b.y) < 1e-9;
+        };
         for (SourceRule rule : {SourceRule::None, SourceRule::Flip, SourceRule::SynthEyes,
                                 SourceRule::Maya, SourceRule::FusionTrack, SourceRule::FusionMask,
                                 SourceRule::CombustionGMask, SourceRule::AfterEffectsMask})
             QVERIFY(near(fromIntermediate(rule, toIntermediate(rule, p, plate), plate), p));
-        for (TargetRule rule : {TargetRule::None, TargetRule::Flip, TargetRule::SynthEyes,
-                                TargetRule::Maya, TargetRule::FusionTrack, TargetRule::FusionMask,
-                                TargetRule::AfterEffectsMask})
+        for (TargetRule rule :
+             {TargetRule::None, TargetRule::Flip, TargetRule::SynthEyes, TargetRule::Maya,
+              TargetRule::FusionTrack, TargetRule::FusionMask, TargetRule::AfterEffectsMask})
             QVERIFY(near(fromTarget(rule, toTarget(rule, p, plate), plate), p));
         for (Window w : {Window{0, 960, 0, 540}, Window{0, 1920, 1080, 0}, Window{-1, 1, -1, 1}})
             QVERIFY(near(fromWindow(toWindow(p, plate, w), plate, w), p));

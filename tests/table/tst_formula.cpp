@@ -135,8 +135,8 @@ private slots:
     {
         put(0, 0, QStringLiteral("=") + QString(200000, QLatin1Char('(')) + QStringLiteral("1"));
         QCOMPARE(shown(0, 0), QStringLiteral("####"));
-        QString nested = QString(256, QLatin1Char('(')) + QStringLiteral("2") +
-                         QString(256, QLatin1Char(')'));
+        QString nested =
+            QString(256, QLatin1Char('(')) + QStringLiteral("2") + QString(256, QLatin1Char(')'));
         QCOMPARE(evaluateExpression(nested, {}).toDouble(), 2.0);
         QVERIFY(!evaluateExpression(QLatin1Char('(') + nested + QLatin1Char(')'), {}).isValid());
 
