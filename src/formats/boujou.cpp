@@ -10,24 +10,16 @@ namespace corvane {
 
 ReadResult readBoujou(const QByteArray &data, const QString &)
 {
-    RowCollector rows;
-    LineScanner scanner(data);
-    Field line;
-    std::vector<Field> fields;
-    NameRuns names;
-    while (!rows.failed() && scanner.next(line)) {
-        splitTrimmed(line, fields);
-        if (fields.empty() || *fields[0].begin == '#') continue;
-        if (fields.size() != 4) continue; // a name with blanks, or no row at all
-        rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], scanner.number());
-    }
-    return rows.finish();
+    // Comment lines begin with "#"; a name with blanks makes more than four fields.
+    return readNamedRows(data, [](const std::vector<Field> &fields) {
+        return fields.size() == 4 && *fields[0].begin != '#';
+    });
 }
 
 bool looksLikeBoujou(const QByteArray &data)
 {
     // Recognition has seen "boujou 2d" in the first line; a data line follows.
-    ReadResult read = readBoujou(data);
+    ReadResult read = readBoujou(headLines(data));
     return read.set.count > 0 || !read.ok();
 }
 

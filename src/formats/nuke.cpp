@@ -75,7 +75,8 @@ ReadResult readNukeTracker(const QByteArray &data, const QString &fileName)
 bool looksLikeNukeTracker(const QByteArray &data)
 {
     std::vector<Field> fields;
-    LineScanner scanner(data);
+    const QByteArray head = headLines(data);
+    LineScanner scanner(head);
     Field line;
     int samples = 0;
     while (scanner.next(line)) {

@@ -95,6 +95,22 @@ void RowCollector::cutShort(const QString &reason)
     if (m_cutShort.isEmpty()) m_cutShort = reason;
 }
 
+ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &))
+{
+    RowCollector rows;
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    NameRuns names;
+    while (!rows.failed() && scanner.next(line)) {
+        splitTrimmed(line, fields);
+        if (!fields.empty() && isRow(fields))
+            rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3],
+                     scanner.number());
+    }
+    return rows.finish();
+}
+
 ReadResult RowCollector::finish()
 {
     if (failed()) return ReadResult::failure(m_error, m_errorLine);

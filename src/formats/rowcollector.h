@@ -58,4 +58,9 @@ private:
     QString m_cutShort;
 };
 
+// Files of one row per line, "name frame x y …": every line whose fields
+// isRow accepts is a row, its name through the name rule; other lines are
+// skipped.
+ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &));
+
 } // namespace corvane

@@ -17,17 +17,7 @@ bool isDataLine(const std::vector<Field> &fields)
 
 ReadResult readSynthEyes(const QByteArray &data, const QString &)
 {
-    RowCollector rows;
-    LineScanner scanner(data);
-    Field line;
-    std::vector<Field> fields;
-    NameRuns names;
-    while (!rows.failed() && scanner.next(line)) {
-        splitTrimmed(line, fields);
-        if (!isDataLine(fields)) continue;
-        rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], scanner.number());
-    }
-    return rows.finish();
+    return readNamedRows(data, isDataLine);
 }
 
 // The file has no header: its first line is already a point.

@@ -55,6 +55,13 @@ void splitWhitespace(Field line, std::vector<Field> &fields)
     fields.push_back({start, line.end});
 }
 
+QByteArray headLines(const QByteArray &data, qsizetype bytes)
+{
+    if (data.size() <= bytes) return data;
+    const qsizetype end = data.lastIndexOf('\n', bytes - 1);
+    return QByteArray::fromRawData(data.constData(), end < 0 ? bytes : end + 1);
+}
+
 Field trimmed(Field f)
 {
     while (f.begin < f.end && isSpace(*f.begin))

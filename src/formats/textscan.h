@@ -40,6 +40,11 @@ private:
 // QRegularExpression("\\s+") does: a line with leading or trailing white
 // space has an empty first or last field; an empty line is one empty field.
 void splitWhitespace(Field line, std::vector<Field> &fields);
+// The whole lines within the first `bytes` of data, without copying: what a
+// format's sniff reads for its evidence, so that detection does not read a
+// large file through before the reader does.
+QByteArray headLines(const QByteArray &data, qsizetype bytes = 256 * 1024);
+
 // The field without the white space at its ends.
 Field trimmed(Field f);
 // The fields of a line with the white space at its ends dropped, split at

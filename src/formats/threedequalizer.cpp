@@ -119,7 +119,8 @@ ReadResult readThreeDEv4(const QByteArray &data, const QString &)
 
 bool looksLikeThreeDEv4(const QByteArray &data)
 {
-    LineScanner scanner(data);
+    const QByteArray head = headLines(data);
+    LineScanner scanner(head);
     Field line;
     if (!scanner.next(line)) return false;
     std::vector<Field> fields;

@@ -82,7 +82,7 @@ ReadResult readThreeDEv3(const QByteArray &data, const QString &)
 bool looksLikeThreeDEv3(const QByteArray &data)
 {
     if (!data.startsWith("//")) return false;
-    ReadResult read = readThreeDEv3(data);
+    ReadResult read = readThreeDEv3(headLines(data));
     return read.set.count > 0 || !read.ok();
 }
 

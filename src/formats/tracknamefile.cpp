@@ -67,13 +67,14 @@ ReadResult readTrackNameBlocks(const QByteArray &data, TrackNames names)
 bool hasTrackNameBlocks(const QByteArray &data)
 {
     if (!data.startsWith(trackNamePrefix) && !data.contains("\nTrackName ")) return false;
-    ReadResult read = readTrackNameBlocks(data, TrackNames::AsWritten);
+    ReadResult read = readTrackNameBlocks(headLines(data), TrackNames::AsWritten);
     return read.set.count > 0 || !read.ok();
 }
 
 TrackNameWriter trackNameWriter(const QByteArray &data)
 {
-    LineScanner scanner(data);
+    const QByteArray head = headLines(data);
+    LineScanner scanner(head);
     Field line;
     std::vector<Field> fields;
     int samples = 0, endingInBlank = 0;
