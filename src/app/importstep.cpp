@@ -133,7 +133,9 @@ void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, Imp
                            QProgressDialog &progress)
 {
     FillRange range;
+    TrackTable before; // the list a new one replaces
     auto prepare = [&](TrackTable &table) {
+        if (mode == ImportMode::NewList) std::swap(before, table);
         range = prepareFill(table, set.count, mode == ImportMode::Append);
     };
     if (mode == ImportMode::Append)
@@ -163,6 +165,11 @@ void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, Imp
         return !progress.wasCanceled();
     });
     m_model->cellsChanged(range.first, range.end - 1);
+    if (mode == ImportMode::NewList)
+        m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(before)));
+    else
+        m_model->done(QStringLiteral("Import"),
+                      RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)));
     if (mode == ImportMode::NewList) tableDataWidget->scrollToTop();
     progress.close();
 }

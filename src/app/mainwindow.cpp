@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QUrl>
 
 using namespace corvane;
@@ -290,13 +291,16 @@ void MainWindow::setupMenus()
                           icon("textfield_rename"));
     actionLow = action(this, "actionLow", QStringLiteral("Less to Greater"), {}, icon("slow"));
     actionHigh = action(this, "actionHigh", QStringLiteral("Greater to Less"), {}, icon("shigh"));
+    // Delete clears cells as in a spreadsheet; removing whole rows takes Ctrl+Del.
     actionDelete =
         action(this, "actionDelete", QStringLiteral("Clear Selected"), QStringLiteral("Backspace"));
+    actionDelete->setShortcuts({QKeySequence(QStringLiteral("Backspace")),
+                                QKeySequence(QStringLiteral("Del"))});
     actionAddRows =
         action(this, "actionAddRows", QStringLiteral("Add Rows"), QStringLiteral("Ins"));
     actionDeleteEntireRows =
         action(this, "actionDeleteEntireRows", QStringLiteral("Delete Entire Rows"),
-               QStringLiteral("Del"), icon("table_row_delete"));
+               QStringLiteral("Ctrl+Del"), icon("table_row_delete"));
     actionSetAsSelected = action(this, "actionSetAsSelected", QStringLiteral("Set as Selected"),
                                  QStringLiteral("Ctrl+S"));
     actionDeselect =
@@ -345,6 +349,13 @@ void MainWindow::setupMenus()
     for (QAction *a : {actionTrackNames, actionFrameNos, actionXYCoord, actionRows, actionShape})
         menuSelectGroup->addAction(a);
 
+    actionUndo = m_model->undoStack()->createUndoAction(this, QStringLiteral("Undo"));
+    actionUndo->setObjectName(QStringLiteral("actionUndo"));
+    actionUndo->setShortcut(QKeySequence::Undo);
+    actionRedo = m_model->undoStack()->createRedoAction(this, QStringLiteral("Redo"));
+    actionRedo->setObjectName(QStringLiteral("actionRedo"));
+    actionRedo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                              QKeySequence(QStringLiteral("Ctrl+Y"))});
     menuEdit->addAction(actionCopy);
     menuEdit->addAction(actionPaste);
     menuEdit->addAction(actionRename);
@@ -360,6 +371,8 @@ void MainWindow::setupMenus()
     menuEdit->addMenu(menuSelectGroup);
     menuEdit->addAction(actionSelectAll);
     menuEdit->addSeparator();
+    menuEdit->addAction(actionUndo);
+    menuEdit->addAction(actionRedo);
 }
 
 void MainWindow::customContentsMenu(const QPoint &pos)
@@ -382,6 +395,8 @@ void MainWindow::customContentsMenu(const QPoint &pos)
     menu.addMenu(menuSelectGroup);
     menu.addAction(actionSelectAll);
     menu.addSeparator();
+    menu.addAction(actionUndo);
+    menu.addAction(actionRedo);
     menu.exec(tableDataWidget->viewport()->mapToGlobal(pos));
 }
 
@@ -428,24 +443,3 @@ QString MainWindow::saveStatus() const
 
 void MainWindow::on_menubar_hovered() {}
 void MainWindow::on_menuEdit_triggered() {}
-
-// The editing tools of the Edit menu and the row buttons arrive with their
-// own work; until then their gestures change nothing.
-void MainWindow::on_rowFirst_clicked() {}
-void MainWindow::on_rowUp_clicked() {}
-void MainWindow::on_rowDown_clicked() {}
-void MainWindow::on_rowLast_clicked() {}
-void MainWindow::on_rowSend_clicked() {}
-void MainWindow::on_actionCopy_triggered() {}
-void MainWindow::on_actionPaste_triggered() {}
-void MainWindow::on_actionDelete_triggered() {}
-void MainWindow::on_actionDeleteEntireRows_triggered() {}
-void MainWindow::on_actionSetAsSelected_triggered() {}
-void MainWindow::on_actionDeselect_triggered() {}
-void MainWindow::on_actionRename_triggered() {}
-void MainWindow::on_actionAddRows_triggered() {}
-void MainWindow::on_actionTrackNames_triggered() {}
-void MainWindow::on_actionFrameNos_triggered() {}
-void MainWindow::on_actionXYCoord_triggered() {}
-void MainWindow::on_actionRows_triggered() {}
-void MainWindow::on_actionShape_triggered() {}

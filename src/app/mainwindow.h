@@ -3,6 +3,7 @@
 // widgets; every slot reads them at the moment of use.
 #pragma once
 
+#include "edit/selection.h"
 #include "filechooser.h"
 
 #include <QDesktopServices>
@@ -32,6 +33,8 @@ class TrackModel;
 
 namespace corvane {
 enum class ImportMode;
+enum class RowMove;
+enum class GroupKind;
 struct PlateSettings;
 struct TrackSet;
 } // namespace corvane
@@ -73,6 +76,8 @@ public:
 
     // The line that says what the last save wrote.
     QString saveStatus() const;
+
+    QTableView *table() const { return tableDataWidget; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -146,6 +151,15 @@ private:
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
 
+    // Editing (the Edit menu and the row buttons).
+    corvane::CellSelection tableSelection() const;
+    corvane::CellRange firstSelectedRange() const;
+    QModelIndex lastSelectedCell() const;
+    bool askText(QString &text); // false when cancelled
+    void markSelectedRows(bool marked);
+    void moveSelectedRows(corvane::RowMove move, int line = 1);
+    void selectGroup(corvane::GroupKind kind);
+
     // Widgets, by the object names the slots are connected with.
     QWidget *centralwidget = nullptr;
     QGroupBox *groupBox = nullptr;
@@ -182,7 +196,8 @@ private:
             *actionAddRows = nullptr, *actionDeleteEntireRows = nullptr,
             *actionSetAsSelected = nullptr, *actionDeselect = nullptr, *actionTrackNames = nullptr,
             *actionFrameNos = nullptr, *actionXYCoord = nullptr, *actionRows = nullptr,
-            *actionShape = nullptr, *actionSelectAll = nullptr;
+            *actionShape = nullptr, *actionSelectAll = nullptr, *actionUndo = nullptr,
+            *actionRedo = nullptr;
 
     FileChooser m_chooseFile = runFileDialog;
     std::function<QString(const QStringList &)> m_chooseFormat;
@@ -198,4 +213,5 @@ private:
     int m_importFirstRow = 0; // rows of the last import, end exclusive
     int m_importEndRow = 0;
     bool m_shapeNameProblem = false;
+    QString m_groupCopyText; // what the next copy puts on the clipboard, when not empty
 };

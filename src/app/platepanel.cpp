@@ -145,7 +145,11 @@ void MainWindow::resetAll()
     exportFirstText->setText(QString());
     importFirstText->setText(QString());
     m_inputs.clear();
-    m_model->replace([](TrackTable &table) { table.clear(); });
+    if (m_model->rowCount() > 0 || m_model->columnCount() > 0) {
+        TrackTable before;
+        m_model->replace([&](TrackTable &table) { std::swap(before, table); });
+        m_model->done(QStringLiteral("New"), std::make_unique<TableReplaced>(std::move(before)));
+    }
     importFilesTree->clearSelection();
     exportFilesTree->clearSelection();
 }
@@ -172,9 +176,13 @@ void MainWindow::on_applyAllButton_clicked()
     {
         BusyCursor busy;
         m_shapeNameProblem = false;
+        TrackTable before = m_model->table().clone();
         result = applySettings(m_model->table(), params);
         if (result.sorted) m_model->rowsReordered(result.order);
         m_model->cellsChanged();
+        if (result.error.isEmpty())
+            m_model->done(QStringLiteral("Apply All Setting Changes"),
+                          std::make_unique<TableReplaced>(std::move(before), result.order));
         if (result.error.isEmpty()) exportFirstText->setStatusTip(exportFirstText->text());
     }
     if (!result.error.isEmpty()) {
@@ -192,8 +200,12 @@ void MainWindow::on_applyAllButton_clicked()
 void MainWindow::sortRows(bool ascending)
 {
     BusyCursor busy;
-    m_model->rowsReordered(corvane::sortRows(m_model->table(), ascending ? SortOrder::Ascending
-                                                                         : SortOrder::Descending));
+    TrackTable before = m_model->table().clone();
+    std::vector<int> order = corvane::sortRows(
+        m_model->table(), ascending ? SortOrder::Ascending : SortOrder::Descending);
+    m_model->rowsReordered(order);
+    m_model->done(ascending ? QStringLiteral("Less to Greater") : QStringLiteral("Greater to Less"),
+                  std::make_unique<TableReplaced>(std::move(before), std::move(order)));
 }
 
 void MainWindow::on_actionLow_triggered()

@@ -1,11 +1,119 @@
 #include "trackmodel.h"
 
+#include "editcommand.h"
+
 #include <QBrush>
 #include <QColor>
+#include <QUndoStack>
 
 using namespace corvane;
 
-TrackModel::TrackModel(QObject *parent) : QAbstractTableModel(parent) {}
+namespace {
+
+// Runs of neighbouring rows, as (first, last) pairs.
+std::vector<std::pair<int, int>> runsOf(const std::vector<int> &rows)
+{
+    std::vector<std::pair<int, int>> runs;
+    for (int r : rows) {
+        if (!runs.empty() && runs.back().second + 1 == r)
+            runs.back().second = r;
+        else
+            runs.emplace_back(r, r);
+    }
+    return runs;
+}
+
+// More runs than this and the view is told to start over: row by row
+// notices cost the view more than reading the table afresh.
+constexpr size_t maxRunNotices = 64;
+
+} // namespace
+
+TrackModel::TrackModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_undo = new QUndoStack(this);
+}
+
+void TrackModel::done(const QString &text, EditPtr edit)
+{
+    if (edit) m_undo->push(new EditCommand(text, std::move(edit), this));
+}
+
+RowBlock TrackModel::takeRows(const std::vector<int> &rows)
+{
+    const auto runs = runsOf(rows);
+    if (runs.size() > maxRunNotices) {
+        beginResetModel();
+        RowBlock block = m_table.takeRows(rows);
+        endResetModel();
+        return block;
+    }
+    std::vector<RowBlock> parts;
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        beginRemoveRows(QModelIndex(), it->first, it->second);
+        parts.push_back(m_table.takeRows(rowRange(it->first, it->second)));
+        endRemoveRows();
+    }
+    RowBlock block;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+        block.append(std::move(*it));
+    return block;
+}
+
+void TrackModel::putRows(const std::vector<int> &rows, RowBlock &&block)
+{
+    const auto runs = runsOf(rows);
+    if (runs.size() > maxRunNotices) {
+        beginResetModel();
+        m_table.putRows(rows, std::move(block));
+        endResetModel();
+        return;
+    }
+    for (const auto &[first, last] : runs) {
+        beginInsertRows(QModelIndex(), first, last);
+        m_table.putRows(rowRange(first, last), block.takeFront(last - first + 1));
+        endInsertRows();
+    }
+}
+
+void TrackModel::reorderRows(const std::vector<int> &order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    m_table.permuteRows(order);
+    remapPersistent(order);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    cellsChanged();
+}
+
+void TrackModel::swapTable(TrackTable &other, const std::vector<int> &order)
+{
+    const bool sameShape = other.rowCount() == m_table.rowCount() &&
+                           other.columnCount() == m_table.columnCount();
+    if (!sameShape) {
+        beginResetModel();
+        std::swap(m_table, other);
+        endResetModel();
+        return;
+    }
+    if (!order.empty()) emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::swap(m_table, other);
+    if (!order.empty()) {
+        remapPersistent(order);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+    cellsChanged();
+}
+
+void TrackModel::rowsChanged(const std::vector<int> &rows)
+{
+    if (rows.empty()) return;
+    // A formula elsewhere may refer to a changed cell.
+    if (m_table.hasFormulas()) return cellsChanged();
+    const auto runs = runsOf(rows);
+    if (runs.size() > maxRunNotices) return cellsChanged(rows.front(), rows.back());
+    for (const auto &[first, last] : runs)
+        cellsChanged(first, last);
+}
 
 int TrackModel::rowCount(const QModelIndex &parent) const
 {
@@ -31,21 +139,17 @@ QVariant TrackModel::data(const QModelIndex &index, int role) const
 bool TrackModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid()) return false;
-    if (role == Qt::BackgroundRole) {
-        QColor c =
+    const int r = index.row(), c = index.column();
+    auto set = [&](TrackTable &table) {
+        if (role != Qt::BackgroundRole) return table.setData(r, c, role, value);
+        QColor colour =
             value.canConvert<QBrush>() ? value.value<QBrush>().color() : value.value<QColor>();
-        if (value.isValid())
-            m_table.setBackground(
-                index.row(), index.column(),
-                Rgba{quint8(c.red()), quint8(c.green()), quint8(c.blue()), quint8(c.alpha())});
-        else
-            m_table.setBackground(index.row(), index.column(), std::nullopt);
-    } else {
-        m_table.setData(index.row(), index.column(), role, value);
-    }
-    emit dataChanged(index, index);
-    // A formula elsewhere may refer to this cell.
-    if (m_table.hasFormulas()) cellsChanged();
+        if (!value.isValid()) return table.setBackground(r, c, std::nullopt);
+        table.setBackground(r, c,
+                            Rgba{quint8(colour.red()), quint8(colour.green()),
+                                 quint8(colour.blue()), quint8(colour.alpha())});
+    };
+    done(QStringLiteral("Edit Cell"), changeRows(*this, {r}, set));
     return true;
 }
 
@@ -75,6 +179,13 @@ void TrackModel::cellsChanged(int first, int last)
 void TrackModel::rowsReordered(const std::vector<int> &order)
 {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    remapPersistent(order);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    cellsChanged();
+}
+
+void TrackModel::remapPersistent(const std::vector<int> &order)
+{
     std::vector<int> newRow(order.size());
     for (size_t i = 0; i < order.size(); ++i)
         newRow[size_t(order[i])] = int(i);
@@ -84,6 +195,4 @@ void TrackModel::rowsReordered(const std::vector<int> &order)
     for (const QModelIndex &i : from)
         to.append(size_t(i.row()) < newRow.size() ? index(newRow[size_t(i.row())], i.column()) : i);
     changePersistentIndexList(from, to);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    cellsChanged();
 }

@@ -2,20 +2,36 @@
 // the Qt role a table item would carry it in.
 #pragma once
 
+#include "edit/tableedit.h"
 #include "table/tracktable.h"
 
 #include <QAbstractTableModel>
 
 #include <vector>
 
-class TrackModel : public QAbstractTableModel
+class QUndoStack;
+
+// Edits reach the table through the model: as an edit target it tells the
+// view exactly what changed, and every edit goes onto its undo stack.
+class TrackModel : public QAbstractTableModel, public corvane::EditTarget
 {
     Q_OBJECT
 public:
     explicit TrackModel(QObject *parent = nullptr);
 
-    corvane::TrackTable &table() { return m_table; }
+    corvane::TrackTable &table() override { return m_table; }
     const corvane::TrackTable &table() const { return m_table; }
+
+    QUndoStack *undoStack() const { return m_undo; }
+    // Puts an edit that has been done on the undo stack under `text`
+    // ("Paste" gives "Undo Paste"); a null edit changed nothing.
+    void done(const QString &text, corvane::EditPtr edit);
+
+    corvane::RowBlock takeRows(const std::vector<int> &rows) override;
+    void putRows(const std::vector<int> &rows, corvane::RowBlock &&block) override;
+    void reorderRows(const std::vector<int> &order) override;
+    void swapTable(corvane::TrackTable &other, const std::vector<int> &order) override;
+    void rowsChanged(const std::vector<int> &rows) override;
 
     // Replaces the whole table (a new list, New, Reset All).
     template <typename F> void replace(F &&f)
@@ -49,5 +65,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    void remapPersistent(const std::vector<int> &order);
+
     corvane::TrackTable m_table;
+    QUndoStack *m_undo = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "numbers.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace corvane {
 
@@ -579,6 +580,134 @@ void TrackTable::permuteRows(const std::vector<int> &order)
         rows.push_back(std::move(m_rows[size_t(from)]));
     m_rows.swap(rows);
     touch();
+}
+
+TrackTable::Row TrackTable::copyOf(const Row &row)
+{
+    Row copy;
+    std::copy(std::begin(row.value), std::end(row.value), std::begin(copy.value));
+    std::copy(std::begin(row.imported), std::end(row.imported), std::begin(copy.imported));
+    std::copy(std::begin(row.pixel), std::end(row.pixel), std::begin(copy.pixel));
+    copy.frameNumber = row.frameNumber;
+    copy.nameId = row.nameId;
+    copy.sourceId = row.sourceId;
+    copy.kinds = row.kinds;
+    copy.backgrounds = row.backgrounds;
+    copy.flags = row.flags;
+    if (row.extra) copy.extra = std::make_unique<RowExtra>(*row.extra);
+    return copy;
+}
+
+void TrackTable::noteFormulas(const Row &row)
+{
+    for (int c = 0; c < TrackColumnCount; ++c)
+        if (row.kind(c) == CellKind::Formula) m_mayHoldFormulas = true;
+}
+
+RowBlock TrackTable::copyRows(const std::vector<int> &rows) const
+{
+    RowBlock block;
+    block.m_rows.reserve(rows.size());
+    for (int r : rows)
+        block.m_rows.push_back(copyOf(row(r)));
+    return block;
+}
+
+void TrackTable::swapRows(const std::vector<int> &rows, RowBlock &block)
+{
+    for (size_t i = 0; i < rows.size() && i < block.m_rows.size(); ++i) {
+        std::swap(row(rows[i]), block.m_rows[i]);
+        noteFormulas(row(rows[i]));
+    }
+    touch();
+}
+
+RowBlock TrackTable::takeRows(const std::vector<int> &rows)
+{
+    RowBlock block;
+    block.m_rows.reserve(rows.size());
+    size_t next = 0, kept = 0;
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        if (next < rows.size() && size_t(rows[next]) == r) {
+            block.m_rows.push_back(std::move(m_rows[r]));
+            ++next;
+        } else {
+            if (kept != r) m_rows[kept] = std::move(m_rows[r]);
+            ++kept;
+        }
+    }
+    m_rows.resize(kept);
+    touch();
+    return block;
+}
+
+void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
+{
+    const size_t total = m_rows.size() + block.m_rows.size();
+    std::vector<Row> merged;
+    merged.reserve(total);
+    size_t next = 0, old = 0;
+    for (size_t r = 0; r < total; ++r) {
+        if (next < block.m_rows.size() && (next >= rows.size() || size_t(rows[next]) == r ||
+                                           old >= m_rows.size())) {
+            noteFormulas(block.m_rows[next]);
+            merged.push_back(std::move(block.m_rows[next++]));
+        } else {
+            merged.push_back(std::move(m_rows[old++]));
+        }
+    }
+    m_rows.swap(merged);
+    block.m_rows.clear();
+    touch();
+}
+
+TrackTable TrackTable::clone() const
+{
+    TrackTable copy;
+    copy.m_rows.reserve(m_rows.size());
+    for (const Row &r : m_rows)
+        copy.m_rows.push_back(copyOf(r));
+    copy.m_columns = m_columns;
+    copy.m_names = m_names;
+    copy.m_nameIds = m_nameIds;
+    copy.m_sources = m_sources;
+    copy.m_sourceIds = m_sourceIds;
+    copy.m_mayHoldFormulas = m_mayHoldFormulas;
+    copy.m_shownToSource = m_shownToSource;
+    return copy;
+}
+
+RowBlock::RowBlock() = default;
+RowBlock::~RowBlock() = default;
+RowBlock::RowBlock(RowBlock &&) noexcept = default;
+RowBlock &RowBlock::operator=(RowBlock &&) noexcept = default;
+
+int RowBlock::size() const
+{
+    return int(m_rows.size());
+}
+
+RowBlock RowBlock::blank(int count)
+{
+    RowBlock block;
+    block.m_rows.resize(size_t(std::max(count, 0)));
+    return block;
+}
+
+RowBlock RowBlock::takeFront(int count)
+{
+    RowBlock front;
+    count = std::clamp(count, 0, size());
+    front.m_rows.reserve(size_t(count));
+    std::move(m_rows.begin(), m_rows.begin() + count, std::back_inserter(front.m_rows));
+    m_rows.erase(m_rows.begin(), m_rows.begin() + count);
+    return front;
+}
+
+void RowBlock::append(RowBlock &&other)
+{
+    std::move(other.m_rows.begin(), other.m_rows.end(), std::back_inserter(m_rows));
+    other.m_rows.clear();
 }
 
 size_t TrackTable::memoryUse() const

@@ -27,6 +27,7 @@ constexpr int TrackColumnCount = 4;
 enum class CellKind : quint8 { None = 0, Item = 1, Formula = 2 };
 
 class TrackTable;
+class RowBlock;
 // Takes a number the user puts into a coordinate cell of a converted row
 // back to the row's source convention (the inverse of the last Apply).
 using ShownToSource =
@@ -113,13 +114,30 @@ public:
     // Reorders the rows: new row i is old row order[i]; order is a permutation.
     void permuteRows(const std::vector<int> &order);
 
+    // Whole rows with every attribute, for undo. `rows` are row indexes in
+    // ascending order without repeats.
+    RowBlock copyRows(const std::vector<int> &rows) const;
+    // Exchanges the rows at `rows` with the block's rows (same count).
+    void swapRows(const std::vector<int> &rows, RowBlock &block);
+    // Removes the rows in one pass and returns them.
+    RowBlock takeRows(const std::vector<int> &rows);
+    // Puts the block's rows back so that they stand at `rows` (indexes in the
+    // grown table); the other rows keep their order around them.
+    void putRows(const std::vector<int> &rows, RowBlock &&block);
+    // A deep copy: the rows, the names and formats they refer to, the inverse.
+    TrackTable clone() const;
+
     // Bytes held by the rows, for the benchmark.
     size_t memoryUse() const;
 
 private:
+    friend class RowBlock;
     struct CellExtra;
     struct RowExtra;
     struct Row;
+
+    static Row copyOf(const Row &row);
+    void noteFormulas(const Row &row);
 
     Row &row(int r);
     const Row &row(int r) const;
@@ -142,6 +160,29 @@ private:
     bool m_mayHoldFormulas = false;
     ShownToSource m_shownToSource;  // set by Apply
     mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
+};
+
+// Rows held outside their table (see TrackTable::copyRows). They refer to
+// the names and formats of the table they came from and go back into it.
+class RowBlock
+{
+public:
+    RowBlock();
+    ~RowBlock();
+    RowBlock(RowBlock &&) noexcept;
+    RowBlock &operator=(RowBlock &&) noexcept;
+
+    // Rows that hold no items.
+    static RowBlock blank(int count);
+
+    int size() const;
+    // Moves the first `count` rows into a block of their own.
+    RowBlock takeFront(int count);
+    void append(RowBlock &&other);
+
+private:
+    friend class TrackTable;
+    std::vector<TrackTable::Row> m_rows;
 };
 
 } // namespace corvane

@@ -155,7 +155,8 @@ private slots:
         QCOMPARE(entries(child<QMenu>(w, "menuEdit")),
                  QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
                               "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
-                              "Set as Selected", "Deselect", "Select Group", "Select All", "|"}));
+                              "Set as Selected", "Deselect", "Select Group", "Select All", "|",
+                              "Undo", "Redo"}));
         QCOMPARE(entries(child<QMenu>(w, "menusortRow")),
                  QStringList({"Less to Greater", "Greater to Less"}));
         QCOMPARE(entries(child<QMenu>(w, "menuSelectGroup")),
@@ -170,7 +171,8 @@ private slots:
                                                                  {"actionRename", "Ctrl+R"},
                                                                  {"actionDelete", "Backspace"},
                                                                  {"actionAddRows", "Ins"},
-                                                                 {"actionDeleteEntireRows", "Del"},
+                                                                 {"actionDeleteEntireRows", "Ctrl+Del"},
+                                                                 {"actionUndo", "Ctrl+Z"},
                                                                  {"actionSetAsSelected", "Ctrl+S"},
                                                                  {"actionDeselect", "Ctrl+D"},
                                                                  {"actionTrackNames", "Ctrl+T"},
@@ -210,7 +212,8 @@ private slots:
         QCOMPARE(seen,
                  QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
                               "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
-                              "Set as Selected", "Deselect", "Select Group", "Select All", "|"}));
+                              "Set as Selected", "Deselect", "Select Group", "Select All", "|",
+                              "Undo", "Redo"}));
     }
 
     void tableServesCellRoles()
