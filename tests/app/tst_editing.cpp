@@ -1,0 +1,139 @@
+#include "app/mainwindow.h"
+#include "app/trackmodel.h"
+#include "guitest.h"
+#include "testdata.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QUndoStack>
+
+using namespace corvane;
+
+// Editing in the window: the gestures reach the core edits, and undo and
+// redo run through the model without losing the view's selection.
+class TestEditing : public QObject
+{
+    Q_OBJECT
+
+    static void load(MainWindow &w, int rows)
+    {
+        QList<TestRow> list;
+        for (int i = 0; i < rows; ++i)
+            list.append({QStringLiteral("T%1").arg(i / 3), i, double(i), -double(i)});
+        w.trackModel()->replace([&](TrackTable &t) { t = importedTable(list); });
+    }
+    static void trigger(MainWindow &w, const char *action)
+    {
+        w.findChild<QAction *>(QLatin1String(action))->trigger();
+    }
+    static void select(MainWindow &w, int top, int left, int bottom, int right,
+                       QItemSelectionModel::SelectionFlags how = QItemSelectionModel::ClearAndSelect)
+    {
+        QAbstractItemModel *m = w.table()->model();
+        w.table()->selectionModel()->select(
+            QItemSelection(m->index(top, left), m->index(bottom, right)), how);
+    }
+    static QString cell(MainWindow &w, int r, int c)
+    {
+        return w.trackModel()->table().text(r, c);
+    }
+    static void answerText(const QString &text)
+    {
+        whenModal<QInputDialog>([=](QInputDialog *d) {
+            d->setTextValue(text);
+            d->accept();
+        });
+    }
+
+private slots:
+    void copyPasteUndoRedo()
+    {
+        MainWindow w;
+        load(w, 9);
+        select(w, 0, 1, 1, 2);
+        trigger(w, "actionCopy");
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("0\t0.000000\n1\t1.000000"));
+        select(w, 6, 1, 6, 1);
+        trigger(w, "actionPaste");
+        QCOMPARE(cell(w, 7, 2), QStringLiteral("1.000000"));
+        QCOMPARE(cell(w, 6, 1), QStringLiteral("0"));
+        // The selection survives the paste, its undo and its redo.
+        QVERIFY(w.table()->selectionModel()->isSelected(w.trackModel()->index(6, 1)));
+        QCOMPARE(w.trackModel()->undoStack()->undoText(), QStringLiteral("Paste"));
+        trigger(w, "actionUndo");
+        QCOMPARE(cell(w, 6, 1), QStringLiteral("6"));
+        QCOMPARE(cell(w, 7, 2), QStringLiteral("7.000000"));
+        trigger(w, "actionRedo");
+        QCOMPARE(cell(w, 7, 1), QStringLiteral("1"));
+        QVERIFY(w.table()->selectionModel()->isSelected(w.trackModel()->index(6, 1)));
+
+        // Typing into a cell is an edit like any other.
+        w.trackModel()->setData(w.trackModel()->index(8, 0), QStringLiteral("Z"));
+        QCOMPARE(w.trackModel()->undoStack()->undoText(), QStringLiteral("Edit Cell"));
+        trigger(w, "actionUndo");
+        QCOMPARE(cell(w, 8, 0), QStringLiteral("T2"));
+    }
+
+    void groupRenameAndDelete()
+    {
+        MainWindow w;
+        load(w, 9);
+        select(w, 4, 2, 4, 2);
+        trigger(w, "actionTrackNames");
+        trigger(w, "actionCopy");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("T1\nT1\nT1\n"));
+        answerText(QStringLiteral("B"));
+        trigger(w, "actionRename");
+        for (int r = 3; r < 6; ++r)
+            QCOMPARE(cell(w, r, 0), QStringLiteral("B"));
+        QCOMPARE(cell(w, 4, 2), QStringLiteral("B")); // the first selected cell too
+        trigger(w, "actionUndo");
+        QCOMPARE(cell(w, 4, 2), QStringLiteral("4.000000"));
+        QCOMPARE(cell(w, 3, 0), QStringLiteral("T1"));
+
+        select(w, 2, 1, 2, 1);
+        select(w, 5, 0, 5, 0, QItemSelectionModel::Select);
+        trigger(w, "actionDeleteEntireRows");
+        QCOMPARE(w.trackModel()->rowCount(), 7);
+        QCOMPARE(cell(w, 2, 1), QStringLiteral("3"));
+        QCOMPARE(cell(w, 4, 1), QStringLiteral("6"));
+        trigger(w, "actionUndo");
+        QCOMPARE(w.trackModel()->rowCount(), 9);
+        QCOMPARE(cell(w, 5, 1), QStringLiteral("5"));
+    }
+
+    // Many separate rows: the view is told to start over, and undo still
+    // restores every row.
+    void deleteManyRowsAndMove()
+    {
+        MainWindow w;
+        load(w, 600);
+        for (int r = 0; r < 600; r += 2)
+            select(w, r, 0, r, 0, QItemSelectionModel::Select);
+        trigger(w, "actionDeleteEntireRows");
+        QCOMPARE(w.trackModel()->rowCount(), 300);
+        QCOMPARE(cell(w, 299, 1), QStringLiteral("599"));
+        trigger(w, "actionUndo");
+        QCOMPARE(w.trackModel()->rowCount(), 600);
+        QCOMPARE(cell(w, 599, 1), QStringLiteral("599"));
+
+        // Whole rows move; their selection goes with them.
+        select(w, 10, 0, 11, 3);
+        answerText(QStringLiteral("2"));
+        w.findChild<QPushButton *>(QStringLiteral("rowSend"))->click();
+        QCOMPARE(cell(w, 1, 1), QStringLiteral("10"));
+        QVERIFY(w.table()->selectionModel()->isRowSelected(2, QModelIndex()));
+        QCOMPARE(w.trackModel()->undoStack()->undoText(), QStringLiteral("Move Go to Line"));
+        trigger(w, "actionUndo");
+        QCOMPARE(cell(w, 1, 1), QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"
