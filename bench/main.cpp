@@ -2,6 +2,8 @@
 // one line per stage: "<stage> <seconds> s <peak-rss-MB> MB".
 #include "bench.h"
 
+#include "edit/celledits.h"
+#include "edit/rowedits.h"
 #include "edit/sort.h"
 #include "export/exporter.h"
 #include "formats/shapes.h"
@@ -70,6 +72,29 @@ void runShapeStages(const QString &folder)
 }
 
 } // namespace
+
+struct PlainTarget : EditTarget
+{
+    TrackTable &t;
+    explicit PlainTarget(TrackTable &table) : t(table) {}
+    TrackTable &table() override { return t; }
+};
+
+// Deleting every other row and its undo, and pasting 100,000 rows of four cells.
+void runEditStages(TrackTable &table)
+{
+    PlainTarget target(table);
+    std::vector<int> everyOther;
+    for (int r = 0; r < table.rowCount(); r += 2)
+        everyOther.push_back(r);
+    EditPtr removal;
+    stage("delete-rows", [&] { removal = deleteRows(target, everyOther); });
+    stage("undo-delete-rows", [&] { removal->toggle(target); });
+    QString text;
+    for (int r = 0; r < 100000; ++r)
+        text += QStringLiteral("Pasted_%1\t%2\t%3.25\t-%3.5\n").arg(r / 100).arg(r).arg(r);
+    stage("paste", [&] { pasteText(target, {0, 0, 0, 0}, text); });
+}
 
 void stage(const char *name, const std::function<void()> &work)
 {
@@ -199,6 +224,7 @@ int main(int argc, char *argv[])
         if (read.set.count != rows)
             std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
+    runEditStages(table);
     table = TrackTable();
     runShapeStages(dir.path());
 

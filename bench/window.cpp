@@ -4,9 +4,14 @@
 
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
+#include "edit/rowedits.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QUndoStack>
 #include <QDir>
 #include <QLineEdit>
 
@@ -40,4 +45,27 @@ void runWindowStages(const QString &source, const QString &folder)
         settle();
     });
     std::printf("# window table: %d rows\n", w.trackModel()->rowCount());
+
+    TrackModel *model = w.trackModel();
+    std::vector<int> everyOther;
+    for (int r = 0; r < model->rowCount(); r += 2)
+        everyOther.push_back(r);
+    stage("window-delete-rows", [&] {
+        model->done(QStringLiteral("Delete Entire Rows"),
+                    corvane::deleteRows(*model, everyOther));
+        settle();
+    });
+    stage("window-undo-delete-rows", [&] {
+        model->undoStack()->undo();
+        settle();
+    });
+    QString text;
+    for (int r = 0; r < 100000; ++r)
+        text += QStringLiteral("Pasted_%1\t%2\t%3.25\t-%3.5\n").arg(r / 100).arg(r).arg(r);
+    QGuiApplication::clipboard()->setText(text);
+    w.table()->selectionModel()->select(model->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    stage("window-paste", [&] {
+        w.on_actionPaste_triggered();
+        settle();
+    });
 }

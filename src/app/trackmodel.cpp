@@ -32,6 +32,7 @@ constexpr size_t maxRunNotices = 64;
 TrackModel::TrackModel(QObject *parent) : QAbstractTableModel(parent)
 {
     m_undo = new QUndoStack(this);
+    m_undo->setUndoLimit(100); // edits of every row keep a copy of the table
 }
 
 void TrackModel::done(const QString &text, EditPtr edit)
