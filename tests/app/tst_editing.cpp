@@ -108,6 +108,24 @@ private slots:
         QCOMPARE(cell(w, 5, 1), QStringLiteral("5"));
     }
 
+    void keyboard()
+    {
+        MainWindow w;
+        load(w, 6);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.table()->setFocus();
+        select(w, 1, 0, 2, 3);
+        QTest::keyClick(w.table(), Qt::Key_Delete);
+        QVERIFY(w.trackModel()->table().isBlank(2, 1));
+        QCOMPARE(w.trackModel()->rowCount(), 6);
+        QTest::keyClick(w.table(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(cell(w, 2, 1), QStringLiteral("2"));
+        QTest::keyClick(w.table(), Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(w.trackModel()->table().isBlank(2, 1));
+    }
+
     // Many separate rows: the view is told to start over, and undo still
     // restores every row.
     void deleteManyRowsAndMove()

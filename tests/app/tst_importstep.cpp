@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <QTreeWidget>
 
 using namespace corvane;
@@ -168,6 +169,11 @@ private slots:
         whenModal<DialogM>([](DialogM *d) { d->reject(); });
         QVERIFY(w.recogniseAndImport(b, v4));
         QCOMPARE(w.trackModel()->rowCount(), 1);
+        // Each import is undone as one edit: the new list, then the list it replaced.
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(w.trackModel()->rowCount(), 2);
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(w.trackModel()->rowCount(), 3);
     }
 
     void emptyTableUsesTheRememberedAnswer()
@@ -181,6 +187,8 @@ private slots:
         QCOMPARE(w.importModeDialog()->answer(), QString());
         QCOMPARE(w.trackModel()->rowCount(), 0);
         QCOMPARE(w.trackModel()->columnCount(), 0);
+        w.trackModel()->undoStack()->undo(); // the emptied list comes back
+        QCOMPARE(w.trackModel()->rowCount(), 1);
     }
 };
 

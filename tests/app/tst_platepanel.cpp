@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 using namespace corvane;
 
@@ -158,6 +159,13 @@ private slots:
         w.on_applyAllButton_clicked(); // again: nothing moves
         QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("1"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+        // Undo takes both Applies back to the imported row.
+        w.trackModel()->undoStack()->undo();
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("100.000000"));
+        QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("101"));
+        w.trackModel()->undoStack()->redo();
+        QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("-0.895833"));
     }
 
     void applyMessages()
