@@ -157,6 +157,9 @@ int main(int argc, char *argv[])
     QCommandLineOption coreOnlyOption(QStringLiteral("core-only"),
                                       QStringLiteral("Skip the window's stages."));
     parser.addOption(coreOnlyOption);
+    QCommandLineOption shapesOnlyOption(QStringLiteral("shapes-only"),
+                                        QStringLiteral("Only the shape stages (for profiling)."));
+    parser.addOption(shapesOnlyOption);
     parser.process(*app);
     const int rows = std::max(1, parser.value(rowsOption).toInt());
     const int tracks = std::clamp(parser.value(tracksOption).toInt(), 1, rows);
@@ -170,6 +173,10 @@ int main(int argc, char *argv[])
     }
 
     QTemporaryDir dir;
+    if (parser.isSet(shapesOnlyOption)) {
+        runShapeStages(dir.path());
+        return 0;
+    }
     const QString source = dir.filePath(QStringLiteral("generated.txt"));
     {
         QFile file(source);

@@ -9,11 +9,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTableView>
 #include <QUndoStack>
-#include <QDir>
-#include <QLineEdit>
 
 #include <cstdio>
 
@@ -51,8 +51,7 @@ void runWindowStages(const QString &source, const QString &folder)
     for (int r = 0; r < model->rowCount(); r += 2)
         everyOther.push_back(r);
     stage("window-delete-rows", [&] {
-        model->done(QStringLiteral("Delete Entire Rows"),
-                    corvane::deleteRows(*model, everyOther));
+        model->done(QStringLiteral("Delete Entire Rows"), corvane::deleteRows(*model, everyOther));
         settle();
     });
     stage("window-undo-delete-rows", [&] {

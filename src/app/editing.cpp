@@ -142,9 +142,9 @@ void MainWindow::moveSelectedRows(RowMove move, int line)
         fullySelectedRows(tableSelection(), m_model->rowCount(), m_model->columnCount());
     if (now.empty()) return;
     const int target = move == RowMove::Down ? now.back() : now.front();
-    tableDataWidget->scrollTo(m_model->index(target, 0),
-                              move == RowMove::ToLine ? QAbstractItemView::PositionAtCenter
-                                                      : QAbstractItemView::EnsureVisible);
+    tableDataWidget->scrollTo(m_model->index(target, 0), move == RowMove::ToLine
+                                                             ? QAbstractItemView::PositionAtCenter
+                                                             : QAbstractItemView::EnsureVisible);
 }
 
 void MainWindow::on_rowFirst_clicked()

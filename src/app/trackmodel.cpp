@@ -88,8 +88,8 @@ void TrackModel::reorderRows(const std::vector<int> &order)
 
 void TrackModel::swapTable(TrackTable &other, const std::vector<int> &order)
 {
-    const bool sameShape = other.rowCount() == m_table.rowCount() &&
-                           other.columnCount() == m_table.columnCount();
+    const bool sameShape =
+        other.rowCount() == m_table.rowCount() && other.columnCount() == m_table.columnCount();
     if (!sameShape) {
         beginResetModel();
         std::swap(m_table, other);

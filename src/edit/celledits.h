@@ -15,9 +15,9 @@ QString copyText(const TrackTable &table, const CellRange &range);
 
 struct PasteResult
 {
-    EditPtr edit;      // null when nothing was pasted
-    QString error;     // the paste did not fit the selection
-    int outside = 0;   // pasted cells that fell outside the table
+    EditPtr edit;    // null when nothing was pasted
+    QString error;   // the paste did not fit the selection
+    int outside = 0; // pasted cells that fell outside the table
 };
 
 extern const char *const pasteShapeMessage;

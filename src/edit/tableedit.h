@@ -119,8 +119,6 @@ private:
     std::vector<int> m_order; // where the next toggle moves the rows
 };
 
-
-
 // Every row index from first to last.
 std::vector<int> rowRange(int first, int last);
 

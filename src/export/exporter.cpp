@@ -95,13 +95,23 @@ public:
     Sink(const TrackTable &table, const QList<int> &rows, const Format &format,
          const ExportParams &params)
         : m_table(table), m_rows(rows), m_save(params.inputs), m_stem(pathStem(params.targetPath)),
-          m_extension(QLatin1String(format.trackFileExtension)), m_encoder(QStringConverter::System)
+          m_extension(QLatin1String(format.trackFileExtension)),
+          m_encoder(QStringConverter::System), m_streaming(!params.inMemory),
+          m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096))
     {
         m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
+        m_currentPath = params.targetPath;
         m_current = &m_save.file(params.targetPath);
-        // Room for the whole file at once: growing a large buffer step by
-        // step costs more in copies and fresh pages than the writing itself.
-        if (!format.perTrack()) m_current->reserve(qsizetype(rows.size()) * 64 + 4096);
+        // Room for the file (or for what is held of it between spills) at
+        // once: growing a buffer step by step costs more than the writing.
+        qsizetype room = qsizetype(rows.size()) * 64 + 4096;
+        if (m_streaming) room = std::min(room, m_heldBytes + m_heldBytes / 4);
+        if (!format.perTrack()) m_current->reserve(room);
+    }
+
+    void mayFlush() override
+    {
+        if (m_streaming && m_current->size() >= m_heldBytes) m_save.spill(m_currentPath);
     }
 
     void write(const QString &text) override { *m_current += m_encoder.encode(text); }
@@ -114,7 +124,8 @@ public:
     {
         auto it = m_trackPaths.constFind(trackName);
         if (it == m_trackPaths.cend()) it = m_trackPaths.insert(trackName, uniquePath(trackName));
-        m_current = &m_save.file(it.value());
+        m_currentPath = it.value();
+        m_current = &m_save.file(m_currentPath);
     }
 
     const TrackCensus &census() override
@@ -157,6 +168,9 @@ private:
     QString m_extension;
     QStringEncoder m_encoder;
     QByteArray *m_current = nullptr;
+    QString m_currentPath;
+    bool m_streaming;
+    qsizetype m_heldBytes;
     QHash<QString, QString> m_trackPaths;
     QSet<QString> m_used; // case-folded absolute paths of this save's files
     QList<TrackFile> m_trackFiles;
@@ -214,11 +228,16 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
 
     const WriterSteps &steps = *format->writer;
     if (steps.header) steps.header(sink);
+    int sinceFlush = 0;
     for (int r : rows) {
         ExportRow row(&table, r);
         if (steps.row) steps.row(sink, row);
         sink.previousName = row.name;
         sink.hasPreviousName = true;
+        if (++sinceFlush == 4096) {
+            sinceFlush = 0;
+            sink.mayFlush();
+        }
     }
     if (steps.footer) steps.footer(sink);
     result.error = sink.commit(result, params.inMemory);

@@ -35,6 +35,8 @@ struct ExportParams
     QList<int> rows;       // the export row list; empty means every row
     QStringList inputs;    // the files the table was read from: never written
     bool inMemory = false; // make the files' bytes, but write nothing
+    // Bytes of a file held before they go on to disk (in pieces, between rows).
+    qsizetype heldBytes = 8 << 20;
 };
 
 struct TrackFile

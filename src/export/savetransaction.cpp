@@ -42,41 +42,55 @@ QString failure(const QString &path, const QString &reason)
     return QStringLiteral("Could not write \"%1\": %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
+// A temporary file beside the target, or the error why there is none.
+std::shared_ptr<QTemporaryFile> temporaryBeside(const QString &target, QString &error)
+{
+    QFileInfo info(target);
+    if (info.isDir()) {
+        error = failure(target, QStringLiteral("it is a folder"));
+        return nullptr;
+    }
+    auto temporary = std::make_shared<QTemporaryFile>(info.absolutePath() + QStringLiteral("/.") +
+                                                      info.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temporary->open()) {
+        error = failure(target, temporary->errorString());
+        return nullptr;
+    }
+    return temporary;
+}
+
+bool writeText(QIODevice &device, const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    QByteArray data = bytes;
+    data.replace("\n", "\r\n"); // text mode
+#else
+    const QByteArray &data = bytes;
+#endif
+    return device.write(data) == data.size();
+}
+
 // One file of the save on its way to disk.
 struct Pending
 {
     QString target;
     const QByteArray *bytes = nullptr;
     bool direct = false;
-    std::unique_ptr<QTemporaryFile> temporary;
+    std::shared_ptr<QTemporaryFile> temporary; // holds what was spilled, if anything
     QString error;
 
     void prepare()
     {
         if (direct) return;
-        QFileInfo info(target);
-        if (info.isDir()) {
-            error = failure(target, QStringLiteral("it is a folder"));
-            return;
-        }
-        temporary = std::make_unique<QTemporaryFile>(info.absolutePath() + QStringLiteral("/.") +
-                                                     info.fileName() + QStringLiteral(".XXXXXX"));
-        if (!temporary->open()) {
-            error = failure(target, temporary->errorString());
-            return;
-        }
-#ifdef Q_OS_WIN
-        QByteArray data = *bytes;
-        data.replace("\n", "\r\n"); // text mode
-#else
-        const QByteArray &data = *bytes;
-#endif
-        if (temporary->write(data) != data.size() || !temporary->flush() ||
+        if (!temporary) temporary = temporaryBeside(target, error);
+        if (!temporary) return;
+        if (!writeText(*temporary, *bytes) || !temporary->flush() ||
             ::fdatasync(temporary->handle()) != 0) {
             error = failure(target, temporary->errorString());
             return;
         }
         // A replaced file keeps its permissions; a new one gets the usual ones.
+        QFileInfo info(target);
         QFile::Permissions permissions = info.exists() ? info.permissions()
                                                        : QFile::ReadOwner | QFile::WriteOwner |
                                                              QFile::ReadGroup | QFile::ReadOther;
@@ -115,8 +129,40 @@ QByteArray &SaveTransaction::file(const QString &path)
     auto it = m_index.constFind(path);
     if (it != m_index.cend()) return m_files[it.value()].bytes;
     m_index.insert(path, m_files.size());
-    m_files.push_back({path, QByteArray()});
+    m_files.emplace_back();
+    m_files.back().path = path;
     return m_files.back().bytes;
+}
+
+void SaveTransaction::spill(const QString &path)
+{
+    auto it = m_index.constFind(path);
+    if (it == m_index.cend()) return;
+    Entry &entry = m_files[it.value()];
+    if (entry.keep || !entry.error.isEmpty() || entry.bytes.isEmpty()) return;
+    if (!entry.early) {
+        const QString target = landingPath(path);
+        entry.keep = isProtected(path) || isSpecialFile(target);
+        if (entry.keep) return;
+        entry.early = temporaryBeside(target, entry.error);
+        if (!entry.early) return;
+    }
+    finishSpill(entry);
+    if (!entry.error.isEmpty()) return;
+    // Written on another thread while the caller makes the next bytes; the
+    // buffers change places and keep their room.
+    std::swap(entry.bytes, entry.inFlight);
+    entry.bytes.resize(0);
+    entry.writing =
+        std::async(std::launch::async, [file = entry.early.get(), data = &entry.inFlight] {
+            return writeText(*file, *data);
+        });
+}
+
+void SaveTransaction::finishSpill(Entry &entry)
+{
+    if (!entry.writing.valid()) return;
+    if (!entry.writing.get()) entry.error = failure(entry.path, entry.early->errorString());
 }
 
 bool SaveTransaction::contains(const QString &path) const
@@ -142,12 +188,15 @@ QString SaveTransaction::commit(QStringList &written)
 {
     std::vector<Pending> pending(m_files.size());
     for (size_t i = 0; i < m_files.size(); ++i) {
+        finishSpill(m_files[i]);
         if (isProtected(m_files[i].path))
             return failure(m_files[i].path,
                            QStringLiteral("it is one of the files the table was read from"));
+        if (!m_files[i].error.isEmpty()) return m_files[i].error;
         pending[i].target = landingPath(m_files[i].path);
         pending[i].bytes = &m_files[i].bytes;
-        pending[i].direct = isSpecialFile(pending[i].target);
+        pending[i].temporary = m_files[i].early;
+        pending[i].direct = !pending[i].temporary && isSpecialFile(pending[i].target);
     }
     // Each temporary file is synced to disk, which is slow; saves of many
     // files share the wait on a few threads.

@@ -14,6 +14,10 @@
 #include <QList>
 
 #include <deque>
+#include <future>
+#include <memory>
+
+class QTemporaryFile;
 
 namespace corvane {
 
@@ -32,6 +36,12 @@ public:
     // The path a file would land on is one of the protected paths.
     bool isProtected(const QString &path) const;
 
+    // Large saves need not hold a whole file in memory: the bytes of the
+    // file at path so far go to its temporary file now, and its buffer
+    // starts again empty. Targets written directly keep their bytes; a
+    // failure is reported by commit.
+    void spill(const QString &path);
+
     // The files as they would be written, in the order first asked for.
     QList<std::pair<QString, QByteArray>> contents() const;
 
@@ -43,8 +53,15 @@ private:
     struct Entry
     {
         QString path;
-        QByteArray bytes;
+        QByteArray bytes;                      // not yet in `early`
+        std::shared_ptr<QTemporaryFile> early; // the bytes spilled so far
+        bool keep = false;                     // written directly: never spilled
+        QString error;
+        // The last spill, written on another thread while the save goes on.
+        QByteArray inFlight;
+        std::future<bool> writing;
     };
+    void finishSpill(Entry &entry);
     std::deque<Entry> m_files; // buffers stay where they are as files are added
     QHash<QString, size_t> m_index;
     QStringList m_protected; // canonical paths

@@ -108,21 +108,12 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 
 namespace {
 
-// The sections of shapes [begin, end), numbered from begin + 1.
-// Room for the sections of shapes [begin, end): twelve numbers a vertex.
-qsizetype sizeOf(const std::vector<Shape> &shapes, size_t begin, size_t end)
-{
-    qsizetype vertices = 0;
-    for (size_t s = begin; s < end; ++s)
-        for (const ShapeKey &key : shapes[s].keys)
-            vertices += qsizetype(key.vertices.size()) + 8;
-    return vertices * 6 * 26 + qsizetype(end - begin) * 400;
-}
-
-void appendShapes(QByteArray &out, const std::vector<Shape> &shapes, size_t begin, size_t end,
+void appendShapes(WriteContext &ctx, const std::vector<Shape> &shapes, size_t begin, size_t end,
                   int halfWidth, int halfHeight)
 {
+    QByteArray &out = ctx.out();
     for (size_t s = begin; s < end; ++s) {
+        ctx.mayFlush();
         const Shape &shape = shapes[s];
         out += "shape_name Shape";
         appendInt(out, qint64(s) + 1);
@@ -165,8 +156,7 @@ void header(WriteContext &ctx)
     ctx.writeInt(qint64(sorted.shapes.size()));
     ctx.write("\n");
     const std::vector<Shape> &shapes = sorted.shapes;
-    ctx.out().reserve(ctx.out().size() + sizeOf(shapes, 0, shapes.size()));
-    appendShapes(ctx.out(), shapes, 0, shapes.size(), halfWidth, halfHeight);
+    appendShapes(ctx, shapes, 0, shapes.size(), halfWidth, halfHeight);
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }
 

@@ -62,6 +62,9 @@ public:
     virtual void writeInt(long long value) = 0;
     // The bytes of the file being written, for writers that append numbers.
     virtual QByteArray &out() = 0;
+    // A point between whole pieces of the file (rows, shapes): what was
+    // written so far may go to disk, so a large save holds little of it.
+    virtual void mayFlush() {}
     // Per-track formats: further text goes to the track's own file (the
     // target's stem, "_", the name made safe, the format's extension).
     virtual void switchToTrackFile(const QString &trackName) = 0;

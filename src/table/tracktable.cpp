@@ -648,8 +648,8 @@ void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
     merged.reserve(total);
     size_t next = 0, old = 0;
     for (size_t r = 0; r < total; ++r) {
-        if (next < block.m_rows.size() && (next >= rows.size() || size_t(rows[next]) == r ||
-                                           old >= m_rows.size())) {
+        if (next < block.m_rows.size() &&
+            (next >= rows.size() || size_t(rows[next]) == r || old >= m_rows.size())) {
             noteFormulas(block.m_rows[next]);
             merged.push_back(std::move(block.m_rows[next++]));
         } else {

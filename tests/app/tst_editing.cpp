@@ -31,17 +31,15 @@ class TestEditing : public QObject
     {
         w.findChild<QAction *>(QLatin1String(action))->trigger();
     }
-    static void select(MainWindow &w, int top, int left, int bottom, int right,
-                       QItemSelectionModel::SelectionFlags how = QItemSelectionModel::ClearAndSelect)
+    static void
+    select(MainWindow &w, int top, int left, int bottom, int right,
+           QItemSelectionModel::SelectionFlags how = QItemSelectionModel::ClearAndSelect)
     {
         QAbstractItemModel *m = w.table()->model();
         w.table()->selectionModel()->select(
             QItemSelection(m->index(top, left), m->index(bottom, right)), how);
     }
-    static QString cell(MainWindow &w, int r, int c)
-    {
-        return w.trackModel()->table().text(r, c);
-    }
+    static QString cell(MainWindow &w, int r, int c) { return w.trackModel()->table().text(r, c); }
     static void answerText(const QString &text)
     {
         whenModal<QInputDialog>([=](QInputDialog *d) {
@@ -57,8 +55,7 @@ private slots:
         load(w, 9);
         select(w, 0, 1, 1, 2);
         trigger(w, "actionCopy");
-        QCOMPARE(QGuiApplication::clipboard()->text(),
-                 QStringLiteral("0\t0.000000\n1\t1.000000"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0\t0.000000\n1\t1.000000"));
         select(w, 6, 1, 6, 1);
         trigger(w, "actionPaste");
         QCOMPARE(cell(w, 7, 2), QStringLiteral("1.000000"));

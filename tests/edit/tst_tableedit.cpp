@@ -186,8 +186,7 @@ private slots:
         QTest::newRow("first gaps") << QList<int>{2, 5} << first << 0 << "2 5 0 1 3 4 6 7 8 9";
         QTest::newRow("last") << QList<int>{0, 1} << last << 0 << "2 3 4 5 6 7 8 9 0 1";
         QTest::newRow("line 1") << QList<int>{7, 8, 9} << to << 1 << "7 8 9 0 1 2 3 4 5 6";
-        QTest::newRow("line past end") << QList<int>{1, 2, 3} << to << 100
-                                       << "0 4 5 6 7 8 9 1 2 3";
+        QTest::newRow("line past end") << QList<int>{1, 2, 3} << to << 100 << "0 4 5 6 7 8 9 1 2 3";
         QTest::newRow("line 9") << QList<int>{1, 2, 3} << to << 9 << "0 4 5 6 7 8 9 1 2 3";
         QTest::newRow("line 3") << QList<int>{6} << to << 3 << "0 1 6 2 3 4 5 7 8 9";
     }
@@ -201,8 +200,8 @@ private slots:
         Target target;
         fill(target, 10);
         const QStringList before = state(target.t);
-        EditPtr edit = moveRows(target, std::vector<int>(rows.begin(), rows.end()), RowMove(move),
-                                line);
+        EditPtr edit =
+            moveRows(target, std::vector<int>(rows.begin(), rows.end()), RowMove(move), line);
         if (order.isEmpty()) {
             QVERIFY(!edit);
             return;
@@ -256,8 +255,8 @@ private slots:
         history.push_back(markRows(target, {3, 7}, true));
         TrackTable before = target.t.clone();
         target.t.permuteRows({1, 0, 2, 3, 4, 5, 6, 7});
-        history.push_back(std::make_unique<TableReplaced>(std::move(before),
-                                                          std::vector<int>{1, 0, 2, 3, 4, 5, 6, 7}));
+        history.push_back(std::make_unique<TableReplaced>(
+            std::move(before), std::vector<int>{1, 0, 2, 3, 4, 5, 6, 7}));
         const QStringList end = state(target.t);
         for (auto it = history.rbegin(); it != history.rend(); ++it)
             (*it)->toggle(target);

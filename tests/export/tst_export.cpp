@@ -224,6 +224,60 @@ private slots:
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
+    // Large saves go to disk in pieces while they are made: the files hold
+    // exactly the bytes made in memory, for every format; a save that fails
+    // after pieces went out leaves the old target and no temporary behind.
+    void largeSavesWrittenInPieces()
+    {
+        TrackSet set;
+        for (int s = 1; s <= 3; ++s)
+            for (int v = 1; v <= 10; ++v)
+                for (int f = 1; f <= 1000; ++f)
+                    set.append(shapeVertexName(s, v), f, 10.0 * s + f * 0.125,
+                               900.0 - v - f * 0.25);
+        TrackTable t;
+        fillRows(t, set, prepareFill(t, set.count, false), QString());
+        QDir folder(dir.filePath(QStringLiteral("large")));
+        for (const Format &format : formats()) {
+            if (!format.writer) continue;
+            const QString target =
+                folder.filePath(QStringLiteral("out") + QLatin1String(format.trackFileExtension));
+            ExportParams p;
+            p.targetFilter = QLatin1String(format.treeExportFilter);
+            p.targetPath = target;
+            p.windowWidth = QStringLiteral("1920");
+            p.windowHeight = QStringLiteral("1080");
+            p.pixelAspect = QStringLiteral("1.0");
+            p.heldBytes = 64 << 10;
+            p.inMemory = true;
+            const ExportResult inMemory = exportTable(t, p);
+            QVERIFY2(inMemory.ok(), format.id);
+            p.inMemory = false;
+            QDir().mkpath(folder.path());
+            const ExportResult onDisk = exportTable(t, p);
+            QVERIFY2(onDisk.ok(), qPrintable(onDisk.error));
+            for (const auto &[path, bytes] : inMemory.contents)
+                QVERIFY2(fileContents(path) == bytes, format.id);
+            folder.removeRecursively();
+        }
+
+        // One large track file goes out in pieces; the next cannot be written.
+        for (int r = 0; r < t.rowCount(); ++r)
+            t.setItemText(r, NameColumn,
+                          r + 1 < t.rowCount() ? QStringLiteral("Big") : QStringLiteral("C"));
+        folder.mkpath(QStringLiteral("shot_C.txt"));
+        writeFile(folder.filePath(QStringLiteral("shot_Big.txt")), "old\n");
+        ExportParams p;
+        p.targetFilter = QStringLiteral("Nuke Tracker File (*.txt)");
+        p.targetPath = folder.filePath("shot.txt");
+        p.heldBytes = 64 << 10;
+        ExportResult r = exportTable(t, p);
+        QVERIFY(r.error.contains(QLatin1String("shot_C.txt")));
+        QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_Big.txt"))),
+                 QByteArray("old\n"));
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList({"shot_Big.txt"}));
+    }
+
     void savesAreAllOrNothing()
     {
         TrackTable t = table({{"A", 1, 1, 1}, {"B", 1, 2, 2}, {"C", 1, 3, 3}});
@@ -231,7 +285,11 @@ private slots:
         folder.mkpath(QStringLiteral("shot_C.txt")); // the third file cannot be written
         for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
             writeFile(folder.filePath(QLatin1String(old)), "old\n");
-        ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
+        ExportParams p;
+        p.targetFilter = QStringLiteral("Nuke Tracker File (*.txt)");
+        p.targetPath = folder.filePath("shot.txt");
+        p.heldBytes = 64 << 10;
+        ExportResult r = exportTable(t, p);
         QVERIFY(r.error.contains(QLatin1String("shot_C.txt")));
         for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
             QCOMPARE(fileContents(folder.filePath(QLatin1String(old))), QByteArray("old\n"));
