@@ -185,6 +185,8 @@ def main():
     action('others/row_up.png', lambda i: arrow(i, True, False))
     action('others/row_down.png', lambda i: arrow(i, False, False))
     action('others/row_last.png', lambda i: arrow(i, False, True))
+    # Track view: a plate with a track's path over it and its current point.
+    action('others/track_view.png', lambda i: (i.rect(1, 3, 15, 13, (60, 60, 60, 255)), i.rect(2, 4, 14, 12, (30, 30, 30, 255)), i.line(3, 11, 6, 7, GREEN, 1.5), i.line(6, 7, 9, 9, GREEN, 1.5), i.line(9, 9, 13, 5, GREEN, 1.5), i.disc(9, 9, 2, BROWN)))
     action('others/row_goto.png', lambda i: (i.text(1, 5, '1', BLUE, 1), i.line(6, 8, 14, 8, WHITE, 2), i.line(14, 8, 10, 4, WHITE, 2), i.line(14, 8, 10, 12, WHITE, 2)))
 
     # Busy cursor: a ring of dots fading round, 32 by 32, hot spot at the centre.

@@ -38,5 +38,9 @@ int main(int argc, char *argv[])
     window.move(centre.x() - window.width() / 2, centre.y() - window.height() / 2);
     window.show();
     splash.finish(&window);
+    // Files named on the command line open as dropped files do.
+    const QStringList files = QApplication::arguments().mid(1);
+    for (const QString &file : files)
+        window.importDropped(file);
     return app.exec();
 }

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +93,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(actionSelectAll, &QAction::triggered, tableDataWidget, &QTableView::selectAll);
     connect(tableDataWidget, &QWidget::customContextMenuRequested, this,
             &MainWindow::customContentsMenu);
+    connect(trackViewButton, &QPushButton::clicked, this,
+            &MainWindow::on_actionTrackView_triggered);
+    connect(tableDataWidget->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::showSelectionInTrackView);
     QMetaObject::connectSlotsByName(this);
 }
 
@@ -167,6 +172,11 @@ void MainWindow::setupUi()
         (*b.button)->setIcon(QIcon(QLatin1String(b.icon)));
         y += 30;
     }
+
+    trackViewButton = make<QPushButton>(centralwidget, "trackViewButton", {650, 193, 26, 26});
+    trackViewButton->setFlat(true);
+    trackViewButton->setToolTip(QStringLiteral("Track View (F3)"));
+    trackViewButton->setIcon(QIcon(QStringLiteral(":/others/track_view.png")));
 
     saveStatusLabel = make<QLabel>(centralwidget, "saveStatusLabel", {682, 10, 112, 106});
     saveStatusLabel->setWordWrap(true);
@@ -320,6 +330,11 @@ void MainWindow::setupMenus()
     menuFile->setObjectName(QStringLiteral("menuFile"));
     menuEdit = bar->addMenu(QStringLiteral("Edit"));
     menuEdit->setObjectName(QStringLiteral("menuEdit"));
+    menuView = bar->addMenu(QStringLiteral("View"));
+    menuView->setObjectName(QStringLiteral("menuView"));
+    actionTrackView = action(this, "actionTrackView", QStringLiteral("Track View"),
+                             QStringLiteral("F3"), QStringLiteral(":/others/track_view.png"));
+    menuView->addAction(actionTrackView);
     menuInfo = bar->addMenu(QStringLiteral("Info"));
     menuInfo->setObjectName(QStringLiteral("menuInfo"));
 

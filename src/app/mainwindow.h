@@ -30,6 +30,7 @@ class QTreeWidget;
 class QProgressDialog;
 class DialogM;
 class TrackModel;
+class TrackViewWindow;
 
 namespace corvane {
 enum class ImportMode;
@@ -78,6 +79,8 @@ public:
     QString saveStatus() const;
 
     QTableView *table() const { return tableDataWidget; }
+    // The track view window, once it was opened.
+    TrackViewWindow *trackView() const { return m_trackView; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -133,6 +136,7 @@ public slots:
     void on_actionXYCoord_triggered();
     void on_actionRows_triggered();
     void on_actionShape_triggered();
+    void on_actionTrackView_triggered();
 
 private:
     void setupUi();
@@ -159,6 +163,11 @@ private:
     void markSelectedRows(bool marked);
     void moveSelectedRows(corvane::RowMove move, int line = 1);
     void selectGroup(corvane::GroupKind kind);
+    void selectRows(const std::vector<int> &rows, bool add);
+
+    // The track view.
+    void showPlateInTrackView();
+    void showSelectionInTrackView();
 
     // Widgets, by the object names the slots are connected with.
     QWidget *centralwidget = nullptr;
@@ -197,7 +206,9 @@ private:
             *actionSetAsSelected = nullptr, *actionDeselect = nullptr, *actionTrackNames = nullptr,
             *actionFrameNos = nullptr, *actionXYCoord = nullptr, *actionRows = nullptr,
             *actionShape = nullptr, *actionSelectAll = nullptr, *actionUndo = nullptr,
-            *actionRedo = nullptr;
+            *actionRedo = nullptr, *actionTrackView = nullptr;
+    QMenu *menuView = nullptr;
+    QPushButton *trackViewButton = nullptr;
 
     FileChooser m_chooseFile = runFileDialog;
     std::function<QString(const QStringList &)> m_chooseFormat;
@@ -214,4 +225,5 @@ private:
     int m_importEndRow = 0;
     bool m_shapeNameProblem = false;
     QString m_groupCopyText; // what the next copy puts on the clipboard, when not empty
+    TrackViewWindow *m_trackView = nullptr;
 };

@@ -59,11 +59,13 @@ void MainWindow::plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit
 void MainWindow::on_plateResWidth_textChanged()
 {
     plateFieldChanged(plateResWidth, plateResHight, X1);
+    showPlateInTrackView();
 }
 
 void MainWindow::on_plateResHight_textChanged()
 {
     plateFieldChanged(plateResHight, plateResWidth, Y1);
+    showPlateInTrackView();
 }
 
 void MainWindow::on_predefinedSettingCombo_currentIndexChanged()

@@ -461,6 +461,12 @@ void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, doub
     rw.flags = quint8(0x0f | HasImported | HasPixel | ImportedStyle);
 }
 
+qint64 TrackTable::nameId(int r) const
+{
+    if (kind(r, NameColumn) != CellKind::Item || !row(r).fromNumbers(NameColumn)) return -1;
+    return row(r).nameId;
+}
+
 int TrackTable::frame(int r, bool *ok) const
 {
     if (kind(r, FrameColumn) == CellKind::Item && row(r).fromNumbers(FrameColumn)) {

@@ -82,6 +82,10 @@ public:
 
     // Typed reads of the cell texts (0 and *ok false when a text is not a number).
     QString name(int row) const { return text(row, NameColumn); }
+    // The interned name of a plain name cell (-1 for a formula or no item):
+    // rows of one track share it, so grouping rows needs no text compares.
+    qint64 nameId(int row) const;
+    QString nameOfId(quint32 id) const { return m_names.value(int(id)); }
     int frame(int row, bool *ok = nullptr) const;
     double coordinate(int row, int column, bool *ok = nullptr) const;
     // True when the coordinate cell's text is made from a number: its text

@@ -146,7 +146,7 @@ private slots:
         QStringList titles;
         for (QAction *a : bar->actions())
             titles << a->text();
-        QCOMPARE(titles, QStringList({"File", "Edit", "Info"}));
+        QCOMPARE(titles, QStringList({"File", "Edit", "View", "Info"}));
         QCOMPARE(
             entries(child<QMenu>(w, "menuFile")),
             QStringList({"New", "|", "Import Files", "Export Files", "Open Recent", "|", "Quit"}));

@@ -1,0 +1,68 @@
+// The track view beside the main window: opened from View > Track View or
+// the button beside the table; table and view show the same selection.
+#include "mainwindow.h"
+
+#include "edit/selection.h"
+#include "settings/platesettings.h"
+#include "trackmodel.h"
+#include "trackview.h"
+
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTableView>
+
+using namespace corvane;
+
+void MainWindow::on_actionTrackView_triggered()
+{
+    if (!m_trackView) {
+        m_trackView = new TrackViewWindow(m_model, this);
+        connect(m_trackView, &TrackViewWindow::tracksPicked, this, &MainWindow::selectRows);
+        // Beside the main window, as far as the screen allows.
+        QRect place(frameGeometry().topRight() + QPoint(8, 0), m_trackView->size());
+        if (const QScreen *screen = this->screen()) {
+            const QRect room = screen->availableGeometry();
+            if (place.right() > room.right()) place.moveRight(room.right());
+        }
+        m_trackView->move(place.topLeft());
+    }
+    showPlateInTrackView();
+    m_trackView->show();
+    m_trackView->raise();
+    showSelectionInTrackView();
+}
+
+void MainWindow::showPlateInTrackView()
+{
+    if (!m_trackView) return;
+    m_trackView->setPlate(QSizeF(plateResWidth->text().toInt(), plateResHight->text().toInt()));
+}
+
+void MainWindow::showSelectionInTrackView()
+{
+    if (!m_trackView || !m_trackView->isVisible()) return;
+    m_trackView->showSelectedRows(selectedRows(tableSelection(), m_model->rowCount()));
+}
+
+void MainWindow::selectRows(const std::vector<int> &rows, bool add)
+{
+    if (rows.empty()) return;
+    std::vector<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    QItemSelection selection;
+    const int lastColumn = m_model->columnCount() - 1;
+    for (size_t i = 0; i < sorted.size();) {
+        size_t j = i;
+        while (j + 1 < sorted.size() && sorted[j + 1] <= sorted[j] + 1)
+            ++j;
+        selection.select(m_model->index(sorted[i], 0), m_model->index(sorted[j], lastColumn));
+        i = j + 1;
+    }
+    QItemSelectionModel *model = tableDataWidget->selectionModel();
+    model->select(selection, add ? QItemSelectionModel::Select
+                                 : QItemSelectionModel::ClearAndSelect);
+    model->setCurrentIndex(m_model->index(sorted.front(), 0), QItemSelectionModel::NoUpdate);
+    tableDataWidget->scrollTo(m_model->index(sorted.front(), 0),
+                              QAbstractItemView::PositionAtTop);
+}
