@@ -5,6 +5,7 @@
 #include "edit/celledits.h"
 #include "edit/rowedits.h"
 #include "edit/sort.h"
+#include "edit/trackpaths.h"
 #include "export/exporter.h"
 #include "formats/shapes.h"
 #include "formats/threedequalizer.h"
@@ -231,6 +232,7 @@ int main(int argc, char *argv[])
         if (read.set.count != rows)
             std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
+    stage("track-view-model", [&] { TrackPaths::build(table, PathValues::Converted); });
     runEditStages(table);
     table = TrackTable();
     runShapeStages(dir.path());

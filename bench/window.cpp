@@ -4,9 +4,12 @@
 
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
+#include "app/trackview.h"
 #include "edit/rowedits.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -45,6 +48,17 @@ void runWindowStages(const QString &source, const QString &folder)
         settle();
     });
     std::printf("# window table: %d rows\n", w.trackModel()->rowCount());
+
+    w.findChild<QAction *>(QStringLiteral("actionTrackView"))->trigger();
+    settle();
+    stage("window-track-view", [&] {
+        w.trackView()->rebuildNow();
+        settle();
+    });
+    QImage image(1600, 900, QImage::Format_RGB32);
+    w.trackView()->canvas()->paintInto(image); // the first paint fits the view
+    stage("track-view-paint", [&] { w.trackView()->canvas()->paintInto(image); });
+    w.trackView()->hide();
 
     TrackModel *model = w.trackModel();
     std::vector<int> everyOther;
