@@ -2,11 +2,13 @@
 // one line per stage: "<stage> <seconds> s <peak-rss-MB> MB".
 #include "bench.h"
 
+#include "cli/converter.h"
 #include "edit/celledits.h"
 #include "edit/rowedits.h"
 #include "edit/sort.h"
 #include "edit/trackpaths.h"
 #include "export/exporter.h"
+#include "formats/registry.h"
 #include "formats/shapes.h"
 #include "formats/threedequalizer.h"
 #include "import/dispatch.h"
@@ -187,6 +189,22 @@ int main(int argc, char *argv[])
         }
     }
     std::printf("# %d rows, %d tracks\n", rows, tracks);
+
+    for (const char *to : {"nuke-cameratracker", "3de4"}) {
+        const QString name = QStringLiteral("convert-") +
+                             (qstrcmp(to, "3de4") == 0 ? QStringLiteral("3de4")
+                                                       : QStringLiteral("cameratracker"));
+        stage(qPrintable(name), [&] {
+            ConvertOptions options;
+            options.target = formatById(QLatin1String(to));
+            options.plate = std::make_pair(1920, 1080);
+            options.inputs = {source};
+            options.output = dir.filePath(QStringLiteral("converted-") + QLatin1String(to));
+            Outcome outcome = convert(options);
+            if (outcome.code != Done)
+                std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(outcome.message));
+        });
+    }
 
     const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
     TrackSet set;
