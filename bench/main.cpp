@@ -191,9 +191,9 @@ int main(int argc, char *argv[])
     std::printf("# %d rows, %d tracks\n", rows, tracks);
 
     for (const char *to : {"nuke-cameratracker", "3de4"}) {
-        const QString name = QStringLiteral("convert-") +
-                             (qstrcmp(to, "3de4") == 0 ? QStringLiteral("3de4")
-                                                       : QStringLiteral("cameratracker"));
+        const QString name =
+            QStringLiteral("convert-") +
+            (qstrcmp(to, "3de4") == 0 ? QStringLiteral("3de4") : QStringLiteral("cameratracker"));
         stage(qPrintable(name), [&] {
             ConvertOptions options;
             options.target = formatById(QLatin1String(to));

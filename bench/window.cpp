@@ -9,10 +9,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QImage>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>

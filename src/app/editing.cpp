@@ -181,25 +181,31 @@ void MainWindow::selectGroup(GroupKind kind)
     if (!reference.isValid()) return;
     const Group group = corvane::selectGroup(m_model->table(), reference.row(), kind);
     m_groupCopyText = group.copyText;
-    QItemSelection selection;
-    for (size_t i = 0; i < group.rows.size();) {
-        size_t j = i;
-        while (j + 1 < group.rows.size() && group.rows[j + 1] == group.rows[j] + 1)
-            ++j;
-        selection.select(m_model->index(group.rows[i], group.firstColumn),
-                         m_model->index(group.rows[j], group.lastColumn));
-        i = j + 1;
-    }
     QItemSelectionModel *model = tableDataWidget->selectionModel();
     if (kind == GroupKind::Shape) {
         const QModelIndex current = m_model->index(group.currentRow, 0);
         model->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
         if (!current.isValid()) tableDataWidget->scrollToTop();
     }
-    model->select(selection, QItemSelectionModel::Select);
+    selectCells(group.rows, group.firstColumn, group.lastColumn, QItemSelectionModel::Select);
     if (kind == GroupKind::Shape && group.scrollRow >= 0)
         tableDataWidget->scrollTo(m_model->index(group.scrollRow, 0),
                                   QAbstractItemView::PositionAtCenter);
+}
+
+void MainWindow::selectCells(const std::vector<int> &rows, int firstColumn, int lastColumn,
+                             QItemSelectionModel::SelectionFlags how)
+{
+    // One range per run of neighbouring rows (rows ascend).
+    QItemSelection selection;
+    for (size_t i = 0; i < rows.size();) {
+        size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] <= rows[j] + 1)
+            ++j;
+        selection.select(m_model->index(rows[i], firstColumn), m_model->index(rows[j], lastColumn));
+        i = j + 1;
+    }
+    tableDataWidget->selectionModel()->select(selection, how);
 }
 
 void MainWindow::on_actionTrackNames_triggered()

@@ -16,8 +16,8 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QIntValidator>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -304,8 +304,8 @@ void MainWindow::setupMenus()
     // Delete clears cells as in a spreadsheet; removing whole rows takes Ctrl+Del.
     actionDelete =
         action(this, "actionDelete", QStringLiteral("Clear Selected"), QStringLiteral("Backspace"));
-    actionDelete->setShortcuts({QKeySequence(QStringLiteral("Backspace")),
-                                QKeySequence(QStringLiteral("Del"))});
+    actionDelete->setShortcuts(
+        {QKeySequence(QStringLiteral("Backspace")), QKeySequence(QStringLiteral("Del"))});
     actionAddRows =
         action(this, "actionAddRows", QStringLiteral("Add Rows"), QStringLiteral("Ins"));
     actionDeleteEntireRows =
@@ -369,8 +369,8 @@ void MainWindow::setupMenus()
     actionUndo->setShortcut(QKeySequence::Undo);
     actionRedo = m_model->undoStack()->createRedoAction(this, QStringLiteral("Redo"));
     actionRedo->setObjectName(QStringLiteral("actionRedo"));
-    actionRedo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
-                              QKeySequence(QStringLiteral("Ctrl+Y"))});
+    actionRedo->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
     menuEdit->addAction(actionCopy);
     menuEdit->addAction(actionPaste);
     menuEdit->addAction(actionRename);

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QModelIndex>
 #include <QPoint>
@@ -164,6 +165,8 @@ private:
     void moveSelectedRows(corvane::RowMove move, int line = 1);
     void selectGroup(corvane::GroupKind kind);
     void selectRows(const std::vector<int> &rows, bool add);
+    void selectCells(const std::vector<int> &rows, int firstColumn, int lastColumn,
+                     QItemSelectionModel::SelectionFlags how);
 
     // The track view.
     void showPlateInTrackView();

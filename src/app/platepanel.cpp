@@ -203,8 +203,8 @@ void MainWindow::sortRows(bool ascending)
 {
     BusyCursor busy;
     TrackTable before = m_model->table().clone();
-    std::vector<int> order = corvane::sortRows(
-        m_model->table(), ascending ? SortOrder::Ascending : SortOrder::Descending);
+    std::vector<int> order = corvane::sortRows(m_model->table(), ascending ? SortOrder::Ascending
+                                                                           : SortOrder::Descending);
     m_model->rowsReordered(order);
     m_model->done(ascending ? QStringLiteral("Less to Greater") : QStringLiteral("Greater to Less"),
                   std::make_unique<TableReplaced>(std::move(before), std::move(order)));

@@ -59,8 +59,8 @@ void TrackCanvas::setSelectedTracks(std::vector<char> selected)
 
 QRectF TrackCanvas::frameRect() const
 {
-    QRectF rect = m_plate.width() > 0 && m_plate.height() > 0 ? QRectF(QPointF(0, 0), m_plate)
-                                                              : QRectF();
+    QRectF rect =
+        m_plate.width() > 0 && m_plate.height() > 0 ? QRectF(QPointF(0, 0), m_plate) : QRectF();
     if (m_paths && !m_paths->isEmpty())
         rect = rect.isNull() ? m_paths->bounds() : rect.united(m_paths->bounds());
     if (rect.width() <= 0) rect.adjust(-1, 0, 1, 0);
@@ -139,7 +139,8 @@ void TrackCanvas::paint(QPainter &painter, QSize size)
             if (m_paths->pointAt(v, m_frame, &p)) outline << transform.map(p);
             anySelected = anySelected || selected(size_t(v));
         }
-        painter.setPen(cosmetic(anySelected ? Qt::white : trackColour(int(s)), anySelected ? 2 : 1.2));
+        painter.setPen(
+            cosmetic(anySelected ? Qt::white : trackColour(int(s)), anySelected ? 2 : 1.2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolygon(outline);
     }
@@ -194,8 +195,8 @@ void TrackCanvas::mouseMoveEvent(QMouseEvent *event)
     emit pointerAt(toWidget().inverted().map(QPointF(pos)));
     const int track = trackUnder(pos, false);
     if (track >= 0)
-        QToolTip::showText(event->globalPosition().toPoint(),
-                           m_paths->tracks()[size_t(track)].name, this);
+        QToolTip::showText(event->globalPosition().toPoint(), m_paths->tracks()[size_t(track)].name,
+                           this);
     else
         QToolTip::hideText();
 }
@@ -254,8 +255,8 @@ TrackViewWindow::TrackViewWindow(TrackModel *model, QWidget *parent)
     m_frameLabel->setMinimumWidth(90);
     m_valuesCombo = new QComboBox(this);
     m_valuesCombo->setObjectName(QStringLiteral("trackViewValues"));
-    m_valuesCombo->addItems({QStringLiteral("Converted (after Apply)"),
-                             QStringLiteral("Imported (before Apply)")});
+    m_valuesCombo->addItems(
+        {QStringLiteral("Converted (after Apply)"), QStringLiteral("Imported (before Apply)")});
     auto *fitButton = new QPushButton(QStringLiteral("Fit"), this);
     fitButton->setToolTip(QStringLiteral("Fit the plate into the view (F)"));
     m_status = new QLabel(this);
@@ -384,7 +385,6 @@ void TrackViewWindow::togglePlay()
 
 void TrackViewWindow::showPointer(QPointF data)
 {
-    m_status->setText(QStringLiteral("x %1   y %2")
-                          .arg(data.x(), 0, 'f', 2)
-                          .arg(data.y(), 0, 'f', 2));
+    m_status->setText(
+        QStringLiteral("x %1   y %2").arg(data.x(), 0, 'f', 2).arg(data.y(), 0, 'f', 2));
 }

@@ -24,7 +24,11 @@ class TrackCanvas : public QWidget
 public:
     explicit TrackCanvas(QWidget *parent = nullptr);
 
-    void setPaths(const corvane::TrackPaths *paths) { m_paths = paths; update(); }
+    void setPaths(const corvane::TrackPaths *paths)
+    {
+        m_paths = paths;
+        update();
+    }
     void setPlate(QSizeF plate) { m_plate = plate; }
     void setFrame(int frame);
     int frame() const { return m_frame; }

@@ -50,19 +50,9 @@ void MainWindow::selectRows(const std::vector<int> &rows, bool add)
     if (rows.empty()) return;
     std::vector<int> sorted = rows;
     std::sort(sorted.begin(), sorted.end());
-    QItemSelection selection;
-    const int lastColumn = m_model->columnCount() - 1;
-    for (size_t i = 0; i < sorted.size();) {
-        size_t j = i;
-        while (j + 1 < sorted.size() && sorted[j + 1] <= sorted[j] + 1)
-            ++j;
-        selection.select(m_model->index(sorted[i], 0), m_model->index(sorted[j], lastColumn));
-        i = j + 1;
-    }
+    selectCells(sorted, 0, m_model->columnCount() - 1,
+                add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
     QItemSelectionModel *model = tableDataWidget->selectionModel();
-    model->select(selection, add ? QItemSelectionModel::Select
-                                 : QItemSelectionModel::ClearAndSelect);
     model->setCurrentIndex(m_model->index(sorted.front(), 0), QItemSelectionModel::NoUpdate);
-    tableDataWidget->scrollTo(m_model->index(sorted.front(), 0),
-                              QAbstractItemView::PositionAtTop);
+    tableDataWidget->scrollTo(m_model->index(sorted.front(), 0), QAbstractItemView::PositionAtTop);
 }

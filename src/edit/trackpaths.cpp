@@ -39,8 +39,9 @@ void sortByFrame(TrackPath &track)
     if (std::is_sorted(track.frames.begin(), track.frames.end())) return;
     std::vector<int> order(track.frames.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return track.frames[size_t(a)] < track.frames[size_t(b)]; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return track.frames[size_t(a)] < track.frames[size_t(b)];
+    });
     TrackPath sorted;
     for (int i : order) {
         sorted.frames.push_back(track.frames[size_t(i)]);

@@ -52,8 +52,7 @@ private slots:
         t.setConverted(0, 10, 20, 0.5, 0.25);
         QCOMPARE(TrackPaths::build(t, PathValues::Converted).tracks()[0].points[0],
                  QPointF(0.5, 0.25));
-        QCOMPARE(TrackPaths::build(t, PathValues::Imported).tracks()[0].points[0],
-                 QPointF(10, 20));
+        QCOMPARE(TrackPaths::build(t, PathValues::Imported).tracks()[0].points[0], QPointF(10, 20));
     }
 
     void shapesInVertexOrder()
