@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <cstdlib>
+
 using namespace corvane;
 
 // A plain table as an edit target.
@@ -239,6 +241,56 @@ private slots:
         g = selectGroup(target.t, 0, GroupKind::Shape); // "T0" is no shape
         QVERIFY(g.rows.empty() && g.copyText.isEmpty());
         QCOMPARE(g.currentRow, -1);
+    }
+
+    // Random runs of every kind of edit: undoing all gives back the first
+    // table exactly, redoing all the last.
+    void randomHistories()
+    {
+        for (unsigned seed = 1; seed <= 40; ++seed) {
+            std::srand(seed);
+            Target target;
+            fill(target, 12);
+            const QStringList start = state(target.t);
+            std::vector<EditPtr> history;
+            for (int step = 0; step < 12; ++step) {
+                const int n = target.t.rowCount();
+                auto pick = [&] { return n > 0 ? std::rand() % n : 0; };
+                std::vector<int> rows;
+                for (int r = 0; r < n; ++r)
+                    if (std::rand() % 3 == 0) rows.push_back(r);
+                EditPtr edit;
+                switch (std::rand() % 6) {
+                case 0:
+                    edit = pasteText(target, {pick(), std::rand() % 4, 0, 0},
+                                     QStringLiteral("p\t=1+2\n7\t8"))
+                               .edit;
+                    break;
+                case 1:
+                    edit = deleteRows(target, rows);
+                    break;
+                case 2:
+                    edit = corvane::addRows(target, std::rand() % 5 - 2);
+                    break;
+                case 3:
+                    edit = moveRows(target, rows, RowMove(std::rand() % 5), pick() + 1);
+                    break;
+                case 4:
+                    edit = markRows(target, rows, std::rand() % 2);
+                    break;
+                default:
+                    edit = setCellsText(target, {{pick(), 0, pick(), 3}}, QStringLiteral("x"));
+                }
+                if (edit) history.push_back(std::move(edit));
+            }
+            const QStringList end = state(target.t);
+            for (auto it = history.rbegin(); it != history.rend(); ++it)
+                (*it)->toggle(target);
+            QCOMPARE(state(target.t), start);
+            for (auto &edit : history)
+                edit->toggle(target);
+            QCOMPARE(state(target.t), end);
+        }
     }
 
     // A run of edits undone in reverse order gives back the first table.
