@@ -30,22 +30,6 @@ void EditTarget::rowsChanged(const std::vector<int> &) {}
 
 TableEdit::~TableEdit() = default;
 
-void EditGroup::add(EditPtr edit)
-{
-    if (edit) m_edits.push_back(std::move(edit));
-}
-
-void EditGroup::toggle(EditTarget &target)
-{
-    if (m_forward)
-        for (auto &edit : m_edits)
-            edit->toggle(target);
-    else
-        for (auto it = m_edits.rbegin(); it != m_edits.rend(); ++it)
-            (*it)->toggle(target);
-    m_forward = !m_forward;
-}
-
 void RowsRewritten::toggle(EditTarget &target)
 {
     target.table().swapRows(m_rows, m_other);

@@ -46,19 +46,6 @@ using EditPtr = std::unique_ptr<TableEdit>;
 template <typename Change>
 EditPtr changeRows(EditTarget &target, std::vector<int> rows, Change &&change);
 
-// Several edits as one, toggled in order and back in reverse order.
-class EditGroup : public TableEdit
-{
-public:
-    void add(EditPtr edit);
-    bool isEmpty() const { return m_edits.empty(); }
-    void toggle(EditTarget &target) override;
-
-private:
-    std::vector<EditPtr> m_edits;
-    bool m_forward = false; // the next toggle goes forward
-};
-
 class RowsRewritten : public TableEdit
 {
 public:
