@@ -290,7 +290,7 @@ Outcome describe(const QString &path, const Format *from, QStringList &lines)
     ReadResult read = dispatch(path, QLatin1String(format->importFilter));
     if (!read.ok()) return failure(InputError, read.error);
     const TrackSet &set = read.set;
-    QSet<QString> names(set.names.begin(), set.names.end());
+    QSet<QString> names(set.names.runs().begin(), set.names.runs().end());
     lines << QStringLiteral("%1:").arg(path);
     lines << QStringLiteral("  format: %1 (%2)")
                  .arg(QLatin1String(format->id), QLatin1String(format->name));

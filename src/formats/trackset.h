@@ -9,11 +9,47 @@
 
 namespace corvane {
 
+// The rows' track names. Rows of one track follow each other and share
+// their name, so a row holds the index of a run's name, not a name.
+class RowNames
+{
+public:
+    void append(const QString &name)
+    {
+        if (m_runs.isEmpty() || m_runs.constLast() != name) m_runs.append(name);
+        m_run.push_back(quint32(m_runs.size() - 1));
+    }
+    void reserve(int rows) { m_run.reserve(size_t(rows)); }
+    qsizetype size() const { return qsizetype(m_run.size()); }
+    bool isEmpty() const { return m_run.empty(); }
+    const QString &at(qsizetype row) const { return m_runs.at(m_run[size_t(row)]); }
+    const QString &operator[](qsizetype row) const { return at(row); }
+    const QString &first() const { return at(0); }
+    const QString &last() const { return at(size() - 1); }
+    QString value(qsizetype row) const { return row >= 0 && row < size() ? at(row) : QString(); }
+    // The name of each run of rows, in order (a name may come back later).
+    const QStringList &runs() const { return m_runs; }
+    // Which run a row belongs to.
+    quint32 runOf(qsizetype row) const { return m_run[size_t(row)]; }
+    QStringList toList() const
+    {
+        QStringList out;
+        out.reserve(size());
+        for (quint32 run : m_run)
+            out.append(m_runs.at(run));
+        return out;
+    }
+
+private:
+    QStringList m_runs;
+    std::vector<quint32> m_run;
+};
+
 struct TrackSet
 {
     QString firstFrame; // the smallest frame, as decimal text
     int count = 0;      // rows
-    QStringList names;  // per row
+    RowNames names;     // per row
     std::vector<int> frames;
     std::vector<double> x;
     std::vector<double> y;

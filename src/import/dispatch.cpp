@@ -74,20 +74,19 @@ int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QStr
 {
     constexpr int progressStep = 4096;
     const quint16 source = table.internSource(formatFilter);
-    // Names repeat row after row; intern each run once.
-    QString lastName;
-    quint32 lastId = table.internName(QString());
-    bool haveLast = false;
+    // Each run of rows shares one name: intern it once.
+    std::vector<quint32> ids(size_t(set.names.runs().size()), 0);
+    std::vector<char> interned(ids.size(), 0);
     int written = 0;
     const int count = std::min(range.end - range.first, set.count);
     for (int k = 0; k < count; ++k) {
         if (progress && k % progressStep == 0 && !progress(k)) return written;
-        const QString &name = set.names.at(k);
-        if (!haveLast || name != lastName) {
-            lastName = name;
-            lastId = table.internName(name);
-            haveLast = true;
+        const quint32 run = set.names.runOf(k);
+        if (!interned[run]) {
+            ids[run] = table.internName(set.names.runs().at(run));
+            interned[run] = 1;
         }
+        const quint32 lastId = ids[run];
         table.setImportedRow(range.first + k, lastId, set.frames[size_t(k)], set.x[size_t(k)],
                              set.y[size_t(k)], source);
         ++written;

@@ -147,7 +147,7 @@ private slots:
         ReadResult read = dispatch(path, QLatin1String(detection.candidates.first()->importFilter));
         QVERIFY2(read.ok() && read.cutShort.isEmpty(), qPrintable(read.error + read.cutShort));
         const TrackSet &set = read.set;
-        QSet<QString> names(set.names.begin(), set.names.end());
+        QSet<QString> names(set.names.runs().begin(), set.names.runs().end());
         QCOMPARE(names.size(), tracks);
         QCOMPARE(set.count, rows);
         QCOMPARE(set.firstFrame.toInt(), first);
@@ -189,7 +189,8 @@ private slots:
                                    "\"Secondary\"\n1\n1 12 22 0.2\n\n\"Auto_5\"\n\"Primary\"\n0\n"
                                    "\n\"Auto_6\"\n\"Primary\"\n1\n4 1 2 0\n");
         TrackSet set = dispatch(stereo, pf).set;
-        QCOMPARE(set.names, QStringList({"Track 1", "Track 1", "Track 1_Secondary", "Auto_0006"}));
+        QCOMPARE(set.names.toList(),
+                 QStringList({"Track 1", "Track 1", "Track 1_Secondary", "Auto_0006"}));
         QCOMPARE(set.frames, std::vector<int>({1, 2, 1, 4}));
         ReadResult cut =
             dispatch(writeFile(dir.filePath(QStringLiteral("cut.2dt")), "\"A\"\n3\n1 1 1 0\n"), pf);
@@ -205,13 +206,13 @@ private slots:
                                          "\n  A 1 0.5 -0.5 15  \r\nB\t2\t0.25\t0.75\n"),
                                QStringLiteral("SynthEyes Track File (*.txt)"))
                           .set;
-        QCOMPARE(se.names, QStringList({"A", "B"}));
+        QCOMPARE(se.names.toList(), QStringList({"A", "B"}));
         QCOMPARE(se.y, std::vector<double>({-0.5, 0.75}));
         TrackSet maya = dispatch(writeFile(dir.filePath(QStringLiteral("maya.txt")),
                                            "# Size 640 480\n# Name my point 7\n0  3 0.1\t0.2 0\n"),
                                  QStringLiteral("Maya Live Track File (*.txt)"))
                             .set;
-        QCOMPARE(maya.names, QStringList({"my point 7"}));
+        QCOMPARE(maya.names.toList(), QStringList({"my point 7"}));
         QCOMPARE(maya.frames, std::vector<int>({3}));
         QCOMPARE(QSize(maya.plateWidth, maya.plateHeight), QSize(640, 480));
     }
@@ -269,7 +270,7 @@ private slots:
         QCOMPARE(fileContents(p.targetPath), bytes);
         // And read back.
         TrackSet back = dispatch(p.targetPath, QLatin1String(format->importFilter)).set;
-        QCOMPARE(back.names, QStringList({"Track_0001", "Track_0001", "corner"}));
+        QCOMPARE(back.names.toList(), QStringList({"Track_0001", "Track_0001", "corner"}));
         QCOMPARE(back.y, std::vector<double>({200.25, 201, 60}));
     }
 };

@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(set.x.front(), 379.82);
         set = read("shake-track", two);
         QCOMPARE(set.count, 72);
-        QCOMPARE(QSet<QString>(set.names.begin(), set.names.end()),
+        QCOMPARE(QSet<QString>(set.names.runs().begin(), set.names.runs().end()),
                  QSet<QString>({"track1", "track2"}));
         QCOMPARE(set.firstFrame, QStringLiteral("111"));
         QCOMPARE(*std::max_element(set.frames.begin(), set.frames.end()), 185);
@@ -73,12 +73,12 @@ private slots:
                              "TrackName B\n   Frame             X             Y   Correlation\n"
                              "    6.00       1       2         1.000\n"}));
         TrackSet back = read("shake-track", dir.filePath(QStringLiteral("shake_A.txt")));
-        QCOMPARE(back.names, QStringList({"A"}));
+        QCOMPARE(back.names.toList(), QStringList({"A"}));
         QCOMPARE(back.x, std::vector<double>({10.5}));
         // Names through the name rule; a frame that is not whole is refused.
         QString tracker = writeFile(dir.filePath(QStringLiteral("s2.txt")),
                                     "TrackName tracker_12\n  1.00 1 2 1.000\n");
-        QCOMPARE(read("shake-track", tracker).names, QStringList({"tracker_0012"}));
+        QCOMPARE(read("shake-track", tracker).names.toList(), QStringList({"tracker_0012"}));
         QString half =
             writeFile(dir.filePath(QStringLiteral("s3.txt")), "TrackName t\n  1.50 1 2 1.000\n");
         QVERIFY(
@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(files, QList<QByteArray>({"DFMO\n320.5 240 0.000000  0.000000  0.000000  "
                                            "0.000000 12.000000\n"}));
         TrackSet back = read("fusion-track", dir.filePath(QStringLiteral("shot_A.dfmo")));
-        QCOMPARE(back.names, QStringList({"shot_000A"}));
+        QCOMPARE(back.names.toList(), QStringList({"shot_000A"}));
         QCOMPARE(back.frames, std::vector<int>({12}));
         // A size line shifts the samples after it.
         QString sized = writeFile(dir.filePath(QStringLiteral("sized.dfmo")),
@@ -120,7 +120,7 @@ private slots:
             "\tFrame\tX pixels\tY pixels\n\t3\t5\t6 \n\n\nEnd of Keyframe Data\n";
         QCOMPARE(files, QList<QByteArray>({expected}));
         TrackSet back = read("ae-track", dir.filePath(QStringLiteral("ae.txt")));
-        QCOMPARE(back.names, QStringList({"Tracker1", "Tracker2", "Tracker3"}));
+        QCOMPARE(back.names.toList(), QStringList({"Tracker1", "Tracker2", "Tracker3"}));
         QCOMPARE(QSize(back.plateWidth, back.plateHeight), QSize(1920, 1080));
         // Lines without the trailing blank, CR LF, and other sections skipped.
         QString other =
@@ -134,7 +134,7 @@ private slots:
                       "Motion Trackers\tTracker #2\tTrack Point #1\tConfidence\r\n"
                       "\tFrame\tpercent\r\n\t7\t98\r\n\r\nEnd of Keyframe Data\r\n");
         back = read("ae-track", other);
-        QCOMPARE(back.names, QStringList({"Tracker2"}));
+        QCOMPARE(back.names.toList(), QStringList({"Tracker2"}));
         QCOMPARE(back.frames, std::vector<int>({7}));
         QCOMPARE(back.y, std::vector<double>({20}));
     }

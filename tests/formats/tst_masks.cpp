@@ -67,7 +67,7 @@ private slots:
         QVERIFY(written.contains("Pos = { 300, 100, }"));
         QVERIFY(written.endsWith("},\n\t}\n"));
         TrackSet back = read("fusion-mask", "a.comp");
-        QCOMPARE(back.names,
+        QCOMPARE(back.names.toList(),
                  QStringList({"S1_Track_0001", "S1_Track_0002", "S2_Track_0001", "S2_Track_0002"}));
         QCOMPARE(back.x.at(1), 102.125);
 
@@ -114,7 +114,8 @@ private slots:
                   "\t5\tXSpline(Point(1,2,0,0.5,0), Point(3,4,0,0.5,0) Point(5,6))\r\n"
                   "Effects\tmocha shape #12\tOpacity\r\n\tFrame\r\n\t\t100\r\n");
         back = read("ae-mask", "b.txt");
-        QCOMPARE(back.names, QStringList({"S12_Track_0001", "S12_Track_0002", "S12_Track_0003"}));
+        QCOMPARE(back.names.toList(),
+                 QStringList({"S12_Track_0001", "S12_Track_0002", "S12_Track_0003"}));
         QCOMPARE(back.x, std::vector<double>({1, 3, 5}));
         QCOMPARE(back.frames, std::vector<int>({5, 5, 5}));
     }
@@ -132,7 +133,7 @@ private slots:
                                  "\t\t\tSize 2\n\t\t\tKey 0\n\t\t\t\tFrame 1\n"));
         TrackSet back = read("combustion-gmask", "a.GMask");
         QCOMPARE(back.count, 6);
-        QCOMPARE(back.names.front(), QStringLiteral("S01_Vertex_0001"));
+        QCOMPARE(back.names.first(), QStringLiteral("S01_Vertex_0001"));
         QCOMPARE(back.x.front(), 101.125 - 1024);
         QCOMPARE(back.y.front(), 49.0 - 778);
 

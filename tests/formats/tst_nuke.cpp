@@ -64,7 +64,7 @@ private slots:
     {
         TrackSet set = readNukeCameraTracker(fileContents(samplePath("nuke_camtracker.txt"))).set;
         QCOMPARE(set.count, 10457);
-        QStringList names(set.names.begin(), set.names.end());
+        QStringList names = set.names.toList();
         names.removeDuplicates();
         QCOMPARE(names.size(), 261);
         QCOMPARE(names.first(), QStringLiteral("autotrack0"));
@@ -82,13 +82,13 @@ private slots:
                                                 "    7.00      123.456       45         1.000 \n"
                                                 "\nTrackName B\n" +
                                                 heading + "   10.00 1 2 1.000\n");
-        QCOMPARE(set.names, QStringList({"first one", "B"}));
+        QCOMPARE(set.names.toList(), QStringList({"first one", "B"}));
         QCOMPARE(set.frames, std::vector<int>({7, 10}));
         QCOMPARE(set.x[0], 123.456);
         QCOMPARE(set.y[0], 45.0);
         // Without any TrackName line the track is autotrack0; a sample without Y is skipped.
         set = readNukeCameraTrackerSet(heading + "    1.00 5 6 1.000\n    2.00 5\n");
-        QCOMPARE(set.names, QStringList({"autotrack0"}));
+        QCOMPARE(set.names.toList(), QStringList({"autotrack0"}));
         QCOMPARE(readNukeCameraTrackerSet("").count, 0);
         QCOMPARE(readNukeCameraTracker(heading + "    1.50 5 6 1.000\n").error,
                  QStringLiteral("the frame \"1.50\" is not a whole number."));

@@ -50,9 +50,9 @@ private slots:
     {
         TrackSet set = read(fileContents(samplePath("3de_export_cube.txt")));
         QCOMPARE(set.count, 701);
-        QStringList names(set.names.begin(), set.names.end());
+        QStringList names = set.names.toList();
         names.removeDuplicates();
-        QCOMPARE(names, QStringList({"01", "02", "03", "04", "05", "06", "07", "08"}));
+        QCOMPARE(names.toList(), QStringList({"01", "02", "03", "04", "05", "06", "07", "08"}));
         QCOMPARE(set.firstFrame, QStringLiteral("1"));
         QCOMPARE(*std::max_element(set.frames.begin(), set.frames.end()), 100);
         QCOMPARE(set.names.first(), QStringLiteral("01"));
@@ -67,18 +67,18 @@ private slots:
         TrackSet set =
             read("2\nTrack_0001\n0\n2\n1 100.5 200.25\n2 101 201\ncorner\n0\n1\n7 50 60\n");
         QCOMPARE(set.count, 3);
-        QCOMPARE(set.names, QStringList({"Track_0001", "Track_0001", "corner"}));
+        QCOMPARE(set.names.toList(), QStringList({"Track_0001", "Track_0001", "corner"}));
         QCOMPARE(set.frames, std::vector<int>({1, 2, 7}));
         QCOMPARE(set.x[1], 101.0);
         QCOMPARE(set.firstFrame, QStringLiteral("1"));
         // CR LF line ends and a last line without an end read the same.
         TrackSet crlf = read("2\r\nTrack_0001\r\n0\r\n2\r\n1 100.5 200.25\r\n2 101 "
                              "201\r\ncorner\r\n0\r\n1\r\n7 50 60");
-        QCOMPARE(crlf.names, set.names);
+        QCOMPARE(crlf.names.toList(), set.names.toList());
         QCOMPARE(crlf.y, set.y);
         // A name that reads as a number, or a blank one, is still a name here.
         TrackSet numbered = read("2\n01\n0\n1\n5 1 2\n\n0\n1\n6 3 4\n");
-        QCOMPARE(numbered.names, QStringList({"01", ""}));
+        QCOMPARE(numbered.names.toList(), QStringList({"01", ""}));
         QCOMPARE(numbered.firstFrame, QStringLiteral("5"));
     }
 
@@ -87,14 +87,14 @@ private slots:
         // No count line: the line rules read it all. "0" and counts are skipped,
         // a number other than 0 is no name, names get the name rule.
         TrackSet set = read("tracks\nTrack_5\n0\n2\n1 1 1\n2 2 2\n01\n0\n1\n3 3 3\n");
-        QCOMPARE(set.names, QStringList({"Track_0005", "Track_0005", "Track_0005"}));
+        QCOMPARE(set.names.toList(), QStringList({"Track_0005", "Track_0005", "Track_0005"}));
         // More tracks than the count says: the rest is read by the rules.
         set = read("1\nA\n0\n1\n1 1 1\nB\n0\n1\n2 2 2\n");
-        QCOMPARE(set.names, QStringList({"A", "B"}));
+        QCOMPARE(set.names.toList(), QStringList({"A", "B"}));
         // A frame count larger than the lines that follow: cut short, what
         // was read is kept.
         ReadResult cut = readThreeDEv4("1\nA\n0\n5\n1 1 1\n2 2 2\n");
-        QCOMPARE(cut.set.names, QStringList({"A", "A"}));
+        QCOMPARE(cut.set.names.toList(), QStringList({"A", "A"}));
         QCOMPARE(cut.cutShort,
                  QStringLiteral("track \"A\" promises 5 rows, but the file ends after 2."));
         cut = readThreeDEv4("3\nA\n0\n1\n1 1 1\nB\n0\n1\n2 2 2\n");
@@ -102,7 +102,7 @@ private slots:
         QVERIFY(readThreeDEv4("1\nA\n0\n1\n1 1 1\n").cutShort.isEmpty());
         // An indented frame line has four fields and is skipped; 00 is a name.
         set = read("x\n00\n  9 9 9\n4 4 4\n\n5 5 5\n");
-        QCOMPARE(set.names, QStringList({"00", ""}));
+        QCOMPARE(set.names.toList(), QStringList({"00", ""}));
         QCOMPARE(set.frames, std::vector<int>({4, 5}));
         // Two-field lines are skipped; exponents are numbers.
         set = read("x\nA\n1 2\n7 1e1 2E-1\n");
