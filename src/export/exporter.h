@@ -36,7 +36,7 @@ struct ExportParams
     QStringList inputs;    // the files the table was read from: never written
     bool inMemory = false; // make the files' bytes, but write nothing
     // Bytes of a file held before they go on to disk (in pieces, between rows).
-    qsizetype heldBytes = 8 << 20;
+    qsizetype heldBytes = 2 << 20;
 };
 
 struct TrackFile
