@@ -56,6 +56,34 @@ struct TrackTable::RowExtra
     CellExtra cells[TrackColumnCount];
 };
 
+// A row's rare attributes live in its owner's store (the table's, or a
+// row block's), found by slot number: a row stays 64 bytes.
+struct TrackTable::ExtraStore
+{
+    std::vector<std::unique_ptr<RowExtra>> entries;
+    std::vector<quint32> unused;
+
+    quint32 add(std::unique_ptr<RowExtra> extra)
+    {
+        if (!extra) return 0;
+        if (!unused.empty()) {
+            const quint32 slot = unused.back();
+            unused.pop_back();
+            entries[slot] = std::move(extra);
+            return slot + 1;
+        }
+        entries.push_back(std::move(extra));
+        return quint32(entries.size());
+    }
+    std::unique_ptr<RowExtra> take(quint32 id)
+    {
+        if (id == 0) return nullptr;
+        unused.push_back(id - 1);
+        return std::move(entries[id - 1]);
+    }
+    RowExtra *get(quint32 id) const { return id ? entries[id - 1].get() : nullptr; }
+};
+
 struct TrackTable::Row
 {
     double value[2] = {0, 0};    // X and Y as shown
@@ -63,11 +91,11 @@ struct TrackTable::Row
     double pixel[2] = {0, 0};    // pixels from the top-left (status tips)
     qint32 frameNumber = 0;
     quint32 nameId = 0;
-    quint16 sourceId = 0;   // what's-this of the coordinate cells
+    quint32 extra = 0;      // slot in the owner's ExtraStore; 0: none
+    quint8 sourceId = 0;    // what's-this of the coordinate cells
     quint8 kinds = 0;       // CellKind, two bits per column
     quint8 backgrounds = 0; // BackgroundCode, two bits per column
     quint8 flags = 0;
-    std::unique_ptr<RowExtra> extra;
 
     CellKind kind(int c) const { return CellKind((kinds >> (2 * c)) & 3); }
     BackgroundCode backgroundCode(int c) const
@@ -81,7 +109,36 @@ struct TrackTable::Row
     bool fromNumbers(int c) const { return flags & textFromNumbers(c); }
 };
 
+static_assert(sizeof(TrackTable::Row) <= 64, "a million rows must stay within 64 MB");
+
 TrackTable::TrackTable() = default;
+
+TrackTable::ExtraStore &TrackTable::store()
+{
+    if (!m_extras) m_extras = std::make_unique<ExtraStore>();
+    return *m_extras;
+}
+
+TrackTable::RowExtra *TrackTable::extraOfRow(const Row &rw) const
+{
+    return m_extras ? m_extras->get(rw.extra) : nullptr;
+}
+
+void TrackTable::releaseExtras(size_t first, size_t end)
+{
+    if (!m_extras) return;
+    for (size_t r = first; r < end && r < m_rows.size(); ++r) {
+        m_extras->take(m_rows[r].extra);
+        m_rows[r].extra = 0;
+    }
+}
+
+// Moves a row's extras from one store to another.
+static void rehome(quint32 &id, TrackTable::ExtraStore *from, TrackTable::ExtraStore &to)
+{
+    if (id == 0 || !from) return;
+    id = to.add(from->take(id));
+}
 
 int TrackTable::rowCount() const
 {
@@ -119,6 +176,7 @@ void TrackTable::setColumnCount(int columns)
 
 void TrackTable::setRowCount(int rows)
 {
+    releaseExtras(size_t(std::max(rows, 0)), m_rows.size());
     m_rows.resize(size_t(std::max(rows, 0)));
     touch();
 }
@@ -131,6 +189,7 @@ void TrackTable::reserveRows(int rows)
 void TrackTable::clear()
 {
     std::vector<Row>().swap(m_rows);
+    m_extras.reset();
     m_columns = 0;
     m_mayHoldFormulas = false;
     touch();
@@ -139,14 +198,14 @@ void TrackTable::clear()
 TrackTable::CellExtra &TrackTable::extra(int r, int column)
 {
     Row &rw = row(r);
-    if (!rw.extra) rw.extra = std::make_unique<RowExtra>();
-    return rw.extra->cells[column];
+    if (!rw.extra) rw.extra = store().add(std::make_unique<RowExtra>());
+    return m_extras->get(rw.extra)->cells[column];
 }
 
 const TrackTable::CellExtra *TrackTable::extraOf(int r, int column) const
 {
-    const Row &rw = row(r);
-    return rw.extra ? &rw.extra->cells[column] : nullptr;
+    RowExtra *e = extraOfRow(row(r));
+    return e ? &e->cells[column] : nullptr;
 }
 
 CellKind TrackTable::kind(int r, int column) const
@@ -253,7 +312,7 @@ void TrackTable::setItemText(int r, int column, const QString &text)
     }
     if (canonical) {
         rw.flags |= textFromNumbers(column);
-        if (rw.extra) rw.extra->cells[column].text.clear();
+        if (RowExtra *e = extraOfRow(rw)) e->cells[column].text.clear();
     } else {
         rw.flags &= quint8(~textFromNumbers(column));
         extra(r, column).text = text;
@@ -278,7 +337,7 @@ void TrackTable::removeItem(int r, int column)
     setKind(rw, column, CellKind::None);
     rw.flags &= quint8(~textFromNumbers(column));
     rw.setBackgroundCode(column, NoBackground);
-    if (rw.extra) rw.extra->cells[column] = CellExtra();
+    if (RowExtra *e = extraOfRow(rw)) e->cells[column] = CellExtra();
     if (isCoordinate(column)) {
         // The coordinate attributes are shared by columns 2 and 3: the other
         // cell keeps its own copy, and a new item here starts without them.
@@ -434,21 +493,22 @@ quint32 TrackTable::internName(const QString &name)
     return id;
 }
 
-quint16 TrackTable::internSource(const QString &formatFilter)
+quint8 TrackTable::internSource(const QString &formatFilter)
 {
     if (formatFilter.isEmpty()) return 0;
     auto it = m_sourceIds.constFind(formatFilter);
     if (it != m_sourceIds.cend()) return it.value();
-    if (m_sources.size() >= 0xffff) return 0; // a table is never fed that many different formats
-    quint16 id = quint16(m_sources.size());
+    if (m_sources.size() >= 0xff) return 0; // a table is never fed that many different formats
+    quint8 id = quint8(m_sources.size());
     m_sources.append(formatFilter);
     m_sourceIds.insert(formatFilter, id);
     return id;
 }
 
 void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, double y,
-                                quint16 sourceId)
+                                quint8 sourceId)
 {
+    releaseExtras(size_t(r), size_t(r) + 1);
     Row &rw = row(r);
     rw = Row();
     rw.nameId = nameId;
@@ -537,9 +597,9 @@ void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, dou
     for (int column : {int(XColumn), int(YColumn)}) {
         if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);
         rw.flags |= textFromNumbers(column);
-        if (rw.extra) {
-            rw.extra->cells[column].text.clear();
-            rw.extra->cells[column].roles.remove(Qt::StatusTipRole);
+        if (RowExtra *e = extraOfRow(rw)) {
+            e->cells[column].text.clear();
+            e->cells[column].roles.remove(Qt::StatusTipRole);
         }
     }
     rw.pixel[0] = pixelX;
@@ -556,7 +616,7 @@ void TrackTable::setFrame(int r, int frame)
     if (rw.kind(FrameColumn) != CellKind::Item) setKind(rw, FrameColumn, CellKind::Item);
     rw.frameNumber = frame;
     rw.flags |= textFromNumbers(FrameColumn);
-    if (rw.extra) rw.extra->cells[FrameColumn].text.clear();
+    if (RowExtra *e = extraOfRow(rw)) e->cells[FrameColumn].text.clear();
     touch();
 }
 
@@ -574,6 +634,7 @@ void TrackTable::removeRows(int position, int count)
 {
     if (position < 0 || count <= 0 || position >= rowCount()) return;
     count = std::min(count, rowCount() - position);
+    releaseExtras(size_t(position), size_t(position + count));
     m_rows.erase(m_rows.begin() + position, m_rows.begin() + position + count);
     touch();
 }
@@ -588,19 +649,12 @@ void TrackTable::permuteRows(const std::vector<int> &order)
     touch();
 }
 
-TrackTable::Row TrackTable::copyOf(const Row &row)
+TrackTable::Row TrackTable::copyOf(const Row &row, const ExtraStore *from, ExtraStore &to)
 {
-    Row copy;
-    std::copy(std::begin(row.value), std::end(row.value), std::begin(copy.value));
-    std::copy(std::begin(row.imported), std::end(row.imported), std::begin(copy.imported));
-    std::copy(std::begin(row.pixel), std::end(row.pixel), std::begin(copy.pixel));
-    copy.frameNumber = row.frameNumber;
-    copy.nameId = row.nameId;
-    copy.sourceId = row.sourceId;
-    copy.kinds = row.kinds;
-    copy.backgrounds = row.backgrounds;
-    copy.flags = row.flags;
-    if (row.extra) copy.extra = std::make_unique<RowExtra>(*row.extra);
+    Row copy = row;
+    copy.extra = 0;
+    if (const RowExtra *extra = from ? from->get(row.extra) : nullptr)
+        copy.extra = to.add(std::make_unique<RowExtra>(*extra));
     return copy;
 }
 
@@ -615,15 +669,19 @@ RowBlock TrackTable::copyRows(const std::vector<int> &rows) const
     RowBlock block;
     block.m_rows.reserve(rows.size());
     for (int r : rows)
-        block.m_rows.push_back(copyOf(row(r)));
+        block.m_rows.push_back(copyOf(row(r), m_extras.get(), block.store()));
     return block;
 }
 
 void TrackTable::swapRows(const std::vector<int> &rows, RowBlock &block)
 {
     for (size_t i = 0; i < rows.size() && i < block.m_rows.size(); ++i) {
-        std::swap(row(rows[i]), block.m_rows[i]);
-        noteFormulas(row(rows[i]));
+        Row &here = row(rows[i]);
+        Row &there = block.m_rows[i];
+        rehome(here.extra, m_extras.get(), block.store());
+        rehome(there.extra, block.m_extras.get(), store());
+        std::swap(here, there);
+        noteFormulas(here);
     }
     touch();
 }
@@ -635,10 +693,11 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
     size_t next = 0, kept = 0;
     for (size_t r = 0; r < m_rows.size(); ++r) {
         if (next < rows.size() && size_t(rows[next]) == r) {
-            block.m_rows.push_back(std::move(m_rows[r]));
+            rehome(m_rows[r].extra, m_extras.get(), block.store());
+            block.m_rows.push_back(m_rows[r]);
             ++next;
         } else {
-            if (kept != r) m_rows[kept] = std::move(m_rows[r]);
+            if (kept != r) m_rows[kept] = m_rows[r];
             ++kept;
         }
     }
@@ -656,10 +715,12 @@ void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
     for (size_t r = 0; r < total; ++r) {
         if (next < block.m_rows.size() &&
             (next >= rows.size() || size_t(rows[next]) == r || old >= m_rows.size())) {
-            noteFormulas(block.m_rows[next]);
-            merged.push_back(std::move(block.m_rows[next++]));
+            Row &incoming = block.m_rows[next++];
+            rehome(incoming.extra, block.m_extras.get(), store());
+            noteFormulas(incoming);
+            merged.push_back(incoming);
         } else {
-            merged.push_back(std::move(m_rows[old++]));
+            merged.push_back(m_rows[old++]);
         }
     }
     m_rows.swap(merged);
@@ -670,9 +731,14 @@ void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
 TrackTable TrackTable::clone() const
 {
     TrackTable copy;
-    copy.m_rows.reserve(m_rows.size());
-    for (const Row &r : m_rows)
-        copy.m_rows.push_back(copyOf(r));
+    copy.m_rows = m_rows; // slot numbers stay: the store is copied slot for slot
+    if (m_extras) {
+        ExtraStore &to = copy.store();
+        to.unused = m_extras->unused;
+        to.entries.reserve(m_extras->entries.size());
+        for (const auto &extra : m_extras->entries)
+            to.entries.push_back(extra ? std::make_unique<RowExtra>(*extra) : nullptr);
+    }
     copy.m_columns = m_columns;
     copy.m_names = m_names;
     copy.m_nameIds = m_nameIds;
@@ -687,6 +753,12 @@ RowBlock::RowBlock() = default;
 RowBlock::~RowBlock() = default;
 RowBlock::RowBlock(RowBlock &&) noexcept = default;
 RowBlock &RowBlock::operator=(RowBlock &&) noexcept = default;
+
+TrackTable::ExtraStore &RowBlock::store()
+{
+    if (!m_extras) m_extras = std::make_unique<TrackTable::ExtraStore>();
+    return *m_extras;
+}
 
 int RowBlock::size() const
 {
@@ -705,22 +777,29 @@ RowBlock RowBlock::takeFront(int count)
     RowBlock front;
     count = std::clamp(count, 0, size());
     front.m_rows.reserve(size_t(count));
-    std::move(m_rows.begin(), m_rows.begin() + count, std::back_inserter(front.m_rows));
+    for (int i = 0; i < count; ++i) {
+        rehome(m_rows[size_t(i)].extra, m_extras.get(), front.store());
+        front.m_rows.push_back(m_rows[size_t(i)]);
+    }
     m_rows.erase(m_rows.begin(), m_rows.begin() + count);
     return front;
 }
 
 void RowBlock::append(RowBlock &&other)
 {
-    std::move(other.m_rows.begin(), other.m_rows.end(), std::back_inserter(m_rows));
+    for (TrackTable::Row &row : other.m_rows) {
+        rehome(row.extra, other.m_extras.get(), store());
+        m_rows.push_back(row);
+    }
     other.m_rows.clear();
 }
 
 size_t TrackTable::memoryUse() const
 {
     size_t bytes = m_rows.capacity() * sizeof(Row);
-    for (const Row &r : m_rows)
-        if (r.extra) bytes += sizeof(RowExtra);
+    if (m_extras)
+        for (const auto &extra : m_extras->entries)
+            if (extra) bytes += sizeof(RowExtra);
     return bytes;
 }
 

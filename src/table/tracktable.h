@@ -76,9 +76,9 @@ public:
     // Rows as the import writes them: four plain items with the imported
     // attributes; the coordinate cells remember the imported values and the
     // source format (what's-this).
-    void setImportedRow(int row, quint32 nameId, int frame, double x, double y, quint16 sourceId);
+    void setImportedRow(int row, quint32 nameId, int frame, double x, double y, quint8 sourceId);
     quint32 internName(const QString &name);
-    quint16 internSource(const QString &formatFilter);
+    quint8 internSource(const QString &formatFilter);
 
     // Typed reads of the cell texts (0 and *ok false when a text is not a number).
     QString name(int row) const { return text(row, NameColumn); }
@@ -134,13 +134,18 @@ public:
     // Bytes held by the rows, for the benchmark.
     size_t memoryUse() const;
 
+    struct Row;
+    struct ExtraStore;
+
 private:
     friend class RowBlock;
     struct CellExtra;
     struct RowExtra;
-    struct Row;
 
-    static Row copyOf(const Row &row);
+    static Row copyOf(const Row &row, const ExtraStore *from, ExtraStore &to);
+    ExtraStore &store();
+    RowExtra *extraOfRow(const Row &row) const;
+    void releaseExtras(size_t first, size_t end); // of rows first..end-1
     void noteFormulas(const Row &row);
 
     Row &row(int r);
@@ -159,8 +164,9 @@ private:
     QStringList m_names;
     QHash<QString, quint32> m_nameIds;
     QStringList m_sources{QString()};
-    QHash<QString, quint16> m_sourceIds;
-    quint64 m_generation = 1; // formula results older than this are recomputed
+    QHash<QString, quint8> m_sourceIds;
+    std::unique_ptr<ExtraStore> m_extras; // of the rows' rare attributes
+    quint64 m_generation = 1;             // formula results older than this are recomputed
     bool m_mayHoldFormulas = false;
     ShownToSource m_shownToSource;  // set by Apply
     mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
@@ -186,7 +192,9 @@ public:
 
 private:
     friend class TrackTable;
+    TrackTable::ExtraStore &store();
     std::vector<TrackTable::Row> m_rows;
+    std::unique_ptr<TrackTable::ExtraStore> m_extras; // of these rows
 };
 
 } // namespace corvane

@@ -94,6 +94,7 @@ private slots:
         QCOMPARE(cell(w, 4, 2), QStringLiteral("4.000000"));
         QCOMPARE(cell(w, 3, 0), QStringLiteral("T1"));
 
+        w.trackModel()->table().setData(5, 2, Qt::ToolTipRole, QStringLiteral("tip"));
         select(w, 2, 1, 2, 1);
         select(w, 5, 0, 5, 0, QItemSelectionModel::Select);
         trigger(w, "actionDeleteEntireRows");
@@ -103,6 +104,8 @@ private slots:
         trigger(w, "actionUndo");
         QCOMPARE(w.trackModel()->rowCount(), 9);
         QCOMPARE(cell(w, 5, 1), QStringLiteral("5"));
+        QCOMPARE(w.trackModel()->index(5, 2).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("tip"));
     }
 
     void keyboard()
