@@ -188,7 +188,7 @@ void TrackTable::reserveRows(int rows)
 
 void TrackTable::clear()
 {
-    std::vector<Row>().swap(m_rows);
+    BigVector<Row>().swap(m_rows);
     m_extras.reset();
     m_columns = 0;
     m_mayHoldFormulas = false;
@@ -641,7 +641,7 @@ void TrackTable::removeRows(int position, int count)
 
 void TrackTable::permuteRows(const std::vector<int> &order)
 {
-    std::vector<Row> rows;
+    BigVector<Row> rows;
     rows.reserve(m_rows.size());
     for (int from : order)
         rows.push_back(std::move(m_rows[size_t(from)]));
@@ -709,7 +709,7 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
 void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
 {
     const size_t total = m_rows.size() + block.m_rows.size();
-    std::vector<Row> merged;
+    BigVector<Row> merged;
     merged.reserve(total);
     size_t next = 0, old = 0;
     for (size_t r = 0; r < total; ++r) {

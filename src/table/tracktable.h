@@ -7,6 +7,7 @@
 // cell whose text is edited to anything else keeps that text in a side record.
 #pragma once
 
+#include "bigallocator.h"
 #include "rgba.h"
 
 #include <QHash>
@@ -159,7 +160,7 @@ private:
     void takeSourceFromEdit(int r, int column, double shown);
     void touch() { ++m_generation; }
 
-    std::vector<Row> m_rows;
+    BigVector<Row> m_rows;
     int m_columns = 0;
     QStringList m_names;
     QHash<QString, quint32> m_nameIds;
