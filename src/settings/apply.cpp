@@ -1,5 +1,7 @@
 #include "apply.h"
 
+#include "table/parallel.h"
+
 #include "conversion.h"
 #include "edit/sort.h"
 #include "formats/rowcollector.h"
@@ -11,6 +13,7 @@
 #include <QHash>
 
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -141,8 +144,24 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         params.predefinedIndex != 0 ? TargetRule::None : targetRuleOf(params.targetFilter);
     RowConversion conversion{params, plate, window, target, {}, {}, {}, 0};
 
-    // Every row is checked before any changes, so that a refusal changes nothing.
-    for (int r = 0; r < table.rowCount(); ++r) {
+    // Every row is checked before any changes, so that a refusal changes
+    // nothing. Rows are independent unless formulas refer to other cells,
+    // so both passes split the rows between the cores.
+    const int minimumPerPiece = table.hasFormulas() ? std::numeric_limits<int>::max() : 65536;
+    std::vector<int> firstBad(size_t(workerThreads()), -1); // per piece
+    forRowRanges(
+        table.rowCount(),
+        [&](int begin, int end, int piece) {
+            RowConversion local = conversion;
+            for (int r = begin; r < end; ++r)
+                if (!local.convert(table, r, sourceOf(table, r)) || !local.frameInRange()) {
+                    firstBad[size_t(piece)] = r;
+                    return;
+                }
+        },
+        minimumPerPiece);
+    for (int r : firstBad) {
+        if (r < 0) continue;
         if (!conversion.convert(table, r, sourceOf(table, r))) {
             result.error = QStringLiteral("Row %1: %2, %3 converts to a value out of range; "
                                           "check the plate and the target window.")
@@ -150,14 +169,12 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
                                .arg(table.displayText(r, XColumn), table.displayText(r, YColumn));
             return result;
         }
-        if (!conversion.frameInRange()) {
-            result.error = QStringLiteral("Row %1: frame %2 shifted to the export first frame "
-                                          "gives %3, outside the frames Corvane handles.")
-                               .arg(r + 1)
-                               .arg(table.frame(r))
-                               .arg(conversion.frame);
-            return result;
-        }
+        result.error = QStringLiteral("Row %1: frame %2 shifted to the export first frame "
+                                      "gives %3, outside the frames Corvane handles.")
+                           .arg(r + 1)
+                           .arg(table.frame(r))
+                           .arg(conversion.frame);
+        return result;
     }
 
     if (isCompositorFilter(params.targetFilter)) {
@@ -168,13 +185,22 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
             result.sorted = true;
         }
     }
-    for (int r = 0; r < table.rowCount(); ++r) {
+    // Rows typed in without an imported value take their shown one first
+    // (this writes shared state, so it is not split).
+    for (int r = 0; r < table.rowCount(); ++r)
         if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
-        conversion.convert(table, r, sourceOf(table, r));
-        table.setConverted(r, conversion.mid.x, conversion.mid.y, conversion.out.x,
-                           conversion.out.y);
-        table.setFrame(r, int(conversion.frame));
-    }
+    forRowRanges(
+        table.rowCount(),
+        [&](int begin, int end, int) {
+            RowConversion local = conversion;
+            for (int r = begin; r < end; ++r) {
+                local.convert(table, r, sourceOf(table, r));
+                table.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
+                                     int(local.frame));
+            }
+        },
+        minimumPerPiece);
+    table.touched();
     table.setShownToSource(inverseOf(params, plate, window, target));
     return result;
 }

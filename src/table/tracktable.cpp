@@ -593,7 +593,26 @@ void TrackTable::takeImportedFromDisplay(int r)
 
 void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, double y)
 {
+    storeValues(row(r), pixelX, pixelY, x, y);
+    touch();
+}
+
+void TrackTable::setFrame(int r, int frame)
+{
+    storeFrame(row(r), frame);
+    touch();
+}
+
+void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, double y, int frame)
+{
     Row &rw = row(r);
+    storeValues(rw, pixelX, pixelY, x, y);
+    storeFrame(rw, frame);
+}
+
+// Touches the row and its own extras only: never the table's shared state.
+void TrackTable::storeValues(Row &rw, double pixelX, double pixelY, double x, double y) const
+{
     for (int column : {int(XColumn), int(YColumn)}) {
         if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);
         rw.flags |= textFromNumbers(column);
@@ -607,17 +626,14 @@ void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, dou
     rw.value[0] = x;
     rw.value[1] = y;
     rw.flags |= HasPixel | Converted;
-    touch();
 }
 
-void TrackTable::setFrame(int r, int frame)
+void TrackTable::storeFrame(Row &rw, int frame) const
 {
-    Row &rw = row(r);
     if (rw.kind(FrameColumn) != CellKind::Item) setKind(rw, FrameColumn, CellKind::Item);
     rw.frameNumber = frame;
     rw.flags |= textFromNumbers(FrameColumn);
     if (RowExtra *e = extraOfRow(rw)) e->cells[FrameColumn].text.clear();
-    touch();
 }
 
 void TrackTable::insertRows(int position, int count)

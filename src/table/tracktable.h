@@ -109,6 +109,10 @@ public:
     // Writes the intermediate (status tip) and converted (display) values.
     void setConverted(int row, double pixelX, double pixelY, double x, double y);
     void setFrame(int row, int frame);
+    // Both at once, for work split over threads: rows that differ may be
+    // stored at the same time; call touched() when all are stored.
+    void storeConverted(int row, double pixelX, double pixelY, double x, double y, int frame);
+    void touched() { touch(); }
 
     // Whether a formula cell may be in the table (edits then refresh every cell).
     bool hasFormulas() const { return m_mayHoldFormulas; }
@@ -156,7 +160,9 @@ private:
     QString canonicalText(const Row &row, int column) const;
     QVariant formulaResult(int r, int column) const;
     QVariant referenceValue(int r, int column) const;
-    void setKind(Row &row, int column, CellKind kind);
+    static void setKind(Row &row, int column, CellKind kind);
+    void storeValues(Row &row, double pixelX, double pixelY, double x, double y) const;
+    void storeFrame(Row &row, int frame) const;
     void takeSourceFromEdit(int r, int column, double shown);
     void touch() { ++m_generation; }
 

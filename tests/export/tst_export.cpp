@@ -5,6 +5,8 @@
 #include "formats/shapes.h"
 #include "formats/threedequalizer.h"
 #include "import/dispatch.h"
+#include "settings/apply.h"
+#include "table/parallel.h"
 #include "table/tracktable.h"
 #include "testdata.h"
 
@@ -276,6 +278,44 @@ private slots:
         QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_Big.txt"))),
                  QByteArray("old\n"));
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList({"shot_Big.txt"}));
+    }
+
+    // Apply splits its rows between threads: every format's bytes are those
+    // of the work done in one piece.
+    void threadsChangeNoByte()
+    {
+        TrackSet set;
+        for (int t = 0; t < 14; ++t)
+            for (int f = 1; f <= 10000; ++f)
+                set.append(t % 2 ? shapeVertexName(t, 1) : QStringLiteral("T%1").arg(t), f - 500,
+                           f * 0.731 + t, 900 - f * 0.417);
+        TrackTable source;
+        fillRows(source, set, prepareFill(source, set.count, false),
+                 QStringLiteral("3DE v4 Track File (*.txt)"));
+        for (const Format &format : formats()) {
+            QList<QList<std::pair<QString, QByteArray>>> outputs;
+            for (int threads : {1, 4}) {
+                setWorkerThreads(threads);
+                TrackTable t = source.clone();
+                ApplyParams a;
+                a.plateWidth = a.x1 = 1920;
+                a.plateHeight = a.y1 = 1080;
+                a.targetFilter = QLatin1String(format.treeExportFilter);
+                a.importFirst = -499;
+                a.exportFirst = 1001;
+                QVERIFY(applySettings(t, a).error.isEmpty());
+                ExportParams p;
+                p.targetFilter = a.targetFilter;
+                p.targetPath = dir.filePath(QStringLiteral("threads/out.txt"));
+                p.windowWidth = QStringLiteral("1920");
+                p.windowHeight = QStringLiteral("1080");
+                p.pixelAspect = QStringLiteral("1.0");
+                p.inMemory = true;
+                outputs.append(exportTable(t, p).contents);
+            }
+            QVERIFY2(outputs[0] == outputs[1], format.id);
+        }
+        setWorkerThreads(0);
     }
 
     void savesAreAllOrNothing()

@@ -1,0 +1,37 @@
+// Splitting work over rows between the machine's cores. Pieces are ranges
+// of rows in order, so results gathered per piece keep the table's order.
+#pragma once
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace corvane {
+
+// How many threads row work may use (the cores, unless set lower; tests
+// set 1 to compare with the work done in one piece).
+int workerThreads();
+void setWorkerThreads(int threads);
+
+// Runs work(begin, end, piece) over [0, count) in pieces, one per thread,
+// when there are enough rows to be worth a thread; else in one piece.
+template <typename Work> void forRowRanges(int count, Work &&work, int minimumPerPiece = 65536)
+{
+    const int pieces = std::clamp(count / std::max(minimumPerPiece, 1), 1, workerThreads());
+    if (pieces <= 1) {
+        work(0, count, 0);
+        return;
+    }
+    std::vector<std::thread> threads;
+    for (int p = 1; p < pieces; ++p)
+        threads.emplace_back([&work, count, pieces, p] {
+            work(int(qint64(count) * p / pieces), int(qint64(count) * (p + 1) / pieces), p);
+        });
+    work(0, int(qint64(count) / pieces), 0);
+    for (std::thread &t : threads)
+        t.join();
+}
+
+} // namespace corvane
