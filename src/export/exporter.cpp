@@ -1,5 +1,7 @@
 #include "exporter.h"
 
+#include "table/parallel.h"
+
 #include "census.h"
 #include "formats/registry.h"
 #include "savetransaction.h"
@@ -14,6 +16,7 @@
 #include <QStringEncoder>
 
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace corvane {
@@ -21,43 +24,76 @@ namespace corvane {
 const char *const emptyCellMessage = "There is empty cell! Check values!";
 const char *const nothingToExportMessage = "There is nothing to export: the table has no rows.";
 
-Validation validateForExport(const TrackTable &table)
+namespace {
+
+// The first row of [begin, end) whose frame or coordinates are not numbers.
+int firstBadValue(const TrackTable &table, int begin, int end)
 {
-    Validation v;
-    const int rows = table.rowCount();
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < TrackColumnCount; ++c) {
-            if (table.isBlank(r, c)) {
-                v.error = QString::fromLatin1(emptyCellMessage);
-                return v;
-            }
-        }
-    }
-    for (int r = 0; r < rows; ++r) {
+    for (int r = begin; r < end; ++r) {
         bool ok = true;
         table.frame(r, &ok);
-        if (!ok) {
-            v.error =
-                QStringLiteral("Row %1: the frame \"%2\" is not a whole number. Check values!")
-                    .arg(r + 1)
-                    .arg(table.displayText(r, FrameColumn));
+        if (!ok) return r;
+        for (int c : {int(XColumn), int(YColumn)})
+            if (!std::isfinite(table.coordinate(r, c, &ok)) || !ok) return r;
+    }
+    return -1;
+}
+
+QString badValueMessage(const TrackTable &table, int r)
+{
+    bool ok = true;
+    table.frame(r, &ok);
+    if (!ok)
+        return QStringLiteral("Row %1: the frame \"%2\" is not a whole number. Check values!")
+            .arg(r + 1)
+            .arg(table.displayText(r, FrameColumn));
+    const int c = std::isfinite(table.coordinate(r, XColumn, &ok)) && ok ? YColumn : XColumn;
+    table.coordinate(r, c, &ok);
+    return QStringLiteral("Row %1: the %2 coordinate \"%3\" is not a %4number. Check values!")
+        .arg(r + 1)
+        .arg(c == XColumn ? QStringLiteral("X") : QStringLiteral("Y"))
+        .arg(table.displayText(r, c))
+        .arg(ok ? QStringLiteral("finite ") : QString());
+}
+
+} // namespace
+
+Validation validateForExport(const TrackTable &table)
+{
+    // Read-only checks, split between the cores unless formulas (which
+    // cache their values as they are read) are about.
+    struct Piece
+    {
+        bool blank = false;
+        int badValue = -1;
+        QList<int> marked;
+    };
+    std::vector<Piece> pieces(static_cast<size_t>(workerThreads()));
+    forRowRanges(
+        table.rowCount(),
+        [&](int begin, int end, int index) {
+            Piece &piece = pieces[size_t(index)];
+            for (int r = begin; r < end && !piece.blank; ++r)
+                for (int c = 0; c < TrackColumnCount; ++c)
+                    piece.blank = piece.blank || table.isBlank(r, c);
+            piece.badValue = firstBadValue(table, begin, end);
+            for (int r = begin; r < end; ++r)
+                if (table.isMarked(r)) piece.marked.append(r);
+        },
+        table.hasFormulas() ? std::numeric_limits<int>::max() : 65536);
+    Validation v;
+    for (const Piece &piece : pieces)
+        if (piece.blank) {
+            v.error = QString::fromLatin1(emptyCellMessage);
             return v;
         }
-        for (int c : {int(XColumn), int(YColumn)}) {
-            double value = table.coordinate(r, c, &ok);
-            if (!ok || !std::isfinite(value)) {
-                v.error = QStringLiteral("Row %1: the %2 coordinate \"%3\" is not a %4number. "
-                                         "Check values!")
-                              .arg(r + 1)
-                              .arg(c == XColumn ? QStringLiteral("X") : QStringLiteral("Y"))
-                              .arg(table.displayText(r, c))
-                              .arg(ok ? QStringLiteral("finite ") : QString());
-                return v;
-            }
+    for (const Piece &piece : pieces)
+        if (piece.badValue >= 0) {
+            v.error = badValueMessage(table, piece.badValue);
+            return v;
         }
-    }
-    for (int r = 0; r < rows; ++r)
-        if (table.isMarked(r)) v.markedRows.append(r);
+    for (const Piece &piece : pieces)
+        v.markedRows.append(piece.marked);
     return v;
 }
 
