@@ -5,44 +5,55 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 namespace corvane {
 
 // The rows' track names. Rows of one track follow each other and share
-// their name, so a row holds the index of a run's name, not a name.
+// their name, so the names are kept per run of rows, not per row.
 class RowNames
 {
 public:
     void append(const QString &name)
     {
-        if (m_runs.isEmpty() || m_runs.constLast() != name) m_runs.append(name);
-        m_run.push_back(quint32(m_runs.size() - 1));
+        if (m_runs.isEmpty() || m_runs.constLast() != name) {
+            m_runs.append(name);
+            m_starts.push_back(m_size);
+        }
+        ++m_size;
     }
-    void reserve(int rows) { m_run.reserve(size_t(rows)); }
-    qsizetype size() const { return qsizetype(m_run.size()); }
-    bool isEmpty() const { return m_run.empty(); }
-    const QString &at(qsizetype row) const { return m_runs.at(m_run[size_t(row)]); }
+    void reserve(int) {}
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    const QString &at(qsizetype row) const { return m_runs.at(qsizetype(runOf(row))); }
     const QString &operator[](qsizetype row) const { return at(row); }
     const QString &first() const { return at(0); }
     const QString &last() const { return at(size() - 1); }
     QString value(qsizetype row) const { return row >= 0 && row < size() ? at(row) : QString(); }
     // The name of each run of rows, in order (a name may come back later).
     const QStringList &runs() const { return m_runs; }
+    // The first row of each run.
+    const std::vector<qsizetype> &runStarts() const { return m_starts; }
     // Which run a row belongs to.
-    quint32 runOf(qsizetype row) const { return m_run[size_t(row)]; }
+    quint32 runOf(qsizetype row) const
+    {
+        auto it = std::upper_bound(m_starts.begin(), m_starts.end(), row);
+        return quint32(it - m_starts.begin() - 1);
+    }
     QStringList toList() const
     {
         QStringList out;
         out.reserve(size());
-        for (quint32 run : m_run)
-            out.append(m_runs.at(run));
+        for (qsizetype row = 0; row < m_size; ++row)
+            out.append(at(row));
         return out;
     }
 
 private:
     QStringList m_runs;
-    std::vector<quint32> m_run;
+    std::vector<qsizetype> m_starts;
+    qsizetype m_size = 0;
 };
 
 struct TrackSet

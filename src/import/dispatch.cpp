@@ -73,20 +73,19 @@ int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QStr
              const FillProgress &progress)
 {
     constexpr int progressStep = 4096;
-    const quint16 source = table.internSource(formatFilter);
+    const quint8 source = table.internSource(formatFilter);
     // Each run of rows shares one name: intern it once.
-    std::vector<quint32> ids(size_t(set.names.runs().size()), 0);
-    std::vector<char> interned(ids.size(), 0);
+    const std::vector<qsizetype> &starts = set.names.runStarts();
     int written = 0;
-    const int count = std::min(range.end - range.first, set.count);
+    const int count = std::min({range.end - range.first, set.count, int(set.names.size())});
+    size_t run = 0;
+    quint32 lastId = 0;
     for (int k = 0; k < count; ++k) {
         if (progress && k % progressStep == 0 && !progress(k)) return written;
-        const quint32 run = set.names.runOf(k);
-        if (!interned[run]) {
-            ids[run] = table.internName(set.names.runs().at(run));
-            interned[run] = 1;
+        if (k == 0 || (run + 1 < starts.size() && starts[run + 1] == k)) {
+            if (k > 0) ++run;
+            lastId = table.internName(set.names.runs().at(qsizetype(run)));
         }
-        const quint32 lastId = ids[run];
         table.setImportedRow(range.first + k, lastId, set.frames[size_t(k)], set.x[size_t(k)],
                              set.y[size_t(k)], source);
         ++written;
