@@ -5,6 +5,7 @@
 #include "table/numbers.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace corvane {
@@ -13,9 +14,16 @@ namespace {
 
 struct Reader
 {
+    struct FrameLine
+    {
+        std::array<Field, 3> fields;
+        int number;
+    };
+
     RowCollector rows;
     QString name;
     std::vector<Field> fields;
+    std::vector<FrameLine> frameLines; // of the track being read
 
     // One line by the field-count rules: a name line, a frame line or skipped.
     void lineByRules(Field line, int number)
@@ -50,19 +58,21 @@ struct Reader
         splitWhitespace(countLine, fields);
         int count = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
         if (fields.size() != 1 || !ok || count < 0) return NotATrack;
-        // Check every frame line's shape before taking any of them.
-        LineScanner lines = probe;
+        // Check every frame line's shape before taking any of them; the
+        // fields are kept, so each line is split once.
         Field line;
         int held = 0;
-        for (; held < count && lines.next(line); ++held) {
+        frameLines.clear();
+        for (LineScanner lines = probe; held < count && lines.next(line); ++held) {
             splitWhitespace(line, fields);
             if (fields.size() != 3 || !isNumber(fields[0])) return NotATrack;
+            frameLines.push_back({{fields[0], fields[1], fields[2]}, lines.number()});
+            probe = lines;
         }
         const QString trackName = applyNameRule(fieldToString(nameLine));
         for (int i = 0; i < held && !rows.failed(); ++i) {
-            probe.next(line);
-            splitWhitespace(line, fields);
-            rows.add(trackName, fields[0], fields[1], fields[2], probe.number());
+            const FrameLine &f = frameLines[size_t(i)];
+            rows.add(trackName, f.fields[0], f.fields[1], f.fields[2], f.number);
         }
         name = trackName;
         scanner = probe;
