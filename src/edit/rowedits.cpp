@@ -64,7 +64,9 @@ EditPtr deleteRows(EditTarget &target, std::vector<int> rows)
     return RowsAddedOrRemoved::remove(target, std::move(rows));
 }
 
-std::vector<int> moveOrder(int rowCount, const std::vector<int> &rows, RowMove move, int line)
+// The row order a move gives: new row i is old row order[i].
+static std::vector<int> moveOrder(int rowCount, const std::vector<int> &rows, RowMove move,
+                                  int line)
 {
     std::vector<char> selected(size_t(rowCount), 0);
     for (int r : rows)

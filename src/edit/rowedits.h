@@ -25,7 +25,4 @@ enum class RowMove { First, Up, Down, Last, ToLine };
 // when nothing moved.
 EditPtr moveRows(EditTarget &target, const std::vector<int> &rows, RowMove move, int line = 1);
 
-// The row order a move gives: new row i is old row order[i].
-std::vector<int> moveOrder(int rowCount, const std::vector<int> &rows, RowMove move, int line);
-
 } // namespace corvane

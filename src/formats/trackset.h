@@ -23,7 +23,6 @@ public:
         }
         ++m_size;
     }
-    void reserve(int) {}
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     const QString &at(qsizetype row) const { return m_runs.at(qsizetype(runOf(row))); }
@@ -77,7 +76,6 @@ struct TrackSet
     }
     void reserve(int rows)
     {
-        names.reserve(rows);
         frames.reserve(size_t(rows));
         x.reserve(size_t(rows));
         y.reserve(size_t(rows));

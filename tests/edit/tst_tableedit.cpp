@@ -68,6 +68,19 @@ class TestTableEdit : public QObject
         QCOMPARE(state(target.t), after);
     }
 
+    // Undoing the whole history gives back the first table, redoing it the last.
+    static void checkHistory(Target &target, std::vector<EditPtr> &history,
+                             const QStringList &start)
+    {
+        const QStringList end = state(target.t);
+        for (auto it = history.rbegin(); it != history.rend(); ++it)
+            (*it)->toggle(target);
+        QCOMPARE(state(target.t), start);
+        for (auto &edit : history)
+            edit->toggle(target);
+        QCOMPARE(state(target.t), end);
+    }
+
     static QStringList names(const TrackTable &t)
     {
         QStringList out;
@@ -283,13 +296,7 @@ private slots:
                 }
                 if (edit) history.push_back(std::move(edit));
             }
-            const QStringList end = state(target.t);
-            for (auto it = history.rbegin(); it != history.rend(); ++it)
-                (*it)->toggle(target);
-            QCOMPARE(state(target.t), start);
-            for (auto &edit : history)
-                edit->toggle(target);
-            QCOMPARE(state(target.t), end);
+            checkHistory(target, history, start);
         }
     }
 
@@ -309,13 +316,7 @@ private slots:
         target.t.permuteRows({1, 0, 2, 3, 4, 5, 6, 7});
         history.push_back(std::make_unique<TableReplaced>(
             std::move(before), std::vector<int>{1, 0, 2, 3, 4, 5, 6, 7}));
-        const QStringList end = state(target.t);
-        for (auto it = history.rbegin(); it != history.rend(); ++it)
-            (*it)->toggle(target);
-        QCOMPARE(state(target.t), start);
-        for (auto &edit : history)
-            edit->toggle(target);
-        QCOMPARE(state(target.t), end);
+        checkHistory(target, history, start);
     }
 };
 

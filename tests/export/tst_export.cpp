@@ -45,15 +45,22 @@ class TestExport : public QObject
         return t;
     }
 
-    ExportResult save(const TrackTable &t, const char *filter, const QString &path,
-                      QList<int> rows = {})
+    // A save to path in the format of filter, to a 1920 x 1080 window.
+    static ExportParams params(const QString &filter, const QString &path)
     {
         ExportParams p;
-        p.targetFilter = QLatin1String(filter);
+        p.targetFilter = filter;
         p.targetPath = path;
         p.windowWidth = QStringLiteral("1920");
         p.windowHeight = QStringLiteral("1080");
         p.pixelAspect = QStringLiteral("1.0");
+        return p;
+    }
+
+    ExportResult save(const TrackTable &t, const char *filter, const QString &path,
+                      QList<int> rows = {})
+    {
+        ExportParams p = params(QLatin1String(filter), path);
         p.rows = rows;
         return exportTable(t, p);
     }
@@ -244,12 +251,7 @@ private slots:
             if (!format.writer) continue;
             const QString target =
                 folder.filePath(QStringLiteral("out") + QLatin1String(format.trackFileExtension));
-            ExportParams p;
-            p.targetFilter = QLatin1String(format.treeExportFilter);
-            p.targetPath = target;
-            p.windowWidth = QStringLiteral("1920");
-            p.windowHeight = QStringLiteral("1080");
-            p.pixelAspect = QStringLiteral("1.0");
+            ExportParams p = params(QLatin1String(format.treeExportFilter), target);
             p.heldBytes = 64 << 10;
             p.inMemory = true;
             const ExportResult inMemory = exportTable(t, p);
@@ -269,9 +271,8 @@ private slots:
                           r + 1 < t.rowCount() ? QStringLiteral("Big") : QStringLiteral("C"));
         folder.mkpath(QStringLiteral("shot_C.txt"));
         writeFile(folder.filePath(QStringLiteral("shot_Big.txt")), "old\n");
-        ExportParams p;
-        p.targetFilter = QStringLiteral("Nuke Tracker File (*.txt)");
-        p.targetPath = folder.filePath("shot.txt");
+        ExportParams p =
+            params(QStringLiteral("Nuke Tracker File (*.txt)"), folder.filePath("shot.txt"));
         p.heldBytes = 64 << 10;
         ExportResult r = exportTable(t, p);
         QVERIFY(r.error.contains(QLatin1String("shot_C.txt")));
@@ -304,12 +305,8 @@ private slots:
                 a.importFirst = -499;
                 a.exportFirst = 1001;
                 QVERIFY(applySettings(t, a).error.isEmpty());
-                ExportParams p;
-                p.targetFilter = a.targetFilter;
-                p.targetPath = dir.filePath(QStringLiteral("threads/out.txt"));
-                p.windowWidth = QStringLiteral("1920");
-                p.windowHeight = QStringLiteral("1080");
-                p.pixelAspect = QStringLiteral("1.0");
+                ExportParams p =
+                    params(a.targetFilter, dir.filePath(QStringLiteral("threads/out.txt")));
                 p.inMemory = true;
                 outputs.append(exportTable(t, p).contents);
             }
@@ -325,11 +322,7 @@ private slots:
         folder.mkpath(QStringLiteral("shot_C.txt")); // the third file cannot be written
         for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
             writeFile(folder.filePath(QLatin1String(old)), "old\n");
-        ExportParams p;
-        p.targetFilter = QStringLiteral("Nuke Tracker File (*.txt)");
-        p.targetPath = folder.filePath("shot.txt");
-        p.heldBytes = 64 << 10;
-        ExportResult r = exportTable(t, p);
+        ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
         QVERIFY(r.error.contains(QLatin1String("shot_C.txt")));
         for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
             QCOMPARE(fileContents(folder.filePath(QLatin1String(old))), QByteArray("old\n"));
