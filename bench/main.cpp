@@ -13,6 +13,7 @@
 #include "formats/threedequalizer.h"
 #include "import/dispatch.h"
 #include "settings/apply.h"
+#include "table/parallel.h"
 #include "table/tracktable.h"
 
 #include <QApplication>
@@ -163,7 +164,13 @@ int main(int argc, char *argv[])
     QCommandLineOption shapesOnlyOption(QStringLiteral("shapes-only"),
                                         QStringLiteral("Only the shape stages (for profiling)."));
     parser.addOption(shapesOnlyOption);
+    QCommandLineOption threadsOption(QStringLiteral("threads"),
+                                     QStringLiteral("Threads the core may use (default: every "
+                                                    "core)."),
+                                     QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOption(threadsOption);
     parser.process(*app);
+    setWorkerThreads(parser.value(threadsOption).toInt());
     const int rows = std::max(1, parser.value(rowsOption).toInt());
     const int tracks = std::clamp(parser.value(tracksOption).toInt(), 1, rows);
     if (parser.isSet(generateOption)) {

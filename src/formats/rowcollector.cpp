@@ -95,20 +95,37 @@ void RowCollector::cutShort(const QString &reason)
     if (m_cutShort.isEmpty()) m_cutShort = reason;
 }
 
+void RowCollector::append(RowCollector &&later, int linesBefore)
+{
+    if (failed()) return;
+    if (count() == 0 && m_cutShort.isEmpty()) { // nothing here yet: take the piece whole
+        *this = std::move(later);
+        m_errorLine += linesBefore;
+        return;
+    }
+    if (later.failed()) {
+        fail(later.m_error, later.m_errorLine + linesBefore);
+        return;
+    }
+    if (later.count() > 0 && (count() == 0 || later.m_smallest < m_smallest))
+        m_smallest = later.m_smallest;
+    m_set.append(later.m_set);
+    if (!later.m_cutShort.isEmpty()) cutShort(later.m_cutShort);
+}
+
 ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &))
 {
-    RowCollector rows;
-    LineScanner scanner(data);
-    Field line;
-    std::vector<Field> fields;
-    NameRuns names;
-    while (!rows.failed() && scanner.next(line)) {
-        splitTrimmed(line, fields);
-        if (!fields.empty() && isRow(fields))
-            rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3],
-                     scanner.number());
-    }
-    return rows.finish();
+    return readLinesInPieces(data, [isRow](LineScanner &scanner, RowCollector &rows) {
+        Field line;
+        std::vector<Field> fields;
+        NameRuns names;
+        while (!rows.failed() && scanner.next(line)) {
+            splitTrimmed(line, fields);
+            if (!fields.empty() && isRow(fields))
+                rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3],
+                         scanner.number());
+        }
+    });
 }
 
 ReadResult RowCollector::finish()

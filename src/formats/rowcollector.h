@@ -4,6 +4,7 @@
 // field with an error that names the line and the field.
 #pragma once
 
+#include "table/parallel.h"
 #include "textscan.h"
 #include "trackset.h"
 
@@ -43,6 +44,9 @@ public:
     // The file promises more than it holds: what was read is kept.
     void cutShort(const QString &reason);
     bool failed() const { return !m_error.isEmpty(); }
+    // Takes the rows a later piece of the file read after these, its lines
+    // numbered from linesBefore on; its error counts if these had none.
+    void append(RowCollector &&later, int linesBefore);
     int count() const { return m_set.count; }
     void reserve(int rows) { m_set.reserve(rows); }
     TrackSet &set() { return m_set; }
@@ -62,5 +66,30 @@ private:
 // isRow accepts is a row, its name through the name rule; other lines are
 // skipped.
 ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &));
+
+// Reads a large text in pieces on all cores, for files whose lines are
+// read each on its own (a line's rows depend on no earlier line but by the
+// name they share): readPiece(scanner, rows) reads the lines of one piece,
+// numbered from 1 within it. The pieces' rows and errors are gathered in
+// order, so the result is that of reading the text in one piece.
+template <typename ReadPiece>
+ReadResult readLinesInPieces(const QByteArray &data, ReadPiece readPiece)
+{
+    const std::vector<const char *> cuts = cutAtLines(data, textPieces(data.size()));
+    const int pieces = int(cuts.size()) - 1;
+    std::vector<RowCollector> rows(size_t(std::max(pieces, 1)));
+    std::vector<int> lines(rows.size(), 0);
+    forEachPiece(pieces, [&](int p) {
+        LineScanner scanner(cuts[size_t(p)], cuts[size_t(p) + 1]);
+        readPiece(scanner, rows[size_t(p)]);
+        lines[size_t(p)] = scanner.number();
+    });
+    int linesBefore = lines[0];
+    for (size_t p = 1; p < rows.size(); ++p) {
+        rows[0].append(std::move(rows[p]), linesBefore);
+        linesBefore += lines[p];
+    }
+    return rows[0].finish();
+}
 
 } // namespace corvane

@@ -1,5 +1,7 @@
 #include "textscan.h"
 
+#include "table/parallel.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -35,6 +37,26 @@ bool LineScanner::next(Field &line)
     m_pos = nl ? nl + 1 : m_end;
     ++m_number;
     return true;
+}
+
+int textPieces(qsizetype bytes)
+{
+    return int(std::clamp<qsizetype>(bytes / MinimumPieceBytes, 1, workerThreads()));
+}
+
+std::vector<const char *> cutAtLines(const QByteArray &data, int pieces)
+{
+    const char *begin = data.constData();
+    const char *end = begin + data.size();
+    std::vector<const char *> cuts{begin};
+    for (int p = 1; p < pieces; ++p) {
+        const char *aim = std::max(begin + data.size() * p / pieces, cuts.back());
+        const void *nl = aim < end ? std::memchr(aim, '\n', size_t(end - aim)) : nullptr;
+        if (!nl) break;
+        cuts.push_back(static_cast<const char *>(nl) + 1);
+    }
+    cuts.push_back(end);
+    return cuts;
 }
 
 void splitWhitespace(Field line, std::vector<Field> &fields)

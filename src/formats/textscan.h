@@ -26,9 +26,15 @@ public:
         : m_pos(data.constData()), m_end(m_pos + data.size())
     {
     }
+    // The lines of [begin, end), numbered on from linesBefore.
+    LineScanner(const char *begin, const char *end, int linesBefore = 0)
+        : m_pos(begin), m_end(end), m_number(linesBefore)
+    {
+    }
     bool next(Field &line); // false at the end of the data
     bool atEnd() const { return m_pos >= m_end; }
-    int number() const { return m_number; } // of the last line given, from 1
+    int number() const { return m_number; }        // of the last line given, from 1
+    const char *position() const { return m_pos; } // where the next line starts
 
 private:
     const char *m_pos;
@@ -44,6 +50,14 @@ void splitWhitespace(Field line, std::vector<Field> &fields);
 // format's sniff reads for its evidence, so that detection does not read a
 // large file through before the reader does.
 QByteArray headLines(const QByteArray &data, qsizetype bytes = 256 * 1024);
+
+// Large texts are read in pieces of at least this many bytes, one per thread.
+constexpr qsizetype MinimumPieceBytes = 1 << 20;
+// How many pieces a text of `bytes` is read in.
+int textPieces(qsizetype bytes);
+// Cuts data into up to `pieces` parts of about the same size, each starting
+// at a line start: the parts' bounds, from the data's start to its end.
+std::vector<const char *> cutAtLines(const QByteArray &data, int pieces);
 
 // The field without the white space at its ends.
 Field trimmed(Field f);

@@ -3,10 +3,12 @@
 #include "namerule.h"
 #include "rowcollector.h"
 #include "table/numbers.h"
+#include "table/parallel.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 
 namespace corvane {
 
@@ -94,6 +96,94 @@ struct Reader
 
 } // namespace
 
+namespace {
+
+struct TrackStart
+{
+    const char *position;
+    int linesBefore;
+};
+
+// Where each track of the structured part starts, found by walking the
+// track headers and skipping the frame lines, which is cheap; the reader
+// then reads the tracks on all cores. The walk stops at a header that
+// breaks the structure: that track is left to the reader to refuse.
+std::vector<TrackStart> trackStarts(LineScanner scanner, int tracks)
+{
+    std::vector<TrackStart> starts;
+    std::vector<Field> fields;
+    Field line;
+    while (int(starts.size()) < tracks && !scanner.atEnd()) {
+        starts.push_back({scanner.position(), scanner.number()});
+        bool ok = scanner.next(line) && scanner.next(line) && scanner.next(line);
+        if (ok) splitWhitespace(line, fields);
+        const int count = ok && fields.size() == 1 ? fieldToInt(fields[0], &ok) : -1;
+        if (!ok || count < 0) break;
+        for (int i = 0; i < count && scanner.next(line); ++i) {
+        }
+    }
+    return starts;
+}
+
+// Reads up to `tracks` tracks by the structure, each part of the text on
+// its own core, and leaves reader and scanner as reading them one after the
+// other would: the rows of the tracks read, the name of the last one, the
+// scanner after it. Returns how the last track read ended; `read` counts
+// the tracks read whole.
+Reader::Outcome readTracks(const QByteArray &data, int tracks, Reader &reader, LineScanner &scanner,
+                           int &read)
+{
+    const std::vector<TrackStart> starts = trackStarts(scanner, tracks);
+    const std::vector<const char *> cuts = cutAtLines(data, textPieces(data.size()));
+    const int pieces = int(cuts.size()) - 1;
+    // A piece reads the tracks that start within its part of the text.
+    std::vector<size_t> first;
+    for (const char *cut : cuts)
+        first.push_back(size_t(
+            std::lower_bound(starts.begin(), starts.end(), cut,
+                             [](const TrackStart &s, const char *c) { return s.position < c; }) -
+            starts.begin()));
+    first.front() = 0;
+    first.back() = starts.size();
+    struct Piece
+    {
+        Reader reader;
+        std::optional<LineScanner> scanner;
+        int read = 0;
+        Reader::Outcome outcome = Reader::Read;
+    };
+    std::vector<Piece> parts(size_t(std::max(pieces, 1)));
+    const char *end = data.constData() + data.size();
+    forEachPiece(pieces, [&](int p) {
+        Piece &piece = parts[size_t(p)];
+        if (first[size_t(p)] >= first[size_t(p) + 1]) return;
+        const TrackStart &start = starts[first[size_t(p)]];
+        piece.scanner.emplace(start.position, end, start.linesBefore);
+        const qsizetype bytes = p == 0 ? data.size() : cuts[size_t(p) + 1] - cuts[size_t(p)];
+        piece.reader.rows.reserve(int(std::min<qsizetype>(bytes / 16, 1 << 24)));
+        for (size_t t = first[size_t(p)]; t < first[size_t(p) + 1]; ++t) {
+            piece.outcome = piece.reader.track(*piece.scanner);
+            if (piece.outcome != Reader::Read || piece.reader.rows.failed()) break;
+            ++piece.read;
+        }
+    });
+    // Gathered in order up to the first piece that stopped within its part.
+    Reader::Outcome outcome = Reader::NotATrack;
+    read = 0;
+    for (Piece &piece : parts) {
+        if (!piece.scanner) continue;
+        reader.rows.append(std::move(piece.reader.rows), 0);
+        if (piece.read > 0 || piece.outcome == Reader::CutShort) reader.name = piece.reader.name;
+        scanner = *piece.scanner;
+        read += piece.read;
+        outcome = piece.outcome;
+        if (outcome != Reader::Read || reader.rows.failed()) break;
+    }
+    return outcome;
+}
+
+} // namespace
+
 ReadResult readThreeDEv4(const QByteArray &data, const QString &)
 {
     Reader reader;
@@ -107,19 +197,14 @@ ReadResult readThreeDEv4(const QByteArray &data, const QString &)
         bool ok = false;
         int tracks = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
         if (ok && tracks > 0) {
-            reader.rows.reserve(int(std::min<qsizetype>(data.size() / 16, 1 << 24)));
-            int t = 0;
-            Reader::Outcome outcome = Reader::Read;
-            for (; t < tracks && !reader.rows.failed(); ++t) {
-                outcome = reader.track(scanner);
-                if (outcome != Reader::Read) break;
-            }
-            if (outcome != Reader::CutShort && t < tracks && scanner.atEnd() &&
+            int read = 0;
+            const Reader::Outcome outcome = readTracks(data, tracks, reader, scanner, read);
+            if (outcome != Reader::CutShort && read < tracks && scanner.atEnd() &&
                 !reader.rows.failed())
                 reader.rows.cutShort(QStringLiteral("the file promises %1 tracks, but it ends "
                                                     "after %2.")
                                          .arg(tracks)
-                                         .arg(t));
+                                         .arg(read));
         }
         while (!reader.rows.failed() && scanner.next(line))
             reader.lineByRules(line, scanner.number());

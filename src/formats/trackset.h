@@ -23,6 +23,20 @@ public:
         }
         ++m_size;
     }
+    // Appends another list's rows after these (a run that goes on joins).
+    void append(const RowNames &later)
+    {
+        for (qsizetype run = 0; run < later.m_runs.size(); ++run) {
+            const qsizetype start = later.m_starts[size_t(run)];
+            const qsizetype end =
+                run + 1 < later.m_runs.size() ? later.m_starts[size_t(run) + 1] : later.m_size;
+            if (m_runs.isEmpty() || m_runs.constLast() != later.m_runs.at(run)) {
+                m_runs.append(later.m_runs.at(run));
+                m_starts.push_back(m_size);
+            }
+            m_size += end - start;
+        }
+    }
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     const QString &at(qsizetype row) const { return m_runs.at(qsizetype(runOf(row))); }
@@ -73,6 +87,15 @@ struct TrackSet
         x.push_back(xv);
         y.push_back(yv);
         ++count;
+    }
+    // Appends another set's rows after these.
+    void append(const TrackSet &later)
+    {
+        names.append(later.names);
+        frames.insert(frames.end(), later.frames.begin(), later.frames.end());
+        x.insert(x.end(), later.x.begin(), later.x.end());
+        y.insert(y.end(), later.y.begin(), later.y.end());
+        count += later.count;
     }
     void reserve(int rows)
     {

@@ -15,23 +15,26 @@ namespace corvane {
 int workerThreads();
 void setWorkerThreads(int threads);
 
+// Runs work(piece) for each piece of [0, pieces), each on its own thread
+// (piece 0 on the caller's), and returns when all are done.
+template <typename Work> void forEachPiece(int pieces, Work &&work)
+{
+    std::vector<std::thread> threads;
+    for (int p = 1; p < pieces; ++p)
+        threads.emplace_back([&work, p] { work(p); });
+    if (pieces > 0) work(0);
+    for (std::thread &t : threads)
+        t.join();
+}
+
 // Runs work(begin, end, piece) over [0, count) in pieces, one per thread,
 // when there are enough rows to be worth a thread; else in one piece.
 template <typename Work> void forRowRanges(int count, Work &&work, int minimumPerPiece = 65536)
 {
     const int pieces = std::clamp(count / std::max(minimumPerPiece, 1), 1, workerThreads());
-    if (pieces <= 1) {
-        work(0, count, 0);
-        return;
-    }
-    std::vector<std::thread> threads;
-    for (int p = 1; p < pieces; ++p)
-        threads.emplace_back([&work, count, pieces, p] {
-            work(int(qint64(count) * p / pieces), int(qint64(count) * (p + 1) / pieces), p);
-        });
-    work(0, int(qint64(count) / pieces), 0);
-    for (std::thread &t : threads)
-        t.join();
+    forEachPiece(pieces, [&](int p) {
+        work(int(qint64(count) * p / pieces), int(qint64(count) * (p + 1) / pieces), p);
+    });
 }
 
 } // namespace corvane

@@ -17,9 +17,43 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <thread>
 
 using namespace corvane;
+
+namespace {
+
+// A file as written, then with bad numbers, a line missing and cut short,
+// each somewhat before the middle, so that later parts of it follow.
+QList<QByteArray> damaged(const QByteArray &text)
+{
+    const qsizetype at = text.indexOf('\n', text.size() * 2 / 5) + 1;
+    const qsizetype next = text.indexOf('\n', at) + 1;
+    if (at <= 0 || next <= 0) return {text};
+    QList<QByteArray> out{text, text, text, text, text.left(at + (next - at) / 2)};
+    qsizetype digit = at;
+    while (digit < next && !std::isdigit(uchar(text[digit])))
+        ++digit;
+    out[1].insert(digit, 'x');
+    digit = next - 1;
+    while (digit > at && !std::isdigit(uchar(text[digit])))
+        --digit;
+    out[2].insert(digit + 1, 'x');
+    out[3].remove(at, next - at);
+    return out;
+}
+
+bool sameReading(const ReadResult &a, const ReadResult &b)
+{
+    return a.error == b.error && a.line == b.line && a.cutShort == b.cutShort &&
+           a.notes == b.notes && a.set.count == b.set.count &&
+           a.set.firstFrame == b.set.firstFrame && a.set.names.runs() == b.set.names.runs() &&
+           a.set.names.runStarts() == b.set.names.runStarts() && a.set.frames == b.set.frames &&
+           a.set.x == b.set.x && a.set.y == b.set.y;
+}
+
+} // namespace
 
 // The export driver: validation, the row list, the census, the files.
 class TestExport : public QObject
@@ -281,9 +315,11 @@ private slots:
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList({"shot_Big.txt"}));
     }
 
-    // Apply splits its rows between threads: every format's bytes are those
-    // of the work done in one piece.
-    void threadsChangeNoByte()
+    // Apply, the export and reading split their work between threads: every
+    // format's bytes, and what is read back from them (whole, with a bad
+    // number, a line missing or cut short), are those of
+    // the work done in one piece.
+    void threadsChangeNothing()
     {
         TrackSet set;
         for (int t = 0; t < 14; ++t)
@@ -311,6 +347,15 @@ private slots:
                 outputs.append(exportTable(t, p).contents);
             }
             QVERIFY2(outputs[0] == outputs[1], format.id);
+            for (const auto &[path, bytes] : outputs[0])
+                for (const QByteArray &text : damaged(bytes)) {
+                    QList<ReadResult> reads;
+                    for (int threads : {1, 4}) {
+                        setWorkerThreads(threads);
+                        reads.append(readBytes(text, path, format));
+                    }
+                    QVERIFY2(sameReading(reads[0], reads[1]), format.id);
+                }
         }
         setWorkerThreads(0);
     }
