@@ -4,6 +4,8 @@
 #include "formats/registry.h"
 #include "recognise.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace corvane {
@@ -20,29 +22,18 @@ Detection detectFormat(const QString &path)
     return detection;
 }
 
-namespace {
-
-qsizetype longestLine(const QByteArray &text)
-{
-    qsizetype longest = 0;
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = text.indexOf('\n', start);
-        if (end < 0) end = text.size();
-        longest = std::max(longest, end - start);
-        start = end + 1;
-    }
-    return longest;
-}
-
-} // namespace
-
 QList<const Format *> formatsFitting(const QByteArray &text)
 {
     QList<const Format *> fitting;
     const QString line = firstLineOf(text);
-    const qsizetype longest = longestLine(text);
+    // Formats that allow shorter lines than others are checked for them once.
+    QHash<qsizetype, bool> tooLong;
     for (const Format &format : formats()) {
-        if (!format.read || !format.sniff || longest > format.maxLineLength) continue;
+        if (!format.read || !format.sniff) continue;
+        auto limit = tooLong.find(format.maxLineLength);
+        if (limit == tooLong.end())
+            limit = tooLong.insert(format.maxLineLength, hasLongLine(text, format.maxLineLength));
+        if (limit.value()) continue;
         if (recogniseLine(line, format).ok() && format.sniff(text)) fitting.append(&format);
     }
     return fitting;

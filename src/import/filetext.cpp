@@ -15,27 +15,33 @@ QString named(const QString &path, const QString &reason)
     return QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
 }
 
-// Where a line longer than MaxLineLength starts in data, or -1. carry is
-// the length of the line that runs into data from before it.
-qsizetype longLineIn(const QByteArray &data, qsizetype from, qsizetype &carry, qsizetype maxLine)
+// Whether [p, end) holds a line longer than maxLine. carry is the length of
+// the line that runs into p from before, and becomes that of the line that
+// runs on past end. It looks for the last line end within each stretch of
+// maxLine bytes, so it steps a whole stretch at a time, however short the
+// lines are.
+bool longLineIn(const char *p, const char *end, qsizetype &carry, qsizetype maxLine)
 {
-    const char *p = data.constData() + from;
-    const char *end = data.constData() + data.size();
-    while (p < end) {
-        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        qsizetype run = (nl ? nl : end) - p;
-        if (carry + run > maxLine) return p - data.constData();
-        if (!nl) {
-            carry += run;
-            break;
-        }
-        carry = 0;
-        p = nl + 1;
+    qsizetype lineBefore = carry; // of the line that starts before p
+    while (end - p + lineBefore > maxLine) {
+        const size_t window = size_t(maxLine - lineBefore + 1);
+        const void *nl = memrchr(p, '\n', window);
+        if (!nl) return true;
+        p = static_cast<const char *>(nl) + 1;
+        lineBefore = 0;
     }
-    return -1;
+    const void *nl = p < end ? memrchr(p, '\n', size_t(end - p)) : nullptr;
+    carry = nl ? end - (static_cast<const char *>(nl) + 1) : lineBefore + (end - p);
+    return false;
 }
 
 } // namespace
+
+bool hasLongLine(const QByteArray &text, qsizetype maxLine)
+{
+    qsizetype carry = 0;
+    return longLineIn(text.constData(), text.constData() + text.size(), carry, maxLine);
+}
 
 FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, bool checkLines)
 {
@@ -56,8 +62,7 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, boo
         text.error = named(name, QStringLiteral("holds NUL bytes, so it is not a track file."));
         return text;
     }
-    qsizetype carry = 0;
-    if (checkLines && longLineIn(bytes, 0, carry, maxLine) >= 0) {
+    if (checkLines && hasLongLine(bytes, maxLine)) {
         text.error = named(name, QStringLiteral("has a line longer than %1 MB, so it is not a "
                                                 "track file.")
                                      .arg(maxLine >> 20));
@@ -107,7 +112,8 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine)
             return text;
         }
         if (before == 0) utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
-        if (!utf16 && longLineIn(data, before, carry, maxLine) >= 0) {
+        if (!utf16 &&
+            longLineIn(data.constData() + before, data.constData() + data.size(), carry, maxLine)) {
             text.error = named(path, QStringLiteral("has a line longer than %1 MB, so it is "
                                                     "not a track file.")
                                          .arg(maxLine >> 20));

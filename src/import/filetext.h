@@ -25,6 +25,9 @@ struct FileText
 
 FileText loadTrackFile(const QString &path, qsizetype maxLine = MaxLineLength);
 
+// Whether a line of text is longer than maxLine bytes (line end not counted).
+bool hasLongLine(const QByteArray &text, qsizetype maxLine);
+
 // The text of in-memory bytes, by the same rules (name is for messages).
 FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine = MaxLineLength,
                    bool checkLines = true);

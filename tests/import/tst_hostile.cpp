@@ -4,6 +4,7 @@
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
+#include "import/filetext.h"
 #include "import/recognise.h"
 #include "settings/apply.h"
 #include "table/tracktable.h"
@@ -122,6 +123,14 @@ private slots:
         QVERIFY(dispatch(path, v4).error.contains(QLatin1String("longer than 1 MB")));
         QVERIFY(detectFormat(path).candidates.isEmpty());
         qDebug("refused in %lld ms", clock.elapsed());
+        // The limit is exact, wherever the line stands.
+        const QByteArray shortLines = QByteArray("12\n").repeated(700);
+        for (bool last : {false, true})
+            for (int over : {0, 1}) {
+                QByteArray text = shortLines + QByteArray(1000 + over, 'x');
+                if (!last) text += "\n" + shortLines;
+                QCOMPARE(hasLongLine(text, 1000), over == 1);
+            }
     }
 };
 
