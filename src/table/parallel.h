@@ -27,6 +27,10 @@ template <typename Work> void forEachPiece(int pieces, Work &&work)
         t.join();
 }
 
+// Writes to each page of fresh memory, split between the threads, so that
+// the system's clearing of new pages is shared between the cores.
+void touchPages(char *memory, size_t bytes);
+
 // Runs work(begin, end, piece) over [0, count) in pieces, one per thread,
 // when there are enough rows to be worth a thread; else in one piece.
 template <typename Work> void forRowRanges(int count, Work &&work, int minimumPerPiece = 65536)

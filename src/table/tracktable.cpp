@@ -2,6 +2,7 @@
 
 #include "formula.h"
 #include "numbers.h"
+#include "parallel.h"
 
 #include <algorithm>
 #include <iterator>
@@ -183,7 +184,13 @@ void TrackTable::setRowCount(int rows)
 
 void TrackTable::reserveRows(int rows)
 {
-    m_rows.reserve(size_t(std::max(rows, 0)));
+    const size_t wanted = size_t(std::max(rows, 0));
+    m_rows.reserve(wanted);
+    // The system clears each new page as it is first written; for a large
+    // table, let every core take its share of that before the rows are made.
+    if (wanted > m_rows.size() + (1 << 18))
+        touchPages(reinterpret_cast<char *>(m_rows.data() + m_rows.size()),
+                   (wanted - m_rows.size()) * sizeof(Row));
 }
 
 void TrackTable::clear()
