@@ -74,8 +74,7 @@ Validation validateForExport(const TrackTable &table)
         [&](int begin, int end, int index) {
             Piece &piece = pieces[size_t(index)];
             for (int r = begin; r < end && !piece.blank; ++r)
-                for (int c = 0; c < TrackColumnCount; ++c)
-                    piece.blank = piece.blank || table.isBlank(r, c);
+                piece.blank = table.hasBlankCell(r);
             piece.badValue = firstBadValue(table, begin, end);
             for (int r = begin; r < end; ++r)
                 if (table.isMarked(r)) piece.marked.append(r);

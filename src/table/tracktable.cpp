@@ -266,6 +266,19 @@ bool TrackTable::isBlank(int r, int column) const
     return displayText(r, column).isEmpty();
 }
 
+bool TrackTable::hasBlankCell(int r) const
+{
+    // Four items made from numbers (the usual row) show their numbers.
+    constexpr quint8 allItems = 0x55, allFromNumbers = 0x0f;
+    const Row &rw = row(r);
+    if (m_columns == TrackColumnCount && rw.kinds == allItems &&
+        (rw.flags & allFromNumbers) == allFromNumbers)
+        return rw.nameId >= quint32(m_names.size()) || m_names.at(rw.nameId).isEmpty();
+    for (int c = 0; c < TrackColumnCount; ++c)
+        if (isBlank(r, c)) return true;
+    return false;
+}
+
 void TrackTable::setKind(Row &rw, int column, CellKind k)
 {
     rw.kinds = quint8((rw.kinds & ~(3u << (2 * column))) | (unsigned(k) << (2 * column)));

@@ -60,6 +60,7 @@ public:
     QString text(int row, int column) const;        // edit text, "" when no item
     QString displayText(int row, int column) const; // what the cell shows
     bool isBlank(int row, int column) const;        // shows nothing (or holds no item)
+    bool hasBlankCell(int row) const;               // isBlank for any of the four cells
     // Puts text at a cell: a position without an item gets a new formula cell.
     void setText(int row, int column, const QString &text);
     // Sets the text of a plain item, creating one at an empty position.

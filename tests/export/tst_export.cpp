@@ -139,6 +139,9 @@ private slots:
         empty.removeItem(0, YColumn);
         QCOMPARE(validateForExport(empty).error,
                  QStringLiteral("There is empty cell! Check values!"));
+        TrackTable noName = table({{"A", 1, 1, 1}});
+        noName.setItemText(0, NameColumn, QString());
+        QVERIFY(!validateForExport(noName).ok());
 
         TrackTable bad = table({{"A", 1, 1, 1}, {"A", 2, 2, 2}});
         bad.setItemText(1, FrameColumn, QStringLiteral("2.5"));
