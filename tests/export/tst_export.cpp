@@ -3,6 +3,7 @@
 #include "formats/nuke.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
+#include "formats/textscan.h"
 #include "formats/threedequalizer.h"
 #include "import/dispatch.h"
 #include "settings/apply.h"
@@ -350,7 +351,9 @@ private slots:
                 outputs.append(exportTable(t, p).contents);
             }
             QVERIFY2(outputs[0] == outputs[1], format.id);
-            for (const auto &[path, bytes] : outputs[0])
+            for (const auto &[path, bytes] : outputs[0]) {
+                // Small files, and shapes, are read in one piece anyway.
+                if (format.shapes || textPieces(bytes.size()) < 2) continue;
                 for (const QByteArray &text : damaged(bytes)) {
                     QList<ReadResult> reads;
                     for (int threads : {1, 4}) {
@@ -359,6 +362,7 @@ private slots:
                     }
                     QVERIFY2(sameReading(reads[0], reads[1]), format.id);
                 }
+            }
         }
         setWorkerThreads(0);
     }
