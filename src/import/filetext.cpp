@@ -1,10 +1,15 @@
 #include "filetext.h"
 
+#include "formats/textscan.h"
+#include "table/parallel.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace corvane {
 
@@ -35,6 +40,20 @@ bool longLineIn(const char *p, const char *end, qsizetype &carry, qsizetype maxL
     return false;
 }
 
+// Whether the bytes hold a NUL; a large text is searched on every core.
+bool holdsNul(const QByteArray &bytes)
+{
+    const int pieces = textPieces(bytes.size());
+    std::vector<char> found(size_t(pieces), 0);
+    forEachPiece(pieces, [&](int p) {
+        const qsizetype begin = bytes.size() * p / pieces;
+        const qsizetype end = bytes.size() * (p + 1) / pieces;
+        found[size_t(p)] =
+            std::memchr(bytes.constData() + begin, 0, size_t(end - begin)) != nullptr;
+    });
+    return std::find(found.begin(), found.end(), 1) != found.end();
+}
+
 } // namespace
 
 bool hasLongLine(const QByteArray &text, qsizetype maxLine)
@@ -58,7 +77,7 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, boo
         }
         bytes = decoded.toUtf8();
     }
-    if (bytes.contains('\0')) {
+    if (holdsNul(bytes)) {
         text.error = named(name, QStringLiteral("holds NUL bytes, so it is not a track file."));
         return text;
     }
