@@ -102,6 +102,8 @@ private slots:
         // NUL bytes outside such an encoding: not a track file.
         QVERIFY(dispatch(file("nul.txt", QByteArray("1\nA\0B\n0\n1\n1 2 3\n", 16)), v4)
                     .error.contains(QLatin1String("NUL bytes")));
+        QVERIFY(dispatch(file("nul-late.txt", QByteArray("1\n").repeated(2 << 20) + '\0'), v4)
+                    .error.contains(QLatin1String("NUL bytes")));
         // A byte that is not UTF-8 reads as Latin-1, not as a replacement character.
         QCOMPARE(dispatch(file("latin1.txt", "1\nT\xfcr\n0\n1\n1 2 3\n"), v4).set.names.value(0),
                  QStringLiteral("T\u00fcr"));
