@@ -94,10 +94,6 @@ struct Reader
     }
 };
 
-} // namespace
-
-namespace {
-
 struct TrackStart
 {
     const char *position;
