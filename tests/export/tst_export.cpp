@@ -5,6 +5,7 @@
 #include "formats/shapes.h"
 #include "formats/textscan.h"
 #include "formats/threedequalizer.h"
+#include "import/detect.h"
 #include "import/dispatch.h"
 #include "settings/apply.h"
 #include "table/parallel.h"
@@ -319,9 +320,9 @@ private slots:
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList({"shot_Big.txt"}));
     }
 
-    // Apply, the export and reading split their work between threads: every
-    // format's bytes, and what is read back from them (whole, with a bad
-    // number, a line missing or cut short), are those of
+    // Apply, the export, reading and detection split their work between
+    // threads: every format's bytes, and what is read and detected from them
+    // (whole, with a bad number, a line missing or cut short), are those of
     // the work done in one piece.
     void threadsChangeNothing()
     {
@@ -356,11 +357,15 @@ private slots:
                 if (format.shapes || textPieces(bytes.size()) < 2) continue;
                 for (const QByteArray &text : damaged(bytes)) {
                     QList<ReadResult> reads;
+                    QList<QList<const Format *>> detected;
                     for (int threads : {1, 4}) {
                         setWorkerThreads(threads);
                         reads.append(readBytes(text, path, format));
+                        detected.append(formatsFitting(text));
                     }
                     QVERIFY2(sameReading(reads[0], reads[1]), format.id);
+                    QVERIFY2(detected[0] == detected[1], format.id);
+                    QVERIFY2(text != bytes || detected[0].contains(&format), format.id);
                 }
             }
         }
