@@ -139,8 +139,6 @@ Reader::Outcome readTracks(const QByteArray &data, int tracks, Reader &reader, L
             std::lower_bound(starts.begin(), starts.end(), cut,
                              [](const TrackStart &s, const char *c) { return s.position < c; }) -
             starts.begin()));
-    first.front() = 0;
-    first.back() = starts.size();
     struct Piece
     {
         Reader reader;

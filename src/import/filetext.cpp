@@ -20,6 +20,18 @@ QString named(const QString &path, const QString &reason)
     return QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
 }
 
+// The last line end within [p, p + n), or null.
+const char *lastLineEnd(const char *p, size_t n)
+{
+#if defined(__GLIBC__)
+    return static_cast<const char *>(memrchr(p, '\n', n));
+#else
+    for (const char *q = p + n; q > p;)
+        if (*--q == '\n') return q;
+    return nullptr;
+#endif
+}
+
 // Whether [p, end) holds a line longer than maxLine. carry is the length of
 // the line that runs into p from before, and becomes that of the line that
 // runs on past end. It looks for the last line end within each stretch of
@@ -30,13 +42,13 @@ bool longLineIn(const char *p, const char *end, qsizetype &carry, qsizetype maxL
     qsizetype lineBefore = carry; // of the line that starts before p
     while (end - p + lineBefore > maxLine) {
         const size_t window = size_t(maxLine - lineBefore + 1);
-        const void *nl = memrchr(p, '\n', window);
+        const char *nl = lastLineEnd(p, window);
         if (!nl) return true;
-        p = static_cast<const char *>(nl) + 1;
+        p = nl + 1;
         lineBefore = 0;
     }
-    const void *nl = p < end ? memrchr(p, '\n', size_t(end - p)) : nullptr;
-    carry = nl ? end - (static_cast<const char *>(nl) + 1) : lineBefore + (end - p);
+    const char *nl = lastLineEnd(p, size_t(end - p));
+    carry = nl ? end - (nl + 1) : lineBefore + (end - p);
     return false;
 }
 
@@ -45,9 +57,7 @@ bool holdsNul(const QByteArray &bytes)
 {
     const int pieces = textPieces(bytes.size());
     std::vector<char> found(size_t(pieces), 0);
-    forEachPiece(pieces, [&](int p) {
-        const qsizetype begin = bytes.size() * p / pieces;
-        const qsizetype end = bytes.size() * (p + 1) / pieces;
+    forRanges(bytes.size(), pieces, [&](qint64 begin, qint64 end, int p) {
         found[size_t(p)] =
             std::memchr(bytes.constData() + begin, 0, size_t(end - begin)) != nullptr;
     });

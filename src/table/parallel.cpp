@@ -22,11 +22,10 @@ void setWorkerThreads(int threads)
 
 void touchPages(char *memory, size_t bytes)
 {
-    constexpr size_t page = 4096;
+    constexpr qint64 page = 4096;
     const int pieces = int(std::clamp<size_t>(bytes / (16 << 20), 1, size_t(workerThreads())));
-    forEachPiece(pieces, [&](int p) {
-        const size_t end = bytes * size_t(p + 1) / size_t(pieces);
-        for (size_t at = bytes * size_t(p) / size_t(pieces); at < end; at += page)
+    forRanges(qint64(bytes), pieces, [&](qint64 begin, qint64 end, int) {
+        for (qint64 at = begin; at < end; at += page)
             static_cast<volatile char *>(memory)[at] = 0;
     });
 }

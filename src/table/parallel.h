@@ -31,14 +31,20 @@ template <typename Work> void forEachPiece(int pieces, Work &&work)
 // the system's clearing of new pages is shared between the cores.
 void touchPages(char *memory, size_t bytes);
 
+// Runs work(begin, end, piece) over [0, size) cut into `pieces` ranges of
+// about the same length, one per thread, in order.
+template <typename Work> void forRanges(qint64 size, int pieces, Work &&work)
+{
+    forEachPiece(pieces, [&](int p) { work(size * p / pieces, size * (p + 1) / pieces, p); });
+}
+
 // Runs work(begin, end, piece) over [0, count) in pieces, one per thread,
 // when there are enough rows to be worth a thread; else in one piece.
 template <typename Work> void forRowRanges(int count, Work &&work, int minimumPerPiece = 65536)
 {
     const int pieces = std::clamp(count / std::max(minimumPerPiece, 1), 1, workerThreads());
-    forEachPiece(pieces, [&](int p) {
-        work(int(qint64(count) * p / pieces), int(qint64(count) * (p + 1) / pieces), p);
-    });
+    forRanges(count, pieces,
+              [&](qint64 begin, qint64 end, int p) { work(int(begin), int(end), p); });
 }
 
 } // namespace corvane
