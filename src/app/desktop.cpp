@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
@@ -30,14 +31,16 @@ bool MainWindow::importDropped(const QString &path)
         return false;
     }
     if (detection.candidates.isEmpty()) {
-        showMessage(QStringLiteral("%1 is not a file of a format Corvane recognises; import it "
-                                   "with Import Files and choose its format.")
-                        .arg(QFileInfo(path).fileName()),
+        showMessage(notATrackFileMessage(QFileInfo(path).fileName(), detection) +
+                        QStringLiteral("\nIf you know its format, import it with Import Files "
+                                       "and choose the format."),
                     QMessageBox::Warning);
         return false;
     }
-    QString filter = QLatin1String(detection.candidates.first()->importFilter);
-    if (detection.candidates.size() > 1) {
+    QString filter =
+        QLatin1String((detection.format ? detection.format : detection.candidates.first())
+                          ->importFilter);
+    if (!detection.format) {
         QStringList filters;
         for (const Format *f : detection.candidates)
             filters << QLatin1String(f->importFilter);
@@ -50,6 +53,8 @@ bool MainWindow::importDropped(const QString &path)
         if (!ok || filter.isEmpty()) return false;
     }
     if (!recogniseAndImport(path, filter)) return false;
+    saveStatusLabel->setText(detection.choice);
+    saveStatusLabel->setToolTip(detection.choice);
     setStepCaption(step1, 1, true);
     exportFilesTree->setEnabled(true);
     return true;

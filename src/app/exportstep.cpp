@@ -28,6 +28,7 @@ void MainWindow::chooseExportTarget(const QString &path, const QString &formatFi
     bool chosen = !exportFilesText->text().isEmpty();
     setStepCaption(step2, 2, chosen);
     Settings->setEnabled(chosen);
+    followFrameBases();
 }
 
 void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
@@ -105,6 +106,8 @@ void MainWindow::on_saveDataButton_clicked()
             summary += QStringLiteral(" and %1 more").arg(files.size() - shown);
         summary += QLatin1Char('.');
     }
+    if (!m_applyNotes.isEmpty())
+        summary += QStringLiteral("\nConventions: %1.").arg(m_applyNotes.join(QStringLiteral("; ")));
     saveStatusLabel->setText(summary);
     saveStatusLabel->setToolTip(summary);
     QStringList notes = result.notes;

@@ -119,7 +119,8 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
         progress.show();
     }
     PlateSettings settings = plateSettings();
-    takeOverImport(settings, read.set, mode);
+    takeOverImport(settings, read.set, mode, formatFilter);
+    settings.defaultExportFirst(exportFilesLabel->statusTip());
     showPlateSettings(settings);
     fillTable(read.set, formatFilter, mode, progress);
     if (!read.notes.isEmpty())

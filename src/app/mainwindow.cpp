@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleValidator>
@@ -89,6 +90,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     tableDataWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
+    // Only a value the user types is theirs; the defaults may move it.
+    connect(exportFirstText, &QLineEdit::textEdited, this, [this] { m_exportFirstTyped = true; });
     connect(actionExit, &QAction::triggered, this, &QWidget::close);
     connect(actionSelectAll, &QAction::triggered, tableDataWidget, &QTableView::selectAll);
     connect(tableDataWidget, &QWidget::customContextMenuRequested, this,
@@ -258,6 +261,15 @@ void MainWindow::setupSettingsPanel()
 
     label_11 = label(Settings, "label_11", QStringLiteral("Pixel Asp. Ratio"), {10, 142, 100, 20});
     par = field(Settings, "par", QStringLiteral("1.0"), {112, 142, 60, 20});
+    programConventionsCheck =
+        make<QCheckBox>(Settings, "programConventionsCheck", {196, 142, 180, 20});
+    programConventionsCheck->setText(QStringLiteral("Program conventions"));
+    programConventionsCheck->setChecked(true);
+    programConventionsCheck->setToolTip(
+        QStringLiteral("On: points keep their place between programs that count pixels from "
+                       "their centres (PFTrack, SynthEyes), and the export first frame follows "
+                       "the programs' frame numbering (3DE from 1, SynthEyes and Maya Live from "
+                       "0).\nOff: every format is converted by its file's coordinate rules alone."));
     label_9 = label(Settings, "label_9", QStringLiteral("Import/First Frame"), {10, 170, 100, 20});
     importFirstText = field(Settings, "importFirstText", QString(), {112, 170, 60, 20});
     label_7 = label(Settings, "label_7", QStringLiteral("Export/First Frame"), {196, 170, 100, 20});

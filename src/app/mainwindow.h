@@ -17,6 +17,7 @@
 #include <functional>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QDoubleValidator;
 class QFrame;
@@ -112,6 +113,7 @@ public slots:
     void on_plateResHight_textChanged();
     void on_resetValuesButton_clicked();
     void on_resetValuesAllButton_clicked();
+    void on_programConventionsCheck_toggled();
     void on_importFilesTree_doubleClicked(const QModelIndex &index);
     void on_exportFilesTree_doubleClicked(const QModelIndex &index);
     void on_rowFirst_clicked();
@@ -155,6 +157,7 @@ private:
     void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
+    void followFrameBases(); // the export first frame's default for the target
 
     // Editing (the Edit menu and the row buttons).
     corvane::CellSelection tableSelection() const;
@@ -188,6 +191,7 @@ private:
     QLineEdit *X0 = nullptr, *X1 = nullptr, *Y0 = nullptr, *Y1 = nullptr;
     QLabel *label_14 = nullptr, *label_15 = nullptr, *label_12 = nullptr, *label_13 = nullptr;
     QLineEdit *par = nullptr;
+    QCheckBox *programConventionsCheck = nullptr;
     QLabel *label_11 = nullptr;
     QLineEdit *importFirstText = nullptr, *exportFirstText = nullptr;
     QLabel *label_9 = nullptr, *label_7 = nullptr;
@@ -227,6 +231,9 @@ private:
     int m_importFirstRow = 0; // rows of the last import, end exclusive
     int m_importEndRow = 0;
     bool m_shapeNameProblem = false;
+    QString m_importFirstFilter;    // the format the import first frame came from
+    bool m_exportFirstTyped = false; // the export first frame is the user's
+    QStringList m_applyNotes;       // what the conventions moved in the last Apply
     QString m_groupCopyText; // what the next copy puts on the clipboard, when not empty
     TrackViewWindow *m_trackView = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "table/numbers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -98,6 +99,9 @@ PlateSettings MainWindow::plateSettings() const
     s.importFirst = importFirstText->text();
     s.exportFirst = exportFirstText->text();
     s.exportFirstTip = exportFirstText->statusTip();
+    s.importFilter = m_importFirstFilter;
+    s.programConventions = programConventionsCheck->isChecked();
+    s.exportFirstTyped = m_exportFirstTyped;
     return s;
 }
 
@@ -119,6 +123,9 @@ void MainWindow::showPlateSettings(const PlateSettings &s)
     importFirstText->setText(s.importFirst);
     exportFirstText->setText(s.exportFirst);
     exportFirstText->setStatusTip(s.exportFirstTip);
+    m_importFirstFilter = s.importFilter;
+    m_exportFirstTyped = s.exportFirstTyped;
+    programConventionsCheck->setChecked(s.programConventions);
     if (toInt(s.plateWidth) <= 0 || toInt(s.plateHeight) <= 0) applyAllButton->setEnabled(false);
 }
 
@@ -156,6 +163,18 @@ void MainWindow::resetAll()
     exportFilesTree->clearSelection();
 }
 
+void MainWindow::followFrameBases()
+{
+    PlateSettings s = plateSettings();
+    s.defaultExportFirst(exportFilesLabel->statusTip());
+    exportFirstText->setText(s.exportFirst);
+}
+
+void MainWindow::on_programConventionsCheck_toggled()
+{
+    followFrameBases();
+}
+
 void MainWindow::on_resetValuesButton_clicked()
 {
     resetValues();
@@ -191,6 +210,7 @@ void MainWindow::on_applyAllButton_clicked()
         showMessage(result.error, QMessageBox::Warning);
         return;
     }
+    m_applyNotes = result.notes;
     m_shapeNameProblem = result.shapeNameProblem;
     if (m_shapeNameProblem) {
         showMessage(QString::fromLatin1(shapeNameMessage));

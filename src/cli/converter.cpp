@@ -91,18 +91,19 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
         outcome = failure(InputError, detection.error);
         return nullptr;
     }
-    if (detection.candidates.size() == 1) return detection.candidates.first();
+    if (detection.format) {
+        if (!detection.choice.isEmpty())
+            outcome.notes << QStringLiteral("%1: %2").arg(path, detection.choice);
+        return detection.format;
+    }
     if (detection.candidates.isEmpty()) {
-        QList<const Format *> readable;
-        for (const Format &f : formats())
-            if (f.read) readable.append(&f);
-        outcome =
-            failure(InputError, QStringLiteral("%1: not a format Corvane recognises (it reads %2); "
-                                               "give --from FORMAT if you know it.")
-                                    .arg(path, candidateList(readable)));
+        outcome = failure(InputError, notATrackFileMessage(path, detection) +
+                                          QStringLiteral(" Give --from FORMAT if you know its "
+                                                         "format (see --list-formats)."));
     } else {
         outcome = failure(InputError,
-                          QStringLiteral("%1: fits more than one format (%2); give --from FORMAT.")
+                          QStringLiteral("%1: fits more than one format (%2), and they read it "
+                                         "differently; give --from FORMAT.")
                               .arg(path, candidateList(detection.candidates)));
     }
     return nullptr;
@@ -132,7 +133,13 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         settings.setPlateHeight(QString::number(options.plate->second));
     }
     settings.pixelAspect = options.pixelAspect;
-    if (options.firstFrame) settings.exportFirst = QString::number(*options.firstFrame);
+    settings.programConventions = options.programConventions;
+    const QString target = QLatin1String(options.target->treeExportFilter);
+    if (options.firstFrame) {
+        settings.exportFirst = QString::number(*options.firstFrame);
+        settings.exportFirstTyped = true;
+    }
+    settings.defaultExportFirst(target);
 
     if (toInt(settings.plateWidth) <= 0 || toInt(settings.plateHeight) <= 0) {
         // Without a plate only a conversion that never looks at it can run:
@@ -151,8 +158,8 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         settings.setPlateHeight(QStringLiteral("1"));
     }
     settings.choosePredefined(options.preset);
-    ApplyResult result = applySettings(
-        table, applyParams(settings, QLatin1String(options.target->treeExportFilter)));
+    ApplyResult result = applySettings(table, applyParams(settings, target));
+    outcome.notes += result.notes;
     if (!result.error.isEmpty()) {
         outcome = failure(SettingsMissing, result.error);
         return false;
@@ -305,6 +312,8 @@ Outcome describe(const QString &path, const Format *from, QStringList &lines)
     lines << (set.plateWidth > 0 && set.plateHeight > 0
                   ? QStringLiteral("  plate: %1x%2").arg(set.plateWidth).arg(set.plateHeight)
                   : QStringLiteral("  plate: not stated"));
+    for (const QString &note : std::as_const(outcome.notes))
+        lines << QStringLiteral("  note: %1").arg(note);
     return outcome;
 }
 

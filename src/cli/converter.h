@@ -25,6 +25,7 @@ struct ConvertOptions
     int preset = 0; // index of the predefined setting
     QString pixelAspect = QStringLiteral("1.0");
     std::optional<int> firstFrame;
+    bool programConventions = true; // --conventions program (else file)
     bool append = false;
     QStringList inputs;
 };

@@ -64,6 +64,11 @@ int main(int argc, char *argv[])
         QStringLiteral("first-frame"),
         QStringLiteral("Export first frame (default: the import's first frame)."),
         QStringLiteral("N"));
+    QCommandLineOption conventions(
+        QStringLiteral("conventions"),
+        QStringLiteral("program: follow each program's pixel centres and frame numbering "
+                       "(default); file: convert by the files' coordinate rules alone."),
+        QStringLiteral("KIND"), QStringLiteral("program"));
     QCommandLineOption append(
         QStringLiteral("append"),
         QStringLiteral("Add every further INPUT to the first one's list, into one OUTPUT."));
@@ -75,8 +80,9 @@ int main(int argc, char *argv[])
     QCommandLineOption man(QStringLiteral("man-page"),
                            QStringLiteral("Print the man page (troff) and exit."));
     man.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QList<QCommandLineOption> optionList{to,         from,   output,      plate, preset, par,
-                                               firstFrame, append, listFormats, info,  man};
+    const QList<QCommandLineOption> optionList{to,          from,   output,      plate,
+                                               preset,      par,    firstFrame,  conventions,
+                                               append,      listFormats, info,   man};
     parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
@@ -174,6 +180,11 @@ int main(int argc, char *argv[])
                                         .arg(parser.value(firstFrame)));
         options.firstFrame = frame;
     }
+    const QString kind = parser.value(conventions).toLower();
+    if (kind != QLatin1String("program") && kind != QLatin1String("file"))
+        return fail(UsageError, QStringLiteral("--conventions: \"%1\" is not program or file.")
+                                    .arg(parser.value(conventions)));
+    options.programConventions = kind == QLatin1String("program");
 
     // Progress only for a person watching a terminal.
     const bool terminal = isatty(fileno(stderr));

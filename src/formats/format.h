@@ -27,6 +27,20 @@ enum class SourceRule {
 // How pixels from the top-left go to a target's coordinates.
 enum class TargetRule { None, Flip, SynthEyes, Maya, FusionTrack, FusionMask, AfterEffectsMask };
 
+// Where a format's coordinates count from, in its program's own terms.
+enum class PixelCentres {
+    Edge,             // 0 is the raster's edge (3DE, Nuke, Shake, Flame…)
+    FirstPixelCentre, // 0 is the centre of the first pixel (PFTrack)
+    EdgePixelCentres  // normalised -1 and +1 are the edge pixels' centres (SynthEyes)
+};
+
+// How a format's frames are numbered. Only fixed bases move on conversion.
+enum class FrameBase {
+    AsWritten, // the program's own frame numbers, as the file holds them
+    FromZero,  // 0 is the sequence's first frame
+    FromOne    // 1 is the sequence's first frame
+};
+
 // The first-line test applied before a file is read.
 struct Recognition
 {
@@ -60,6 +74,16 @@ struct Format
     bool statesPlate = false;                 // the reader reports the plate size
     bool writesNames = true;                  // false: tracks are numbered in the file, not named
     qsizetype maxLineLength = 1 << 20;        // longer lines: not a file of this format
+    // The program's conventions, applied when Apply follows program conventions.
+    PixelCentres centres = PixelCentres::Edge;
+    FrameBase frameBase = FrameBase::AsWritten;
+    // Among formats that read a file to the same rows: whether the file
+    // shows this program's habits (weaker evidence than the sniff).
+    SniffFunction habits = nullptr;
+    // Characters a written track name cannot hold (they become "_"), besides
+    // line ends and other control characters, which no format holds.
+    const char *nameForbids = "";
+    bool nameNoBlanks = false; // blanks and tabs end the name field
 
     bool perTrack() const { return trackFileExtension != nullptr; }
     // The file extensions its filters name, without the dot ("*" for any).

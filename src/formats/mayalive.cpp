@@ -102,6 +102,7 @@ Formats mayaLiveFormats()
     f.writer = &writer;
     f.source = SourceRule::Maya;
     f.target = TargetRule::Maya;
+    f.frameBase = FrameBase::FromZero; // relative to the start frame, 0
     f.statesPlate = true;
     return {f};
 }

@@ -100,6 +100,11 @@ bool looksLikeNukeCameraTracker(const QByteArray &data)
     return hasTrackNameBlocks(data) && trackNameWriter(data) != TrackNameWriter::Shake;
 }
 
+static bool hasCameraTrackerHabits(const QByteArray &data)
+{
+    return trackNameBlockCount(data) > 1;
+}
+
 ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
 {
     return readTrackNameBlocks(data, TrackNames::AsWritten);
@@ -210,6 +215,7 @@ Formats nukeFormats()
     camera.treeExportFilter = "Nuke CameraTracker File (*.txt)";
     camera.read = readNukeCameraTracker;
     camera.sniff = looksLikeNukeCameraTracker;
+    camera.habits = hasCameraTrackerHabits;
     camera.writer = &cameraTrackerWriter;
 
     Formats out{tracker, roto, camera};

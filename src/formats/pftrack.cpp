@@ -306,6 +306,8 @@ Formats pfTrackFormats()
         f.read = readPfTrack;
         f.source = SourceRule::Flip;
         f.target = TargetRule::Flip;
+        // 0 is the centre of the lower-left pixel, not the raster's edge.
+        f.centres = PixelCentres::FirstPixelCentre;
     }
     out[0].id = "pftrack2011";
     out[0].name = "PFTrack 2011";

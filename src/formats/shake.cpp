@@ -19,6 +19,11 @@ bool looksLikeShakeTrack(const QByteArray &data)
     return hasTrackNameBlocks(data) && trackNameWriter(data) != TrackNameWriter::Nuke;
 }
 
+static bool hasShakeTrackHabits(const QByteArray &data)
+{
+    return trackNameBlockCount(data) == 1;
+}
+
 void trackRow(WriteContext &ctx, const ExportRow &r)
 {
     if (!ctx.hasPreviousName || r.name != ctx.previousName) {
@@ -55,6 +60,7 @@ Formats shakeFormats()
     track.recognition = {Recognition::Marker, "TrackName", "This is not a Shake File!"};
     track.read = readShakeTrack;
     track.sniff = looksLikeShakeTrack;
+    track.habits = hasShakeTrackHabits;
     track.writer = &trackWriter;
     track.source = SourceRule::Flip;
     track.target = TargetRule::Flip;

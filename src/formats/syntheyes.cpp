@@ -63,6 +63,9 @@ Formats synthEyesFormats()
     f.writer = &writer;
     f.source = SourceRule::SynthEyes;
     f.target = TargetRule::SynthEyes;
+    // -1 and +1 are the centres of the edge pixels; frames count from 0.
+    f.centres = PixelCentres::EdgePixelCentres;
+    f.frameBase = FrameBase::FromZero;
     return {f};
 }
 

@@ -268,6 +268,7 @@ Formats threeDEFormats()
     v4.writer = &writer;
     v4.source = SourceRule::Flip;
     v4.target = TargetRule::Flip;
+    v4.frameBase = FrameBase::FromOne; // 3DE numbers frames from 1 at the sequence start
 
     Format v3;
     v3.id = "3de3";
@@ -280,6 +281,7 @@ Formats threeDEFormats()
     v3.writer = &threeDEv3Writer;
     v3.source = SourceRule::Flip;
     v3.target = TargetRule::Flip;
+    v3.frameBase = FrameBase::FromOne;
     v3.statesPlate = true;
     return {v4, v3};
 }

@@ -71,6 +71,11 @@ bool hasTrackNameBlocks(const QByteArray &data)
     return read.set.count > 0 || !read.ok();
 }
 
+qsizetype trackNameBlockCount(const QByteArray &data)
+{
+    return (data.startsWith(trackNamePrefix) ? 1 : 0) + data.count("\nTrackName ");
+}
+
 TrackNameWriter trackNameWriter(const QByteArray &data)
 {
     const QByteArray head = headLines(data);

@@ -23,5 +23,8 @@ bool hasTrackNameBlocks(const QByteArray &data);
 // that shows neither could be either.
 enum class TrackNameWriter { Unknown, Nuke, Shake };
 TrackNameWriter trackNameWriter(const QByteArray &data);
+// How many tracks the file holds: a CameraTracker file holds all of a
+// solve's tracks, a Shake tracker file (as Shake and Corvane write it) one.
+qsizetype trackNameBlockCount(const QByteArray &data);
 
 } // namespace corvane

@@ -1,26 +1,139 @@
 #include "detect.h"
 
+#include "dispatch.h"
 #include "filetext.h"
 #include "formats/registry.h"
 #include "formats/textscan.h"
 #include "recognise.h"
+#include "settings/conversion.h"
 #include "table/parallel.h"
 
+#include <QDir>
 #include <QHash>
 
 #include <algorithm>
 
 namespace corvane {
 
+namespace {
+
+// What a file that is not a track file seems to be, from its first line
+// (and, for scripts, a word or two of the rest); empty when nothing says.
+QString scriptKind(const QString &first, const QByteArray &text)
+{
+    const QString line = first.trimmed();
+    if (line.contains(QLatin1String("Shake v")) ||
+        (line.startsWith(QLatin1String("//")) && line.contains(QLatin1String("Shake"))))
+        return QStringLiteral("a Shake script");
+    if (line.startsWith(QLatin1String("#!")) && line.contains(QLatin1String("uke")))
+        return QStringLiteral("a Nuke script with no RotoPaint");
+    if (line.startsWith(QLatin1String("nuke.")) || text.contains("\nimport nuke"))
+        return QStringLiteral("a Nuke Python script");
+    if (line.startsWith(QLatin1String("var ")) || text.contains("app.project"))
+        return QStringLiteral("an After Effects script");
+    if (line.startsWith(QLatin1String("#!"))) return QStringLiteral("a program script");
+    // 3D Equalizer v3's header is a "//" line of its own.
+    if (line.startsWith(QLatin1String("//")) && !line.contains(QLatin1String("3DE")))
+        return text.contains("Tracker(") || text.contains("Stabilize(")
+                   ? QStringLiteral("a Shake script")
+                   : QStringLiteral("a script");
+    return QString();
+}
+
+QString fileLooksLike(const QString &first, const QByteArray &text)
+{
+    const QString script = scriptKind(first, text);
+    if (!script.isEmpty()) return script;
+    const QString line = first.trimmed();
+    if (line.startsWith(QLatin1String("<?xml")) || line.startsWith(QLatin1Char('<')))
+        return QStringLiteral("an XML file");
+    if (line.startsWith(QLatin1String("StabilizerFileVersion")))
+        return QStringLiteral("a Flame/Smoke stabilizer setup");
+    if (line.startsWith(QLatin1String("version ")) || line.contains(QLatin1String(" {")))
+        return QStringLiteral("a Nuke script with no RotoPaint");
+    return QStringLiteral("text in no track layout Corvane knows");
+}
+
+bool sameRows(const TrackSet &a, const TrackSet &b)
+{
+    return a.count == b.count && a.frames == b.frames && a.x == b.x && a.y == b.y &&
+           a.names.runs() == b.names.runs() && a.names.runStarts() == b.names.runStarts() &&
+           a.plateWidth == b.plateWidth && a.plateHeight == b.plateHeight;
+}
+
+bool convertsAlike(const Format &a, const Format &b)
+{
+    return a.source == b.source && a.centres == b.centres && a.frameBase == b.frameBase;
+}
+
+// Reads the text with every candidate: when all give the same rows and
+// convert them alike, the one the habits point to (else the first).
+void chooseAmongEqualReadings(const QByteArray &text, const QString &path, Detection &detection)
+{
+    const auto &candidates = detection.candidates;
+    std::vector<ReadResult> reads;
+    for (const Format *f : candidates)
+        reads.push_back(readBytes(text, path, *f));
+    for (qsizetype k = 0; k < candidates.size(); ++k) {
+        const ReadResult &read = reads[size_t(k)];
+        if (!read.ok() || !read.cutShort.isEmpty() || !convertsAlike(*candidates[k], *candidates[0]) ||
+            !sameRows(read.set, reads[0].set))
+            return;
+    }
+    const Format *chosen = candidates.first();
+    QString why = QStringLiteral("the first that fits");
+    for (const Format *f : candidates)
+        if (f->habits && f->habits(text)) {
+            chosen = f;
+            why = QStringLiteral("its layout is %1's").arg(QLatin1String(f->name));
+            break;
+        }
+    QStringList others;
+    for (const Format *f : candidates)
+        if (f != chosen) others << QLatin1String(f->name);
+    detection.format = chosen;
+    detection.choice = QStringLiteral("read as %1 (%2); %3 fits too and reads the same rows.")
+                           .arg(QLatin1String(chosen->name), why,
+                                others.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
 Detection detectFormat(const QString &path)
 {
-    Detection detection;
     qsizetype longest = 0;
     for (const Format &format : formats())
         if (format.read) longest = std::max(longest, format.maxLineLength);
     FileText text = loadTrackFile(path, longest);
-    detection.error = text.error;
-    if (text.ok()) detection.candidates = formatsFitting(text.bytes);
+    if (!text.ok()) {
+        Detection detection;
+        detection.error = text.error;
+        return detection;
+    }
+    return detectText(text.bytes, path);
+}
+
+Detection detectText(const QByteArray &text, const QString &path)
+{
+    Detection detection;
+    detection.candidates = formatsFitting(text);
+    const QString first = firstLineOf(text);
+    // A script's first line may pass a format's test (a "//" comment, a
+    // "#!" line); a script counts only for a format that reads rows from it.
+    if (!scriptKind(first, text).isEmpty()) {
+        QList<const Format *> reading;
+        for (const Format *f : std::as_const(detection.candidates)) {
+            ReadResult read = readBytes(text, path, *f);
+            if (read.ok() && read.set.count > 0) reading.append(f);
+        }
+        detection.candidates = reading;
+    }
+    if (detection.candidates.isEmpty())
+        detection.looksLike = fileLooksLike(first, text);
+    else if (detection.candidates.size() == 1)
+        detection.format = detection.candidates.first();
+    else
+        chooseAmongEqualReadings(text, path, detection);
     return detection;
 }
 
@@ -49,6 +162,12 @@ QList<const Format *> formatsFitting(const QByteArray &text)
     for (size_t k = 0; k < asked.size(); ++k)
         if (fits[k]) fitting.append(asked[k]);
     return fitting;
+}
+
+QString notATrackFileMessage(const QString &path, const Detection &detection)
+{
+    return QStringLiteral("%1: not a track file Corvane reads (it looks like %2).")
+        .arg(QDir::toNativeSeparators(path), detection.looksLike);
 }
 
 } // namespace corvane

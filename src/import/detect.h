@@ -13,10 +13,22 @@ struct Detection
 {
     QString error;                    // the file cannot be read as a track file
     QList<const Format *> candidates; // every format the content fits
+    // The format to read it as: the one candidate, or, where every candidate
+    // reads the file to the same rows and converts them alike, the one the
+    // file's habits point to (else the first registered). Null when the
+    // readings differ and the user must choose, or when nothing fits.
+    const Format *format = nullptr;
+    QString choice;    // with several candidates and a format: which was taken, and why
+    QString looksLike; // with no candidate: what the file seems to be instead
 };
 
 Detection detectFormat(const QString &path);
-// The same on a file's decoded text.
+// The same on a file's decoded text (path names it in messages).
+Detection detectText(const QByteArray &text, const QString &path = QString());
+// The formats whose first-line test and sniff the text passes.
 QList<const Format *> formatsFitting(const QByteArray &text);
+
+// "shot.shk: not a track file Corvane reads (it looks like a Shake script)."
+QString notATrackFileMessage(const QString &path, const Detection &detection);
 
 } // namespace corvane

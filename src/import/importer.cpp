@@ -8,10 +8,11 @@
 
 namespace corvane {
 
-void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode)
+void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode,
+                    const QString &formatFilter)
 {
     if (mode == ImportMode::NewList) settings.resetValues();
-    settings.takeOverImport(set);
+    settings.takeOverImport(set, formatFilter);
 }
 
 FillRange fillImport(TrackTable &table, const TrackSet &set, ImportMode mode,
@@ -42,7 +43,7 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
         result.error = read.ok() ? read.cutShort : read.error;
         return result;
     }
-    takeOverImport(settings, read.set, mode);
+    takeOverImport(settings, read.set, mode, filter);
     result.range = fillImport(table, read.set, mode, filter);
     result.notes = read.notes;
     return result;

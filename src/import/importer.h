@@ -13,7 +13,9 @@ struct PlateSettings;
 enum class ImportMode { NewList, Append };
 
 // What a successful read does to the Step 3 values.
-void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode);
+// The format filter is the file's: its frame base counts under program conventions.
+void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode,
+                    const QString &formatFilter = QString());
 
 // Makes room for the rows (a new list replaces the table) and fills them.
 FillRange fillImport(TrackTable &table, const TrackSet &set, ImportMode mode,

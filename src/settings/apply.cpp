@@ -3,6 +3,7 @@
 #include "table/parallel.h"
 
 #include "conversion.h"
+#include "conventions.h"
 #include "edit/sort.h"
 #include "formats/rowcollector.h"
 #include "formats/shapes.h"
@@ -11,6 +12,7 @@
 #include "table/tracktable.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <cmath>
 #include <limits>
@@ -45,17 +47,20 @@ void checkShapes(const TrackTable &table, ApplyResult &result, bool &needsOrder)
 // A number typed into a converted row, taken back through this Apply's
 // conversion to the row's source convention, so that the next Apply with
 // the same settings leaves it where the user put it.
-ShownToSource inverseOf(const ApplyParams &params, Plate plate, Window window, TargetRule target)
+ShownToSource inverseOf(const ApplyParams &params, Plate plate, Window window,
+                        TargetConvention target)
 {
     const double aspect = params.pixelAspect;
+    const bool program = params.programConventions;
     return [=](const TrackTable &table, int row, int column, double shown) {
         Point p{table.coordinate(row, XColumn), table.coordinate(row, YColumn)};
         double kept = 0;
         if (table.numericCoordinate(row, XColumn, &kept)) p.x = kept;
         if (table.numericCoordinate(row, YColumn, &kept)) p.y = kept;
         (column == XColumn ? p.x : p.y) = shown;
-        Point mid = fromTarget(target, fromWindow(p, plate, window), plate);
-        Point source = fromIntermediate(sourceRuleOf(table.sourceFormat(row)), mid, plate);
+        Point mid = targetToPixels(target, fromWindow(p, plate, window), plate);
+        Point source =
+            pixelsToSource(sourceConventionOf(table.sourceFormat(row), program), mid, plate);
         double value = column == XColumn ? source.x / aspect : source.y;
         // A window that collapses to zero cannot be inverted: keep what was typed.
         return std::isfinite(value) ? value : shown;
@@ -78,6 +83,8 @@ ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilt
     params.importFirst = toInt(settings.exportFirstTip);
     params.targetFilter = targetFilter;
     params.predefinedIndex = settings.predefinedIndex;
+    params.programConventions = settings.programConventions;
+    params.frameBaseNote = settings.frameBaseNote(targetFilter);
     return params;
 }
 
@@ -90,8 +97,8 @@ struct RowConversion
     const ApplyParams &params;
     Plate plate;
     Window window;
-    TargetRule target;
-    std::vector<std::optional<SourceRule>> sources; // by the table's source format id
+    TargetConvention target;
+    std::vector<std::optional<SourceConvention>> sources; // by the table's source format id
 
     Point mid, out;
     long long frame = 0;
@@ -100,25 +107,50 @@ struct RowConversion
     // frame would leave the frames Corvane handles.
     bool convert(const TrackTable &table, int r, Point source)
     {
-        mid =
-            toIntermediate(sourceRule(table, r), {source.x * params.pixelAspect, source.y}, plate);
-        out = toWindow(toTarget(target, mid, plate), plate, window);
+        mid = sourceToPixels(sourceConvention(table, r), {source.x * params.pixelAspect, source.y},
+                             plate);
+        out = toWindow(pixelsToTarget(target, mid, plate), plate, window);
         frame = (long long)params.exportFirst + table.frame(r) - params.importFirst;
         return std::isfinite(mid.x) && std::isfinite(mid.y) && std::isfinite(out.x) &&
                std::isfinite(out.y);
     }
 
-    SourceRule sourceRule(const TrackTable &table, int r)
+    SourceConvention sourceConvention(const TrackTable &table, int r)
     {
+        const bool program = params.programConventions;
         const int id = table.sourceFormatId(r);
-        if (id < 0) return sourceRuleOf(table.sourceFormat(r));
+        if (id < 0) return sourceConventionOf(table.sourceFormat(r), program);
         if (size_t(id) >= sources.size()) sources.resize(size_t(id) + 1);
-        if (!sources[size_t(id)]) sources[size_t(id)] = sourceRuleOf(table.sourceFormat(r));
+        if (!sources[size_t(id)])
+            sources[size_t(id)] = sourceConventionOf(table.sourceFormat(r), program);
         return *sources[size_t(id)];
     }
 
     bool frameInRange() const { return frame >= -FrameLimit && frame <= FrameLimit; }
 };
+
+// The formats the table's rows were imported from, each once.
+QList<const Format *> sourceFormatsOf(const TrackTable &table)
+{
+    QList<const Format *> out;
+    std::vector<char> seen;
+    QSet<QString> seenTexts; // rows whose source is a text of their own
+    for (int r = 0; r < table.rowCount(); ++r) {
+        const int id = table.sourceFormatId(r);
+        if (id >= 0) {
+            if (size_t(id) >= seen.size()) seen.resize(size_t(id) + 1, 0);
+            if (seen[size_t(id)]) continue;
+            seen[size_t(id)] = 1;
+        } else {
+            const QString text = table.sourceFormat(r);
+            if (seenTexts.contains(text)) continue;
+            seenTexts.insert(text);
+        }
+        if (const Format *format = formatForFilter(table.sourceFormat(r)))
+            if (!out.contains(format)) out.append(format);
+    }
+    return out;
+}
 
 // What Apply converts a row from: its source value, or what it shows.
 Point sourceOf(const TrackTable &table, int r)
@@ -140,8 +172,10 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     const Plate plate{params.plateWidth, params.plateHeight};
     const Window window{params.x0, params.x1, params.y0, params.y1};
     // A predefined setting other than Default keeps pixels from the top-left.
-    const TargetRule target =
-        params.predefinedIndex != 0 ? TargetRule::None : targetRuleOf(params.targetFilter);
+    const TargetConvention target =
+        params.predefinedIndex != 0
+            ? TargetConvention{}
+            : targetConventionOf(params.targetFilter, params.programConventions);
     RowConversion conversion{params, plate, window, target, {}, {}, {}, 0};
 
     // Every row is checked before any changes, so that a refusal changes
@@ -202,6 +236,12 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         minimumPerPiece);
     table.touched();
     table.setShownToSource(inverseOf(params, plate, window, target));
+    if (params.programConventions) {
+        const Format *shown = params.predefinedIndex != 0 ? nullptr
+                                                          : formatForFilter(params.targetFilter);
+        result.notes = pixelCentreNotes(sourceFormatsOf(table), shown);
+    }
+    if (!params.frameBaseNote.isEmpty()) result.notes.prepend(params.frameBaseNote);
     return result;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -21,6 +22,10 @@ struct ApplyParams
     int importFirst = 0;  // I, the frame the table's frames count from
     QString targetFilter; // the chosen export format
     int predefinedIndex = 0;
+    // Pixel centres as each program counts them (PFTrack, SynthEyes); off,
+    // every format counts from the raster's edge.
+    bool programConventions = true;
+    QString frameBaseNote; // what the programs' frame bases moved, for the notes
 };
 
 struct ApplyResult
@@ -29,6 +34,7 @@ struct ApplyResult
     bool shapeNameProblem = false; // converted, but a shape name lacks its "_"
     bool sorted = false;           // shape rows were put together first
     std::vector<int> order;        // when sorted: new row i is old row order[i]
+    QStringList notes;             // what the programs' conventions moved, for the user
 };
 
 extern const char *const shapeNameMessage;

@@ -127,4 +127,98 @@ TargetRule targetRuleOf(const QString &formatFilter)
     return format ? format->target : TargetRule::None;
 }
 
+namespace {
+
+Point shifted(Point p, double by)
+{
+    return {p.x + by, p.y + by};
+}
+
+// Normalised ranges whose ends are the edge pixels' centres span one pixel
+// less than the plate, starting half a pixel in.
+Plate centresSpan(Plate plate)
+{
+    // A plate one pixel wide has no span between centres: count from its edges.
+    if (plate.width < 2 || plate.height < 2) return plate;
+    return {plate.width - 1, plate.height - 1};
+}
+
+bool spansCentres(PixelCentres centres, Plate plate)
+{
+    return centres == PixelCentres::EdgePixelCentres && centresSpan(plate).width != plate.width;
+}
+
+} // namespace
+
+Point sourceToPixels(SourceConvention source, Point p, Plate plate)
+{
+    switch (source.centres) {
+    case PixelCentres::Edge:
+        break;
+    case PixelCentres::FirstPixelCentre:
+        // The first pixel's centre is half a pixel in from the edge, on both axes.
+        return toIntermediate(source.rule, shifted(p, 0.5), plate);
+    case PixelCentres::EdgePixelCentres:
+        if (!spansCentres(source.centres, plate)) break;
+        return shifted(toIntermediate(source.rule, p, centresSpan(plate)), 0.5);
+    }
+    return toIntermediate(source.rule, p, plate);
+}
+
+Point pixelsToTarget(TargetConvention target, Point p, Plate plate)
+{
+    switch (target.centres) {
+    case PixelCentres::Edge:
+        break;
+    case PixelCentres::FirstPixelCentre:
+        return shifted(toTarget(target.rule, p, plate), -0.5);
+    case PixelCentres::EdgePixelCentres:
+        if (!spansCentres(target.centres, plate)) break;
+        return toTarget(target.rule, shifted(p, -0.5), centresSpan(plate));
+    }
+    return toTarget(target.rule, p, plate);
+}
+
+Point pixelsToSource(SourceConvention source, Point p, Plate plate)
+{
+    switch (source.centres) {
+    case PixelCentres::Edge:
+        break;
+    case PixelCentres::FirstPixelCentre:
+        return shifted(fromIntermediate(source.rule, p, plate), -0.5);
+    case PixelCentres::EdgePixelCentres:
+        if (!spansCentres(source.centres, plate)) break;
+        return fromIntermediate(source.rule, shifted(p, -0.5), centresSpan(plate));
+    }
+    return fromIntermediate(source.rule, p, plate);
+}
+
+Point targetToPixels(TargetConvention target, Point p, Plate plate)
+{
+    switch (target.centres) {
+    case PixelCentres::Edge:
+        break;
+    case PixelCentres::FirstPixelCentre:
+        return fromTarget(target.rule, shifted(p, 0.5), plate);
+    case PixelCentres::EdgePixelCentres:
+        if (!spansCentres(target.centres, plate)) break;
+        return shifted(fromTarget(target.rule, p, centresSpan(plate)), 0.5);
+    }
+    return fromTarget(target.rule, p, plate);
+}
+
+SourceConvention sourceConventionOf(const QString &formatFilter, bool programConventions)
+{
+    const Format *format = formatForFilter(formatFilter);
+    if (!format) return {};
+    return {format->source, programConventions ? format->centres : PixelCentres::Edge};
+}
+
+TargetConvention targetConventionOf(const QString &formatFilter, bool programConventions)
+{
+    const Format *format = formatForFilter(formatFilter);
+    if (!format) return {};
+    return {format->target, programConventions ? format->centres : PixelCentres::Edge};
+}
+
 } // namespace corvane

@@ -38,4 +38,25 @@ Point fromWindow(Point p, Plate plate, Window window);
 SourceRule sourceRuleOf(const QString &formatFilter);
 TargetRule targetRuleOf(const QString &formatFilter);
 
+// A format's rule together with where its program counts pixels from
+// (always the raster's edge when program conventions are off).
+struct SourceConvention
+{
+    SourceRule rule = SourceRule::None;
+    PixelCentres centres = PixelCentres::Edge;
+};
+struct TargetConvention
+{
+    TargetRule rule = TargetRule::None;
+    PixelCentres centres = PixelCentres::Edge;
+};
+SourceConvention sourceConventionOf(const QString &formatFilter, bool programConventions);
+TargetConvention targetConventionOf(const QString &formatFilter, bool programConventions);
+
+// The rules above with the pixel centres of the conventions, and their inverses.
+Point sourceToPixels(SourceConvention source, Point p, Plate plate);
+Point pixelsToTarget(TargetConvention target, Point pixels, Plate plate);
+Point pixelsToSource(SourceConvention source, Point pixels, Plate plate);
+Point targetToPixels(TargetConvention target, Point p, Plate plate);
+
 } // namespace corvane

@@ -1,5 +1,8 @@
 #include "platesettings.h"
 
+#include "conventions.h"
+#include "formats/registry.h"
+
 #include "formats/trackset.h"
 #include "table/numbers.h"
 
@@ -76,6 +79,7 @@ void PlateSettings::resetValues()
     x0 = x1 = y0 = y1 = QStringLiteral("0");
     exportFirst = importFirst;
     exportFirstTip = importFirst;
+    exportFirstTyped = false;
     pixelAspect = QStringLiteral("1.0");
 }
 
@@ -91,16 +95,38 @@ void PlateSettings::setPlateHeight(const QString &text)
     if (toInt(text) > 0) y1 = text;
 }
 
-void PlateSettings::takeOverImport(const TrackSet &set)
+void PlateSettings::takeOverImport(const TrackSet &set, const QString &formatFilter)
 {
     if (auto frames = firstFrameTakeover(set.firstFrame, importFirst)) {
         importFirst = frames->importFirst;
         exportFirst = exportFirstTip = frames->exportFirst;
+        importFilter = formatFilter;
+        exportFirstTyped = false;
     }
     if (auto plate = plateTakeover(plateHeight, set)) {
         setPlateWidth(plate->first);
         setPlateHeight(plate->second);
     }
+}
+
+void PlateSettings::defaultExportFirst(const QString &targetFilter)
+{
+    if (exportFirstTyped || importFirst.isEmpty()) return;
+    const int first = toInt(importFirst);
+    exportFirst = QString::number(
+        programConventions
+            ? movedFirstFrame(first, formatForFilter(importFilter), formatForFilter(targetFilter))
+            : first);
+}
+
+QString PlateSettings::frameBaseNote(const QString &targetFilter) const
+{
+    if (!programConventions || importFirst.isEmpty()) return QString();
+    const Format *source = formatForFilter(importFilter), *target = formatForFilter(targetFilter);
+    const int first = toInt(importFirst);
+    const int moved = movedFirstFrame(first, source, target);
+    if (moved == first || toInt(exportFirst) != moved) return QString();
+    return corvane::frameBaseNote(source, target);
 }
 
 void PlateSettings::choosePredefined(int index)

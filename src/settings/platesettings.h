@@ -52,13 +52,24 @@ struct PlateSettings
     QString importFirst;
     QString exportFirst;
     QString exportFirstTip; // the import's first frame that the frames are counted from
+    QString importFilter;   // the format of the import whose first frame importFirst is
+    // Follow the programs' pixel centres and frame bases (on by default).
+    bool programConventions = true;
+    bool exportFirstTyped = false; // the user gave the export first frame: defaults leave it
 
     void resetValues();
     void setPlateWidth(const QString &text);  // copies a positive width into X1
     void setPlateHeight(const QString &text); // copies a positive height into Y1
     // The first frame and, when no plate height is set, the plate of an import.
-    void takeOverImport(const TrackSet &set);
+    void takeOverImport(const TrackSet &set, const QString &formatFilter = QString());
     void choosePredefined(int index);
+    // The export first frame's default for a target: the import's first
+    // frame, moved from the source's frame base to the target's under
+    // program conventions. A first frame the user gave stays.
+    void defaultExportFirst(const QString &targetFilter);
+    // "frames from SynthEyes 0 to 3DE v4 1" while the export first frame is
+    // the import's moved between frame bases; empty otherwise.
+    QString frameBaseNote(const QString &targetFilter) const;
 };
 
 // What an import does to the first-frame fields: nothing, or new texts.

@@ -4,6 +4,7 @@
 #include "guitest.h"
 #include "testdata.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -115,6 +116,33 @@ private slots:
         w.on_importFilesTree_doubleClicked(equalizer);
         QVERIFY(asked);
         QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
+    }
+
+    // Program conventions: the export first frame follows the programs'
+    // frame bases (SynthEyes from 0, 3DE from 1); a typed value stays.
+    void exportFirstFollowsFrameBases()
+    {
+        MainWindow w;
+        const QString synthEyes = QStringLiteral("SynthEyes Track File (*.txt)");
+        QVERIFY(w.recogniseAndImport(file("se.txt", "A 0 0.5 0.5 15\nA 1 0.25 0.5 15\n"),
+                                     synthEyes));
+        auto *exportFirst = child<QLineEdit>(w, "exportFirstText");
+        QCOMPARE(exportFirst->text(), QStringLiteral("0")); // no target yet
+        w.chooseExportTarget(dir.filePath(QStringLiteral("out.txt")), v4);
+        QCOMPARE(exportFirst->text(), QStringLiteral("1"));
+        QCOMPARE(exportFirst->statusTip(), QStringLiteral("0")); // frames still count from 0
+        auto *conventions = child<QCheckBox>(w, "programConventionsCheck");
+        conventions->setChecked(false);
+        QCOMPARE(exportFirst->text(), QStringLiteral("0"));
+        conventions->setChecked(true);
+        QCOMPARE(exportFirst->text(), QStringLiteral("1"));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("out.txt")),
+                             QStringLiteral("Nuke Tracker File (*.txt)"));
+        QCOMPARE(exportFirst->text(), QStringLiteral("0")); // Nuke numbers frames as written
+        exportFirst->selectAll();
+        QTest::keyClicks(exportFirst, QStringLiteral("5"));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("out.txt")), v4);
+        QCOMPARE(exportFirst->text(), QStringLiteral("5"));
     }
 
     void wrongKindOfFileIsRefused()

@@ -2,6 +2,7 @@
 #include "app/trackmodel.h"
 #include "guitest.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QItemSelectionModel>
@@ -145,6 +146,7 @@ private slots:
     {
         MainWindow w;
         addRow(w, "a", 101, 100, 200, QStringLiteral("3DE v4 Track File (*.txt)"));
+        child<QCheckBox>(w, "programConventionsCheck")->setChecked(false); // the files' rules
         w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
                              QStringLiteral("SynthEyes Track File (*.txt)"));
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));

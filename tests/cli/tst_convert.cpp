@@ -113,7 +113,8 @@ private slots:
         run = runConverter({"--to", "3de4", "--plate", "10x10", both});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QLatin1String(
-                     "fits more than one format (3de4, nuke-cameratracker); give --from FORMAT")),
+                     "fits more than one format (3de4, nuke-cameratracker), and they read it "
+                     "differently; give --from FORMAT")),
                  qPrintable(run.err));
         run = runConverter({"--to", "3de4", "--plate", "10x10", "--from", "3de4", both, "-o",
                             dir.filePath(QStringLiteral("both-out.txt"))});
@@ -121,8 +122,44 @@ private slots:
 
         run = runConverter({"--info", file(QStringLiteral("prose.txt"), "Dear artist,\nhello.\n")});
         QCOMPARE(run.exitCode, 2);
-        QVERIFY(run.err.contains(QLatin1String("not a format Corvane recognises")));
+        QVERIFY(run.err.contains(QLatin1String("not a track file Corvane reads")));
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+
+        // Scripts whose first line passes a format's own test.
+        const QList<std::pair<QByteArray, const char *>> scripts{
+            {"// Shake v4.10.0606 - (c) 2006\nSetTimeRange(\"1-5\");\nvar = Tracker(0, \"1-5\");\n",
+             "a Shake script"},
+            {"// a layer's motion\nvar comp = app.project.activeItem;\n", "an After Effects script"},
+            {"#! /usr/local/Nuke7.0v8/Nuke7.0 -nx\nversion 7.0 v8\nRoot {\n}\n",
+             "a Nuke script with no RotoPaint"}};
+        for (const auto &[text, kind] : scripts) {
+            run = runConverter({"--info", file(QStringLiteral("script.txt"), text)});
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(QStringLiteral("not a track file Corvane reads (it looks like "
+                                                     "%1)")
+                                          .arg(QLatin1String(kind))),
+                     qPrintable(run.err));
+        }
+    }
+
+    // Formats that read a file to the same rows and convert them alike ask
+    // nothing: the file's habits, else the registry's order, choose.
+    void equalReadingsDetected()
+    {
+        QString input = file(QStringLiteral("equal/in.txt"), worked);
+        for (const char *to : {"nuke-cameratracker", "shake-track"}) {
+            const QString out = dir.filePath(QStringLiteral("equal/%1.txt").arg(QLatin1String(to)));
+            QCOMPARE(runConverter({"--to", to, "--plate", "1920x1080", "-o", out, input}).exitCode,
+                     0);
+        }
+        CliRun run = runConverter({"--info", dir.filePath(QStringLiteral("equal/nuke-cameratracker.txt"))});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QLatin1String("format: nuke-cameratracker")), qPrintable(run.out));
+        QVERIFY(run.out.contains(QLatin1String("Shake Track fits too and reads the same rows")));
+        // A one-track file of either reads the same whichever is taken.
+        run = runConverter({"--info", dir.filePath(QStringLiteral("equal/shake-track_Track_0001.txt"))});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QLatin1String("rows: 2")), qPrintable(run.out));
     }
 
     void exitStatuses()

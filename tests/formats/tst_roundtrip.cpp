@@ -186,8 +186,7 @@ private slots:
         const QString folder = QFileInfo(path).dir().dirName();
         const Format *format = formatById(folder);
         if (!format) {
-            Detection detection = detectFormat(path);
-            format = detection.candidates.size() == 1 ? detection.candidates.first() : nullptr;
+            format = detectFormat(path).format;
         }
         if (!format || !format->read || !format->writer)
             QSKIP(qPrintable(folder + QStringLiteral(": reading or writing is not built yet")));

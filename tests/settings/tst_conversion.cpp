@@ -43,6 +43,7 @@ class TestConversion : public QObject
         p.plateHeight = 1080;
         p.targetFilter = target;
         p.predefinedIndex = predefined;
+        p.programConventions = false; // the files' own rules, as Apply gives them
         auto window = predefinedWindow(predefined, QStringLiteral("1920"), QStringLiteral("1080"));
         p.x0 = window->x0.toInt();
         p.x1 = window->x1.toInt();
