@@ -260,6 +260,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     sink.windowWidth = toInt(params.windowWidth);
     sink.windowHeight = toInt(params.windowHeight);
     sink.pixelAspect = toDouble(params.pixelAspect);
+    sink.targetPath = params.targetPath;
 
     const WriterSteps &steps = *format->writer;
     if (steps.header) steps.header(sink);

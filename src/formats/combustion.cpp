@@ -48,14 +48,15 @@ bool looksLikeCombustionTrack(const QByteArray &data)
     return fields.size() == 4 && fields[1].equals(":") && fields[2].end[-1] == ',';
 }
 
-// Appends v as "+x" or "-x", right-aligned in a column of width; a longer
-// text is written whole and still set off by one blank.
+// Appends v as "+x" or "-x" after seven blanks, cut to the column's width
+// from the left; blanks only are cut: a text too long for the column is
+// written whole, still set off by one blank.
 void appendSigned(QByteArray &out, double v, int width)
 {
     QByteArray text = v < 0 ? QByteArray() : QByteArray("+");
     appendDecimal6(text, v);
     if (text == "+-0") text = "+0";
-    out += QByteArray(std::max<qsizetype>(1, width - text.size()), ' ');
+    out += QByteArray(std::clamp<qsizetype>(width - text.size(), 1, 7), ' ');
     out += text;
 }
 

@@ -6,6 +6,8 @@
 #include "rowcollector.h"
 #include "table/numbers.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstring>
 
@@ -85,13 +87,38 @@ bool looksLikeMatchMover(const QByteArray &data)
     return data.contains("pointTrack") && data.contains('{');
 }
 
+// The image sequence MatchMover's own files name: the target's name with
+// a frame number, where a double quote (which would end it) becomes "_".
+QString sequenceName(const QString &targetPath)
+{
+    QString name = QFileInfo(targetPath).completeBaseName();
+    if (name.isEmpty()) name = QStringLiteral("Sequence");
+    for (QChar &c : name)
+        if (c == QLatin1Char('"') || c.unicode() < 0x20) c = QLatin1Char('_');
+    return name + QStringLiteral(".%04d.jpg");
+}
+
+// The size line as MatchMover writes it: size, the sequence's file
+// reference, and its first and last frame with the step ("b( 1 211 1 )").
 void header(WriteContext &ctx)
 {
+    int first = 0, last = 0;
+    for (int k = 0; k < ctx.exportRowCount(); ++k) {
+        const int frame = ctx.exportRow(k).frame;
+        first = k == 0 ? frame : std::min(first, frame);
+        last = k == 0 ? frame : std::max(last, frame);
+    }
     ctx.write("imageSequence\t\"Sequence 01\"\n{\n\t");
     ctx.writeInt(ctx.windowWidth);
     ctx.write("\t");
     ctx.writeInt(ctx.windowHeight);
-    ctx.write("\n");
+    ctx.write("\tf( \"");
+    ctx.write(sequenceName(ctx.targetPath));
+    ctx.write("\" )\tb( ");
+    ctx.writeInt(first);
+    ctx.write(" ");
+    ctx.writeInt(last);
+    ctx.write(" 1 )\t\n");
 }
 
 void row(WriteContext &ctx, const ExportRow &r)

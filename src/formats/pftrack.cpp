@@ -278,6 +278,7 @@ template <Variant V> void header(WriteContext &ctx)
     ctx.previousName = first.name;
     ctx.hasPreviousName = true;
     ctx.write(commentHeader);
+    ctx.write("\n"); // every track's name follows an empty line, the first's too
     trackHead<V>(ctx, first.name);
 }
 

@@ -81,6 +81,7 @@ public:
     bool hasPreviousName = false;
     int trackCounter = 0;
     int windowWidth = 0, windowHeight = 0; // X1 and Y1 of the target window
+    QString targetPath;                    // the file chosen in Step 2
     double pixelAspect = 0;
 };
 

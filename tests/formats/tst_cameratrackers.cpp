@@ -26,20 +26,6 @@ class TestCameraTrackers : public QObject
         return QString::fromLocal8Bit(qgetenv("CORVANE_SHARED_SAMPLES")) + QLatin1Char('/') + name;
     }
 
-    // The worked examples' rows: (Track_0001, 1, 100.5, 200.25),
-    // (Track_0001, 2, 101, 201), (corner, 7, 50, 60).
-    static TrackTable workedExample()
-    {
-        TrackTable t;
-        t.setColumnCount(TrackColumnCount);
-        t.setRowCount(3);
-        const double rows[3][3] = {{1, 100.5, 200.25}, {2, 101, 201}, {7, 50, 60}};
-        for (int r = 0; r < 3; ++r)
-            t.setImportedRow(r, t.internName(QLatin1String(r < 2 ? "Track_0001" : "corner")),
-                             int(rows[r][0]), rows[r][1], rows[r][2], 0);
-        return t;
-    }
-
 private slots:
     void realFiles_data()
     {
@@ -179,6 +165,33 @@ private slots:
         QCOMPARE(bj.y.front(), 171.677);
     }
 
+    // A MatchMover file as MatchMover writes it: its size line names the
+    // image sequence and its frame range; read back it brings its plate.
+    void matchMoverSizeLine()
+    {
+        const QString real = shared(QStringLiteral("matchmover/kipPointsMatchmover.rz2"));
+        if (!QFile::exists(real)) QSKIP("no shared samples");
+        const QString out = dir.filePath(QStringLiteral("kip.rz2"));
+        CliRun run = runConverter({"--to", "matchmover", "-o", out, real});
+        QCOMPARE(run.exitCode, 0);
+        const QByteArray bytes = fileContents(out);
+        const QList<QByteArray> lines = bytes.split('\n');
+        const QRegularExpression layout(QStringLiteral("^\\t(\\d+)\\t(\\d+)\\tf\\( \"[^\"]+\" \\)"
+                                                       "\\tb\\( (\\d+) (\\d+) 1 \\)\\t$"));
+        const QList<QByteArray> realLines = fileContents(real).split('\n');
+        for (const QByteArray &line : {lines.value(2), realLines.value(2).chopped(1)}) {
+            auto m = layout.match(QString::fromLatin1(line));
+            QVERIFY2(m.hasMatch(), line.constData());
+            QCOMPARE(m.capturedTexts().mid(1), QStringList({"2560", "1080", "1", "211"}));
+        }
+        QVERIFY(lines.value(2).contains("f( \"kip.%04d.jpg\" )"));
+        ReadResult back = dispatch(out, QStringLiteral("MatchMover/Movimento Track File (*.rz2)"));
+        QCOMPARE(QSize(back.set.plateWidth, back.set.plateHeight), QSize(2560, 1080));
+        QCOMPARE(back.set.count, 504);
+        QCOMPARE(back.set.firstFrame, QStringLiteral("1"));
+        QCOMPARE(back.set.frames.back(), 211);
+    }
+
     // Stereo cameras and clips stay apart; names keep their blanks; a
     // frame line may end in blanks; a count of 0 is a track without rows.
     void pfTrackBlocks()
@@ -215,63 +228,6 @@ private slots:
         QCOMPARE(maya.names.toList(), QStringList({"my point 7"}));
         QCOMPARE(maya.frames, std::vector<int>({3}));
         QCOMPARE(QSize(maya.plateWidth, maya.plateHeight), QSize(640, 480));
-    }
-
-    void workedExamples_data()
-    {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QByteArray>("bytes");
-        const QByteArray pfHeader = "# 2D feature PFTrack tracks\n#\n# format:\n# \"name\"\n"
-                                    "# <number of frames>\n"
-                                    "# <frame number> <x pixel> <y pixel> <residual>\n#\n\n";
-        auto pf = [&](const QByteArray &variantLine) {
-            return pfHeader + "\"Track_0001\"\n" + variantLine + "2\n1 100.5 200.25 0.000\n" +
-                   "2 101 201 0.000\n\n\"corner\"\n" + variantLine + "1\n7 50 60 0.000\n";
-        };
-        QTest::newRow("3de3") << "3de3"
-                              << QByteArray("// 3DE Multiple Tracking Curves Export 1920 x 1080\n"
-                                            "Track_0001\n\t1\t100.5 200.25\n\t2\t101 201\n"
-                                            "corner\n\t7\t50 60\n");
-        QTest::newRow("pftrack2011") << "pftrack2011" << pf("1\n");
-        QTest::newRow("pftrack5") << "pftrack5" << pf("\"Primary\"\n");
-        QTest::newRow("pftrack4") << "pftrack4" << pf("");
-        QTest::newRow("boujou") << "boujou"
-                                << QByteArray("# boujou 2d tracks export: text\r\n"
-                                              "# track_id    view      x    y\r\n"
-                                              "Track_0001  1  100.5  200.25\n"
-                                              "Track_0001  2  101  201\ncorner  7  50  60\n");
-        QTest::newRow("syntheyes") << "syntheyes"
-                                   << QByteArray("Track_0001 1 100.5 200.25 15\n"
-                                                 "Track_0001 2 101 201 15\ncorner 7 50 60 15\n");
-        QTest::newRow("matchmover")
-            << "matchmover"
-            << QByteArray("imageSequence\t\"Sequence 01\"\n{\n\t1920\t1080\n}\n"
-                          "pointTrack  \"Track_0001\"  rgb( 0 0 0 )\t\n{\n"
-                          "\t1\t   100.5     200.25\n\t2\t   101     201\n}\n"
-                          "pointTrack  \"corner\"  rgb( 0 0 0 )\t\n{\n\t7\t   50     60\n}\n");
-        QTest::newRow("mayalive") << "mayalive"
-                                  << QByteArray("#  Size  1920  1080\n#  Name  Track_0001\n"
-                                                "0 1 100.5 200.25 0.000\n0 2 101 201 0.000\n"
-                                                "#  Name  corner\n1 7 50 60 0.000\n");
-    }
-
-    void workedExamples()
-    {
-        QFETCH(QString, id);
-        QFETCH(QByteArray, bytes);
-        const Format *format = formatById(id);
-        ExportParams p;
-        p.targetFilter = QLatin1String(format->treeExportFilter);
-        p.targetPath = dir.filePath(id + QStringLiteral(".out"));
-        p.windowWidth = QStringLiteral("1920");
-        p.windowHeight = QStringLiteral("1080");
-        ExportResult r = exportTable(workedExample(), p);
-        QVERIFY2(r.ok(), qPrintable(r.error));
-        QCOMPARE(fileContents(p.targetPath), bytes);
-        // And read back.
-        TrackSet back = dispatch(p.targetPath, QLatin1String(format->importFilter)).set;
-        QCOMPARE(back.names.toList(), QStringList({"Track_0001", "Track_0001", "corner"}));
-        QCOMPARE(back.y, std::vector<double>({200.25, 201, 60}));
     }
 };
 

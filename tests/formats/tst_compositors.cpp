@@ -146,8 +146,8 @@ private slots:
                   {{"A", 1, 123.45, 234.56}, {"A", 12, -12.5, 0}, {"A", 123456, 1.5, -1234567}},
                   QStringLiteral("shot.ascii"));
         QCOMPARE(files, QList<QByteArray>({"    1.0 :     +123.45,     +234.56\n"
-                                           "   12.0 :       -12.5,          +0\n"
-                                           "123456.0 :        +1.5,    -1234567\n"}));
+                                           "   12.0 :       -12.5,        +0\n"
+                                           "123456.0 :       +1.5,    -1234567\n"}));
         TrackSet back = read("combustion-track", dir.filePath(QStringLiteral("shot_A.ascii")));
         QCOMPARE(back.names.first(), QStringLiteral("shot_000A"));
         QCOMPARE(back.frames, std::vector<int>({1, 12, 123456}));

@@ -6,11 +6,13 @@
 #include "formats/registry.h"
 #include "formats/shapes.h"
 #include "import/detect.h"
+#include "import/dispatch.h"
 #include "import/importer.h"
 #include "settings/apply.h"
 #include "settings/platesettings.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
+#include "testdata.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -130,6 +132,80 @@ class TestRoundTrip : public QObject
         return set;
     }
 
+    // The formats' worked examples, as written from the rows (Track_0001, 1,
+    // 100.5, 200.25), (Track_0001, 2, 101, 201), (corner, 7, 50, 60) with a
+    // 1920 x 1080 window; per-track formats from their one-track example.
+    struct WorkedExample
+    {
+        QList<TestRow> rows;
+        QByteArray bytes;
+        QString file; // the file that holds the bytes, for per-track formats
+    };
+
+    static QHash<QString, WorkedExample> examplesById()
+    {
+        const QList<TestRow> rows{
+            {"Track_0001", 1, 100.5, 200.25}, {"Track_0001", 2, 101, 201}, {"corner", 7, 50, 60}};
+        const QByteArray pfHeader = "# 2D feature PFTrack tracks\n#\n# format:\n# \"name\"\n"
+                                    "# <number of frames>\n"
+                                    "# <frame number> <x pixel> <y pixel> <residual>\n#\n\n\n";
+        auto pf = [&](const QByteArray &variantLine) {
+            return pfHeader + "\"Track_0001\"\n" + variantLine + "2\n1 100.5 200.25 0.000\n" +
+                   "2 101 201 0.000\n\n\"corner\"\n" + variantLine + "1\n7 50 60 0.000\n";
+        };
+        const QByteArray heading = "   Frame             X             Y   Correlation\n";
+        return {
+            {"3de4",
+             {rows,
+              "2\nTrack_0001\n0\n2\n1 100.500000 200.250000\n2 101.000000 201.000000\n"
+              "corner\n0\n1\n7 50.000000 60.000000\n",
+              {}}},
+            {"3de3",
+             {rows,
+              "// 3DE Multiple Tracking Curves Export 1920 x 1080\n"
+              "Track_0001\n\t1\t100.5 200.25\n\t2\t101 201\ncorner\n\t7\t50 60\n",
+              {}}},
+            {"pftrack2011", {rows, pf("1\n"), {}}},
+            {"pftrack5", {rows, pf("\"Primary\"\n"), {}}},
+            {"pftrack4", {rows, pf(""), {}}},
+            {"boujou",
+             {rows,
+              "# boujou 2d tracks export: text\r\n# track_id    view      x    y\r\n"
+              "Track_0001  1  100.5  200.25\nTrack_0001  2  101  201\ncorner  7  50  60\n",
+              {}}},
+            {"syntheyes",
+             {rows, "Track_0001 1 100.5 200.25 15\nTrack_0001 2 101 201 15\ncorner 7 50 60 15\n", {}}},
+            // MatchMover's size line names its image sequence and frame range,
+            // as MatchMover's own files do.
+            {"matchmover",
+             {rows,
+              "imageSequence\t\"Sequence 01\"\n{\n"
+              "\t1920\t1080\tf( \"out.%04d.jpg\" )\tb( 1 7 1 )\t\n}\n"
+              "pointTrack  \"Track_0001\"  rgb( 0 0 0 )\t\n{\n"
+              "\t1\t   100.5     200.25\n\t2\t   101     201\n}\n"
+              "pointTrack  \"corner\"  rgb( 0 0 0 )\t\n{\n\t7\t   50     60\n}\n",
+              {}}},
+            {"mayalive",
+             {rows,
+              "#  Size  1920  1080\n#  Name  Track_0001\n0 1 100.5 200.25 0.000\n"
+              "0 2 101 201 0.000\n#  Name  corner\n1 7 50 60 0.000\n",
+              {}}},
+            {"nuke-tracker", {{{"P", 12, 100.5, 200.25}}, "12 100.5 200.25\n", "out_P.txt"}},
+            {"nuke-cameratracker",
+             {{{"P", 7, 123.456, 45}},
+              "TrackName P\n" + heading + "    7.00      123.456       45         1.000 \n",
+              {}}},
+            {"shake-track",
+             {{{"P", 5, 10.5, 20}},
+              "TrackName P\n" + heading + "    5.00       10.5       20         1.000\n",
+              "out_P.txt"}},
+            {"combustion-track",
+             {{{"P", 1, 123.45, 234.56}, {"P", 12, -12.5, 0}},
+              "    1.0 :     +123.45,     +234.56\n   12.0 :       -12.5,        +0\n",
+              "out_P.ascii"}},
+        };
+    }
+
 private slots:
     void awkwardTables_data()
     {
@@ -155,6 +231,52 @@ private slots:
                             dir.filePath(id + QStringLiteral("/out.") + format->fileExtension()));
         QVERIFY2(back.error.isEmpty(), qPrintable(back.error));
         compareRows(rows, back.rows, !format->perTrack() && format->writesNames);
+    }
+
+    // Each format's worked example is written byte for byte, and the bytes
+    // read back to its rows and write again as they were.
+    void workedExamples_data()
+    {
+        QTest::addColumn<QString>("id");
+        for (const Format &f : formats())
+            QTest::newRow(f.id) << QString::fromLatin1(f.id);
+    }
+
+    void workedExamples()
+    {
+        QFETCH(QString, id);
+        const auto examples = examplesById();
+        if (!examples.contains(id)) QSKIP("this format's description gives no worked example");
+        const WorkedExample &example = examples[id];
+        const Format *format = formatById(id);
+        QDir(dir.path()).mkpath(QStringLiteral("worked/") + id);
+        const QString folder = dir.filePath(QStringLiteral("worked/") + id);
+        const QString target =
+            folder + QStringLiteral("/out.") + format->fileExtension();
+        ExportResult saved = saveAs(importedTable(example.rows), format->id, target);
+        QVERIFY2(saved.ok(), qPrintable(saved.error));
+        const QString written = example.file.isEmpty() ? target : folder + QLatin1Char('/') + example.file;
+        QCOMPARE(fileContents(written), example.bytes);
+
+        ReadResult read = dispatch(written, QLatin1String(format->importFilter));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QCOMPARE(read.set.count, int(example.rows.size()));
+        QList<TestRow> back;
+        for (int i = 0; i < read.set.count; ++i) {
+            const size_t k = size_t(i);
+            QCOMPARE(read.set.frames[k], example.rows[i].frame);
+            QCOMPARE(read.set.x[k], example.rows[i].x);
+            QCOMPARE(read.set.y[k], example.rows[i].y);
+            back.append({example.rows[i].name, read.set.frames[k], read.set.x[k], read.set.y[k]});
+            if (!format->perTrack() && format->writesNames)
+                QCOMPARE(read.set.names.at(i), example.rows[i].name);
+        }
+        const QString again = folder + QStringLiteral("/again/out.") + format->fileExtension();
+        QDir().mkpath(QFileInfo(again).path());
+        QVERIFY(saveAs(importedTable(back), format->id, again).ok());
+        const QString rewritten = example.file.isEmpty() ? again
+                                                         : QFileInfo(again).path() + QLatin1Char('/') + example.file;
+        QCOMPARE(fileContents(rewritten), example.bytes);
     }
 
     // Every real file of a format that reads and writes, converted to its
