@@ -106,6 +106,13 @@ void MainWindow::on_saveDataButton_clicked()
             summary += QStringLiteral(" and %1 more").arg(files.size() - shown);
         summary += QLatin1Char('.');
     }
+    if (!result.renamed.isEmpty())
+        summary += QStringLiteral("\n%1 renamed: the format cannot hold %2 as they are.")
+                       .arg(result.renamed.size() == 1
+                                ? QStringLiteral("1 track")
+                                : QStringLiteral("%1 tracks").arg(result.renamed.size()),
+                            result.renamed.size() == 1 ? QStringLiteral("its name")
+                                                       : QStringLiteral("their names"));
     if (!m_applyNotes.isEmpty())
         summary += QStringLiteral("\nConventions: %1.").arg(m_applyNotes.join(QStringLiteral("; ")));
     saveStatusLabel->setText(summary);
@@ -113,17 +120,27 @@ void MainWindow::on_saveDataButton_clicked()
     QStringList notes = result.notes;
     QStringList numbered;
     for (const TrackFile &file : result.trackFiles)
-        if (file.numbered)
+        if (file.numbered || file.shortened)
             numbered
                 << QStringLiteral("%1  →  %2").arg(file.track, QFileInfo(file.path).fileName());
     if (!numbered.isEmpty()) {
         const int shown = 20;
-        QString text = QStringLiteral("Some track names share a file name, so their files "
-                                      "were numbered:\n\n") +
+        QString text = QStringLiteral("Some tracks' files could not be named exactly after "
+                                      "them (a name shared with another track's file, or too "
+                                      "long for a file name):\n\n") +
                        numbered.mid(0, shown).join(QLatin1Char('\n'));
         if (numbered.size() > shown)
             text += QStringLiteral("\n… and %1 more").arg(numbered.size() - shown);
         notes << text;
+    }
+    if (!result.renamed.isEmpty()) {
+        const int shown = 20;
+        QStringList lines;
+        for (const RenamedTrack &track : result.renamed.mid(0, shown))
+            lines << renamedNote(track, exportFilesLabel->statusTip());
+        if (result.renamed.size() > shown)
+            lines << QStringLiteral("… and %1 more").arg(result.renamed.size() - shown);
+        notes << lines.join(QLatin1Char('\n'));
     }
     if (!notes.isEmpty()) showMessage(notes.join(QStringLiteral("\n\n")), QMessageBox::Information);
 }

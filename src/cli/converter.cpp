@@ -263,6 +263,9 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         outcome.trackFiles += result.trackFiles;
         for (const QString &note : result.notes)
             outcome.notes << QStringLiteral("%1: %2").arg(r.output, note);
+        for (const RenamedTrack &track : result.renamed)
+            outcome.notes << QStringLiteral("%1: %2").arg(
+                r.output, renamedNote(track, QLatin1String(options.target->treeExportFilter)));
     }
     return outcome;
 }

@@ -196,7 +196,11 @@ int main(int argc, char *argv[])
     for (const QString &note : outcome.notes)
         printLine(stderr, QStringLiteral("corvane-convert: note: ") + note);
     for (const TrackFile &file : outcome.trackFiles)
-        if (file.numbered)
+        if (file.shortened)
+            printLine(stderr, QStringLiteral("corvane-convert: track \"%1\" is too long for a file "
+                                             "name; it went to %2")
+                                  .arg(file.track, file.path));
+        else if (file.numbered)
             printLine(stderr, QStringLiteral("corvane-convert: track \"%1\" shares its file name "
                                              "with another track; it went to %2")
                                   .arg(file.track, file.path));

@@ -3,6 +3,7 @@
 #include "table/parallel.h"
 
 #include "census.h"
+#include "formats/namerule.h"
 #include "formats/registry.h"
 #include "savetransaction.h"
 #include "settings/platesettings.h"
@@ -120,6 +121,71 @@ QString safeFileNamePart(const QString &name)
 
 namespace {
 
+// The names the tracks are written under: each track's name as the format
+// can hold it, kept apart from every other track's ("_2", "_3", …, as
+// per-track files are), so that no two tracks merge. Names are compared as
+// readers that pad a short last part give them back ("x_01" is "x_0001").
+class WrittenNames
+{
+public:
+    WrittenNames(const TrackTable &table, const QList<int> &rows, const Format &format)
+        : m_table(table), m_rows(rows), m_format(format)
+    {
+    }
+
+    const QString &written(const QString &name) const
+    {
+        // Rows of one track follow each other: most rows ask the last name again.
+        if (m_hasLast && name == m_lastName) return m_lastWritten;
+        auto it = m_written.constFind(name);
+        if (it == m_written.cend()) it = m_written.insert(name, choose(name));
+        m_lastName = name;
+        m_lastWritten = it.value();
+        m_hasLast = true;
+        return m_lastWritten;
+    }
+
+    QList<RenamedTrack> renamed() const { return m_renamed; }
+
+private:
+    QString choose(const QString &name) const
+    {
+        const QString safe = m_format.writableName(name);
+        if (safe == name) {
+            m_taken.insert(applyNameRule(name));
+            return name;
+        }
+        if (!m_knowsOriginals) {
+            // A changed name must not take a name another track has as it is.
+            QString previous;
+            for (int r : m_rows) {
+                const QString &original = m_table.name(r);
+                if (original != previous) m_originals.insert(applyNameRule(original));
+                previous = original;
+            }
+            m_knowsOriginals = true;
+        }
+        QString out = safe;
+        for (int n = 2; m_taken.contains(applyNameRule(out)) ||
+                        m_originals.contains(applyNameRule(out));
+             ++n)
+            out = safe + QLatin1Char('_') + QString::number(n);
+        m_taken.insert(applyNameRule(out));
+        m_renamed.append({name, out});
+        return out;
+    }
+
+    const TrackTable &m_table;
+    const QList<int> &m_rows;
+    const Format &m_format;
+    mutable QHash<QString, QString> m_written;
+    mutable QSet<QString> m_taken, m_originals;
+    mutable bool m_knowsOriginals = false;
+    mutable QList<RenamedTrack> m_renamed;
+    mutable QString m_lastName, m_lastWritten;
+    mutable bool m_hasLast = false;
+};
+
 // Writes a save's files into one transaction. Per-track files are named
 // once per track: the target's stem, "_", the track name made safe, and
 // the format's extension; names that would share a file (compared without
@@ -129,7 +195,7 @@ class Sink : public WriteContext
 public:
     Sink(const TrackTable &table, const QList<int> &rows, const Format &format,
          const ExportParams &params)
-        : m_table(table), m_rows(rows), m_save(params.inputs), m_stem(pathStem(params.targetPath)),
+        : m_table(table), m_rows(rows), m_names(table, rows, format), m_save(params.inputs), m_stem(pathStem(params.targetPath)),
           m_extension(QLatin1String(format.trackFileExtension)),
           m_encoder(QStringConverter::System), m_streaming(!params.inMemory),
           m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096))
@@ -169,15 +235,23 @@ public:
         return *m_census;
     }
 
-    ExportRow firstRow() const override { return ExportRow(&m_table, m_rows.value(0)); }
+    ExportRow firstRow() const override { return exportRow(0); }
     int exportRowCount() const override { return int(m_rows.size()); }
-    ExportRow exportRow(int k) const override { return ExportRow(&m_table, m_rows.at(k)); }
+    ExportRow exportRow(int k) const override
+    {
+        ExportRow row(&m_table, m_rows.value(k));
+        row.name = m_names.written(row.name);
+        return row;
+    }
+    // The name a row's track is written under.
+    const QString &writtenName(const QString &name) const { return m_names.written(name); }
     void note(const QString &text) override { m_notes.append(text); }
 
     QString commit(ExportResult &result, bool inMemory)
     {
         result.trackFiles = m_trackFiles;
         result.notes = m_notes;
+        result.renamed = m_names.renamed();
         if (!inMemory) return m_save.commit(result.written);
         result.contents = m_save.contents();
         return QString();
@@ -186,18 +260,43 @@ public:
 private:
     QString uniquePath(const QString &trackName)
     {
-        const QString base = m_stem + QLatin1Char('_') + safeFileNamePart(trackName);
+        // File names hold 255 bytes; room is kept for a number and for the
+        // hidden temporary file the save writes first (".name.XXXXXX").
+        constexpr qsizetype fileNameBytes = 240;
+        const QString part = safeFileNamePart(trackName);
+        const qsizetype fixedBytes =
+            (QFileInfo(m_stem).fileName() + QLatin1Char('_') + m_extension).toUtf8().size();
+        const QString cut = leadingBytes(part, fileNameBytes - fixedBytes);
+        const QString base = m_stem + QLatin1Char('_') + cut;
         QString path = base + m_extension;
         int n = 1;
         while (m_used.contains(QFileInfo(path).absoluteFilePath().toCaseFolded()))
             path = base + QLatin1Char('_') + QString::number(++n) + m_extension;
         m_used.insert(QFileInfo(path).absoluteFilePath().toCaseFolded());
-        m_trackFiles.append({trackName, path, n > 1});
+        m_trackFiles.append({trackName, path, n > 1, cut.size() < part.size()});
         return path;
+    }
+
+    // The longest start of text that takes at most bytes in UTF-8, cut
+    // between characters.
+    static QString leadingBytes(const QString &text, qsizetype bytes)
+    {
+        qsizetype used = 0, end = 0;
+        while (end < text.size()) {
+            const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size();
+            const char32_t c = pair ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
+                                    : text.at(end).unicode();
+            const qsizetype size = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+            if (used + size > bytes) break;
+            used += size;
+            end += pair ? 2 : 1;
+        }
+        return text.left(end);
     }
 
     const TrackTable &m_table;
     const QList<int> &m_rows;
+    WrittenNames m_names;
     SaveTransaction m_save;
     QString m_stem;
     QString m_extension;
@@ -214,6 +313,13 @@ private:
 };
 
 } // namespace
+
+QString renamedNote(const RenamedTrack &track, const QString &targetFilter)
+{
+    const Format *format = formatForFilter(targetFilter);
+    return QStringLiteral("track \"%1\" is written as \"%2\": %3 cannot hold its name as it is.")
+        .arg(track.from, track.to, format ? QLatin1String(format->name) : targetFilter);
+}
 
 ExportParams exportParams(const PlateSettings &settings, const QString &targetFilter,
                           const QString &targetPath)
@@ -267,6 +373,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     int sinceFlush = 0;
     for (int r : rows) {
         ExportRow row(&table, r);
+        row.name = sink.writtenName(row.name);
         if (steps.row) steps.row(sink, row);
         sink.previousName = row.name;
         sink.hasPreviousName = true;

@@ -43,7 +43,14 @@ struct TrackFile
 {
     QString track;
     QString path;
-    bool numbered = false; // its name shared a file name with another track's
+    bool numbered = false;  // its name shared a file name with another track's
+    bool shortened = false; // its name was too long for a file name, and was cut
+};
+
+// A track whose name the target format cannot hold as it is.
+struct RenamedTrack
+{
+    QString from, to;
 };
 
 struct ExportResult
@@ -53,6 +60,7 @@ struct ExportResult
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QList<std::pair<QString, QByteArray>> contents; // with inMemory: every file's bytes
     QStringList notes;                              // for the user: rows the format could not hold
+    QList<RenamedTrack> renamed;                    // names the format could not hold, as written
     int rows = 0;                                   // rows exported
     int tracks = 0;                                 // runs of one track name among them
     bool ok() const { return error.isEmpty(); }
@@ -69,5 +77,8 @@ ExportParams exportParams(const PlateSettings &settings, const QString &targetFi
                           const QString &targetPath);
 
 ExportResult exportTable(const TrackTable &table, const ExportParams &params);
+
+// "track "Track 01" is written as "Track_01" (Boujou names hold no blanks, …)".
+QString renamedNote(const RenamedTrack &track, const QString &targetFilter);
 
 } // namespace corvane

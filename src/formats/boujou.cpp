@@ -53,6 +53,9 @@ Formats boujouFormats()
     f.read = readBoujou;
     f.sniff = looksLikeBoujou;
     f.writer = &writer;
+    // Fields are set off by blanks, and a "#" starts a comment line.
+    f.nameNoBlanks = true;
+    f.nameForbids = "#";
     return {f};
 }
 

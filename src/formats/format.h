@@ -91,6 +91,10 @@ struct Format
     // The extension a written file takes: the first one its filters name.
     QString fileExtension() const;
     bool matchesFilter(const QString &filter) const;
+    // A track name as this format can hold it: every character it cannot
+    // hold becomes "_" (line ends and control characters everywhere, white
+    // space at either end, which readers trim, and the format's own).
+    QString writableName(const QString &name) const;
 };
 
 } // namespace corvane

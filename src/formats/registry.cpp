@@ -114,6 +114,24 @@ bool Format::matchesFilter(const QString &filter) const
     return filter == QLatin1String(importFilter) || filter == QLatin1String(treeExportFilter);
 }
 
+QString Format::writableName(const QString &name) const
+{
+    if (shapes) return name; // shape files number their vertices: names stay the table's
+    QString out = name;
+    const QLatin1String forbidden(nameForbids);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const QChar c = out.at(i);
+        const bool blank = c == QLatin1Char(' ') || c == QLatin1Char('\t');
+        const bool atEnd = i == 0 || i == out.size() - 1;
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator || (blank && (nameNoBlanks || atEnd)) ||
+            (!blank && c.isSpace() && c != QChar::Nbsp) || forbidden.contains(c))
+            out[i] = QLatin1Char('_');
+    }
+    if (out.isEmpty()) out = QStringLiteral("_");
+    return out;
+}
+
 const Format *formatById(const QString &id)
 {
     for (const Format &f : formats())

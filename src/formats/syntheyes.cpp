@@ -66,6 +66,7 @@ Formats synthEyesFormats()
     // -1 and +1 are the centres of the edge pixels; frames count from 0.
     f.centres = PixelCentres::EdgePixelCentres;
     f.frameBase = FrameBase::FromZero;
+    f.nameNoBlanks = true; // the name is the line's first blank-separated field
     return {f};
 }
 
