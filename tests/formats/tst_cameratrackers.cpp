@@ -165,6 +165,71 @@ private slots:
         QCOMPARE(bj.y.front(), 171.677);
     }
 
+    // The sub-pixel fixtures: one grid tracked in PFTrack and SynthEyes
+    // lands, in 3DE v4, on the features' true positions (the lower-left at
+    // (0.5, 0.5), the upper-right at (715.5, 571.514); SynthEyes' corner
+    // trackers on the raster's corners), and SynthEyes' frame 0 is 3DE's 1.
+    // With the files' conventions the old values and frames come back.
+    void programConventions()
+    {
+        const QString pf = shared(QStringLiteral("subpixel/julik_pftrack.txt"));
+        const QString se = shared(QStringLiteral("subpixel/sy_subpix_2dpaths.txt"));
+        if (!QFile::exists(pf)) QSKIP("no shared samples");
+        auto convert = [&](const QString &input, const QString &to, const char *conventions) {
+            const QString out = dir.filePath(QFileInfo(input).completeBaseName() +
+                                             QLatin1String(conventions) + QStringLiteral(".out"));
+            CliRun run = runConverter(
+                {"--to", to, "--plate", "720x576", "--conventions", conventions, "-o", out, input});
+            return std::make_pair(run, out);
+        };
+        const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+        auto [pfRun, pfOut] = convert(pf, QStringLiteral("3de4"), "program");
+        QCOMPARE(pfRun.exitCode, 0);
+        QVERIFY2(pfRun.err.contains(QLatin1String("PFTrack 2011 pixel centres: +0.5 px")),
+                 qPrintable(pfRun.err));
+        TrackSet set = dispatch(pfOut, v4).set;
+        QCOMPARE(set.count, 2);
+        QVERIFY(qAbs(set.x[0] - 0.5) < 0.01 && qAbs(set.y[0] - 0.5) < 0.01);
+        // PFTrack tracked the upper-right feature 0.014 px low.
+        QVERIFY(qAbs(set.x[1] - 715.5) < 0.01 && qAbs(set.y[1] - 571.514) < 0.02);
+
+        auto [seRun, seOut] = convert(se, QStringLiteral("3de4"), "program");
+        QCOMPARE(seRun.exitCode, 0);
+        QVERIFY2(seRun.err.contains(QLatin1String("frames from SynthEyes 0 to 3D Equalizer v4 1")),
+                 qPrintable(seRun.err));
+        set = dispatch(seOut, v4).set;
+        QCOMPARE(set.names.at(2), QStringLiteral("Corner1"));
+        QVERIFY(qAbs(set.x[2]) < 0.1 && qAbs(set.y[2]) < 0.1);
+        QVERIFY(qAbs(set.x[3] - 720) < 0.1 && qAbs(set.y[3] - 576) < 0.1);
+        QCOMPARE(set.frames, std::vector<int>({1, 1, 1, 1}));
+
+        // And back to SynthEyes: the file's own values and frames.
+        const QString back = dir.filePath(QStringLiteral("back.txt"));
+        QCOMPARE(runConverter({"--to", "syntheyes", "--plate", "720x576", "-o", back, seOut})
+                     .exitCode,
+                 0);
+        const TrackSet original = dispatch(se, QStringLiteral("SynthEyes Track File (*.txt)")).set;
+        const TrackSet again = dispatch(back, QStringLiteral("SynthEyes Track File (*.txt)")).set;
+        QCOMPARE(again.frames, original.frames);
+        for (int i = 0; i < original.count; ++i)
+            QVERIFY(qAbs(again.x[size_t(i)] - original.x[size_t(i)]) < 1e-5 &&
+                    qAbs(again.y[size_t(i)] - original.y[size_t(i)]) < 1e-5);
+
+        // The files' conventions: nothing moves but by the files' rules.
+        auto [pfFile, pfFileOut] = convert(pf, QStringLiteral("3de4"), "file");
+        QCOMPARE(pfFile.exitCode, 0);
+        set = dispatch(pfFileOut, v4).set;
+        QCOMPARE(set.x[0], 0.000002);
+        QCOMPARE(set.y[0], -0.000002);
+        auto [seFile, seFileOut] = convert(se, QStringLiteral("3de4"), "file");
+        QCOMPARE(seFile.exitCode, 0);
+        QVERIFY(seFile.err.isEmpty());
+        set = dispatch(seFileOut, v4).set;
+        QCOMPARE(set.frames, std::vector<int>({0, 0, 0, 0}));
+        QVERIFY(qAbs(set.x[2] - (1 - 1.00136) * 360) < 1e-6);
+        QCOMPARE(runConverter({"--to", "3de4", "--conventions", "pixels", se}).exitCode, 1);
+    }
+
     // A MatchMover file as MatchMover writes it: its size line names the
     // image sequence and its frame range; read back it brings its plate.
     void matchMoverSizeLine()

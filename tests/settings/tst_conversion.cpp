@@ -134,6 +134,42 @@ private slots:
             QVERIFY(near(fromTarget(rule, toTarget(rule, p, plate), plate), p));
         for (Window w : {Window{0, 960, 0, 540}, Window{0, 1920, 1080, 0}, Window{-1, 1, -1, 1}})
             QVERIFY(near(fromWindow(toWindow(p, plate, w), plate, w), p));
+        // And with the programs' pixel centres, on a plate of one pixel too.
+        for (Plate on : {plate, Plate{1, 1}})
+            for (PixelCentres centres : {PixelCentres::Edge, PixelCentres::FirstPixelCentre,
+                                         PixelCentres::EdgePixelCentres}) {
+                const SourceConvention source{SourceRule::SynthEyes, centres};
+                const TargetConvention target{TargetRule::Flip, centres};
+                QVERIFY(near(pixelsToSource(source, sourceToPixels(source, p, on), on), p));
+                QVERIFY(near(targetToPixels(target, pixelsToTarget(target, p, on), on), p));
+            }
+    }
+
+    // Program conventions: PFTrack's 0 is the lower-left pixel's centre,
+    // SynthEyes' -1 and +1 are the edge pixels' centres.
+    void pixelCentres()
+    {
+        const Plate plate{720, 576};
+        const SourceConvention pf{SourceRule::Flip, PixelCentres::FirstPixelCentre};
+        Point mid = sourceToPixels(pf, {0, 0}, plate);
+        QCOMPARE(mid.x, 0.5);
+        QCOMPARE(mid.y, 575.5); // from the top
+        const SourceConvention se{SourceRule::SynthEyes, PixelCentres::EdgePixelCentres};
+        mid = sourceToPixels(se, {-1, 1}, plate);
+        QCOMPARE(mid.x, 0.5);
+        QCOMPARE(mid.y, 575.5);
+        mid = sourceToPixels(se, {1, -1}, plate);
+        QCOMPARE(mid.x, 719.5);
+        QCOMPARE(mid.y, 0.5);
+        const TargetConvention seTarget{TargetRule::SynthEyes, PixelCentres::EdgePixelCentres};
+        Point out = pixelsToTarget(seTarget, {0, 576}, plate); // the raster's corner
+        QVERIFY(qAbs(out.x - (-1 - 1.0 / 719)) < 1e-12);
+        QVERIFY(qAbs(out.y - (1 + 1.0 / 575)) < 1e-12);
+        // Off, the files' own rules: -1 and +1 are the raster's edges.
+        QCOMPARE(sourceConventionOf(QStringLiteral("SynthEyes Track File (*.txt)"), false).centres,
+                 PixelCentres::Edge);
+        QCOMPARE(sourceConventionOf(QStringLiteral("PF v5 Track File (*.2dt *.3dt)"), true).centres,
+                 PixelCentres::FirstPixelCentre);
     }
 
     void pixelAspectAndShortenedImport()
