@@ -99,6 +99,7 @@ struct RowConversion
     Window window;
     TargetConvention target;
     std::vector<std::optional<SourceConvention>> sources; // by the table's source format id
+    bool metOwnText = false; // a row whose source is a text of its own
 
     Point mid, out;
     long long frame = 0;
@@ -119,7 +120,10 @@ struct RowConversion
     {
         const bool program = params.programConventions;
         const int id = table.sourceFormatId(r);
-        if (id < 0) return sourceConventionOf(table.sourceFormat(r), program);
+        if (id < 0) {
+            metOwnText = true;
+            return sourceConventionOf(table.sourceFormat(r), program);
+        }
         if (size_t(id) >= sources.size()) sources.resize(size_t(id) + 1);
         if (!sources[size_t(id)])
             sources[size_t(id)] = sourceConventionOf(table.sourceFormat(r), program);
@@ -129,25 +133,36 @@ struct RowConversion
     bool frameInRange() const { return frame >= -FrameLimit && frame <= FrameLimit; }
 };
 
-// The formats the table's rows were imported from, each once.
-QList<const Format *> sourceFormatsOf(const TrackTable &table)
+// The formats the rows of a conversion came from, each once: the pieces'
+// source ids, and the rows whose source is a text of their own.
+QList<const Format *> sourceFormatsMet(const TrackTable &table,
+                                       const std::vector<RowConversion> &pieces)
 {
     QList<const Format *> out;
-    std::vector<char> seen;
-    QSet<QString> seenTexts; // rows whose source is a text of their own
+    auto add = [&](const QString &filter) {
+        const Format *format = formatForFilter(filter);
+        if (format && !out.contains(format)) out.append(format);
+    };
+    std::vector<char> met;
+    for (const RowConversion &piece : pieces)
+        for (size_t id = 0; id < piece.sources.size(); ++id)
+            if (piece.sources[id]) {
+                if (met.size() <= id) met.resize(id + 1, 0);
+                met[id] = 1;
+            }
+    bool ownTexts = false;
+    for (const RowConversion &piece : pieces)
+        ownTexts = ownTexts || piece.metOwnText;
     for (int r = 0; r < table.rowCount(); ++r) {
         const int id = table.sourceFormatId(r);
-        if (id >= 0) {
-            if (size_t(id) >= seen.size()) seen.resize(size_t(id) + 1, 0);
-            if (seen[size_t(id)]) continue;
-            seen[size_t(id)] = 1;
-        } else {
-            const QString text = table.sourceFormat(r);
-            if (seenTexts.contains(text)) continue;
-            seenTexts.insert(text);
+        if (id >= 0 && size_t(id) < met.size() && met[size_t(id)]) {
+            met[size_t(id)] = 0; // named once, from its first row
+            add(table.sourceFormat(r));
+        } else if (id < 0 && ownTexts) {
+            add(table.sourceFormat(r));
         }
-        if (const Format *format = formatForFilter(table.sourceFormat(r)))
-            if (!out.contains(format)) out.append(format);
+        if (!ownTexts && std::none_of(met.begin(), met.end(), [](char c) { return c != 0; }))
+            break;
     }
     return out;
 }
@@ -176,7 +191,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         params.predefinedIndex != 0
             ? TargetConvention{}
             : targetConventionOf(params.targetFilter, params.programConventions);
-    RowConversion conversion{params, plate, window, target, {}, {}, {}, 0};
+    RowConversion conversion{params, plate, window, target, {}, false, {}, {}, 0};
 
     // Every row is checked before any changes, so that a refusal changes
     // nothing. Rows are independent unless formulas refer to other cells,
@@ -223,10 +238,12 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     // (this writes shared state, so it is not split).
     for (int r = 0; r < table.rowCount(); ++r)
         if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
+    // Each piece's conversion keeps the source formats it met, for the notes.
+    std::vector<RowConversion> pieces(size_t(workerThreads()), conversion);
     forRowRanges(
         table.rowCount(),
-        [&](int begin, int end, int) {
-            RowConversion local = conversion;
+        [&](int begin, int end, int piece) {
+            RowConversion &local = pieces[size_t(piece)];
             for (int r = begin; r < end; ++r) {
                 local.convert(table, r, sourceOf(table, r));
                 table.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
@@ -239,7 +256,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     if (params.programConventions) {
         const Format *shown = params.predefinedIndex != 0 ? nullptr
                                                           : formatForFilter(params.targetFilter);
-        result.notes = pixelCentreNotes(sourceFormatsOf(table), shown);
+        result.notes = pixelCentreNotes(sourceFormatsMet(table, pieces), shown);
     }
     if (!params.frameBaseNote.isEmpty()) result.notes.prepend(params.frameBaseNote);
     return result;

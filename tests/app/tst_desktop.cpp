@@ -58,6 +58,21 @@ private slots:
         QVERIFY(w.importDropped(both));
         QCOMPARE(offered.size(), 2);
         QCOMPARE(w.trackModel()->rowCount(), 1);
+        // Formats that read it alike ask nothing; the window says which it took.
+        offered.clear();
+        QString alike = writeFile(dir.filePath(QStringLiteral("alike.txt")),
+                                  "TrackName a\n   Frame             X             Y   Correlation\n"
+                                  "    1.00       1       2         1.000\n\nTrackName b\n"
+                                  "   Frame             X             Y   Correlation\n"
+                                  "    1.00       3.5       4         1.000\n");
+        whenModal<DialogM>([](DialogM *d) {
+            d->findChild<QPushButton *>(QStringLiteral("newGridList"))->click();
+        });
+        QVERIFY(w.importDropped(alike));
+        QVERIFY(offered.isEmpty());
+        QCOMPARE(w.trackModel()->rowCount(), 2);
+        QVERIFY2(w.saveStatus().contains(QLatin1String("read as Nuke CameraTracker")),
+                 qPrintable(w.saveStatus()));
     }
 
     // Enter on a tree entry does what a double-click does.
@@ -103,6 +118,27 @@ private slots:
                                                 "per track: shot_01.txt, shot_02.txt, shot_03.txt, "
                                                 "shot_04.txt, shot_05.txt, shot_06.txt, "
                                                 "shot_07.txt, shot_08.txt."));
+    }
+
+    // Names the target cannot hold and what the conventions moved are told.
+    void saveSaysWhatItRenamedAndMoved()
+    {
+        MainWindow w;
+        const QString pf = writeFile(dir.filePath(QStringLiteral("pf.txt")),
+                                     "\n\"Track 01\"\n1\n1\n1 0 0 1.0\n");
+        QVERIFY(w.recogniseAndImport(pf, QStringLiteral("PF 2011 Track File (*.txt)")));
+        const QString target = dir.filePath(QStringLiteral("boujou.txt"));
+        w.chooseExportTarget(target, QStringLiteral("Boujou Track File (*.txt)"));
+        w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        QString notes;
+        answerMessage(&notes);
+        w.on_saveDataButton_clicked();
+        QVERIFY2(w.saveStatus().contains(QLatin1String("1 track renamed")), qPrintable(w.saveStatus()));
+        QVERIFY(w.saveStatus().contains(QLatin1String("PFTrack 2011 pixel centres: +0.5 px")));
+        QVERIFY2(notes.contains(QLatin1String("track \"Track 01\" is written as \"Track_01\"")),
+                 qPrintable(notes));
+        QVERIFY(fileContents(target).contains("Track_01  1  0.5  "));
     }
 
     void helpOpensTheManual()
