@@ -37,9 +37,8 @@ bool MainWindow::importDropped(const QString &path)
                     QMessageBox::Warning);
         return false;
     }
-    QString filter =
-        QLatin1String((detection.format ? detection.format : detection.candidates.first())
-                          ->importFilter);
+    QString filter = QLatin1String(
+        (detection.format ? detection.format : detection.candidates.first())->importFilter);
     if (!detection.format) {
         QStringList filters;
         for (const Format *f : detection.candidates)

@@ -114,7 +114,8 @@ void MainWindow::on_saveDataButton_clicked()
                             result.renamed.size() == 1 ? QStringLiteral("its name")
                                                        : QStringLiteral("their names"));
     if (!m_applyNotes.isEmpty())
-        summary += QStringLiteral("\nConventions: %1.").arg(m_applyNotes.join(QStringLiteral("; ")));
+        summary +=
+            QStringLiteral("\nConventions: %1.").arg(m_applyNotes.join(QStringLiteral("; ")));
     saveStatusLabel->setText(summary);
     saveStatusLabel->setToolTip(summary);
     QStringList notes = result.notes;

@@ -265,11 +265,11 @@ void MainWindow::setupSettingsPanel()
         make<QCheckBox>(Settings, "programConventionsCheck", {196, 142, 180, 20});
     programConventionsCheck->setText(QStringLiteral("Program conventions"));
     programConventionsCheck->setChecked(true);
-    programConventionsCheck->setToolTip(
-        QStringLiteral("On: points keep their place between programs that count pixels from "
-                       "their centres (PFTrack, SynthEyes), and the export first frame follows "
-                       "the programs' frame numbering (3DE from 1, SynthEyes and Maya Live from "
-                       "0).\nOff: every format is converted by its file's coordinate rules alone."));
+    programConventionsCheck->setToolTip(QStringLiteral(
+        "On: points keep their place between programs that count pixels from "
+        "their centres (PFTrack, SynthEyes), and the export first frame follows "
+        "the programs' frame numbering (3DE from 1, SynthEyes and Maya Live from "
+        "0).\nOff: every format is converted by its file's coordinate rules alone."));
     label_9 = label(Settings, "label_9", QStringLiteral("Import/First Frame"), {10, 170, 100, 20});
     importFirstText = field(Settings, "importFirstText", QString(), {112, 170, 60, 20});
     label_7 = label(Settings, "label_7", QStringLiteral("Export/First Frame"), {196, 170, 100, 20});

@@ -231,9 +231,9 @@ private:
     int m_importFirstRow = 0; // rows of the last import, end exclusive
     int m_importEndRow = 0;
     bool m_shapeNameProblem = false;
-    QString m_importFirstFilter;    // the format the import first frame came from
+    QString m_importFirstFilter;     // the format the import first frame came from
     bool m_exportFirstTyped = false; // the export first frame is the user's
-    QStringList m_applyNotes;       // what the conventions moved in the last Apply
-    QString m_groupCopyText; // what the next copy puts on the clipboard, when not empty
+    QStringList m_applyNotes;        // what the conventions moved in the last Apply
+    QString m_groupCopyText;         // what the next copy puts on the clipboard, when not empty
     TrackViewWindow *m_trackView = nullptr;
 };

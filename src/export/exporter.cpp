@@ -166,9 +166,8 @@ private:
             m_knowsOriginals = true;
         }
         QString out = safe;
-        for (int n = 2; m_taken.contains(applyNameRule(out)) ||
-                        m_originals.contains(applyNameRule(out));
-             ++n)
+        for (int n = 2;
+             m_taken.contains(applyNameRule(out)) || m_originals.contains(applyNameRule(out)); ++n)
             out = safe + QLatin1Char('_') + QString::number(n);
         m_taken.insert(applyNameRule(out));
         m_renamed.append({name, out});
@@ -195,7 +194,8 @@ class Sink : public WriteContext
 public:
     Sink(const TrackTable &table, const QList<int> &rows, const Format &format,
          const ExportParams &params)
-        : m_table(table), m_rows(rows), m_names(table, rows, format), m_save(params.inputs), m_stem(pathStem(params.targetPath)),
+        : m_table(table), m_rows(rows), m_names(table, rows, format), m_save(params.inputs),
+          m_stem(pathStem(params.targetPath)),
           m_extension(QLatin1String(format.trackFileExtension)),
           m_encoder(QStringConverter::System), m_streaming(!params.inMemory),
           m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096))

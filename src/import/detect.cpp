@@ -17,40 +17,56 @@ namespace corvane {
 
 namespace {
 
-// What a file that is not a track file seems to be, from its first line
-// (and, for scripts, a word or two of the rest); empty when nothing says.
-QString scriptKind(const QString &first, const QByteArray &text)
+// Whether a file's first line marks it as a script: such a first line may
+// pass a format's own test (a "//" comment, a "#!" line), so a script counts
+// for a format only when its reader reads rows from it. 3D Equalizer v3's
+// header is a "//" line of its own.
+bool marksScript(const QString &first)
 {
     const QString line = first.trimmed();
-    if (line.contains(QLatin1String("Shake v")) ||
-        (line.startsWith(QLatin1String("//")) && line.contains(QLatin1String("Shake"))))
-        return QStringLiteral("a Shake script");
-    if (line.startsWith(QLatin1String("#!")) && line.contains(QLatin1String("uke")))
-        return QStringLiteral("a Nuke script with no RotoPaint");
-    if (line.startsWith(QLatin1String("nuke.")) || text.contains("\nimport nuke"))
-        return QStringLiteral("a Nuke Python script");
-    if (line.startsWith(QLatin1String("var ")) || text.contains("app.project"))
-        return QStringLiteral("an After Effects script");
-    if (line.startsWith(QLatin1String("#!"))) return QStringLiteral("a program script");
-    // 3D Equalizer v3's header is a "//" line of its own.
-    if (line.startsWith(QLatin1String("//")) && !line.contains(QLatin1String("3DE")))
-        return text.contains("Tracker(") || text.contains("Stabilize(")
-                   ? QStringLiteral("a Shake script")
-                   : QStringLiteral("a script");
-    return QString();
+    if (line.startsWith(QLatin1String("//"))) return !line.contains(QLatin1String("3DE"));
+    for (const char *marker : {"#!", "var ", "nuke.", "Shake v"})
+        if (line.startsWith(QLatin1String(marker)) || line.contains(QLatin1String("Shake v")))
+            return true;
+    return false;
 }
 
+bool containsAny(const QByteArray &text, std::initializer_list<const char *> words)
+{
+    return std::any_of(words.begin(), words.end(),
+                       [&](const char *word) { return text.contains(word); });
+}
+
+// What a file that no reader takes seems to be, for the message.
 QString fileLooksLike(const QString &first, const QByteArray &text)
 {
-    const QString script = scriptKind(first, text);
-    if (!script.isEmpty()) return script;
     const QString line = first.trimmed();
+    const bool nuke =
+        (line.startsWith(QLatin1String("#!")) && line.contains(QLatin1String("uke"))) ||
+        line.startsWith(QLatin1String("version ")) ||
+        line.startsWith(QLatin1String("set cut_paste_input")) ||
+        (line.endsWith(QLatin1String(" {")) &&
+         containsAny(text, {"\n xpos ", "{curve ", "\n name "})) ||
+        text.contains("\nRoot {") || text.contains("\nversion ");
+    if (nuke)
+        return containsAny(text, {"\nRotoPaint {", "\nRoto {"})
+                   ? QStringLiteral("a Nuke script whose RotoPaint shapes are in a layout Corvane "
+                                    "does not read")
+                   : QStringLiteral("a Nuke script with no RotoPaint");
+    if (line.startsWith(QLatin1String("nuke.")) || text.contains("import nuke"))
+        return QStringLiteral("a Nuke Python script");
+    if (line.contains(QLatin1String("Shake")) ||
+        containsAny(text, {"SetTimeRange(", "Tracker(", "Tracker (", "Stabilize(", "MatchMove(",
+                           "OfxPluginFactory("}))
+        return QStringLiteral("a Shake script");
+    if (line.startsWith(QLatin1String("var ")) || text.contains("app.project"))
+        return QStringLiteral("an After Effects script");
     if (line.startsWith(QLatin1String("<?xml")) || line.startsWith(QLatin1Char('<')))
         return QStringLiteral("an XML file");
     if (line.startsWith(QLatin1String("StabilizerFileVersion")))
         return QStringLiteral("a Flame/Smoke stabilizer setup");
-    if (line.startsWith(QLatin1String("version ")) || line.contains(QLatin1String(" {")))
-        return QStringLiteral("a Nuke script with no RotoPaint");
+    if (line.startsWith(QLatin1String("#!")) || line.startsWith(QLatin1String("//")))
+        return QStringLiteral("a script");
     return QStringLiteral("text in no track layout Corvane knows");
 }
 
@@ -76,8 +92,8 @@ void chooseAmongEqualReadings(const QByteArray &text, const QString &path, Detec
         reads.push_back(readBytes(text, path, *f));
     for (qsizetype k = 0; k < candidates.size(); ++k) {
         const ReadResult &read = reads[size_t(k)];
-        if (!read.ok() || !read.cutShort.isEmpty() || !convertsAlike(*candidates[k], *candidates[0]) ||
-            !sameRows(read.set, reads[0].set))
+        if (!read.ok() || !read.cutShort.isEmpty() ||
+            !convertsAlike(*candidates[k], *candidates[0]) || !sameRows(read.set, reads[0].set))
             return;
     }
     const Format *chosen = candidates.first();
@@ -92,9 +108,9 @@ void chooseAmongEqualReadings(const QByteArray &text, const QString &path, Detec
     for (const Format *f : candidates)
         if (f != chosen) others << QLatin1String(f->name);
     detection.format = chosen;
-    detection.choice = QStringLiteral("read as %1 (%2); %3 fits too and reads the same rows.")
-                           .arg(QLatin1String(chosen->name), why,
-                                others.join(QStringLiteral(", ")));
+    detection.choice =
+        QStringLiteral("read as %1 (%2); %3 fits too and reads the same rows.")
+            .arg(QLatin1String(chosen->name), why, others.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -118,9 +134,7 @@ Detection detectText(const QByteArray &text, const QString &path)
     Detection detection;
     detection.candidates = formatsFitting(text);
     const QString first = firstLineOf(text);
-    // A script's first line may pass a format's test (a "//" comment, a
-    // "#!" line); a script counts only for a format that reads rows from it.
-    if (!scriptKind(first, text).isEmpty()) {
+    if (marksScript(first)) {
         QList<const Format *> reading;
         for (const Format *f : std::as_const(detection.candidates)) {
             ReadResult read = readBytes(text, path, *f);

@@ -2,8 +2,8 @@
 
 #include "table/parallel.h"
 
-#include "conversion.h"
 #include "conventions.h"
+#include "conversion.h"
 #include "edit/sort.h"
 #include "formats/rowcollector.h"
 #include "formats/shapes.h"
@@ -99,7 +99,7 @@ struct RowConversion
     Window window;
     TargetConvention target;
     std::vector<std::optional<SourceConvention>> sources; // by the table's source format id
-    bool metOwnText = false; // a row whose source is a text of its own
+    bool metOwnText = false;                              // a row whose source is a text of its own
 
     Point mid, out;
     long long frame = 0;
@@ -161,8 +161,7 @@ QList<const Format *> sourceFormatsMet(const TrackTable &table,
         } else if (id < 0 && ownTexts) {
             add(table.sourceFormat(r));
         }
-        if (!ownTexts && std::none_of(met.begin(), met.end(), [](char c) { return c != 0; }))
-            break;
+        if (!ownTexts && std::none_of(met.begin(), met.end(), [](char c) { return c != 0; })) break;
     }
     return out;
 }
@@ -254,8 +253,8 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     table.touched();
     table.setShownToSource(inverseOf(params, plate, window, target));
     if (params.programConventions) {
-        const Format *shown = params.predefinedIndex != 0 ? nullptr
-                                                          : formatForFilter(params.targetFilter);
+        const Format *shown =
+            params.predefinedIndex != 0 ? nullptr : formatForFilter(params.targetFilter);
         result.notes = pixelCentreNotes(sourceFormatsMet(table, pieces), shown);
     }
     if (!params.frameBaseNote.isEmpty()) result.notes.prepend(params.frameBaseNote);

@@ -75,8 +75,8 @@ QStringList pixelCentreNotes(const QList<const Format *> &sources, const Format 
         if (source->centres == PixelCentres::FirstPixelCentre && to == PixelCentres::Edge)
             add(QStringLiteral("%1 pixel centres: +0.5 px").arg(QLatin1String(source->name)));
         else if (source->centres != PixelCentres::Edge)
-            add(QStringLiteral("%1 pixel centres: %2").arg(QLatin1String(source->name),
-                                                           centresText(source->centres)));
+            add(QStringLiteral("%1 pixel centres: %2")
+                    .arg(QLatin1String(source->name), centresText(source->centres)));
     }
     if (target && to != PixelCentres::Edge) {
         bool differs = false;
@@ -86,8 +86,8 @@ QStringList pixelCentreNotes(const QList<const Format *> &sources, const Format 
             if (to == PixelCentres::FirstPixelCentre)
                 add(QStringLiteral("%1 pixel centres: -0.5 px").arg(QLatin1String(target->name)));
             else
-                add(QStringLiteral("%1 pixel centres: %2").arg(QLatin1String(target->name),
-                                                               centresText(to)));
+                add(QStringLiteral("%1 pixel centres: %2")
+                        .arg(QLatin1String(target->name), centresText(to)));
         }
     }
     return notes;

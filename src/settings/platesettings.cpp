@@ -113,10 +113,10 @@ void PlateSettings::defaultExportFirst(const QString &targetFilter)
 {
     if (exportFirstTyped || importFirst.isEmpty()) return;
     const int first = toInt(importFirst);
-    exportFirst = QString::number(
-        programConventions
-            ? movedFirstFrame(first, formatForFilter(importFilter), formatForFilter(targetFilter))
-            : first);
+    exportFirst =
+        QString::number(programConventions ? movedFirstFrame(first, formatForFilter(importFilter),
+                                                             formatForFilter(targetFilter))
+                                           : first);
 }
 
 QString PlateSettings::frameBaseNote(const QString &targetFilter) const

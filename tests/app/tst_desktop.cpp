@@ -60,11 +60,12 @@ private slots:
         QCOMPARE(w.trackModel()->rowCount(), 1);
         // Formats that read it alike ask nothing; the window says which it took.
         offered.clear();
-        QString alike = writeFile(dir.filePath(QStringLiteral("alike.txt")),
-                                  "TrackName a\n   Frame             X             Y   Correlation\n"
-                                  "    1.00       1       2         1.000\n\nTrackName b\n"
-                                  "   Frame             X             Y   Correlation\n"
-                                  "    1.00       3.5       4         1.000\n");
+        QString alike =
+            writeFile(dir.filePath(QStringLiteral("alike.txt")),
+                      "TrackName a\n   Frame             X             Y   Correlation\n"
+                      "    1.00       1       2         1.000\n\nTrackName b\n"
+                      "   Frame             X             Y   Correlation\n"
+                      "    1.00       3.5       4         1.000\n");
         whenModal<DialogM>([](DialogM *d) {
             d->findChild<QPushButton *>(QStringLiteral("newGridList"))->click();
         });
@@ -124,8 +125,8 @@ private slots:
     void saveSaysWhatItRenamedAndMoved()
     {
         MainWindow w;
-        const QString pf = writeFile(dir.filePath(QStringLiteral("pf.txt")),
-                                     "\n\"Track 01\"\n1\n1\n1 0 0 1.0\n");
+        const QString pf =
+            writeFile(dir.filePath(QStringLiteral("pf.txt")), "\n\"Track 01\"\n1\n1\n1 0 0 1.0\n");
         QVERIFY(w.recogniseAndImport(pf, QStringLiteral("PF 2011 Track File (*.txt)")));
         const QString target = dir.filePath(QStringLiteral("boujou.txt"));
         w.chooseExportTarget(target, QStringLiteral("Boujou Track File (*.txt)"));
@@ -134,7 +135,8 @@ private slots:
         QString notes;
         answerMessage(&notes);
         w.on_saveDataButton_clicked();
-        QVERIFY2(w.saveStatus().contains(QLatin1String("1 track renamed")), qPrintable(w.saveStatus()));
+        QVERIFY2(w.saveStatus().contains(QLatin1String("1 track renamed")),
+                 qPrintable(w.saveStatus()));
         QVERIFY(w.saveStatus().contains(QLatin1String("PFTrack 2011 pixel centres: +0.5 px")));
         QVERIFY2(notes.contains(QLatin1String("track \"Track 01\" is written as \"Track_01\"")),
                  qPrintable(notes));

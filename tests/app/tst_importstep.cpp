@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUndoStack>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 using namespace corvane;
 
@@ -124,8 +124,8 @@ private slots:
     {
         MainWindow w;
         const QString synthEyes = QStringLiteral("SynthEyes Track File (*.txt)");
-        QVERIFY(w.recogniseAndImport(file("se.txt", "A 0 0.5 0.5 15\nA 1 0.25 0.5 15\n"),
-                                     synthEyes));
+        QVERIFY(
+            w.recogniseAndImport(file("se.txt", "A 0 0.5 0.5 15\nA 1 0.25 0.5 15\n"), synthEyes));
         auto *exportFirst = child<QLineEdit>(w, "exportFirstText");
         QCOMPARE(exportFirst->text(), QStringLiteral("0")); // no target yet
         w.chooseExportTarget(dir.filePath(QStringLiteral("out.txt")), v4);

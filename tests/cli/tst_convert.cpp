@@ -129,16 +129,18 @@ private slots:
         const QList<std::pair<QByteArray, const char *>> scripts{
             {"// Shake v4.10.0606 - (c) 2006\nSetTimeRange(\"1-5\");\nvar = Tracker(0, \"1-5\");\n",
              "a Shake script"},
-            {"// a layer's motion\nvar comp = app.project.activeItem;\n", "an After Effects script"},
+            {"// a layer's motion\nvar comp = app.project.activeItem;\n",
+             "an After Effects script"},
             {"#! /usr/local/Nuke7.0v8/Nuke7.0 -nx\nversion 7.0 v8\nRoot {\n}\n",
              "a Nuke script with no RotoPaint"}};
         for (const auto &[text, kind] : scripts) {
             run = runConverter({"--info", file(QStringLiteral("script.txt"), text)});
             QCOMPARE(run.exitCode, 2);
-            QVERIFY2(run.err.contains(QStringLiteral("not a track file Corvane reads (it looks like "
-                                                     "%1)")
-                                          .arg(QLatin1String(kind))),
-                     qPrintable(run.err));
+            QVERIFY2(
+                run.err.contains(QStringLiteral("not a track file Corvane reads (it looks like "
+                                                "%1)")
+                                     .arg(QLatin1String(kind))),
+                qPrintable(run.err));
         }
     }
 
@@ -152,12 +154,15 @@ private slots:
             QCOMPARE(runConverter({"--to", to, "--plate", "1920x1080", "-o", out, input}).exitCode,
                      0);
         }
-        CliRun run = runConverter({"--info", dir.filePath(QStringLiteral("equal/nuke-cameratracker.txt"))});
+        CliRun run =
+            runConverter({"--info", dir.filePath(QStringLiteral("equal/nuke-cameratracker.txt"))});
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.out.contains(QLatin1String("format: nuke-cameratracker")), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QLatin1String("format: nuke-cameratracker")),
+                 qPrintable(run.out));
         QVERIFY(run.out.contains(QLatin1String("Shake Track fits too and reads the same rows")));
         // A one-track file of either reads the same whichever is taken.
-        run = runConverter({"--info", dir.filePath(QStringLiteral("equal/shake-track_Track_0001.txt"))});
+        run = runConverter(
+            {"--info", dir.filePath(QStringLiteral("equal/shake-track_Track_0001.txt"))});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(QLatin1String("rows: 2")), qPrintable(run.out));
     }

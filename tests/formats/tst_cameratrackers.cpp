@@ -205,9 +205,9 @@ private slots:
 
         // And back to SynthEyes: the file's own values and frames.
         const QString back = dir.filePath(QStringLiteral("back.txt"));
-        QCOMPARE(runConverter({"--to", "syntheyes", "--plate", "720x576", "-o", back, seOut})
-                     .exitCode,
-                 0);
+        QCOMPARE(
+            runConverter({"--to", "syntheyes", "--plate", "720x576", "-o", back, seOut}).exitCode,
+            0);
         const TrackSet original = dispatch(se, QStringLiteral("SynthEyes Track File (*.txt)")).set;
         const TrackSet again = dispatch(back, QStringLiteral("SynthEyes Track File (*.txt)")).set;
         QCOMPARE(again.frames, original.frames);
@@ -228,6 +228,26 @@ private slots:
         QCOMPARE(set.frames, std::vector<int>({0, 0, 0, 0}));
         QVERIFY(qAbs(set.x[2] - (1 - 1.00136) * 360) < 1e-6);
         QCOMPARE(runConverter({"--to", "3de4", "--conventions", "pixels", se}).exitCode, 1);
+    }
+
+    // The programs' scripts are no track files: detection says what they are.
+    void scriptsAreNamed()
+    {
+        const QString samples = shared(QString());
+        if (!QFile::exists(shared(QStringLiteral("shake-script")))) QSKIP("no shared samples");
+        const QList<std::pair<QString, QString>> kinds{{"shake-script", "a Shake script"},
+                                                       {"nuke-script", "a Nuke script"}};
+        for (const auto &[folder, kind] : kinds) {
+            const QStringList files = QDir(shared(folder)).entryList(QDir::Files);
+            QVERIFY(!files.isEmpty());
+            for (const QString &file : files) {
+                const QString path = shared(folder + QLatin1Char('/') + file);
+                Detection detection = detectFormat(path);
+                QVERIFY2(!detection.format && detection.candidates.isEmpty(), qPrintable(file));
+                QVERIFY2(detection.looksLike.startsWith(kind),
+                         qPrintable(file + QStringLiteral(": ") + detection.looksLike));
+            }
+        }
     }
 
     // A MatchMover file as MatchMover writes it: its size line names the

@@ -15,9 +15,9 @@
 #include "testdata.h"
 
 #include <QDir>
-#include <QSet>
 #include <QDirIterator>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -175,7 +175,9 @@ class TestRoundTrip : public QObject
               "Track_0001  1  100.5  200.25\nTrack_0001  2  101  201\ncorner  7  50  60\n",
               {}}},
             {"syntheyes",
-             {rows, "Track_0001 1 100.5 200.25 15\nTrack_0001 2 101 201 15\ncorner 7 50 60 15\n", {}}},
+             {rows,
+              "Track_0001 1 100.5 200.25 15\nTrack_0001 2 101 201 15\ncorner 7 50 60 15\n",
+              {}}},
             // MatchMover's size line names its image sequence and frame range,
             // as MatchMover's own files do.
             {"matchmover",
@@ -250,18 +252,12 @@ private slots:
     {
         QFETCH(QString, id);
         const Format *format = formatById(id);
-        const QStringList names{QStringLiteral("Track 01"),
-                                QStringLiteral("Track_01"),
-                                QStringLiteral("Track_01_2"),
-                                QStringLiteral("Track_0001"),
-                                QStringLiteral("tab\there"),
-                                QStringLiteral("form\ffeed"),
-                                QStringLiteral("say \"cheese\""),
-                                QStringLiteral("{braced}"),
-                                QStringLiteral("#hash"),
-                                QStringLiteral("Straße_Köln_ñ"),
-                                QString(300, QLatin1Char('n')),
-                                QStringLiteral("7up"),
+        const QStringList names{QStringLiteral("Track 01"),        QStringLiteral("Track_01"),
+                                QStringLiteral("Track_01_2"),      QStringLiteral("Track_0001"),
+                                QStringLiteral("tab\there"),       QStringLiteral("form\ffeed"),
+                                QStringLiteral("say \"cheese\""),  QStringLiteral("{braced}"),
+                                QStringLiteral("#hash"),           QStringLiteral("Straße_Köln_ñ"),
+                                QString(300, QLatin1Char('n')),    QStringLiteral("7up"),
                                 QStringLiteral(" lead and trail ")};
         QList<TestRow> rows;
         for (int t = 0; t < names.size(); ++t)
@@ -329,11 +325,11 @@ private slots:
         const Format *format = formatById(id);
         QDir(dir.path()).mkpath(QStringLiteral("worked/") + id);
         const QString folder = dir.filePath(QStringLiteral("worked/") + id);
-        const QString target =
-            folder + QStringLiteral("/out.") + format->fileExtension();
+        const QString target = folder + QStringLiteral("/out.") + format->fileExtension();
         ExportResult saved = saveAs(importedTable(example.rows), format->id, target);
         QVERIFY2(saved.ok(), qPrintable(saved.error));
-        const QString written = example.file.isEmpty() ? target : folder + QLatin1Char('/') + example.file;
+        const QString written =
+            example.file.isEmpty() ? target : folder + QLatin1Char('/') + example.file;
         QCOMPARE(fileContents(written), example.bytes);
 
         ReadResult read = dispatch(written, QLatin1String(format->importFilter));
@@ -352,8 +348,9 @@ private slots:
         const QString again = folder + QStringLiteral("/again/out.") + format->fileExtension();
         QDir().mkpath(QFileInfo(again).path());
         QVERIFY(saveAs(importedTable(back), format->id, again).ok());
-        const QString rewritten = example.file.isEmpty() ? again
-                                                         : QFileInfo(again).path() + QLatin1Char('/') + example.file;
+        const QString rewritten = example.file.isEmpty()
+                                      ? again
+                                      : QFileInfo(again).path() + QLatin1Char('/') + example.file;
         QCOMPARE(fileContents(rewritten), example.bytes);
     }
 
