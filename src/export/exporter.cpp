@@ -136,7 +136,8 @@ public:
     const QString &written(const QString &name) const
     {
         // Rows of one track follow each other: most rows ask the last name again.
-        if (m_hasLast && name == m_lastName) return m_lastWritten;
+        if (m_hasLast && (name.isSharedWith(m_lastName) || name == m_lastName))
+            return m_lastWritten;
         auto it = m_written.constFind(name);
         if (it == m_written.cend()) it = m_written.insert(name, choose(name));
         m_lastName = name;
@@ -240,7 +241,8 @@ public:
     ExportRow exportRow(int k) const override
     {
         ExportRow row(&m_table, m_rows.value(k));
-        row.name = m_names.written(row.name);
+        const QString &written = m_names.written(row.name);
+        if (!written.isSharedWith(row.name)) row.name = written;
         return row;
     }
     // The name a row's track is written under.
@@ -373,7 +375,8 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     int sinceFlush = 0;
     for (int r : rows) {
         ExportRow row(&table, r);
-        row.name = sink.writtenName(row.name);
+        const QString &written = sink.writtenName(row.name);
+        if (!written.isSharedWith(row.name)) row.name = written;
         if (steps.row) steps.row(sink, row);
         sink.previousName = row.name;
         sink.hasPreviousName = true;

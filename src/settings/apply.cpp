@@ -242,12 +242,14 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     forRowRanges(
         table.rowCount(),
         [&](int begin, int end, int piece) {
-            RowConversion &local = pieces[size_t(piece)];
+            RowConversion local = conversion; // on this thread's stack: no shared cache lines
             for (int r = begin; r < end; ++r) {
                 local.convert(table, r, sourceOf(table, r));
                 table.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
                                      int(local.frame));
             }
+            pieces[size_t(piece)].sources = std::move(local.sources);
+            pieces[size_t(piece)].metOwnText = local.metOwnText;
         },
         minimumPerPiece);
     table.touched();

@@ -150,7 +150,7 @@ bool spansCentres(PixelCentres centres, Plate plate)
 
 } // namespace
 
-Point sourceToPixels(SourceConvention source, Point p, Plate plate)
+Point centredSourceToPixels(SourceConvention source, Point p, Plate plate)
 {
     switch (source.centres) {
     case PixelCentres::Edge:
@@ -165,7 +165,7 @@ Point sourceToPixels(SourceConvention source, Point p, Plate plate)
     return toIntermediate(source.rule, p, plate);
 }
 
-Point pixelsToTarget(TargetConvention target, Point p, Plate plate)
+Point pixelsToCentredTarget(TargetConvention target, Point p, Plate plate)
 {
     switch (target.centres) {
     case PixelCentres::Edge:

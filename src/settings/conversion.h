@@ -54,8 +54,19 @@ SourceConvention sourceConventionOf(const QString &formatFilter, bool programCon
 TargetConvention targetConventionOf(const QString &formatFilter, bool programConventions);
 
 // The rules above with the pixel centres of the conventions, and their inverses.
-Point sourceToPixels(SourceConvention source, Point p, Plate plate);
-Point pixelsToTarget(TargetConvention target, Point pixels, Plate plate);
+Point centredSourceToPixels(SourceConvention source, Point p, Plate plate);
+Point pixelsToCentredTarget(TargetConvention target, Point pixels, Plate plate);
+// Apply's per-row calls: most formats count from the raster's edge.
+inline Point sourceToPixels(SourceConvention source, Point p, Plate plate)
+{
+    return source.centres == PixelCentres::Edge ? toIntermediate(source.rule, p, plate)
+                                                : centredSourceToPixels(source, p, plate);
+}
+inline Point pixelsToTarget(TargetConvention target, Point pixels, Plate plate)
+{
+    return target.centres == PixelCentres::Edge ? toTarget(target.rule, pixels, plate)
+                                                : pixelsToCentredTarget(target, pixels, plate);
+}
 Point pixelsToSource(SourceConvention source, Point pixels, Plate plate);
 Point targetToPixels(TargetConvention target, Point p, Plate plate);
 
