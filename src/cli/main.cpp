@@ -62,7 +62,8 @@ int main(int argc, char *argv[])
                            QStringLiteral("RATIO"), QStringLiteral("1.0"));
     QCommandLineOption firstFrame(
         QStringLiteral("first-frame"),
-        QStringLiteral("Export first frame (default: the import's first frame)."),
+        QStringLiteral("Export first frame (default: the import's first frame, moved "
+                       "between the programs' frame bases under program conventions)."),
         QStringLiteral("N"));
     QCommandLineOption conventions(
         QStringLiteral("conventions"),

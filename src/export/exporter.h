@@ -78,7 +78,7 @@ ExportParams exportParams(const PlateSettings &settings, const QString &targetFi
 
 ExportResult exportTable(const TrackTable &table, const ExportParams &params);
 
-// "track "Track 01" is written as "Track_01" (Boujou names hold no blanks, …)".
+// "track "Track 01" is written as "Track_01": Boujou cannot hold its name as it is."
 QString renamedNote(const RenamedTrack &track, const QString &targetFilter);
 
 } // namespace corvane

@@ -5,7 +5,6 @@
 #include "formats/registry.h"
 #include "formats/textscan.h"
 #include "recognise.h"
-#include "settings/conversion.h"
 #include "table/parallel.h"
 
 #include <QDir>
@@ -25,10 +24,8 @@ bool marksScript(const QString &first)
 {
     const QString line = first.trimmed();
     if (line.startsWith(QLatin1String("//"))) return !line.contains(QLatin1String("3DE"));
-    for (const char *marker : {"#!", "var ", "nuke.", "Shake v"})
-        if (line.startsWith(QLatin1String(marker)) || line.contains(QLatin1String("Shake v")))
-            return true;
-    return false;
+    return line.startsWith(QLatin1String("#!")) || line.startsWith(QLatin1String("var ")) ||
+           line.startsWith(QLatin1String("nuke.")) || line.contains(QLatin1String("Shake v"));
 }
 
 bool containsAny(const QByteArray &text, std::initializer_list<const char *> words)
