@@ -11,6 +11,7 @@
 #include "table/tracktable.h"
 #include "testdata.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,7 +55,73 @@ class TestMasks : public QObject
         return rows;
     }
 
+    // A table with what shape writers meet: shapes of one and of many vertices,
+    // vertices without a key at some frames, a repeated vertex and frame,
+    // frames out of order and below zero, point-track rows among them.
+    static TrackTable mixedShapes()
+    {
+        QList<TestRow> rows;
+        for (int s = 1; s <= 40; ++s) {
+            const int vertices = s % 7 + 1;
+            for (int v = 1; v <= vertices; ++v)
+                for (int f = 0; f < 12; ++f) {
+                    if ((s + v + f) % 5 == 0) continue; // no key here
+                    const int frame = (f * 7) % 12 - 2;
+                    rows.append({shapeVertexName(s, v), frame, 0.125 * s + v * 3.5 - f / 3.0,
+                                 1000.0 - s * 1.75 + v / 7.0 + f});
+                }
+        }
+        rows.append({shapeVertexName(3, 1), 4, 1.5, 2.5}); // a second row for one key
+        rows.append({QStringLiteral("track_1"), 1, 10, 20});
+        return importedTable(rows);
+    }
+
 private slots:
+    // Every shape writer's bytes for the mixed table, as fingerprints: the
+    // writers' output does not change when their insides do.
+    void shapeWritersKeepTheirBytes_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QByteArray>("sha256");
+        const QList<std::pair<const char *, QByteArray>> expected{
+            {"nuke-rotopaint", "eab88b5c373ecb59fc58cfd36d8e81ae3f91f0b81143d5918f9e3a94a96607bf"},
+            {"shake-rotoshape", "10a9e102e751ec1d830eac487cd38bd24208c0854484aca5f71da4cbeffc18f6"},
+            {"fusion-mask", "ae36f75356641df60fa2ccab0ebc4d5b0d56a1a4c6118390696ae7e982cb99eb"},
+            {"ae-mask", "7ee4a865aad3c575c7920728ae33cea41795273cbff9cddf265a2c41cb4491f0"},
+            {"combustion-gmask", "c4867f50db5b71f76a5a368134ad27b9d85891fcebb3db63d3b268e9ba669dca"},
+        };
+        for (const Format &f : formats())
+            if (f.shapes) {
+                QByteArray hash;
+                for (const auto &[id, sha] : expected)
+                    if (qstrcmp(id, f.id) == 0) hash = sha;
+                QTest::newRow(f.id) << QString::fromLatin1(f.id) << hash;
+            }
+    }
+
+    void shapeWritersKeepTheirBytes()
+    {
+        QFETCH(QString, id);
+        QFETCH(QByteArray, sha256);
+        ExportParams p;
+        p.targetFilter = QLatin1String(formatById(id)->treeExportFilter);
+        p.targetPath = dir.filePath(QStringLiteral("mixed.") + formatById(id)->fileExtension());
+        p.windowWidth = QStringLiteral("1920");
+        p.windowHeight = QStringLiteral("1080");
+        p.pixelAspect = QStringLiteral("1.0");
+        p.inMemory = true;
+        ExportResult r = exportTable(mixedShapes(), p);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        qsizetype size = 0;
+        for (const auto &[path, bytes] : r.contents) {
+            hash.addData(bytes);
+            size += bytes.size();
+        }
+        QVERIFY(size > 20000);
+        QCOMPARE(hash.result().toHex(), sha256);
+    }
+
     void fusionMask()
     {
         QByteArray written = save(table(shapes(2, 2, 1)), "fusion-mask", "a.comp", 1920, 1080);
