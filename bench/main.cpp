@@ -33,46 +33,77 @@ using namespace corvane;
 
 namespace {
 
+// The peak resident memory since the last reset, from the kernel's
+// high-water mark (which resetPeak clears, where the system allows it).
 long peakMegabytes()
 {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024; // kilobytes on Linux
 }
 
-// 1,000,000 shape rows: 1,000 shapes of 10 vertices over 100 frames,
-// written as Shake RotoShape and read back.
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly)) refs.write("5");
+}
+
+TrackTable shapeTable(int shapes, int vertices, int frames)
+{
+    TrackTable table;
+    TrackSet set;
+    set.reserve(shapes * vertices * frames);
+    for (int s = 1; s <= shapes; ++s)
+        for (int v = 1; v <= vertices; ++v) {
+            const QString name = shapeVertexName(s, v);
+            for (int f = 1; f <= frames; ++f)
+                set.append(name, f, 100.0 + s % 1000 + f * 0.25, 900.0 - v - f * 0.5);
+        }
+    FillRange range = prepareFill(table, set.count, false);
+    fillRows(table, set, range, QStringLiteral("Shake RotoShape File (*.ssf)"));
+    return table;
+}
+
+// 1,000,000 shape rows twice: 1,000,000 one-vertex shapes of one key
+// ("-many"), and 100 shapes of 10 vertices over 1,000 frames ("-keyed"),
+// written in every shape format and read back.
 void runShapeStages(const QString &folder)
 {
-    TrackTable shapes;
-    {
-        TrackSet set;
-        set.reserve(1000000);
-        for (int s = 1; s <= 1000; ++s)
-            for (int v = 1; v <= 10; ++v) {
-                const QString name = shapeVertexName(s, v);
-                for (int f = 1; f <= 100; ++f)
-                    set.append(name, f, 100.0 + s + f * 0.25, 900.0 - v - f * 0.5);
-            }
-        FillRange range = prepareFill(shapes, set.count, false);
-        fillRows(shapes, set, range, QStringLiteral("Shake RotoShape File (*.ssf)"));
+    const std::pair<const char *, std::function<TrackTable()>> tables[] = {
+        {"many", [] { return shapeTable(1000000, 1, 1); }},
+        {"keyed", [] { return shapeTable(100, 10, 1000); }}};
+    for (const auto &[kind, make] : tables) {
+        const TrackTable shapes = make();
+        for (const Format &format : formats()) {
+            if (!format.shapes || !format.read || !format.writer) continue;
+            const QString path = QDir(folder).filePath(
+                QStringLiteral("shapes-%1.%2").arg(QLatin1String(kind), format.fileExtension()));
+            const QByteArray suffix = QByteArray(format.id) + '-' + kind;
+            stage(("write-" + suffix).constData(), [&] {
+                ExportParams params;
+                params.targetFilter = QLatin1String(format.treeExportFilter);
+                params.targetPath = path;
+                params.windowWidth = QStringLiteral("1920");
+                params.windowHeight = QStringLiteral("1080");
+                params.pixelAspect = QStringLiteral("1.0");
+                ExportResult result = exportTable(shapes, params);
+                if (!result.ok())
+                    std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
+            });
+            stage(("read-" + suffix).constData(), [&] {
+                ReadResult read = dispatch(path, QLatin1String(format.importFilter));
+                if (read.set.count != shapes.rowCount())
+                    std::fprintf(stderr, "corvane-bench: %s read %d shape rows %s\n", format.id,
+                                 read.set.count, qPrintable(read.error));
+            });
+            QFile::remove(path);
+        }
     }
-    const QString path = QDir(folder).filePath(QStringLiteral("shapes.ssf"));
-    stage("write-shake-rotoshape", [&] {
-        ExportParams params;
-        params.targetFilter = QStringLiteral("Shake RotoShape File (*.ssf)");
-        params.targetPath = path;
-        params.windowWidth = QStringLiteral("1920");
-        params.windowHeight = QStringLiteral("1080");
-        ExportResult result = exportTable(shapes, params);
-        if (!result.ok()) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
-    });
-    stage("read-shake-rotoshape", [&] {
-        ReadResult read = dispatch(path, QStringLiteral("Shake RotoShape File (*.ssf)"));
-        if (read.set.count != 1000000)
-            std::fprintf(stderr, "corvane-bench: read %d shape rows %s\n", read.set.count,
-                         qPrintable(read.error));
-    });
 }
 
 } // namespace
@@ -103,6 +134,7 @@ void runEditStages(TrackTable &table)
 void stage(const char *name, const std::function<void()> &work)
 {
     std::fflush(stdout);
+    resetPeak();
     QElapsedTimer clock;
     clock.start();
     work();

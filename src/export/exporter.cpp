@@ -138,25 +138,25 @@ public:
         // Rows of one track follow each other: most rows ask the last name again.
         if (m_hasLast && (name.isSharedWith(m_lastName) || name == m_lastName))
             return m_lastWritten;
-        auto it = m_written.constFind(name);
-        if (it == m_written.cend()) it = m_written.insert(name, choose(name));
         m_lastName = name;
-        m_lastWritten = it.value();
         m_hasLast = true;
+        auto it = m_written.constFind(name);
+        if (it != m_written.cend()) {
+            m_lastWritten = it.value();
+        } else {
+            // Most names need no change; only changed ones are kept.
+            const QString safe = m_format.writableName(name);
+            m_lastWritten = safe.isSharedWith(name) || safe == name ? name : rename(name, safe);
+        }
         return m_lastWritten;
     }
 
     QList<RenamedTrack> renamed() const { return m_renamed; }
 
 private:
-    QString choose(const QString &name) const
+    QString rename(const QString &name, const QString &safe) const
     {
-        const QString safe = m_format.writableName(name);
-        if (safe == name) {
-            m_taken.insert(applyNameRule(name));
-            return name;
-        }
-        if (!m_knowsOriginals) {
+        if (m_originals.isEmpty()) {
             // A changed name must not take a name another track has as it is.
             QString previous;
             for (int r : m_rows) {
@@ -164,13 +164,13 @@ private:
                 if (original != previous) m_originals.insert(applyNameRule(original));
                 previous = original;
             }
-            m_knowsOriginals = true;
         }
         QString out = safe;
         for (int n = 2;
              m_taken.contains(applyNameRule(out)) || m_originals.contains(applyNameRule(out)); ++n)
             out = safe + QLatin1Char('_') + QString::number(n);
         m_taken.insert(applyNameRule(out));
+        m_written.insert(name, out);
         m_renamed.append({name, out});
         return out;
     }
@@ -178,9 +178,8 @@ private:
     const TrackTable &m_table;
     const QList<int> &m_rows;
     const Format &m_format;
-    mutable QHash<QString, QString> m_written;
+    mutable QHash<QString, QString> m_written; // the changed names only
     mutable QSet<QString> m_taken, m_originals;
-    mutable bool m_knowsOriginals = false;
     mutable QList<RenamedTrack> m_renamed;
     mutable QString m_lastName, m_lastWritten;
     mutable bool m_hasLast = false;

@@ -116,6 +116,7 @@ void header(WriteContext &ctx)
            "\n\tComp Pixel Aspect Ratio\t" + aspect + "\n\n\n";
     int k = 0;
     for (const Shape &shape : sorted.shapes) {
+        ctx.mayFlush();
         QByteArray n;
         appendInt(n, ++k);
         const QByteArray effect = "Effects\tmocha shape #" + n + '\t';

@@ -11,6 +11,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <cstring>
+
 namespace corvane {
 
 namespace {
@@ -145,16 +148,27 @@ void shapeNodes(WriteContext &ctx, int k, int vertices)
 void channel(QByteArray &out, const QByteArray &vertex, char axis, double value, int size, int key,
              int frame)
 {
-    QByteArray text;
-    appendDecimal6(text, value);
-    out += "\t\tChannel Spline/Vertex_" + vertex + "/position/" + axis + "\n\t\t\tValue " + text +
-           "\n\t\t\tSize ";
+    // Appended piece by piece (this runs twice a row); the value's text is
+    // written once and copied for its second place.
+    out += "\t\tChannel Spline/Vertex_";
+    out += vertex;
+    out += "/position/";
+    out += axis;
+    out += "\n\t\t\tValue ";
+    const qsizetype start = out.size();
+    appendDecimal6(out, value);
+    char text[MaxFixed6Length + 1];
+    const qsizetype length = std::min<qsizetype>(out.size() - start, MaxFixed6Length);
+    std::memcpy(text, out.constData() + start, size_t(length));
+    out += "\n\t\t\tSize ";
     appendInt(out, size);
     out += "\n\t\t\tKey ";
     appendInt(out, key);
     out += "\n\t\t\t\tFrame ";
     appendInt(out, frame);
-    out += "\n\t\t\t\tValue " + text + "\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n";
+    out += "\n\t\t\t\tValue ";
+    out.append(text, length);
+    out += "\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n";
 }
 
 // Rows are walked in export order: a shape's nodes at its first row, a
@@ -195,6 +209,7 @@ void header(WriteContext &ctx)
     const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
     int shape = 0, vertex = 0;
     for (size_t i = 0; i < runs.size(); ++i) {
+        ctx.mayFlush();
         const QString prefix = shapePrefix(runs[i].first.name);
         if (i == 0 || prefix != shapePrefix(runs[i - 1].first.name)) {
             int vertices = 0;

@@ -27,6 +27,11 @@ void ExportRow::appendFrameXY(QByteArray &out, const char *separator) const
     appendY(out);
 }
 
+qint64 ExportRow::nameId() const
+{
+    return m_table ? m_table->nameId(m_row) : -1;
+}
+
 double ExportRow::number(int column) const
 {
     double value = 0;

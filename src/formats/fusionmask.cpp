@@ -93,6 +93,7 @@ void header(WriteContext &ctx)
         "= {\n\t\n");
     int k = 0;
     for (const Shape &shape : sorted.shapes) {
+        ctx.mayFlush();
         QByteArray &out = ctx.out();
         QByteArray n;
         appendInt(n, ++k);

@@ -289,6 +289,7 @@ void header(WriteContext &ctx)
     UnseededRandom random;
     int k = 0;
     for (const Shape &shape : sorted.shapes) {
+        ctx.mayFlush();
         std::vector<VertexKeys> vertices(shape.vertices.size());
         for (const ShapeKey &key : shape.keys) {
             for (size_t i = 0; i < key.vertices.size(); ++i) {
@@ -302,19 +303,24 @@ void header(WriteContext &ctx)
         appendInt(points, 3 * qint64(vertices.size()));
         out += "   Node: {\n    NodeName: \"Shape_";
         appendInt(out, ++k);
+        // Appended piece by piece: a concatenation would build a temporary per shape.
         out += "\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      Flag: 0\n"
                "      NumOfCubicCurves: 2\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n"
-               "       NumOfPoints: " +
-               points + "\n";
+               "       NumOfPoints: ";
+        out += points;
+        out += '\n';
         appendCurveLine(out, vertices, false);
-        out += "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: " +
-               points + "\n";
+        out += "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: ";
+        out += points;
+        out += '\n';
         appendCurveLine(out, vertices, true);
         const float g = float(random.bounded(0, 100)) / 100.0f;
         const float r = float(random.bounded(0, 100)) / 100.0f;
-        out += "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S " +
-               number(r) + " 1 \"g\" S 0 " + number(g) +
-               " \"b\" S 0 1 \"a\" S 0 1 \"ro\" S 0 0 \"go\" S 0 0 \"bo\" S 0 0 \"ao\" S 0 1 "
+        out += "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S ";
+        out += number(r);
+        out += " 1 \"g\" S 0 ";
+        out += number(g);
+        out += " \"b\" S 0 1 \"a\" S 0 1 \"ro\" S 0 0 \"go\" S 0 0 \"bo\" S 0 0 \"ao\" S 0 1 "
                "\"opc\" S 0 1 \"bm\" S 0 5 \"inv\" S 0 0 \"mbo\" S 0 0 \"mb\" S 0 1 \"mbs\" S 0 "
                "0.5 \"mbsot\" S 0 0 \"mbso\" S 0 0 \"fo\" S 0 1 \"fx\" S 0 0 \"fy\" S 0 0 \"ff\" "
                "S 0 1 \"ft\" S 0 0 \"nv\" S 0 1 \"view1\" S 0 1 \"ltn\" S 0 1 \"ltm\" S 0 1 "

@@ -31,26 +31,40 @@ ShapeRows collectShapeRows(WriteContext &ctx)
     ShapeRows out;
     const int count = ctx.exportRowCount();
     out.rows.reserve(size_t(count));
-    QHash<QString, int> ids;
-    QString previous;
-    int previousId = -1;
+    // Names are told apart by the table's interned ids (no text compares);
+    // once a row without one comes (a formula, say), by their texts too.
+    std::vector<int> byNameId;
+    QHash<QString, int> byText;
+    bool byTexts = false;
+    auto idOf = [&](const ExportRow &row) {
+        const qint64 nameId = row.nameId();
+        if (nameId >= 0 && size_t(nameId) < byNameId.size() && byNameId[size_t(nameId)] >= 0)
+            return byNameId[size_t(nameId)];
+        if (nameId < 0 && !byTexts) {
+            byTexts = true;
+            for (size_t i = 0; i < out.names.size(); ++i)
+                byText.insert(out.names[i], int(i));
+        }
+        int id = byTexts ? byText.value(row.name, -1) : -1;
+        if (id < 0) {
+            id = int(out.names.size());
+            out.names.push_back(row.name);
+            if (byTexts) byText.insert(row.name, id);
+        }
+        if (nameId >= 0) {
+            if (size_t(nameId) >= byNameId.size())
+                byNameId.resize(std::max(size_t(nameId) + 1, byNameId.size() * 2), -1);
+            byNameId[size_t(nameId)] = id;
+        }
+        return id;
+    };
     for (int k = 0; k < count; ++k) {
         ExportRow row = ctx.exportRow(k);
         if (!isShapeTrack(row.name)) {
             ++out.pointRows;
             continue;
         }
-        // Rows come in runs of one vertex: look each run's name up once.
-        if (previousId < 0 || row.name != previous) {
-            auto it = ids.constFind(row.name);
-            if (it == ids.cend()) {
-                it = ids.insert(row.name, int(out.names.size()));
-                out.names.push_back(row.name);
-            }
-            previous = row.name;
-            previousId = it.value();
-        }
-        out.rows.push_back({previousId, row.frame, row.x(), row.y()});
+        out.rows.push_back({idOf(row), row.frame, row.x(), row.y()});
     }
     return out;
 }

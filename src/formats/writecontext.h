@@ -33,6 +33,9 @@ public:
     void appendY(QByteArray &out) const { appendNumber(out, 3); }
     // "frame x y" with the separator between them, as most writers write a row.
     void appendFrameXY(QByteArray &out, const char *separator) const;
+    // The table's interned id of the row's name (rows of one name share it),
+    // or -1 where the name is not a plain interned text.
+    qint64 nameId() const;
 
 private:
     void appendCell(QByteArray &out, int column) const;

@@ -88,7 +88,8 @@ private slots:
             {"shake-rotoshape", "10a9e102e751ec1d830eac487cd38bd24208c0854484aca5f71da4cbeffc18f6"},
             {"fusion-mask", "ae36f75356641df60fa2ccab0ebc4d5b0d56a1a4c6118390696ae7e982cb99eb"},
             {"ae-mask", "7ee4a865aad3c575c7920728ae33cea41795273cbff9cddf265a2c41cb4491f0"},
-            {"combustion-gmask", "c4867f50db5b71f76a5a368134ad27b9d85891fcebb3db63d3b268e9ba669dca"},
+            {"combustion-gmask",
+             "c4867f50db5b71f76a5a368134ad27b9d85891fcebb3db63d3b268e9ba669dca"},
         };
         for (const Format &f : formats())
             if (f.shapes) {
