@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -31,6 +32,9 @@ int fail(ExitCode code, const QString &message)
 
 int main(int argc, char *argv[])
 {
+    // A reader that goes away (a closed pipe) is a write error to report, not
+    // a signal that ends the process unheard.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));

@@ -60,29 +60,59 @@ std::shared_ptr<QTemporaryFile> temporaryBeside(const QString &target, QString &
     return temporary;
 }
 
-bool writeText(QIODevice &device, const QByteArray &bytes)
+// The system's words for the last failed call ("No space left on device").
+QString systemError()
 {
-#ifdef Q_OS_WIN
-    QByteArray data = bytes;
-    data.replace("\n", "\r\n"); // text mode
-#else
-    const QByteArray &data = bytes;
-#endif
-    return device.write(data) == data.size();
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Writes every byte straight to the descriptor, so that a failure (a full
+// disk, a reader that went away) is seen at the write that met it and not
+// lost in a buffer; false with errno set.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(std::min<qint64>(left, qint64(1) << 30)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
 }
 
 // Writes a spilled piece and lets the system start putting it on disk, so
 // that the sync at the end of the save has less left to wait for.
 bool writePiece(QFile &file, const QByteArray &bytes)
 {
-    const qint64 at = file.pos();
-    if (!writeText(file, bytes) || !file.flush()) return false;
+    const off_t at = ::lseek(file.handle(), 0, SEEK_CUR);
+    if (!writeAll(file.handle(), bytes)) return false;
 #if defined(__linux__)
-    ::sync_file_range(file.handle(), at, file.pos() - at, SYNC_FILE_RANGE_WRITE); // a hint only
+    ::sync_file_range(file.handle(), at, bytes.size(), SYNC_FILE_RANGE_WRITE); // a hint only
 #else
     Q_UNUSED(at);
 #endif
     return true;
+}
+
+// A target that is a symbolic link must lead to a file, or be a link to a
+// file yet to be made: a loop, or a chain of links that ends nowhere, is an
+// error rather than a link replaced by a regular file.
+QString linkProblem(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return QString();
+    if (::stat(name.constData(), &st) == 0) return QString();
+    if (errno == ELOOP) return failure(path, systemError());
+    if (QFileInfo(QFileInfo(path).symLinkTarget()).isSymLink())
+        return failure(path, QStringLiteral("it is a chain of symbolic links that leads to no "
+                                            "file"));
+    return QString();
 }
 
 // One file of the save on its way to disk.
@@ -99,9 +129,8 @@ struct Pending
         if (direct) return;
         if (!temporary) temporary = temporaryBeside(target, error);
         if (!temporary) return;
-        if (!writeText(*temporary, *bytes) || !temporary->flush() ||
-            ::fdatasync(temporary->handle()) != 0) {
-            error = failure(target, temporary->errorString());
+        if (!writeAll(temporary->handle(), *bytes) || ::fdatasync(temporary->handle()) != 0) {
+            error = failure(target, systemError());
             return;
         }
         // A replaced file keeps its permissions; a new one gets the usual ones.
@@ -116,10 +145,13 @@ struct Pending
     QString putInPlace()
     {
         if (direct) {
-            QFile file(target);
-            if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size())
-                return failure(target, file.errorString());
-            return QString();
+            // A device or FIFO: every write and the close are checked.
+            const int fd = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CLOEXEC);
+            if (fd < 0) return failure(target, systemError());
+            const bool written = writeAll(fd, *bytes);
+            const QString writeError = written ? QString() : systemError();
+            if (::close(fd) != 0 && written) return failure(target, systemError());
+            return written ? QString() : failure(target, writeError);
         }
         if (std::rename(QFile::encodeName(temporary->fileName()).constData(),
                         QFile::encodeName(target).constData()) != 0)
@@ -170,14 +202,15 @@ void SaveTransaction::spill(const QString &path)
     entry.bytes.resize(0);
     entry.writing =
         std::async(std::launch::async, [file = entry.early.get(), data = &entry.inFlight] {
-            return writePiece(*file, *data);
+            return writePiece(*file, *data) ? 0 : errno; // errno is this thread's
         });
 }
 
 void SaveTransaction::finishSpill(Entry &entry)
 {
     if (!entry.writing.valid()) return;
-    if (!entry.writing.get()) entry.error = failure(entry.path, entry.early->errorString());
+    const int error = entry.writing.get();
+    if (error != 0) entry.error = failure(entry.path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 bool SaveTransaction::contains(const QString &path) const
@@ -208,6 +241,8 @@ QString SaveTransaction::commit(QStringList &written)
             return failure(m_files[i].path,
                            QStringLiteral("it is one of the files the table was read from"));
         if (!m_files[i].error.isEmpty()) return m_files[i].error;
+        const QString link = linkProblem(m_files[i].path);
+        if (!link.isEmpty()) return link;
         pending[i].target = landingPath(m_files[i].path);
         pending[i].bytes = &m_files[i].bytes;
         pending[i].temporary = m_files[i].early;

@@ -59,7 +59,7 @@ private:
         QString error;
         // The last spill, written on another thread while the save goes on.
         QByteArray inFlight;
-        std::future<bool> writing;
+        std::future<int> writing; // 0, or the errno of the failed write
     };
     void finishSpill(Entry &entry);
     std::deque<Entry> m_files; // buffers stay where they are as files are added

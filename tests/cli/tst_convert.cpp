@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QTest>
 
 // corvane-convert, run as a pipeline would run it.
@@ -165,6 +166,74 @@ private slots:
             {"--info", dir.filePath(QStringLiteral("equal/shake-track_Track_0001.txt"))});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(QLatin1String("rows: 2")), qPrintable(run.out));
+    }
+
+    // Every write error reaches the user with its cause, exit 3: a full
+    // device, a reader that goes away, a full disk, links that lead nowhere.
+    void writeErrorsReported()
+    {
+        QString input = file(QStringLiteral("errors/in.txt"), worked);
+        auto save = [&](const QString &output, const QString &in) {
+            return runConverter({"--from", "3de4", "--to", "3de4", "--plate", "1920x1080", "-o",
+                                 output, in});
+        };
+        CliRun run = save(QStringLiteral("/dev/full"), input);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QLatin1String("No space left on device")), qPrintable(run.err));
+        const QString device = dir.filePath(QStringLiteral("errors/fulldev"));
+        if (QProcess::execute(QStringLiteral("mknod"), {device, "c", "1", "7"}) == 0) {
+            run = save(device, input);
+            QCOMPARE(run.exitCode, 3);
+            QVERIFY(run.err.contains(QLatin1String("No space left on device")));
+        } else {
+            qInfo("mknod is not allowed here: the character device case is left out");
+        }
+
+        // A FIFO whose reader takes 10 bytes and goes: "Broken pipe", no signal.
+        QByteArray large = "20000\n";
+        for (int t = 0; t < 20000; ++t)
+            large += "T" + QByteArray::number(t) + "\n0\n1\n1 100.5 200.25\n";
+        const QString big = file(QStringLiteral("errors/big.txt"), large);
+        const QString fifo = dir.filePath(QStringLiteral("errors/fifo"));
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+        QProcess reader;
+        reader.start(QStringLiteral("head"), {"-c", "10", fifo});
+        QVERIFY(reader.waitForStarted());
+        run = save(fifo, big);
+        reader.waitForFinished();
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QLatin1String("Broken pipe")), qPrintable(run.err));
+
+        // A symbolic-link loop, and a chain of links that ends nowhere.
+        const QString loop = dir.filePath(QStringLiteral("errors/loop1"));
+        QFile::link(dir.filePath(QStringLiteral("errors/loop2")), loop);
+        QFile::link(loop, dir.filePath(QStringLiteral("errors/loop2")));
+        run = save(loop, input);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QLatin1String("Too many levels of symbolic links")),
+                 qPrintable(run.err));
+        QVERIFY(QFileInfo(loop).isSymLink());
+        const QString chain = dir.filePath(QStringLiteral("errors/chain"));
+        QFile::link(dir.filePath(QStringLiteral("errors/chain2")), chain);
+        QFile::link(dir.filePath(QStringLiteral("errors/nowhere")),
+                    dir.filePath(QStringLiteral("errors/chain2")));
+        run = save(chain, input);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY(QFileInfo(chain).isSymLink());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("errors/nowhere"))));
+
+        // A full disk: a small tmpfs, where the tests may mount one.
+        const QString small = dir.filePath(QStringLiteral("errors/small"));
+        QDir().mkpath(small);
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0) {
+            qInfo("no tmpfs could be mounted here: the full-disk case is left out");
+            return;
+        }
+        run = save(small + QStringLiteral("/out.txt"), big);
+        QProcess::execute(QStringLiteral("umount"), {small});
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QLatin1String("No space left on device")), qPrintable(run.err));
     }
 
     void exitStatuses()
