@@ -3,6 +3,7 @@
 #include "export/exporter.h"
 #include "formats/registry.h"
 #include "import/detect.h"
+#include "import/filetext.h"
 #include "import/importer.h"
 #include "settings/apply.h"
 #include "settings/conversion.h"
@@ -78,11 +79,9 @@ std::optional<std::pair<int, int>> parsePlate(const QString &text)
 
 const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome)
 {
-    QFileInfo info(path);
-    if (!info.exists() || !info.isFile() || !info.isReadable()) {
-        outcome = failure(
-            InputError,
-            QStringLiteral("%1: cannot be read (no such file, or not readable).").arg(path));
+    const QString problem = inputFileProblem(path);
+    if (!problem.isEmpty()) {
+        outcome = failure(InputError, problem);
         return nullptr;
     }
     if (from) return from;

@@ -8,8 +8,15 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -101,57 +108,140 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, boo
     return text;
 }
 
-FileText loadTrackFile(const QString &path, qsizetype maxLine)
+QString inputFileProblem(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return named(path, QStringLiteral("cannot be opened: %1.")
+                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (S_ISDIR(st.st_mode)) return named(path, QStringLiteral("is a folder, not a track file."));
+    if (!S_ISREG(st.st_mode))
+        return named(path, QStringLiteral("is not a regular file (a FIFO, a device or a "
+                                          "socket), so it is not read as a track file."));
+    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
+        return named(path, QStringLiteral("cannot be opened: %1.")
+                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return QString();
+}
+
+namespace {
+
+// A buffer for a whole file. A large one is memory of its own from the
+// system, given back whole when the read is done (the allocator would keep
+// it for later), in huge pages where the system offers them on request.
+std::shared_ptr<char> wholeFileBuffer(size_t bytes)
+{
+    constexpr size_t hugePage = size_t(2) << 20;
+    if (bytes < hugePage)
+        return std::shared_ptr<char>(new (std::nothrow) char[bytes + 1],
+                                     std::default_delete<char[]>());
+    const size_t rounded = (bytes + 1 + hugePage - 1) / hugePage * hugePage;
+    void *p = ::mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+#if defined(MADV_HUGEPAGE)
+    ::madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    return std::shared_ptr<char>(static_cast<char *>(p),
+                                 [rounded](char *q) { ::munmap(q, rounded); });
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+FileText loadTrackFile(const QString &path, qsizetype maxLine,
+                       const std::function<void()> &whileReading)
 {
     FileText text;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        text.error = named(path, QStringLiteral("cannot be opened: %1.").arg(file.errorString()));
+    const QString problem = inputFileProblem(path);
+    if (!problem.isEmpty()) {
+        text.error = problem;
         return text;
     }
-    // A regular file is mapped rather than copied; its lines are checked as
-    // they are reached, so a file of one endless line is refused early.
-    const qint64 fileSize = file.size();
-    if (fileSize > 0 && fileSize < (qint64(1) << 40)) {
-        auto mapped = std::make_shared<QFile>(path);
-        uchar *start = mapped->open(QIODevice::ReadOnly) ? mapped->map(0, fileSize) : nullptr;
-        if (start) {
-            QByteArray data =
-                QByteArray::fromRawData(reinterpret_cast<const char *>(start), qsizetype(fileSize));
-            text = trackText(data, path, maxLine);
-            text.mapped = std::move(mapped);
-            return text;
-        }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat before;
+    if (fd < 0 || ::fstat(fd, &before) != 0) {
+        text.error = named(path, QStringLiteral("cannot be opened: %1.")
+                                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        if (fd >= 0) ::close(fd);
+        return text;
     }
-    // Otherwise read in blocks, checking the lines as they come.
-    // UTF-16 text has its line ends two bytes apart: it is checked decoded.
-    QByteArray data;
-    qint64 size = file.size();
-    if (size > 0) data.reserve(qsizetype(size));
+    // A file that states its size is read whole into one buffer; one that
+    // does not (a file the system makes as it is read) is read in blocks.
+    // Lines are checked as they come, so a file of one endless line is
+    // refused early.
+    const qint64 stated = before.st_size;
+    std::shared_ptr<char> buffer = wholeFileBuffer(size_t(std::max<qint64>(stated, 0)));
+    if (!buffer) {
+        ::close(fd);
+        text.error = named(path, QStringLiteral("is too large to read into memory."));
+        return text;
+    }
+    QByteArray grown;
     constexpr qint64 block = 4 << 20;
+    qint64 size = 0;
     qsizetype carry = 0;
-    bool utf16 = false;
+    bool utf16 = false, failed = false, first = true;
     while (true) {
-        const qsizetype before = data.size();
-        data.resize(before + block);
-        qint64 got = file.read(data.data() + before, block);
-        data.resize(before + std::max<qint64>(got, 0));
-        if (got < 0) {
-            text.error = named(path, QStringLiteral("cannot be read: %1.").arg(file.errorString()));
-            return text;
+        char *into = nullptr;
+        qint64 room = block;
+        if (stated > 0) {
+            room = std::min(block, stated - size);
+            if (room <= 0) break;
+            into = buffer.get() + size;
+        } else {
+            grown.resize(qsizetype(size + block));
+            into = grown.data() + size;
         }
-        if (before == 0) utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
-        if (!utf16 &&
-            longLineIn(data.constData() + before, data.constData() + data.size(), carry, maxLine)) {
+        const ssize_t got = ::read(fd, into, size_t(room));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            text.error = named(path, QStringLiteral("cannot be read: %1.")
+                                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            failed = true;
+            break;
+        }
+        if (got == 0) break;
+        const char *start = into;
+        if (size == 0)
+            utf16 = got >= 2 && ((uchar(into[0]) == 0xFF && uchar(into[1]) == 0xFE) ||
+                                 (uchar(into[0]) == 0xFE && uchar(into[1]) == 0xFF));
+        size += got;
+        if (!utf16 && longLineIn(start, start + got, carry, maxLine)) {
             text.error = named(path, QStringLiteral("has a line longer than %1 MB, so it is "
                                                     "not a track file.")
                                          .arg(maxLine >> 20));
-            return text;
+            failed = true;
+            break;
         }
-        if (got == 0) break;
+        if (first && whileReading) whileReading();
+        first = false;
+    }
+    struct stat after;
+    const bool changed = !failed && (::fstat(fd, &after) != 0 || !sameFile(before, after) ||
+                                     (stated > 0 && size != stated));
+    ::close(fd);
+    if (failed) return text;
+    if (changed) {
+        text.error = named(path, QStringLiteral("changed while it was read (it was cut short or "
+                                                "written to); nothing was read from it."));
+        return text;
+    }
+    QByteArray data;
+    if (stated > 0) {
+        data = QByteArray::fromRawData(buffer.get(), qsizetype(size));
+    } else {
+        grown.resize(qsizetype(size));
+        data = std::move(grown);
     }
     // UTF-16 text is checked once decoded; other text was checked while read.
-    return trackText(std::move(data), path, maxLine, utf16);
+    text = trackText(std::move(data), path, maxLine, utf16);
+    if (stated > 0) text.buffer = std::move(buffer);
+    return text;
 }
 
 } // namespace corvane

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace corvane {
@@ -17,13 +18,22 @@ constexpr qsizetype MaxLineLength = 1 << 20;
 
 struct FileText
 {
-    QByteArray bytes; // may point into the mapped file below: keep both together
+    QByteArray bytes; // may point into the buffer below: keep both together
     QString error;    // why the file is not a track file, naming it
-    std::shared_ptr<QFile> mapped;
+    std::shared_ptr<char> buffer;
     bool ok() const { return error.isEmpty(); }
 };
 
-FileText loadTrackFile(const QString &path, qsizetype maxLine = MaxLineLength);
+// Why a path cannot be read as an input (it does not exist, is not a
+// regular file, is not readable), naming it; empty when it can.
+QString inputFileProblem(const QString &path);
+
+// The file's bytes are read into memory, never mapped, so that a file cut
+// short or rewritten while it is read cannot take the process down with it;
+// such a file is refused as changed while it was read. whileReading, for
+// tests, runs after the first piece of a file was read.
+FileText loadTrackFile(const QString &path, qsizetype maxLine = MaxLineLength,
+                       const std::function<void()> &whileReading = {});
 
 // Whether a line of text is longer than maxLine bytes (line end not counted).
 bool hasLongLine(const QByteArray &text, qsizetype maxLine);

@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -74,6 +75,22 @@ private slots:
         QCOMPARE(w.trackModel()->rowCount(), 2);
         QVERIFY2(w.saveStatus().contains(QLatin1String("read as Nuke CameraTracker")),
                  qPrintable(w.saveStatus()));
+    }
+
+    // A FIFO or a device given to open is refused at once, as the converter
+    // refuses it; the window does not wait on it.
+    void onlyRegularFilesOpen()
+    {
+        MainWindow w;
+        const QString fifo = dir.filePath(QStringLiteral("open.fifo"));
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+        for (const QString &path : {fifo, QStringLiteral("/dev/urandom")}) {
+            QString message;
+            answerMessage(&message);
+            QVERIFY(!w.importDropped(path));
+            QVERIFY2(message.contains(QLatin1String("is not a regular file")), qPrintable(message));
+        }
+        QCOMPARE(w.trackModel()->rowCount(), 0);
     }
 
     // Enter on a tree entry does what a double-click does.

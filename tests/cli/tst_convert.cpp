@@ -3,8 +3,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 // corvane-convert, run as a pipeline would run it.
@@ -174,8 +174,8 @@ private slots:
     {
         QString input = file(QStringLiteral("errors/in.txt"), worked);
         auto save = [&](const QString &output, const QString &in) {
-            return runConverter({"--from", "3de4", "--to", "3de4", "--plate", "1920x1080", "-o",
-                                 output, in});
+            return runConverter(
+                {"--from", "3de4", "--to", "3de4", "--plate", "1920x1080", "-o", output, in});
         };
         CliRun run = save(QStringLiteral("/dev/full"), input);
         QCOMPARE(run.exitCode, 3);

@@ -11,6 +11,7 @@
 #include "testdata.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +40,51 @@ private slots:
                                    dir.filePath(QStringLiteral("bad-out.txt")), path});
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.err.contains(QLatin1String("line 6")));
+    }
+
+    // A file cut short or rewritten while it is read is refused, never read
+    // past its end (the bytes are the process's own, not a mapping).
+    void filesChangedWhileRead()
+    {
+        QByteArray big = "200000\n";
+        for (int t = 0; t < 200000; ++t)
+            big += "T" + QByteArray::number(t) + "\n0\n1\n1 100.5 200.25\n";
+        const QString path = file("changing.txt", big);
+        FileText cut = loadTrackFile(path, MaxLineLength, [&] { QFile(path).resize(100); });
+        QVERIFY2(cut.error.contains(QLatin1String("changed while it was read")),
+                 qPrintable(cut.error));
+        writeFile(path, big);
+        FileText written = loadTrackFile(path, MaxLineLength, [&] {
+            QFile f(path);
+            f.open(QIODevice::ReadWrite);
+            f.seek(10);
+            f.write("9");
+        });
+        QVERIFY(written.error.contains(QLatin1String("changed while it was read")));
+        writeFile(path, big);
+        FileText whole = loadTrackFile(path);
+        QVERIFY(whole.ok());
+        QCOMPARE(whole.bytes, big);
+    }
+
+    // Only regular files are read: a FIFO would wait for ever, a device
+    // (/dev/urandom) would never end.
+    void onlyRegularFilesAreRead()
+    {
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+        for (const QString &path : {fifo, QStringLiteral("/dev/urandom"), dir.path()}) {
+            QElapsedTimer clock;
+            clock.start();
+            Detection detection = detectFormat(path);
+            QVERIFY2(!detection.error.isEmpty(), qPrintable(path));
+            QVERIFY(dispatch(path, v4).error == detection.error);
+            QVERIFY(clock.elapsed() < 2000);
+        }
+        QVERIFY(detectFormat(fifo).error.contains(QLatin1String("is not a regular file")));
+        CliRun run = runConverter({"--to", "3de4", "--plate", "10x10", fifo});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(detectFormat(fifo).error));
     }
 
     void cutShortFilesAreNamed()
