@@ -262,8 +262,8 @@ private:
     QString uniquePath(const QString &trackName)
     {
         // File names hold 255 bytes; room is kept for a number and for the
-        // hidden temporary file the save writes first (".name.XXXXXX").
-        constexpr qsizetype fileNameBytes = 240;
+        // hidden files the save writes beside it (".name.corvane-part-XXXXXX").
+        constexpr qsizetype fileNameBytes = 224;
         const QString part = safeFileNamePart(trackName);
         const qsizetype fixedBytes =
             (QFileInfo(m_stem).fileName() + QLatin1Char('_') + m_extension).toUtf8().size();

@@ -236,6 +236,45 @@ private slots:
         QVERIFY2(run.err.contains(QLatin1String("No space left on device")), qPrintable(run.err));
     }
 
+    // A per-track save holds a few descriptors whatever its number of files,
+    // and two saves of one set at once leave it whole, from one of them.
+    void perTrackSavesAtAnySize()
+    {
+        auto tracks = [](int count, int value) {
+            QByteArray text = QByteArray::number(count) + '\n';
+            for (int t = 0; t < count; ++t)
+                text += "T" + QByteArray::number(t) + "\n0\n1\n1 " + QByteArray::number(value) +
+                        " " + QByteArray::number(value) + "\n";
+            return text;
+        };
+        const QString many = file(QStringLiteral("sets/many.txt"), tracks(5000, 1));
+        QDir().mkpath(dir.filePath(QStringLiteral("sets/out")));
+        QProcess limited;
+        limited.start(QStringLiteral("sh"),
+                      {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", QStringLiteral(CORVANE_CONVERT),
+                       "--to", "nuke-tracker", "--plate", "10x10", "-o",
+                       dir.filePath(QStringLiteral("sets/out/x.txt")), many});
+        QVERIFY(limited.waitForFinished(120000));
+        QVERIFY2(limited.exitCode() == 0, limited.readAllStandardError().constData());
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("sets/out"))).entryList(QDir::Files).size(),
+                 5001);
+
+        const QString one = file(QStringLiteral("sets/one.txt"), tracks(300, 1));
+        const QString two = file(QStringLiteral("sets/two.txt"), tracks(300, 2));
+        const QString target = dir.filePath(QStringLiteral("sets/both/s.txt"));
+        QDir().mkpath(QFileInfo(target).path());
+        QProcess first, second;
+        for (auto [process, input] : {std::pair{&first, one}, std::pair{&second, two}})
+            process->start(QStringLiteral(CORVANE_CONVERT),
+                           {"--to", "nuke-tracker", "--plate", "10x10", "-o", target, input});
+        QVERIFY(first.waitForFinished(60000) && second.waitForFinished(60000));
+        QCOMPARE(first.exitCode() + second.exitCode(), 0);
+        const QByteArray sample = fileContents(dir.filePath(QStringLiteral("sets/both/s_T0.txt")));
+        for (int t = 0; t < 300; ++t)
+            QCOMPARE(fileContents(dir.filePath(QStringLiteral("sets/both/s_T%1.txt").arg(t))),
+                     sample);
+    }
+
     void exitStatuses()
     {
         QString input = file(QStringLiteral("status/in.txt"), worked);

@@ -1,5 +1,6 @@
 #include "export/census.h"
 #include "export/exporter.h"
+#include "export/savetransaction.h"
 #include "formats/nuke.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
@@ -384,6 +385,55 @@ private slots:
         for (const char *old : {"shot.txt", "shot_A.txt", "shot_B.txt"})
             QCOMPARE(fileContents(folder.filePath(QLatin1String(old))), QByteArray("old\n"));
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
+    // A failure at any file of a per-track save, at any stage (writing a
+    // file, putting the first, a middle or the last one in place) leaves
+    // every target as it was, and nothing beside them.
+    void failureAtEveryStageChangesNothing()
+    {
+        TrackTable t = table({{"A", 1, 1, 1}, {"B", 1, 2, 2}, {"C", 1, 3, 3}, {"D", 1, 4, 4}});
+        QDir folder(dir.filePath(QStringLiteral("stages")));
+        folder.mkpath(QStringLiteral("."));
+        const QStringList old{"shot.txt", "shot_A.txt", "shot_C.txt"}; // B and D are new
+        for (auto stage : {SaveTransaction::Stage::Write, SaveTransaction::Stage::PutInPlace})
+            for (int failing : {0, 2, 4}) {
+                for (const QString &name : old)
+                    writeFile(folder.filePath(name), "old " + name.toLatin1());
+                SaveTransaction::setFault([&](SaveTransaction::Stage s, int index) {
+                    return s == stage && index == failing;
+                });
+                ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
+                SaveTransaction::setFault({});
+                QVERIFY2(r.error.contains(QLatin1String("Input/output error")),
+                         qPrintable(r.error));
+                QStringList left = folder.entryList(QDir::Files | QDir::Hidden);
+                left.sort();
+                QVERIFY2(left == QStringList({"shot.txt", "shot_A.txt", "shot_C.txt"}),
+                         qPrintable(left.join(QLatin1Char(' ')) + QString::number(failing)));
+                for (const QString &name : old)
+                    QCOMPARE(fileContents(folder.filePath(name)), "old " + name.toLatin1());
+            }
+        ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
+        QVERIFY(r.ok());
+        QCOMPARE(fileContents(folder.filePath("shot_C.txt")), QByteArray("1 3 3\n"));
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 5);
+    }
+
+    // What a killed save left beside its targets goes with the next save
+    // into that folder; a file it had put aside comes back.
+    void leftoversOfAKilledSave()
+    {
+        QDir folder(dir.filePath(QStringLiteral("killed")));
+        folder.mkpath(QStringLiteral("."));
+        writeFile(folder.filePath(QStringLiteral(".big.txt.corvane-part-abc123")), "half");
+        writeFile(folder.filePath(QStringLiteral(".other.txt.corvane-kept-abc123")), "kept");
+        TrackTable t = table({{"A", 1, 1, 1}});
+        QVERIFY(save(t, "3DE v4 Track File (*.txt)", folder.filePath("big.txt")).ok());
+        QStringList left = folder.entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        QCOMPARE(left, QStringList({"big.txt", "other.txt"}));
+        QCOMPARE(fileContents(folder.filePath("other.txt")), QByteArray("kept"));
     }
 
     void tracksNeverShareAFile()
