@@ -18,7 +18,7 @@ cmake --build "$build" --parallel "$(nproc)" --target fuzz_read fuzz_import fuzz
 # Seed corpora: the real files and the test files; formulas of the tests.
 corpus="$build/corpus"
 mkdir -p "$corpus/files" "$corpus/formula"
-for f in ../shared/samples/*/* tests/samples/* examples/*; do
+for f in ../shared/samples/*/* tests/samples/* tests/fuzz/seeds/* examples/*; do
     case "$f" in *.md|*LICENSE*) continue ;; esac
     [ -f "$f" ] && head -c 65536 "$f" > "$corpus/files/$(echo "$f" | tr '/.' '__')"
 done

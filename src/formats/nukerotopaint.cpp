@@ -61,10 +61,7 @@ private:
     bool frame(size_t at, int &out) const
     {
         double value = 0;
-        if (!number(at, value) || value != double(qint64(value)) || std::abs(value) > FrameLimit)
-            return false;
-        out = int(value);
-        return true;
+        return number(at, value) && wholeFrame(value, out);
     }
 
     // The head up to its empty expression, one number, the key count, the keys, the value.
@@ -74,9 +71,13 @@ private:
         while (quote < m_tokens.size() && quote < m_pos + 12 && !m_tokens[quote].equals("\"\""))
             ++quote;
         double count = 0;
-        if (quote >= m_tokens.size() || !number(quote + 2, count) || count < 0) return false;
+        if (quote >= m_tokens.size() || !number(quote + 2, count) || !(count >= 0)) return false;
         m_pos = quote + 3;
-        for (int k = 0; k < int(count); ++k, m_pos += 9) {
+        // Each key takes nine tokens: a count the line cannot hold is broken.
+        if (count > double(m_tokens.size() - std::min(m_pos, m_tokens.size())) / 9) return false;
+        const qint64 keyCount = qint64(count);
+        keys.reserve(size_t(keyCount));
+        for (qint64 k = 0; k < keyCount; ++k, m_pos += 9) {
             Key key{};
             if (m_pos + 9 > m_tokens.size() || !m_tokens[m_pos].equals("\"\"") ||
                 !frame(m_pos + 1, key.frame) || !number(m_pos + 2, key.value))
@@ -90,9 +91,9 @@ private:
     bool compact(std::vector<Key> &keys)
     {
         double flag = 0;
-        if (!number(m_pos, flag)) return false;
+        if (!number(m_pos, flag) || !(std::abs(flag) <= 1e9)) return false;
         Key key{1, 0};
-        if (int(flag) & 1) {
+        if (qint64(flag) & 1) {
             if (!frame(m_pos + 1, key.frame)) return false;
             ++m_pos;
         }
@@ -128,7 +129,7 @@ ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
             bool ok = true;
             for (int p = 0; ok && p < points; ++p) {
                 ok = reader.curve(x) && reader.curve(y);
-                if (ok && p % 3 == 1) vertices.push_back({x, y});
+                if (ok && p % 3 == 1) vertices.emplace_back(std::move(x), std::move(y));
             }
             if (!ok) {
                 notes << QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
@@ -139,13 +140,19 @@ ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
             }
             for (size_t v = 0; v < vertices.size(); ++v) {
                 const QString name = shapeVertexName(shape, int(v) + 1);
-                const std::vector<Key> &xs = vertices[v].first, &ys = vertices[v].second;
-                // X and Y are keyed together; a Y without a key there keeps its last value.
-                for (size_t k = 0; k < xs.size(); ++k) {
-                    double yv = ys.empty() ? 0 : ys.back().value;
-                    for (const Key &key : ys)
-                        if (key.frame == xs[k].frame) yv = key.value;
-                    rows.addValues(name, xs[k].frame, xs[k].value, yv);
+                const std::vector<Key> &xs = vertices[v].first;
+                std::vector<Key> &ys = vertices[v].second;
+                // X and Y are keyed together; a Y without a key there keeps its
+                // last value, and of two Y keys of one frame the later counts.
+                const double lastY = ys.empty() ? 0 : ys.back().value;
+                std::stable_sort(ys.begin(), ys.end(),
+                                 [](const Key &a, const Key &b) { return a.frame < b.frame; });
+                for (const Key &x : xs) {
+                    auto after = std::upper_bound(
+                        ys.begin(), ys.end(), x.frame,
+                        [](int frame, const Key &key) { return frame < key.frame; });
+                    const bool keyed = after != ys.begin() && (after - 1)->frame == x.frame;
+                    rows.addValues(name, x.frame, x.value, keyed ? (after - 1)->value : lastY);
                 }
             }
         } else if (startsWith(text, "format \"")) {

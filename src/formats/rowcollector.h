@@ -4,6 +4,8 @@
 // field with an error that names the line and the field.
 #pragma once
 
+#include <cmath>
+
 #include "table/parallel.h"
 #include "textscan.h"
 #include "trackset.h"
@@ -13,6 +15,15 @@ namespace corvane {
 // Frames Corvane reads: far enough from the integer limits that any shift
 // to a first frame the settings allow stays in range.
 constexpr int FrameLimit = 1000000000;
+
+// A number read as a frame ("12", "12.000000"): whole and within the
+// frames Corvane handles (checked before any conversion to an integer).
+inline bool wholeFrame(double value, int &frame)
+{
+    if (!(std::abs(value) <= FrameLimit) || value != std::trunc(value)) return false;
+    frame = int(value);
+    return true;
+}
 
 // Rows come in runs of one name: makes each run's name once.
 class NameRuns

@@ -67,13 +67,12 @@ ReadResult readShakeRotoShape(const QByteArray &data, const QString &)
             // "12.000000": a whole frame, written with decimals.
             bool ok = false;
             double value = fieldToDouble(fields[1], &ok);
-            if (!ok || value != double(qint64(value)) || std::abs(value) > FrameLimit) {
+            if (!ok || !wholeFrame(value, frame)) {
                 rows.fail(QStringLiteral("the key time \"%1\" is not a whole frame.")
                               .arg(fieldToString(fields[1])),
                           number);
                 break;
             }
-            frame = int(value);
             haveFrame = true;
         } else if (fields[0].equals("vertex_data")) {
             if (!haveFrame || shape == 0) {

@@ -1,4 +1,6 @@
 #include "formats/nuke.h"
+#include "formats/nukerotopaint.h"
+#include "import/dispatch.h"
 #include "testdata.h"
 
 #include <QFile>
@@ -20,7 +22,64 @@ class TestNuke : public QObject
         return readNukeCameraTracker(data).set;
     }
 
+    // A RotoPaint script of one one-vertex shape whose X and Y curves hold
+    // `keys` keys (Y keyed on every other frame, backwards), its tangents
+    // compact curves; `count` replaces the X curve's key count.
+    static QByteArray rotoCurve(int keys, const QByteArray &count = QByteArray())
+    {
+        auto keyed = [&](bool y) {
+            QByteArray c =
+                "L 0 4096 0.5 2 0 0 \"\" 0 " +
+                (count.isEmpty() || y ? QByteArray::number(y ? keys / 2 : keys) : count) + ' ';
+            for (int k = 0; k < keys; ++k) {
+                const int frame = y ? keys - 2 * k : k + 1;
+                if (y && k >= keys / 2) break;
+                c += "\"\" " + QByteArray::number(frame) + ' ' +
+                     QByteArray::number(y ? frame * 0.5 : frame + 0.25) + " 0 0 0 0 256 0 ";
+            }
+            return c + "0";
+        };
+        const QByteArray tangent = " 0 S 0 1 S 0 2 0";
+        return "RotoPaint {\n curves {AnimTree: \"\" {\n Version: 1.1\n   Node: {\n    NodeName: "
+               "\"Shape_1\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      CubicCurve: \"\" "
+               "{\n"
+               "       Type: 0 Dim: 2\n       NumOfPoints: 3\n      " +
+               tangent + " 0 " + keyed(false) + ' ' + keyed(true) + " 0" + tangent + "\n      }\n";
+    }
+
 private slots:
+    // A long curve reads whole, each X key with the Y key of its frame (or
+    // the Y curve's last value); counts that no line holds are broken curves.
+    void rotoPaintCurves()
+    {
+        ReadResult read = readNukeRotoPaint(rotoCurve(200000));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QCOMPARE(read.set.count, 200000);
+        QCOMPARE(read.set.frames[1], 2);
+        QCOMPARE(read.set.y[1], 1.0); // keyed at frame 2
+        QCOMPARE(read.set.y[2], 1.0); // no Y key at 3: the Y curve's last value (frame 2)
+        QCOMPARE(read.set.y[3], 2.0); // keyed at frame 4
+        QCOMPARE(read.set.y[199999], 100000.0);
+        for (const QByteArray &count :
+             {QByteArray("1e300"), QByteArray("nan"), QByteArray("-5"), QByteArray("100000000")}) {
+            ReadResult broken = readNukeRotoPaint(rotoCurve(10, count));
+            QCOMPARE(broken.set.count, 0);
+            QVERIFY2(!broken.notes.isEmpty() &&
+                         broken.notes.first().contains(QLatin1String("cannot read")),
+                     count.constData());
+        }
+        // Numbers no integer holds, where the files give counts and frames.
+        const QString seeds = QStringLiteral(CORVANE_SOURCE_DIR "/tests/fuzz/seeds/");
+        ReadResult huge = readNukeRotoPaint(fileContents(seeds + "rotopaint-huge-counts.nk"));
+        QCOMPARE(huge.set.count, 0);
+        QCOMPARE(huge.notes.size(), 1);
+        ReadResult time = dispatch(seeds + "rotoshape-huge-key-time.ssf",
+                                   QStringLiteral("Shake RotoShape File (*.ssf)"));
+        QVERIFY2(time.error.contains(QLatin1String("line 4: the key time \"1e20\" is not a whole "
+                                                   "frame")),
+                 qPrintable(time.error));
+    }
+
     void trackerLines()
     {
         TrackSet set = readNukeTracker("12 100.5 200.25\n13 101 201\n", QStringLiteral("t")).set;
