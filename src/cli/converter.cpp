@@ -257,7 +257,16 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
             exportParams(r.settings, QLatin1String(options.target->treeExportFilter), r.output);
         params.inputs = options.inputs;
         ExportResult result = exportTable(r.table, params);
-        if (!result.ok()) return failure(OutputError, result.error);
+        if (!result.ok()) {
+            // The conversions before this one stand: say which files they wrote.
+            QString message = result.error;
+            if (!outcome.written.isEmpty())
+                message += QStringLiteral(" (written before this failure: %1)")
+                               .arg(outcome.written.join(QStringLiteral(", ")));
+            Outcome failed = failure(OutputError, message);
+            failed.written = outcome.written;
+            return failed;
+        }
         outcome.written += result.written;
         outcome.trackFiles += result.trackFiles;
         for (const QString &note : result.notes)

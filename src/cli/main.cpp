@@ -3,6 +3,7 @@
 #include "manpage.h"
 
 #include "formats/registry.h"
+#include "formats/textscan.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,8 +16,11 @@ using namespace corvane;
 
 namespace {
 
-void printLine(FILE *stream, const QString &text)
+// Every line goes out with its control characters escaped: a file's bytes
+// in a message never reach the terminal raw.
+void printLine(FILE *stream, const QString &rawText)
 {
+    const QString text = printableText(rawText);
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
 }

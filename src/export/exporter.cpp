@@ -65,7 +65,7 @@ Validation validateForExport(const TrackTable &table)
     // cache their values as they are read) are about.
     struct Piece
     {
-        bool blank = false;
+        int blank = -1; // the first row with an empty cell
         int badValue = -1;
         QList<int> marked;
     };
@@ -74,8 +74,8 @@ Validation validateForExport(const TrackTable &table)
         table.rowCount(),
         [&](int begin, int end, int index) {
             Piece &piece = pieces[size_t(index)];
-            for (int r = begin; r < end && !piece.blank; ++r)
-                piece.blank = table.hasBlankCell(r);
+            for (int r = begin; r < end && piece.blank < 0; ++r)
+                if (table.hasBlankCell(r)) piece.blank = r;
             piece.badValue = firstBadValue(table, begin, end);
             for (int r = begin; r < end; ++r)
                 if (table.isMarked(r)) piece.marked.append(r);
@@ -83,8 +83,15 @@ Validation validateForExport(const TrackTable &table)
         table.hasFormulas() ? std::numeric_limits<int>::max() : 65536);
     Validation v;
     for (const Piece &piece : pieces)
-        if (piece.blank) {
-            v.error = QString::fromLatin1(emptyCellMessage);
+        if (piece.blank >= 0) {
+            // Where it is, as the table shows it: "Row 17, Track Name is empty."
+            int column = 0;
+            while (column < TrackColumnCount - 1 && !table.isBlank(piece.blank, column))
+                ++column;
+            v.error = QStringLiteral("%1 Row %2, %3 is empty.")
+                          .arg(QLatin1String(emptyCellMessage))
+                          .arg(piece.blank + 1)
+                          .arg(TrackTable::headerLabels().value(column).trimmed());
             return v;
         }
     for (const Piece &piece : pieces)

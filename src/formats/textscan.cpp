@@ -138,6 +138,25 @@ double fieldToDouble(Field f, bool *ok)
     return good ? value : 0.0;
 }
 
+QString printableText(const QString &text)
+{
+    auto control = [](QChar c) {
+        return c.category() == QChar::Other_Control && c != QLatin1Char('\n') &&
+               c != QLatin1Char('\t');
+    };
+    if (std::none_of(text.begin(), text.end(), control)) return text;
+    QString out;
+    out.reserve(text.size() + 16);
+    for (QChar c : text) {
+        if (control(c))
+            out += QStringLiteral("\\x") +
+                   QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 QString fieldToString(Field f)
 {
     const qsizetype size = qsizetype(f.end - f.begin);

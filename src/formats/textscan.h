@@ -77,4 +77,8 @@ double fieldToDouble(Field f, bool *ok = nullptr);
 // that every byte reads as a character.
 QString fieldToString(Field f);
 
+// A text for a message: control characters (an escape sequence from a file
+// that would reach a terminal raw) written as "\x1B"; line ends and tabs stay.
+QString printableText(const QString &text);
+
 } // namespace corvane

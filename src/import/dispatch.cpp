@@ -2,6 +2,7 @@
 
 #include "filetext.h"
 #include "formats/registry.h"
+#include "formats/textscan.h"
 #include "table/tracktable.h"
 
 #include <QDir>
@@ -17,7 +18,7 @@ ReadResult fileError(const QString &path, const QString &reason, int line = 0)
 {
     QString where = QDir::toNativeSeparators(path);
     if (line > 0) where += QStringLiteral(", line %1").arg(line);
-    return ReadResult::failure(where + QStringLiteral(": ") + reason, line);
+    return ReadResult::failure(where + QStringLiteral(": ") + printableText(reason), line);
 }
 
 } // namespace

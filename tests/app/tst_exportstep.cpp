@@ -140,7 +140,8 @@ private slots:
         QString message;
         answerMessage(&message);
         w.on_saveDataButton_clicked();
-        QCOMPARE(message, QStringLiteral("There is empty cell! Check values!"));
+        QCOMPARE(message, QStringLiteral("There is empty cell! Check values! Row 1, Y Coord is "
+                                         "empty."));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.txt"))));
 
         w.trackModel()->replace([](TrackTable &t) { t.setItemText(0, 3, QStringLiteral("3")); });

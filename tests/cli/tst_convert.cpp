@@ -275,6 +275,27 @@ private slots:
                      sample);
     }
 
+    // What went wrong is told as it is: a file's control characters escaped,
+    // and with several inputs, the outputs written before a failure.
+    void reportsSayWhatHappened()
+    {
+        QString escaped = file(QStringLiteral("report/esc.txt"), "1\nA\n0\n1\n1 \x1b[31mred 1\n");
+        CliRun run = runConverter({"--to", "3de4", "--plate", "10x10", escaped});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QLatin1String("\"\\x1B[31mred\"")), qPrintable(run.err));
+        QVERIFY(!run.err.contains(QChar(0x1b)));
+
+        const QString first = file(QStringLiteral("report/first.txt"), worked);
+        const QString second = file(QStringLiteral("report/second.txt"), worked);
+        QDir().mkpath(dir.filePath(QStringLiteral("report/out/second.txt"))); // cannot be written
+        run = runConverter({"--to", "3de4", "--plate", "10x10", "-o",
+                            dir.filePath(QStringLiteral("report/out")), first, second});
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QLatin1String("written before this failure: ")) &&
+                     run.err.contains(QLatin1String("out/first.txt")),
+                 qPrintable(run.err));
+    }
+
     void exitStatuses()
     {
         QString input = file(QStringLiteral("status/in.txt"), worked);

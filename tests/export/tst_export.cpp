@@ -138,13 +138,14 @@ private slots:
         TrackTable empty = t.rowCount() ? table({{"A", 1, 1, 1}}) : TrackTable();
         empty.setItemText(0, YColumn, QString());
         QCOMPARE(validateForExport(empty).error,
-                 QStringLiteral("There is empty cell! Check values!"));
+                 QStringLiteral("There is empty cell! Check values! Row 1, Y Coord is empty."));
         empty.removeItem(0, YColumn);
         QCOMPARE(validateForExport(empty).error,
-                 QStringLiteral("There is empty cell! Check values!"));
+                 QStringLiteral("There is empty cell! Check values! Row 1, Y Coord is empty."));
         TrackTable noName = table({{"A", 1, 1, 1}});
         noName.setItemText(0, NameColumn, QString());
-        QVERIFY(!validateForExport(noName).ok());
+        QVERIFY(
+            validateForExport(noName).error.endsWith(QLatin1String("Row 1, Track Name is empty.")));
 
         TrackTable bad = table({{"A", 1, 1, 1}, {"A", 2, 2, 2}});
         bad.setItemText(1, FrameColumn, QStringLiteral("2.5"));
