@@ -22,6 +22,8 @@ using namespace corvane;
 
 void MainWindow::chooseExportTarget(const QString &path, const QString &formatFilter)
 {
+    if (formatFilter != exportFilesLabel->statusTip() || path != exportFilesText->text())
+        applyIsStale();
     exportFilesText->setText(path);
     exportFilesLabel->setText(formatFilter);
     exportFilesLabel->setStatusTip(formatFilter);
@@ -91,10 +93,16 @@ void MainWindow::on_saveDataButton_clicked()
         showMessage(result.error, QMessageBox::Warning);
         return;
     }
-    QString summary = QStringLiteral("Saved %1 rows of %2 tracks to %3.")
-                          .arg(result.rows)
-                          .arg(result.tracks)
-                          .arg(QFileInfo(exportFilesText->text()).fileName());
+    const QString target = QFileInfo(exportFilesText->text()).fileName();
+    QString summary = !params.rows.isEmpty() && params.rows.size() < m_model->rowCount()
+                          ? QStringLiteral("Saved %1 marked rows of %2 to %3.")
+                                .arg(result.rows)
+                                .arg(m_model->rowCount())
+                                .arg(target)
+                          : QStringLiteral("Saved %1 rows of %2 tracks to %3.")
+                                .arg(result.rows)
+                                .arg(result.tracks)
+                                .arg(target);
     if (!result.trackFiles.isEmpty()) {
         QStringList files;
         for (const TrackFile &file : result.trackFiles)

@@ -101,6 +101,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(tableDataWidget->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::showSelectionInTrackView);
     QMetaObject::connectSlotsByName(this);
+    watchForStaleApply();
 }
 
 MainWindow::~MainWindow() = default;

@@ -158,6 +158,8 @@ private:
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
     void followFrameBases(); // the export first frame's default for the target
+    void applyIsStale();     // SAVE DATA! waits for the next Apply
+    void watchForStaleApply();
 
     // Editing (the Edit menu and the row buttons).
     corvane::CellSelection tableSelection() const;
@@ -233,6 +235,7 @@ private:
     bool m_shapeNameProblem = false;
     QString m_importFirstFilter;     // the format the import first frame came from
     bool m_exportFirstTyped = false; // the export first frame is the user's
+    bool m_applying = false;         // Apply's own changes do not make it stale
     QStringList m_applyNotes;        // what the conventions moved in the last Apply
     QString m_groupCopyText;         // what the next copy puts on the clipboard, when not empty
     TrackViewWindow *m_trackView = nullptr;

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 
@@ -163,6 +164,30 @@ void MainWindow::resetAll()
     exportFilesTree->clearSelection();
 }
 
+// SAVE DATA! writes what the last Apply made: once the target, the Step 3
+// settings or the table's rows change, it waits for the next Apply.
+void MainWindow::applyIsStale()
+{
+    if (m_applying) return;
+    saveDataButton->setEnabled(false);
+    saveDataButton->setToolTip(QStringLiteral("Apply All Setting Changes first: the target, the "
+                                              "settings or the table changed since the last "
+                                              "Apply."));
+}
+
+void MainWindow::watchForStaleApply()
+{
+    for (QLineEdit *field :
+         {plateResWidth, plateResHight, X0, X1, Y0, Y1, par, importFirstText, exportFirstText})
+        connect(field, &QLineEdit::textChanged, this, &MainWindow::applyIsStale);
+    for (QComboBox *combo : {imageSizeCombo, predefinedSettingCombo})
+        connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::applyIsStale);
+    connect(programConventionsCheck, &QCheckBox::toggled, this, &MainWindow::applyIsStale);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &MainWindow::applyIsStale);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::applyIsStale);
+    connect(m_model, &TrackModel::tableSwapped, this, &MainWindow::applyIsStale);
+}
+
 void MainWindow::followFrameBases()
 {
     PlateSettings s = plateSettings();
@@ -196,6 +221,7 @@ void MainWindow::on_applyAllButton_clicked()
     ApplyResult result;
     {
         BusyCursor busy;
+        QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
         m_shapeNameProblem = false;
         TrackTable before = m_model->table().clone();
         result = applySettings(m_model->table(), params);
@@ -217,6 +243,7 @@ void MainWindow::on_applyAllButton_clicked()
         return;
     }
     saveDataButton->setEnabled(true);
+    saveDataButton->setToolTip(QString());
 }
 
 void MainWindow::sortRows(bool ascending)

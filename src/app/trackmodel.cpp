@@ -88,6 +88,7 @@ void TrackModel::reorderRows(const std::vector<int> &order)
 
 void TrackModel::swapTable(TrackTable &other, const std::vector<int> &order)
 {
+    emit tableSwapped();
     const bool sameShape =
         other.rowCount() == m_table.rowCount() && other.columnCount() == m_table.columnCount();
     if (!sameShape) {

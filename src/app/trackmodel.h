@@ -33,6 +33,12 @@ public:
     void swapTable(corvane::TrackTable &other, const std::vector<int> &order) override;
     void rowsChanged(const std::vector<int> &rows) override;
 
+signals:
+    // The whole table was swapped for another (undo or redo of Apply, an
+    // import, a sort or New).
+    void tableSwapped();
+
+public:
     // Replaces the whole table (a new list, New, Reset All).
     template <typename F> void replace(F &&f)
     {

@@ -5,6 +5,7 @@
 #include "census.h"
 #include "formats/namerule.h"
 #include "formats/registry.h"
+#include "formats/shapes.h"
 #include "savetransaction.h"
 #include "settings/platesettings.h"
 #include "table/numbers.h"
@@ -24,6 +25,9 @@ namespace corvane {
 
 const char *const emptyCellMessage = "There is empty cell! Check values!";
 const char *const nothingToExportMessage = "There is nothing to export: the table has no rows.";
+const char *const noShapesMessage =
+    "%1 files hold shapes, and none of the rows to save is a shape vertex (a track named like "
+    "\"S01_Track_0001\"): nothing was written.";
 
 namespace {
 
@@ -370,6 +374,12 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         return result;
     }
 
+    // A shape format would write an empty file for point tracks alone.
+    if (format->shapes && std::none_of(rows.begin(), rows.end(),
+                                       [&](int r) { return isShapeTrack(table.name(r)); })) {
+        result.error = QString::fromLatin1(noShapesMessage).arg(QLatin1String(format->name));
+        return result;
+    }
     Sink sink(table, rows, *format, params);
     sink.windowWidth = toInt(params.windowWidth);
     sink.windowHeight = toInt(params.windowHeight);
@@ -393,7 +403,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     }
     if (steps.footer) steps.footer(sink);
     result.error = sink.commit(result, params.inMemory);
-    result.rows = int(rows.size());
+    result.rows = int(rows.size()) - sink.rowsLeftOut;
     result.tracks = sink.census().changes + 1;
     return result;
 }

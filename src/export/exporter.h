@@ -13,6 +13,7 @@ struct PlateSettings;
 
 extern const char *const emptyCellMessage;
 extern const char *const nothingToExportMessage;
+extern const char *const noShapesMessage;
 
 struct Validation
 {
@@ -61,7 +62,7 @@ struct ExportResult
     QList<std::pair<QString, QByteArray>> contents; // with inMemory: every file's bytes
     QStringList notes;                              // for the user: rows the format could not hold
     QList<RenamedTrack> renamed;                    // names the format could not hold, as written
-    int rows = 0;                                   // rows exported
+    int rows = 0;                                   // rows written (a shape format leaves some out)
     int tracks = 0;                                 // runs of one track name among them
     bool ok() const { return error.isEmpty(); }
 };

@@ -144,6 +144,7 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
 
 void noteShapeSave(WriteContext &ctx, int pointRows, int repeatedRows)
 {
+    ctx.rowsLeftOut += pointRows + repeatedRows;
     if (pointRows > 0)
         ctx.note(QStringLiteral("%1 rows of point tracks were not written: the format holds "
                                 "shapes only.")

@@ -83,6 +83,7 @@ public:
     QString previousName;
     bool hasPreviousName = false;
     int trackCounter = 0;
+    int rowsLeftOut = 0; // rows of the save the format did not hold (the notes say why)
     int windowWidth = 0, windowHeight = 0; // X1 and Y1 of the target window
     QString targetPath;                    // the file chosen in Step 2
     double pixelAspect = 0;

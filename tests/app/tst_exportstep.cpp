@@ -1,3 +1,4 @@
+#include "app/dialogm.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "guitest.h"
@@ -9,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 using namespace corvane;
 
@@ -123,6 +126,68 @@ private slots:
         QVERIFY2(first.startsWith("40 407.384758 232.449012\n"), first.left(40).constData());
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("shot_*.txt")}).size(), 8);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // SAVE DATA! writes what the last Apply made: a new target, other
+    // settings, new rows or an undone Apply wait for the next Apply; marks
+    // do not. The save line counts the rows written.
+    void savesNeverStale()
+    {
+        MainWindow w;
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"),
+                                     QStringLiteral("3DE v4 Track File (*.txt)")));
+        auto *save = child<QPushButton>(w, "saveDataButton");
+        const QString target = dir.filePath(QStringLiteral("stale.txt"));
+        w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        QVERIFY(save->isEnabledTo(&w));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("stale.se")),
+                             QStringLiteral("SynthEyes Track File (*.txt)"));
+        QVERIFY(!save->isEnabledTo(&w)); // pixels must not go into a SynthEyes file
+        w.on_applyAllButton_clicked();
+        QVERIFY(save->isEnabledTo(&w));
+        child<QLineEdit>(w, "par")->setText(QStringLiteral("2.0"));
+        QVERIFY(!save->isEnabledTo(&w));
+        w.on_applyAllButton_clicked();
+        QVERIFY(save->isEnabledTo(&w));
+        w.trackModel()->undoStack()->undo(); // the Apply
+        QVERIFY(!save->isEnabledTo(&w));
+        w.on_applyAllButton_clicked();
+        w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.on_applyAllButton_clicked();
+        // Marks for the save keep it.
+        auto *view = child<QTableView>(w, "tableDataWidget");
+        view->selectionModel()->select(
+            QItemSelection(w.trackModel()->index(3, 0), w.trackModel()->index(4, 3)),
+            QItemSelectionModel::ClearAndSelect);
+        w.on_actionSetAsSelected_triggered();
+        QVERIFY(save->isEnabledTo(&w));
+        w.on_saveDataButton_clicked();
+        QVERIFY2(
+            w.saveStatus().startsWith(QLatin1String("Saved 2 marked rows of 701 to stale.txt.")),
+            qPrintable(w.saveStatus()));
+        // Rows added by an import wait for an Apply too.
+        whenModal<DialogM>([](DialogM *d) {
+            d->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"))->click();
+        });
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"),
+                                     QStringLiteral("3DE v4 Track File (*.txt)")));
+        QVERIFY(!save->isEnabledTo(&w));
+
+        // A table of point tracks saved to a shape format: refused, nothing written.
+        MainWindow points;
+        QVERIFY(points.recogniseAndImport(samplePath("3de_export_cube.txt"),
+                                          QStringLiteral("3DE v4 Track File (*.txt)")));
+        const QString roto = dir.filePath(QStringLiteral("points.nk"));
+        points.chooseExportTarget(roto, QStringLiteral("Nuke RotoPaint File (*.nk)"));
+        points.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
+        points.on_applyAllButton_clicked();
+        QString message;
+        answerMessage(&message);
+        points.on_saveDataButton_clicked();
+        QVERIFY2(message.contains(QLatin1String("nothing was written")), qPrintable(message));
+        QVERIFY(!QFile::exists(roto));
     }
 
     void saveMessages()

@@ -132,10 +132,18 @@ private slots:
         QCOMPARE(back.y.at(10), 39.0);
         QCOMPARE(QSize(back.plateWidth, back.plateHeight), QSize(1920, 1080));
 
-        // No shapes: the header with no children, and the footer.
+        // No shapes: nothing to write, and nothing is written.
         r = save(table({{QStringLiteral("point"), 1, 1, 1}}), "nuke-rotopaint",
                  QStringLiteral("e.nk"));
-        QVERIFY(fileContents(dir.filePath(QStringLiteral("e.nk"))).contains("NumOfChildren: 0\n"));
+        QCOMPARE(r.error,
+                 QStringLiteral("Nuke RotoPaint files hold shapes, and none of the rows to "
+                                "save is a shape vertex (a track named like "
+                                "\"S01_Track_0001\"): nothing was written."));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.nk"))));
+        // Point rows among shapes are left out, said, and not counted as written.
+        r = save(table({{QStringLiteral("point"), 1, 1, 1}, {shapeVertexName(1, 1), 1, 2, 2}}),
+                 "nuke-rotopaint", QStringLiteral("f.nk"));
+        QCOMPARE(r.rows, 1);
         QCOMPARE(r.notes, QStringList({"1 rows of point tracks were not written: the format holds "
                                        "shapes only."}));
     }
