@@ -7,6 +7,7 @@
 #include "trackmodel.h"
 
 #include "formats/registry.h"
+#include "import/filetext.h"
 #include "import/importer.h"
 #include "import/recognise.h"
 #include "settings/platesettings.h"
@@ -61,6 +62,12 @@ void MainWindow::showMessage(const QString &text, QMessageBox::Icon icon)
 
 bool MainWindow::recogniseAndImport(const QString &fileName, const QString &formatFilter)
 {
+    // A FIFO or a device would hold the window (or never end): regular files only.
+    const QString problem = inputFileProblem(fileName);
+    if (!problem.isEmpty()) {
+        showMessage(problem, QMessageBox::Warning);
+        return false;
+    }
     Recognised recognised = recognise(fileName, formatFilter);
     if (recognised.status == QLatin1String("no")) {
         showMessage(recognised.message);

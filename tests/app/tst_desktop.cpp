@@ -89,6 +89,10 @@ private slots:
             answerMessage(&message);
             QVERIFY(!w.importDropped(path));
             QVERIFY2(message.contains(QLatin1String("is not a regular file")), qPrintable(message));
+            // The recent-files and dialog road too.
+            answerMessage(&message);
+            QVERIFY(!w.recogniseAndImport(path, QStringLiteral("3DE v4 Track File (*.txt)")));
+            QVERIFY(message.contains(QLatin1String("is not a regular file")));
         }
         QCOMPARE(w.trackModel()->rowCount(), 0);
     }
