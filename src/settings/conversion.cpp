@@ -134,77 +134,56 @@ Point shifted(Point p, double by)
     return {p.x + by, p.y + by};
 }
 
-// Normalised ranges whose ends are the edge pixels' centres span one pixel
-// less than the plate, starting half a pixel in.
-Plate centresSpan(Plate plate)
+// How a program's pixel centres sit against the raster's edges: its own
+// coordinates are shifted by `ownShift` (half a pixel where 0 is the first
+// pixel's centre) and, for normalised ranges whose ends are the edge
+// pixels' centres, the range spans one pixel less than the plate and starts
+// half a pixel in (`pixelShift`, on the side of pixels).
+struct CentreModel
 {
-    // A plate one pixel wide has no span between centres: count from its edges.
-    if (plate.width < 2 || plate.height < 2) return plate;
-    return {plate.width - 1, plate.height - 1};
-}
+    double ownShift = 0, pixelShift = 0;
+    Plate plate;
+};
 
-bool spansCentres(PixelCentres centres, Plate plate)
+CentreModel centreModel(PixelCentres centres, Plate plate)
 {
-    return centres == PixelCentres::EdgePixelCentres && centresSpan(plate).width != plate.width;
+    switch (centres) {
+    case PixelCentres::Edge:
+        break;
+    case PixelCentres::FirstPixelCentre:
+        return {0.5, 0, plate};
+    case PixelCentres::EdgePixelCentres:
+        // A plate one pixel wide has no span between centres: count from its edges.
+        if (plate.width < 2 || plate.height < 2) break;
+        return {0, 0.5, Plate{plate.width - 1, plate.height - 1}};
+    }
+    return {0, 0, plate};
 }
 
 } // namespace
 
 Point centredSourceToPixels(SourceConvention source, Point p, Plate plate)
 {
-    switch (source.centres) {
-    case PixelCentres::Edge:
-        break;
-    case PixelCentres::FirstPixelCentre:
-        // The first pixel's centre is half a pixel in from the edge, on both axes.
-        return toIntermediate(source.rule, shifted(p, 0.5), plate);
-    case PixelCentres::EdgePixelCentres:
-        if (!spansCentres(source.centres, plate)) break;
-        return shifted(toIntermediate(source.rule, p, centresSpan(plate)), 0.5);
-    }
-    return toIntermediate(source.rule, p, plate);
+    const CentreModel m = centreModel(source.centres, plate);
+    return shifted(toIntermediate(source.rule, shifted(p, m.ownShift), m.plate), m.pixelShift);
 }
 
 Point pixelsToCentredTarget(TargetConvention target, Point p, Plate plate)
 {
-    switch (target.centres) {
-    case PixelCentres::Edge:
-        break;
-    case PixelCentres::FirstPixelCentre:
-        return shifted(toTarget(target.rule, p, plate), -0.5);
-    case PixelCentres::EdgePixelCentres:
-        if (!spansCentres(target.centres, plate)) break;
-        return toTarget(target.rule, shifted(p, -0.5), centresSpan(plate));
-    }
-    return toTarget(target.rule, p, plate);
+    const CentreModel m = centreModel(target.centres, plate);
+    return shifted(toTarget(target.rule, shifted(p, -m.pixelShift), m.plate), -m.ownShift);
 }
 
 Point pixelsToSource(SourceConvention source, Point p, Plate plate)
 {
-    switch (source.centres) {
-    case PixelCentres::Edge:
-        break;
-    case PixelCentres::FirstPixelCentre:
-        return shifted(fromIntermediate(source.rule, p, plate), -0.5);
-    case PixelCentres::EdgePixelCentres:
-        if (!spansCentres(source.centres, plate)) break;
-        return fromIntermediate(source.rule, shifted(p, -0.5), centresSpan(plate));
-    }
-    return fromIntermediate(source.rule, p, plate);
+    const CentreModel m = centreModel(source.centres, plate);
+    return shifted(fromIntermediate(source.rule, shifted(p, -m.pixelShift), m.plate), -m.ownShift);
 }
 
 Point targetToPixels(TargetConvention target, Point p, Plate plate)
 {
-    switch (target.centres) {
-    case PixelCentres::Edge:
-        break;
-    case PixelCentres::FirstPixelCentre:
-        return fromTarget(target.rule, shifted(p, 0.5), plate);
-    case PixelCentres::EdgePixelCentres:
-        if (!spansCentres(target.centres, plate)) break;
-        return shifted(fromTarget(target.rule, p, centresSpan(plate)), 0.5);
-    }
-    return fromTarget(target.rule, p, plate);
+    const CentreModel m = centreModel(target.centres, plate);
+    return shifted(fromTarget(target.rule, shifted(p, m.ownShift), m.plate), m.pixelShift);
 }
 
 SourceConvention sourceConventionOf(const QString &formatFilter, bool programConventions)
