@@ -41,7 +41,12 @@ ReadResult readCombustionGMask(const QByteArray &data, const QString &)
     bool haveFrame = false;
     double value = 0;
     QString vertex;
-    QHash<QString, int> rowOf; // "name frame": the row its X made
+    int vertexId = 0;
+    QHash<QString, int> vertexIds;
+    QHash<qint64, int> rowOf; // vertex and frame: the row its X made
+    auto keyOf = [](int id, int f) { return (qint64(id) << 32) | quint32(f); };
+    rowOf.reserve(
+        qsizetype(std::min<qint64>(data.size() / 256, 1 << 22))); // grown once, not step by step
     std::vector<bool> hasY;
     while (!rows.failed() && scanner.next(line)) {
         Field text = trimmed(line);
@@ -68,6 +73,9 @@ ReadResult readCombustionGMask(const QByteArray &data, const QString &)
                 vertex = QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0')) +
                          applyNameRule(fieldToString(
                              {fields[1].begin + first + 1, fields[1].begin + second}));
+                // Keys are matched by number, not by text made per key.
+                vertexId = vertexIds.insert(vertex, vertexIds.value(vertex, int(vertexIds.size())))
+                               .value();
             }
         } else if (axis == Axis::None) {
             continue;
@@ -77,7 +85,7 @@ ReadResult readCombustionGMask(const QByteArray &data, const QString &)
         } else if (fields[0].equals("Value") && fields.size() >= 2 && haveFrame) {
             if (!rows.coordinate(fields[1], axis == Axis::X ? "X" : "Y", number, value)) break;
         } else if (fields[0].equals("Interpolation") && haveFrame) {
-            const QString key = vertex + QLatin1Char(' ') + QString::number(frame);
+            const qint64 key = keyOf(vertexId, frame);
             if (axis == Axis::X) {
                 rowOf.insert(key, rows.count());
                 rows.addValues(vertex, frame, value, 0);
