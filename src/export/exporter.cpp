@@ -248,15 +248,15 @@ public:
 
     ExportRow firstRow() const override { return exportRow(0); }
     int exportRowCount() const override { return int(m_rows.size()); }
-    ExportRow exportRow(int k) const override
+    ExportRow exportRow(int k) const override { return tableRow(m_rows.value(k)); }
+    // A row of the table as the writers see it: its track under the name it is written as.
+    ExportRow tableRow(int r) const
     {
-        ExportRow row(&m_table, m_rows.value(k));
+        ExportRow row(&m_table, r);
         const QString &written = m_names.written(row.name);
         if (!written.isSharedWith(row.name)) row.name = written;
         return row;
     }
-    // The name a row's track is written under.
-    const QString &writtenName(const QString &name) const { return m_names.written(name); }
     void note(const QString &text) override { m_notes.append(text); }
 
     QString commit(ExportResult &result, bool inMemory)
@@ -390,9 +390,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     if (steps.header) steps.header(sink);
     int sinceFlush = 0;
     for (int r : rows) {
-        ExportRow row(&table, r);
-        const QString &written = sink.writtenName(row.name);
-        if (!written.isSharedWith(row.name)) row.name = written;
+        const ExportRow row = sink.tableRow(r);
         if (steps.row) steps.row(sink, row);
         sink.previousName = row.name;
         sink.hasPreviousName = true;

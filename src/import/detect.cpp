@@ -79,14 +79,12 @@ bool convertsAlike(const Format &a, const Format &b)
     return a.source == b.source && a.centres == b.centres && a.frameBase == b.frameBase;
 }
 
-// Reads the text with every candidate: when all give the same rows and
-// convert them alike, the one the habits point to (else the first).
-void chooseAmongEqualReadings(const QByteArray &text, const QString &path, Detection &detection)
+// Given every candidate's reading of the text: when all give the same rows
+// and convert them alike, the one the habits point to (else the first).
+void chooseAmongEqualReadings(const QByteArray &text, const std::vector<ReadResult> &reads,
+                              Detection &detection)
 {
     const auto &candidates = detection.candidates;
-    std::vector<ReadResult> reads;
-    for (const Format *f : candidates)
-        reads.push_back(readBytes(text, path, *f));
     for (qsizetype k = 0; k < candidates.size(); ++k) {
         const ReadResult &read = reads[size_t(k)];
         if (!read.ok() || !read.cutShort.isEmpty() ||
@@ -131,20 +129,32 @@ Detection detectText(const QByteArray &text, const QString &path)
     Detection detection;
     detection.candidates = formatsFitting(text);
     const QString first = firstLineOf(text);
+    // The candidates' readings, made once, for the script test and the choice.
+    std::vector<ReadResult> reads;
+    auto readAll = [&] {
+        for (const Format *f : std::as_const(detection.candidates))
+            reads.push_back(readBytes(text, path, *f));
+    };
     if (marksScript(first)) {
+        readAll();
         QList<const Format *> reading;
-        for (const Format *f : std::as_const(detection.candidates)) {
-            ReadResult read = readBytes(text, path, *f);
-            if (read.ok() && read.set.count > 0) reading.append(f);
-        }
+        std::vector<ReadResult> kept;
+        for (qsizetype k = 0; k < detection.candidates.size(); ++k)
+            if (reads[size_t(k)].ok() && reads[size_t(k)].set.count > 0) {
+                reading.append(detection.candidates[k]);
+                kept.push_back(std::move(reads[size_t(k)]));
+            }
         detection.candidates = reading;
+        reads = std::move(kept);
     }
-    if (detection.candidates.isEmpty())
+    if (detection.candidates.isEmpty()) {
         detection.looksLike = fileLooksLike(first, text);
-    else if (detection.candidates.size() == 1)
+    } else if (detection.candidates.size() == 1) {
         detection.format = detection.candidates.first();
-    else
-        chooseAmongEqualReadings(text, path, detection);
+    } else {
+        if (reads.empty()) readAll();
+        chooseAmongEqualReadings(text, reads, detection);
+    }
     return detection;
 }
 

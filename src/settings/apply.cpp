@@ -138,30 +138,32 @@ struct RowConversion
 QList<const Format *> sourceFormatsMet(const TrackTable &table,
                                        const std::vector<RowConversion> &pieces)
 {
-    QList<const Format *> out;
-    auto add = [&](const QString &filter) {
-        const Format *format = formatForFilter(filter);
-        if (format && !out.contains(format)) out.append(format);
-    };
     std::vector<char> met;
-    for (const RowConversion &piece : pieces)
+    bool ownTexts = false;
+    for (const RowConversion &piece : pieces) {
+        ownTexts = ownTexts || piece.metOwnText;
         for (size_t id = 0; id < piece.sources.size(); ++id)
             if (piece.sources[id]) {
                 if (met.size() <= id) met.resize(id + 1, 0);
                 met[id] = 1;
             }
-    bool ownTexts = false;
-    for (const RowConversion &piece : pieces)
-        ownTexts = ownTexts || piece.metOwnText;
-    for (int r = 0; r < table.rowCount(); ++r) {
+    }
+    qsizetype remaining = std::count(met.begin(), met.end(), 1);
+    QList<const Format *> out;
+    QSet<QString> texts; // each text of its own looked up once
+    for (int r = 0; r < table.rowCount() && (remaining > 0 || ownTexts); ++r) {
         const int id = table.sourceFormatId(r);
-        if (id >= 0 && size_t(id) < met.size() && met[size_t(id)]) {
+        const bool first = id >= 0 ? size_t(id) < met.size() && met[size_t(id)]
+                                   : ownTexts && !texts.contains(table.sourceFormat(r));
+        if (!first) continue;
+        if (id >= 0) {
             met[size_t(id)] = 0; // named once, from its first row
-            add(table.sourceFormat(r));
-        } else if (id < 0 && ownTexts) {
-            add(table.sourceFormat(r));
+            --remaining;
+        } else {
+            texts.insert(table.sourceFormat(r));
         }
-        if (!ownTexts && std::none_of(met.begin(), met.end(), [](char c) { return c != 0; })) break;
+        const Format *format = formatForFilter(table.sourceFormat(r));
+        if (format && !out.contains(format)) out.append(format);
     }
     return out;
 }
