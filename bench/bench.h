@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared by the benchmark's stages: timing and the generated input.
 #pragma once
 

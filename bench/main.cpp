@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // corvane-bench: times the core's stages on a generated table and prints
 // one line per stage: "<stage> <seconds> s <peak-rss-MB> MB".
 #include "bench.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window's stages: the real main window, driven through its slots, on
 // the generated file; each stage ends when the window has repainted.
 #include "bench.h"

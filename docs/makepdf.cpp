@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Makes the manual's PDF from its HTML at build time, with Qt's own PDF
 // writer: makepdf MANUAL.html OUTPUT.pdf
 #include <QFile>

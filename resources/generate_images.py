@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Draws Corvane's own icons, splash, busy cursor and dialog picture as PNG files.
 
 Run from this folder: python3 generate_images.py. Needs nothing beyond Python.

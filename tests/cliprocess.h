@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the built corvane-convert for the suites that test it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the suites find the real files of tests/samples.
 #pragma once
 

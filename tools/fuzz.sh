@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the fuzz targets with clang (in build-fuzz/, with AddressSanitizer
 # and UndefinedBehaviorSanitizer) and runs each over its seed corpus, then
 # on new inputs for its share of SECONDS (default 60, split over all

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Sets up, builds and starts Corvane.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what Corvane needs to build (Debian packages, as root) and builds
 # it in build/. Run again, it installs nothing new and rebuilds what changed.
 # With --sanitizers it also installs clang and its sanitizer and fuzzer
@@ -6,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation)
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2)
 if [ "${1:-}" = --sanitizers ]; then
     packages+=(clang libclang-rt-14-dev llvm)
 fi

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Sets up, builds and runs every test suite; then builds again with clang's
 # AddressSanitizer and UndefinedBehaviorSanitizer (build-fuzz/), runs every
 # suite under them, and runs the fuzz targets over their corpora and on new

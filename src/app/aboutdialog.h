@@ -1,4 +1,5 @@
-// The About dialog: program, version, build date.
+// SPDX-License-Identifier: Apache-2.0
+// The About dialog: program, version, build date and the licences it ships under.
 #pragma once
 
 #include <QDialog>

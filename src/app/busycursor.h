@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The busy cursor of the long operations, restored however the scope ends.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What users expect of a desktop application beyond the three steps: files
 // dropped on the window, the recent files, and Enter on a tree entry.
 #include "mainwindow.h"

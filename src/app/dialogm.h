@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The import-mode question asked when the table already has rows:
 // "New Grid List", "Add to Curent List" or "Cancel". The answer stays from
 // one import to the next; closing without a button keeps it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One entry of the undo stack: a table edit of the core, already done when
 // it is pushed. Undo and redo toggle it through the model, which tells the
 // view what changed.

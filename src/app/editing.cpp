@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Edit menu and the row buttons: each slot takes the selection from the
 // view, asks what it must ask, and hands the edit to the core; the model
 // puts the edit on the undo stack.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Step 2 of the main window: choosing the target, and "SAVE DATA!".
 #include "busycursor.h"
 #include "mainwindow.h"

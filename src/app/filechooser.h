@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file dialogs of Step 1 and Step 2 behind one function, so that the
 // window's tests can answer them.
 #pragma once

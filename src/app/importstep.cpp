@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Step 1 of the main window: choosing and recognising a source file, the
 // import-mode question and the import itself, under a progress dialog that
 // covers the reading and the fill.

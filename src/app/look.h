@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window's look: palettes, step captions and field style sheets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window: the three step panels, the track table, menus and the
 // slots that wire each gesture to the core. The settings live in the
 // widgets; every slot reads them at the moment of use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Step 3 of the main window: the plate settings, Apply, the resets and sorting.
 #include "busycursor.h"
 #include "dialogm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The splash screen: the splash image painted over a grab of the screen
 // behind it, so its transparent parts show the desktop.
 #pragma once

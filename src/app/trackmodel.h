@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The view's window on the track table: serves every cell attribute under
 // the Qt role a table item would carry it in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The track view: the table's tracks drawn over the plate, a frame at a
 // time, beside the main window. It shows; the table stays the one place
 // where the data is edited.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The track view beside the main window: opened from View > Track View or
 // the button beside the table; table and view show the same selection.
 #include "mainwindow.h"

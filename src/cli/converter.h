@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The converter's work: the window's steps (import, Step 3 settings, Apply,
 // Save Data) through the same core functions, driven by options.
 #pragma once

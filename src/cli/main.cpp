@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // corvane-convert: the window's import, Apply and Save Data on the command line.
 #include "converter.h"
 #include "manpage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The man page of corvane-convert, written from the same option list that
 // --help prints, so that the two never drift apart.
 #pragma once

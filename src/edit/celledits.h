@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Edits of cell contents: clipboard copy and paste, clearing and renaming
 // selected cells, and the row mark that chooses the rows a save writes.
 #pragma once

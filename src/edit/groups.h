@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Select Group: the cells of one column group over every row of a track
 // (or of a shape), and the text the next copy puts on the clipboard.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Edits of the row list: adding empty rows, deleting rows and moving rows.
 // Rows move whole, with every attribute (formulas, source format, tips, marks).
 #pragma once

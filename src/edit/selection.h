@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A selection of cells as the editing tools take it from the view: ranges
 // of rows and columns, both ends included.
 #pragma once

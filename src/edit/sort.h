@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sorting rows by track name, then frame ("Less to Greater", "Greater to Less").
 #pragma once
 

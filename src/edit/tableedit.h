@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Undoable changes to the track table. An edit is made by doing the change;
 // afterwards `toggle` takes the table back to the state before and, called
 // again, forward to the state after, so undo and redo are the same call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The table's tracks as a picture of them needs them: each track's points
 // in frame order, the shapes with their vertex tracks in vertex order, and
 // lookups by frame and by place. Built once per change of the table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The track census of an export: tracks as runs of equal names, rows per
 // track, and vertex tracks per shape.
 #pragma once

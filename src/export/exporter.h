@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "SAVE DATA!": validation of the table and the driver that runs the target
 // format's header, row and footer steps over the export row list.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // All-or-nothing saves: every file of a save is written in full to a
 // temporary file beside its target first; only when all of them were
 // written and synced are they put in place, and the files they replace are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // After Effects keyframe data: motion-tracker points ("Motion Trackers"
 // sections of "frame x y" lines) and mask shapes; both state the plate in
 // their "Source Width" and "Source Height" lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // After Effects mask shapes in the layout of the mocha shape effect: per
 // shape a "Shape data" parameter whose lines are "frame XSpline(Point(x,y,…)
 // Point(…)…)", then the effect's other parameters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // After Effects mask shapes (mocha shape data).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Boujou point tracks: "#" comment lines, then one line per row: name,
 // frame ("view"), X and Y.
 #include "boujou.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Combustion: point tracks (.ascii, one file per track: "frame.0 : +x, +y"
 // lines) and GMask shapes.
 #include "combustiongmask.h"

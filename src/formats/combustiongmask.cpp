@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Combustion GMask shapes (.GMask): a node database in which every shape is
 // an axis node and a polygon-mask geometry node; each vertex's position is
 // keyed in "Channel Spline/Vertex_N/position/x" and ".../y" channels, with

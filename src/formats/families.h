@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The format families, each describing its formats in its own file; the
 // registry lists them in the order of the File menu's lists.
 #pragma once

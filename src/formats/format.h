@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One format's description: everything the dialogs, recognition, dispatch,
 // detection, Apply and the export driver need to know of it. Each format
 // family describes its formats next to its reader and writer; the registry

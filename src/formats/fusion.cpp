@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fusion: motion paths (.dfmo, one file per track: "DFMO", then "x y 0 0 0 0
 // frame" lines) and mask shapes in a composition (.comp).
 #include "families.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fusion mask shapes (.comp): a composition whose polygon masks each hold a
 // BezierSpline of key frames, "[frame] = { frame, … Value = Polyline {", with
 // one "{ Linear = true, X = x, Y = y, }" point per vertex.

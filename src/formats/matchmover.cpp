@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MatchMover/Movimento point tracks (.rz2): braced blocks, first the image
 // sequence (its size, and a file reference that may run over several
 // lines), then one "pointTrack" block per track with "frame x y …" lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Maya Live point tracks: "#  Size  w  h", then per track "#  Name  name"
 // and "index frame x y residual" lines; Y up from the centre, in units of
 // half the plate height.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Nuke point tracks: the Tracker's "frame x y" files (one track per file)
 // and the CameraTracker's fixed-column file of many tracks.
 #pragma once

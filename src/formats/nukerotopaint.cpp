@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Nuke RotoPaint shapes in a Nuke script (.nk). A shape node ("NodeType: 3")
 // holds a curve group whose first cubic curve is the shape (the second is
 // its feather). The curve's line lists its control points, three per vertex

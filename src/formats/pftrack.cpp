@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PFTrack point tracks: the 2011, v5 and v4 variants of one layout. After a
 // quoted name, a track holds one or more blocks: an optional camera line
 // ("Primary", "Secondary") or clip number, the frame count, and that many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PFTrack point tracks (2011, v5 and v4): one reader for all three.
 #pragma once
 

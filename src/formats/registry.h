@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The format registry: collects the formats' own descriptions in the order
 // of the File menu's lists, and the programs of the Step 1 and Step 2 trees.
 // Dialogs, recognition, dispatch, detection, Apply, the export driver, the

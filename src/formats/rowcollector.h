@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every reader does with the rows it finds: reads their numbers
 // strictly (a frame is a whole number Corvane can shift, a coordinate a
 // finite number), keeps the smallest frame, and stops at the first bad

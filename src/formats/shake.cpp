@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shake: tracker text files ("TrackName" blocks; Corvane writes one file
 // per track) and RotoShape shapes.
 #include "families.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shake RotoShape (.ssf): a header, then per shape its header lines and one
 // key block per key frame ("key_time", centre, colour and "vertex_data"
 // with twelve numbers per vertex: the position, its tangents and handles).

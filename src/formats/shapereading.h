@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the shape readers share: rows gathered as (shape, vertex, key) in any
 // order, then given out shape after shape, each vertex whole, keys in file
 // order, under the names the reader gives them.

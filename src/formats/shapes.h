@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shape tracks: a track whose name begins with "S" is one vertex of a shape,
 // and the text before its first "_" names the shape ("S01_Track_0003" is a
 // vertex of shape "S01"). The shape writers gather the table's shape rows

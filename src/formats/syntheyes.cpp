@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SynthEyes point tracks: one line per point, "name frame x y status", with
 // coordinates from -1 to 1 across the plate.
 #include "families.h"

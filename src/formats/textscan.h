@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fast reading of track files: whole file in memory, lines without their
 // line ends (LF or CR LF, the last line with or without one) and with their
 // numbers, fields split at runs of white space, numbers read strictly.

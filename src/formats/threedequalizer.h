@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // 3D Equalizer point tracks. v4: the track count, then per track its name,
 // colour, frame count and "frame x y" lines.
 #pragma once

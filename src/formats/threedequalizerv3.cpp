@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // 3D Equalizer v3 "Multiple Tracking Curves": a header with the image size,
 // then per track a name line and frame lines that begin with white space.
 #include "threedequalizer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files of "TrackName" blocks, as Nuke's CameraTracker and Shake's tracker
 // write them: per track a "TrackName" line, the heading "Frame X Y
 // Correlation" and one sample line per frame ("12.00  x  y  correlation").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What one reader returns: the rows of a file, before they reach the table,
 // or why the file could not be read.
 #pragma once

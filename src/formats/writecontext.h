@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a format writer sees of a save: the output, the values read once per
 // save, the running previous name and track counter, and the track census.
 #pragma once

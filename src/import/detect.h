@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding a file's format from its content: the recognition check and the
 // reader's own evidence, for every format that has a reader.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Import dispatch and table fill: the reader of the chosen format, then its
 // rows into the table with the imported attributes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A track file's text as the readers take it: UTF-8 (or 8-bit) bytes with a
 // UTF-8 byte-order mark skipped, UTF-16 files (with their mark) decoded, and
 // files that cannot be text refused: NUL bytes, or a line longer than any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The import of one file as Step 1 and the converter run it: read (nothing
 // changes when that fails), reset the Step 3 values for a new list and take
 // over the file's first frame and plate, then fill the table.

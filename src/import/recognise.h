@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recognition: the cheap first-line test of a file against the chosen format.
 #pragma once
 

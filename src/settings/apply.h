@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Apply All Setting Changes": every row from its imported values through
 // pixels into the target's convention and window, frames shifted from the
 // import's first frame to the export's.

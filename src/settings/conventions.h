@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The programs' own conventions beyond their coordinate rules: where each
 // counts pixels from, and from which number it counts frames. Apply and the
 // first-frame defaults follow them when program conventions are on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The coordinate conventions: a source's coordinates to pixels from the
 // plate's top-left corner, pixels to a target's coordinates, and the target
 // window of the predefined settings.

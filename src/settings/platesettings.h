@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Step 3 values and the rules that fill them: image sizes, predefined
 // target windows, the takeover of an import's first frame and plate, and the
 // reset. The window keeps these values in its widgets; the converter keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An allocator for the few very large arrays (the table's rows, a read's
 // columns): large blocks are asked for in huge pages where the system
 // offers them on request, so filling a million rows takes a few dozen page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Spreadsheet formulas of the track table's formula cells: "=1+2*3",
 // references A1..Z999, unary minus and parentheses (nested at most 256 deep).
 // Errors give an invalid QVariant, which a cell shows as "####".

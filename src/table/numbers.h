@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Number texts of the track table: frames as decimal integers, coordinates
 // as 6-decimal fixed texts, tool tips in 6-digit "g" form, and the
 // coordinates writers make: fixed notation, at most 6 decimals, never an

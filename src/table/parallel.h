@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Splitting work over rows between the machine's cores. Pieces are ranges
 // of rows in order, so results gathered per piece keep the table's order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A colour as the core keeps it; the view turns it into a QColor.
 #pragma once
 

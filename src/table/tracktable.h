@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The track table: the single store of the rows the program edits.
 //
 // Each row has four cells ("Track Name", "Frame", "X Coord", "Y Coord"). A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers of the window suites: answering dialogs.
 #pragma once
 

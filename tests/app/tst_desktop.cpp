@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window as a desktop application: dropped files, recent files, the
 // save line, Help and the manual.
 #include "app/dialogm.h"

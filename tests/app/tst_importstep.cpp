@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/dialogm.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/look.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -182,6 +184,23 @@ private slots:
             QCOMPARE(child<QAction>(w, s.first)->shortcut(), QKeySequence(QLatin1String(s.second)));
         QVERIFY(!child<QAction>(w, "actionLow")->icon().isNull());
         QVERIFY(child<QAction>(w, "About")->icon().isNull());
+    }
+
+    // About names the licence, and its full text comes with the program.
+    void aboutShowsTheLicence()
+    {
+        MainWindow w;
+        child<QAction>(w, "About")->trigger();
+        auto *about = w.findChild<QDialog *>(QStringLiteral("AboutDialog"));
+        QVERIFY(about);
+        QVERIFY(about->findChild<QLabel *>(QStringLiteral("aboutText"))
+                    ->text()
+                    .contains(QLatin1String("Apache License, Version 2.0")));
+        const QString licence =
+            about->findChild<QPlainTextEdit *>(QStringLiteral("licenceText"))->toPlainText();
+        QVERIFY(licence.startsWith(QLatin1String("Apache License")));
+        QVERIFY(licence.contains(QLatin1String("END OF TERMS AND CONDITIONS")));
+        about->close();
     }
 
     void contextMenuOnlyWithRows()

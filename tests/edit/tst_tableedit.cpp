@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "edit/celledits.h"
 #include "edit/groups.h"
 #include "edit/rowedits.h"

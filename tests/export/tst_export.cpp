@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "export/census.h"
 #include "export/exporter.h"
 #include "export/savetransaction.h"

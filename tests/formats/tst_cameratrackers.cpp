@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The camera trackers' files: the real files read right (their README's
 // right reading), and each format's worked example written byte for byte.
 #include "cliprocess.h"

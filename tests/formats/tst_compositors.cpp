@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The compositors' point-track files: the real Shake files, each format's
 // examples written byte for byte and read back, and other programs' layouts.
 #include "export/exporter.h"

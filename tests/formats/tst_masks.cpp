@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fusion, After Effects and Combustion mask shapes: examples written and
 // read back, other programs' layouts, and every shape format carrying a
 // shape table to 3DE v4 and back unchanged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every registered format that reads and writes: rows written with identity
 // settings read back as they went out. Formats join by being registered;
 // one whose reader or writer is not built yet is listed as skipped.

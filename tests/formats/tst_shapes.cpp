@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shapes: the shared ordering of shape rows, Shake RotoShape and Nuke
 // RotoPaint written byte for byte and read back, and the real RotoPaint script.
 #include "cliprocess.h"

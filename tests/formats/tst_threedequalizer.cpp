@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "formats/namerule.h"
 #include "formats/threedequalizer.h"
 #include "testdata.h"

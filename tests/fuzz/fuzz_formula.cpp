@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The formula parser on any text, with references that resolve to numbers.
 #include "table/formula.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole import road on any bytes: detection, every fitting reader, the
 // fill, Apply towards every writer and the writing itself, in memory.
 #include "export/exporter.h"

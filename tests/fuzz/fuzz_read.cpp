@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One registered reader on any bytes: run as "fuzz_read --format=ID ...".
 // Every reader the registry lists can be fuzzed this way, without a target
 // of its own.

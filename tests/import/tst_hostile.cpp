@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bad input: every file that cannot be read right is named with its reason,
 // never converted silently.
 #include "cliprocess.h"

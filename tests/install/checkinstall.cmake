@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build into a fresh prefix and checks what landed there.
 # -DBUILD_DIR=… -DPREFIX=…
 file(REMOVE_RECURSE "${PREFIX}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package and lists its contents and dependencies.
 # Skipped (exit code 77) where dpkg-deb is missing. -DBUILD_DIR=…
 find_program(DPKG_DEB dpkg-deb)
