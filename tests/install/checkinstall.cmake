@@ -7,21 +7,73 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(file bin/corvane bin/corvane-convert share/applications/corvane.desktop
-             share/icons/hicolor/64x64/apps/corvane.png share/doc/corvane/manual.html
+set(expected bin/corvane bin/corvane-convert share/applications/corvane.desktop
+             share/metainfo/org.corvane.Corvane.metainfo.xml
+             share/icons/hicolor/scalable/apps/corvane.svg share/doc/corvane/manual.html
              share/doc/corvane/plate-windows.png share/doc/corvane/Corvane.pdf
-             share/doc/corvane/README.md share/man/man1/corvane-convert.1)
+             share/doc/corvane/README.md share/doc/corvane/copyright
+             share/doc/corvane/changelog.Debian.gz share/doc/corvane/changelog.gz
+             share/man/man1/corvane.1.gz share/man/man1/corvane-convert.1.gz)
+foreach(size 16 32 48 64 128 256)
+    list(APPEND expected share/icons/hicolor/${size}x${size}/apps/corvane.png)
+endforeach()
+foreach(file ${expected})
     if(NOT EXISTS "${PREFIX}/${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+# Each icon has the size its folder names.
+foreach(size 16 32 48 64 128 256)
+    file(READ "${PREFIX}/share/icons/hicolor/${size}x${size}/apps/corvane.png" header
+         LIMIT 24 HEX)
+    string(SUBSTRING "${header}" 32 8 w)
+    string(SUBSTRING "${header}" 40 8 h)
+    math(EXPR w "0x${w}")
+    math(EXPR h "0x${h}")
+    if(NOT w EQUAL size OR NOT h EQUAL size)
+        message(FATAL_ERROR "the ${size}x${size} icon is ${w}x${h}")
+    endif()
+endforeach()
 file(READ "${PREFIX}/share/applications/corvane.desktop" desktop)
-if(NOT desktop MATCHES "Exec=corvane" OR NOT desktop MATCHES "Icon=corvane")
-    message(FATAL_ERROR "the desktop file does not start corvane with its icon")
+if(NOT desktop MATCHES "Exec=corvane %F" OR NOT desktop MATCHES "Icon=corvane")
+    message(FATAL_ERROR "the desktop file does not start corvane on files with its icon")
 endif()
-# The man page lists every option --help prints.
+# The system's validators, where they are installed, accept the desktop
+# entry and the AppStream metadata.
+find_program(DESKTOP_VALIDATE desktop-file-validate)
+if(DESKTOP_VALIDATE)
+    execute_process(COMMAND ${DESKTOP_VALIDATE} "${PREFIX}/share/applications/corvane.desktop"
+                    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT result EQUAL 0 OR NOT out STREQUAL "")
+        message(FATAL_ERROR "desktop-file-validate: ${out}")
+    endif()
+endif()
+find_program(APPSTREAMCLI appstreamcli)
+if(APPSTREAMCLI)
+    execute_process(COMMAND ${APPSTREAMCLI} validate --no-net
+                            "${PREFIX}/share/metainfo/org.corvane.Corvane.metainfo.xml"
+                    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "appstreamcli validate: ${out}")
+    endif()
+endif()
+# The man pages are well-formed: man reads them without a warning.
+find_program(MAN man)
+foreach(page corvane corvane-convert)
+    if(MAN)
+        execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANROFFSEQ= MANWIDTH=80
+                                ${MAN} --warnings -E UTF-8 -l -Tutf8 -Z
+                                "${PREFIX}/share/man/man1/${page}.1.gz"
+                        RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE warnings)
+        if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
+            message(FATAL_ERROR "man ${page}: ${warnings}")
+        endif()
+    endif()
+endforeach()
+# The converter's man page lists every option --help prints.
 execute_process(COMMAND "${PREFIX}/bin/corvane-convert" --help OUTPUT_VARIABLE help)
-file(READ "${PREFIX}/share/man/man1/corvane-convert.1" man)
+execute_process(COMMAND gzip -dc "${PREFIX}/share/man/man1/corvane-convert.1.gz"
+                OUTPUT_VARIABLE man)
 string(REGEX MATCHALL "--[a-z-]+" options "${help}")
 foreach(option ${options})
     string(REPLACE "-" "\\-" escaped "${option}")

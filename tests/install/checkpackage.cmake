@@ -1,11 +1,16 @@
 # SPDX-License-Identifier: Apache-2.0
-# Builds the Debian package and lists its contents and dependencies.
-# Skipped (exit code 77) where dpkg-deb is missing. -DBUILD_DIR=…
+# Builds the Debian package, lists its contents and dependencies, and has
+# lintian check it where lintian is installed: no error and no warning.
+# Skipped where dpkg-deb is missing. -DBUILD_DIR=…
 find_program(DPKG_DEB dpkg-deb)
 if(NOT DPKG_DEB)
     message("SKIP: dpkg-deb is not installed, so no Debian package is built")
     execute_process(COMMAND "${CMAKE_COMMAND}" -E false)
     return()
+endif()
+file(GLOB old "${BUILD_DIR}/corvane_*.deb")
+if(old)
+    file(REMOVE ${old})
 endif()
 execute_process(COMMAND cpack -G DEB WORKING_DIRECTORY "${BUILD_DIR}"
                 RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -18,7 +23,11 @@ execute_process(COMMAND "${DPKG_DEB}" -c "${package}" OUTPUT_VARIABLE contents)
 execute_process(COMMAND "${DPKG_DEB}" -f "${package}" Depends OUTPUT_VARIABLE depends)
 message(STATUS "contents:\n${contents}")
 message(STATUS "depends: ${depends}")
-foreach(file ./usr/bin/corvane ./usr/bin/corvane-convert ./usr/share/man/man1/corvane-convert.1)
+foreach(file ./usr/bin/corvane ./usr/bin/corvane-convert ./usr/share/man/man1/corvane.1.gz
+             ./usr/share/man/man1/corvane-convert.1.gz ./usr/share/doc/corvane/copyright
+             ./usr/share/doc/corvane/changelog.Debian.gz
+             ./usr/share/applications/corvane.desktop
+             ./usr/share/metainfo/org.corvane.Corvane.metainfo.xml)
     string(FIND "${contents}" "${file}" at)
     if(at LESS 0)
         message(FATAL_ERROR "the package lacks ${file}")
@@ -26,4 +35,16 @@ foreach(file ./usr/bin/corvane ./usr/bin/corvane-convert ./usr/share/man/man1/co
 endforeach()
 if(NOT depends MATCHES "libqt6core6" OR NOT depends MATCHES "libqt6widgets6")
     message(FATAL_ERROR "the package does not depend on the Qt 6 runtime: ${depends}")
+endif()
+
+find_program(LINTIAN lintian)
+if(LINTIAN)
+    execute_process(COMMAND ${LINTIAN} --fail-on error,warning "${package}"
+                    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    message(STATUS "lintian: ${out}")
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "lintian finds errors or warnings in ${package}:\n${out}${err}")
+    endif()
+else()
+    message(STATUS "lintian is not installed: the package is not checked by it")
 endif()
