@@ -23,12 +23,34 @@ namespace corvane {
 
 namespace {
 
-Outcome failure(ExitCode code, const QString &message)
+Outcome failure(ExitCode code, const QString &message, const QString &file = QString(),
+                int line = 0)
 {
     Outcome o;
     o.code = code;
     o.message = message;
+    o.errorFile = file;
+    o.errorLine = line;
     return o;
+}
+
+// A failure that keeps what was found and done before it.
+void fail(Outcome &outcome, ExitCode code, const QString &message, const QString &file = QString(),
+          int line = 0)
+{
+    outcome.code = code;
+    outcome.message = message;
+    outcome.errorFile = file;
+    outcome.errorLine = line;
+}
+
+// The tracks among rows [first, end): runs of one name, counted once each.
+int trackCount(const TrackTable &table, int first, int end)
+{
+    QSet<qint64> ids;
+    for (int r = first; r < end; ++r)
+        ids.insert(table.nameId(r));
+    return int(ids.size());
 }
 
 QString candidateList(const QList<const Format *> &formats)
@@ -78,17 +100,19 @@ std::optional<std::pair<int, int>> parsePlate(const QString &text)
     return std::make_pair(w, h);
 }
 
-const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome)
+const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome,
+                          QList<const Format *> *candidates)
 {
     const QString problem = inputFileProblem(path);
     if (!problem.isEmpty()) {
-        outcome = failure(InputError, problem);
+        fail(outcome, InputError, problem, path);
         return nullptr;
     }
     if (from) return from;
     Detection detection = detectFormat(path);
+    if (candidates) *candidates = detection.candidates;
     if (!detection.error.isEmpty()) {
-        outcome = failure(InputError, detection.error);
+        fail(outcome, InputError, detection.error, path);
         return nullptr;
     }
     if (detection.format) {
@@ -97,14 +121,16 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
         return detection.format;
     }
     if (detection.candidates.isEmpty()) {
-        outcome = failure(InputError, notATrackFileMessage(path, detection) +
-                                          QStringLiteral(" Give --from FORMAT if you know its "
-                                                         "format (see --list-formats)."));
+        fail(outcome, InputError,
+             notATrackFileMessage(path, detection) +
+                 QStringLiteral(" Give --from FORMAT if you know its format (see --list-formats)."),
+             path);
     } else {
-        outcome = failure(InputError,
-                          QStringLiteral("%1: fits more than one format (%2), and they read it "
-                                         "differently; give --from FORMAT.")
-                              .arg(path, candidateList(detection.candidates)));
+        fail(outcome, InputError,
+             QStringLiteral("%1: fits more than one format (%2), and they read it differently; "
+                            "give --from FORMAT.")
+                 .arg(path, candidateList(detection.candidates)),
+             path);
     }
     return nullptr;
 }
@@ -115,18 +141,29 @@ namespace {
 bool importInput(TrackTable &table, PlateSettings &settings, const QString &path,
                  const Format *from, bool append, Outcome &outcome)
 {
-    const Format *format = inputFormat(path, from, outcome);
-    if (!format) return false;
-    ImportResult result = importFile(table, settings, path, *format,
+    InputReport report;
+    report.path = path;
+    const int notesBefore = int(outcome.notes.size());
+    report.format = inputFormat(path, from, outcome, &report.candidates);
+    report.notes = outcome.notes.mid(notesBefore);
+    if (!report.format) {
+        outcome.inputs.append(report);
+        return false;
+    }
+    ImportResult result = importFile(table, settings, path, *report.format,
                                      append ? ImportMode::Append : ImportMode::NewList);
-    if (!result.ok()) outcome = failure(InputError, result.error);
+    if (!result.ok()) fail(outcome, InputError, result.error, path, result.line);
     outcome.notes += result.notes;
+    report.notes += result.notes;
+    report.rows = result.range.end - result.range.first;
+    report.tracks = trackCount(table, result.range.first, result.range.end);
+    outcome.inputs.append(report);
     return result.ok();
 }
 
 // Step 3 and Apply with the options on top of what the imports set.
 bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
-                  Outcome &outcome)
+                  Outcome &outcome, QStringList &conventionNotes)
 {
     if (options.plate) {
         settings.setPlateWidth(QString::number(options.plate->first));
@@ -149,9 +186,9 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
         for (int r = 0; pixelsOnly && r < table.rowCount(); ++r)
             pixelsOnly = sourceRuleOf(table.sourceFormat(r)) == SourceRule::None;
         if (!pixelsOnly) {
-            outcome =
-                failure(SettingsMissing, QStringLiteral("the input does not state its plate size; "
-                                                        "give it with --plate WIDTHxHEIGHT."));
+            fail(outcome, SettingsMissing,
+                 QStringLiteral("the input does not state its plate size; "
+                                "give it with --plate WIDTHxHEIGHT."));
             return false;
         }
         settings.setPlateWidth(QStringLiteral("1"));
@@ -160,14 +197,14 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
     settings.choosePredefined(options.preset);
     ApplyResult result = applySettings(table, applyParams(settings, target));
     outcome.notes += result.notes;
+    conventionNotes = result.notes;
     if (!result.error.isEmpty()) {
-        outcome = failure(SettingsMissing, result.error);
+        fail(outcome, SettingsMissing, result.error);
         return false;
     }
     if (result.shapeNameProblem) {
-        outcome = failure(
-            InputError,
-            QString::fromLatin1(shapeNameMessage).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        fail(outcome, InputError,
+             QString::fromLatin1(shapeNameMessage).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         return false;
     }
     return true;
@@ -231,31 +268,38 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     {
         TrackTable table;
         PlateSettings settings;
-        QString output;
+        OutputReport report;
     };
     std::vector<Ready> ready;
     Outcome outcome;
     for (const Job &job : jobs) {
         Ready r;
-        r.output = job.output;
+        r.report.inputs = job.inputs;
+        r.report.path = job.output;
         for (int i = 0; i < job.inputs.size(); ++i) {
             if (progress) progress(QStringLiteral("reading %1").arg(job.inputs.at(i)));
             if (!importInput(r.table, r.settings, job.inputs.at(i), options.from, i > 0, outcome))
                 return outcome;
         }
         if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
-        if (!applyOptions(r.table, r.settings, options, outcome)) return outcome;
+        if (!applyOptions(r.table, r.settings, options, outcome, r.report.conventionNotes))
+            return outcome;
+        r.report.exportFirst = r.settings.exportFirst;
         Validation validation = validateForExport(r.table);
-        if (!validation.ok())
-            return failure(InputError,
-                           QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")),
-                                                        validation.error));
+        if (!validation.ok()) {
+            fail(outcome, InputError,
+                 QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")),
+                                              validation.error),
+                 job.inputs.size() == 1 ? job.inputs.first() : QString());
+            return outcome;
+        }
         ready.push_back(std::move(r));
     }
+    const QString target = QLatin1String(options.target->treeExportFilter);
     for (Ready &r : ready) {
-        if (progress) progress(QStringLiteral("writing %1").arg(r.output));
-        ExportParams params =
-            exportParams(r.settings, QLatin1String(options.target->treeExportFilter), r.output);
+        OutputReport &report = r.report;
+        if (progress) progress(QStringLiteral("writing %1").arg(report.path));
+        ExportParams params = exportParams(r.settings, target, report.path);
         params.inputs = options.inputs;
         ExportResult result = exportTable(r.table, params);
         if (!result.ok()) {
@@ -264,17 +308,22 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
             if (!outcome.written.isEmpty())
                 message += QStringLiteral(" (written before this failure: %1)")
                                .arg(outcome.written.join(QStringLiteral(", ")));
-            Outcome failed = failure(OutputError, message);
-            failed.written = outcome.written;
-            return failed;
+            fail(outcome, OutputError, message, report.path);
+            return outcome;
         }
+        report.written = result.written;
+        report.rows = result.rows;
+        report.tracks = result.tracks;
+        report.trackFiles = result.trackFiles;
+        report.renamed = result.renamed;
+        report.notes = result.notes;
         outcome.written += result.written;
         outcome.trackFiles += result.trackFiles;
         for (const QString &note : result.notes)
-            outcome.notes << QStringLiteral("%1: %2").arg(r.output, note);
+            outcome.notes << QStringLiteral("%1: %2").arg(report.path, note);
         for (const RenamedTrack &track : result.renamed)
-            outcome.notes << QStringLiteral("%1: %2").arg(
-                r.output, renamedNote(track, QLatin1String(options.target->treeExportFilter)));
+            outcome.notes << QStringLiteral("%1: %2").arg(report.path, renamedNote(track, target));
+        outcome.outputs.append(report);
     }
     return outcome;
 }
@@ -301,32 +350,53 @@ QStringList formatList()
     return lines;
 }
 
-Outcome describe(const QString &path, const Format *from, QStringList &lines)
+Outcome describe(const QString &path, const Format *from, InputReport &report)
 {
     Outcome outcome;
-    const Format *format = inputFormat(path, from, outcome);
-    if (!format) return outcome;
-    ReadResult read = dispatch(path, QLatin1String(format->importFilter));
-    if (!read.ok()) return failure(InputError, read.error);
+    report.path = path;
+    report.format = inputFormat(path, from, outcome, &report.candidates);
+    report.notes = outcome.notes;
+    if (!report.format) return outcome;
+    ReadResult read = dispatch(path, QLatin1String(report.format->importFilter));
+    if (!read.ok()) {
+        fail(outcome, InputError, read.error, path, read.line);
+        return outcome;
+    }
     const TrackSet &set = read.set;
     QSet<QString> names(set.names.runs().begin(), set.names.runs().end());
-    lines << QStringLiteral("%1:").arg(path);
-    lines << QStringLiteral("  format: %1 (%2)")
-                 .arg(QLatin1String(format->id), QLatin1String(format->name));
-    lines << QStringLiteral("  tracks: %1").arg(names.size());
-    lines << QStringLiteral("  rows: %1").arg(set.count);
+    report.tracks = int(names.size());
+    report.rows = set.count;
     if (set.count > 0) {
         auto [low, high] = std::minmax_element(set.frames.begin(), set.frames.begin() + set.count);
-        lines << QStringLiteral("  frames: %1..%2").arg(*low).arg(*high);
-    } else {
-        lines << QStringLiteral("  frames: none");
+        report.frames = std::make_pair(*low, *high);
     }
-    lines << (set.plateWidth > 0 && set.plateHeight > 0
-                  ? QStringLiteral("  plate: %1x%2").arg(set.plateWidth).arg(set.plateHeight)
-                  : QStringLiteral("  plate: not stated"));
-    for (const QString &note : std::as_const(outcome.notes))
-        lines << QStringLiteral("  note: %1").arg(note);
+    if (set.plateWidth > 0 && set.plateHeight > 0)
+        report.plate = std::make_pair(set.plateWidth, set.plateHeight);
+    report.notes += read.notes;
+    if (!read.cutShort.isEmpty()) report.notes << read.cutShort;
     return outcome;
+}
+
+QStringList describeLines(const InputReport &report)
+{
+    QStringList lines;
+    if (!report.format) return lines;
+    lines << QStringLiteral("%1:").arg(report.path);
+    lines << QStringLiteral("  format: %1 (%2)")
+                 .arg(QLatin1String(report.format->id), QLatin1String(report.format->name));
+    lines << QStringLiteral("  tracks: %1").arg(report.tracks);
+    lines << QStringLiteral("  rows: %1").arg(report.rows);
+    lines << (report.frames ? QStringLiteral("  frames: %1..%2")
+                                  .arg(report.frames->first)
+                                  .arg(report.frames->second)
+                            : QStringLiteral("  frames: none"));
+    lines << (report.plate ? QStringLiteral("  plate: %1x%2")
+                                 .arg(report.plate->first)
+                                 .arg(report.plate->second)
+                           : QStringLiteral("  plate: not stated"));
+    for (const QString &note : report.notes)
+        lines << QStringLiteral("  note: %1").arg(note);
+    return lines;
 }
 
 } // namespace corvane

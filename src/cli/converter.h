@@ -31,26 +31,59 @@ struct ConvertOptions
     QStringList inputs;
 };
 
+// One input as it was found and read.
+struct InputReport
+{
+    QString path;
+    const Format *format = nullptr;
+    QList<const Format *> candidates; // every format its content fits, when detected
+    int rows = 0, tracks = 0;
+    std::optional<std::pair<int, int>> frames; // first and last
+    std::optional<std::pair<int, int>> plate;  // as the file states it
+    QStringList notes;                         // detection's choice, what the reader left out
+};
+
+// One table converted and written: one input, or all of them with --append.
+struct OutputReport
+{
+    QStringList inputs;
+    QString path;
+    QStringList written;         // every file written for it
+    int rows = 0, tracks = 0;    // rows written and the tracks among them
+    QList<TrackFile> trackFiles; // per-track saves: which track went to which file
+    QList<RenamedTrack> renamed; // names the target could not hold
+    QString exportFirst;         // the export first frame Apply used
+    QStringList conventionNotes; // what the programs' conventions moved
+    QStringList notes;           // what the target could not hold
+};
+
 struct Outcome
 {
     ExitCode code = Done;
     QString message;             // what went wrong, for stderr
+    QString errorFile;           // the file the error is about, when it is about one
+    int errorLine = 0;           // and its line, when known
     QStringList written;         // files written
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QStringList notes;           // what the targets could not hold
+    QList<InputReport> inputs;   // what was read
+    QList<OutputReport> outputs; // what was written
 };
 
 using Progress = std::function<void(const QString &step)>;
 
-// The format of an input: --from, or the one format its content fits.
-const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome);
+// The format of an input: --from, or the one format its content fits. The
+// formats its content fits go to candidates when it is given.
+const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome,
+                          QList<const Format *> *candidates = nullptr);
 
 // Reads, converts and writes. Writes nothing when anything fails.
 Outcome convert(const ConvertOptions &options, const Progress &progress = {});
 
 // The lines of --list-formats and --info.
 QStringList formatList();
-Outcome describe(const QString &path, const Format *from, QStringList &lines);
+Outcome describe(const QString &path, const Format *from, InputReport &report);
+QStringList describeLines(const InputReport &report);
 
 // "1920x1080" as a plate; "default", "bottom-left", … as a predefined setting index.
 std::optional<std::pair<int, int>> parsePlate(const QString &text);

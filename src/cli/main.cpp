@@ -2,12 +2,14 @@
 // corvane-convert: the window's import, Apply and Save Data on the command line.
 #include "converter.h"
 #include "manpage.h"
+#include "report.h"
 
 #include "formats/registry.h"
 #include "formats/textscan.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonDocument>
 
 #include <csignal>
 #include <cstdio>
@@ -26,10 +28,36 @@ void printLine(FILE *stream, const QString &rawText)
     std::fputc('\n', stream);
 }
 
-int fail(ExitCode code, const QString &message)
+// With --json, standard output carries one JSON document a run and nothing else.
+bool jsonOutput = false;
+
+void printJson(const QJsonObject &report)
+{
+    const QByteArray text = QJsonDocument(report).toJson(QJsonDocument::Indented);
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+}
+
+int complain(ExitCode code, const QString &message)
 {
     printLine(stderr, QStringLiteral("corvane-convert: ") + message);
     if (code == UsageError) printLine(stderr, QStringLiteral("Try 'corvane-convert --help'."));
+    return code;
+}
+
+// A run that stops before it reads anything.
+int fail(ExitCode code, const QString &message)
+{
+    if (jsonOutput) printJson(failureReport(code, message));
+    return complain(code, message);
+}
+
+// Standard output's last words: a write error there is the run's failure.
+int finish(int code)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("corvane-convert: could not write to standard output.\n", stderr);
+        return code == Done ? OutputError : code;
+    }
     return code;
 }
 
@@ -87,17 +115,23 @@ int main(int argc, char *argv[])
     QCommandLineOption info(
         QStringLiteral("info"),
         QStringLiteral("Describe each INPUT: format, tracks, rows, frames, plate."));
+    QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Print one JSON document on standard output: what --info found, what "
+                       "a conversion read and wrote, or the error (schema in the manual)."));
     QCommandLineOption man(QStringLiteral("man-page"),
                            QStringLiteral("Print the man page (troff) and exit."));
     man.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QList<QCommandLineOption> optionList{to,     from,        output,     plate,
-                                               preset, par,         firstFrame, conventions,
-                                               append, listFormats, info,       man};
+    const QList<QCommandLineOption> optionList{to,   from,       output,      plate,  preset,
+                                               par,  firstFrame, conventions, append, listFormats,
+                                               info, json,       man};
     parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
 
-    if (!parser.parse(QCoreApplication::arguments())) return fail(UsageError, parser.errorText());
+    const bool parsed = parser.parse(QCoreApplication::arguments());
+    jsonOutput = parser.isSet(json);
+    if (!parsed) return finish(fail(UsageError, parser.errorText()));
     if (parser.isSet(help)) {
         printLine(stdout, parser.helpText());
         printLine(stdout, QString::fromLatin1(converterExitStatus));
@@ -121,9 +155,13 @@ int main(int argc, char *argv[])
         return Done;
     }
     if (parser.isSet(listFormats)) {
-        for (const QString &line : formatList())
-            printLine(stdout, line);
-        return Done;
+        if (jsonOutput) {
+            printJson(formatsReport());
+        } else {
+            for (const QString &line : formatList())
+                printLine(stdout, line);
+        }
+        return finish(Done);
     }
 
     const QStringList inputs = parser.positionalArguments();
@@ -131,33 +169,44 @@ int main(int argc, char *argv[])
     if (parser.isSet(from)) {
         source = formatByIdOrFilter(parser.value(from));
         if (!source)
-            return fail(UsageError,
-                        QStringLiteral("--from: unknown format \"%1\" (see --list-formats).")
-                            .arg(parser.value(from)));
+            return finish(fail(UsageError,
+                               QStringLiteral("--from: unknown format \"%1\" (see --list-formats).")
+                                   .arg(parser.value(from))));
     }
     if (parser.isSet(info)) {
         if (inputs.isEmpty())
-            return fail(UsageError, QStringLiteral("--info needs at least one INPUT."));
-        int status = Done;
+            return finish(fail(UsageError, QStringLiteral("--info needs at least one INPUT.")));
+        ExitCode status = Done;
+        QList<InputReport> reports;
+        QList<Outcome> outcomes;
         for (const QString &input : inputs) {
-            QStringList lines;
-            Outcome outcome = describe(input, source, lines);
-            if (outcome.code != Done) status = fail(outcome.code, outcome.message);
-            for (const QString &line : lines)
-                printLine(stdout, line);
+            InputReport report;
+            Outcome outcome = describe(input, source, report);
+            if (outcome.code != Done) {
+                status = outcome.code;
+                complain(outcome.code, outcome.message);
+            } else if (!jsonOutput) {
+                for (const QString &line : describeLines(report))
+                    printLine(stdout, line);
+            }
+            reports.append(report);
+            outcomes.append(outcome);
         }
-        return status;
+        if (jsonOutput) printJson(infoReport(reports, outcomes, status));
+        return finish(status);
     }
 
     ConvertOptions options;
     if (!parser.isSet(to))
-        return fail(UsageError,
-                    QStringLiteral("no target format: give --to FORMAT (see --list-formats)."));
+        return finish(
+            fail(UsageError,
+                 QStringLiteral("no target format: give --to FORMAT (see --list-formats).")));
     options.target = formatByIdOrFilter(parser.value(to));
     if (!options.target)
-        return fail(UsageError, QStringLiteral("--to: unknown format \"%1\" (see --list-formats).")
-                                    .arg(parser.value(to)));
-    if (inputs.isEmpty()) return fail(UsageError, QStringLiteral("no INPUT file given."));
+        return finish(
+            fail(UsageError, QStringLiteral("--to: unknown format \"%1\" (see --list-formats).")
+                                 .arg(parser.value(to))));
+    if (inputs.isEmpty()) return finish(fail(UsageError, QStringLiteral("no INPUT file given.")));
     options.inputs = inputs;
     options.from = source;
     options.output = parser.value(output);
@@ -165,35 +214,38 @@ int main(int argc, char *argv[])
     if (parser.isSet(plate)) {
         options.plate = parsePlate(parser.value(plate));
         if (!options.plate)
-            return fail(
+            return finish(fail(
                 UsageError,
                 QStringLiteral("--plate: \"%1\" is not WIDTHxHEIGHT with positive whole numbers, "
                                "such as 1920x1080.")
-                    .arg(parser.value(plate)));
+                    .arg(parser.value(plate))));
     }
     auto presetIndex = parsePreset(parser.value(preset));
     if (!presetIndex)
-        return fail(UsageError,
-                    QStringLiteral("--preset: \"%1\" is not one of %2.")
-                        .arg(parser.value(preset), presetNames().join(QStringLiteral(", "))));
+        return finish(fail(
+            UsageError, QStringLiteral("--preset: \"%1\" is not one of %2.")
+                            .arg(parser.value(preset), presetNames().join(QStringLiteral(", ")))));
     options.preset = *presetIndex;
     bool ok = false;
     double ratio = parser.value(par).toDouble(&ok);
     if (!ok || ratio <= 0 || ratio > 100)
-        return fail(UsageError, QStringLiteral("--par: \"%1\" is not a ratio between 0 and 100.")
-                                    .arg(parser.value(par)));
+        return finish(
+            fail(UsageError, QStringLiteral("--par: \"%1\" is not a ratio between 0 and 100.")
+                                 .arg(parser.value(par))));
     options.pixelAspect = parser.value(par);
     if (parser.isSet(firstFrame)) {
         int frame = parser.value(firstFrame).toInt(&ok);
         if (!ok || frame < -999999 || frame > 999999)
-            return fail(UsageError, QStringLiteral("--first-frame: \"%1\" is not a whole number.")
-                                        .arg(parser.value(firstFrame)));
+            return finish(
+                fail(UsageError, QStringLiteral("--first-frame: \"%1\" is not a whole number.")
+                                     .arg(parser.value(firstFrame))));
         options.firstFrame = frame;
     }
     const QString kind = parser.value(conventions).toLower();
     if (kind != QLatin1String("program") && kind != QLatin1String("file"))
-        return fail(UsageError, QStringLiteral("--conventions: \"%1\" is not program or file.")
-                                    .arg(parser.value(conventions)));
+        return finish(
+            fail(UsageError, QStringLiteral("--conventions: \"%1\" is not program or file.")
+                                 .arg(parser.value(conventions))));
     options.programConventions = kind == QLatin1String("program");
 
     // Progress only for a person watching a terminal.
@@ -202,7 +254,8 @@ int main(int argc, char *argv[])
         if (terminal)
             printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
     });
-    if (outcome.code != Done) return fail(outcome.code, outcome.message);
+    if (jsonOutput) printJson(convertReport(options, outcome));
+    if (outcome.code != Done) return finish(complain(outcome.code, outcome.message));
     for (const QString &note : outcome.notes)
         printLine(stderr, QStringLiteral("corvane-convert: note: ") + note);
     for (const TrackFile &file : outcome.trackFiles)
@@ -217,5 +270,5 @@ int main(int argc, char *argv[])
     if (terminal)
         for (const QString &file : outcome.written)
             printLine(stderr, QStringLiteral("corvane-convert: wrote ") + file);
-    return Done;
+    return finish(Done);
 }

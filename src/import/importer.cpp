@@ -42,6 +42,7 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
     ReadResult read = dispatch(path, filter);
     if (!read.ok() || !read.cutShort.isEmpty()) {
         result.error = read.ok() ? read.cutShort : read.error;
+        result.line = read.ok() ? 0 : read.line;
         return result;
     }
     takeOverImport(settings, read.set, mode, filter);

@@ -25,6 +25,7 @@ FillRange fillImport(TrackTable &table, const TrackSet &set, ImportMode mode,
 struct ImportResult
 {
     QString error; // nothing was changed
+    int line = 0;  // the line of the file the error is about, when it is about one
     FillRange range;
     QStringList notes; // what the reader left out, for the user
     bool ok() const { return error.isEmpty(); }

@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -295,6 +298,91 @@ private slots:
         QVERIFY2(run.err.contains(QLatin1String("written before this failure: ")) &&
                      run.err.contains(QLatin1String("out/first.txt")),
                  qPrintable(run.err));
+    }
+
+    // --json: standard output is one document, whatever the run did.
+    void jsonReports()
+    {
+        auto parse = [](const CliRun &run) {
+            QJsonParseError error;
+            const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+            if (error.error != QJsonParseError::NoError)
+                qWarning("not JSON (%s): %s", qPrintable(error.errorString()), qPrintable(run.out));
+            return doc.object();
+        };
+
+        // A conversion: what was read, written, renamed and moved.
+        const QString input =
+            file(QStringLiteral("json/names.txt"),
+                 "1\nTrack 01\n0\n2\n1 10.000000 20.000000\n2 11.000000 21.000000\n");
+        const QString output = dir.filePath(QStringLiteral("json/out.txt"));
+        CliRun run =
+            runConverter({"--json", "--to", "boujou", "--plate", "1920x1080", "-o", output, input});
+        QCOMPARE(run.exitCode, 0);
+        QJsonObject report = parse(run);
+        QCOMPARE(report.value("mode").toString(), QStringLiteral("convert"));
+        QCOMPARE(report.value("ok").toBool(), true);
+        QCOMPARE(report.value("exitCode").toInt(), 0);
+        QCOMPARE(report.value("target").toObject().value("id").toString(),
+                 QStringLiteral("boujou"));
+        const QJsonObject in = report.value("inputs").toArray().at(0).toObject();
+        QCOMPARE(in.value("format").toObject().value("id").toString(), QStringLiteral("3de4"));
+        QCOMPARE(in.value("rows").toInt(), 2);
+        const QJsonObject out = report.value("outputs").toArray().at(0).toObject();
+        QCOMPARE(out.value("files").toArray().at(0).toObject().value("path").toString(), output);
+        QCOMPARE(out.value("rows").toInt(), 2);
+        QCOMPARE(out.value("tracks").toInt(), 1);
+        const QJsonObject renamed = out.value("renamed").toArray().at(0).toObject();
+        QCOMPARE(renamed.value("track").toString(), QStringLiteral("Track 01"));
+        QCOMPARE(renamed.value("writtenAs").toString(), QStringLiteral("Track_01"));
+        QCOMPARE(out.value("conventions").toObject().value("kind").toString(),
+                 QStringLiteral("program"));
+        QVERIFY(report.value("error").isNull());
+        QVERIFY(QFile::exists(output));
+
+        // --info over a good input and a missing one.
+        const QString missing = dir.filePath(QStringLiteral("json/missing.txt"));
+        run = runConverter({"--json", "--info", input, missing});
+        QCOMPARE(run.exitCode, 2);
+        report = parse(run);
+        QCOMPARE(report.value("mode").toString(), QStringLiteral("info"));
+        QCOMPARE(report.value("ok").toBool(), false);
+        const QJsonArray inputs = report.value("inputs").toArray();
+        QCOMPARE(inputs.size(), 2);
+        const QJsonObject good = inputs.at(0).toObject();
+        QCOMPARE(good.value("tracks").toInt(), 1);
+        QCOMPARE(good.value("frames").toObject().value("first").toInt(), 1);
+        QCOMPARE(good.value("frames").toObject().value("last").toInt(), 2);
+        QVERIFY(good.value("plate").isNull());
+        QVERIFY(good.value("error").isNull());
+        const QJsonObject bad = inputs.at(1).toObject().value("error").toObject();
+        QCOMPARE(bad.value("file").toString(), missing);
+        QCOMPARE(bad.value("exitCode").toInt(), 2);
+
+        // A failure names its file and line; nothing is written.
+        const QString broken =
+            file(QStringLiteral("json/broken.txt"), "1\nA\n0\n3\n1 10 20\n2 11 x21\n3 12 22\n");
+        const QString none = dir.filePath(QStringLiteral("json/none.txt"));
+        run = runConverter({"--json", "--from", "3de4", "--to", "boujou", "-o", none, broken});
+        QCOMPARE(run.exitCode, 2);
+        report = parse(run);
+        const QJsonObject error = report.value("error").toObject();
+        QCOMPARE(error.value("file").toString(), broken);
+        QCOMPARE(error.value("line").toInt(), 6);
+        QVERIFY(error.value("message").toString().contains(QLatin1String("x21")));
+        QVERIFY(report.value("outputs").toArray().isEmpty());
+        QVERIFY(!QFile::exists(none));
+
+        // A usage error, and the format list.
+        run = runConverter({"--json", "--to", "no-such-format", input});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(parse(run).value("mode").toString(), QStringLiteral("usage"));
+        QCOMPARE(parse(run).value("error").toObject().value("exitCode").toInt(), 1);
+        run = runConverter({"--json", "--list-formats"});
+        const QJsonArray formats = parse(run).value("formats").toArray();
+        const CliRun text = runConverter({"--list-formats"});
+        QCOMPARE(formats.size(), text.out.trimmed().split(QLatin1Char('\n')).size());
+        QCOMPARE(formats.at(0).toObject().value("id").toString(), QStringLiteral("3de4"));
     }
 
     void exitStatuses()
