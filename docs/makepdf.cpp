@@ -6,10 +6,15 @@
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QDir>
+#include <QImage>
 #include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -27,9 +32,37 @@ int main(int argc, char *argv[])
         return 1;
     }
     QTextDocument document;
-    document.setBaseUrl(
-        QUrl::fromLocalFile(QFileInfo(args.at(1)).absolutePath() + QLatin1Char('/')));
     document.setHtml(QString::fromUtf8(html.readAll()));
+    // The pictures are found beside the HTML and given to the document
+    // here; a missing one stops the build rather than leaving a hole. Wide
+    // ones are scaled to the page's text width.
+    const QDir folder = QFileInfo(args.at(1)).absoluteDir();
+    const double widest = 600; // CSS pixels: A4 less the margins, with room to spare
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat()) continue;
+            QTextImageFormat format = fragment.charFormat().toImageFormat();
+            const QImage image(folder.filePath(format.name()));
+            if (image.isNull()) {
+                std::fprintf(stderr, "makepdf: cannot read the picture %s\n",
+                             qPrintable(format.name()));
+                return 1;
+            }
+            document.addResource(QTextDocument::ImageResource, QUrl(format.name()), image);
+            const double scale = std::min(1.0, widest / image.width());
+            format.setWidth(image.width() * scale);
+            format.setHeight(image.height() * scale);
+            QTextCursor cursor(&document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+            // The text's line spacing would stretch a picture's line by as much.
+            QTextBlockFormat spacing = block.blockFormat();
+            spacing.setLineHeight(100, QTextBlockFormat::ProportionalHeight);
+            cursor.setBlockFormat(spacing);
+        }
+    }
     QPdfWriter pdf(args.at(2));
     pdf.setTitle(QStringLiteral("Corvane manual"));
     pdf.setCreator(QStringLiteral("Corvane"));

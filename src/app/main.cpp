@@ -1,22 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "look.h"
 #include "mainwindow.h"
 #include "splash.h"
+#include "startup.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFontDatabase>
-#include <QIcon>
 #include <QScreen>
-#include <QStyleFactory>
 
 int main(int argc, char *argv[])
 {
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    startup::chooseStyle();
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/others/corvane.png")));
-    QApplication::setOrganizationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
 
     Widget splash;
     splash.resize(432, 284);
@@ -26,14 +19,9 @@ int main(int argc, char *argv[])
     splash.show();
     app.processEvents();
 
-    QFile font(QStringLiteral(":/others/bna.ttf"));
-    if (font.open(QIODevice::ReadOnly)) QFontDatabase::addApplicationFontFromData(font.readAll());
-
+    startup::prepareApplication();
     MainWindow window;
-    QApplication::setPalette(look::applicationPalette());
-    QFont arial(QStringLiteral("Arial"), 8);
-    QApplication::setFont(arial);
-    window.setFont(arial);
+    startup::applyLook(window);
 
     window.adjustSize();
     window.move(centre.x() - window.width() / 2, centre.y() - window.height() / 2);

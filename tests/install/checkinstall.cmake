@@ -11,6 +11,9 @@ set(expected bin/corvane bin/corvane-convert share/applications/corvane.desktop
              share/metainfo/org.corvane.Corvane.metainfo.xml
              share/icons/hicolor/scalable/apps/corvane.svg share/doc/corvane/manual.html
              share/doc/corvane/plate-windows.png share/doc/corvane/Corvane.pdf
+             share/doc/corvane/shots/window-import.png share/doc/corvane/shots/step3-apply.png
+             share/doc/corvane/shots/trackview-shape.png
+             share/doc/corvane/shots/message-bad-file.png
              share/doc/corvane/README.md share/doc/corvane/copyright
              share/doc/corvane/changelog.Debian.gz share/doc/corvane/changelog.gz
              share/man/man1/corvane.1.gz share/man/man1/corvane-convert.1.gz)
