@@ -149,7 +149,8 @@ def main():
             ('3d/mm16.png', 'MM', (170, 60, 60)), ('3d/maya16.png', 'MY', (40, 140, 160)),
             ('2d/nuke16.png', 'NK', (220, 160, 30)), ('2d/shake16.png', 'SH', (110, 110, 200)),
             ('2d/fusion16.png', 'FU', (90, 170, 50)), ('2d/affter16.png', 'AE', (120, 70, 200)),
-            ('2d/combustion16.png', 'CB', (210, 80, 40))]:
+            ('2d/combustion16.png', 'CB', (210, 80, 40)),
+            ('2d/flame16.png', 'FL', (200, 50, 90))]:
         badge(name, letters, colour)
 
     action('3d/add.png', lambda i: (i.disc(8, 8, 7, GREEN), i.rect(4, 7, 12, 9, WHITE), i.rect(7, 4, 9, 12, WHITE)))

@@ -56,7 +56,7 @@ void MainWindow::on_exportFilesAction_triggered()
 {
     FileRequest request;
     request.caption = QStringLiteral("Save as");
-    request.filters = allFiltersText().split(QStringLiteral(";;"));
+    request.filters = writableFiltersText().split(QStringLiteral(";;"));
     request.save = true;
     request.directory = QDir::rootPath();
     FileChoice choice = m_chooseFile(this, request);

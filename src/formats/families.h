@@ -22,5 +22,10 @@ Formats shakeFormats();        // Shake Track and RotoShape
 Formats fusionFormats();       // Fusion Track and Mask
 Formats afterEffectsFormats(); // After Effects Track and Mask
 Formats combustionFormats();   // Combustion Track and GMask
+// The formats that joined after those twenty, in the File menu's lists after them.
+Formats flameFormats();          // Flame/Smoke 2D Stabilizer setups
+Formats shakeScriptFormats();    // Shake scripts' tracking nodes
+Formats synthEyesPathsFormats(); // SynthEyes All Tracker Paths
+Formats matchMoverRzmlFormats(); // MatchMover RZML projects
 
 } // namespace corvane

@@ -16,7 +16,8 @@ std::vector<Format> makeFormats()
     std::vector<Format> all;
     for (auto family : {threeDEFormats, pfTrackFormats, boujouFormats, synthEyesFormats,
                         matchMoverFormats, mayaLiveFormats, nukeFormats, shakeFormats,
-                        fusionFormats, afterEffectsFormats, combustionFormats}) {
+                        fusionFormats, afterEffectsFormats, combustionFormats, flameFormats,
+                        shakeScriptFormats, synthEyesPathsFormats, matchMoverRzmlFormats}) {
         Formats formats = family();
         all.insert(all.end(), formats.begin(), formats.end());
     }
@@ -49,10 +50,11 @@ std::vector<Program> makePrograms()
         {"Boujou 2d Track File(*.txt)", "Boujou 2d Track File(*.txt)( 2d)",
          "Select a Boujou File", "Save as a Boujou File", ":/3d/bj16.png", true, ids({"boujou"})},
         {"SynthEyes 2d Track File(*.txt)", "SynthEyes 2d Track File(*.txt)( 2d)",
-         "Select a SynthEyes File", "Save as a SynthEyes File", ":/3d/se16.png", true, ids({"syntheyes"})},
+         "Select a SynthEyes File", "Save as a SynthEyes File", ":/3d/se16.png", true,
+         ids({"syntheyes", "syntheyes-all-paths"})},
         {"MatchMover/Movimento 2d Track File(*.rz2)", "MatchMover/Movimento 2d Track File(*.rz2)( 2d)",
          "Select a Matchmover/Movimento File", "Save as a Matchmover/Movimento File", ":/3d/mm16.png", true,
-         ids({"matchmover"})},
+         ids({"matchmover", "matchmover-rzml"})},
         {"Maya Live 2d Track File(*.txt)", "Maya Live 2d Track File(*.txt)( 2d)",
          "Select a Maya Live File", "Save as a Maya Live File", ":/3d/maya16.png", true, ids({"mayalive"})},
         {"Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)",
@@ -61,7 +63,7 @@ std::vector<Program> makePrograms()
          ids({"nuke-rotopaint", "nuke-tracker", "nuke-cameratracker"})},
         {"Shake RotoShape & 2d Track File(*.ssf, *.txt)", "Shake RotoShape & 2d Track File(*.ssf, *.txt)",
          "Select a Shake File", "Save as a Shake File", ":/2d/shake16.png", false,
-         ids({"shake-rotoshape", "shake-track"})},
+         ids({"shake-rotoshape", "shake-track", "shake-script"})},
         {"Fusion Mask & 2d Track File(*.comp, *.dfmo)", "Fusion Mask & 2d Track File(*.comp, *.dfmo)",
          "Select a Fusion File", "Save as a Fusion File", ":/2d/fusion16.png", false,
          ids({"fusion-mask", "fusion-track"})},
@@ -71,6 +73,9 @@ std::vector<Program> makePrograms()
         {"Combustion GMask & 2d Track File(*.GMask, *.ascii)", "Combustion GMask & 2d Track File(*.GMask, *.ascii)",
          "Select a Combustion File", "Save as a Combustion File", ":/2d/combustion16.png", false,
          ids({"combustion-gmask", "combustion-track"})},
+        {"Flame/Smoke 2d Stabilizer File(*.stabilizer)", "Flame/Smoke 2d Stabilizer File(*.stabilizer)",
+         "Select a Flame/Smoke File", "Save as a Flame/Smoke File", ":/2d/flame16.png", false,
+         ids({"flame-stabilizer"})},
     };
     // clang-format on
 }
@@ -191,6 +196,14 @@ QString allFiltersText()
     return list.join(QStringLiteral(";;"));
 }
 
+QString writableFiltersText()
+{
+    QStringList list;
+    for (const Format &f : formats())
+        if (f.writer) list.append(QLatin1String(f.importFilter));
+    return list.join(QStringLiteral(";;"));
+}
+
 QString importFiltersText(const Program &program)
 {
     QStringList list;
@@ -201,9 +214,11 @@ QString importFiltersText(const Program &program)
 
 QString exportFiltersText(const Program &program)
 {
+    // Formats Corvane reads but does not write are no choice for a save.
     QStringList list;
     for (int i : program.formats)
-        list.append(QLatin1String(formats()[size_t(i)].treeExportFilter));
+        if (formats()[size_t(i)].writer)
+            list.append(QLatin1String(formats()[size_t(i)].treeExportFilter));
     return list.join(QStringLiteral(";;"));
 }
 

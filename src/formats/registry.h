@@ -44,6 +44,8 @@ bool isCompositorFilter(const QString &filter);
 
 // The File menu's list: every import filter, joined by ";;".
 QString allFiltersText();
+// The same list of the formats Corvane writes, for the menu's Export Files.
+QString writableFiltersText();
 // A program's dialog filter list, joined by ";;".
 QString importFiltersText(const Program &program);
 QString exportFiltersText(const Program &program);

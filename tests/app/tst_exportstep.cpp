@@ -100,7 +100,10 @@ private slots:
                                     QStringLiteral("Nuke Tracker File (*.*)"), &request));
         w.on_exportFilesAction_triggered();
         QCOMPARE(request.caption, QStringLiteral("Save as"));
-        QCOMPARE(request.filters.size(), 20);
+        // The twenty, then the formats that joined and that Corvane writes.
+        QCOMPARE(request.filters.size(), 21);
+        QCOMPARE(request.filters.last(),
+                 QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
         QCOMPARE(request.directory, QDir::rootPath());
         QVERIFY(!request.suffixFromFilter);
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed"));

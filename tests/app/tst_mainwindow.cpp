@@ -116,7 +116,10 @@ private slots:
         QVERIFY(import->topLevelItem(0)->isExpanded());
         QVERIFY(exportTree->topLevelItem(1)->isExpanded());
         QCOMPARE(import->topLevelItem(0)->childCount(), 6);
-        QCOMPARE(import->topLevelItem(1)->childCount(), 5);
+        // The five compositors, then Flame/Smoke, which joined after them.
+        QCOMPARE(import->topLevelItem(1)->childCount(), 6);
+        QCOMPARE(import->topLevelItem(1)->child(5)->text(0),
+                 QStringLiteral("Flame/Smoke 2d Stabilizer File(*.stabilizer)"));
         QCOMPARE(import->topLevelItem(0)->child(0)->text(0),
                  QStringLiteral("3D Equalizer 2d Track File(*.ascii, *.txt)"));
         QCOMPARE(import->topLevelItem(1)->child(3)->text(0),
@@ -137,7 +140,7 @@ private slots:
                 icons.insert(icon.pixmap(16).toImage().cacheKey() ^
                              qint64(qHashBits(icon.pixmap(16).toImage().constBits(), 16 * 16 * 4)));
             }
-        QCOMPARE(icons.size(), 11);
+        QCOMPARE(icons.size(), 12);
         QVERIFY(!import->isSortingEnabled());
     }
 
@@ -154,32 +157,25 @@ private slots:
             QStringList({"New", "|", "Import Files", "Export Files", "Open Recent", "|", "Quit"}));
         QCOMPARE(entries(child<QMenu>(w, "menuInfo")),
                  QStringList({"Help", "Link to web page", "|", "About"}));
-        QCOMPARE(entries(child<QMenu>(w, "menuEdit")),
-                 QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
-                              "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
-                              "Set as Selected", "Deselect", "Select Group", "Select All", "|",
-                              "Undo", "Redo"}));
+        QCOMPARE(
+            entries(child<QMenu>(w, "menuEdit")),
+            QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
+                         "Clear Selected", "Add Rows", "Delete Entire Rows", "|", "Set as Selected",
+                         "Deselect", "Select Group", "Select All", "|", "Undo", "Redo"}));
         QCOMPARE(entries(child<QMenu>(w, "menusortRow")),
                  QStringList({"Less to Greater", "Greater to Less"}));
         QCOMPARE(entries(child<QMenu>(w, "menuSelectGroup")),
                  QStringList({"Track Names", "Frames", "X/Y Coord", "Rows", "Shape"}));
 
-        const QList<QPair<const char *, const char *>> shortcuts{{"importFilesAction", "Ctrl+I"},
-                                                                 {"exportFilesAction", "Ctrl+E"},
-                                                                 {"actionExit", "Ctrl+F4"},
-                                                                 {"helpAction", "F1"},
-                                                                 {"actionCopy", "Ctrl+C"},
-                                                                 {"actionPaste", "Ctrl+V"},
-                                                                 {"actionRename", "Ctrl+R"},
-                                                                 {"actionDelete", "Backspace"},
-                                                                 {"actionAddRows", "Ins"},
-                                                                 {"actionDeleteEntireRows", "Ctrl+Del"},
-                                                                 {"actionUndo", "Ctrl+Z"},
-                                                                 {"actionSetAsSelected", "Ctrl+S"},
-                                                                 {"actionDeselect", "Ctrl+D"},
-                                                                 {"actionTrackNames", "Ctrl+T"},
-                                                                 {"actionSelectAll", "Ctrl+A"},
-                                                                 {"newAction", ""}};
+        const QList<QPair<const char *, const char *>> shortcuts{
+            {"importFilesAction", "Ctrl+I"}, {"exportFilesAction", "Ctrl+E"},
+            {"actionExit", "Ctrl+F4"},       {"helpAction", "F1"},
+            {"actionCopy", "Ctrl+C"},        {"actionPaste", "Ctrl+V"},
+            {"actionRename", "Ctrl+R"},      {"actionDelete", "Backspace"},
+            {"actionAddRows", "Ins"},        {"actionDeleteEntireRows", "Ctrl+Del"},
+            {"actionUndo", "Ctrl+Z"},        {"actionSetAsSelected", "Ctrl+S"},
+            {"actionDeselect", "Ctrl+D"},    {"actionTrackNames", "Ctrl+T"},
+            {"actionSelectAll", "Ctrl+A"},   {"newAction", ""}};
         for (const auto &s : shortcuts)
             QCOMPARE(child<QAction>(w, s.first)->shortcut(), QKeySequence(QLatin1String(s.second)));
         QVERIFY(!child<QAction>(w, "actionLow")->icon().isNull());
@@ -228,11 +224,10 @@ private slots:
         QTimer::singleShot(100, watch);
         w.customContentsMenu(QPoint(5, 5));
         QVERIFY(shown);
-        QCOMPARE(seen,
-                 QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
-                              "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
-                              "Set as Selected", "Deselect", "Select Group", "Select All", "|",
-                              "Undo", "Redo"}));
+        QCOMPARE(seen, QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
+                                    "Clear Selected", "Add Rows", "Delete Entire Rows", "|",
+                                    "Set as Selected", "Deselect", "Select Group", "Select All",
+                                    "|", "Undo", "Redo"}));
     }
 
     void tableServesCellRoles()

@@ -231,22 +231,39 @@ private slots:
         QCOMPARE(runConverter({"--to", "3de4", "--conventions", "pixels", se}).exitCode, 1);
     }
 
-    // The programs' scripts are no track files: detection says what they are.
+    // A Nuke script is no track file: detection says what it is. A Shake
+    // script is one where a tracking node holds an animated track, and
+    // otherwise is named as a Shake script.
     void scriptsAreNamed()
     {
-        const QString samples = shared(QString());
         if (!QFile::exists(shared(QStringLiteral("shake-script")))) QSKIP("no shared samples");
-        const QList<std::pair<QString, QString>> kinds{{"shake-script", "a Shake script"},
-                                                       {"nuke-script", "a Nuke script"}};
-        for (const auto &[folder, kind] : kinds) {
-            const QStringList files = QDir(shared(folder)).entryList(QDir::Files);
-            QVERIFY(!files.isEmpty());
-            for (const QString &file : files) {
-                const QString path = shared(folder + QLatin1Char('/') + file);
-                Detection detection = detectFormat(path);
+        const QStringList nuke = QDir(shared(QStringLiteral("nuke-script"))).entryList(QDir::Files);
+        QVERIFY(!nuke.isEmpty());
+        for (const QString &file : nuke) {
+            Detection detection = detectFormat(shared(QStringLiteral("nuke-script/") + file));
+            QVERIFY2(!detection.format && detection.candidates.isEmpty(), qPrintable(file));
+            QVERIFY2(detection.looksLike.startsWith(QLatin1String("a Nuke script")),
+                     qPrintable(file + QStringLiteral(": ") + detection.looksLike));
+        }
+        // A script with no tracking node is none; one whose nodes hold no
+        // animated track reads as a Shake script that says so.
+        const QStringList untracked{"ofx_vardefs.shk"};
+        const QStringList shake =
+            QDir(shared(QStringLiteral("shake-script"))).entryList(QDir::Files);
+        QVERIFY(shake.size() >= 10);
+        for (const QString &file : shake) {
+            Detection detection = detectFormat(shared(QStringLiteral("shake-script/") + file));
+            if (untracked.contains(file)) {
                 QVERIFY2(!detection.format && detection.candidates.isEmpty(), qPrintable(file));
-                QVERIFY2(detection.looksLike.startsWith(kind),
-                         qPrintable(file + QStringLiteral(": ") + detection.looksLike));
+                QVERIFY2(detection.looksLike == QLatin1String("a Shake script"), qPrintable(file));
+            } else {
+                QVERIFY2(detection.format == formatById(QStringLiteral("shake-script")),
+                         qPrintable(file));
+            }
+            if (file == QLatin1String("shake_tracker_with_no_anim.shk")) {
+                const ReadResult read = dispatch(shared(QStringLiteral("shake-script/") + file),
+                                                 QStringLiteral("Shake Script File (*.shk)"));
+                QVERIFY(read.error.contains(QLatin1String("has an animated track")));
             }
         }
     }

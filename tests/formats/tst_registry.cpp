@@ -11,6 +11,15 @@ class TestRegistry : public QObject
 {
     Q_OBJECT
 
+    // The formats the substring tests describe: the first twenty.
+    static constexpr size_t specified = 20;
+
+    static bool isSpecified(const QString &filter)
+    {
+        const Format *f = formatForFilter(filter);
+        return f && size_t(f - formats().data()) < specified;
+    }
+
     static QStringList offeredFilters()
     {
         QStringList all = allFiltersText().split(QStringLiteral(";;"));
@@ -19,7 +28,10 @@ class TestRegistry : public QObject
             all += exportFiltersText(p).split(QStringLiteral(";;"));
         }
         all.removeDuplicates();
-        return all;
+        QStringList out;
+        for (const QString &filter : all)
+            if (isSpecified(filter) || !formatForFilter(filter)) out << filter;
+        return out;
     }
 
     // The recognition table: the first key found in the filter decides.
@@ -113,8 +125,45 @@ private slots:
                            "Fusion Track File (*.dfmo);;Fusion Mask File (*.comp);;After Effects "
                            "Track File (*.txt);;"
                            "After Effects Mask File (*.*);;Combustion Track File "
-                           "(*.ascii);;Combustion GMask File (*.GMask)"));
-        QCOMPARE(formats().size(), size_t(20));
+                           "(*.ascii);;Combustion GMask File (*.GMask);;"
+                           "Flame/Smoke Stabilizer File (*.stabilizer);;Shake Script File (*.shk);;"
+                           "SynthEyes All Tracker Paths File (*.txt);;MatchMover RZML File "
+                           "(*.rzml)"));
+        QCOMPARE(formats().size(), size_t(24));
+    }
+
+    // Formats that joined later: after the twenty, each in its program's
+    // entry, and offered for saving only where Corvane writes them.
+    void laterFormatsJoinTheirPrograms()
+    {
+        const QList<QPair<const char *, const char *>> joined{
+            {"flame-stabilizer", "Flame/Smoke 2d Stabilizer File(*.stabilizer)"},
+            {"shake-script", "Shake RotoShape & 2d Track File(*.ssf, *.txt)"},
+            {"syntheyes-all-paths", "SynthEyes 2d Track File(*.txt)"},
+            {"matchmover-rzml", "MatchMover/Movimento 2d Track File(*.rz2)"}};
+        size_t index = specified;
+        for (const auto &[id, entry] : joined) {
+            const Format *f = formatById(QLatin1String(id));
+            QVERIFY2(f, id);
+            QCOMPARE(size_t(f - formats().data()), index++);
+            const Program *program = programForTreeText(QLatin1String(entry));
+            QVERIFY2(program && programOf(*f) == program, id);
+            QVERIFY(importFiltersText(*program).contains(QLatin1String(f->importFilter)));
+            QCOMPARE(exportFiltersText(*program).contains(QLatin1String(f->treeExportFilter)),
+                     f->writer != nullptr);
+            QVERIFY(f->read && f->sniff);
+        }
+        const Program *flame = programOf(*formatById(QStringLiteral("flame-stabilizer")));
+        QVERIFY(!flame->cameraTracker);
+        QVERIFY(isCompositorFilter(QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)")));
+        QCOMPARE(QLatin1String(flame->icon), QLatin1String(":/2d/flame16.png"));
+        QVERIFY(formatById(QStringLiteral("flame-stabilizer"))->writer);
+        QCOMPARE(formatById(QStringLiteral("flame-stabilizer"))->source, SourceRule::Flip);
+        QCOMPARE(formatById(QStringLiteral("shake-script"))->source, SourceRule::Flip);
+        const Format *paths = formatById(QStringLiteral("syntheyes-all-paths"));
+        QCOMPARE(paths->source, SourceRule::None);
+        QCOMPARE(paths->frameBase, FrameBase::FromZero);
+        QCOMPARE(formatById(QStringLiteral("matchmover-rzml"))->source, SourceRule::None);
     }
 
     void programDialogs()
@@ -148,7 +197,7 @@ private slots:
         int members = 0;
         for (const Program &p : programs())
             members += int(p.formats.size());
-        QCOMPARE(members, 20);
+        QCOMPARE(members, 24);
     }
 
     void everyOfferedFilterSelectsWhatTheSubstringTestsSelect()
@@ -201,7 +250,11 @@ private slots:
                                    "ae-track",
                                    "ae-mask",
                                    "combustion-track",
-                                   "combustion-gmask"}));
+                                   "combustion-gmask",
+                                   "flame-stabilizer",
+                                   "shake-script",
+                                   "syntheyes-all-paths",
+                                   "matchmover-rzml"}));
         QCOMPARE(formatById(QStringLiteral("pftrack5"))->extensions(), QStringList({"2dt", "3dt"}));
         QCOMPARE(formatById(QStringLiteral("nuke-tracker"))->extensions(),
                  QStringList({"*", "txt"}));

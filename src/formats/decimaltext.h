@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: Apache-2.0
+// Decimal numbers kept as their digits, for formats that store a point as
+// the sum of parts (a reference and a shift): adding the texts exactly and
+// reading the sum once gives the value the program meant, where adding two
+// doubles would move the last bit.
+#pragma once
+
+#include "textscan.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace corvane {
+
+struct Decimal
+{
+    __int128 digits = 0; // the value is digits / 10^scale
+    int scale = 0;
+};
+
+// A plain decimal ("-12.375", "7", ".5"); none for exponents, or for more
+// than 18 significant digits or decimals.
+std::optional<Decimal> parseDecimal(Field text);
+Decimal operator+(Decimal a, Decimal b);
+Decimal operator-(Decimal a, Decimal b);
+// The shortest plain text of the value ("12.5", "-0.000001", "3").
+QByteArray decimalText(Decimal d);
+// The double nearest to the value.
+double decimalValue(Decimal d);
+
+} // namespace corvane

@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: Apache-2.0
+// MatchMover RZML projects: XML, read with Qt's stream reader. The tracks
+// are <L i="1" n="Track 01"/>, the plate the <SHOT>'s w and h, and each
+// image frame an <IFRM t="…"> of <M i="…" x="…" y="…"/> marks in pixels
+// from the top-left corner. Frames are the image sequence's own numbers:
+// the <IPLN>'s first image b plus the frame's time t.
+#include "families.h"
+#include "namerule.h"
+#include "rowcollector.h"
+
+#include <QHash>
+#include <QXmlStreamReader>
+
+#include <map>
+
+namespace corvane {
+
+namespace {
+
+struct Mark
+{
+    int frame;
+    double x, y;
+};
+
+struct Project
+{
+    std::map<int, QString> names;        // track number: name, in number order
+    QHash<int, std::vector<Mark>> marks; // track number: its marks
+    std::vector<int> order;              // track numbers as first met
+    int plateWidth = 0, plateHeight = 0;
+    QString error;
+    int errorLine = 0;
+};
+
+bool failWith(Project &p, const QString &reason, const QXmlStreamReader &xml)
+{
+    p.error = reason;
+    p.errorLine = int(xml.lineNumber());
+    return false;
+}
+
+// An attribute as a number; absent gives `fallback`, anything else not a number an error.
+bool number(const QXmlStreamAttributes &a, const char *key, double fallback, double &out,
+            Project &p, const QXmlStreamReader &xml)
+{
+    const QStringView text = a.value(QLatin1String(key));
+    if (text.isEmpty()) {
+        out = fallback;
+        return true;
+    }
+    bool ok = false;
+    out = text.toDouble(&ok);
+    if (ok && std::isfinite(out)) return true;
+    return failWith(p,
+                    QStringLiteral("<%1> has %2=\"%3\", which is not a number.")
+                        .arg(xml.name().toString(), QLatin1String(key), text.toString()),
+                    xml);
+}
+
+bool readMark(const QXmlStreamReader &xml, double first, double time, Project &p)
+{
+    const QXmlStreamAttributes a = xml.attributes();
+    if (!a.hasAttribute(QLatin1String("x")) || !a.hasAttribute(QLatin1String("y")))
+        return true; // a mark that holds no position
+    double track = 0, x = 0, y = 0;
+    if (!number(a, "i", 0, track, p, xml) || !number(a, "x", 0, x, p, xml) ||
+        !number(a, "y", 0, y, p, xml))
+        return false;
+    int frame = 0;
+    if (!wholeFrame(first + time, frame))
+        return failWith(
+            p,
+            QStringLiteral("frame %1 is not a whole frame Corvane can handle.").arg(first + time),
+            xml);
+    const int id = int(track);
+    auto it = p.marks.find(id);
+    if (it == p.marks.end()) {
+        it = p.marks.insert(id, {});
+        p.order.push_back(id);
+    }
+    it->push_back({frame, x, y});
+    return true;
+}
+
+bool readProject(const QByteArray &data, Project &p)
+{
+    QXmlStreamReader xml(data);
+    double first = 0, time = 0;
+    bool haveShot = false; // the first shot states the plate
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const QStringView name = xml.name();
+        const QXmlStreamAttributes a = xml.attributes();
+        double value = 0;
+        if (name == QLatin1String("L")) {
+            if (!number(a, "i", 0, value, p, xml)) return false;
+            p.names[int(value)] = a.value(QLatin1String("n")).toString();
+        } else if (name == QLatin1String("SHOT") && !haveShot) {
+            double w = 0, h = 0;
+            if (!number(a, "w", 0, w, p, xml) || !number(a, "h", 0, h, p, xml)) return false;
+            p.plateWidth = int(w);
+            p.plateHeight = int(h);
+            haveShot = true;
+        } else if (name == QLatin1String("IPLN")) {
+            if (!number(a, "b", 0, first, p, xml)) return false;
+        } else if (name == QLatin1String("IFRM")) {
+            if (!number(a, "t", 0, time, p, xml)) return false;
+        } else if (name == QLatin1String("M")) {
+            if (!readMark(xml, first, time, p)) return false;
+        }
+    }
+    if (xml.hasError()) return failWith(p, xml.errorString(), xml);
+    return true;
+}
+
+ReadResult readRzml(const QByteArray &data, const QString &)
+{
+    Project p;
+    if (!readProject(data, p)) return ReadResult::failure(p.error, p.errorLine);
+    RowCollector rows;
+    // Tracks in the project's own order of numbers, then any marked track it does not list.
+    std::vector<int> ids;
+    for (const auto &[id, name] : p.names)
+        if (p.marks.contains(id)) ids.push_back(id);
+    for (int id : p.order)
+        if (!p.names.count(id)) ids.push_back(id);
+    for (int id : ids) {
+        const auto found = p.names.find(id);
+        const QString name = applyNameRule(found != p.names.end() && !found->second.isEmpty()
+                                               ? found->second
+                                               : QStringLiteral("Track %1").arg(id));
+        for (const Mark &m : p.marks.value(id))
+            rows.addValues(name, m.frame, m.x, m.y);
+    }
+    ReadResult result = rows.finish();
+    result.set.plateWidth = std::max(p.plateWidth, 0);
+    result.set.plateHeight = std::max(p.plateHeight, 0);
+    return result;
+}
+
+// The root element is <RZML>, after at most an XML declaration and comments.
+bool looksLikeRzml(const QByteArray &data)
+{
+    const QByteArray head = data.left(4096);
+    const qsizetype root = head.indexOf("<RZML");
+    if (root < 0) return false;
+    for (qsizetype i = 0; i < root; ++i) {
+        const char c = head.at(i);
+        if (c == '<') {
+            if (head.mid(i, 2) != "<?" && head.mid(i, 4) != "<!--") return false;
+            const qsizetype close = head.indexOf('>', i);
+            if (close < 0 || close > root) return false;
+            i = close;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+Formats matchMoverRzmlFormats()
+{
+    Format f;
+    f.id = "matchmover-rzml";
+    f.name = "MatchMover RZML";
+    f.importFilter = f.treeExportFilter = "MatchMover RZML File (*.rzml)";
+    f.read = readRzml;
+    f.sniff = looksLikeRzml;
+    f.statesPlate = true;
+    return {f};
+}
+
+} // namespace corvane
