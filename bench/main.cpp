@@ -162,6 +162,37 @@ QByteArray generateThreeDEv4(int rows, int tracks)
     return out;
 }
 
+// A Shake script of Tracker nodes, a hundred tracks each, every track's X
+// and Y a Linear curve keyed at every one of its frames.
+QByteArray generateShakeScript(int rows, int tracks)
+{
+    QByteArray out;
+    out.reserve(qsizetype(rows) * 28 + tracks * 64);
+    out += "// Shake v4.10.0606\nSetDefaultWidth(1920);\nSetDefaultHeight(1080);\n";
+    const int perTrack = rows / tracks;
+    for (int t = 0; t < tracks; ++t) {
+        if (t % 100 == 0)
+            out += (t > 0 ? "1);\n" : "") + QByteArray("Tracker") +
+                   QByteArray::number(t / 100 + 1) +
+                   " = Tracker(In, \"1-100\", \"1/64\", \"luminance\", 0.75, \"use start frame\", "
+                   "0.5, \"stop\", 1, 1, \"v2.0\", 0.3, 0.59, 0.11, 0, 10,\n";
+        const int count = t == tracks - 1 ? rows - perTrack * (tracks - 1) : perTrack;
+        out += "\"track" + QByteArray::number(t % 100 + 1) + "\", ";
+        for (int axis = 0; axis < 2; ++axis) {
+            out += "Linear(0";
+            for (int f = 0; f < count; ++f)
+                out +=
+                    ',' +
+                    QByteArray::number(axis ? 900.0 - f * 0.417 : 100.0 + t + f * 0.731, 'f', 3) +
+                    '@' + QByteArray::number(f + 1);
+            out += "),\n";
+        }
+        out += "1, -10, 10, -10, 10, -20, 20, -20, 20, 960, 540, 1, 1, ";
+    }
+    out += "1);\n";
+    return out;
+}
+
 int main(int argc, char *argv[])
 {
     // The window stages draw offscreen unless told otherwise.
@@ -290,6 +321,25 @@ int main(int argc, char *argv[])
         if (read.set.count != rows)
             std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
+    write("write-flame-stabilizer", "Flame/Smoke Stabilizer File (*.stabilizer)",
+          "setup.stabilizer");
+    stage("read-flame-stabilizer", [&] {
+        ReadResult read = dispatch(dir.filePath(QStringLiteral("setup.stabilizer")),
+                                   QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
+        if (read.set.count != rows)
+            std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
+    });
+    {
+        const QString script = dir.filePath(QStringLiteral("tracks.shk"));
+        QFile file(script);
+        if (file.open(QIODevice::WriteOnly)) file.write(generateShakeScript(rows, tracks));
+        file.close();
+        stage("read-shake-script", [&] {
+            ReadResult read = dispatch(script, QStringLiteral("Shake Script File (*.shk)"));
+            if (read.set.count != rows)
+                std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
+        });
+    }
     stage("track-view-model", [&] { TrackPaths::build(table, PathValues::Converted); });
     runEditStages(table);
     table = TrackTable();

@@ -44,8 +44,8 @@ inline corvane::ExportResult saveAs(const corvane::TrackTable &t, const char *id
     return corvane::exportTable(t, p);
 }
 
-// A registered format whose reader (or writer) is not built yet, for tests
-// of how Corvane says so; null once every format reads and writes.
+// A registered format without a reader (or one Corvane reads but does not
+// write), for tests of how Corvane says so; null where there is none.
 inline const corvane::Format *formatWithoutReader()
 {
     for (const corvane::Format &f : corvane::formats())

@@ -216,7 +216,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
 {
     if (!options.target->writer)
         return failure(UsageError,
-                       QStringLiteral("writing %1 files is not available yet; choose another --to.")
+                       QStringLiteral("Corvane reads %1 files but does not write them; choose another --to.")
                            .arg(QLatin1String(options.target->name)));
 
     // The jobs: all inputs into one table, or one table per input.

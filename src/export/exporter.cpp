@@ -356,7 +356,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         return result;
     }
     if (!format->writer) {
-        result.error = QStringLiteral("Writing %1 files is not available yet.")
+        result.error = QStringLiteral("Corvane reads %1 files but does not write them: choose another target.")
                            .arg(QLatin1String(format->name));
         return result;
     }

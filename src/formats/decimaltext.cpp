@@ -62,12 +62,6 @@ Decimal operator+(Decimal a, Decimal b)
     return {a.digits + b.digits, a.scale};
 }
 
-Decimal operator-(Decimal a, Decimal b)
-{
-    align(a, b);
-    return {a.digits - b.digits, a.scale};
-}
-
 QByteArray decimalText(Decimal d)
 {
     // Trailing zeros of the fraction go first.
@@ -91,6 +85,14 @@ QByteArray decimalText(Decimal d)
 
 double decimalValue(Decimal d)
 {
+    // Digits and a power of ten both exact as doubles: one division rounds right.
+    constexpr __int128 exact = __int128(1) << 53;
+    if (d.digits < exact && d.digits > -exact && d.scale <= 22) {
+        static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        return double((long long)d.digits) / powers[d.scale];
+    }
     const QByteArray text = decimalText(d);
     double value = 0;
     std::from_chars(text.constData(), text.constData() + text.size(), value);

@@ -23,7 +23,6 @@ struct Decimal
 // than 18 significant digits or decimals.
 std::optional<Decimal> parseDecimal(Field text);
 Decimal operator+(Decimal a, Decimal b);
-Decimal operator-(Decimal a, Decimal b);
 // The shortest plain text of the value ("12.5", "-0.000001", "3").
 QByteArray decimalText(Decimal d);
 // The double nearest to the value.

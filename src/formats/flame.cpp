@@ -12,15 +12,23 @@
 #include "table/numbers.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace corvane {
 
 namespace {
+
+// A word of the setup against a literal, its length known at compile time.
+template <size_t N> bool is(Field word, const char (&text)[N])
+{
+    return word.end - word.begin == qsizetype(N - 1) && std::memcmp(word.begin, text, N - 1) == 0;
+}
 
 enum Part { RefX, RefY, RefDx, RefDy, ShiftX, ShiftY, OffsetX, OffsetY, PartCount };
 
@@ -71,8 +79,9 @@ Sample keySample(const Key &k)
 Sample Channel::extrapolated(const Key &end, const Key &inner, int frame) const
 {
     if (!linearExtrapolation || end.frame == inner.frame) return keySample(end);
-    const double slope = (end.value - inner.value) / double(end.frame - inner.frame);
-    return {end.value + slope * (frame - end.frame), std::nullopt};
+    // Frames may lie two billion apart: their differences are taken as doubles.
+    const double slope = (end.value - inner.value) / (double(end.frame) - inner.frame);
+    return {end.value + slope * (double(frame) - end.frame), std::nullopt};
 }
 
 // The point of a segment's Bézier curve (key, its right handle, the next
@@ -105,7 +114,7 @@ Sample Channel::at(int frame) const
     if (after == keys.end())
         return extrapolated(keys.back(), keys.size() > 1 ? keys[keys.size() - 2] : k, frame);
     const Key &next = *after;
-    const double t = double(frame - k.frame) / double(next.frame - k.frame);
+    const double t = (double(frame) - k.frame) / (double(next.frame) - k.frame);
     if (k.order == Order::Linear) return {k.value + t * (next.value - k.value), std::nullopt};
     return {bezierAt(k, next, frame), std::nullopt};
 }
@@ -143,6 +152,7 @@ private:
     bool channelLine(Field word, Field rest);
     bool keyLine(Field word, Field rest);
     bool number(Field text, double &out);
+    bool size(Field text, int &out);
     bool sample(Field text, Sample &out);
     Tracker &trackerNamed(Field name);
     void collectRows();
@@ -150,6 +160,9 @@ private:
     LineScanner m_scanner;
     RowCollector m_rows;
     std::vector<Tracker> m_trackers;
+    QHash<QByteArray, int> m_trackerIndex;
+    QByteArray m_lastName;
+    int m_last = -1;
     Channel m_ignored;
     Channel *m_channel = nullptr; // the channel being read, or null outside one
     std::optional<Key> m_key;     // the key being read
@@ -167,6 +180,16 @@ bool SetupReader::number(Field text, double &out)
     return ok;
 }
 
+bool SetupReader::size(Field text, int &out)
+{
+    double value = 0;
+    if (!number(text, value)) return false;
+    if (wholeFrame(value, out)) return true;
+    m_rows.fail(QStringLiteral("\"%1\" is not a frame size.").arg(fieldToString(text)),
+                m_scanner.number());
+    return false;
+}
+
 bool SetupReader::sample(Field text, Sample &out)
 {
     if (!number(text, out.value)) return false;
@@ -176,17 +199,23 @@ bool SetupReader::sample(Field text, Sample &out)
 
 Tracker &SetupReader::trackerNamed(Field name)
 {
-    const QString text = fieldToString(name);
-    for (Tracker &t : m_trackers)
-        if (t.name == text) return t;
-    m_trackers.push_back({});
-    m_trackers.back().name = text;
-    return m_trackers.back();
+    // A tracker's channels follow each other: the last one is asked first.
+    const QByteArray bytes = name.bytes();
+    if (m_last >= 0 && m_lastName == bytes) return m_trackers[size_t(m_last)];
+    auto found = m_trackerIndex.constFind(bytes);
+    if (found == m_trackerIndex.constEnd()) {
+        found = m_trackerIndex.insert(bytes, int(m_trackers.size()));
+        m_trackers.push_back({});
+        m_trackers.back().name = fieldToString(name);
+    }
+    m_lastName = bytes;
+    m_last = *found;
+    return m_trackers[size_t(m_last)];
 }
 
 bool SetupReader::headerLine(Field word, Field rest)
 {
-    if (word.equals("Channel")) {
+    if (is(word, "Channel")) {
         const char *slash = std::find(rest.begin, rest.end, '/');
         const Part part = slash == rest.end ? PartCount : partOf(Field{slash + 1, rest.end});
         m_channel =
@@ -194,33 +223,27 @@ bool SetupReader::headerLine(Field word, Field rest)
         *m_channel = Channel{};
         return true;
     }
-    if (word.equals("ChannelEnd")) {
+    if (is(word, "ChannelEnd")) {
         m_channelsOver = true;
         return true;
     }
-    double value = 0;
-    if (word.equals("FrameWidth")) {
-        if (!number(rest, value)) return false;
-        m_width = int(value);
-    } else if (word.equals("FrameHeight")) {
-        if (!number(rest, value)) return false;
-        m_height = int(value);
-    }
+    if (is(word, "FrameWidth")) return size(rest, m_width);
+    if (is(word, "FrameHeight")) return size(rest, m_height);
     return true;
 }
 
 bool SetupReader::channelLine(Field word, Field rest)
 {
-    if (word.equals("End")) {
+    if (is(word, "End")) {
         std::stable_sort(m_channel->keys.begin(), m_channel->keys.end(),
                          [](const Key &a, const Key &b) { return a.frame < b.frame; });
         m_channel = nullptr;
-    } else if (word.equals("Key")) {
+    } else if (is(word, "Key")) {
         m_key = Key{};
-    } else if (word.equals("Value")) {
+    } else if (is(word, "Value")) {
         return sample(rest, m_channel->fallback);
-    } else if (word.equals("Extrapolation")) {
-        m_channel->linearExtrapolation = rest.equals("linear");
+    } else if (is(word, "Extrapolation")) {
+        m_channel->linearExtrapolation = is(rest, "linear");
     }
     return true;
 }
@@ -229,10 +252,10 @@ bool SetupReader::keyLine(Field word, Field rest)
 {
     Key &k = *m_key;
     double value = 0;
-    if (word.equals("End")) {
+    if (is(word, "End")) {
         m_channel->keys.push_back(k);
         m_key.reset();
-    } else if (word.equals("Frame")) {
+    } else if (is(word, "Frame")) {
         if (!number(rest, value)) return false;
         if (!wholeFrame(value, k.frame)) {
             m_rows.fail(QStringLiteral("frame %1 is not a whole frame Corvane can handle.")
@@ -240,22 +263,34 @@ bool SetupReader::keyLine(Field word, Field rest)
                         m_scanner.number());
             return false;
         }
-    } else if (word.equals("Value")) {
+    } else if (is(word, "Value")) {
         Sample s;
         if (!sample(rest, s)) return false;
         k.value = s.value;
         k.exact = s.exact;
-    } else if (word.equals("CurveOrder")) {
-        k.order = rest.equals("constant") ? Order::Constant
-                  : rest.equals("linear") ? Order::Linear
-                                          : Order::Curve;
-    } else if (word.equals("RHandle_dX")) {
+    } else if (is(word, "CurveOrder")) {
+        k.order = is(rest, "constant") ? Order::Constant
+                  : is(rest, "linear") ? Order::Linear
+                                       : Order::Curve;
+    } else if (is(word, "RHandleX")) { // older setups: handles where they are, not offsets
+        if (!number(rest, value)) return false;
+        k.rightDx = value - k.frame;
+    } else if (is(word, "RHandleY")) {
+        if (!number(rest, value)) return false;
+        k.rightDy = value - k.value;
+    } else if (is(word, "LHandleX")) {
+        if (!number(rest, value)) return false;
+        k.leftDx = value - k.frame;
+    } else if (is(word, "LHandleY")) {
+        if (!number(rest, value)) return false;
+        k.leftDy = value - k.value;
+    } else if (is(word, "RHandle_dX")) {
         return number(rest, k.rightDx);
-    } else if (word.equals("RHandle_dY")) {
+    } else if (is(word, "RHandle_dY")) {
         return number(rest, k.rightDy);
-    } else if (word.equals("LHandle_dX")) {
+    } else if (is(word, "LHandle_dX")) {
         return number(rest, k.leftDx);
-    } else if (word.equals("LHandle_dY")) {
+    } else if (is(word, "LHandle_dY")) {
         return number(rest, k.leftDy);
     }
     return true;
@@ -325,22 +360,35 @@ bool looksLikeSetup(const QByteArray &data)
 
 // The writer: a setup of the 2014 layout, one tracker per track. Its
 // reference sits on the track's first point, and each key's shift is the
-// point less that, worked out on the written digits so that reading adds
-// them back to the very numbers written.
+// point less that, worked out on the written digits (in millionths) so that
+// reading adds them back to the very numbers written. A track with a value
+// too large for that keeps its reference at 0 and its points as shifts.
+
+constexpr double Micro = 1e6;
 
 struct TrackRows
 {
     QString name;
     std::vector<int> frames;
-    std::vector<Decimal> x, y;
+    std::vector<double> x, y;              // as the table holds them
+    std::vector<long long> microX, microY; // as written, in millionths
+    bool anchored = true;                  // every value fits in millionths
 };
 
-Decimal written(double v)
+// A value as the writers write it (six decimals), in millionths.
+bool millionths(double v, long long &out)
 {
     QByteArray text;
     appendDecimal6(text, v);
-    return parseDecimal(Field{text.constData(), text.constData() + text.size()})
-        .value_or(Decimal{});
+    const std::optional<Decimal> d =
+        parseDecimal(Field{text.constData(), text.constData() + text.size()});
+    if (!d || d->scale > 6) return false;
+    __int128 digits = d->digits;
+    for (int s = d->scale; s < 6; ++s)
+        digits *= 10;
+    if (digits > (__int128(1) << 62) || digits < -(__int128(1) << 62)) return false;
+    out = (long long)digits;
+    return true;
 }
 
 std::vector<TrackRows> gatherTracks(WriteContext &ctx)
@@ -348,100 +396,167 @@ std::vector<TrackRows> gatherTracks(WriteContext &ctx)
     std::vector<TrackRows> tracks;
     for (int k = 0; k < ctx.exportRowCount(); ++k) {
         const ExportRow row = ctx.exportRow(k);
-        if (tracks.empty() || tracks.back().name != row.name)
-            tracks.push_back({row.name, {}, {}, {}});
+        if (tracks.empty() || tracks.back().name != row.name) {
+            tracks.emplace_back();
+            tracks.back().name = row.name;
+        }
         TrackRows &t = tracks.back();
+        long long mx = 0, my = 0;
         t.frames.push_back(row.frame);
-        t.x.push_back(written(row.x()));
-        t.y.push_back(written(row.y()));
+        t.x.push_back(row.x());
+        t.y.push_back(row.y());
+        t.anchored = t.anchored && millionths(t.x.back(), mx) && millionths(t.y.back(), my);
+        t.microX.push_back(mx);
+        t.microY.push_back(my);
     }
     return tracks;
 }
 
-void line(QByteArray &out, const char *indent, const char *key, const QByteArray &value)
+template <size_t N> void literal(QByteArray &out, const char (&text)[N])
 {
-    out += indent;
-    out += key;
-    out += ' ';
-    out += value;
+    out.append(text, qsizetype(N - 1));
+}
+
+// Millionths as a plain decimal ("12.5", "-0.000001", "3").
+void appendMillionths(QByteArray &out, long long micro)
+{
+    char buf[32];
+    const bool negative = micro < 0;
+    unsigned long long v = negative ? 0ull - (unsigned long long)micro : (unsigned long long)micro;
+    unsigned long long whole = v / 1000000, fraction = v % 1000000;
+    int length = 0;
+    char digits[24];
+    do {
+        digits[length++] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    int at = 0;
+    if (negative && (v != 0)) buf[at++] = '-';
+    while (length)
+        buf[at++] = digits[--length];
+    if (fraction) {
+        buf[at++] = '.';
+        int decimals = 6;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --decimals;
+        }
+        for (int d = decimals - 1; d >= 0; --d) {
+            buf[at + d] = char('0' + fraction % 10);
+            fraction /= 10;
+        }
+        at += decimals;
+    }
+    out.append(buf, at);
+}
+
+void channelHead(QByteArray &out, const QByteArray &name, const char *part)
+{
+    literal(out, "Channel ");
+    out += name;
+    out += '/';
+    out += part;
     out += '\n';
 }
 
-void staticChannel(QByteArray &out, const QString &name, const char *part,
+void staticChannel(QByteArray &out, const QByteArray &name, const char *part,
                    const char *extrapolation, const QByteArray &value)
 {
-    out += "Channel " + name.toUtf8() + '/' + part + '\n';
-    line(out, "\t", "Extrapolation", extrapolation);
-    line(out, "\t", "Value", value);
-    out += "\tColour 50 50 50\n\tEnd\n";
+    channelHead(out, name, part);
+    literal(out, "\tExtrapolation ");
+    out += extrapolation;
+    literal(out, "\n\tValue ");
+    out += value;
+    literal(out, "\n\tColour 50 50 50\n\tEnd\n");
 }
 
-QByteArray number(double v)
+// A channel of one constant key at the track's first frame.
+void constantChannel(QByteArray &out, const QByteArray &name, const char *part, int frame,
+                     const QByteArray &value)
 {
-    QByteArray text;
-    appendDecimal6(text, v);
-    return text;
+    channelHead(out, name, part);
+    literal(out, "\tExtrapolation constant\n\tValue ");
+    out += value;
+    literal(out, "\n\tSize 1\n\tKeyVersion 2\n\tKey 0\n\t\tFrame ");
+    appendInt(out, frame);
+    literal(out, "\n\t\tValue ");
+    out += value;
+    literal(out, "\n\t\tRHandle_dX 0.25\n\t\tRHandle_dY 0\n\t\tLHandle_dX -0.25\n"
+                 "\t\tLHandle_dY 0\n\t\tCurveMode hermite\n\t\tCurveOrder constant\n\t\tEnd\n"
+                 "\tColour 50 50 50\n\tEnd\n");
 }
 
-// A channel keyed at the frames, with handles a third of the way to the
-// neighbouring keys (the curve through straight segments).
-void keyedChannel(QByteArray &out, const QString &name, const char *part, bool constant,
-                  const std::vector<int> &frames, const std::vector<Decimal> &values,
-                  const char *colour)
+// A shift channel keyed at every frame, linear between keys, its handles a
+// third of the way to the neighbouring keys (the curve of straight segments).
+void shiftChannel(QByteArray &out, const QByteArray &name, const char *part, const TrackRows &t,
+                  const std::vector<double> &values, const std::vector<long long> &micro,
+                  long long anchor)
 {
-    out += "Channel " + name.toUtf8() + '/' + part + '\n';
-    line(out, "\t", "Extrapolation", constant ? "constant" : "linear");
-    line(out, "\t", "Value", decimalText(values.front()));
-    line(out, "\t", "Size", QByteArray::number(qulonglong(frames.size())));
-    out += "\tKeyVersion 2\n";
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const double v = decimalValue(values[i]);
-        double rdx = 0.25, rdy = 0, ldx = -0.25, ldy = 0;
-        if (!constant && i + 1 < frames.size()) {
-            rdx = (frames[i + 1] - frames[i]) / 3.0;
-            rdy = (decimalValue(values[i + 1]) - v) / 3.0;
-        }
-        if (!constant && i > 0) {
-            ldx = -(frames[i] - frames[i - 1]) / 3.0;
-            ldy = -(v - decimalValue(values[i - 1])) / 3.0;
-        }
-        line(out, "\t", "Key", QByteArray::number(qulonglong(i)));
-        line(out, "\t\t", "Frame", QByteArray::number(frames[i]));
-        line(out, "\t\t", "Value", decimalText(values[i]));
-        line(out, "\t\t", "RHandle_dX", number(rdx));
-        line(out, "\t\t", "RHandle_dY", number(rdy));
-        line(out, "\t\t", "LHandle_dX", number(ldx));
-        line(out, "\t\t", "LHandle_dY", number(ldy));
-        out += "\t\tCurveMode hermite\n";
-        line(out, "\t\t", "CurveOrder", constant ? "constant" : "linear");
-        out += "\t\tEnd\n";
+    const size_t n = t.frames.size();
+    auto shift = [&](size_t i) {
+        return t.anchored ? double(micro[i] - anchor) / Micro : values[i];
+    };
+    auto appendShift = [&](size_t i) {
+        if (t.anchored)
+            appendMillionths(out, micro[i] - anchor);
+        else
+            appendDecimal6(out, values[i]);
+    };
+    channelHead(out, name, part);
+    literal(out, "\tExtrapolation linear\n\tValue ");
+    appendShift(0);
+    literal(out, "\n\tSize ");
+    appendInt(out, (long long)n);
+    literal(out, "\n\tKeyVersion 2\n");
+    double previous = 0, current = shift(0);
+    for (size_t i = 0; i < n; ++i) {
+        const double next = i + 1 < n ? shift(i + 1) : 0;
+        literal(out, "\tKey ");
+        appendInt(out, (long long)i);
+        literal(out, "\n\t\tFrame ");
+        appendInt(out, t.frames[i]);
+        literal(out, "\n\t\tValue ");
+        appendShift(i);
+        literal(out, "\n\t\tRHandle_dX ");
+        appendDecimal6(out, i + 1 < n ? (double(t.frames[i + 1]) - t.frames[i]) / 3 : 0.25);
+        literal(out, "\n\t\tRHandle_dY ");
+        appendDecimal6(out, i + 1 < n ? (next - current) / 3 : 0);
+        literal(out, "\n\t\tLHandle_dX ");
+        appendDecimal6(out, i > 0 ? -(double(t.frames[i]) - t.frames[i - 1]) / 3 : -0.25);
+        literal(out, "\n\t\tLHandle_dY ");
+        appendDecimal6(out, i > 0 ? -(current - previous) / 3 : 0);
+        literal(out, "\n\t\tCurveMode hermite\n\t\tCurveOrder linear\n\t\tEnd\n");
+        previous = current;
+        current = next;
     }
-    out += "\tColour " + QByteArray(colour) + "\n\tEnd\n";
+    literal(out, "\tColour 255 0 0\n\tEnd\n");
 }
 
 void trackerChannels(QByteArray &out, const TrackRows &t)
 {
-    const std::vector<int> first{t.frames.front()};
-    const Decimal x0 = t.x.front(), y0 = t.y.front();
-    keyedChannel(out, t.name, "ref/x", true, first, {x0}, "50 50 50");
-    keyedChannel(out, t.name, "ref/y", true, first, {y0}, "50 50 50");
-    staticChannel(out, t.name, "ref/width", "constant", "28");
-    staticChannel(out, t.name, "ref/height", "constant", "28");
-    keyedChannel(out, t.name, "ref/dx", true, first, {Decimal{}}, "50 50 50");
-    keyedChannel(out, t.name, "ref/dy", true, first, {Decimal{}}, "50 50 50");
-    staticChannel(out, t.name, "track/x", "linear", decimalText(x0));
-    staticChannel(out, t.name, "track/y", "linear", decimalText(y0));
-    staticChannel(out, t.name, "track/width", "constant", "42");
-    staticChannel(out, t.name, "track/height", "constant", "42");
-    std::vector<Decimal> shiftX, shiftY;
-    for (size_t i = 0; i < t.frames.size(); ++i) {
-        shiftX.push_back(t.x[i] - x0);
-        shiftY.push_back(t.y[i] - y0);
+    const QByteArray name = t.name.toUtf8();
+    QByteArray x0, y0;
+    if (t.anchored) {
+        appendMillionths(x0, t.microX.front());
+        appendMillionths(y0, t.microY.front());
+    } else {
+        x0 = y0 = "0";
     }
-    keyedChannel(out, t.name, "shift/x", false, t.frames, shiftX, "255 0 0");
-    keyedChannel(out, t.name, "shift/y", false, t.frames, shiftY, "255 0 0");
-    staticChannel(out, t.name, "offset/x", "linear", "0");
-    staticChannel(out, t.name, "offset/y", "linear", "0");
+    const int first = t.frames.front();
+    constantChannel(out, name, "ref/x", first, x0);
+    constantChannel(out, name, "ref/y", first, y0);
+    staticChannel(out, name, "ref/width", "constant", "28");
+    staticChannel(out, name, "ref/height", "constant", "28");
+    constantChannel(out, name, "ref/dx", first, "0");
+    constantChannel(out, name, "ref/dy", first, "0");
+    staticChannel(out, name, "track/x", "linear", x0);
+    staticChannel(out, name, "track/y", "linear", y0);
+    staticChannel(out, name, "track/width", "constant", "42");
+    staticChannel(out, name, "track/height", "constant", "42");
+    shiftChannel(out, name, "shift/x", t, t.x, t.microX, t.anchored ? t.microX.front() : 0);
+    shiftChannel(out, name, "shift/y", t, t.y, t.microY, t.anchored ? t.microY.front() : 0);
+    staticChannel(out, name, "offset/x", "linear", "0");
+    staticChannel(out, name, "offset/y", "linear", "0");
 }
 
 void trackerSettings(QByteArray &out, size_t index, int firstFrame)
@@ -470,10 +585,9 @@ void writeSetup(WriteContext &ctx)
                .toString(QDateTime(today, QTime(0, 0)), QStringLiteral("ddd MMM d hh:mm:ss yyyy"))
                .toLatin1() +
            "\n\n\n";
-    line(out, "", "NbTrackers", QByteArray::number(qulonglong(tracks.size())));
-    out += "Selected 0\n";
-    line(out, "", "FrameWidth", QByteArray::number(ctx.windowWidth));
-    line(out, "", "FrameHeight", QByteArray::number(ctx.windowHeight));
+    out += "NbTrackers " + QByteArray::number(qulonglong(tracks.size())) + "\nSelected 0\n";
+    out += "FrameWidth " + QByteArray::number(ctx.windowWidth) + '\n';
+    out += "FrameHeight " + QByteArray::number(ctx.windowHeight) + '\n';
     out += "AutoKey yes\nMotionPath yes\nIcons yes\nAutoPan yes\nEditMode 1\nFormat 0\n"
            "Padding\n\tRed 0\n\tGreen 0\n\tBlue 0\nOversampling no\nOpacity 50\nZoom 3\n"
            "Field no\nBackward no\nAnim\n";

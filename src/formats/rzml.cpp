@@ -58,13 +58,29 @@ bool number(const QXmlStreamAttributes &a, const char *key, double fallback, dou
                     xml);
 }
 
+// A whole-number attribute (a track number, a plate size); absent gives 0.
+bool whole(const QXmlStreamAttributes &a, const char *key, int &out, Project &p,
+           const QXmlStreamReader &xml)
+{
+    double value = 0;
+    if (!number(a, key, 0, value, p, xml)) return false;
+    if (wholeFrame(value, out)) return true;
+    return failWith(p,
+                    QStringLiteral("<%1> has %2=\"%3\", which is not a whole number Corvane can "
+                                   "handle.")
+                        .arg(xml.name().toString(), QLatin1String(key),
+                             a.value(QLatin1String(key)).toString()),
+                    xml);
+}
+
 bool readMark(const QXmlStreamReader &xml, double first, double time, Project &p)
 {
     const QXmlStreamAttributes a = xml.attributes();
     if (!a.hasAttribute(QLatin1String("x")) || !a.hasAttribute(QLatin1String("y")))
         return true; // a mark that holds no position
-    double track = 0, x = 0, y = 0;
-    if (!number(a, "i", 0, track, p, xml) || !number(a, "x", 0, x, p, xml) ||
+    int id = 0;
+    double x = 0, y = 0;
+    if (!whole(a, "i", id, p, xml) || !number(a, "x", 0, x, p, xml) ||
         !number(a, "y", 0, y, p, xml))
         return false;
     int frame = 0;
@@ -73,7 +89,6 @@ bool readMark(const QXmlStreamReader &xml, double first, double time, Project &p
             p,
             QStringLiteral("frame %1 is not a whole frame Corvane can handle.").arg(first + time),
             xml);
-    const int id = int(track);
     auto it = p.marks.find(id);
     if (it == p.marks.end()) {
         it = p.marks.insert(id, {});
@@ -92,15 +107,13 @@ bool readProject(const QByteArray &data, Project &p)
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         const QStringView name = xml.name();
         const QXmlStreamAttributes a = xml.attributes();
-        double value = 0;
         if (name == QLatin1String("L")) {
-            if (!number(a, "i", 0, value, p, xml)) return false;
-            p.names[int(value)] = a.value(QLatin1String("n")).toString();
+            int id = 0;
+            if (!whole(a, "i", id, p, xml)) return false;
+            p.names[id] = a.value(QLatin1String("n")).toString();
         } else if (name == QLatin1String("SHOT") && !haveShot) {
-            double w = 0, h = 0;
-            if (!number(a, "w", 0, w, p, xml) || !number(a, "h", 0, h, p, xml)) return false;
-            p.plateWidth = int(w);
-            p.plateHeight = int(h);
+            if (!whole(a, "w", p.plateWidth, p, xml) || !whole(a, "h", p.plateHeight, p, xml))
+                return false;
             haveShot = true;
         } else if (name == QLatin1String("IPLN")) {
             if (!number(a, "b", 0, first, p, xml)) return false;

@@ -93,7 +93,18 @@ bool splitArguments(const char *open, const char *end, std::vector<Argument> &ar
             p = skipSpace(p, end);
             continue;
         }
-        if (c == '(' || c == '[' || c == '{') {
+        if (c == '(') {
+            // A call with no call, string or comment inside (a curve's keys)
+            // is passed over at once.
+            const char *shut = static_cast<const char *>(std::memchr(p + 1, ')', size_t(end - p - 1)));
+            if (shut && !std::memchr(p + 1, '(', size_t(shut - p - 1)) &&
+                !std::memchr(p + 1, '"', size_t(shut - p - 1)) &&
+                !std::memchr(p + 1, '/', size_t(shut - p - 1))) {
+                p = shut + 1;
+                continue;
+            }
+            ++depth;
+        } else if (c == '[' || c == '{') {
             ++depth;
         } else if (c == ')' || c == ']' || c == '}') {
             if (depth == 0) {
@@ -182,7 +193,8 @@ public:
     ReadResult read();
 
 private:
-    void statement(Field node, Field function, const char *open);
+    // Reads a tracking node; returns where its call ends (null for other calls).
+    const char *statement(Field node, Field function, const char *open);
     void trackerNode(const QString &node, const std::vector<Argument> &args);
     void pointNode(const QString &node, const std::vector<Argument> &args);
     void track(const QString &node, const QString &name, const Argument &x, const Argument &y);
@@ -193,23 +205,53 @@ private:
     const char *m_begin, *m_end;
     RowCollector m_rows;
     QStringList m_notes;
-    std::vector<Argument> m_args, m_keyArgs;
+    std::vector<Argument> m_args;
+    std::vector<Field> m_keyArgs;
     int m_width = 0, m_height = 0;
     int m_nodes = 0;
 };
 
+// The next argument of a curve from p: up to its comma or the curve's ")"
+// at depth 0 (Hermite's brackets hold commas). Null when the curve is not closed.
+const char *curveArgumentEnd(const char *p, const char *end)
+{
+    int depth = 0;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '[' || c == '(') {
+            ++depth;
+        } else if (c == ']' || c == ')') {
+            if (depth == 0) return c == ')' ? p : nullptr;
+            --depth;
+        } else if (c == ',' && depth == 0) {
+            return p;
+        } else if (c == '"') {
+            p = skipString(p, end) - 1;
+        } else if (c == '/' && p + 1 < end && (p[1] == '/' || p[1] == '*')) {
+            p = skipSpace(p, end) - 1;
+        }
+    }
+    return nullptr;
+}
+
 bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<Key> &out)
 {
     out.clear();
-    const char *close = nullptr;
-    if (!splitArguments(curve.curveBody - 1, m_end, m_keyArgs, close)) {
-        m_rows.fail(QStringLiteral("%1: the curve is not closed.").arg(what),
-                    lineAt(m_begin, curve.begin));
-        return false;
+    m_keyArgs.clear();
+    for (const char *p = curve.curveBody;;) {
+        const char *stop = curveArgumentEnd(p, m_end);
+        if (!stop) {
+            m_rows.fail(QStringLiteral("%1: the curve is not closed.").arg(what),
+                        lineAt(m_begin, curve.begin));
+            return false;
+        }
+        m_keyArgs.push_back({p, stop});
+        if (*stop == ')') break;
+        p = stop + 1;
     }
     // The first argument is the curve's cycle; keys follow as value@frame.
     for (size_t i = 1; i < m_keyArgs.size(); ++i) {
-        const Field key = trimmed(Field{m_keyArgs[i].begin, m_keyArgs[i].end});
+        const Field key = trimmed(m_keyArgs[i]);
         if (key.isEmpty()) continue;
         const char *at = nullptr;
         for (const char *p = key.end; p > key.begin; --p)
@@ -253,8 +295,9 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
         }
         out.push_back({frame, v});
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const Key &a, const Key &b) { return a.frame < b.frame; });
+    auto byFrame = [](const Key &a, const Key &b) { return a.frame < b.frame; };
+    if (!std::is_sorted(out.begin(), out.end(), byFrame))
+        std::stable_sort(out.begin(), out.end(), byFrame);
     return !out.empty();
 }
 
@@ -362,22 +405,23 @@ void ScriptReader::plateSize(Field function, const char *open)
     const char *close = nullptr;
     if (!splitArguments(open, m_end, m_args, close) || m_args.size() != 1) return;
     bool ok = false;
-    const int value = int(fieldToDouble(trimmed(Field{m_args[0].begin, m_args[0].end}), &ok));
-    if (!ok || value <= 0) return;
+    int value = 0;
+    const double number = fieldToDouble(trimmed(Field{m_args[0].begin, m_args[0].end}), &ok);
+    if (!ok || !wholeFrame(number, value) || value <= 0) return; // not a size: none stated
     (function.equals("SetDefaultWidth") ? m_width : m_height) = value;
 }
 
-void ScriptReader::statement(Field node, Field function, const char *open)
+const char *ScriptReader::statement(Field node, Field function, const char *open)
 {
     const bool tracker = function.equals("Tracker");
-    if (!tracker && !function.equals("Stabilize") && !function.equals("MatchMove")) return;
+    if (!tracker && !function.equals("Stabilize") && !function.equals("MatchMove")) return nullptr;
     const QString name = fieldToString(node);
     const char *close = nullptr;
     if (!splitArguments(open, m_end, m_args, close)) {
         m_rows.fail(
             QStringLiteral("the %1 node %2 is not closed.").arg(fieldToString(function), name),
             lineAt(m_begin, open));
-        return;
+        return m_end;
     }
     ++m_nodes;
     for (Argument &a : m_args)
@@ -388,6 +432,7 @@ void ScriptReader::statement(Field node, Field function, const char *open)
     else
         pointNode(name, args);
     m_args = std::move(args);
+    return close + 1;
 }
 
 ReadResult ScriptReader::read()
@@ -412,7 +457,15 @@ ReadResult ScriptReader::read()
             last = {p, q};
             const char *open = skipSpace(q, m_end);
             if (open < m_end && *open == '(') {
-                if (assigned && previous.begin) statement(previous, last, open);
+                // A node read whole is not scanned again.
+                const char *after = assigned && previous.begin ? statement(previous, last, open)
+                                                               : nullptr;
+                if (after) {
+                    p = after;
+                    assigned = false;
+                    last = {nullptr, nullptr};
+                    continue;
+                }
                 if (last.equals("SetDefaultWidth") || last.equals("SetDefaultHeight"))
                     plateSize(last, open);
             }

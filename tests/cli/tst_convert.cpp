@@ -400,7 +400,7 @@ private slots:
             run = runConverter(
                 {"--to", QLatin1String(unwritten->id), "--plate", "10x10", "-o", out, input});
             QCOMPARE(run.exitCode, 1);
-            QVERIFY(run.err.contains(QStringLiteral("writing %1 files is not available yet")
+            QVERIFY(run.err.contains(QStringLiteral("Corvane reads %1 files but does not write them")
                                          .arg(QLatin1String(unwritten->name))));
             QVERIFY(!QFile::exists(out));
         }

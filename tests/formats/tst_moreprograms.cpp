@@ -1,0 +1,328 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "export/exporter.h"
+#include "formats/registry.h"
+#include "import/detect.h"
+#include "import/dispatch.h"
+#include "testdata.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+// Flame/Smoke stabilizer setups, Shake scripts, SynthEyes All Tracker Paths
+// and MatchMover RZML: the real files read as the programs meant them,
+// bad files are named with their line, and Flame setups written read back.
+class TestMorePrograms : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    static QString shared(const QString &relative)
+    {
+        return QString::fromLocal8Bit(qgetenv("CORVANE_SHARED_SAMPLES")) + QLatin1Char('/') +
+               relative;
+    }
+
+    static ReadResult read(const char *id, const QByteArray &text)
+    {
+        return formatById(QLatin1String(id))->read(text, QStringLiteral("test"));
+    }
+
+    static int trackCount(const TrackSet &set)
+    {
+        QSet<QString> names(set.names.runs().begin(), set.names.runs().end());
+        return int(names.size());
+    }
+
+private slots:
+    // Each real file: its format found from its content, its tracks, rows
+    // and frames.
+    void realFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        const QList<std::tuple<const char *, const char *, int, int, int, int>> files{
+            {"flame-stabilizer/FlameStab_Cornerpin_CorrectOrder.stabilizer", "flame-stabilizer", 4,
+             100, 1, 25},
+            {"flame-stabilizer/FlameStab_Cornerpin_IncorrectOrder.stabilizer", "flame-stabilizer",
+             4, 100, 1, 25},
+            {"flame-stabilizer/Flame_Stabilizer_2012.stabilizer", "flame-stabilizer", 5, 305, 1,
+             61},
+            {"flame-stabilizer/cornerpin_2012.stabilizer", "flame-stabilizer", 4, 1015, 1, 254},
+            {"flame-stabilizer/flame2010_cornerpin.stabilizer", "flame-stabilizer", 4, 732, 1, 183},
+            {"flame-stabilizer/flame_2012_another.stabilizer", "flame-stabilizer", 1, 100, 1, 100},
+            {"flame-stabilizer/fromTracksperanto.stabilizer", "flame-stabilizer", 3, 9, 4, 6},
+            {"flame-stabilizer/stabilizer_2014_ref_for_reexport.stabilizer", "flame-stabilizer", 4,
+             72, 1, 50},
+            {"shake-script/two_tracks_in_one_tracker.shk", "shake-script", 2, 301, 1, 185},
+            {"shake-script/shake_tracker_nodes.shk", "shake-script", 26, 2732, 1, 185},
+            {"shake-script/three_tracks_in_one_stabilizer.shk", "shake-script", 3, 348, 1, 116},
+            {"shake-script/four_tracks_in_one_matchmove.shk", "shake-script", 4, 56, 89, 102},
+            {"shake-script/from_matchmover.shk", "shake-script", 8, 4614, 1, 723},
+            {"shake-script/oldTrackerNode.shk", "shake-script", 1, 850, 1, 850},
+            {"shake-script/shake_script_from_boujou.shk", "shake-script", 1, 387, 5, 391},
+            {"shake-script/comments_inline_with_args.shk", "shake-script", 1, 75, 11, 85},
+            {"shake-script/track.shk", "shake-script", 2, 522, 292023, 292283},
+            {"syntheyes-all-paths/shot06_2dTracks.txt", "syntheyes-all-paths", 139, 6116, 0, 43},
+            {"matchmover-rzml/md_145_1070_right_t1.rzml", "matchmover-rzml", 2, 142, 1, 71}};
+        for (const auto &[file, id, tracks, rows, first, last] : files)
+            QTest::newRow(file) << QString::fromLatin1(file) << QString::fromLatin1(id) << tracks
+                                << rows << first << last;
+    }
+
+    void realFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, id);
+        const QString path = shared(file);
+        if (!QFile::exists(path)) QSKIP("the shared samples are not beside the project");
+        Detection detection = detectFormat(path);
+        QVERIFY2(detection.format, qPrintable(detection.error + detection.looksLike));
+        QCOMPARE(QLatin1String(detection.format->id), id);
+        ReadResult result = dispatch(path, QLatin1String(detection.format->importFilter));
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QFETCH(int, tracks);
+        QFETCH(int, rows);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QCOMPARE(trackCount(result.set), tracks);
+        QCOMPARE(result.set.count, rows);
+        auto [low, high] = std::minmax_element(result.set.frames.begin(), result.set.frames.end());
+        QCOMPARE(*low, first);
+        QCOMPARE(*high, last);
+    }
+
+    // First points, names and plates as the files hold them.
+    void firstValues()
+    {
+        if (!QFile::exists(shared(QStringLiteral("matchmover-rzml")))) QSKIP("no shared samples");
+        auto readFile = [](const QString &relative, const char *id) {
+            return dispatch(shared(relative),
+                            QLatin1String(formatById(QLatin1String(id))->importFilter))
+                .set;
+        };
+        TrackSet rzml = readFile(QStringLiteral("matchmover-rzml/md_145_1070_right_t1.rzml"),
+                                 "matchmover-rzml");
+        QCOMPARE(rzml.names.first(), QStringLiteral("Track 01"));
+        QCOMPARE(rzml.frames[0], 1);
+        QCOMPARE(rzml.x[0], 626.68);
+        QCOMPARE(rzml.y[0], 488.56);
+        QCOMPARE(rzml.plateWidth, 2048);
+        QCOMPARE(rzml.plateHeight, 1152);
+        TrackSet paths = readFile(QStringLiteral("syntheyes-all-paths/shot06_2dTracks.txt"),
+                                  "syntheyes-all-paths");
+        QCOMPARE(paths.names.first(), QStringLiteral("Tracker2"));
+        QCOMPARE(paths.frames[0], 0);
+        QCOMPARE(paths.x[0], 760.632);
+        QCOMPARE(paths.y[0], 727.86);
+        TrackSet shake =
+            readFile(QStringLiteral("shake-script/two_tracks_in_one_tracker.shk"), "shake-script");
+        QCOMPARE(shake.names.first(), QStringLiteral("Tracker1_track1"));
+        QCOMPARE(shake.x[0], 716.08);
+        QCOMPARE(shake.plateWidth, 720);
+        QCOMPARE(shake.plateHeight, 486);
+        TrackSet flame = readFile(QStringLiteral("flame-stabilizer/cornerpin_2012.stabilizer"),
+                                  "flame-stabilizer");
+        QCOMPARE(flame.names.runs(),
+                 QStringList({"top_left", "top_right", "bottom_left", "bottom_right"}));
+        QCOMPARE(flame.plateWidth, 1024);
+        // A reference that moves during the analysis: the path goes on
+        // without a jump (the reference's compensation is added).
+        TrackSet moved =
+            readFile(QStringLiteral("flame-stabilizer/stabilizer_2014_ref_for_reexport.stabilizer"),
+                     "flame-stabilizer");
+        const int start = int(moved.names.runStarts()[3]);
+        QCOMPARE(moved.names.at(start), QStringLiteral("tracker1_1"));
+        for (int i = start + 1; i < moved.count; ++i)
+            QVERIFY2(qAbs(moved.x[size_t(i)] - moved.x[size_t(i) - 1]) < 40,
+                     qPrintable(QString::number(i)));
+        QVERIFY(qAbs(moved.x[size_t(start) + 4] - 1297.705) < 0.001); // where it was at frame 4 less 8.76
+    }
+
+    // One grid tracked in each program: its lower-left feature sits on the
+    // centre of the lower-left pixel, (0.5, 0.5) from the raster's edge.
+    void subpixelFixtures()
+    {
+        const QString flame =
+            shared(QStringLiteral("subpixel/Flame_Smk2013_SubpixSample.stabilizer"));
+        if (!QFile::exists(flame)) QSKIP("no shared samples");
+        TrackSet f =
+            dispatch(flame, QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)")).set;
+        QCOMPARE(f.count, 1);
+        QCOMPARE(f.x[0], 0.5);
+        QCOMPARE(f.y[0], 0.5);
+        TrackSet s = dispatch(shared(QStringLiteral("subpixel/shake_subpix_v01.shk")),
+                              QStringLiteral("Shake Script File (*.shk)"))
+                         .set;
+        QCOMPARE(s.count, 2);
+        QCOMPARE(s.x[0], 0.5);
+        QCOMPARE(s.y[0], 0.5);
+        QCOMPARE(s.x[1], 715.5);
+        QCOMPARE(s.y[1], 571.514);
+    }
+
+    // A table written as a setup of the 2014 layout reads back to the same
+    // rows, digit for digit, with the plate.
+    void flameWritesWhatItReads()
+    {
+        const QList<TestRow> rows{{"corner_a", 1, 100.1, 200.2},
+                                  {"corner_a", 2, 100.3, 199.9},
+                                  {"corner_a", 5, 0.000001, -3.5},
+                                  {"corner_b", 3, 1919.999999, 0},
+                                  {"corner_b", 4, 1e6, 1080.25},
+                                  // Too large for millionths: the reference stays at 0.
+                                  {"far", 1, 1e15, 2.5},           {"far", 2, -3e14, 0.125}};
+        const QString path = dir.filePath(QStringLiteral("out.stabilizer"));
+        ExportResult saved = saveAs(importedTable(rows), "flame-stabilizer", path, 2048, 1152);
+        QVERIFY2(saved.ok(), qPrintable(saved.error));
+        const QByteArray text = fileContents(path);
+        QVERIFY(text.startsWith("StabilizerFileVersion 6.0\nCreationDate "));
+        for (const char *line : {"\nNbTrackers 3\n", "\nFrameWidth 2048\n", "\nFrameHeight 1152\n",
+                                 "\nChannel corner_a/ref/x\n", "\nChannel corner_b/shift/y\n",
+                                 "\nChannelEnd\nTracker 0\n", "\nTracker 1\n"})
+            QVERIFY2(text.contains(line), line);
+        QVERIFY(text.endsWith("\nEnd\n"));
+        QVERIFY(!QString::fromLatin1(text).contains(
+            QRegularExpression(QStringLiteral("\\de[-+]?\\d"))));
+        ReadResult back =
+            dispatch(path, QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.set.count, int(rows.size()));
+        for (int i = 0; i < back.set.count; ++i) {
+            QCOMPARE(back.set.names.at(i), rows[i].name);
+            QCOMPARE(back.set.frames[size_t(i)], rows[i].frame);
+            QCOMPARE(back.set.x[size_t(i)], rows[i].x);
+            QCOMPARE(back.set.y[size_t(i)], rows[i].y);
+        }
+        QCOMPARE(back.set.plateWidth, 2048);
+    }
+
+    // The parts of a point add as the digits say: 0.1 + 0.2 is 0.3.
+    void flamePartsAddExactly()
+    {
+        const QByteArray setup =
+            "StabilizerFileVersion 5.0\nFrameWidth 720\nFrameHeight 576\nAnim\n"
+            "Channel t/ref/x\n\tValue 0.1\n\tEnd\n"
+            "Channel t/ref/y\n\tValue 0\n\tEnd\n"
+            "Channel t/shift/x\n\tSize 2\n"
+            "\tKey 0\n\t\tFrame 1\n\t\tValue 0.2\n\t\tCurveOrder linear\n\t\tEnd\n"
+            "\tKey 1\n\t\tFrame 3\n\t\tValue 0.4\n\t\tEnd\n\tEnd\n"
+            "Channel t/shift/y\n\tSize 2\n"
+            "\tKey 0\n\t\tFrame 1\n\t\tValue 1\n\t\tEnd\n"
+            "\tKey 1\n\t\tFrame 3\n\t\tValue 2\n\t\tEnd\n\tEnd\nChannelEnd\n";
+        ReadResult r = read("flame-stabilizer", setup);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.set.count, 2);
+        QCOMPARE(r.set.x[0], 0.3);
+        QCOMPARE(r.set.frames[1], 3);
+        QCOMPARE(r.set.x[1], 0.5);
+        QCOMPARE(r.set.y[1], 2.0);
+    }
+
+    // Shake's curve kinds: keys only, Hermite's value out of its brackets,
+    // frames that are no whole frame and X keys without a Y key left out
+    // with a note.
+    void shakeCurves()
+    {
+        const QByteArray script =
+            "SetDefaultWidth(1920);\nSetDefaultHeight(1080);\n"
+            "/* a comment with Tracker2 = Tracker( in it */\n"
+            "Tracker1 = Tracker(In, \"1-10\", \"1/16\", \"luminance\", 0.75,\n"
+            "  \"use start frame\", 0.5, \"stop\", 1, 1, \"v2.0\", 0.3, 0.59, 0.11, 0, 10,\n"
+            "  \"a\", Hermite(0,[10,0,0]@1,[11.5,0.5,0.5]@2), CSpline(0,20@1,21@2), 1, 1, 1,\n"
+            "  \"b\", JSpline(0,5@1,6@1.5,7@3), NSpline(0,8@1,9@3), 1,\n"
+            "  \"c\", Linear(0,1@1,2@2,3@3), Linear(0,4@1,6@3), 1,\n"
+            "  \"d\", width/2, height/2, 1);\n"
+            "Move = Move2D(Tracker1, Tracker1.aX, 0);\n";
+        ReadResult r = read("shake-script", script);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.set.names.runs(), QStringList({"Tracker1_a", "Tracker1_b", "Tracker1_c"}));
+        QCOMPARE(r.set.count, 2 + 2 + 2);
+        QCOMPARE(r.set.x[1], 11.5);
+        QCOMPARE(r.set.y[1], 21.0);
+        QCOMPARE(r.set.frames[3], 3); // b's 1.5 is no frame
+        QCOMPARE(r.set.x[5], 3.0);    // c's frame 2 has no Y key
+        QCOMPARE(r.set.plateWidth, 1920);
+        QCOMPARE(r.notes.size(), 2);
+        QVERIFY(r.notes.join(' ').contains(QLatin1String("1.5")));
+        QVERIFY(r.notes.join(' ').contains(QLatin1String("Tracker1_c has 1 X keys")));
+        QVERIFY(!formatById(QStringLiteral("shake-track"))->sniff(script));
+    }
+
+    // Bad files are named with the line and what is wrong.
+    void errorsNameTheLine()
+    {
+        struct Case
+        {
+            const char *id;
+            QByteArray text;
+            int line;
+            const char *says;
+        };
+        const QList<Case> cases{
+            {"flame-stabilizer",
+             "StabilizerFileVersion 5.0\nAnim\nChannel t/shift/x\n\tKey 0\n"
+             "\t\tFrame 1\n\t\tValue 1,5\n",
+             6, "\"1,5\" is not a number"},
+            {"flame-stabilizer",
+             "StabilizerFileVersion 5.0\nChannel t/shift/x\n\tKey 0\n"
+             "\t\tFrame 1.5\n",
+             4, "not a whole frame"},
+            {"shake-script", "// x\nT = Tracker(In, \"1-2\",\n \"t\", Linear(0,1@1,2), 3);\n", 3,
+             "is not value@frame"},
+            {"shake-script", "T = Tracker(In, \"1-2\",\n\n \"t\", Linear(0,1@1), 3;\n", 1,
+             "is not closed"},
+            {"matchmover-rzml",
+             "<?xml version=\"1.0\"?>\n<RZML>\n<L i=\"1\" n=\"a\"/>\n<IPLN b=\"1\">\n"
+             "<IFRM><M i=\"1\" x=\"3\" y=\"oops\"/></IFRM>\n</IPLN></RZML>\n",
+             5, "y=\"oops\""},
+            {"matchmover-rzml", "<RZML>\n<SHOT w=\"2\" h=\"2\">\n<IFRM>\n</SHOT>\n", 4, ""},
+            {"syntheyes-all-paths", "1 2 3\nTracker1\n1 2 3\n", 1, "before any tracker"},
+            {"syntheyes-all-paths", "Tracker1\n1 2 3\n2 x 3\n", 3, ""},
+        };
+        for (const Case &c : cases) {
+            ReadResult r = read(c.id, c.text);
+            QVERIFY2(!r.ok(), c.id);
+            QCOMPARE(r.line, c.line);
+            QVERIFY2(r.error.contains(QLatin1String(c.says)), qPrintable(r.error));
+        }
+        // A setup or script with nothing tracked says so.
+        QVERIFY(read("flame-stabilizer",
+                     "StabilizerFileVersion 5.0\nChannel t/ref/x\n\tValue 3\n\tEnd\n")
+                    .error.contains(QLatin1String("no tracker of the setup has a tracked key")));
+        QVERIFY(read("shake-script", "A = Blur(B, 3);\n")
+                    .error.contains(QLatin1String("no Tracker, Stabilize or MatchMove node")));
+    }
+
+    // Detection keeps the new formats apart from their programs' others.
+    void detectionTellsThemApart()
+    {
+        const QList<std::pair<QByteArray, const char *>> texts{
+            {"Tracker1\n0 1.5 2.5\n1 1.6 2.6\n", "syntheyes-all-paths"},
+            {"Tracker1 0 0.1 0.2 15\nTracker1 1 0.1 0.2 15\n", "syntheyes"},
+            {"<?xml version=\"1.0\"?>\n<RZML v=\"1\">\n<L i=\"1\" n=\"a\"/><IPLN b=\"1\"><IFRM>"
+             "<M i=\"1\" x=\"1\" y=\"2\"/></IFRM></IPLN></RZML>\n",
+             "matchmover-rzml"},
+            {"StabilizerFileVersion 6.0\nChannel t/shift/x\n\tKey 0\n\t\tFrame 1\n\t\tValue 1\n"
+             "\t\tEnd\n\tEnd\nChannelEnd\n",
+             "flame-stabilizer"},
+            {"// Shake v4\nT1 = Tracker(In, \"1-2\", \"t\", Linear(0,1@1), Linear(0,2@1), 1);\n",
+             "shake-script"}};
+        for (const auto &[text, id] : texts) {
+            Detection d = detectText(text, QStringLiteral("test"));
+            QVERIFY2(d.format, id);
+            QCOMPARE(QLatin1String(d.format->id), QLatin1String(id));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMorePrograms)
+#include "tst_moreprograms.moc"
