@@ -75,12 +75,33 @@ struct Argument
     const char *curveBody = nullptr; // after the curve's "("
 };
 
+// The next place of a character at or after a point, remembered: asked with
+// points that only move forward, it reads the text once in all.
+class NextOf
+{
+public:
+    explicit NextOf(char c) : m_char(c) {}
+    const char *from(const char *p, const char *end)
+    {
+        if (m_searched && (!m_at || m_at >= p)) return m_at;
+        m_at = static_cast<const char *>(std::memchr(p, m_char, size_t(end - p)));
+        m_searched = true;
+        return m_at;
+    }
+
+private:
+    char m_char;
+    const char *m_at = nullptr;
+    bool m_searched = false;
+};
+
 // The arguments of the call whose "(" is at open, split at its own commas;
 // close is set to its ")". False when the call is not closed.
 bool splitArguments(const char *open, const char *end, std::vector<Argument> &args,
                     const char *&close)
 {
     args.clear();
+    NextOf nextClose(')'), nextOpen('('), nextQuote('"'), nextSlash('/');
     int depth = 0;
     const char *start = open + 1;
     for (const char *p = open + 1; p < end;) {
@@ -96,10 +117,12 @@ bool splitArguments(const char *open, const char *end, std::vector<Argument> &ar
         if (c == '(') {
             // A call with no call, string or comment inside (a curve's keys)
             // is passed over at once.
-            const char *shut = static_cast<const char *>(std::memchr(p + 1, ')', size_t(end - p - 1)));
-            if (shut && !std::memchr(p + 1, '(', size_t(shut - p - 1)) &&
-                !std::memchr(p + 1, '"', size_t(shut - p - 1)) &&
-                !std::memchr(p + 1, '/', size_t(shut - p - 1))) {
+            const char *shut = nextClose.from(p + 1, end);
+            auto outside = [&](NextOf &next) {
+                const char *at = next.from(p + 1, end);
+                return !at || at > shut;
+            };
+            if (shut && outside(nextOpen) && outside(nextQuote) && outside(nextSlash)) {
                 p = shut + 1;
                 continue;
             }
@@ -172,11 +195,6 @@ void classify(Argument &a)
     a.kind = p < a.end && isNumberText(p, a.end) ? Argument::Number : Argument::Expression;
 }
 
-int lineAt(const char *begin, const char *at)
-{
-    return 1 + int(std::count(begin, at, '\n'));
-}
-
 struct Key
 {
     int frame;
@@ -201,6 +219,9 @@ private:
     // The keys of a curve; false (with an error or a note) when it has none to read.
     bool keys(const Argument &curve, const QString &what, std::vector<Key> &out);
     void plateSize(Field function, const char *open);
+    // The line of a place in the script, counted on from the last one asked.
+    int lineAt(const char *at);
+    void note(const QString &text);
 
     const char *m_begin, *m_end;
     RowCollector m_rows;
@@ -209,7 +230,30 @@ private:
     std::vector<Field> m_keyArgs;
     int m_width = 0, m_height = 0;
     int m_nodes = 0;
+    const char *m_counted = nullptr; // lines are counted up to here
+    int m_countedLine = 1;
+    int m_notesLeftOut = 0;
 };
+
+int ScriptReader::lineAt(const char *at)
+{
+    if (!m_counted || at < m_counted) {
+        m_counted = m_begin;
+        m_countedLine = 1;
+    }
+    m_countedLine += int(std::count(m_counted, at, '\n'));
+    m_counted = at;
+    return m_countedLine;
+}
+
+// A script of many tracks may give many notes: the first hundred are kept.
+void ScriptReader::note(const QString &text)
+{
+    if (m_notes.size() < 100)
+        m_notes << text;
+    else
+        ++m_notesLeftOut;
+}
 
 // The next argument of a curve from p: up to its comma or the curve's ")"
 // at depth 0 (Hermite's brackets hold commas). Null when the curve is not closed.
@@ -242,7 +286,7 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
         const char *stop = curveArgumentEnd(p, m_end);
         if (!stop) {
             m_rows.fail(QStringLiteral("%1: the curve is not closed.").arg(what),
-                        lineAt(m_begin, curve.begin));
+                        lineAt(curve.begin));
             return false;
         }
         m_keyArgs.push_back({p, stop});
@@ -262,7 +306,7 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
         if (!at) {
             m_rows.fail(QStringLiteral("%1: the key \"%2\" is not value@frame.")
                             .arg(what, fieldToString(key)),
-                        lineAt(m_begin, key.begin));
+                        lineAt(key.begin));
             return false;
         }
         Field value = trimmed(Field{key.begin, at});
@@ -276,21 +320,21 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
         if (!frameOk) {
             m_rows.fail(QStringLiteral("%1: the key \"%2\" has no frame number.")
                             .arg(what, fieldToString(key)),
-                        lineAt(m_begin, key.begin));
+                        lineAt(key.begin));
             return false;
         }
         if (!valueOk) {
-            m_notes << QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
-                           .arg(lineAt(m_begin, key.begin))
-                           .arg(what);
+            note(QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
+                     .arg(lineAt(key.begin))
+                     .arg(what));
             return false;
         }
         int frame = 0;
         if (!wholeFrame(f, frame)) {
-            m_notes << QStringLiteral("line %1: %2 has a key at frame %3, which is not a whole "
-                                      "frame; the key is left out.")
-                           .arg(lineAt(m_begin, key.begin))
-                           .arg(what, fieldToString(trimmed(Field{at + 1, key.end})));
+            note(QStringLiteral("line %1: %2 has a key at frame %3, which is not a whole "
+                                "frame; the key is left out.")
+                     .arg(lineAt(key.begin))
+                     .arg(what, fieldToString(trimmed(Field{at + 1, key.end}))));
             continue;
         }
         out.push_back({frame, v});
@@ -313,9 +357,9 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
             const bool follows = std::any_of(x.begin, x.end, [](char c) { return c == '.'; }) ||
                                  std::any_of(y.begin, y.end, [](char c) { return c == '.'; });
             if (follows)
-                m_notes << QStringLiteral("line %1: %2's %3 follows an expression; it is left out.")
-                               .arg(lineAt(m_begin, x.begin))
-                               .arg(node, name);
+                note(QStringLiteral("line %1: %2's %3 follows an expression; it is left out.")
+                         .arg(lineAt(x.begin))
+                         .arg(node, name));
         }
         return; // not animated
     }
@@ -330,10 +374,10 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
     };
     double xValue = 0, yValue = 0;
     if ((!xCurve && !fixed(x, xValue)) || (!yCurve && !fixed(y, yValue))) {
-        m_notes << QStringLiteral("line %1: %2 has a coordinate driven by an expression; it is "
-                                  "left out.")
-                       .arg(lineAt(m_begin, x.begin))
-                       .arg(trackName);
+        note(QStringLiteral("line %1: %2 has a coordinate driven by an expression; it is "
+                            "left out.")
+                 .arg(lineAt(x.begin))
+                 .arg(trackName));
         return;
     }
     const std::vector<Key> &frames = xCurve ? xs : ys;
@@ -353,11 +397,11 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
         m_rows.addValues(trackName, k.frame, xv, yv);
     }
     if (unmatched > 0)
-        m_notes << QStringLiteral("line %1: %2 has %3 X keys without a Y key at their frame; "
-                                  "they are left out.")
-                       .arg(lineAt(m_begin, x.begin))
-                       .arg(trackName)
-                       .arg(unmatched);
+        note(QStringLiteral("line %1: %2 has %3 X keys without a Y key at their frame; "
+                            "they are left out.")
+                 .arg(lineAt(x.begin))
+                 .arg(trackName)
+                 .arg(unmatched));
 }
 
 // Tracker: after its settings, each track is its name, X, Y and more.
@@ -402,11 +446,13 @@ void ScriptReader::pointNode(const QString &node, const std::vector<Argument> &a
 
 void ScriptReader::plateSize(Field function, const char *open)
 {
-    const char *close = nullptr;
-    if (!splitArguments(open, m_end, m_args, close) || m_args.size() != 1) return;
+    // "SetDefaultWidth(1920)": a number and the ")" close by, or no size.
+    const char *limit = std::min(m_end, open + 64);
+    const char *close = std::find(open + 1, limit, ')');
+    if (close == limit) return;
     bool ok = false;
     int value = 0;
-    const double number = fieldToDouble(trimmed(Field{m_args[0].begin, m_args[0].end}), &ok);
+    const double number = fieldToDouble(trimmed(Field{open + 1, close}), &ok);
     if (!ok || !wholeFrame(number, value) || value <= 0) return; // not a size: none stated
     (function.equals("SetDefaultWidth") ? m_width : m_height) = value;
 }
@@ -420,7 +466,7 @@ const char *ScriptReader::statement(Field node, Field function, const char *open
     if (!splitArguments(open, m_end, m_args, close)) {
         m_rows.fail(
             QStringLiteral("the %1 node %2 is not closed.").arg(fieldToString(function), name),
-            lineAt(m_begin, open));
+            lineAt(open));
         return m_end;
     }
     ++m_nodes;
@@ -458,8 +504,8 @@ ReadResult ScriptReader::read()
             const char *open = skipSpace(q, m_end);
             if (open < m_end && *open == '(') {
                 // A node read whole is not scanned again.
-                const char *after = assigned && previous.begin ? statement(previous, last, open)
-                                                               : nullptr;
+                const char *after =
+                    assigned && previous.begin ? statement(previous, last, open) : nullptr;
                 if (after) {
                     p = after;
                     assigned = false;
@@ -490,6 +536,8 @@ ReadResult ScriptReader::read()
                                        : QStringLiteral("no Tracker, Stabilize or MatchMove node "
                                                         "of the script has an animated track."));
     result.notes = m_notes;
+    if (m_notesLeftOut > 0)
+        result.notes << QStringLiteral("and %1 more notes like these.").arg(m_notesLeftOut);
     result.set.plateWidth = m_width;
     result.set.plateHeight = m_height;
     return result;
@@ -533,6 +581,8 @@ Formats shakeScriptFormats()
     f.source = SourceRule::Flip;
     f.target = TargetRule::Flip;
     f.statesPlate = true;
+    // Shake writes a curve's keys on one line: a long track makes a long line.
+    f.maxLineLength = qsizetype(16) << 20;
     return {f};
 }
 
