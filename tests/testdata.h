@@ -65,6 +65,12 @@ inline QString samplePath(const char *name)
            QLatin1String(name);
 }
 
+// A file of the real programs' samples beside the project (shared/samples).
+inline QString sharedSample(const QString &relative)
+{
+    return QString::fromLocal8Bit(qgetenv("CORVANE_SHARED_SAMPLES")) + QLatin1Char('/') + relative;
+}
+
 // Writes a file of a test (making its folder) and returns its path.
 inline QString writeFile(const QString &path, const QByteArray &content)
 {

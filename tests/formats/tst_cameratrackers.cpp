@@ -22,10 +22,7 @@ class TestCameraTrackers : public QObject
 
     QTemporaryDir dir;
 
-    static QString shared(const QString &name)
-    {
-        return QString::fromLocal8Bit(qgetenv("CORVANE_SHARED_SAMPLES")) + QLatin1Char('/') + name;
-    }
+    static QString shared(const QString &name) { return sharedSample(name); }
 
 private slots:
     void realFiles_data()
