@@ -329,6 +329,13 @@ int main(int argc, char *argv[])
         if (read.set.count != rows)
             std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
+    write("write-nuke-script", "Nuke Script File (*.nk)", "tracker.nk");
+    stage("read-nuke-script", [&] {
+        ReadResult read = dispatch(dir.filePath(QStringLiteral("tracker.nk")),
+                                   QStringLiteral("Nuke Script File (*.nk)"));
+        if (read.set.count != rows)
+            std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
+    });
     {
         const QString script = dir.filePath(QStringLiteral("tracks.shk"));
         QFile file(script);

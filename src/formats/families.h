@@ -27,5 +27,6 @@ Formats flameFormats();          // Flame/Smoke 2D Stabilizer setups
 Formats shakeScriptFormats();    // Shake scripts' tracking nodes
 Formats synthEyesPathsFormats(); // SynthEyes All Tracker Paths
 Formats matchMoverRzmlFormats(); // MatchMover RZML projects
+Formats nukeScriptFormats();     // Nuke scripts' tracking nodes
 
 } // namespace corvane

@@ -17,7 +17,8 @@ std::vector<Format> makeFormats()
     for (auto family : {threeDEFormats, pfTrackFormats, boujouFormats, synthEyesFormats,
                         matchMoverFormats, mayaLiveFormats, nukeFormats, shakeFormats,
                         fusionFormats, afterEffectsFormats, combustionFormats, flameFormats,
-                        shakeScriptFormats, synthEyesPathsFormats, matchMoverRzmlFormats}) {
+                        shakeScriptFormats, synthEyesPathsFormats, matchMoverRzmlFormats,
+                        nukeScriptFormats}) {
         Formats formats = family();
         all.insert(all.end(), formats.begin(), formats.end());
     }
@@ -60,7 +61,7 @@ std::vector<Program> makePrograms()
         {"Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)",
          "Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)",
          "Select a Nuke File", "Save as a Nuke File", ":/2d/nuke16.png", false,
-         ids({"nuke-rotopaint", "nuke-tracker", "nuke-cameratracker"})},
+         ids({"nuke-rotopaint", "nuke-tracker", "nuke-cameratracker", "nuke-script"})},
         {"Shake RotoShape & 2d Track File(*.ssf, *.txt)", "Shake RotoShape & 2d Track File(*.ssf, *.txt)",
          "Select a Shake File", "Save as a Shake File", ":/2d/shake16.png", false,
          ids({"shake-rotoshape", "shake-track", "shake-script"})},

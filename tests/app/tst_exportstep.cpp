@@ -101,9 +101,9 @@ private slots:
         w.on_exportFilesAction_triggered();
         QCOMPARE(request.caption, QStringLiteral("Save as"));
         // The twenty, then the formats that joined and that Corvane writes.
-        QCOMPARE(request.filters.size(), 21);
-        QCOMPARE(request.filters.last(),
-                 QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
+        QCOMPARE(request.filters.size(), 22);
+        QCOMPARE(request.filters.at(20), QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
+        QCOMPARE(request.filters.last(), QStringLiteral("Nuke Script File (*.nk)"));
         QCOMPARE(request.directory, QDir::rootPath());
         QVERIFY(!request.suffixFromFilter);
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed"));

@@ -228,9 +228,8 @@ private slots:
         QCOMPARE(runConverter({"--to", "3de4", "--conventions", "pixels", se}).exitCode, 1);
     }
 
-    // A Nuke script is no track file: detection says what it is. A Shake
-    // script is one where a tracking node holds an animated track, and
-    // otherwise is named as a Shake script.
+    // Nuke and Shake scripts are track files where a tracking node holds an
+    // animated track, and otherwise are named as the scripts they are.
     void scriptsAreNamed()
     {
         if (!QFile::exists(shared(QStringLiteral("shake-script")))) QSKIP("no shared samples");
@@ -238,10 +237,13 @@ private slots:
         QVERIFY(!nuke.isEmpty());
         for (const QString &file : nuke) {
             Detection detection = detectFormat(shared(QStringLiteral("nuke-script/") + file));
-            QVERIFY2(!detection.format && detection.candidates.isEmpty(), qPrintable(file));
-            QVERIFY2(detection.looksLike.startsWith(QLatin1String("a Nuke script")),
+            QVERIFY2(detection.format == formatById(QStringLiteral("nuke-script")),
                      qPrintable(file + QStringLiteral(": ") + detection.looksLike));
         }
+        const QByteArray blurScript = "version 8.0 v1\nRoot {\n inputs 0\n}\nBlur {\n size 3\n}\n";
+        Detection blur = detectText(blurScript, QStringLiteral("blur.nk"));
+        QVERIFY(!blur.format && blur.candidates.isEmpty());
+        QCOMPARE(blur.looksLike, QStringLiteral("a Nuke script with no RotoPaint"));
         // A script with no tracking node is none; one whose nodes hold no
         // animated track reads as a Shake script that says so.
         const QStringList untracked{"ofx_vardefs.shk"};

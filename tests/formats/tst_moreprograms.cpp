@@ -71,6 +71,20 @@ private slots:
             // follows two of them by expression (named in a note).
             {"shake-script/205_030_shaketrack_v01_pd.shk", "shake-script", 6, 402, 0, 66},
             {"syntheyes-all-paths/shot06_2dTracks.txt", "syntheyes-all-paths", 139, 6116, 0, 43},
+            // Its first two tracks begin at "x-1": frame -1.
+            {"nuke-script/018.nk", "nuke-script", 21, 1126, -1, 72},
+            {"nuke-script/A099_L008_0207TW_001_head_R.nk", "nuke-script", 4, 208, 374, 425},
+            {"nuke-script/cornerpin.nk", "nuke-script", 4, 404, 1, 101},
+            {"nuke-script/curve-start-with-curve-command.nk", "nuke-script", 4, 116, 1, 59},
+            {"nuke-script/failing_nuke7_trackers_job_1872.nk", "nuke-script", 2, 30, 1129, 1144},
+            {"nuke-script/nuke708_tracker.nk", "nuke-script", 1, 16, 1, 16},
+            {"nuke-script/nuke7_tracker_2tracks.nk", "nuke-script", 2, 65, 1, 56},
+            {"nuke-script/nuke7_planar.nk", "nuke-script", 4, 180, 1, 45},
+            {"nuke-script/nuke7_transform2d.nk", "nuke-script", 1, 15, 0, 87},
+            {"nuke-script/nuke8_tracker4_copypastes.nk", "nuke-script", 4, 192, 34, 81},
+            {"nuke-script/one_tracker_with_break.nk", "nuke-script", 2, 44, 742, 763},
+            {"nuke-script/tracker_with_differing_gaps.nk", "nuke-script", 1, 45, 22, 110},
+            {"nuke-script/tracker4_with_empty_tracks_knob.nk", "nuke-script", 22, 4395, 1000, 1217},
             {"matchmover-rzml/md_145_1070_right_t1.rzml", "matchmover-rzml", 2, 142, 1, 71}};
         for (const auto &[file, id, tracks, rows, first, last] : files)
             QTest::newRow(file) << QString::fromLatin1(file) << QString::fromLatin1(id) << tracks
@@ -143,7 +157,8 @@ private slots:
         for (int i = start + 1; i < moved.count; ++i)
             QVERIFY2(qAbs(moved.x[size_t(i)] - moved.x[size_t(i) - 1]) < 40,
                      qPrintable(QString::number(i)));
-        QVERIFY(qAbs(moved.x[size_t(start) + 4] - 1297.705) < 0.001); // where it was at frame 4 less 8.76
+        QVERIFY(qAbs(moved.x[size_t(start) + 4] - 1297.705) <
+                0.001); // where it was at frame 4 less 8.76
     }
 
     // One grid tracked in each program: its lower-left feature sits on the
@@ -178,7 +193,8 @@ private slots:
                                   {"corner_b", 3, 1919.999999, 0},
                                   {"corner_b", 4, 1e6, 1080.25},
                                   // Too large for millionths: the reference stays at 0.
-                                  {"far", 1, 1e15, 2.5},           {"far", 2, -3e14, 0.125}};
+                                  {"far", 1, 1e15, 2.5},
+                                  {"far", 2, -3e14, 0.125}};
         const QString path = dir.filePath(QStringLiteral("out.stabilizer"));
         ExportResult saved = saveAs(importedTable(rows), "flame-stabilizer", path, 2048, 1152);
         QVERIFY2(saved.ok(), qPrintable(saved.error));
@@ -299,6 +315,74 @@ private slots:
                     .error.contains(QLatin1String("no tracker of the setup has a tracked key")));
         QVERIFY(read("shake-script", "A = Blur(B, 3);\n")
                     .error.contains(QLatin1String("no Tracker, Stabilize or MatchMove node")));
+    }
+
+    // Nuke's curves: "x" frames, keys that follow the last two keys' step,
+    // letters and slopes passed over, "curve+5", a quoted "curve ", names
+    // from one node kept and from several put after their node's.
+    void nukeCurves()
+    {
+        const QByteArray script =
+            "Root {\n format \"1920 1080 0 0 1920 1080 1 HD\"\n}\n"
+            "Tracker3 {\n track1 {{curve i x10 1 2 x14 3 4 s0.5 K 5} {curve x10 6 7 x14 8 9 10}}\n"
+            " track2 {100 200}\n name T1\n}\n"
+            "Group {\n name G\n}\n"
+            "CornerPin2D {\n to1 {{curve+5 x1 1 2} {\"curve \" x1 3 4}}\n"
+            " to2 {{T1.track1.x} {0}}\n name C1\n}\nend_group\n";
+        ReadResult r = read("nuke-script", script);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.set.names.runs(), QStringList({"T1_track1", "C1_to1"}));
+        QCOMPARE(r.set.frames, std::vector<int>({10, 11, 14, 17, 20, 1, 2}));
+        QCOMPARE(r.set.x, std::vector<double>({1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(r.set.y[4], 10.0);
+        QCOMPARE(r.set.y[5], 3.0);
+        QCOMPARE(r.set.plateWidth, 1920);
+        QVERIFY(
+            r.notes.join(' ').contains(QLatin1String("node C1, knob to2 follows an expression")));
+        // One node: the tracks keep their own names.
+        ReadResult one =
+            read("nuke-script", "Tracker4 {\n tracks { { 1 31 1 } { { 5 1 20 enable e } "
+                                "{ 3 1 75 name name } { 2 1 58 track_x track_x } "
+                                "{ 2 1 58 track_y track_y } } { { {curve K x1 1} "
+                                "\"corner \\\"a\\\"\" {curve x1 5} {curve x1 6} } } }\n}\n");
+        QVERIFY2(one.ok(), qPrintable(one.error));
+        QCOMPARE(one.set.names.first(), QStringLiteral("corner \"a\""));
+        QCOMPARE(read("nuke-script", "Tracker3 {\n track1 {{curve x1 1 2}\n").line, 1);
+        // A bad curve is named with its line and knob, and the rest is read.
+        ReadResult bad = read("nuke-script", "Tracker3 {\n track2 {{curve x1 5} {curve x1 6}}\n"
+                                             " track1 {{curve x1 1 1q2} {curve x1 1 2}}\n}\n");
+        QVERIFY2(bad.ok(), qPrintable(bad.error));
+        QCOMPARE(bad.set.count, 1);
+        QCOMPARE(bad.notes.size(), 1);
+        QVERIFY2(bad.notes[0].startsWith(QLatin1String("line 3: node , knob track1: \"1q2\"")),
+                 qPrintable(bad.notes[0]));
+    }
+
+    // A table written as a Nuke script (the plate's Root and a Tracker4)
+    // reads back to the same tracks, names, frames and values.
+    void nukeScriptWritesWhatItReads()
+    {
+        const QList<TestRow> rows{{"track 1", 1, 100.5, 200.25},
+                                  {"track 1", 3, 101, 199},
+                                  {"[odd] $name", 2, -5, 0.000001},
+                                  {"[odd] $name", 9, 7, 8}};
+        const QString path = dir.filePath(QStringLiteral("out.nk"));
+        ExportResult saved = saveAs(importedTable(rows), "nuke-script", path, 2048, 1152);
+        QVERIFY2(saved.ok(), qPrintable(saved.error));
+        const QByteArray text = fileContents(path);
+        QVERIFY(text.startsWith("version "));
+        QVERIFY(text.contains("format \"2048 1152 0 0 2048 1152 1 \""));
+        QVERIFY(text.contains("\"\\[odd\\] \\$name\""));
+        ReadResult back = dispatch(path, QStringLiteral("Nuke Script File (*.nk)"));
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.set.count, int(rows.size()));
+        for (int i = 0; i < back.set.count; ++i) {
+            QCOMPARE(back.set.names.at(i), rows[i].name);
+            QCOMPARE(back.set.frames[size_t(i)], rows[i].frame);
+            QCOMPARE(back.set.x[size_t(i)], rows[i].x);
+            QCOMPARE(back.set.y[size_t(i)], rows[i].y);
+        }
+        QCOMPARE(back.set.plateHeight, 1152);
     }
 
     // Detection keeps the new formats apart from their programs' others.

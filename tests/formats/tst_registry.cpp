@@ -128,8 +128,8 @@ private slots:
                            "(*.ascii);;Combustion GMask File (*.GMask);;"
                            "Flame/Smoke Stabilizer File (*.stabilizer);;Shake Script File (*.shk);;"
                            "SynthEyes All Tracker Paths File (*.txt);;MatchMover RZML File "
-                           "(*.rzml)"));
-        QCOMPARE(formats().size(), size_t(24));
+                           "(*.rzml);;Nuke Script File (*.nk)"));
+        QCOMPARE(formats().size(), size_t(25));
     }
 
     // Formats that joined later: after the twenty, each in its program's
@@ -140,7 +140,8 @@ private slots:
             {"flame-stabilizer", "Flame/Smoke 2d Stabilizer File(*.stabilizer)"},
             {"shake-script", "Shake RotoShape & 2d Track File(*.ssf, *.txt)"},
             {"syntheyes-all-paths", "SynthEyes 2d Track File(*.txt)"},
-            {"matchmover-rzml", "MatchMover/Movimento 2d Track File(*.rz2)"}};
+            {"matchmover-rzml", "MatchMover/Movimento 2d Track File(*.rz2)"},
+            {"nuke-script", "Nuke RotoPaint, Tracker & CameraTracker File(*.nk, *.txt)"}};
         size_t index = specified;
         for (const auto &[id, entry] : joined) {
             const Format *f = formatById(QLatin1String(id));
@@ -174,10 +175,10 @@ private slots:
         QCOMPARE(QLatin1String(nuke->importCaption), QLatin1String("Select a Nuke File"));
         QCOMPARE(importFiltersText(*nuke),
                  QStringLiteral("Nuke RotoPaint File (*.nk);;Nuke Tracker File (*.*);;Nuke "
-                                "CameraTracker File (*.*)"));
+                                "CameraTracker File (*.*);;Nuke Script File (*.nk)"));
         QCOMPARE(exportFiltersText(*nuke),
                  QStringLiteral("Nuke RotoPaint File (*.nk);;Nuke Tracker File (*.txt);;Nuke "
-                                "CameraTracker File (*.txt)"));
+                                "CameraTracker File (*.txt);;Nuke Script File (*.nk)"));
         const Program *pf =
             programForTreeText(QStringLiteral("PFTrack 2d Track File(*.txt, *.2dt, *.3dt)( 2d)"));
         QVERIFY(pf);
@@ -197,7 +198,7 @@ private slots:
         int members = 0;
         for (const Program &p : programs())
             members += int(p.formats.size());
-        QCOMPARE(members, 24);
+        QCOMPARE(members, 25);
     }
 
     void everyOfferedFilterSelectsWhatTheSubstringTestsSelect()
@@ -254,7 +255,8 @@ private slots:
                                    "flame-stabilizer",
                                    "shake-script",
                                    "syntheyes-all-paths",
-                                   "matchmover-rzml"}));
+                                   "matchmover-rzml",
+                                   "nuke-script"}));
         QCOMPARE(formatById(QStringLiteral("pftrack5"))->extensions(), QStringList({"2dt", "3dt"}));
         QCOMPARE(formatById(QStringLiteral("nuke-tracker"))->extensions(),
                  QStringList({"*", "txt"}));
