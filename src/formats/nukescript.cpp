@@ -255,7 +255,7 @@ class ScriptReader
 {
 public:
     explicit ScriptReader(const QByteArray &data)
-        : m_begin(data.constData()), m_end(m_begin + data.size())
+        : m_begin(data.constData()), m_end(m_begin + data.size()), m_lines(m_begin)
     {
     }
     ReadResult read();
@@ -269,7 +269,6 @@ private:
     void rootFormat(const Node &n);
     void transform(const Node &n, std::pair<Channel, Channel> centre,
                    std::pair<Channel, Channel> translate);
-    int lineAt(const char *at);
     // A track read, before its name is known: it takes its node's name in
     // front only where several nodes give tracks.
     struct Pending
@@ -287,11 +286,11 @@ private:
     std::vector<Pending> m_pending;
 
     const char *m_begin, *m_end;
+    LineCounter m_lines;
+    int lineAt(const char *at) { return m_lines.lineAt(at); }
     RowCollector m_rows;
     QStringList m_notes;
     int m_width = 0, m_height = 0, m_nodes = 0;
-    const char *m_counted = nullptr;
-    int m_countedLine = 1;
 };
 
 ScriptReader::Pending &ScriptReader::pendingTrack(const Node &n, const QString &name)
@@ -314,17 +313,6 @@ void ScriptReader::addPending()
         for (const Pending::Row &r : p.rows)
             m_rows.addValues(name, r.frame, r.x, r.y);
     }
-}
-
-int ScriptReader::lineAt(const char *at)
-{
-    if (!m_counted || at < m_counted) {
-        m_counted = m_begin;
-        m_countedLine = 1;
-    }
-    m_countedLine += int(std::count(m_counted, at, '\n'));
-    m_counted = at;
-    return m_countedLine;
 }
 
 bool ScriptReader::track(const Node &n, const QString &knob, const QString &name, Channel x,
@@ -389,9 +377,9 @@ void ScriptReader::tracker4(const Node &n)
     const std::vector<Field> columns = elements(parts[1]);
     int nameColumn = -1, xColumn = -1, yColumn = -1;
     for (size_t c = 0; c < columns.size(); ++c) {
-        const std::vector<Field> spec = elements(columns[c]);
-        if (spec.size() < 4) continue;
-        const Field id = spec[3];
+        const std::vector<Field> described = elements(columns[c]);
+        if (described.size() < 4) continue;
+        const Field id = described[3];
         if (id.equals("name")) nameColumn = int(c);
         if (id.equals("track_x")) xColumn = int(c);
         if (id.equals("track_y")) yColumn = int(c);

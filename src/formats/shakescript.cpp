@@ -205,7 +205,7 @@ class ScriptReader
 {
 public:
     explicit ScriptReader(const QByteArray &data)
-        : m_begin(data.constData()), m_end(m_begin + data.size())
+        : m_begin(data.constData()), m_end(m_begin + data.size()), m_lines(m_begin)
     {
     }
     ReadResult read();
@@ -219,32 +219,19 @@ private:
     // The keys of a curve; false (with an error or a note) when it has none to read.
     bool keys(const Argument &curve, const QString &what, std::vector<Key> &out);
     void plateSize(Field function, const char *open);
-    // The line of a place in the script, counted on from the last one asked.
-    int lineAt(const char *at);
     void note(const QString &text);
 
     const char *m_begin, *m_end;
+    LineCounter m_lines;
+    int lineAt(const char *at) { return m_lines.lineAt(at); }
     RowCollector m_rows;
     QStringList m_notes;
     std::vector<Argument> m_args;
     std::vector<Field> m_keyArgs;
     int m_width = 0, m_height = 0;
     int m_nodes = 0;
-    const char *m_counted = nullptr; // lines are counted up to here
-    int m_countedLine = 1;
     int m_notesLeftOut = 0;
 };
-
-int ScriptReader::lineAt(const char *at)
-{
-    if (!m_counted || at < m_counted) {
-        m_counted = m_begin;
-        m_countedLine = 1;
-    }
-    m_countedLine += int(std::count(m_counted, at, '\n'));
-    m_counted = at;
-    return m_countedLine;
-}
 
 // A script of many tracks may give many notes: the first hundred are kept.
 void ScriptReader::note(const QString &text)

@@ -168,4 +168,15 @@ QString fieldToString(Field f)
     return utf8.hasError() ? QString::fromLatin1(f.begin, size) : text;
 }
 
+int LineCounter::lineAt(const char *at)
+{
+    if (at < m_counted) {
+        m_counted = m_begin;
+        m_line = 1;
+    }
+    m_line += int(std::count(m_counted, at, '\n'));
+    m_counted = at;
+    return m_line;
+}
+
 } // namespace corvane

@@ -43,6 +43,20 @@ private:
     int m_number = 0;
 };
 
+// The line numbers of places in a text, each counted on from the place
+// asked before it: readers that jump through a text ask in order, so the
+// text is counted once in all.
+class LineCounter
+{
+public:
+    explicit LineCounter(const char *begin) : m_begin(begin), m_counted(begin) {}
+    int lineAt(const char *at);
+
+private:
+    const char *m_begin, *m_counted;
+    int m_line = 1;
+};
+
 // Splits at runs of white space keeping empty parts, as QString::split with
 // QRegularExpression("\\s+") does: a line with leading or trailing white
 // space has an empty first or last field; an empty line is one empty field.
