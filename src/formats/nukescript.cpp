@@ -14,7 +14,6 @@
 #include "rowcollector.h"
 #include "table/numbers.h"
 
-#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -38,11 +37,6 @@ class Tokens
 {
 public:
     Tokens(const char *begin, const char *end) : m_p(begin), m_end(end) {}
-    bool atEnd()
-    {
-        skip();
-        return m_p >= m_end;
-    }
     // The next value; false at the end, or when a group or string is not closed.
     bool next(Field &value, bool &closed)
     {

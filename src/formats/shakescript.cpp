@@ -71,7 +71,6 @@ struct Argument
     const char *begin, *end;
     enum Kind { Number, Text, Curve, Expression } kind = Expression;
     QByteArray text; // a string literal's text
-    Field curveName{nullptr, nullptr};
     const char *curveBody = nullptr; // after the curve's "("
 };
 
@@ -181,7 +180,6 @@ void classify(Argument &a)
         for (const char *curve : curves)
             if (name.equals(curve) && open < a.end && *open == '(') {
                 a.kind = Argument::Curve;
-                a.curveName = name;
                 a.curveBody = open + 1;
                 return;
             }
