@@ -328,12 +328,10 @@ ReadResult SetupReader::read()
     while (m_scanner.next(text))
         if (!line(text)) break;
     if (!m_rows.failed()) collectRows();
-    const bool anyTracker = !m_trackers.empty();
-    ReadResult result = m_rows.finish();
-    if (result.ok() && result.set.count == 0)
-        return ReadResult::failure(anyTracker ? QStringLiteral("no tracker of the setup has a "
-                                                               "tracked key.")
-                                              : QStringLiteral("the setup holds no tracker."));
+    ReadResult result = m_rows.finish(
+        m_trackers.empty() ? QStringLiteral("the setup holds no tracker.")
+                           : QStringLiteral("no tracker of the setup has a tracked key."));
+    if (!result.ok()) return result;
     for (const Tracker &t : m_trackers) {
         const Channel *c = t.channels;
         const bool offset = c[OffsetX].fallback.value != 0 || c[OffsetY].fallback.value != 0 ||

@@ -283,7 +283,7 @@ private:
     LineCounter m_lines;
     int lineAt(const char *at) { return m_lines.lineAt(at); }
     RowCollector m_rows;
-    QStringList m_notes;
+    ReaderNotes m_notes;
     int m_width = 0, m_height = 0, m_nodes = 0;
 };
 
@@ -317,14 +317,14 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
             // Where the knob stands (a Tracker4 track: its table).
             const char *at = n.knob(knob.toUtf8().constData()).begin;
             if (!at) at = n.knob("tracks").begin;
-            m_notes << QStringLiteral("line %1: node %2, knob %3: %4 The knob is left out.")
-                           .arg(at ? lineAt(at) : n.line)
-                           .arg(n.name, knob, c->error);
+            m_notes.add(QStringLiteral("line %1: node %2, knob %3: %4 The knob is left out.")
+                            .arg(at ? lineAt(at) : n.line)
+                            .arg(n.name, knob, c->error));
             return false;
         }
     if (x.kind == Channel::Expression || y.kind == Channel::Expression) {
-        m_notes << QStringLiteral("node %1, knob %2 follows an expression; it is left out.")
-                       .arg(n.name, knob);
+        m_notes.add(QStringLiteral("node %1, knob %2 follows an expression; it is left out.")
+                        .arg(n.name, knob));
         return false;
     }
     const bool animated = x.kind == Channel::Curve || y.kind == Channel::Curve;
@@ -355,10 +355,10 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
         pending.rows.push_back({f, *kx, *ky});
     }
     if (unmatched > 0)
-        m_notes << QStringLiteral("node %1, knob %2: %3 keys of one coordinate have no key of "
-                                  "the other at their frame; they are left out.")
-                       .arg(n.name, knob)
-                       .arg(unmatched);
+        m_notes.add(QStringLiteral("node %1, knob %2: %3 keys of one coordinate have no key of "
+                                   "the other at their frame; they are left out.")
+                        .arg(n.name, knob)
+                        .arg(unmatched));
     return true;
 }
 
@@ -426,9 +426,9 @@ void ScriptReader::transform(const Node &n, std::pair<Channel, Channel> centre,
     bool animated = false;
     for (const Channel *c : parts) {
         if (c->kind == Channel::Expression || !c->error.isEmpty() || c->kind == Channel::Missing) {
-            m_notes << QStringLiteral("node %1: its center and translate are not both numbers or "
-                                      "curves; it is left out.")
-                           .arg(n.name);
+            m_notes.add(QStringLiteral("node %1: its center and translate are not both numbers or "
+                                       "curves; it is left out.")
+                            .arg(n.name));
             return;
         }
         animated = animated || c->kind == Channel::Curve;
@@ -448,10 +448,10 @@ void ScriptReader::transform(const Node &n, std::pair<Channel, Channel> centre,
             {f, valueAt(centre.first, f, between) + valueAt(translate.first, f, between),
              valueAt(centre.second, f, between) + valueAt(translate.second, f, between)});
     if (between)
-        m_notes << QStringLiteral("node %1: center and translate are keyed at different frames; "
-                                  "where one has no key, its value is taken on the straight line "
-                                  "between its keys.")
-                       .arg(n.name);
+        m_notes.add(QStringLiteral("node %1: center and translate are keyed at different frames; "
+                                   "where one has no key, its value is taken on the straight line "
+                                   "between its keys.")
+                        .arg(n.name));
 }
 
 void ScriptReader::rootFormat(const Node &n)
@@ -552,14 +552,12 @@ ReadResult ScriptReader::read()
         lines = LineScanner(tokens.position(), m_end, lineAt(tokens.position()) - 1);
     }
     if (!m_rows.failed()) addPending();
-    ReadResult result = m_rows.finish();
-    if (result.ok() && result.set.count == 0)
-        return ReadResult::failure(m_nodes == 0 ? QStringLiteral("the script has no tracking "
-                                                                 "node (Tracker, CornerPin2D, "
-                                                                 "Transform).")
-                                                : QStringLiteral("no tracking node of the script "
-                                                                 "has an animated track."));
-    result.notes = m_notes;
+    ReadResult result = m_rows.finish(
+        m_nodes == 0 ? QStringLiteral("the script has no tracking node (Tracker3, Tracker4, "
+                                      "CornerPin2D, Transform, PlanarTracker, Reconcile3D).")
+                     : QStringLiteral("no tracking node of the script has an animated track."));
+    if (!result.ok()) return result;
+    result.notes = m_notes.list();
     result.set.plateWidth = m_width;
     result.set.plateHeight = m_height;
     return result;

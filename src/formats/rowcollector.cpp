@@ -139,4 +139,26 @@ ReadResult RowCollector::finish()
     return result;
 }
 
+ReadResult RowCollector::finish(const QString &nothingRead)
+{
+    ReadResult result = finish();
+    if (result.ok() && result.set.count == 0) return ReadResult::failure(nothingRead);
+    return result;
+}
+
+void ReaderNotes::add(const QString &text)
+{
+    if (m_notes.size() < 100)
+        m_notes << text;
+    else
+        ++m_leftOut;
+}
+
+QStringList ReaderNotes::list() const
+{
+    QStringList out = m_notes;
+    if (m_leftOut > 0) out << QStringLiteral("and %1 more notes like these.").arg(m_leftOut);
+    return out;
+}
+
 } // namespace corvane

@@ -65,6 +65,9 @@ public:
 
     // The rows and their first frame, or the error.
     ReadResult finish();
+    // The same, with nothingRead as the error when no row was found (a
+    // script or setup whose nodes hold nothing animated).
+    ReadResult finish(const QString &nothingRead);
 
 private:
     TrackSet m_set;
@@ -72,6 +75,20 @@ private:
     QString m_error;
     int m_errorLine = 0;
     QString m_cutShort;
+};
+
+// What a reader left out and why, for the user. A file may leave out the
+// same kind of thing many times: the first hundred notes are kept and the
+// rest counted.
+class ReaderNotes
+{
+public:
+    void add(const QString &text);
+    QStringList list() const;
+
+private:
+    QStringList m_notes;
+    int m_leftOut = 0;
 };
 
 // Files of one row per line, "name frame x y …": every line whose fields

@@ -70,7 +70,7 @@ struct Argument
     Argument(const char *b, const char *e) : begin(b), end(e) {}
     const char *begin, *end;
     enum Kind { Number, Text, Curve, Expression } kind = Expression;
-    QByteArray text; // a string literal's text
+    QByteArray text;                 // a string literal's text
     const char *curveBody = nullptr; // after the curve's "("
 };
 
@@ -217,28 +217,17 @@ private:
     // The keys of a curve; false (with an error or a note) when it has none to read.
     bool keys(const Argument &curve, const QString &what, std::vector<Key> &out);
     void plateSize(Field function, const char *open);
-    void note(const QString &text);
 
     const char *m_begin, *m_end;
     LineCounter m_lines;
     int lineAt(const char *at) { return m_lines.lineAt(at); }
     RowCollector m_rows;
-    QStringList m_notes;
+    ReaderNotes m_notes;
     std::vector<Argument> m_args;
     std::vector<Field> m_keyArgs;
     int m_width = 0, m_height = 0;
     int m_nodes = 0;
-    int m_notesLeftOut = 0;
 };
-
-// A script of many tracks may give many notes: the first hundred are kept.
-void ScriptReader::note(const QString &text)
-{
-    if (m_notes.size() < 100)
-        m_notes << text;
-    else
-        ++m_notesLeftOut;
-}
 
 // The next argument of a curve from p: up to its comma or the curve's ")"
 // at depth 0 (Hermite's brackets hold commas). Null when the curve is not closed.
@@ -309,17 +298,17 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
             return false;
         }
         if (!valueOk) {
-            note(QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
-                     .arg(lineAt(key.begin))
-                     .arg(what));
+            m_notes.add(QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
+                            .arg(lineAt(key.begin))
+                            .arg(what));
             return false;
         }
         int frame = 0;
         if (!wholeFrame(f, frame)) {
-            note(QStringLiteral("line %1: %2 has a key at frame %3, which is not a whole "
-                                "frame; the key is left out.")
-                     .arg(lineAt(key.begin))
-                     .arg(what, fieldToString(trimmed(Field{at + 1, key.end}))));
+            m_notes.add(QStringLiteral("line %1: %2 has a key at frame %3, which is not a whole "
+                                       "frame; the key is left out.")
+                            .arg(lineAt(key.begin))
+                            .arg(what, fieldToString(trimmed(Field{at + 1, key.end}))));
             continue;
         }
         out.push_back({frame, v});
@@ -342,9 +331,10 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
             const bool follows = std::any_of(x.begin, x.end, [](char c) { return c == '.'; }) ||
                                  std::any_of(y.begin, y.end, [](char c) { return c == '.'; });
             if (follows)
-                note(QStringLiteral("line %1: %2's %3 follows an expression; it is left out.")
-                         .arg(lineAt(x.begin))
-                         .arg(node, name));
+                m_notes.add(
+                    QStringLiteral("line %1: %2's %3 follows an expression; it is left out.")
+                        .arg(lineAt(x.begin))
+                        .arg(node, name));
         }
         return; // not animated
     }
@@ -359,10 +349,10 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
     };
     double xValue = 0, yValue = 0;
     if ((!xCurve && !fixed(x, xValue)) || (!yCurve && !fixed(y, yValue))) {
-        note(QStringLiteral("line %1: %2 has a coordinate driven by an expression; it is "
-                            "left out.")
-                 .arg(lineAt(x.begin))
-                 .arg(trackName));
+        m_notes.add(QStringLiteral("line %1: %2 has a coordinate driven by an expression; it is "
+                                   "left out.")
+                        .arg(lineAt(x.begin))
+                        .arg(trackName));
         return;
     }
     const std::vector<Key> &frames = xCurve ? xs : ys;
@@ -382,11 +372,11 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
         m_rows.addValues(trackName, k.frame, xv, yv);
     }
     if (unmatched > 0)
-        note(QStringLiteral("line %1: %2 has %3 X keys without a Y key at their frame; "
-                            "they are left out.")
-                 .arg(lineAt(x.begin))
-                 .arg(trackName)
-                 .arg(unmatched));
+        m_notes.add(QStringLiteral("line %1: %2 has %3 X keys without a Y key at their frame; "
+                                   "they are left out.")
+                        .arg(lineAt(x.begin))
+                        .arg(trackName)
+                        .arg(unmatched));
 }
 
 // Tracker: after its settings, each track is its name, X, Y and more.
@@ -513,16 +503,12 @@ ReadResult ScriptReader::read()
         }
         ++p;
     }
-    ReadResult result = m_rows.finish();
-    if (result.ok() && result.set.count == 0)
-        return ReadResult::failure(m_nodes == 0
-                                       ? QStringLiteral("the script has no Tracker, Stabilize or "
-                                                        "MatchMove node.")
-                                       : QStringLiteral("no Tracker, Stabilize or MatchMove node "
-                                                        "of the script has an animated track."));
-    result.notes = m_notes;
-    if (m_notesLeftOut > 0)
-        result.notes << QStringLiteral("and %1 more notes like these.").arg(m_notesLeftOut);
+    ReadResult result = m_rows.finish(
+        m_nodes == 0 ? QStringLiteral("the script has no Tracker, Stabilize or MatchMove node.")
+                     : QStringLiteral("no Tracker, Stabilize or MatchMove node of the script has "
+                                      "an animated track."));
+    if (!result.ok()) return result;
+    result.notes = m_notes.list();
     result.set.plateWidth = m_width;
     result.set.plateHeight = m_height;
     return result;

@@ -365,6 +365,21 @@ private slots:
                  qPrintable(bad.notes[0]));
     }
 
+    // Many alike notes are kept to the first hundred and counted.
+    void notesAreCapped()
+    {
+        QByteArray script = "Tracker4 {\n tracks { { 1 31 151 } { { 3 1 75 name name } "
+                            "{ 2 1 58 track_x track_x } { 2 1 58 track_y track_y } } {\n";
+        for (int i = 0; i < 150; ++i)
+            script += " { \"e" + QByteArray::number(i) + "\" {T.x} {T.y} }\n";
+        script += " { \"kept\" {curve x1 1} {curve x1 2} }\n} }\n name N\n}\n";
+        ReadResult r = read("nuke-script", script);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.set.count, 1);
+        QCOMPARE(r.notes.size(), 101);
+        QCOMPARE(r.notes.last(), QStringLiteral("and 50 more notes like these."));
+    }
+
     // A table written as a Nuke script (the plate's Root and a Tracker4)
     // reads back to the same tracks, names, frames and values.
     void nukeScriptWritesWhatItReads()
