@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -70,6 +71,67 @@ TrackTable shapeTable(int shapes, int vertices, int frames)
     return table;
 }
 
+// A Nuke 7+ roto script of about `bytes` bytes: shapes of ten vertices,
+// each keyed at a hundred frames, their values as the hexadecimal singles
+// Nuke writes; `rows` is set to the vertex keys it holds.
+QByteArray generateNukeRotoScript(qsizetype bytes, int &rows)
+{
+    auto hex = [](QByteArray &out, float value) {
+        quint32 bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        out += " x";
+        out += QByteArray::number(bits, 16).rightJustified(8, '0');
+    };
+    constexpr int vertices = 10, keys = 100;
+    QByteArray out;
+    out.reserve(bytes + (1 << 20));
+    out += "Root {\n inputs 0\n format \"1920 1080 0 0 1920 1080 1 HD_1080\"\n}\n"
+           "RotoPaint {\n curves {{{v x3f99999a}\n  {f 0}\n  {n\n   {layer Root\n    {f 512}\n"
+           "    {t x44700000 x44070000}\n    {a}";
+    rows = 0;
+    for (int s = 0; out.size() < bytes; ++s) {
+        out += "\n    {curvegroup Bezier" + QByteArray::number(s + 1) +
+               " 512 bezier\n     {{cc\n       {f 8192}\n       {px {";
+        for (int k = 0; k < keys; ++k)
+            hex(out, float(k + 1));
+        out += '}';
+        for (int v = 0; v < vertices; ++v)
+            for (int p = 0; p < 3; ++p) {
+                out += "\n        {";
+                for (int axis = 0; axis < 2; ++axis) {
+                    out += '{';
+                    for (int k = 0; k < keys; ++k)
+                        hex(out, p != 1 ? (axis ? 1.5f : -2.5f)
+                                        : float(axis ? 900 - v - k * 0.5 : 100 + s % 1000 + k * 0.25));
+                    out += '}';
+                }
+                out += '}';
+            }
+        out += "}}     idem}\n     {tx x3f800000 x44700000 x44070000}\n     {a str 1}}";
+        rows += vertices * keys;
+    }
+    out += "}}}}\n name RotoPaint1\n}\n";
+    return out;
+}
+
+// A 100 MB roto script in the layout Nuke writes since version 7.
+void runRotoScriptStage(const QString &folder)
+{
+    int rotoRows = 0;
+    const QString script = QDir(folder).filePath(QStringLiteral("roto.nk"));
+    QFile file(script);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(generateNukeRotoScript(qsizetype(100) << 20, rotoRows));
+    file.close();
+    stage("read-nuke-roto-100mb", [&] {
+        ReadResult read = dispatch(script, QStringLiteral("Nuke RotoPaint File (*.nk)"));
+        if (read.set.count != rotoRows)
+            std::fprintf(stderr, "corvane-bench: read %d of %d roto rows %s\n", read.set.count,
+                         rotoRows, qPrintable(read.error));
+    });
+    QFile::remove(script);
+}
+
 // 1,000,000 shape rows twice: 1,000,000 one-vertex shapes of one key
 // ("-many"), and 100 shapes of 10 vertices over 1,000 frames ("-keyed"),
 // written in every shape format and read back.
@@ -105,6 +167,7 @@ void runShapeStages(const QString &folder)
             QFile::remove(path);
         }
     }
+    runRotoScriptStage(folder);
 }
 
 } // namespace

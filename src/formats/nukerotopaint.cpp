@@ -9,6 +9,8 @@
 // value.
 #include "nukerotopaint.h"
 
+#include "nukecurvetree.h"
+
 #include "rowcollector.h"
 #include "shapes.h"
 #include "table/numbers.h"
@@ -110,16 +112,17 @@ private:
 
 } // namespace
 
-ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
+namespace {
+
+// The shapes of the layout Nuke wrote before version 7 (AnimTree).
+void readAnimTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes, int &shape)
 {
-    RowCollector rows;
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
-    int shape = 0, points = 0, plateWidth = 0, plateHeight = 0;
+    int points = 0;
     bool wantShapeCurve = false, curveLineNext = false;
     QString node;
-    QStringList notes;
     while (!rows.failed() && scanner.next(line)) {
         Field text = trimmed(line);
         if (curveLineNext) {
@@ -133,10 +136,10 @@ ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
                 if (ok && p % 3 == 1) vertices.emplace_back(std::move(x), std::move(y));
             }
             if (!ok) {
-                notes << QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
-                                        "read; it was left out.")
-                             .arg(scanner.number())
-                             .arg(node);
+                notes.add(QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
+                                         "read; it was left out.")
+                              .arg(scanner.number())
+                              .arg(node));
                 continue;
             }
             for (size_t v = 0; v < vertices.size(); ++v) {
@@ -156,12 +159,6 @@ ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
                     rows.addValues(name, x.frame, x.value, keyed ? (after - 1)->value : lastY);
                 }
             }
-        } else if (startsWith(text, "format \"")) {
-            splitTrimmed({text.begin + 8, text.end}, fields);
-            if (fields.size() >= 2 && plateWidth == 0) {
-                plateWidth = fieldToInt(fields[0]);
-                plateHeight = fieldToInt(fields[1]);
-            }
         } else if (startsWith(text, "NodeName:")) {
             const char *q = std::find(text.begin, text.end, '"');
             const char *e = q < text.end ? std::find(q + 1, text.end, '"') : text.end;
@@ -177,16 +174,46 @@ ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
             wantShapeCurve = false; // the second curve is the feather
         }
     }
-    ReadResult result = rows.finish();
-    result.set.plateWidth = plateWidth;
-    result.set.plateHeight = plateHeight;
-    result.notes = notes;
+}
+
+// The plate: the first "format" knob (the script's Root comes first).
+void readPlate(const QByteArray &data, int &width, int &height)
+{
+    LineScanner scanner(data);
+    Field line;
+    std::vector<Field> fields;
+    while (scanner.next(line)) {
+        Field text = trimmed(line);
+        if (!startsWith(text, "format \"")) continue;
+        splitTrimmed({text.begin + 8, text.end}, fields);
+        if (fields.size() >= 2) {
+            width = fieldToInt(fields[0]);
+            height = fieldToInt(fields[1]);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
+{
+    RowCollector rows;
+    ReaderNotes notes;
+    int shape = 0;
+    if (data.contains("AnimTree")) readAnimTrees(data, rows, notes, shape);
+    if (!rows.failed() && hasCurveTrees(data)) readCurveTrees(data, rows, notes, shape);
+    ReadResult result = rows.finish(
+        QStringLiteral("no node of the file holds a roto shape (Roto, RotoPaint, SplineWarp): it "
+                       "is not a Nuke RotoPaint file."));
+    readPlate(data, result.set.plateWidth, result.set.plateHeight);
+    result.notes = notes.list();
     return result;
 }
 
 bool looksLikeNukeRotoPaint(const QByteArray &data)
 {
-    return data.contains("AnimTree") && data.contains("NodeType: 3");
+    return (data.contains("AnimTree") && data.contains("NodeType: 3")) || hasCurveTrees(data);
 }
 
 namespace {

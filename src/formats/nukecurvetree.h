@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: Apache-2.0
+// The curve trees Nuke 7 and later write in the "curves" knob of Roto,
+// RotoPaint and SplineWarp nodes: layers holding shapes (curvegroups) and
+// strokes, each with its transform and attributes, in nested braces.
+#pragma once
+
+#include "rowcollector.h"
+
+#include <QByteArray>
+
+namespace corvane {
+
+// Whether the script holds a curve tree in this layout.
+bool hasCurveTrees(const QByteArray &data);
+
+// Reads the shapes of every curve tree in the script, in file order: each
+// shape's vertices become shape tracks numbered on from `shape` (which is
+// left at the last number given), their keys rows placed where Nuke draws
+// them (through the shape's and its layers' transforms). What is left out,
+// and which node each shape came from, goes to the notes.
+void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes, int &shape);
+
+} // namespace corvane
