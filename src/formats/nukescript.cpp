@@ -256,6 +256,7 @@ public:
 
 private:
     void node(const Node &n);
+    void trackingNode(const Node &n);
     void tracker4(const Node &n);
     // A track from an X and a Y channel; false when neither is animated.
     bool track(const Node &n, const QString &knob, const QString &name, Channel x, Channel y,
@@ -278,6 +279,17 @@ private:
     Pending &pendingTrack(const Node &n, const QString &name);
     void addPending();
     std::vector<Pending> m_pending;
+    // A node's tracks that hold numbers, not curves: read only where none
+    // of the node's tracks is animated.
+    struct Static
+    {
+        QString name;
+        double x, y;
+    };
+    std::vector<Static> m_statics;
+    void addStatics(const Node &n);
+    bool m_keepStatic = true; // false for a Tracker3 track that is not enabled
+    int m_scriptFrame = 1; // the Root's current frame
 
     const char *m_begin, *m_end;
     LineCounter m_lines;
@@ -328,6 +340,9 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
         return false;
     }
     const bool animated = x.kind == Channel::Curve || y.kind == Channel::Curve;
+    if (!animated && add && m_keepStatic && x.kind == Channel::Number &&
+        y.kind == Channel::Number)
+        m_statics.push_back({name, x.keys.front().second, y.keys.front().second});
     if (!animated || !add) return animated;
     Pending &pending = pendingTrack(n, name);
     // Keys at the frames either curve keys; the other curve keyed there too,
@@ -454,8 +469,28 @@ void ScriptReader::transform(const Node &n, std::pair<Channel, Channel> centre,
                         .arg(n.name));
 }
 
+void ScriptReader::addStatics(const Node &n)
+{
+    // At the node's reference frame, else the script's current frame.
+    int frame = m_scriptFrame;
+    bool ok = false;
+    const double reference = fieldToDouble(n.knob("reference_frame"), &ok);
+    if (n.knob("reference_frame").begin && ok) wholeFrame(reference, frame);
+    for (const Static &s : m_statics)
+        pendingTrack(n, s.name).rows.push_back({frame, s.x, s.y});
+    m_notes.add(QStringLiteral("node %1 holds no animated track; its still values are read as one "
+                               "row each at frame %2.")
+                    .arg(n.name)
+                    .arg(frame));
+}
+
 void ScriptReader::rootFormat(const Node &n)
 {
+    for (const char *knob : {"frame", "first_frame"}) {
+        bool ok = false;
+        const double f = n.knob(knob).begin ? fieldToDouble(n.knob(knob), &ok) : 0;
+        if (ok && wholeFrame(f, m_scriptFrame)) break;
+    }
     Field format = n.knob("format");
     if (!format.begin) return;
     if (*format.begin == '"') format = {format.begin + 1, format.end - 1};
@@ -474,6 +509,14 @@ void ScriptReader::rootFormat(const Node &n)
 void ScriptReader::node(const Node &n)
 {
     if (n.type == QLatin1String("Root")) return rootFormat(n);
+    const size_t before = m_pending.size();
+    m_statics.clear();
+    trackingNode(n);
+    if (m_pending.size() == before && !m_statics.empty()) addStatics(n);
+}
+
+void ScriptReader::trackingNode(const Node &n)
+{
     auto xy = [&](const char *knob) -> std::pair<Channel, Channel> {
         const std::vector<Field> e = elements(n.knob(knob));
         if (e.size() < 2) return {};
@@ -481,11 +524,17 @@ void ScriptReader::node(const Node &n)
     };
     if (n.type == QLatin1String("Tracker3")) {
         ++m_nodes;
-        for (const char *knob : {"track1", "track2", "track3", "track4"})
-            if (n.knob(knob).begin) {
-                auto [x, y] = xy(knob);
-                track(n, QLatin1String(knob), QLatin1String(knob), x, y);
-            }
+        for (int t = 1; t <= 4; ++t) {
+            const QByteArray knob = "track" + QByteArray::number(t);
+            if (!n.knob(knob.constData()).begin) continue;
+            // The first track is enabled unless said otherwise, the others when said.
+            const Field enable = n.knob(("enable" + QByteArray::number(t)).constData());
+            m_keepStatic = t == 1 ? !(enable.begin && enable.equals("false"))
+                                  : enable.begin && enable.equals("true");
+            auto [x, y] = xy(knob.constData());
+            track(n, QLatin1String(knob), QLatin1String(knob), x, y);
+        }
+        m_keepStatic = true;
     } else if (n.type == QLatin1String("Tracker4")) {
         ++m_nodes;
         tracker4(n);

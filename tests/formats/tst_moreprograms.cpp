@@ -85,7 +85,8 @@ private slots:
             {"shake-script/205_030_shaketrack_v01_pd.shk", "shake-script", 6, 402, 0, 66},
             {"syntheyes-all-paths/shot06_2dTracks.txt", "syntheyes-all-paths", 139, 6116, 0, 43},
             // Its first two tracks begin at "x-1": frame -1.
-            {"nuke-script/018.nk", "nuke-script", 21, 1126, -1, 72},
+            // Tracker8 and Tracker9 hold a still track1 only: a row each.
+            {"nuke-script/018.nk", "nuke-script", 23, 1128, -1, 72},
             {"nuke-script/A099_L008_0207TW_001_head_R.nk", "nuke-script", 4, 208, 374, 425},
             {"nuke-script/cornerpin.nk", "nuke-script", 4, 404, 1, 101},
             {"nuke-script/curve-start-with-curve-command.nk", "nuke-script", 4, 116, 1, 59},
@@ -370,6 +371,30 @@ private slots:
         QCOMPARE(bad.notes.size(), 1);
         QVERIFY2(bad.notes[0].startsWith(QLatin1String("line 3: node , knob track1: \"1q2\"")),
                  qPrintable(bad.notes[0]));
+    }
+
+    // A node with no animated track gives its still values as one row each,
+    // at its reference frame or the script's frame, and says so; Tracker3
+    // tracks that are not enabled give none.
+    void stillNodes()
+    {
+        const QByteArray script =
+            "Root {\n frame 12\n}\n"
+            "Tracker3 {\n track1 {10 20}\n track2 {1055 413}\n enable3 true\n track3 {30 40}\n"
+            " name Still\n}\n"
+            "Tracker4 {\n reference_frame 7\n tracks { { 1 31 1 } { { 3 1 75 name name } "
+            "{ 2 1 58 track_x track_x } { 2 1 58 track_y track_y } } { { \"p\" 5 6 } } }\n"
+            " name Ref\n}\n"
+            "CornerPin2D {\n to1 {{curve x1 1 2} {curve x1 3 4}}\n to2 {50 60}\n name Moving\n}\n";
+        ReadResult r = read("nuke-script", script);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.set.names.runs(),
+                 QStringList({"Still_track1", "Still_track3", "Ref_p", "Moving_to1"}));
+        QCOMPARE(r.set.frames, std::vector<int>({12, 12, 7, 1, 2}));
+        QCOMPARE(r.set.x, std::vector<double>({10, 30, 5, 1, 2}));
+        QCOMPARE(r.set.y, std::vector<double>({20, 40, 6, 3, 4}));
+        QVERIFY(r.notes.contains(QStringLiteral("node Still holds no animated track; its still "
+                                                "values are read as one row each at frame 12.")));
     }
 
     // Many alike notes are kept to the first hundred and counted.
