@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -158,6 +159,8 @@ void runShapeStages(const QString &folder)
                 if (!result.ok())
                     std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
             });
+            std::printf("# %s: %.1f MB\n", qPrintable(QFileInfo(path).fileName()),
+                        double(QFileInfo(path).size()) / (1 << 20));
             stage(("read-" + suffix).constData(), [&] {
                 ReadResult read = dispatch(path, QLatin1String(format.importFilter));
                 if (read.set.count != shapes.rowCount())
