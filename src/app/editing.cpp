@@ -50,10 +50,11 @@ QModelIndex MainWindow::lastSelectedCell() const
     return selection.last().bottomRight();
 }
 
-bool MainWindow::askText(QString &text)
+bool MainWindow::askText(QString &text, const QString &prompt)
 {
     QInputDialog dialog(this, Qt::Dialog);
     dialog.setPalette(X0->palette());
+    dialog.setLabelText(prompt);
     dialog.setTextValue(text);
     if (dialog.exec() != QDialog::Accepted) return false;
     text = dialog.textValue();
@@ -116,16 +117,25 @@ void MainWindow::on_actionDeselect_triggered()
 
 void MainWindow::on_actionRename_triggered()
 {
-    const QModelIndex last = lastSelectedCell();
-    QString text = last.isValid() ? last.data(Qt::DisplayRole).toString() : QString();
-    if (!askText(text)) return;
-    m_model->done(QStringLiteral("Rename"), setCellsText(*m_model, tableSelection(), text));
+    // Only names change: a name typed into a Frame or coordinate cell would
+    // spoil the row.
+    const CellSelection names = inColumn(tableSelection(), NameColumn);
+    if (names.empty()) {
+        showMessage(QStringLiteral("Rename changes track names: select the Track Name cells of the "
+                                   "tracks to rename (Select Group > Track Names, Ctrl+T)."),
+                    QMessageBox::Information);
+        return;
+    }
+    const CellRange &last = names.back();
+    QString text = m_model->table().text(last.bottom, NameColumn);
+    if (!askText(text, QStringLiteral("New track name:"))) return;
+    m_model->done(QStringLiteral("Rename"), setCellsText(*m_model, names, text));
 }
 
 void MainWindow::on_actionAddRows_triggered()
 {
     QString text;
-    if (!askText(text)) return;
+    if (!askText(text, QStringLiteral("Rows to add:"))) return;
     m_model->done(QStringLiteral("Add Rows"), addRows(*m_model, text.toInt()));
     tableDataWidget->scrollToBottom();
 }
@@ -171,7 +181,7 @@ void MainWindow::on_rowLast_clicked()
 void MainWindow::on_rowSend_clicked()
 {
     QString text;
-    if (!askText(text)) return;
+    if (!askText(text, QStringLiteral("Line:"))) return;
     const int line = std::clamp(text.toInt(), 1, std::max(1, m_model->rowCount()));
     moveSelectedRows(RowMove::ToLine, line);
 }

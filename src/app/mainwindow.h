@@ -166,7 +166,7 @@ private:
     corvane::CellSelection tableSelection() const;
     corvane::CellRange firstSelectedRange() const;
     QModelIndex lastSelectedCell() const;
-    bool askText(QString &text); // false when cancelled
+    bool askText(QString &text, const QString &prompt); // false when cancelled
     void markSelectedRows(bool marked);
     void moveSelectedRows(corvane::RowMove move, int line = 1);
     void selectGroup(corvane::GroupKind kind);

@@ -38,6 +38,15 @@ std::vector<int> selectedRows(const CellSelection &selection, int rowCount)
     return rowsWhere(columnMasks(selection, rowCount), 0);
 }
 
+CellSelection inColumn(const CellSelection &selection, int column)
+{
+    CellSelection out;
+    for (const CellRange &range : selection)
+        if (!range.isEmpty() && range.left <= column && column <= range.right)
+            out.push_back({range.top, column, range.bottom, column});
+    return out;
+}
+
 std::vector<int> fullySelectedRows(const CellSelection &selection, int rowCount, int columns)
 {
     if (columns <= 0) return {};

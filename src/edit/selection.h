@@ -19,6 +19,8 @@ using CellSelection = std::vector<CellRange>;
 
 // The rows that hold a selected cell, ascending, each once.
 std::vector<int> selectedRows(const CellSelection &selection, int rowCount);
+// The selection's cells in one column only.
+CellSelection inColumn(const CellSelection &selection, int column);
 // The rows whose every one of `columns` cells is selected, ascending.
 std::vector<int> fullySelectedRows(const CellSelection &selection, int rowCount, int columns);
 

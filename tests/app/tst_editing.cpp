@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QInputDialog>
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -86,14 +87,31 @@ private slots:
         trigger(w, "actionTrackNames");
         trigger(w, "actionCopy");
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("T1\nT1\nT1\n"));
-        answerText(QStringLiteral("B"));
+        QString prompt;
+        whenModal<QInputDialog>([&](QInputDialog *d) {
+            prompt = d->labelText();
+            QCOMPARE(d->textValue(), QStringLiteral("T1"));
+            d->setTextValue(QStringLiteral("B"));
+            d->accept();
+        });
         trigger(w, "actionRename");
+        QCOMPARE(prompt, QStringLiteral("New track name:"));
         for (int r = 3; r < 6; ++r)
             QCOMPARE(cell(w, r, 0), QStringLiteral("B"));
-        QCOMPARE(cell(w, 4, 2), QStringLiteral("B")); // the first selected cell too
-        trigger(w, "actionUndo");
+        // The cell the selection started from keeps its number.
         QCOMPARE(cell(w, 4, 2), QStringLiteral("4.000000"));
+        trigger(w, "actionUndo");
         QCOMPARE(cell(w, 3, 0), QStringLiteral("T1"));
+        // With no Track Name cell selected, nothing is renamed and the user is told why.
+        select(w, 1, 1, 2, 3);
+        QString told;
+        whenModal<QMessageBox>([&](QMessageBox *b) {
+            told = b->text();
+            b->accept();
+        });
+        trigger(w, "actionRename");
+        QVERIFY2(told.startsWith(QLatin1String("Rename changes track names")), qPrintable(told));
+        QCOMPARE(cell(w, 1, 1), QStringLiteral("1"));
 
         w.trackModel()->table().setData(5, 2, Qt::ToolTipRole, QStringLiteral("tip"));
         select(w, 2, 1, 2, 1);
