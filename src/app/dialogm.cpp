@@ -43,6 +43,13 @@ DialogM::DialogM(QWidget *parent) : QDialog(parent)
     QMetaObject::connectSlotsByName(this);
 }
 
+QString DialogM::ask()
+{
+    m_answer = QStringLiteral("cancel");
+    exec();
+    return m_answer;
+}
+
 void DialogM::setMessage(const QString &message)
 {
     m_importLabel->setText(message);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The import-mode question asked when the table already has rows:
-// "New Grid List", "Add to Curent List" or "Cancel". The answer stays from
-// one import to the next; closing without a button keeps it.
+// "New Grid List", "Add to Curent List" or "Cancel". Closing it without a
+// button (Escape, the title bar) is Cancel.
 #pragma once
 
 #include <QDialog>
@@ -15,6 +15,8 @@ class DialogM : public QDialog
 public:
     explicit DialogM(QWidget *parent = nullptr);
 
+    // Shows the question and gives the answer: "new", "add" or "cancel".
+    QString ask();
     QString answer() const { return m_answer; }
     void setAnswer(const QString &answer) { m_answer = answer; }
     void setMessage(const QString &message);

@@ -81,16 +81,19 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
                         .arg(format ? QLatin1String(format->name) : formatFilter));
         return false;
     }
+    // The file is read before anything is asked: only a file that reads is
+    // offered as a new list or an addition.
+    std::optional<ReadResult> read = readImport(fileName, formatFilter);
+    if (!read) return false;
+    ImportMode mode = ImportMode::NewList;
     if (m_model->rowCount() > 0) {
         m_dialogM->setMessage(QStringLiteral("Selected file is  ") + formatFilter +
                               QStringLiteral("  type!"));
-        m_dialogM->exec();
-        QString answer = m_dialogM->answer();
+        const QString answer = m_dialogM->ask();
         if (answer != QLatin1String("new") && answer != QLatin1String("add")) return false;
+        if (answer == QLatin1String("add")) mode = ImportMode::Append;
     }
-    const ImportMode mode =
-        m_dialogM->answer() == QLatin1String("add") ? ImportMode::Append : ImportMode::NewList;
-    if (!importFile(fileName, formatFilter, mode)) return false;
+    applyImport(fileName, formatFilter, mode, *read);
     importFilesText->setText(fileName);
     importFilesLabel->setText(formatFilter);
     importFilesLabel->setStatusTip(formatFilter);
@@ -98,7 +101,8 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
     return true;
 }
 
-bool MainWindow::importFile(const QString &fileName, const QString &formatFilter, ImportMode mode)
+std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
+                                                 const QString &formatFilter)
 {
     BusyCursor busy;
     QProgressDialog progress(formatFilter, QStringLiteral("Cancel"), 0, 0);
@@ -110,22 +114,32 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
     QApplication::processEvents();
 
     ReadResult read = dispatch(fileName, formatFilter);
+    progress.close();
     if (!read.ok()) {
-        progress.close();
         showMessage(read.error, QMessageBox::Warning);
-        return false;
+        return std::nullopt;
     }
     if (!read.cutShort.isEmpty()) {
-        progress.hide();
         QMessageBox box(
             QMessageBox::Warning, QString(),
             read.cutShort +
                 QStringLiteral("\n\nImport the %1 rows that were read?").arg(read.set.count),
             QMessageBox::Yes | QMessageBox::No, this);
         box.setPalette(QApplication::palette());
-        if (box.exec() != QMessageBox::Yes) return false;
-        progress.show();
+        if (box.exec() != QMessageBox::Yes) return std::nullopt;
     }
+    return read;
+}
+
+void MainWindow::applyImport(const QString &fileName, const QString &formatFilter,
+                             ImportMode mode, const ReadResult &read)
+{
+    BusyCursor busy;
+    QProgressDialog progress(formatFilter, QStringLiteral("Cancel"), 0, 0);
+    progress.setWindowTitle(QStringLiteral("Importing..."));
+    progress.setPalette(QApplication::palette());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
     PlateSettings settings = plateSettings();
     takeOverImport(settings, read.set, mode, formatFilter);
     settings.defaultExportFirst(exportFilesLabel->statusTip());
@@ -135,7 +149,6 @@ bool MainWindow::importFile(const QString &fileName, const QString &formatFilter
         showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
-    return true;
 }
 
 void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, ImportMode mode,

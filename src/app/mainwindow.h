@@ -4,7 +4,10 @@
 // widgets; every slot reads them at the moment of use.
 #pragma once
 
+#include <optional>
+
 #include "edit/selection.h"
+#include "formats/trackset.h"
 #include "filechooser.h"
 
 #include <QDesktopServices>
@@ -150,7 +153,11 @@ private:
     void resetValues();
     void resetAll();
     void setStepCaption(QLabel *caption, int step, bool done);
-    bool importFile(const QString &fileName, const QString &formatFilter, corvane::ImportMode mode);
+    // The file read for an import, or nothing (the user told why, or cancelled).
+    std::optional<corvane::ReadResult> readImport(const QString &fileName,
+                                                  const QString &formatFilter);
+    void applyImport(const QString &fileName, const QString &formatFilter,
+                     corvane::ImportMode mode, const corvane::ReadResult &read);
     void fillTable(const corvane::TrackSet &set, const QString &formatFilter,
                    corvane::ImportMode mode, QProgressDialog &progress);
     void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);

@@ -12,7 +12,11 @@ namespace corvane {
 void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode,
                     const QString &formatFilter)
 {
-    if (mode == ImportMode::NewList) settings.resetValues();
+    if (mode == ImportMode::NewList) {
+        settings.resetValues();
+        // A new list takes its own first frame, whatever the list before began at.
+        settings.importFirst.clear();
+    }
     settings.takeOverImport(set, formatFilter);
 }
 

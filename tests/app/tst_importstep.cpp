@@ -55,10 +55,13 @@ private slots:
             QCOMPARE(message, QStringLiteral("Reading %1 files is not available yet.")
                                   .arg(QLatin1String(unread->name)));
         }
-        answerImportMode("newGridList");
+        // A file that does not read is refused before any question (which
+        // would have left its answer).
+        w.importModeDialog()->setAnswer(QStringLiteral("not asked"));
         answerMessage(&message);
         QString empty = file("empty.txt", "");
         QVERIFY(!w.recogniseAndImport(empty, v4));
+        QCOMPARE(w.importModeDialog()->answer(), QStringLiteral("not asked"));
         QCOMPARE(message, empty + QStringLiteral(
                                       ": no track rows found: it is not a 3D Equalizer v4 file."));
         QCOMPARE(w.trackModel()->rowCount(), 701);
@@ -68,7 +71,8 @@ private slots:
         // A file cut short: the user is asked whether to import what was read.
         QString cut = file("cut.txt", "1\nA\n0\n5\n1 1 1\n2 2 2\n");
         for (auto button : {QMessageBox::No, QMessageBox::Yes}) {
-            answerImportMode("newGridList");
+            // The question comes after the file was read, and only when it is imported.
+            if (button == QMessageBox::Yes) answerImportMode("newGridList");
             whenModal<QMessageBox>([&](QMessageBox *box) {
                 message = box->text();
                 box->button(button)->click();
@@ -179,23 +183,28 @@ private slots:
         QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QStringLiteral("5"));
         QCOMPARE(child<QLineEdit>(w, "plateResWidth")->text(), QStringLiteral("1920"));
 
-        // Cancel imports nothing; so does closing when the last answer was cancel.
+        // Cancel imports nothing; so does closing the question (Escape).
         answerImportMode("cancel");
         QVERIFY(!w.recogniseAndImport(a, v4));
         QCOMPARE(w.trackModel()->rowCount(), 3);
-        whenModal<DialogM>([](DialogM *d) { d->reject(); });
+        whenModal<DialogM>([](DialogM *d) { QTest::keyClick(d, Qt::Key_Escape); });
         QVERIFY(!w.recogniseAndImport(a, v4));
         QCOMPARE(w.importModeDialog()->answer(), QStringLiteral("cancel"));
+        QCOMPARE(w.trackModel()->rowCount(), 3);
 
         // New list: table replaced, Step 3 values reset (no plate in the file).
         answerImportMode("newGridList");
         QVERIFY(w.recogniseAndImport(a, v4));
         QCOMPARE(w.trackModel()->rowCount(), 2);
         QCOMPARE(child<QLineEdit>(w, "plateResWidth")->text(), QStringLiteral("0"));
-        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(),
-                 QStringLiteral("5")); // smaller of old and new
-        // Closed without a button: the remembered answer applies.
+        // A new list takes its own first frame (10), not the smaller old one.
+        QCOMPARE(child<QLineEdit>(w, "importFirstText")->text(), QStringLiteral("10"));
+        QCOMPARE(child<QLineEdit>(w, "exportFirstText")->text(), QStringLiteral("10"));
+        // Closed after an answer was given before: still Cancel.
         whenModal<DialogM>([](DialogM *d) { d->reject(); });
+        QVERIFY(!w.recogniseAndImport(b, v4));
+        QCOMPARE(w.trackModel()->rowCount(), 2);
+        answerImportMode("newGridList");
         QVERIFY(w.recogniseAndImport(b, v4));
         QCOMPARE(w.trackModel()->rowCount(), 1);
         // Each import is undone as one edit: the new list, then the list it replaced.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "formats/registry.h"
 #include "import/dispatch.h"
+#include "import/importer.h"
 #include "import/recognise.h"
 #include "settings/platesettings.h"
 #include "table/tracktable.h"
@@ -214,6 +215,18 @@ private slots:
         PlateSettings empty;
         empty.takeOverImport(set);
         QCOMPARE(empty.plateHeight, QStringLiteral("0"));
+
+        // A new list takes its own first frame, larger or not; an added one
+        // keeps the smaller.
+        PlateSettings list;
+        set.firstFrame = QStringLiteral("1");
+        takeOverImport(list, set, ImportMode::NewList, QString());
+        set.firstFrame = QStringLiteral("1001");
+        takeOverImport(list, set, ImportMode::Append, QString());
+        QCOMPARE(list.importFirst, QStringLiteral("1"));
+        takeOverImport(list, set, ImportMode::NewList, QString());
+        QCOMPARE(list.importFirst, QStringLiteral("1001"));
+        QCOMPARE(list.exportFirst, QStringLiteral("1001"));
     }
 };
 
