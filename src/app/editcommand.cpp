@@ -3,14 +3,16 @@
 
 #include "trackmodel.h"
 
-EditCommand::EditCommand(const QString &text, corvane::EditPtr edit, TrackModel *model)
-    : QUndoCommand(text), m_edit(std::move(edit)), m_model(model)
+EditCommand::EditCommand(const QString &text, corvane::EditPtr edit, TrackModel *model,
+                         std::function<void(bool undone)> follow)
+    : QUndoCommand(text), m_edit(std::move(edit)), m_model(model), m_follow(std::move(follow))
 {
 }
 
 void EditCommand::undo()
 {
     m_edit->toggle(*m_model);
+    if (m_follow) m_follow(true);
 }
 
 void EditCommand::redo()
@@ -20,4 +22,5 @@ void EditCommand::redo()
         return;
     }
     m_edit->toggle(*m_model);
+    if (m_follow) m_follow(false);
 }

@@ -8,17 +8,23 @@
 
 #include <QUndoCommand>
 
+#include <functional>
+
 class TrackModel;
 
 class EditCommand : public QUndoCommand
 {
 public:
-    EditCommand(const QString &text, corvane::EditPtr edit, TrackModel *model);
+    // follow(undone) runs after each undo and redo (not after the push):
+    // what the window shows besides the table, put back with it.
+    EditCommand(const QString &text, corvane::EditPtr edit, TrackModel *model,
+                std::function<void(bool undone)> follow = {});
     void undo() override;
     void redo() override;
 
 private:
     corvane::EditPtr m_edit;
     TrackModel *m_model;
+    std::function<void(bool undone)> m_follow;
     bool m_pushed = false; // the first redo comes with the push: the edit is done
 };

@@ -144,6 +144,7 @@ void MainWindow::applyImport(const QString &fileName, const QString &formatFilte
     takeOverImport(settings, read.set, mode, formatFilter);
     settings.defaultExportFirst(exportFilesLabel->statusTip());
     showPlateSettings(settings);
+    m_tableSettings = settings;
     fillTable(read.set, formatFilter, mode, progress);
     if (!read.notes.isEmpty())
         showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);

@@ -8,6 +8,7 @@
 
 #include "edit/selection.h"
 #include "formats/trackset.h"
+#include "settings/platesettings.h"
 #include "filechooser.h"
 
 #include <QDesktopServices>
@@ -42,7 +43,6 @@ namespace corvane {
 enum class ImportMode;
 enum class RowMove;
 enum class GroupKind;
-struct PlateSettings;
 struct TrackSet;
 } // namespace corvane
 
@@ -244,6 +244,8 @@ private:
     QString m_importFirstFilter;     // the format the import first frame came from
     bool m_exportFirstTyped = false; // the export first frame is the user's
     bool m_applying = false;         // Apply's own changes do not make it stale
+    // The Step 3 values the table was last imported or applied with.
+    std::optional<corvane::PlateSettings> m_tableSettings;
     QStringList m_applyNotes;        // what the conventions moved in the last Apply
     QString m_groupCopyText;         // what the next copy puts on the clipboard, when not empty
     TrackViewWindow *m_trackView = nullptr;

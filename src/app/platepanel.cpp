@@ -150,6 +150,7 @@ void MainWindow::resetAll()
     exportFilesTree->setEnabled(false);
     Settings->setEnabled(false);
     resetValues();
+    m_tableSettings.reset();
     m_exportRows.clear();
     m_importFirstRow = 0;
     m_dialogM->setAnswer(QString());
@@ -225,13 +226,23 @@ void MainWindow::on_applyAllButton_clicked()
         QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
         m_shapeNameProblem = false;
         TrackTable before = m_model->table().clone();
+        // The settings the table was made with, before and after: undo and
+        // redo show them again with the table.
+        const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : plateSettings();
         result = applySettings(m_model->table(), params);
         if (result.sorted) m_model->rowsReordered(result.order);
         m_model->cellsChanged();
-        if (result.error.isEmpty())
+        if (result.error.isEmpty()) {
+            exportFirstText->setStatusTip(exportFirstText->text());
+            const PlateSettings settingsAfter = plateSettings();
+            m_tableSettings = settingsAfter;
             m_model->done(QStringLiteral("Apply All Setting Changes"),
-                          std::make_unique<TableReplaced>(std::move(before), result.order));
-        if (result.error.isEmpty()) exportFirstText->setStatusTip(exportFirstText->text());
+                          std::make_unique<TableReplaced>(std::move(before), result.order),
+                          [this, settingsBefore, settingsAfter](bool undone) {
+                              m_tableSettings = undone ? settingsBefore : settingsAfter;
+                              showPlateSettings(*m_tableSettings);
+                          });
+        }
     }
     if (!result.error.isEmpty()) {
         showMessage(result.error, QMessageBox::Warning);

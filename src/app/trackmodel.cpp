@@ -36,9 +36,9 @@ TrackModel::TrackModel(QObject *parent) : QAbstractTableModel(parent)
     m_undo->setUndoLimit(100); // edits of every row keep a copy of the table
 }
 
-void TrackModel::done(const QString &text, EditPtr edit)
+void TrackModel::done(const QString &text, EditPtr edit, std::function<void(bool undone)> follow)
 {
-    if (edit) m_undo->push(new EditCommand(text, std::move(edit), this));
+    if (edit) m_undo->push(new EditCommand(text, std::move(edit), this, std::move(follow)));
 }
 
 RowBlock TrackModel::takeRows(const std::vector<int> &rows)

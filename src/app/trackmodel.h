@@ -8,6 +8,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <vector>
 
 class QUndoStack;
@@ -26,7 +28,8 @@ public:
     QUndoStack *undoStack() const { return m_undo; }
     // Puts an edit that has been done on the undo stack under `text`
     // ("Paste" gives "Undo Paste"); a null edit changed nothing.
-    void done(const QString &text, corvane::EditPtr edit);
+    void done(const QString &text, corvane::EditPtr edit,
+              std::function<void(bool undone)> follow = {});
 
     corvane::RowBlock takeRows(const std::vector<int> &rows) override;
     void putRows(const std::vector<int> &rows, corvane::RowBlock &&block) override;

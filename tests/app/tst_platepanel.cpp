@@ -171,6 +171,31 @@ private slots:
         QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("-0.895833"));
     }
 
+    // Undo and redo of Apply show the settings the table was made with.
+    void undoOfApplyRestoresThePanel()
+    {
+        MainWindow w;
+        addRow(w, "a", 1, 100, 200, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
+                             QStringLiteral("Nuke Tracker File (*.txt)"));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        w.on_applyAllButton_clicked();
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("720"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("576"));
+        child<QLineEdit>(w, "par")->setText(QStringLiteral("1.09"));
+        w.on_applyAllButton_clicked();
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(text(w, "plateResWidth"), QStringLiteral("1920"));
+        QCOMPARE(text(w, "plateResHight"), QStringLiteral("1080"));
+        QCOMPARE(text(w, "par"), QStringLiteral("1.0"));
+        QCOMPARE(window(w), QStringList({"0", "1920", "0", "1080"}));
+        w.trackModel()->undoStack()->redo();
+        QCOMPARE(text(w, "plateResWidth"), QStringLiteral("720"));
+        QCOMPARE(text(w, "par"), QStringLiteral("1.09"));
+        QCOMPARE(window(w), QStringList({"0", "720", "0", "576"}));
+    }
+
     void applyMessages()
     {
         MainWindow w;
