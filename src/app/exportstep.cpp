@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Step 2 of the main window: choosing the target, and "SAVE DATA!".
 #include "busycursor.h"
+#include "counting.h"
 #include "mainwindow.h"
 #include "trackmodel.h"
 
@@ -28,6 +29,9 @@ void MainWindow::chooseExportTarget(const QString &path, const QString &formatFi
     exportFilesText->setText(path);
     exportFilesLabel->setText(formatFilter);
     exportFilesLabel->setStatusTip(formatFilter);
+    // The last save's line told of another target.
+    saveStatusLabel->clear();
+    saveStatusLabel->setToolTip(QString());
     bool chosen = !exportFilesText->text().isEmpty();
     setStepCaption(step2, 2, chosen);
     Settings->setEnabled(chosen);
@@ -68,6 +72,7 @@ void MainWindow::on_exportFilesAction_triggered()
         white.setBrush(group, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
     exportFilesText->setPalette(white);
     chooseExportTarget(path, filter);
+    exportFilesTree->clearSelection(); // the tree's entry is no longer the target
     if (!exportFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
 }
 
@@ -95,15 +100,17 @@ void MainWindow::on_saveDataButton_clicked()
         return;
     }
     const QString target = QFileInfo(exportFilesText->text()).fileName();
-    QString summary = !params.rows.isEmpty() && params.rows.size() < m_model->rowCount()
-                          ? QStringLiteral("Saved %1 marked rows of %2 to %3.")
-                                .arg(result.rows)
-                                .arg(m_model->rowCount())
-                                .arg(target)
-                          : QStringLiteral("Saved %1 rows of %2 tracks to %3.")
-                                .arg(result.rows)
-                                .arg(result.tracks)
-                                .arg(target);
+    const QString rows = QStringLiteral("rows");
+    QString summary =
+        !params.rows.isEmpty() && params.rows.size() < m_model->rowCount()
+            ? QStringLiteral("Saved %1 of %2 to %3.")
+                  .arg(counted(result.rows, QStringLiteral("marked row"),
+                               QStringLiteral("marked rows")),
+                       QLocale().toString(m_model->rowCount()), target)
+            : QStringLiteral("Saved %1 of %2 to %3.")
+                  .arg(counted(result.rows, QStringLiteral("row"), rows),
+                       counted(result.tracks, QStringLiteral("track"), QStringLiteral("tracks")),
+                       target);
     if (!result.trackFiles.isEmpty()) {
         QStringList files;
         for (const TrackFile &file : result.trackFiles)
@@ -112,14 +119,13 @@ void MainWindow::on_saveDataButton_clicked()
         summary += QStringLiteral("\nOne file per track: %1")
                        .arg(files.mid(0, shown).join(QStringLiteral(", ")));
         if (files.size() > shown)
-            summary += QStringLiteral(" and %1 more").arg(files.size() - shown);
+            summary += QStringLiteral(" and %1 more").arg(QLocale().toString(files.size() - shown));
         summary += QLatin1Char('.');
     }
     if (!result.renamed.isEmpty())
         summary += QStringLiteral("\n%1 renamed: the format cannot hold %2 as they are.")
-                       .arg(result.renamed.size() == 1
-                                ? QStringLiteral("1 track")
-                                : QStringLiteral("%1 tracks").arg(result.renamed.size()),
+                       .arg(counted(result.renamed.size(), QStringLiteral("track"),
+                                    QStringLiteral("tracks")),
                             result.renamed.size() == 1 ? QStringLiteral("its name")
                                                        : QStringLiteral("their names"));
     if (!m_applyNotes.isEmpty())

@@ -145,15 +145,17 @@ void MainWindow::applyImport(const QString &fileName, const QString &formatFilte
     settings.defaultExportFirst(exportFilesLabel->statusTip());
     showPlateSettings(settings);
     m_tableSettings = settings;
-    fillTable(read.set, formatFilter, mode, progress);
+    saveStatusLabel->clear(); // it told of the list before
+    saveStatusLabel->setToolTip(QString());
+    fillTable(read.set, fileName, formatFilter, mode, progress);
     if (!read.notes.isEmpty())
         showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
 }
 
-void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, ImportMode mode,
-                           QProgressDialog &progress)
+void MainWindow::fillTable(const TrackSet &set, const QString &fileName,
+                           const QString &formatFilter, ImportMode mode, QProgressDialog &progress)
 {
     FillRange range;
     TrackTable before; // the list a new one replaces
@@ -188,11 +190,23 @@ void MainWindow::fillTable(const TrackSet &set, const QString &formatFilter, Imp
         return !progress.wasCanceled();
     });
     m_model->cellsChanged(range.first, range.end - 1);
+    // Undo and redo put Step 1's file back with the table.
+    const std::pair<QString, QString> shownBefore{importFilesText->text(), importFilesLabel->text()};
+    const std::pair<QString, QString> shownAfter{fileName, formatFilter};
+    auto showFile = [this, shownBefore, shownAfter](bool undone) {
+        const auto &[path, filter] = undone ? shownBefore : shownAfter;
+        importFilesText->setText(path);
+        importFilesLabel->setText(filter);
+        importFilesLabel->setStatusTip(filter);
+        setStepCaption(step1, 1, !path.isEmpty());
+        exportFilesTree->setEnabled(!path.isEmpty());
+    };
     if (mode == ImportMode::NewList)
-        m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(before)));
+        m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(before)),
+                      showFile);
     else
         m_model->done(QStringLiteral("Import"),
-                      RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)));
+                      RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)), showFile);
     if (mode == ImportMode::NewList) tableDataWidget->scrollToTop();
     progress.close();
 }

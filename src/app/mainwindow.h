@@ -158,8 +158,9 @@ private:
                                                   const QString &formatFilter);
     void applyImport(const QString &fileName, const QString &formatFilter,
                      corvane::ImportMode mode, const corvane::ReadResult &read);
-    void fillTable(const corvane::TrackSet &set, const QString &formatFilter,
-                   corvane::ImportMode mode, QProgressDialog &progress);
+    void fillTable(const corvane::TrackSet &set, const QString &fileName,
+                   const QString &formatFilter, corvane::ImportMode mode,
+                   QProgressDialog &progress);
     void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
     void rememberRecent(const QString &path, const QString &formatFilter);
     void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);

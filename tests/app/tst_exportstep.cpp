@@ -171,6 +171,10 @@ private slots:
         QVERIFY2(
             w.saveStatus().startsWith(QLatin1String("Saved 2 marked rows of 701 to stale.txt.")),
             qPrintable(w.saveStatus()));
+        // A new target: the line told of the last one.
+        w.chooseExportTarget(dir.filePath(QStringLiteral("other.txt")),
+                             QStringLiteral("3DE v4 Track File (*.txt)"));
+        QCOMPARE(w.saveStatus(), QString());
         // Rows added by an import wait for an Apply too.
         whenModal<DialogM>([](DialogM *d) {
             d->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"))->click();
@@ -246,6 +250,41 @@ private slots:
         // The list is emptied after each save: the mark is read again.
         w.on_saveDataButton_clicked();
         QCOMPARE(fileContents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
+    }
+    // Texts that told of something gone: the save line, Step 1's file after
+    // its import is undone, the tree's entry after a target from the menu;
+    // counts read as people read them.
+    void staleTextsGoAndCountsRead()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QByteArray text = "1\nA\n0\n1200\n";
+        for (int f = 1; f <= 1200; ++f)
+            text += QByteArray::number(f) + " 10 20\n";
+        const QString source = writeFile(dir.filePath(QStringLiteral("long.txt")), text);
+        const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+        MainWindow w;
+        QVERIFY(w.recogniseAndImport(source, v4));
+        w.chooseExportTarget(dir.filePath(QStringLiteral("long_out.txt")), v4);
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        w.on_applyAllButton_clicked();
+        w.on_saveDataButton_clicked();
+        QCOMPARE(w.saveStatus(), QStringLiteral("Saved 1,200 rows of 1 track to long_out.txt."));
+
+        auto *tree = child<QTreeWidget>(w, "exportFilesTree");
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        w.setFileChooser(answerWith(dir.filePath(QStringLiteral("menu.txt")), v4));
+        w.on_exportFilesAction_triggered();
+        QVERIFY(tree->selectedItems().isEmpty());
+
+        w.trackModel()->undoStack()->undo(); // the Apply
+        w.trackModel()->undoStack()->undo(); // the import
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), QString());
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), QStringLiteral("Select Files:"));
+        w.trackModel()->undoStack()->redo();
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), source);
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), v4);
+        QLocale::setDefault(QLocale::system());
     }
 };
 
