@@ -12,8 +12,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDoubleValidator>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -444,7 +446,9 @@ void MainWindow::on_helpAction_triggered()
     const QStringList places = manualPlaces();
     for (const QString &place : places) {
         if (QFileInfo::exists(place)) {
-            m_openUrl(QUrl::fromLocalFile(QFileInfo(place).canonicalFilePath()));
+            const QString path = QFileInfo(place).canonicalFilePath();
+            openOrTell(QUrl::fromLocalFile(path), QStringLiteral("the manual"),
+                       QDir::toNativeSeparators(path));
             return;
         }
     }
@@ -455,7 +459,24 @@ void MainWindow::on_helpAction_triggered()
 
 void MainWindow::on_LinkWebPage_triggered()
 {
-    QDesktopServices::openUrl(QUrl(tr("https://corvane.org/")));
+    const QString address = QStringLiteral("https://corvane.org/");
+    openOrTell(QUrl(address), QStringLiteral("Corvane's web page"), address);
+}
+
+void MainWindow::openOrTell(const QUrl &url, const QString &what, const QString &place)
+{
+    if (m_openUrl(url)) return;
+    QMessageBox box(QMessageBox::Information, QString(),
+                    QStringLiteral("Corvane could not open %1: this desktop has no program set up "
+                                   "to show it. It is here:\n\n%2")
+                        .arg(what, place),
+                    QMessageBox::NoButton, this);
+    box.setPalette(QApplication::palette());
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton *copy = box.addButton(QStringLiteral("Copy"), QMessageBox::ActionRole);
+    box.addButton(QMessageBox::Close);
+    box.exec();
+    if (box.clickedButton() == copy) QGuiApplication::clipboard()->setText(place);
 }
 
 void MainWindow::on_About_triggered()

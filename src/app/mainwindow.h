@@ -65,7 +65,8 @@ public:
     // Replaces the file dialogs (the window's tests answer them).
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // Replaces the desktop's opening of a URL (the window's tests watch it).
-    void setUrlOpener(std::function<void(const QUrl &)> open) { m_openUrl = std::move(open); }
+    // open(url) says whether a program took the address.
+    void setUrlOpener(std::function<bool(const QUrl &)> open) { m_openUrl = std::move(open); }
     // Where Help looks for the manual, in order.
     static QStringList manualPlaces();
 
@@ -230,9 +231,11 @@ private:
 
     FileChooser m_chooseFile = runFileDialog;
     std::function<QString(const QStringList &)> m_chooseFormat;
-    std::function<void(const QUrl &)> m_openUrl = [](const QUrl &url) {
-        QDesktopServices::openUrl(url);
+    std::function<bool(const QUrl &)> m_openUrl = [](const QUrl &url) {
+        return QDesktopServices::openUrl(url);
     };
+    // Opens a page, or says where it is with a button that copies the place.
+    void openOrTell(const QUrl &url, const QString &what, const QString &place);
     TrackModel *m_model = nullptr;
     DialogM *m_dialogM = nullptr;
     QIntValidator *m_intValidator = nullptr;

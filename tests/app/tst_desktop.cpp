@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QClipboard>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -169,10 +170,28 @@ private slots:
     {
         MainWindow w;
         QUrl opened;
-        w.setUrlOpener([&](const QUrl &url) { opened = url; });
+        w.setUrlOpener([&](const QUrl &url) {
+            opened = url;
+            return true;
+        });
         w.on_helpAction_triggered();
         QVERIFY(opened.isLocalFile());
         QVERIFY(opened.toLocalFile().endsWith(QLatin1String("manual.html")));
+
+        // Without a program for pages: where the manual is, and a button that copies it.
+        w.setUrlOpener([](const QUrl &) { return false; });
+        QString told;
+        whenModal<QMessageBox>([&](QMessageBox *box) {
+            told = box->text();
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == QLatin1String("Copy")) b->click();
+        });
+        w.on_helpAction_triggered();
+        QVERIFY2(told.startsWith(QLatin1String("Corvane could not open the manual")),
+                 qPrintable(told));
+        QVERIFY(told.endsWith(QDir::toNativeSeparators(opened.toLocalFile())));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QDir::toNativeSeparators(opened.toLocalFile()));
     }
 
     // The manual has a section for every registered format.
