@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 using namespace corvane;
 
@@ -99,6 +100,7 @@ void MainWindow::on_saveDataButton_clicked()
         showMessage(result.error, QMessageBox::Warning);
         return;
     }
+    m_model->undoStack()->setClean(); // what the table holds is in a file
     const QString target = QFileInfo(exportFilesText->text()).fileName();
     const QString rows = QStringLiteral("rows");
     QString summary =

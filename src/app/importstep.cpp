@@ -22,6 +22,7 @@
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 using namespace corvane;
 
@@ -148,6 +149,7 @@ void MainWindow::applyImport(const QString &fileName, const QString &formatFilte
     saveStatusLabel->clear(); // it told of the list before
     saveStatusLabel->setToolTip(QString());
     fillTable(read.set, fileName, formatFilter, mode, progress);
+    if (mode == ImportMode::NewList) m_model->undoStack()->setClean(); // the table is the file's
     if (!read.notes.isEmpty())
         showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -461,6 +462,45 @@ void MainWindow::on_LinkWebPage_triggered()
 {
     const QString address = QStringLiteral("https://corvane.org/");
     openOrTell(QUrl(address), QStringLiteral("Corvane's web page"), address);
+}
+
+// Unsaved: the table changed since the last import or save.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_model->rowCount() == 0 || m_model->undoStack()->isClean()) return event->accept();
+    const bool canSave = saveDataButton->isEnabled() && !exportFilesText->text().isEmpty();
+    switch (askClose(canSave)) {
+    case CloseAnswer::Save:
+        on_saveDataButton_clicked();
+        if (m_model->undoStack()->isClean()) return event->accept();
+        return event->ignore(); // the save failed and said why
+    case CloseAnswer::Discard:
+        return event->accept();
+    case CloseAnswer::Cancel:
+        return event->ignore();
+    }
+}
+
+MainWindow::CloseAnswer MainWindow::askClose(bool canSave)
+{
+    if (m_askClose) return m_askClose(canSave);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Corvane"),
+                    canSave ? QStringLiteral("The table changed since it was last saved. Save it to "
+                                             "%1 before closing?")
+                                  .arg(QFileInfo(exportFilesText->text()).fileName())
+                            : QStringLiteral("The table changed since it was last saved, and "
+                                             "there is no applied target to save it to. Close "
+                                             "and lose the changes?"),
+                    QMessageBox::NoButton, this);
+    box.setPalette(QApplication::palette());
+    QPushButton *save = canSave ? box.addButton(QMessageBox::Save) : nullptr;
+    QPushButton *discard = box.addButton(QMessageBox::Discard);
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(save ? save : cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (save && box.clickedButton() == save) return CloseAnswer::Save;
+    return box.clickedButton() == discard ? CloseAnswer::Discard : CloseAnswer::Cancel;
 }
 
 void MainWindow::openOrTell(const QUrl &url, const QString &what, const QString &place)

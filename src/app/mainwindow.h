@@ -65,6 +65,9 @@ public:
     // Replaces the file dialogs (the window's tests answer them).
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // Replaces the desktop's opening of a URL (the window's tests watch it).
+    // What closing with unsaved changes does: save to the target, discard, or stay.
+    enum class CloseAnswer { Save, Discard, Cancel };
+    void setCloseQuestion(std::function<CloseAnswer(bool canSave)> ask) { m_askClose = std::move(ask); }
     // open(url) says whether a program took the address.
     void setUrlOpener(std::function<bool(const QUrl &)> open) { m_openUrl = std::move(open); }
     // Where Help looks for the manual, in order.
@@ -92,6 +95,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 public:
@@ -234,6 +238,8 @@ private:
     std::function<bool(const QUrl &)> m_openUrl = [](const QUrl &url) {
         return QDesktopServices::openUrl(url);
     };
+    std::function<CloseAnswer(bool canSave)> m_askClose;
+    CloseAnswer askClose(bool canSave);
     // Opens a page, or says where it is with a button that copies the place.
     void openOrTell(const QUrl &url, const QString &what, const QString &place);
     TrackModel *m_model = nullptr;

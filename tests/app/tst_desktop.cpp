@@ -16,9 +16,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QClipboard>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <QTreeWidget>
 
 using namespace corvane;
@@ -208,6 +209,41 @@ private slots:
             QVERIFY2(
                 manual.contains(QStringLiteral("<h3 id=\"format-%1\">").arg(QLatin1String(f.id))),
                 f.id);
+    }
+    // Closing asks only when the table changed since its import or save.
+    void closingWithUnsavedChangesAsks()
+    {
+        MainWindow w;
+        int asked = 0;
+        auto answer = MainWindow::CloseAnswer::Cancel;
+        bool couldSave = false;
+        w.setCloseQuestion([&](bool canSave) {
+            ++asked;
+            couldSave = canSave;
+            return answer;
+        });
+        QVERIFY(w.recogniseAndImport(sample, QStringLiteral("3DE v4 Track File (*.txt)")));
+        w.show();
+        QVERIFY(w.close()); // just imported: nothing to lose
+        QCOMPARE(asked, 0);
+        w.show();
+        w.trackModel()->setData(w.trackModel()->index(0, 0), QStringLiteral("renamed"));
+        QVERIFY(!w.close());
+        QCOMPARE(asked, 1);
+        QVERIFY(!couldSave); // no target applied
+        const QString target = dir.filePath(QStringLiteral("closing.txt"));
+        w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        answer = MainWindow::CloseAnswer::Save;
+        QVERIFY(w.close());
+        QVERIFY(couldSave);
+        QVERIFY(fileContents(target).contains("renamed"));
+        w.show();
+        w.trackModel()->undoStack()->undo(); // the Apply: changed since the save
+        answer = MainWindow::CloseAnswer::Discard;
+        QVERIFY(w.close());
+        QCOMPARE(asked, 3);
     }
 };
 
