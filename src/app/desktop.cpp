@@ -9,12 +9,15 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QTableView>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using namespace corvane;
@@ -128,5 +131,21 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
+    if (event->type() == QEvent::ToolTip && watched == tableDataWidget->viewport())
+        return showWholeCellText(static_cast<QHelpEvent *>(event));
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::showWholeCellText(QHelpEvent *event)
+{
+    const QModelIndex index = tableDataWidget->indexAt(event->pos());
+    if (!index.isValid()) return false;
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int room = tableDataWidget->columnWidth(index.column()) - 8;
+    if (tableDataWidget->fontMetrics().horizontalAdvance(text) <= room) return false;
+    const QString own = index.data(Qt::ToolTipRole).toString();
+    QToolTip::showText(event->globalPos(),
+                       own.isEmpty() ? text : text + QStringLiteral("\n(imported: %1)").arg(own),
+                       tableDataWidget->viewport());
+    return true;
 }

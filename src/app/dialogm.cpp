@@ -24,7 +24,8 @@ DialogM::DialogM(QWidget *parent) : QDialog(parent)
 
     m_importLabel = new QLabel(this);
     m_importLabel->setObjectName(QStringLiteral("importLabel"));
-    m_importLabel->setGeometry(70, 30, 300, 18);
+    m_importLabel->setGeometry(70, 28, 300, 32); // two lines: the longest filters fit
+    m_importLabel->setWordWrap(true);
 
     auto *newGridList = new QPushButton(QStringLiteral("New Grid List"), this);
     newGridList->setObjectName(QStringLiteral("newGridList"));
@@ -53,6 +54,7 @@ QString DialogM::ask()
 void DialogM::setMessage(const QString &message)
 {
     m_importLabel->setText(message);
+    m_importLabel->setToolTip(message);
     m_importLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 }
 

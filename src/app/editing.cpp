@@ -199,6 +199,13 @@ void MainWindow::selectGroup(GroupKind kind)
         if (!current.isValid()) tableDataWidget->scrollToTop();
     }
     selectCells(group.rows, group.firstColumn, group.lastColumn, QItemSelectionModel::Select);
+    if (kind == GroupKind::Shape && group.rows.empty())
+        showMessage(QStringLiteral("No shape was selected: \"%1\" is a point track. Shape "
+                                   "selects the rows of a shape, the tracks whose names begin with "
+                                   "\"S\" and share the text before their first \"_\" "
+                                   "(S01_Track_0001, S01_Track_0002, …).")
+                        .arg(m_model->table().name(reference.row())),
+                    QMessageBox::Information);
     if (kind == GroupKind::Shape && group.scrollRow >= 0)
         tableDataWidget->scrollTo(m_model->index(group.scrollRow, 0),
                                   QAbstractItemView::PositionAtCenter);

@@ -176,7 +176,7 @@ void MainWindow::fillTable(const TrackSet &set, const QString &fileName,
         tableDataWidget->setColumnWidth(c, header->sectionSizeHint(c));
     tableDataWidget->setPalette(QApplication::palette());
     tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
-    tableDataWidget->verticalHeader()->setFixedWidth(43);
+    fitRowNumbers();
 
     progress.setMaximum(range.end - range.first);
     // Events are processed every 50 ms or so, not once per row: a large

@@ -106,6 +106,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
             &MainWindow::showSelectionInTrackView);
     QMetaObject::connectSlotsByName(this);
     watchForStaleApply();
+    // Edits that need rows wait for them (Paste and Add Rows can make some).
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &MainWindow::enableEditActions);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::enableEditActions);
+    connect(m_model, &TrackModel::tableSwapped, this, &MainWindow::enableEditActions);
+    enableEditActions();
 }
 
 MainWindow::~MainWindow() = default;
@@ -160,6 +166,7 @@ void MainWindow::setupUi()
     tableDataWidget->setModel(m_model);
     tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
     tableDataWidget->verticalHeader()->setFixedWidth(43);
+    tableDataWidget->viewport()->installEventFilter(this); // whole texts of cut-off cells
 
     const struct
     {
@@ -462,6 +469,26 @@ void MainWindow::on_LinkWebPage_triggered()
 {
     const QString address = QStringLiteral("https://corvane.org/");
     openOrTell(QUrl(address), QStringLiteral("Corvane's web page"), address);
+}
+
+void MainWindow::enableEditActions()
+{
+    const bool rows = m_model->rowCount() > 0;
+    for (QAction *a : {actionCopy, actionRename, actionLow, actionHigh, actionDelete,
+                       actionDeleteEntireRows, actionSetAsSelected, actionDeselect,
+                       actionTrackNames, actionFrameNos, actionXYCoord, actionRows, actionShape,
+                       actionSelectAll})
+        a->setEnabled(rows);
+    fitRowNumbers();
+}
+
+// The row numbers' column is as wide as the largest number needs (at least 43).
+void MainWindow::fitRowNumbers()
+{
+    QHeaderView *rows = tableDataWidget->verticalHeader();
+    const int digits = rows->fontMetrics().horizontalAdvance(
+        QString::number(std::max(1, m_model->rowCount())));
+    rows->setFixedWidth(std::max(43, digits + 14));
 }
 
 // Unsaved: the table changed since the last import or save.

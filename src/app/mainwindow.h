@@ -22,6 +22,7 @@
 #include <functional>
 
 class QAction;
+class QHelpEvent;
 class QCheckBox;
 class QComboBox;
 class QDoubleValidator;
@@ -240,6 +241,10 @@ private:
     };
     std::function<CloseAnswer(bool canSave)> m_askClose;
     CloseAnswer askClose(bool canSave);
+    void enableEditActions();
+    void fitRowNumbers();
+    // The tool tip of a cell whose text the column cuts off: the whole text.
+    bool showWholeCellText(QHelpEvent *event);
     // Opens a page, or says where it is with a button that copies the place.
     void openOrTell(const QUrl &url, const QString &what, const QString &place);
     TrackModel *m_model = nullptr;

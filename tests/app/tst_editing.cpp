@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QMessageBox>
@@ -169,6 +170,56 @@ private slots:
         QCOMPARE(w.trackModel()->undoStack()->undoText(), QStringLiteral("Move Go to Line"));
         trigger(w, "actionUndo");
         QCOMPARE(cell(w, 1, 1), QStringLiteral("1"));
+    }
+    // Prompts say what to enter; edits that need rows wait for them; Shape
+    // on a point track says why nothing was selected; row numbers fit.
+    void promptsAndEmptyTables()
+    {
+        MainWindow w;
+        auto *copy = w.findChild<QAction *>(QStringLiteral("actionCopy"));
+        auto *addRowsAction = w.findChild<QAction *>(QStringLiteral("actionAddRows"));
+        QVERIFY(!copy->isEnabled());
+        QVERIFY(addRowsAction->isEnabled());
+        QString prompt;
+        whenModal<QInputDialog>([&](QInputDialog *d) {
+            prompt = d->labelText();
+            d->setTextValue(QStringLiteral("4"));
+            d->accept();
+        });
+        trigger(w, "actionAddRows");
+        QCOMPARE(prompt, QStringLiteral("Rows to add:"));
+        QCOMPARE(w.trackModel()->rowCount(), 4);
+        QVERIFY(copy->isEnabled());
+
+        load(w, 6);
+        select(w, 4, 0, 4, 3);
+        whenModal<QInputDialog>([&](QInputDialog *d) {
+            prompt = d->labelText();
+            d->setTextValue(QStringLiteral("1"));
+            d->accept();
+        });
+        w.findChild<QPushButton *>(QStringLiteral("rowSend"))->click();
+        QCOMPARE(prompt, QStringLiteral("Line:"));
+        QCOMPARE(cell(w, 0, 1), QStringLiteral("4"));
+
+        select(w, 2, 1, 2, 1);
+        QString told;
+        whenModal<QMessageBox>([&](QMessageBox *b) {
+            told = b->text();
+            b->accept();
+        });
+        trigger(w, "actionShape");
+        QVERIFY2(told.startsWith(QLatin1String("No shape was selected: \"T0\" is a point track")),
+                 qPrintable(told));
+
+        const int narrow = w.table()->verticalHeader()->width();
+        load(w, 100000);
+        QVERIFY(w.table()->verticalHeader()->width() > narrow);
+        QVERIFY(w.table()->verticalHeader()->width() >=
+                w.table()->verticalHeader()->fontMetrics().horizontalAdvance(
+                    QStringLiteral("100000")));
+        w.trackModel()->replace([](TrackTable &t) { t = TrackTable(); });
+        QVERIFY(!copy->isEnabled());
     }
 };
 
