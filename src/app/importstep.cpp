@@ -4,6 +4,7 @@
 // covers the reading and the fill.
 #include "busycursor.h"
 #include "dialogm.h"
+#include "look.h"
 #include "mainwindow.h"
 #include "trackmodel.h"
 
@@ -174,7 +175,7 @@ void MainWindow::fillTable(const TrackSet &set, const QString &fileName,
     QHeaderView *header = tableDataWidget->horizontalHeader();
     for (int c = 0; c < m_model->columnCount(); ++c)
         tableDataWidget->setColumnWidth(c, header->sectionSizeHint(c));
-    tableDataWidget->setPalette(QApplication::palette());
+    tableDataWidget->setPalette(look::tablePalette());
     tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
     fitRowNumbers();
 

@@ -49,6 +49,14 @@ QPalette mainWindowPalette()
     return p;
 }
 
+QPalette tablePalette()
+{
+    QPalette p = applicationPalette();
+    setAll(p, QPalette::Highlight, QColor(240, 190, 100));
+    setAll(p, QPalette::HighlightedText, QColor(24, 24, 24));
+    return p;
+}
+
 QString stepCaption(int step, bool done)
 {
     return QStringLiteral("<p><i><font color=#%1>Step %2</font></i></p>")

@@ -9,6 +9,9 @@ namespace look {
 
 QPalette applicationPalette();
 QPalette mainWindowPalette();
+// The table's: the application's, with a selection (amber, dark text) that
+// the blue of marked rows cannot be taken for.
+QPalette tablePalette();
 
 // "<p><i><font color=#9b7350>Step N</font></i></p>", blue (#648caf) when done.
 QString stepCaption(int step, bool done);

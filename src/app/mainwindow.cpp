@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "counting.h"
 #include "dialogm.h"
 #include "formats/registry.h"
 #include "look.h"
@@ -111,6 +112,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
         connect(m_model, signal, this, &MainWindow::enableEditActions);
     connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::enableEditActions);
     connect(m_model, &TrackModel::tableSwapped, this, &MainWindow::enableEditActions);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &MainWindow::showMarkedCount);
     enableEditActions();
 }
 
@@ -167,6 +169,7 @@ void MainWindow::setupUi()
     tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
     tableDataWidget->verticalHeader()->setFixedWidth(43);
     tableDataWidget->viewport()->installEventFilter(this); // whole texts of cut-off cells
+    tableDataWidget->setPalette(look::tablePalette());
 
     const struct
     {
@@ -193,7 +196,12 @@ void MainWindow::setupUi()
     trackViewButton->setToolTip(QStringLiteral("Track View (F3)"));
     trackViewButton->setIcon(QIcon(QStringLiteral(":/others/track_view.png")));
 
-    saveStatusLabel = make<QLabel>(centralwidget, "saveStatusLabel", {682, 10, 112, 106});
+    // How many rows SAVE DATA! will write alone, above the save line.
+    markedCountLabel = make<QLabel>(centralwidget, "markedCountLabel", {682, 8, 112, 16});
+    markedCountLabel->setToolTip(QStringLiteral("SAVE DATA! writes only the marked rows (Set as "
+                                                "Selected, Ctrl+S); Deselect (Ctrl+D) unmarks "
+                                                "them."));
+    saveStatusLabel = make<QLabel>(centralwidget, "saveStatusLabel", {682, 26, 112, 90});
     saveStatusLabel->setWordWrap(true);
     saveStatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     saveStatusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -480,6 +488,15 @@ void MainWindow::enableEditActions()
                        actionSelectAll})
         a->setEnabled(rows);
     fitRowNumbers();
+    showMarkedCount();
+}
+
+void MainWindow::showMarkedCount()
+{
+    const int marked = m_model->table().markedCount();
+    markedCountLabel->setText(marked == 0 ? QString()
+                                          : counted(marked, QStringLiteral("row marked"),
+                                                    QStringLiteral("rows marked")));
 }
 
 // The row numbers' column is as wide as the largest number needs (at least 43).

@@ -216,6 +216,7 @@ private:
     QPushButton *applyAllButton = nullptr, *resetValuesButton = nullptr,
                 *resetValuesAllButton = nullptr, *saveDataButton = nullptr, *exitButton = nullptr;
     QTableView *tableDataWidget = nullptr;
+    QLabel *markedCountLabel = nullptr;
     QLabel *saveStatusLabel = nullptr; // in the free space above RESET VALUES
     QPushButton *rowFirst = nullptr, *rowUp = nullptr, *rowDown = nullptr, *rowLast = nullptr,
                 *rowSend = nullptr;
@@ -243,6 +244,7 @@ private:
     CloseAnswer askClose(bool canSave);
     void enableEditActions();
     void fitRowNumbers();
+    void showMarkedCount();
     // The tool tip of a cell whose text the column cuts off: the whole text.
     bool showWholeCellText(QHelpEvent *event);
     // Opens a page, or says where it is with a button that copies the place.

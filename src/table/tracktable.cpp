@@ -504,6 +504,14 @@ bool TrackTable::isMarked(int r) const
     return background(r, NameColumn) == std::optional<Rgba>(colors::rowMark);
 }
 
+int TrackTable::markedCount() const
+{
+    int marked = 0;
+    for (int r = 0; r < rowCount(); ++r)
+        marked += isMarked(r);
+    return marked;
+}
+
 quint32 TrackTable::internName(const QString &name)
 {
     auto it = m_nameIds.constFind(name);

@@ -75,6 +75,7 @@ public:
     std::optional<Rgba> background(int row, int column) const;
     void setBackground(int row, int column, std::optional<Rgba> colour);
     bool isMarked(int row) const; // "Track Name" background is the row mark
+    int markedCount() const;
 
     // Rows as the import writes them: four plain items with the imported
     // attributes; the coordinate cells remember the imported values and the

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -220,6 +221,29 @@ private slots:
                     QStringLiteral("100000")));
         w.trackModel()->replace([](TrackTable &t) { t = TrackTable(); });
         QVERIFY(!copy->isEnabled());
+    }
+    // Marked rows and selected rows look apart, and the marks are counted.
+    void marksAreCountedAndLookApart()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        MainWindow w;
+        load(w, 6);
+        auto *count = w.findChild<QLabel *>(QStringLiteral("markedCountLabel"));
+        QCOMPARE(count->text(), QString());
+        select(w, 1, 0, 2, 0);
+        trigger(w, "actionSetAsSelected");
+        QCOMPARE(count->text(), QStringLiteral("2 rows marked"));
+        select(w, 2, 1, 2, 1);
+        trigger(w, "actionDeselect");
+        QCOMPARE(count->text(), QStringLiteral("1 row marked"));
+        trigger(w, "actionUndo");
+        QCOMPARE(count->text(), QStringLiteral("2 rows marked"));
+        const QColor mark = w.trackModel()->index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color();
+        const QColor highlight = w.table()->palette().color(QPalette::Active, QPalette::Highlight);
+        // Far apart in hue and in brightness, not two blues.
+        QVERIFY(std::abs(mark.hue() - highlight.hue()) > 90);
+        QVERIFY(std::abs(mark.lightness() - highlight.lightness()) > 20);
+        QLocale::setDefault(QLocale::system());
     }
 };
 
