@@ -89,6 +89,24 @@ QList<QPair<QString, QString>> MainWindow::recentFiles()
     return out;
 }
 
+// Each dialog (by its caption) opens where it was last left, with the
+// filter last chosen in it, in this run and the next.
+FileChoice MainWindow::chooseFile(FileRequest request)
+{
+    QSettings settings;
+    const QString key = QStringLiteral("dialogs/") + QString(request.caption).remove(QLatin1Char('/'));
+    const QString folder = settings.value(key + QStringLiteral("/folder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) request.directory = folder;
+    if (request.filter.isEmpty())
+        request.filter = settings.value(key + QStringLiteral("/filter")).toString();
+    FileChoice choice = m_chooseFile(this, request);
+    if (!choice.path.isEmpty()) {
+        settings.setValue(key + QStringLiteral("/folder"), QFileInfo(choice.path).absolutePath());
+        settings.setValue(key + QStringLiteral("/filter"), choice.filter);
+    }
+    return choice;
+}
+
 void MainWindow::rememberRecent(const QString &path, const QString &formatFilter)
 {
     const QString entry = QFileInfo(path).absoluteFilePath() + QLatin1Char('\t') + formatFilter;

@@ -50,7 +50,7 @@ void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
         program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList();
     request.save = true;
     request.suffixFromFilter = true;
-    FileChoice choice = m_chooseFile(this, request);
+    FileChoice choice = chooseFile(request);
     const QString &path = choice.path;
     const QString &filter = choice.filter;
     if (!path.isNull()) chooseExportTarget(path, filter);
@@ -64,10 +64,15 @@ void MainWindow::on_exportFilesAction_triggered()
     request.filters = writableFiltersText().split(QStringLiteral(";;"));
     request.save = true;
     request.directory = QDir::rootPath();
-    FileChoice choice = m_chooseFile(this, request);
-    const QString &path = choice.path;
+    FileChoice choice = chooseFile(request);
+    QString path = choice.path;
     const QString &filter = choice.filter;
     if (path.isNull()) return;
+    // A name typed without an extension takes the format's, as on the tree's road
+    // (where the dialog adds it; these filters may name "*.*").
+    const Format *format = formatForFilter(filter);
+    if (format && !path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + format->fileExtension();
     QPalette white = exportFilesText->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         white.setBrush(group, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));

@@ -17,6 +17,7 @@ FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
     dialog.setWindowTitle(request.caption);
     dialog.setNameFilters(request.filters);
     if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
+    if (request.filters.contains(request.filter)) dialog.selectNameFilter(request.filter);
     if (request.save) dialog.setAcceptMode(QFileDialog::AcceptSave);
     auto applySuffix = [&dialog](const QString &filter) {
         dialog.setDefaultSuffix(suffixOfFilter(filter));

@@ -17,6 +17,7 @@ struct FileRequest
     bool save = false;
     bool suffixFromFilter = false; // a typed name gets the chosen filter's extension
     QString directory;
+    QString filter; // the filter chosen at first (when it is one of filters)
 };
 
 struct FileChoice

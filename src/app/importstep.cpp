@@ -50,7 +50,7 @@ void MainWindow::runFileDialogImport(const QString &caption, const QString &filt
     FileRequest request;
     request.caption = caption;
     request.filters = filters.split(QStringLiteral(";;"));
-    FileChoice choice = m_chooseFile(this, request);
+    FileChoice choice = chooseFile(request);
     if (choice.path.isEmpty()) return;
     if (recogniseAndImport(choice.path, choice.filter) && fromTree)
         importFilesLabel->setStatusTip(choice.filter);

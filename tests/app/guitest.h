@@ -6,10 +6,21 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+
+// Every window suite starts from empty settings of its own (the dialogs'
+// folders, the recent files), never the user's nor an earlier run's.
+inline void startFromEmptySettings()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
+}
+Q_COREAPP_STARTUP_FUNCTION(startFromEmptySettings)
 
 // Runs action on the next shown dialog of type T (from a timer, while it runs modally).
 template <typename T> void whenModal(std::function<void(T *)> action, int tries = 200)

@@ -105,8 +105,8 @@ private slots:
         QCOMPARE(request.filters.at(20), QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
         QCOMPARE(request.filters.last(), QStringLiteral("Nuke Script File (*.nk)"));
         QCOMPARE(request.directory, QDir::rootPath());
-        QVERIFY(!request.suffixFromFilter);
-        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed"));
+        // A name typed without an extension takes the format's.
+        QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed.txt"));
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->palette().color(QPalette::Text),
                  QColor(Qt::white));
         QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -227,6 +228,33 @@ private slots:
         QCOMPARE(w.trackModel()->columnCount(), 0);
         w.trackModel()->undoStack()->undo(); // the emptied list comes back
         QCOMPARE(w.trackModel()->rowCount(), 1);
+    }
+    // Each dialog opens in the folder and with the filter last used in it,
+    // in another window too (the settings outlive the run).
+    void dialogsRememberTheirFolders()
+    {
+        const QString sub = dir.filePath(QStringLiteral("remembered"));
+        QDir().mkpath(sub);
+        const QString picked = QDir(sub).filePath(QStringLiteral("cube.txt"));
+        QFile::copy(samplePath("3de_export_cube.txt"), picked);
+        const QString v3 = QStringLiteral("3DE v3 Track File (*.ascii)");
+        FileRequest first, second, other;
+        {
+            MainWindow w;
+            w.setFileChooser(answerWith(picked, v4, &first));
+            w.on_importFilesAction_triggered();
+            QCOMPARE(w.trackModel()->rowCount(), 701);
+            // Another dialog keeps its own place.
+            w.setFileChooser(answerWith(QString(), v3, &other));
+            auto *tree = child<QTreeWidget>(w, "importFilesTree");
+            w.on_importFilesTree_doubleClicked(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        }
+        MainWindow again;
+        again.setFileChooser(answerWith(QString(), v4, &second));
+        again.on_importFilesAction_triggered();
+        QCOMPARE(second.directory, sub);
+        QCOMPARE(second.filter, v4);
+        QVERIFY(other.directory != sub);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "app/look.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
+#include "guitest.h"
 
 #include <QAction>
 #include <QApplication>
