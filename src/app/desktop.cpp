@@ -149,6 +149,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
+    if (event->type() == QEvent::KeyPress && watched == tableDataWidget) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool control = key->modifiers() & Qt::ControlModifier;
+        if (control && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
     if (event->type() == QEvent::ToolTip && watched == tableDataWidget->viewport())
         return showWholeCellText(static_cast<QHelpEvent *>(event));
     return QMainWindow::eventFilter(watched, event);

@@ -219,6 +219,24 @@ void MainWindow::setupUi()
 
     setupSettingsPanel();
     setupMenus();
+    setTabOrders();
+}
+
+// Tab follows the work: Step 1, Step 2, the table and its buttons, Step 3
+// row by row, then what ends it (RESET VALUES, SAVE DATA!, EXIT). The table
+// keeps Tab for its cells; Ctrl+Tab leaves it.
+void MainWindow::setTabOrders()
+{
+    const QList<QWidget *> order{importFilesTree, importFilesText, exportFilesTree,
+                                 exportFilesText, tableDataWidget, rowFirst, rowUp, rowDown,
+                                 rowLast, rowSend, trackViewButton, plateResWidth, plateResHight,
+                                 imageSizeCombo, predefinedSettingCombo, X0, X1, Y0, Y1, par,
+                                 programConventionsCheck, importFirstText, exportFirstText,
+                                 applyAllButton, resetValuesButton, resetValuesAllButton,
+                                 saveDataButton, exitButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    tableDataWidget->installEventFilter(this);
 }
 
 void MainWindow::setupTrees()

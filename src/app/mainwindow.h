@@ -244,6 +244,7 @@ private:
     CloseAnswer askClose(bool canSave);
     void enableEditActions();
     void fitRowNumbers();
+    void setTabOrders();
     FileChoice chooseFile(FileRequest request);
     void showMarkedCount();
     // The tool tip of a cell whose text the column cuts off: the whole text.

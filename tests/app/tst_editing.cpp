@@ -5,11 +5,13 @@
 #include "testdata.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -244,6 +246,32 @@ private slots:
         QVERIFY(std::abs(mark.hue() - highlight.hue()) > 90);
         QVERIFY(std::abs(mark.lightness() - highlight.lightness()) > 20);
         QLocale::setDefault(QLocale::system());
+    }
+    // Tab walks Step 3 in the order it reads; Ctrl+Tab leaves the table.
+    void tabOrder()
+    {
+        MainWindow w;
+        load(w, 3);
+        w.chooseExportTarget(QStringLiteral("/tmp/tab.txt"),
+                             QStringLiteral("Nuke Tracker File (*.txt)"));
+        w.findChild<QLineEdit *>(QStringLiteral("plateResWidth"))->setText(QStringLiteral("1920"));
+        w.findChild<QLineEdit *>(QStringLiteral("plateResHight"))->setText(QStringLiteral("1080"));
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.table()->setFocus();
+        QTest::keyClick(w.table(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("rowFirst"));
+        w.findChild<QWidget *>(QStringLiteral("plateResWidth"))->setFocus();
+        QStringList seen{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 13; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            seen << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(seen, QStringList({"plateResWidth", "plateResHight", "imageSizeCombo",
+                                    "predefinedSettingCombo", "X0", "X1", "Y0", "Y1", "par",
+                                    "programConventionsCheck", "importFirstText",
+                                    "exportFirstText", "applyAllButton", "resetValuesButton"}));
     }
 };
 
