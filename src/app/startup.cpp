@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "startup.h"
 
+#include "focusstyle.h"
 #include "look.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
 #include <QIcon>
-#include <QStyleFactory>
 #include <QWidget>
 
 namespace startup {
 
 void chooseStyle()
 {
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(new FocusStyle);
 }
 
 void prepareApplication()

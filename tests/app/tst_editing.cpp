@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "app/focusstyle.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "guitest.h"
@@ -272,6 +273,22 @@ private slots:
                                     "predefinedSettingCombo", "X0", "X1", "Y0", "Y1", "par",
                                     "programConventionsCheck", "importFirstText",
                                     "exportFirstText", "applyAllButton", "resetValuesButton"}));
+
+        // Whatever has the focus wears the mark: a flat button, a field, a box, a tree.
+        QApplication::setStyle(new FocusStyle);
+        const QRgb mark = FocusStyle::markColour().rgb();
+        for (const char *name : {"rowFirst", "X0", "programConventionsCheck", "imageSizeCombo",
+                                 "importFilesTree", "applyAllButton"}) {
+            auto *widget = w.findChild<QWidget *>(QLatin1String(name));
+            widget->setFocus();
+            QApplication::processEvents();
+            const QImage picture = widget->grab().toImage();
+            int marked = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    marked += picture.pixel(x, y) == mark;
+            QVERIFY2(marked > picture.width(), name);
+        }
     }
 };
 
