@@ -24,3 +24,8 @@ void EditCommand::redo()
     m_edit->toggle(*m_model);
     if (m_follow) m_follow(false);
 }
+
+EditCommand *EditCommand::carriedOver()
+{
+    return new EditCommand(text(), std::move(m_edit), m_model, std::move(m_follow));
+}

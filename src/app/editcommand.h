@@ -21,6 +21,10 @@ public:
                 std::function<void(bool undone)> follow = {});
     void undo() override;
     void redo() override;
+    qint64 memoryBytes() const { return m_edit->memoryBytes(); }
+    // A command that carries this one's edit on (in the state it is in),
+    // for a stack built anew; this one is left empty.
+    EditCommand *carriedOver();
 
 private:
     corvane::EditPtr m_edit;

@@ -113,6 +113,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::enableEditActions);
     connect(m_model, &TrackModel::tableSwapped, this, &MainWindow::enableEditActions);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &MainWindow::showMarkedCount);
+    connect(m_model, &TrackModel::historyTrimmed, this, &MainWindow::tellTrimmedHistory);
     enableEditActions();
 }
 
@@ -507,6 +508,24 @@ void MainWindow::enableEditActions()
         a->setEnabled(rows);
     fitRowNumbers();
     showMarkedCount();
+}
+
+void MainWindow::tellTrimmedHistory(int droppedSteps)
+{
+    const QString budget = QLocale().formattedDataSize(m_model->historyBudget());
+    const QString tip =
+        droppedSteps == 1
+            ? QStringLiteral("The oldest step was let go to keep the undo history within %1 "
+                             "of memory.")
+                  .arg(budget)
+            : QStringLiteral("The %1 oldest steps were let go to keep the undo history within "
+                             "%2 of memory.")
+                  .arg(QLocale().toString(droppedSteps), budget);
+    menuEdit->setToolTipsVisible(true);
+    menuEdit->setToolTip(tip);
+    menuEdit->menuAction()->setToolTip(tip);
+    actionUndo->setToolTip(tip);
+    actionUndo->setStatusTip(tip);
 }
 
 void MainWindow::showMarkedCount()

@@ -247,6 +247,7 @@ private:
     void setTabOrders();
     FileChoice chooseFile(FileRequest request);
     void showMarkedCount();
+    void tellTrimmedHistory(int droppedSteps);
     // The tool tip of a cell whose text the column cuts off: the whole text.
     bool showWholeCellText(QHelpEvent *event);
     // Opens a page, or says where it is with a button that copies the place.

@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QUndoStack>
 
+#include <vector>
+
 using namespace corvane;
 
 namespace {
@@ -38,7 +40,41 @@ TrackModel::TrackModel(QObject *parent) : QAbstractTableModel(parent)
 
 void TrackModel::done(const QString &text, EditPtr edit, std::function<void(bool undone)> follow)
 {
-    if (edit) m_undo->push(new EditCommand(text, std::move(edit), this, std::move(follow)));
+    if (!edit) return;
+    m_undo->push(new EditCommand(text, std::move(edit), this, std::move(follow)));
+    keepHistoryWithinBudget();
+}
+
+// Right after a push no step waits for redo: the newest steps that fit the
+// budget (the last one always) are carried into a stack built anew, and
+// the clean state with them when it was among them.
+void TrackModel::keepHistoryWithinBudget()
+{
+    const int count = m_undo->count();
+    qint64 total = 0;
+    int keep = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        total += static_cast<const EditCommand *>(m_undo->command(i))->memoryBytes();
+        if (keep > 0 && total > m_historyBudget) break;
+        ++keep;
+    }
+    if (keep == count || m_undo->index() != count) return;
+    const int drop = count - keep;
+    const int clean = m_undo->cleanIndex();
+    std::vector<EditCommand *> kept;
+    for (int i = drop; i < count; ++i)
+        // The stack hands its commands out const; these are ours and move on.
+        kept.push_back(
+            const_cast<EditCommand *>(static_cast<const EditCommand *>(m_undo->command(i)))
+                ->carriedOver());
+    m_undo->clear();
+    if (clean != drop) m_undo->resetClean();
+    for (size_t k = 0; k < kept.size(); ++k) {
+        m_undo->push(kept[k]);
+        if (clean == drop + int(k) + 1) m_undo->setClean();
+    }
+    m_droppedSteps += drop;
+    emit historyTrimmed(m_droppedSteps);
 }
 
 RowBlock TrackModel::takeRows(const std::vector<int> &rows)

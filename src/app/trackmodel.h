@@ -30,6 +30,11 @@ public:
     // ("Paste" gives "Undo Paste"); a null edit changed nothing.
     void done(const QString &text, corvane::EditPtr edit,
               std::function<void(bool undone)> follow = {});
+    // The undo history keeps within this many bytes (at least its last
+    // step), letting the oldest steps go.
+    void setHistoryBudget(qint64 bytes) { m_historyBudget = bytes; }
+    qint64 historyBudget() const { return m_historyBudget; }
+    int droppedSteps() const { return m_droppedSteps; }
 
     corvane::RowBlock takeRows(const std::vector<int> &rows) override;
     void putRows(const std::vector<int> &rows, corvane::RowBlock &&block) override;
@@ -41,6 +46,8 @@ signals:
     // The whole table was swapped for another (undo or redo of Apply, an
     // import, a sort or New).
     void tableSwapped();
+    // Old undo steps were let go to keep the history within its budget.
+    void historyTrimmed(int droppedSteps);
 
 public:
     // Replaces the whole table (a new list, New, Reset All).
@@ -79,4 +86,7 @@ private:
 
     corvane::TrackTable m_table;
     QUndoStack *m_undo = nullptr;
+    qint64 m_historyBudget = qint64(1) << 30;
+    int m_droppedSteps = 0;
+    void keepHistoryWithinBudget();
 };

@@ -38,6 +38,8 @@ class TableEdit
 public:
     virtual ~TableEdit();
     virtual void toggle(EditTarget &target) = 0;
+    // About how much memory the edit keeps for its undo and redo.
+    virtual qint64 memoryBytes() const = 0;
 };
 
 using EditPtr = std::unique_ptr<TableEdit>;
@@ -55,6 +57,10 @@ public:
     {
     }
     void toggle(EditTarget &target) override;
+    qint64 memoryBytes() const override
+    {
+        return qint64(m_rows.capacity() * sizeof(int)) + m_other.memoryBytes();
+    }
 
 private:
     std::vector<int> m_rows;
@@ -70,6 +76,10 @@ public:
     // Removes the rows.
     static EditPtr remove(EditTarget &target, std::vector<int> rows);
     void toggle(EditTarget &target) override;
+    qint64 memoryBytes() const override
+    {
+        return qint64(m_rows.capacity() * sizeof(int)) + m_taken.memoryBytes();
+    }
 
 private:
     std::vector<int> m_rows;
@@ -83,6 +93,7 @@ class RowsReordered : public TableEdit
 public:
     static EditPtr reorder(EditTarget &target, std::vector<int> order);
     void toggle(EditTarget &target) override;
+    qint64 memoryBytes() const override { return qint64(m_order.capacity() * sizeof(int)); }
 
 private:
     std::vector<int> m_order; // what the next toggle applies
@@ -101,6 +112,10 @@ public:
     {
     }
     void toggle(EditTarget &target) override;
+    qint64 memoryBytes() const override
+    {
+        return m_other.memoryBytes() + qint64(m_order.capacity() * sizeof(int));
+    }
 
 private:
     TrackTable m_other;

@@ -60,6 +60,9 @@ struct TrackTable::RowExtra
 
 // A row's rare attributes live in its owner's store (the table's, or a
 // row block's), found by slot number: a row stays 64 bytes.
+// About what one row's rare attributes take (tips, colours, formulas).
+constexpr qint64 ExtraBytes = 256;
+
 struct TrackTable::ExtraStore
 {
     std::vector<std::unique_ptr<RowExtra>> entries;
@@ -504,6 +507,15 @@ bool TrackTable::isMarked(int r) const
     return background(r, NameColumn) == std::optional<Rgba>(colors::rowMark);
 }
 
+qint64 TrackTable::memoryBytes() const
+{
+    qint64 names = 0;
+    for (const QString &name : m_names)
+        names += 48 + 2 * name.size(); // the string, its hash entry
+    return qint64(m_rows.size()) * qint64(sizeof(Row)) +
+           (m_extras ? qint64(m_extras->entries.size()) * ExtraBytes : 0) + names;
+}
+
 int TrackTable::markedCount() const
 {
     int marked = 0;
@@ -808,6 +820,12 @@ TrackTable::ExtraStore &RowBlock::store()
 int RowBlock::size() const
 {
     return int(m_rows.size());
+}
+
+qint64 RowBlock::memoryBytes() const
+{
+    return qint64(m_rows.capacity() * sizeof(TrackTable::Row)) +
+           (m_extras ? qint64(m_extras->entries.size()) * ExtraBytes : 0);
 }
 
 RowBlock RowBlock::blank(int count)

@@ -76,6 +76,9 @@ public:
     void setBackground(int row, int column, std::optional<Rgba> colour);
     bool isMarked(int row) const; // "Track Name" background is the row mark
     int markedCount() const;
+    // About how much memory the table holds (its rows, their rare
+    // attributes, the names), for budgets such as the undo history's.
+    qint64 memoryBytes() const;
 
     // Rows as the import writes them: four plain items with the imported
     // attributes; the coordinate cells remember the imported values and the
@@ -196,6 +199,7 @@ public:
     static RowBlock blank(int count);
 
     int size() const;
+    qint64 memoryBytes() const; // about how much memory the rows hold
     // Moves the first `count` rows into a block of their own.
     RowBlock takeFront(int count);
     void append(RowBlock &&other);

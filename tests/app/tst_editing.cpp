@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "app/editcommand.h"
 #include "app/focusstyle.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
@@ -289,6 +290,47 @@ private slots:
                     marked += picture.pixel(x, y) == mark;
             QVERIFY2(marked > picture.width(), name);
         }
+    }
+    // The history keeps within its memory budget, the newest steps and the
+    // clean state with them, and the Edit menu says what was let go.
+    void undoKeepsWithinItsBudget()
+    {
+        MainWindow w;
+        load(w, 20000);
+        TrackModel *m = w.trackModel();
+        auto sortOnce = [&](const char *action) { trigger(w, action); };
+        sortOnce("actionHigh");
+        const qint64 step = static_cast<const EditCommand *>(
+                                m->undoStack()->command(m->undoStack()->count() - 1))
+                                ->memoryBytes();
+        QVERIFY(step > 20000 * 8);
+        m->setHistoryBudget(step * 5 / 2); // two sorts fit, not three
+        m->undoStack()->clear();
+        sortOnce("actionLow");
+        m->undoStack()->setClean();
+        const QString saved = cell(w, 0, 1) + cell(w, 0, 0);
+        sortOnce("actionHigh");
+        const QString high = cell(w, 0, 1) + cell(w, 0, 0);
+        sortOnce("actionLow");
+        QCOMPARE(m->undoStack()->count(), 2);
+        QCOMPARE(m->droppedSteps(), 1);
+        QVERIFY(!m->undoStack()->isClean());
+        m->undoStack()->undo();
+        QCOMPARE(cell(w, 0, 1) + cell(w, 0, 0), high);
+        QVERIFY(!m->undoStack()->isClean());
+        m->undoStack()->undo();
+        QVERIFY(m->undoStack()->isClean()); // where it was saved
+        QCOMPARE(cell(w, 0, 1) + cell(w, 0, 0), saved);
+        QVERIFY(!m->undoStack()->canUndo()); // the oldest step is gone
+        m->undoStack()->redo();
+        QCOMPARE(cell(w, 0, 1) + cell(w, 0, 0), high);
+        // A single step larger than the budget still stays.
+        m->setHistoryBudget(1);
+        sortOnce("actionHigh");
+        QCOMPARE(m->undoStack()->count(), 1);
+        QVERIFY(w.findChild<QAction *>(QStringLiteral("actionUndo"))
+                    ->toolTip()
+                    .contains(QLatin1String("oldest steps were let go")));
     }
 };
 
