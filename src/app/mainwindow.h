@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "edit/selection.h"
+#include "edit/trackpaths.h"
 #include "formats/trackset.h"
 #include "settings/platesettings.h"
 #include "filechooser.h"
@@ -245,6 +246,8 @@ private:
     void enableEditActions();
     void fitRowNumbers();
     void setTabOrders();
+    void placeTrackView();
+    corvane::PathPlacement trackViewPlacement(corvane::PathValues values) const;
     FileChoice chooseFile(FileRequest request);
     void showMarkedCount();
     void tellTrimmedHistory(int droppedSteps);

@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <QToolTip>
@@ -82,7 +84,7 @@ QTransform TrackCanvas::toWidget() const
 {
     return QTransform()
         .translate(width() / 2.0, height() / 2.0)
-        .scale(m_scale, -m_scale)
+        .scale(m_scale, m_yDown ? m_scale : -m_scale)
         .translate(-m_centre.x(), -m_centre.y());
 }
 
@@ -130,18 +132,23 @@ void TrackCanvas::paint(QPainter &painter, QSize size)
     }
     painter.resetTransform();
 
-    // Shapes at the current frame: their vertices in order, closed.
+    // Shapes at the current frame: their vertices in order, closed; between
+    // keys on the straight line from key to key, drawn dashed (a key frame
+    // is drawn solid, with its vertices' dots).
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (size_t s = 0; s < m_paths->shapes().size(); ++s) {
         QPolygonF outline;
-        bool anySelected = false;
+        bool anySelected = false, allKeys = true;
         for (int v : m_paths->shapes()[s].vertices) {
             QPointF p;
-            if (m_paths->pointAt(v, m_frame, &p)) outline << transform.map(p);
+            bool key = false;
+            if (m_paths->pointAtOrBetween(v, m_frame, &p, &key)) outline << transform.map(p);
+            allKeys = allKeys && key;
             anySelected = anySelected || selected(size_t(v));
         }
-        painter.setPen(
-            cosmetic(anySelected ? Qt::white : trackColour(int(s)), anySelected ? 2 : 1.2));
+        QPen pen = cosmetic(anySelected ? Qt::white : trackColour(int(s)), anySelected ? 2 : 1.2);
+        if (!allKeys) pen.setStyle(Qt::DashLine);
+        painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawPolygon(outline);
     }
@@ -188,7 +195,7 @@ void TrackCanvas::mouseMoveEvent(QMouseEvent *event)
         if ((pos - m_pressPos).manhattanLength() > 3) m_dragging = true;
         if (m_dragging) {
             const QPoint step = pos - m_lastPos;
-            m_centre -= QPointF(step.x() / m_scale, -step.y() / m_scale);
+            m_centre -= QPointF(step.x() / m_scale, (m_yDown ? step.y() : -step.y()) / m_scale);
             update();
         }
     }
@@ -277,6 +284,10 @@ TrackViewWindow::TrackViewWindow(TrackModel *model, QWidget *parent)
     layout->addLayout(controls);
     layout->addWidget(m_status);
 
+    // F3 shows and hides the view from either window.
+    auto *close = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(close, &QShortcut::activated, this, &QWidget::hide);
+
     m_rebuild = new QTimer(this);
     m_rebuild->setSingleShot(true);
     m_rebuild->setInterval(30); // a burst of changes rebuilds once
@@ -323,11 +334,20 @@ void TrackViewWindow::showEvent(QShowEvent *event)
     if (m_dirty) rebuildNow();
 }
 
+void TrackViewWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_player->stop();
+    m_play->setText(QStringLiteral("Play"));
+    QSettings().setValue(QStringLiteral("trackView/geometry"), geometry());
+}
+
 void TrackViewWindow::rebuildNow()
 {
     if (!m_model) return;
     const bool first = m_paths.isEmpty();
-    m_paths = TrackPaths::build(m_model->table(), m_values);
+    m_paths = TrackPaths::build(m_model->table(), m_values,
+                                m_placement ? m_placement(m_values) : PathPlacement());
     m_dirty = false;
     {
         QSignalBlocker block(m_slider);
@@ -341,7 +361,15 @@ void TrackViewWindow::rebuildNow()
 
 void TrackViewWindow::setPlate(QSizeF plate)
 {
+    const bool changed = plate != m_canvas->plate();
     m_canvas->setPlate(plate);
+    // The points are placed through the plate: a new one moves them, and
+    // the view takes it in whole.
+    if (changed) {
+        tableChanged();
+        if (isVisible()) rebuildNow();
+        m_canvas->fit();
+    }
     m_canvas->update();
 }
 

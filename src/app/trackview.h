@@ -10,6 +10,8 @@
 #include <QTransform>
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -31,6 +33,9 @@ public:
         update();
     }
     void setPlate(QSizeF plate) { m_plate = plate; }
+    QSizeF plate() const { return m_plate; }
+    // Points in plate pixels, Y down (else as read, Y up).
+    void setYDown(bool down) { m_yDown = down; }
     void setFrame(int frame);
     int frame() const { return m_frame; }
     void setSelectedTracks(std::vector<char> selected);
@@ -68,6 +73,7 @@ private:
     double m_scale = 1;
     QPointF m_centre; // data point at the widget's centre
     bool m_fitted = false;
+    bool m_yDown = false;
     QPoint m_pressPos, m_lastPos;
     bool m_dragging = false;
 };
@@ -84,6 +90,13 @@ public:
     // Highlights the tracks of these table rows.
     void showSelectedRows(const std::vector<int> &rows);
     void setValues(corvane::PathValues values);
+    // How rows are put on the plate for each kind of values (from the
+    // window's settings at the time of each rebuild).
+    void setPlacement(std::function<corvane::PathPlacement(corvane::PathValues)> placement)
+    {
+        m_placement = std::move(placement);
+        m_canvas->setYDown(bool(m_placement));
+    }
     void rebuildNow();
 
 signals:
@@ -91,6 +104,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void tableChanged();
@@ -99,6 +113,7 @@ private:
     void showPointer(QPointF data);
 
     QPointer<TrackModel> m_model;
+    std::function<corvane::PathPlacement(corvane::PathValues)> m_placement;
     corvane::TrackPaths m_paths;
     corvane::PathValues m_values = corvane::PathValues::Converted;
     std::vector<int> m_selectedRows;

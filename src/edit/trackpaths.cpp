@@ -78,7 +78,8 @@ double distanceToSegment(QPointF p, QPointF a, QPointF b)
 
 } // namespace
 
-TrackPaths TrackPaths::build(const TrackTable &table, PathValues values)
+TrackPaths TrackPaths::build(const TrackTable &table, PathValues values,
+                             const PathPlacement &placement)
 {
     TrackPaths paths;
     const int rows = table.rowCount();
@@ -91,6 +92,11 @@ TrackPaths TrackPaths::build(const TrackTable &table, PathValues values)
         int frame = 0;
         QPointF point;
         if (!readPoint(table, r, values, &frame, &point)) continue;
+        if (placement.place) {
+            point = placement.place(r, point);
+            if (!std::isfinite(point.x()) || !std::isfinite(point.y())) continue;
+        }
+        frame -= placement.frameShift;
         int *slot = nullptr;
         const qint64 id = table.nameId(r);
         if (id >= 0) {
@@ -167,6 +173,23 @@ bool TrackPaths::pointAt(int track, int frame, QPointF *point, int *row) const
     const size_t i = size_t(it - t.frames.begin()) - 1;
     *point = t.points[i];
     if (row) *row = t.rows[i];
+    return true;
+}
+
+bool TrackPaths::pointAtOrBetween(int track, int frame, QPointF *point, bool *key) const
+{
+    if (pointAt(track, frame, point)) {
+        *key = true;
+        return true;
+    }
+    *key = false;
+    if (track < 0 || size_t(track) >= m_tracks.size()) return false;
+    const TrackPath &t = m_tracks[size_t(track)];
+    auto after = std::upper_bound(t.frames.begin(), t.frames.end(), frame);
+    if (after == t.frames.begin() || after == t.frames.end()) return false;
+    const size_t i = size_t(after - t.frames.begin());
+    const double f = double(frame - t.frames[i - 1]) / double(t.frames[i] - t.frames[i - 1]);
+    *point = t.points[i - 1] + f * (t.points[i] - t.points[i - 1]);
     return true;
 }
 

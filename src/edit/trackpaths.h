@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace corvane {
@@ -16,6 +17,15 @@ class TrackTable;
 
 // Which coordinates: as imported (what Apply converts from) or as shown.
 enum class PathValues { Imported, Converted };
+
+// Where the picture puts the rows: each row's point on the plate (pixels
+// from its top-left corner, Y down) from the value read, and the frames in
+// the values' own numbering. Without it points are drawn as read.
+struct PathPlacement
+{
+    std::function<QPointF(int row, QPointF value)> place;
+    int frameShift = 0; // subtracted from the table's frames
+};
 
 struct TrackPath
 {
@@ -36,7 +46,8 @@ class TrackPaths
 {
 public:
     // Rows whose frame or coordinates are not numbers are left out.
-    static TrackPaths build(const TrackTable &table, PathValues values);
+    static TrackPaths build(const TrackTable &table, PathValues values,
+                            const PathPlacement &placement = {});
 
     const std::vector<TrackPath> &tracks() const { return m_tracks; }
     const std::vector<ShapeOutline> &shapes() const { return m_shapes; }
@@ -48,6 +59,9 @@ public:
 
     // The track's point at the frame (the later row when two share it).
     bool pointAt(int track, int frame, QPointF *point, int *row = nullptr) const;
+    // The same, or between the keys around the frame on a straight line
+    // (*key false then); false before the first key and after the last.
+    bool pointAtOrBetween(int track, int frame, QPointF *point, bool *key) const;
     // The track with a point at the frame nearest to `at`, else (with
     // pathsToo) the track whose path passes nearest; -1 when none lies
     // within `radius`.

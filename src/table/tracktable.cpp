@@ -611,6 +611,15 @@ double TrackTable::importedValue(int r, int column) const
     return toDouble(data(r, column, Qt::ToolTipRole).toString());
 }
 
+bool TrackTable::pixelPoint(int r, double *x, double *y) const
+{
+    const Row &rw = row(r);
+    if (!(rw.flags & HasPixel) || !(rw.flags & Converted)) return false;
+    *x = rw.pixel[0];
+    *y = rw.pixel[1];
+    return true;
+}
+
 QString TrackTable::sourceFormat(int r) const
 {
     return data(r, XColumn, Qt::WhatsThisRole).toString();

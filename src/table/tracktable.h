@@ -108,6 +108,9 @@ public:
     double importedValue(int row, int column) const; // the source value
     void setShownToSource(ShownToSource inverse) { m_shownToSource = std::move(inverse); }
     QString sourceFormat(int row) const; // what's-this of column 2
+    // The pixels from the plate's top-left corner the last Apply took the
+    // row through; false when no Apply converted it.
+    bool pixelPoint(int row, double *x, double *y) const;
     // The same as an index of the table's source formats (cheap to compare),
     // or -1 where the cell carries a what's-this text of its own.
     int sourceFormatId(int row) const;

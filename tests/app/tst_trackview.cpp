@@ -6,7 +6,9 @@
 #include "testdata.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 #include <QUndoStack>
@@ -78,12 +80,70 @@ private slots:
         w.trackModel()->undoStack()->undo();
         QTRY_COMPARE(view->paths().tracks().size(), size_t(3));
 
-        // The imported values or the shown ones.
+        // The imported values, or the shown ones at the pixels their Apply
+        // took them through (not the target's 0.5, 0.5).
         w.trackModel()->table().setConverted(0, 1, 51, 0.5, 0.5);
         view->setValues(PathValues::Imported);
         QCOMPARE(view->paths().tracks()[0].points[0], QPointF(1, 51));
         view->setValues(PathValues::Converted);
-        QCOMPARE(view->paths().tracks()[0].points[0], QPointF(0.5, 0.5));
+        QCOMPARE(view->paths().tracks()[0].points[0], QPointF(1, 51));
+    }
+
+    // Whatever the programs' conventions, every point lands on the plate
+    // where it is (pixels from the top-left), imported or converted; frames
+    // count as the values shown count them.
+    void pointsLandOnThePlate()
+    {
+        MainWindow w;
+        const QList<std::tuple<const char *, double, double>> sources{
+            {"3DE v4 Track File (*.txt)", 100, 400},          // pixels, Y up
+            {"MatchMover/Movimento Track File (*.rz2)", 100, 100}, // pixels, Y down
+            {"SynthEyes Track File (*.txt)", -0.8, -0.6}};    // -1..1 from the centre, Y down
+        w.trackModel()->replace([&](TrackTable &t) {
+            t.setColumnCount(TrackColumnCount);
+            t.setRowCount(int(sources.size()));
+            int r = 0;
+            for (const auto &[filter, x, y] : sources) {
+                t.setImportedRow(r, t.internName(QStringLiteral("T%1").arg(r)), 1, x, y,
+                                 t.internSource(QLatin1String(filter)));
+                ++r;
+            }
+        });
+        w.findChild<QCheckBox *>(QStringLiteral("programConventionsCheck"))->setChecked(false);
+        w.findChild<QLineEdit *>(QStringLiteral("plateResWidth"))->setText(QStringLiteral("1000"));
+        w.findChild<QLineEdit *>(QStringLiteral("plateResHight"))->setText(QStringLiteral("500"));
+        w.findChild<QLineEdit *>(QStringLiteral("importFirstText"))->setText(QStringLiteral("1"));
+        w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))->setStatusTip(QStringLiteral("1"));
+        w.show();
+        TrackViewWindow *view = open(w);
+        view->setValues(PathValues::Imported);
+        auto near = [](QPointF a, QPointF b) { return std::hypot(a.x() - b.x(), a.y() - b.y()) < 1e-6; };
+        for (size_t t = 0; t < 3; ++t)
+            QVERIFY2(near(view->paths().tracks()[t].points[0], QPointF(100, 100)),
+                     qPrintable(view->paths().tracks()[t].name));
+        // Converted for a normalised, centred target: still where they were.
+        for (const char *target : {"SynthEyes Track File (*.txt)", "Maya Live Track File (*.txt)",
+                                   "After Effects Track File (*.txt)"}) {
+            w.chooseExportTarget(QStringLiteral("/tmp/view.txt"), QLatin1String(target));
+            w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))->setText(QStringLiteral("1001"));
+            w.on_applyAllButton_clicked();
+            view->setValues(PathValues::Converted);
+            QTRY_COMPARE(view->paths().firstFrame(), 1001);
+            for (size_t t = 0; t < 3; ++t)
+                QVERIFY2(near(view->paths().tracks()[t].points[0], QPointF(100, 100)), target);
+            view->setValues(PathValues::Imported);
+            QCOMPARE(view->paths().firstFrame(), 1);
+            w.trackModel()->undoStack()->undo();
+        }
+        // A new plate: the view takes it in whole.
+        const double before = view->canvas()->toWidget().map(QPointF(1000, 500)).x();
+        w.findChild<QLineEdit *>(QStringLiteral("plateResWidth"))->setText(QStringLiteral("4000"));
+        QVERIFY(view->canvas()->toWidget().map(QPointF(4000, 500)).x() <= before + 1);
+        // F3 (the menu's action) hides it, and again shows it.
+        w.findChild<QAction *>(QStringLiteral("actionTrackView"))->trigger();
+        QVERIFY(!view->isVisible());
+        w.findChild<QAction *>(QStringLiteral("actionTrackView"))->trigger();
+        QVERIFY(view->isVisible());
     }
 };
 

@@ -72,6 +72,36 @@ private slots:
         QCOMPARE(names, std::vector<QString>({"S01_Track_1", "S01_Track_2", "S01_Track_10"}));
         QCOMPARE(paths.tracks()[4].shape, -1);
     }
+
+    // Between keys a point lies on the straight line from key to key;
+    // before the first key and after the last there is none.
+    void betweenKeys()
+    {
+        const TrackPaths paths =
+            TrackPaths::build(importedTable({{"A", 10, 0, 0}, {"A", 20, 100, 50}}),
+                              PathValues::Converted);
+        QPointF p;
+        bool key = false;
+        QVERIFY(paths.pointAtOrBetween(0, 10, &p, &key));
+        QVERIFY(key);
+        QVERIFY(paths.pointAtOrBetween(0, 15, &p, &key));
+        QVERIFY(!key);
+        QCOMPARE(p, QPointF(50, 25));
+        QVERIFY(!paths.pointAtOrBetween(0, 9, &p, &key));
+        QVERIFY(!paths.pointAtOrBetween(0, 21, &p, &key));
+    }
+
+    // A placement puts rows where it says and renumbers their frames.
+    void placement()
+    {
+        PathPlacement placement;
+        placement.place = [](int row, QPointF v) { return QPointF(v.x() + row, 100 - v.y()); };
+        placement.frameShift = 1000;
+        const TrackPaths paths = TrackPaths::build(
+            importedTable({{"A", 1001, 10, 20}, {"A", 1002, 10, 30}}), PathValues::Imported, placement);
+        QCOMPARE(paths.tracks()[0].points, std::vector<QPointF>({QPointF(10, 80), QPointF(11, 70)}));
+        QCOMPARE(paths.firstFrame(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTrackPaths)
