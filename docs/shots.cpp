@@ -50,15 +50,17 @@ void save(QWidget *widget, const QString &name)
 }
 
 // Answers the modal dialogs a step opens: hook sees each one first.
-void answerDialogs(const std::function<void(QWidget *)> &hook)
+// Runs hook on each modal dialog shown (progress dialogs aside) until it
+// says it answered one.
+void answerDialogs(const std::function<bool(QWidget *)> &hook)
 {
     auto *timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [timer, hook] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || qobject_cast<QProgressDialog *>(modal) || !modal->isVisible()) return;
+        if (!hook(modal)) return;
         timer->stop();
         timer->deleteLater();
-        hook(modal);
     });
     timer->start(20);
 }
@@ -124,8 +126,9 @@ int main(int argc, char *argv[])
 
     // The track view with a shape added to the list, at one of its keys.
     answerDialogs([](QWidget *question) {
-        if (auto *add = question->findChild<QPushButton *>(QStringLiteral("addtoCurrentList")))
-            add->click();
+        auto *add = question->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"));
+        if (add) add->click();
+        return add != nullptr;
     });
     if (!window.recogniseAndImport(QStringLiteral("garbage_mask.txt"), v4)) failed = true;
     if (auto *view = child<QAction>(window, "actionTrackView")) view->trigger();
@@ -154,6 +157,7 @@ int main(int argc, char *argv[])
         } else {
             message->close();
         }
+        return true;
     });
     window.importDropped(bad);
     if (!shown) {

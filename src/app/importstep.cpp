@@ -16,6 +16,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
+#include <QFileInfo>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +27,9 @@
 #include <QTableView>
 #include <QTreeWidget>
 #include <QUndoStack>
+
+#include <atomic>
+#include <memory>
 
 using namespace corvane;
 
@@ -95,7 +101,7 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
         if (answer != QLatin1String("new") && answer != QLatin1String("add")) return false;
         if (answer == QLatin1String("add")) mode = ImportMode::Append;
     }
-    applyImport(fileName, formatFilter, mode, *read);
+    if (!applyImport(fileName, formatFilter, mode, *read)) return false;
     importFilesText->setText(fileName);
     importFilesLabel->setText(formatFilter);
     importFilesLabel->setStatusTip(formatFilter);
@@ -103,20 +109,68 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
     return true;
 }
 
+// The file is read on a worker thread under a progress dialog (its bytes,
+// then "Reading…" while the reader works), centred on the window and shown
+// after half a second. Cancel or Escape leave at once with nothing changed;
+// the worker's result, when it comes, is thrown away.
+void MainWindow::joinFinishedReaders()
+{
+    for (auto it = m_readers.begin(); it != m_readers.end();) {
+        if (!it->finished()) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = m_readers.erase(it);
+    }
+}
+
 std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
                                                  const QString &formatFilter)
 {
+    struct Job
+    {
+        std::atomic<qint64> bytes{0};
+        std::atomic<bool> done{false};
+        ReadResult result;
+    };
+    auto job = std::make_shared<Job>();
+    const qint64 size = std::max<qint64>(QFileInfo(fileName).size(), 1);
+    m_readers.push_back({std::thread([job, fileName, formatFilter, read = m_importReader] {
+                             job->result = read(fileName, formatFilter, &job->bytes);
+                             job->done = true;
+                         }),
+                         [job] { return job->done.load(); }});
+
     BusyCursor busy;
-    QProgressDialog progress(formatFilter, QStringLiteral("Cancel"), 0, 0);
+    QProgressDialog progress(QStringLiteral("Reading %1").arg(QFileInfo(fileName).fileName()),
+                             QStringLiteral("Cancel"), 0, 1000, this);
     progress.setWindowTitle(QStringLiteral("Importing..."));
     progress.setPalette(QApplication::palette());
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0); // shows the dialog while the file is read
-    QApplication::processEvents();
-
-    ReadResult read = dispatch(fileName, formatFilter);
+    progress.setMinimumDuration(500);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    QEventLoop wait;
+    QTimer tick;
+    tick.setInterval(25);
+    connect(&tick, &QTimer::timeout, &wait, [&] {
+        if (job->done) return wait.quit();
+        const qint64 bytes = job->bytes.load(std::memory_order_relaxed);
+        if (bytes >= size) progress.setLabelText(QStringLiteral("Reading the %1 rows…").arg(
+                                QLatin1String(formatForImportFilter(formatFilter)
+                                                  ? formatForImportFilter(formatFilter)->name
+                                                  : "")));
+        progress.setValue(int(std::min<qint64>(999, bytes * 1000 / size)));
+    });
+    connect(&progress, &QProgressDialog::canceled, &wait, &QEventLoop::quit);
+    tick.start();
+    if (!job->done) wait.exec();
+    tick.stop();
     progress.close();
+    if (!job->done) return std::nullopt; // cancelled: the table stays as it was
+    joinFinishedReaders();
+    ReadResult read = std::move(job->result);
     if (!read.ok()) {
         showMessage(read.error, QMessageBox::Warning);
         return std::nullopt;
@@ -133,15 +187,17 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     return read;
 }
 
-void MainWindow::applyImport(const QString &fileName, const QString &formatFilter,
+bool MainWindow::applyImport(const QString &fileName, const QString &formatFilter,
                              ImportMode mode, const ReadResult &read)
 {
     BusyCursor busy;
-    QProgressDialog progress(formatFilter, QStringLiteral("Cancel"), 0, 0);
+    QProgressDialog progress(QStringLiteral("Filling the table"), QStringLiteral("Cancel"), 0, 0,
+                             this);
     progress.setWindowTitle(QStringLiteral("Importing..."));
     progress.setPalette(QApplication::palette());
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
+    progress.setMinimumDuration(500);
+    const PlateSettings shownBefore = plateSettings();
     PlateSettings settings = plateSettings();
     takeOverImport(settings, read.set, mode, formatFilter);
     settings.defaultExportFirst(exportFilesLabel->statusTip());
@@ -149,15 +205,20 @@ void MainWindow::applyImport(const QString &fileName, const QString &formatFilte
     m_tableSettings = settings;
     saveStatusLabel->clear(); // it told of the list before
     saveStatusLabel->setToolTip(QString());
-    fillTable(read.set, fileName, formatFilter, mode, progress);
+    if (!fillTable(read.set, fileName, formatFilter, mode, progress)) {
+        showPlateSettings(shownBefore); // cancelled: as it was
+        m_tableSettings.reset();
+        return false;
+    }
     if (mode == ImportMode::NewList) m_model->undoStack()->setClean(); // the table is the file's
     if (!read.notes.isEmpty())
         showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
+    return true;
 }
 
-void MainWindow::fillTable(const TrackSet &set, const QString &fileName,
+bool MainWindow::fillTable(const TrackSet &set, const QString &fileName,
                            const QString &formatFilter, ImportMode mode, QProgressDialog &progress)
 {
     FillRange range;
@@ -192,6 +253,15 @@ void MainWindow::fillTable(const TrackSet &set, const QString &fileName,
         QApplication::processEvents();
         return !progress.wasCanceled();
     });
+    if (progress.wasCanceled()) {
+        // Cancelled: the table goes back to what it was.
+        if (mode == ImportMode::NewList)
+            m_model->replace([&](TrackTable &table) { std::swap(before, table); });
+        else
+            RowsAddedOrRemoved::remove(*m_model, rowRange(range.first, range.end - 1));
+        progress.close();
+        return false;
+    }
     m_model->cellsChanged(range.first, range.end - 1);
     // Undo and redo put Step 1's file back with the table.
     const std::pair<QString, QString> shownBefore{importFilesText->text(), importFilesLabel->text()};
@@ -212,4 +282,5 @@ void MainWindow::fillTable(const TrackSet &set, const QString &fileName,
                       RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)), showFile);
     if (mode == ImportMode::NewList) tableDataWidget->scrollToTop();
     progress.close();
+    return true;
 }

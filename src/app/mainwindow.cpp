@@ -117,7 +117,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     enableEditActions();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    for (Reader &reader : m_readers)
+        reader.thread.join(); // a cancelled read still running
+}
 
 void MainWindow::setStepCaption(QLabel *caption, int step, bool done)
 {

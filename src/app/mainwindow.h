@@ -9,6 +9,7 @@
 #include "edit/selection.h"
 #include "edit/trackpaths.h"
 #include "formats/trackset.h"
+#include "import/dispatch.h"
 #include "settings/platesettings.h"
 #include "filechooser.h"
 
@@ -20,7 +21,10 @@
 #include <QMessageBox>
 #include <QModelIndex>
 #include <QPoint>
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 class QAction;
 class QHelpEvent;
@@ -70,6 +74,10 @@ public:
     // What closing with unsaved changes does: save to the target, discard, or stay.
     enum class CloseAnswer { Save, Discard, Cancel };
     void setCloseQuestion(std::function<CloseAnswer(bool canSave)> ask) { m_askClose = std::move(ask); }
+    // How imports read their files (on a worker thread); tests slow it down.
+    using ImportReader = std::function<corvane::ReadResult(
+        const QString &path, const QString &formatFilter, std::atomic<qint64> *bytesRead)>;
+    void setImportReader(ImportReader reader) { m_importReader = std::move(reader); }
     // open(url) says whether a program took the address.
     void setUrlOpener(std::function<bool(const QUrl &)> open) { m_openUrl = std::move(open); }
     // Where Help looks for the manual, in order.
@@ -163,9 +171,23 @@ private:
     // The file read for an import, or nothing (the user told why, or cancelled).
     std::optional<corvane::ReadResult> readImport(const QString &fileName,
                                                   const QString &formatFilter);
-    void applyImport(const QString &fileName, const QString &formatFilter,
+    // False when the fill was cancelled (the table as it was).
+    bool applyImport(const QString &fileName, const QString &formatFilter,
                      corvane::ImportMode mode, const corvane::ReadResult &read);
-    void fillTable(const corvane::TrackSet &set, const QString &fileName,
+    // Readers on worker threads: one whose import was cancelled finishes
+    // unseen and is joined later (at the latest when the window goes).
+    struct Reader
+    {
+        std::thread thread;
+        std::function<bool()> finished;
+    };
+    std::vector<Reader> m_readers;
+    ImportReader m_importReader = [](const QString &path, const QString &filter,
+                                     std::atomic<qint64> *bytes) {
+        return corvane::dispatch(path, filter, bytes);
+    };
+    void joinFinishedReaders();
+    bool fillTable(const corvane::TrackSet &set, const QString &fileName,
                    const QString &formatFilter, corvane::ImportMode mode,
                    QProgressDialog &progress);
     void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);

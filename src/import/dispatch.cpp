@@ -24,13 +24,14 @@ ReadResult fileError(const QString &path, const QString &reason, int line = 0)
 
 } // namespace
 
-ReadResult dispatch(const QString &path, const QString &formatFilter)
+ReadResult dispatch(const QString &path, const QString &formatFilter,
+                    std::atomic<qint64> *bytesRead)
 {
     const Format *format = formatForImportFilter(formatFilter);
     if (!format || !format->read)
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
                                    .arg(format ? QLatin1String(format->name) : formatFilter));
-    const FileText text = loadTrackFile(path, format->maxLineLength);
+    const FileText text = loadTrackFile(path, format->maxLineLength, {}, bytesRead);
     if (!text.ok()) return ReadResult::failure(text.error);
     return readBytes(text.bytes, path, *format);
 }

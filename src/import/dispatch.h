@@ -5,6 +5,7 @@
 
 #include "formats/trackset.h"
 
+#include <atomic>
 #include <functional>
 
 namespace corvane {
@@ -17,7 +18,9 @@ class TrackTable;
 // text (NUL bytes), the reader's own complaint, or no row at all.
 // A file whose own counts promise more than it holds reads with cutShort
 // set (naming the file) and the rows it holds.
-ReadResult dispatch(const QString &path, const QString &formatFilter);
+// bytesRead, when given, follows the file's reading (from another thread).
+ReadResult dispatch(const QString &path, const QString &formatFilter,
+                    std::atomic<qint64> *bytesRead = nullptr);
 
 struct Format;
 // The same checks on a file's text already in memory (decoded).

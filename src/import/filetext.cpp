@@ -155,7 +155,8 @@ bool sameFile(const struct stat &a, const struct stat &b)
 } // namespace
 
 FileText loadTrackFile(const QString &path, qsizetype maxLine,
-                       const std::function<void()> &whileReading)
+                       const std::function<void()> &whileReading,
+                       std::atomic<qint64> *bytesRead)
 {
     FileText text;
     const QString problem = inputFileProblem(path);
@@ -212,6 +213,7 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
             utf16 = got >= 2 && ((uchar(into[0]) == 0xFF && uchar(into[1]) == 0xFE) ||
                                  (uchar(into[0]) == 0xFE && uchar(into[1]) == 0xFF));
         size += got;
+        if (bytesRead) bytesRead->store(size, std::memory_order_relaxed);
         if (!utf16 && longLineIn(start, start + got, carry, maxLine)) {
             text.error = named(path, QStringLiteral("has a line longer than %1 MB, so it is "
                                                     "not a track file.")

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -31,9 +32,11 @@ QString inputFileProblem(const QString &path);
 // The file's bytes are read into memory, never mapped, so that a file cut
 // short or rewritten while it is read cannot take the process down with it;
 // such a file is refused as changed while it was read. whileReading, for
-// tests, runs after the first piece of a file was read.
+// tests, runs after the first piece of a file was read; bytesRead, when
+// given, follows the reading (for a progress bar on another thread).
 FileText loadTrackFile(const QString &path, qsizetype maxLine = MaxLineLength,
-                       const std::function<void()> &whileReading = {});
+                       const std::function<void()> &whileReading = {},
+                       std::atomic<qint64> *bytesRead = nullptr);
 
 // Whether a line of text is longer than maxLine bytes (line end not counted).
 bool hasLongLine(const QByteArray &text, qsizetype maxLine);

@@ -3,9 +3,12 @@
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "guitest.h"
+#include "import/dispatch.h"
 #include "testdata.h"
 
 #include <QCheckBox>
+#include <QProgressDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +17,9 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QUndoStack>
+
+#include <chrono>
+#include <thread>
 
 using namespace corvane;
 
@@ -255,6 +261,35 @@ private slots:
         QCOMPARE(second.directory, sub);
         QCOMPARE(second.filter, v4);
         QVERIFY(other.directory != sub);
+    }
+    // A slow read shows its progress after half a second, centred on the
+    // window; Escape stops it at once and leaves the table as it was.
+    void slowReadCanBeCancelled()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), v4));
+        w.setImportReader([](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            return dispatch(path, filter, bytes);
+        });
+        QElapsedTimer clock;
+        qint64 escapedAt = -1;
+        QPoint offCentre(1000, 1000);
+        whenModal<QProgressDialog>([&](QProgressDialog *p) {
+            offCentre = p->geometry().center() - w.geometry().center();
+            escapedAt = clock.elapsed();
+            QTest::keyClick(p, Qt::Key_Escape);
+        });
+        clock.start();
+        const QString other = file("other.txt", "1\nB\n0\n1\n5 3 3\n");
+        QVERIFY(!w.recogniseAndImport(other, v4));
+        const qint64 returnedAt = clock.elapsed();
+        QVERIFY2(escapedAt >= 400, qPrintable(QString::number(escapedAt))); // not at once
+        QVERIFY2(returnedAt - escapedAt < 200, qPrintable(QString::number(returnedAt - escapedAt)));
+        QVERIFY(offCentre.manhattanLength() < 60);
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), samplePath("3de_export_cube.txt"));
     }
 };
 
