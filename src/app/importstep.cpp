@@ -167,8 +167,9 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     tick.start();
     if (!job->done) wait.exec();
     tick.stop();
+    const bool cancelled = progress.wasCanceled();
     progress.close();
-    if (!job->done) return std::nullopt; // cancelled: the table stays as it was
+    if (cancelled || !job->done) return std::nullopt; // the table stays as it was
     joinFinishedReaders();
     ReadResult read = std::move(job->result);
     if (!read.ok()) {
