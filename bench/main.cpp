@@ -102,8 +102,9 @@ QByteArray generateNukeRotoScript(qsizetype bytes, int &rows)
                 for (int axis = 0; axis < 2; ++axis) {
                     out += '{';
                     for (int k = 0; k < keys; ++k)
-                        hex(out, p != 1 ? (axis ? 1.5f : -2.5f)
-                                        : float(axis ? 900 - v - k * 0.5 : 100 + s % 1000 + k * 0.25));
+                        hex(out, p != 1
+                                     ? (axis ? 1.5f : -2.5f)
+                                     : float(axis ? 900 - v - k * 0.5 : 100 + s % 1000 + k * 0.25));
                     out += '}';
                 }
                 out += '}';

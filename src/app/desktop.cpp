@@ -94,7 +94,8 @@ QList<QPair<QString, QString>> MainWindow::recentFiles()
 FileChoice MainWindow::chooseFile(FileRequest request)
 {
     QSettings settings;
-    const QString key = QStringLiteral("dialogs/") + QString(request.caption).remove(QLatin1Char('/'));
+    const QString key =
+        QStringLiteral("dialogs/") + QString(request.caption).remove(QLatin1Char('/'));
     const QString folder = settings.value(key + QStringLiteral("/folder")).toString();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) request.directory = folder;
     if (request.filter.isEmpty())
@@ -153,7 +154,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         const bool control = key->modifiers() & Qt::ControlModifier;
         if (control && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
             return true;
         }
     }

@@ -31,8 +31,8 @@ QColor FocusStyle::markColour()
     return QColor(240, 190, 100); // the table's selection, so one colour means "here"
 }
 
-void FocusStyle::drawControl(ControlElement element, const QStyleOption *option,
-                             QPainter *painter, const QWidget *widget) const
+void FocusStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                             const QWidget *widget) const
 {
     QProxyStyle::drawControl(element, option, painter, widget);
     if ((element == CE_PushButton || element == CE_CheckBox) && focused(option))

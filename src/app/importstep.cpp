@@ -16,15 +16,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
-#include <QFileInfo>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -157,10 +157,12 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     connect(&tick, &QTimer::timeout, &wait, [&] {
         if (job->done) return wait.quit();
         const qint64 bytes = job->bytes.load(std::memory_order_relaxed);
-        if (bytes >= size) progress.setLabelText(QStringLiteral("Reading the %1 rows…").arg(
-                                QLatin1String(formatForImportFilter(formatFilter)
-                                                  ? formatForImportFilter(formatFilter)->name
-                                                  : "")));
+        if (bytes >= size)
+            progress.setLabelText(
+                QStringLiteral("Reading the %1 rows…")
+                    .arg(QLatin1String(formatForImportFilter(formatFilter)
+                                           ? formatForImportFilter(formatFilter)->name
+                                           : "")));
         progress.setValue(int(std::min<qint64>(999, bytes * 1000 / size)));
     });
     connect(&progress, &QProgressDialog::canceled, &wait, &QEventLoop::quit);
@@ -188,8 +190,8 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     return read;
 }
 
-bool MainWindow::applyImport(const QString &fileName, const QString &formatFilter,
-                             ImportMode mode, const ReadResult &read)
+bool MainWindow::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,
+                             const ReadResult &read)
 {
     BusyCursor busy;
     QProgressDialog progress(QStringLiteral("Filling the table"), QStringLiteral("Cancel"), 0, 0,
@@ -265,7 +267,8 @@ bool MainWindow::fillTable(const TrackSet &set, const QString &fileName,
     }
     m_model->cellsChanged(range.first, range.end - 1);
     // Undo and redo put Step 1's file back with the table.
-    const std::pair<QString, QString> shownBefore{importFilesText->text(), importFilesLabel->text()};
+    const std::pair<QString, QString> shownBefore{importFilesText->text(),
+                                                  importFilesLabel->text()};
     const std::pair<QString, QString> shownAfter{fileName, formatFilter};
     auto showFile = [this, shownBefore, shownAfter](bool undone) {
         const auto &[path, filter] = undone ? shownBefore : shownAfter;

@@ -232,13 +232,34 @@ void MainWindow::setupUi()
 // keeps Tab for its cells; Ctrl+Tab leaves it.
 void MainWindow::setTabOrders()
 {
-    const QList<QWidget *> order{importFilesTree, importFilesText, exportFilesTree,
-                                 exportFilesText, tableDataWidget, rowFirst, rowUp, rowDown,
-                                 rowLast, rowSend, trackViewButton, plateResWidth, plateResHight,
-                                 imageSizeCombo, predefinedSettingCombo, X0, X1, Y0, Y1, par,
-                                 programConventionsCheck, importFirstText, exportFirstText,
-                                 applyAllButton, resetValuesButton, resetValuesAllButton,
-                                 saveDataButton, exitButton};
+    const QList<QWidget *> order{importFilesTree,
+                                 importFilesText,
+                                 exportFilesTree,
+                                 exportFilesText,
+                                 tableDataWidget,
+                                 rowFirst,
+                                 rowUp,
+                                 rowDown,
+                                 rowLast,
+                                 rowSend,
+                                 trackViewButton,
+                                 plateResWidth,
+                                 plateResHight,
+                                 imageSizeCombo,
+                                 predefinedSettingCombo,
+                                 X0,
+                                 X1,
+                                 Y0,
+                                 Y1,
+                                 par,
+                                 programConventionsCheck,
+                                 importFirstText,
+                                 exportFirstText,
+                                 applyAllButton,
+                                 resetValuesButton,
+                                 resetValuesAllButton,
+                                 saveDataButton,
+                                 exitButton};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     tableDataWidget->installEventFilter(this);
@@ -505,10 +526,10 @@ void MainWindow::on_LinkWebPage_triggered()
 void MainWindow::enableEditActions()
 {
     const bool rows = m_model->rowCount() > 0;
-    for (QAction *a : {actionCopy, actionRename, actionLow, actionHigh, actionDelete,
-                       actionDeleteEntireRows, actionSetAsSelected, actionDeselect,
-                       actionTrackNames, actionFrameNos, actionXYCoord, actionRows, actionShape,
-                       actionSelectAll})
+    for (QAction *a :
+         {actionCopy, actionRename, actionLow, actionHigh, actionDelete, actionDeleteEntireRows,
+          actionSetAsSelected, actionDeselect, actionTrackNames, actionFrameNos, actionXYCoord,
+          actionRows, actionShape, actionSelectAll})
         a->setEnabled(rows);
     fitRowNumbers();
     showMarkedCount();
@@ -535,17 +556,17 @@ void MainWindow::tellTrimmedHistory(int droppedSteps)
 void MainWindow::showMarkedCount()
 {
     const int marked = m_model->table().markedCount();
-    markedCountLabel->setText(marked == 0 ? QString()
-                                          : counted(marked, QStringLiteral("row marked"),
-                                                    QStringLiteral("rows marked")));
+    markedCountLabel->setText(
+        marked == 0 ? QString()
+                    : counted(marked, QStringLiteral("row marked"), QStringLiteral("rows marked")));
 }
 
 // The row numbers' column is as wide as the largest number needs (at least 43).
 void MainWindow::fitRowNumbers()
 {
     QHeaderView *rows = tableDataWidget->verticalHeader();
-    const int digits = rows->fontMetrics().horizontalAdvance(
-        QString::number(std::max(1, m_model->rowCount())));
+    const int digits =
+        rows->fontMetrics().horizontalAdvance(QString::number(std::max(1, m_model->rowCount())));
     rows->setFixedWidth(std::max(43, digits + 14));
 }
 
@@ -570,12 +591,13 @@ MainWindow::CloseAnswer MainWindow::askClose(bool canSave)
 {
     if (m_askClose) return m_askClose(canSave);
     QMessageBox box(QMessageBox::Question, QStringLiteral("Corvane"),
-                    canSave ? QStringLiteral("The table changed since it was last saved. Save it to "
-                                             "%1 before closing?")
-                                  .arg(QFileInfo(exportFilesText->text()).fileName())
-                            : QStringLiteral("The table changed since it was last saved, and "
-                                             "there is no applied target to save it to. Close "
-                                             "and lose the changes?"),
+                    canSave
+                        ? QStringLiteral("The table changed since it was last saved. Save it to "
+                                         "%1 before closing?")
+                              .arg(QFileInfo(exportFilesText->text()).fileName())
+                        : QStringLiteral("The table changed since it was last saved, and "
+                                         "there is no applied target to save it to. Close "
+                                         "and lose the changes?"),
                     QMessageBox::NoButton, this);
     box.setPalette(QApplication::palette());
     QPushButton *save = canSave ? box.addButton(QMessageBox::Save) : nullptr;

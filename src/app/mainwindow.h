@@ -8,10 +8,10 @@
 
 #include "edit/selection.h"
 #include "edit/trackpaths.h"
+#include "filechooser.h"
 #include "formats/trackset.h"
 #include "import/dispatch.h"
 #include "settings/platesettings.h"
-#include "filechooser.h"
 
 #include <QDesktopServices>
 #include <QMainWindow>
@@ -73,7 +73,10 @@ public:
     // Replaces the desktop's opening of a URL (the window's tests watch it).
     // What closing with unsaved changes does: save to the target, discard, or stay.
     enum class CloseAnswer { Save, Discard, Cancel };
-    void setCloseQuestion(std::function<CloseAnswer(bool canSave)> ask) { m_askClose = std::move(ask); }
+    void setCloseQuestion(std::function<CloseAnswer(bool canSave)> ask)
+    {
+        m_askClose = std::move(ask);
+    }
     // How imports read their files (on a worker thread); tests slow it down.
     using ImportReader = std::function<corvane::ReadResult(
         const QString &path, const QString &formatFilter, std::atomic<qint64> *bytesRead)>;
@@ -172,8 +175,8 @@ private:
     std::optional<corvane::ReadResult> readImport(const QString &fileName,
                                                   const QString &formatFilter);
     // False when the fill was cancelled (the table as it was).
-    bool applyImport(const QString &fileName, const QString &formatFilter,
-                     corvane::ImportMode mode, const corvane::ReadResult &read);
+    bool applyImport(const QString &fileName, const QString &formatFilter, corvane::ImportMode mode,
+                     const corvane::ReadResult &read);
     // Readers on worker threads: one whose import was cancelled finishes
     // unseen and is joined later (at the latest when the window goes).
     struct Reader
@@ -291,7 +294,7 @@ private:
     bool m_applying = false;         // Apply's own changes do not make it stale
     // The Step 3 values the table was last imported or applied with.
     std::optional<corvane::PlateSettings> m_tableSettings;
-    QStringList m_applyNotes;        // what the conventions moved in the last Apply
-    QString m_groupCopyText;         // what the next copy puts on the clipboard, when not empty
+    QStringList m_applyNotes; // what the conventions moved in the last Apply
+    QString m_groupCopyText;  // what the next copy puts on the clipboard, when not empty
     TrackViewWindow *m_trackView = nullptr;
 };

@@ -89,8 +89,7 @@ public:
             word.end = m_pos;
             return Word;
         }
-        while (m_pos < m_end && !isBlank(*m_pos) && *m_pos != '{' && *m_pos != '}' &&
-               *m_pos != '"')
+        while (m_pos < m_end && !isBlank(*m_pos) && *m_pos != '{' && *m_pos != '}' && *m_pos != '"')
             ++m_pos;
         word.end = m_pos;
         return Word;
@@ -173,7 +172,18 @@ struct Curve
 };
 
 // A transform's parts, as the tree lists them.
-enum Part { CentreX, CentreY, MoveX = 3, MoveY, TurnX = 6, TurnY, TurnZ, ScaleX, ScaleY, Skew = 12 };
+enum Part {
+    CentreX,
+    CentreY,
+    MoveX = 3,
+    MoveY,
+    TurnX = 6,
+    TurnY,
+    TurnZ,
+    ScaleX,
+    ScaleY,
+    Skew = 12
+};
 constexpr int AppliedParts = 13;
 
 struct Transform
@@ -202,7 +212,8 @@ struct Transform
         if (turn != 0 || sx != 1 || sy != 1) {
             const double cx = part(CentreX, t), cy = part(CentreY, t);
             const double dx = (x - cx) * sx, dy = (y - cy) * sy;
-            const double a = turn * 3.14159265358979323846 / 180.0, c = std::cos(a), s = std::sin(a);
+            const double a = turn * 3.14159265358979323846 / 180.0, c = std::cos(a),
+                         s = std::sin(a);
             x = cx + (dx * c - dy * s);
             y = cy + (dx * s + dy * c);
         }
@@ -433,8 +444,7 @@ private:
         Run run;
         bool valued = true;
         size_t first = used;
-        if (m_tokens.next(w) != Tokens::Open || !readKey(run, &shared, first, valued))
-            return false;
+        if (m_tokens.next(w) != Tokens::Open || !readKey(run, &shared, first, valued)) return false;
         for (qint64 k = 0; k < qint64(count); ++k)
             if (!addRun(curve, {shared[used++], run.value, 1})) return false;
         return m_tokens.next(w) == Tokens::Close;
@@ -706,7 +716,8 @@ private:
             }
         }
         if (unplaced)
-            note(QStringLiteral("the shape \"%1\" names no frame; it was left out").arg(shape.name));
+            note(
+                QStringLiteral("the shape \"%1\" names no frame; it was left out").arg(shape.name));
     }
 
     Tokens m_tokens;
@@ -754,7 +765,8 @@ void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &not
         if (reader.firstShape > 0) {
             const QString numbers =
                 reader.firstShape == reader.lastShape
-                    ? QStringLiteral("shape %1").arg(shapePrefix(shapeVertexName(reader.firstShape, 1)))
+                    ? QStringLiteral("shape %1")
+                          .arg(shapePrefix(shapeVertexName(reader.firstShape, 1)))
                     : QStringLiteral("shapes %1 to %2")
                           .arg(shapePrefix(shapeVertexName(reader.firstShape, 1)),
                                shapePrefix(shapeVertexName(reader.lastShape, 1)));

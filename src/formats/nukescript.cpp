@@ -289,7 +289,7 @@ private:
     std::vector<Static> m_statics;
     void addStatics(const Node &n);
     bool m_keepStatic = true; // false for a Tracker3 track that is not enabled
-    int m_scriptFrame = 1; // the Root's current frame
+    int m_scriptFrame = 1;    // the Root's current frame
 
     const char *m_begin, *m_end;
     LineCounter m_lines;
@@ -340,8 +340,7 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
         return false;
     }
     const bool animated = x.kind == Channel::Curve || y.kind == Channel::Curve;
-    if (!animated && add && m_keepStatic && x.kind == Channel::Number &&
-        y.kind == Channel::Number)
+    if (!animated && add && m_keepStatic && x.kind == Channel::Number && y.kind == Channel::Number)
         m_statics.push_back({name, x.keys.front().second, y.keys.front().second});
     if (!animated || !add) return animated;
     Pending &pending = pendingTrack(n, name);

@@ -155,8 +155,7 @@ bool sameFile(const struct stat &a, const struct stat &b)
 } // namespace
 
 FileText loadTrackFile(const QString &path, qsizetype maxLine,
-                       const std::function<void()> &whileReading,
-                       std::atomic<qint64> *bytesRead)
+                       const std::function<void()> &whileReading, std::atomic<qint64> *bytesRead)
 {
     FileText text;
     const QString problem = inputFileProblem(path);

@@ -8,6 +8,7 @@
 #include "guitest.h"
 #include "testdata.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QMenu>
@@ -16,11 +17,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QClipboard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUndoStack>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 using namespace corvane;
 

@@ -220,9 +220,9 @@ private slots:
         const int narrow = w.table()->verticalHeader()->width();
         load(w, 100000);
         QVERIFY(w.table()->verticalHeader()->width() > narrow);
-        QVERIFY(w.table()->verticalHeader()->width() >=
-                w.table()->verticalHeader()->fontMetrics().horizontalAdvance(
-                    QStringLiteral("100000")));
+        QVERIFY(
+            w.table()->verticalHeader()->width() >=
+            w.table()->verticalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("100000")));
         w.trackModel()->replace([](TrackTable &t) { t = TrackTable(); });
         QVERIFY(!copy->isEnabled());
     }
@@ -242,7 +242,8 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("1 row marked"));
         trigger(w, "actionUndo");
         QCOMPARE(count->text(), QStringLiteral("2 rows marked"));
-        const QColor mark = w.trackModel()->index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color();
+        const QColor mark =
+            w.trackModel()->index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color();
         const QColor highlight = w.table()->palette().color(QPalette::Active, QPalette::Highlight);
         // Far apart in hue and in brightness, not two blues.
         QVERIFY(std::abs(mark.hue() - highlight.hue()) > 90);
@@ -272,8 +273,8 @@ private slots:
         }
         QCOMPARE(seen, QStringList({"plateResWidth", "plateResHight", "imageSizeCombo",
                                     "predefinedSettingCombo", "X0", "X1", "Y0", "Y1", "par",
-                                    "programConventionsCheck", "importFirstText",
-                                    "exportFirstText", "applyAllButton", "resetValuesButton"}));
+                                    "programConventionsCheck", "importFirstText", "exportFirstText",
+                                    "applyAllButton", "resetValuesButton"}));
 
         // Whatever has the focus wears the mark: a flat button, a field, a box, a tree.
         QApplication::setStyle(new FocusStyle);
@@ -300,9 +301,9 @@ private slots:
         TrackModel *m = w.trackModel();
         auto sortOnce = [&](const char *action) { trigger(w, action); };
         sortOnce("actionHigh");
-        const qint64 step = static_cast<const EditCommand *>(
-                                m->undoStack()->command(m->undoStack()->count() - 1))
-                                ->memoryBytes();
+        const qint64 step =
+            static_cast<const EditCommand *>(m->undoStack()->command(m->undoStack()->count() - 1))
+                ->memoryBytes();
         QVERIFY(step > 20000 * 8);
         m->setHistoryBudget(step * 5 / 2); // two sorts fit, not three
         m->undoStack()->clear();

@@ -102,7 +102,8 @@ private slots:
         QCOMPARE(request.caption, QStringLiteral("Save as"));
         // The twenty, then the formats that joined and that Corvane writes.
         QCOMPARE(request.filters.size(), 22);
-        QCOMPARE(request.filters.at(20), QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
+        QCOMPARE(request.filters.at(20),
+                 QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
         QCOMPARE(request.filters.last(), QStringLiteral("Nuke Script File (*.nk)"));
         QCOMPARE(request.directory, QDir::rootPath());
         // A name typed without an extension takes the format's.

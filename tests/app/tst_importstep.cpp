@@ -7,13 +7,13 @@
 #include "testdata.h"
 
 #include <QCheckBox>
-#include <QProgressDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -253,7 +253,8 @@ private slots:
             // Another dialog keeps its own place.
             w.setFileChooser(answerWith(QString(), v3, &other));
             auto *tree = child<QTreeWidget>(w, "importFilesTree");
-            w.on_importFilesTree_doubleClicked(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+            w.on_importFilesTree_doubleClicked(
+                tree->model()->index(0, 0, tree->model()->index(0, 0)));
         }
         MainWindow again;
         again.setFileChooser(answerWith(QString(), v4, &second));
@@ -269,10 +270,11 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), v4));
-        w.setImportReader([](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
-            std::this_thread::sleep_for(std::chrono::seconds(3));
-            return dispatch(path, filter, bytes);
-        });
+        w.setImportReader(
+            [](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
+                std::this_thread::sleep_for(std::chrono::seconds(3));
+                return dispatch(path, filter, bytes);
+            });
         QElapsedTimer clock;
         qint64 escapedAt = -1;
         QPoint offCentre(1000, 1000);

@@ -96,9 +96,9 @@ private slots:
     {
         MainWindow w;
         const QList<std::tuple<const char *, double, double>> sources{
-            {"3DE v4 Track File (*.txt)", 100, 400},          // pixels, Y up
+            {"3DE v4 Track File (*.txt)", 100, 400},               // pixels, Y up
             {"MatchMover/Movimento Track File (*.rz2)", 100, 100}, // pixels, Y down
-            {"SynthEyes Track File (*.txt)", -0.8, -0.6}};    // -1..1 from the centre, Y down
+            {"SynthEyes Track File (*.txt)", -0.8, -0.6}};         // -1..1 from the centre, Y down
         w.trackModel()->replace([&](TrackTable &t) {
             t.setColumnCount(TrackColumnCount);
             t.setRowCount(int(sources.size()));
@@ -113,11 +113,14 @@ private slots:
         w.findChild<QLineEdit *>(QStringLiteral("plateResWidth"))->setText(QStringLiteral("1000"));
         w.findChild<QLineEdit *>(QStringLiteral("plateResHight"))->setText(QStringLiteral("500"));
         w.findChild<QLineEdit *>(QStringLiteral("importFirstText"))->setText(QStringLiteral("1"));
-        w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))->setStatusTip(QStringLiteral("1"));
+        w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))
+            ->setStatusTip(QStringLiteral("1"));
         w.show();
         TrackViewWindow *view = open(w);
         view->setValues(PathValues::Imported);
-        auto near = [](QPointF a, QPointF b) { return std::hypot(a.x() - b.x(), a.y() - b.y()) < 1e-6; };
+        auto near = [](QPointF a, QPointF b) {
+            return std::hypot(a.x() - b.x(), a.y() - b.y()) < 1e-6;
+        };
         for (size_t t = 0; t < 3; ++t)
             QVERIFY2(near(view->paths().tracks()[t].points[0], QPointF(100, 100)),
                      qPrintable(view->paths().tracks()[t].name));
@@ -125,7 +128,8 @@ private slots:
         for (const char *target : {"SynthEyes Track File (*.txt)", "Maya Live Track File (*.txt)",
                                    "After Effects Track File (*.txt)"}) {
             w.chooseExportTarget(QStringLiteral("/tmp/view.txt"), QLatin1String(target));
-            w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))->setText(QStringLiteral("1001"));
+            w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))
+                ->setText(QStringLiteral("1001"));
             w.on_applyAllButton_clicked();
             view->setValues(PathValues::Converted);
             QTRY_COMPARE(view->paths().firstFrame(), 1001);

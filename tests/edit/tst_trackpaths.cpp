@@ -77,9 +77,8 @@ private slots:
     // before the first key and after the last there is none.
     void betweenKeys()
     {
-        const TrackPaths paths =
-            TrackPaths::build(importedTable({{"A", 10, 0, 0}, {"A", 20, 100, 50}}),
-                              PathValues::Converted);
+        const TrackPaths paths = TrackPaths::build(
+            importedTable({{"A", 10, 0, 0}, {"A", 20, 100, 50}}), PathValues::Converted);
         QPointF p;
         bool key = false;
         QVERIFY(paths.pointAtOrBetween(0, 10, &p, &key));
@@ -97,9 +96,11 @@ private slots:
         PathPlacement placement;
         placement.place = [](int row, QPointF v) { return QPointF(v.x() + row, 100 - v.y()); };
         placement.frameShift = 1000;
-        const TrackPaths paths = TrackPaths::build(
-            importedTable({{"A", 1001, 10, 20}, {"A", 1002, 10, 30}}), PathValues::Imported, placement);
-        QCOMPARE(paths.tracks()[0].points, std::vector<QPointF>({QPointF(10, 80), QPointF(11, 70)}));
+        const TrackPaths paths =
+            TrackPaths::build(importedTable({{"A", 1001, 10, 20}, {"A", 1002, 10, 30}}),
+                              PathValues::Imported, placement);
+        QCOMPARE(paths.tracks()[0].points,
+                 std::vector<QPointF>({QPointF(10, 80), QPointF(11, 70)}));
         QCOMPARE(paths.firstFrame(), 1);
     }
 };

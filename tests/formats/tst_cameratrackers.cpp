@@ -239,8 +239,9 @@ private slots:
             Detection detection = detectFormat(shared(QStringLiteral("nuke-script/") + file));
             // Tracking nodes beside roto shapes: both readings are offered.
             const bool withShapes = file == QLatin1String("tracker4_with_empty_tracks_knob.nk");
-            QVERIFY2(withShapes ? detection.candidates.contains(formatById(QStringLiteral(
-                                      "nuke-script"))) && detection.candidates.size() == 2
+            QVERIFY2(withShapes ? detection.candidates.contains(
+                                      formatById(QStringLiteral("nuke-script"))) &&
+                                      detection.candidates.size() == 2
                                 : detection.format == formatById(QStringLiteral("nuke-script")),
                      qPrintable(file + QStringLiteral(": ") + detection.looksLike));
         }

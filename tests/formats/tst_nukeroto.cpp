@@ -104,8 +104,8 @@ class TestNukeRoto : public QObject
     {
         QList<TestRow> out;
         for (int i = 0; i < set.count; ++i)
-            out.append({set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)],
-                        set.y[size_t(i)]});
+            out.append(
+                {set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)], set.y[size_t(i)]});
         return out;
     }
 
@@ -150,8 +150,8 @@ private slots:
                                                "\"Moved\").")));
         QVERIFY(noteContains(r, QStringLiteral("1 paint strokes")));
         QVERIFY(noteContains(r, QStringLiteral("1 shape keys between whole frames")));
-        const int brokenLine = int(QByteArray(script).left(QByteArray(script).indexOf("nonsense"))
-                                       .count('\n')) + 1;
+        const int brokenLine =
+            int(QByteArray(script).left(QByteArray(script).indexOf("nonsense")).count('\n')) + 1;
         QVERIFY(noteContains(r, QStringLiteral("RotoPaint3.curves, line %1: the shape \"Broken\" "
                                                "has a curve Corvane cannot read")
                                     .arg(brokenLine)));
