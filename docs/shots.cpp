@@ -3,6 +3,7 @@
 // shots OUTPUT-FOLDER CUBE-TRACKS MASK-TRACKS
 // makes window-import.png, step3-apply.png, trackview-shape.png and
 // message-bad-file.png from the same widgets users see.
+#include "app/dialogm.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/trackview.h"
@@ -29,6 +30,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -101,6 +103,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: shots OUTPUT-FOLDER CUBE-TRACKS MASK-TRACKS\n");
         return 1;
     }
+    // Pictures are taken in seconds; a question nobody answers must not hold the build.
+    QTimer::singleShot(120000, [] {
+        std::fprintf(stderr, "shots: a dialog was left waiting; giving up\n");
+        std::_Exit(1);
+    });
     outputFolder = args.at(1);
     QDir().mkpath(outputFolder);
     startup::prepareApplication();
@@ -132,7 +139,9 @@ int main(int argc, char *argv[])
     save(&window, QStringLiteral("step3-apply.png"));
 
     // The track view with a shape added to the list, at one of its keys.
+    // (The main window is window-modal itself: only the question is answered.)
     answerDialogs([](QWidget *question) {
+        if (!qobject_cast<DialogM *>(question)) return false;
         auto *add = question->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"));
         if (add) add->click();
         return add != nullptr;
@@ -190,13 +199,11 @@ int main(int argc, char *argv[])
     binary.close();
     bool shown = false;
     answerDialogs([&shown](QWidget *message) {
-        save(message, QStringLiteral("message-bad-file.png"));
+        auto *box = qobject_cast<QMessageBox *>(message);
+        if (!box) return false;
+        save(box, QStringLiteral("message-bad-file.png"));
         shown = true;
-        if (auto *box = qobject_cast<QMessageBox *>(message)) {
-            if (QAbstractButton *ok = box->buttons().value(0)) ok->click();
-        } else {
-            message->close();
-        }
+        if (QAbstractButton *ok = box->buttons().value(0)) ok->click();
         return true;
     });
     window.importDropped(bad);

@@ -151,6 +151,7 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     progress.setMinimumDuration(500);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
+    progress.setValue(0); // starts the half second after which it shows, however fast bytes come
     QEventLoop wait;
     QTimer tick;
     tick.setInterval(25);
@@ -244,6 +245,7 @@ bool MainWindow::fillTable(const TrackSet &set, const QString &fileName,
     fitRowNumbers();
 
     progress.setMaximum(range.end - range.first);
+    progress.setValue(0); // shown after half a second of filling
     // Events are processed every 50 ms or so, not once per row: a large
     // import would otherwise spend its time redrawing the dialog.
     QElapsedTimer clock;
