@@ -71,10 +71,12 @@ public:
 
     Tokens(const char *begin, const char *end) : m_pos(begin), m_end(end) {}
 
+    // The next token; word is the token's text (empty for a brace or the end).
     Kind next(Field &word)
     {
         while (m_pos < m_end && isBlank(*m_pos))
             ++m_pos;
+        word = {m_pos, m_pos};
         if (m_pos >= m_end) return End;
         const char c = *m_pos;
         if (c == '{' || c == '}') {
@@ -330,7 +332,7 @@ private:
                                 "left out"));
             return m_tokens.skipBlock();
         }
-        Field name;
+        Field name{}; // a layer without a name has an empty one
         if (m_tokens.peek(name) == Tokens::Word) m_tokens.next(name);
         Transform transform;
         transform.owner = QStringLiteral("the layer \"%1\"").arg(fieldToString(name));
