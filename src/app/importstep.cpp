@@ -113,6 +113,15 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
 // then "Reading…" while the reader works), centred on the window and shown
 // after half a second. Cancel or Escape leave at once with nothing changed;
 // the worker's result, when it comes, is thrown away.
+// Both stages of an import: over the window, shown after half a second.
+void MainWindow::setUpImportProgress(QProgressDialog &progress)
+{
+    progress.setWindowTitle(QStringLiteral("Importing..."));
+    progress.setPalette(QApplication::palette());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+}
+
 void MainWindow::joinFinishedReaders()
 {
     for (auto it = m_readers.begin(); it != m_readers.end();) {
@@ -145,25 +154,20 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     BusyCursor busy;
     QProgressDialog progress(QStringLiteral("Reading %1").arg(QFileInfo(fileName).fileName()),
                              QStringLiteral("Cancel"), 0, 1000, this);
-    progress.setWindowTitle(QStringLiteral("Importing..."));
-    progress.setPalette(QApplication::palette());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    setUpImportProgress(progress);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
     progress.setValue(0); // starts the half second after which it shows, however fast bytes come
+    const Format *format = formatForImportFilter(formatFilter);
+    const QString parsing =
+        QStringLiteral("Reading the %1 rows…").arg(QLatin1String(format ? format->name : ""));
     QEventLoop wait;
     QTimer tick;
     tick.setInterval(25);
     connect(&tick, &QTimer::timeout, &wait, [&] {
         if (job->done) return wait.quit();
         const qint64 bytes = job->bytes.load(std::memory_order_relaxed);
-        if (bytes >= size)
-            progress.setLabelText(
-                QStringLiteral("Reading the %1 rows…")
-                    .arg(QLatin1String(formatForImportFilter(formatFilter)
-                                           ? formatForImportFilter(formatFilter)->name
-                                           : "")));
+        if (bytes >= size && progress.labelText() != parsing) progress.setLabelText(parsing);
         progress.setValue(int(std::min<qint64>(999, bytes * 1000 / size)));
     });
     connect(&progress, &QProgressDialog::canceled, &wait, &QEventLoop::quit);
@@ -197,10 +201,7 @@ bool MainWindow::applyImport(const QString &fileName, const QString &formatFilte
     BusyCursor busy;
     QProgressDialog progress(QStringLiteral("Filling the table"), QStringLiteral("Cancel"), 0, 0,
                              this);
-    progress.setWindowTitle(QStringLiteral("Importing..."));
-    progress.setPalette(QApplication::palette());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    setUpImportProgress(progress);
     const PlateSettings shownBefore = plateSettings();
     PlateSettings settings = plateSettings();
     takeOverImport(settings, read.set, mode, formatFilter);

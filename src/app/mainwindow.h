@@ -190,6 +190,7 @@ private:
         return corvane::dispatch(path, filter, bytes);
     };
     void joinFinishedReaders();
+    static void setUpImportProgress(QProgressDialog &progress);
     bool fillTable(const corvane::TrackSet &set, const QString &fileName,
                    const QString &formatFilter, corvane::ImportMode mode,
                    QProgressDialog &progress);

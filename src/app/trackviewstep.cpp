@@ -86,12 +86,15 @@ PathPlacement MainWindow::trackViewPlacement(PathValues values) const
         double x = 0, y = 0;
         if (values == PathValues::Converted && table->pixelPoint(row, &x, &y)) return QPointF(x, y);
         const int id = table->sourceFormatId(row);
-        SourceConvention convention = sourceConventionOf(table->sourceFormat(row), program);
+        // Looked up once per source format (rows with their own carry no id).
+        SourceConvention convention;
         if (id >= 0) {
             if (size_t(id) >= conventions->size()) conventions->resize(size_t(id) + 1);
             std::optional<SourceConvention> &known = (*conventions)[size_t(id)];
             if (!known) known = sourceConventionOf(table->sourceFormat(row), program);
             convention = *known;
+        } else {
+            convention = sourceConventionOf(table->sourceFormat(row), program);
         }
         const Point p = sourceToPixels(convention, {value.x() * aspect, value.y()}, plate);
         return QPointF(p.x, p.y);
