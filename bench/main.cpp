@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // corvane-bench: times the core's stages on a generated table and prints
-// one line per stage: "<stage> <seconds> s <peak-rss-MB> MB".
+// one line per stage: "<stage> <seconds> s <peak-rss-MB> MB (cpu <seconds> s)".
 #include "bench.h"
 
 #include "cli/converter.h"
@@ -18,6 +18,7 @@
 #include "table/tracktable.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +27,10 @@
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -50,8 +55,46 @@ long peakMegabytes()
     return usage.ru_maxrss / 1024; // kilobytes on Linux
 }
 
+long residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    return 0;
+}
+
+// Memory freed by an earlier stage goes back to the system, so that the
+// next stage's peak counts what it holds, not what the allocator kept.
+void giveBackFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+QString fileDigest(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (file.open(QIODevice::ReadOnly)) hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// The process's processor time, user and system: beside a stage's wall time
+// it tells work from waiting (a save waits for the disk to take the file).
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 void resetPeak()
 {
+    giveBackFreedMemory();
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     if (refs.open(QIODevice::WriteOnly)) refs.write("5");
 }
@@ -136,42 +179,59 @@ void runRotoScriptStage(const QString &folder)
 
 // 1,000,000 shape rows twice: 1,000,000 one-vertex shapes of one key
 // ("-many"), and 100 shapes of 10 vertices over 1,000 frames ("-keyed"),
-// written in every shape format and read back.
-void runShapeStages(const QString &folder)
+// written in every shape format, then read back once the table is gone, so
+// that a read's peak is the reader's own. With digests, each file's SHA-1
+// is printed (to compare writers' bytes across changes).
+void runShapeStages(const QString &folder, bool digests, const QString &only)
 {
     const std::pair<const char *, std::function<TrackTable()>> tables[] = {
         {"many", [] { return shapeTable(1000000, 1, 1); }},
         {"keyed", [] { return shapeTable(100, 10, 1000); }}};
     for (const auto &[kind, make] : tables) {
-        const TrackTable shapes = make();
-        for (const Format &format : formats()) {
-            if (!format.shapes || !format.read || !format.writer) continue;
-            const QString path = QDir(folder).filePath(
-                QStringLiteral("shapes-%1.%2").arg(QLatin1String(kind), format.fileExtension()));
-            const QByteArray suffix = QByteArray(format.id) + '-' + kind;
-            stage(("write-" + suffix).constData(), [&] {
-                ExportParams params;
-                params.targetFilter = QLatin1String(format.treeExportFilter);
-                params.targetPath = path;
-                params.windowWidth = QStringLiteral("1920");
-                params.windowHeight = QStringLiteral("1080");
-                params.pixelAspect = QStringLiteral("1.0");
-                ExportResult result = exportTable(shapes, params);
-                if (!result.ok())
-                    std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
-            });
-            std::printf("# %s: %.1f MB\n", qPrintable(QFileInfo(path).fileName()),
-                        double(QFileInfo(path).size()) / (1 << 20));
+        std::vector<std::pair<const Format *, QString>> written;
+        int rows = 0;
+        {
+            const TrackTable shapes = make();
+            rows = shapes.rowCount();
+            giveBackFreedMemory();
+            std::printf("# %s table: %ld MB resident\n", kind, residentMegabytes());
+            for (const Format &format : formats()) {
+                if (!format.shapes || !format.read || !format.writer) continue;
+                if (!only.isEmpty() && only != QLatin1String(format.id)) continue;
+                const QString path = QDir(folder).filePath(
+                    QStringLiteral("shapes-%1.%2").arg(QLatin1String(kind), format.fileExtension()));
+                const QByteArray suffix = QByteArray(format.id) + '-' + kind;
+                stage(("write-" + suffix).constData(), [&] {
+                    ExportParams params;
+                    params.targetFilter = QLatin1String(format.treeExportFilter);
+                    params.targetPath = path;
+                    params.windowWidth = QStringLiteral("1920");
+                    params.windowHeight = QStringLiteral("1080");
+                    params.pixelAspect = QStringLiteral("1.0");
+                    ExportResult result = exportTable(shapes, params);
+                    if (!result.ok())
+                        std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
+                });
+                std::printf("# %s: %.1f MB%s\n", qPrintable(QFileInfo(path).fileName()),
+                            double(QFileInfo(path).size()) / (1 << 20),
+                            digests ? qPrintable(QStringLiteral(" sha1 ") + fileDigest(path))
+                                    : "");
+                written.emplace_back(&format, path);
+            }
+        }
+        giveBackFreedMemory();
+        for (const auto &[format, path] : written) {
+            const QByteArray suffix = QByteArray(format->id) + '-' + kind;
             stage(("read-" + suffix).constData(), [&] {
-                ReadResult read = dispatch(path, QLatin1String(format.importFilter));
-                if (read.set.count != shapes.rowCount())
-                    std::fprintf(stderr, "corvane-bench: %s read %d shape rows %s\n", format.id,
+                ReadResult read = dispatch(path, QLatin1String(format->importFilter));
+                if (read.set.count != rows)
+                    std::fprintf(stderr, "corvane-bench: %s read %d shape rows %s\n", format->id,
                                  read.set.count, qPrintable(read.error));
             });
             QFile::remove(path);
         }
     }
-    runRotoScriptStage(folder);
+    if (only.isEmpty()) runRotoScriptStage(folder);
 }
 
 } // namespace
@@ -204,9 +264,12 @@ void stage(const char *name, const std::function<void()> &work)
     std::fflush(stdout);
     resetPeak();
     QElapsedTimer clock;
+    const double cpuBefore = cpuSeconds();
     clock.start();
     work();
-    std::printf("%s %.3f s %ld MB\n", name, clock.nsecsElapsed() / 1e9, peakMegabytes());
+    const double wall = clock.nsecsElapsed() / 1e9;
+    std::printf("%s %.3f s %ld MB (cpu %.3f s)\n", name, wall, peakMegabytes(),
+                cpuSeconds() - cpuBefore);
     std::fflush(stdout);
 }
 
@@ -295,6 +358,13 @@ int main(int argc, char *argv[])
     QCommandLineOption shapesOnlyOption(QStringLiteral("shapes-only"),
                                         QStringLiteral("Only the shape stages (for profiling)."));
     parser.addOption(shapesOnlyOption);
+    QCommandLineOption digestsOption(QStringLiteral("digests"),
+                                     QStringLiteral("Print the SHA-1 of each shape file written."));
+    parser.addOption(digestsOption);
+    QCommandLineOption shapeFormatOption(QStringLiteral("shape-format"),
+                                         QStringLiteral("Only this shape format's stages."),
+                                         QStringLiteral("ID"));
+    parser.addOption(shapeFormatOption);
     QCommandLineOption threadsOption(QStringLiteral("threads"),
                                      QStringLiteral("Threads the core may use (default: every "
                                                     "core)."),
@@ -315,7 +385,7 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     if (parser.isSet(shapesOnlyOption)) {
-        runShapeStages(dir.path());
+        runShapeStages(dir.path(), parser.isSet(digestsOption), parser.value(shapeFormatOption));
         return 0;
     }
     const QString source = dir.filePath(QStringLiteral("generated.txt"));
@@ -417,7 +487,7 @@ int main(int argc, char *argv[])
     stage("track-view-model", [&] { TrackPaths::build(table, PathValues::Converted); });
     runEditStages(table);
     table = TrackTable();
-    runShapeStages(dir.path());
+    runShapeStages(dir.path(), parser.isSet(digestsOption), parser.value(shapeFormatOption));
 
     if (!parser.isSet(coreOnlyOption)) runWindowStages(source, dir.path());
     return 0;

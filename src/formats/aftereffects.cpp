@@ -127,6 +127,7 @@ Formats afterEffectsFormats()
     mask.importFilter = "After Effects Mask File (*.*)";
     mask.treeExportFilter = "After Effects Mask File (*.txt)";
     mask.read = readAfterEffectsMask;
+    mask.readLines = readAfterEffectsMaskLines;
     mask.sniff = looksLikeAfterEffectsMask;
     mask.writer = &afterEffectsMaskWriter;
     mask.source = SourceRule::AfterEffectsMask;

@@ -43,10 +43,14 @@ bool readPoints(Field line, int number, RowCollector &rows,
 
 } // namespace
 
-ReadResult readAfterEffectsMask(const QByteArray &data, const QString &)
+ReadResult readAfterEffectsMask(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readAfterEffectsMaskLines>(data, fileName);
+}
+
+ReadResult readAfterEffectsMaskLines(LineSource &scanner, const QString &)
 {
     RowCollector rows;
-    LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
     std::vector<ShapePoint> points;
@@ -115,22 +119,22 @@ void header(WriteContext &ctx)
     out += "Adobe After Effects 8.0 Keyframe Data\n\n\tUnits Per Second\t24\n\tSource Width\t" + w +
            "\n\tSource Height\t" + h + "\n\tSource Pixel Aspect Ratio\t" + aspect +
            "\n\tComp Pixel Aspect Ratio\t" + aspect + "\n\n\n";
-    int k = 0;
-    for (const Shape &shape : sorted.shapes) {
+    for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         ctx.mayFlush();
+        const int k = int(s) + 1;
         QByteArray n;
-        appendInt(n, ++k);
+        appendInt(n, k);
         const QByteArray effect = "Effects\tmocha shape #" + n + '\t';
         out += effect + "Shape data\n\tFrame\n";
-        for (const ShapeKey &key : shape.keys) {
+        for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
             out += '\t';
-            appendInt(out, key.frame);
+            appendInt(out, sorted.keyFrames[key]);
             out += "\tXSpline(";
-            for (size_t v = 0; v < key.vertices.size(); ++v) {
+            for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
                 out += "Point(";
-                appendFixedExact(out, key.x[v]);
+                appendFixedExact(out, sorted.pointX[p]);
                 out += ',';
-                appendFixedExact(out, key.y[v]);
+                appendFixedExact(out, sorted.pointY[p]);
                 out += ",0,0.5,0)";
             }
             out += ")\n";

@@ -2,11 +2,15 @@
 // After Effects mask shapes (mocha shape data).
 #pragma once
 
+#include "linesource.h"
+
 #include "families.h"
 
 namespace corvane {
 
 ReadResult readAfterEffectsMask(const QByteArray &data, const QString &fileName = QString());
+// The same, line by line.
+ReadResult readAfterEffectsMaskLines(LineSource &lines, const QString &fileName);
 bool looksLikeAfterEffectsMask(const QByteArray &data);
 extern const WriterSteps afterEffectsMaskWriter;
 

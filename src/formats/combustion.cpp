@@ -103,6 +103,7 @@ Formats combustionFormats()
     mask.importFilter = mask.treeExportFilter = "Combustion GMask File (*.GMask)";
     mask.recognition = {Recognition::Marker, "GMask", "This is not a Combustion File!"};
     mask.read = readCombustionGMask;
+    mask.readLines = readCombustionGMaskLines;
     mask.sniff = looksLikeCombustionGMask;
     mask.writer = &combustionGMaskWriter;
     mask.source = SourceRule::CombustionGMask;

@@ -29,86 +29,217 @@ bool endsWith(Field f, const char *text)
     return view(f).endsWith(QByteArrayView(text));
 }
 
+// The first two words of a trimmed line; how many there are (up to two).
+int firstWords(Field text, Field &first, Field &second)
+{
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
+    if (text.isEmpty()) return 0;
+    const char *p = std::find_if(text.begin, text.end, isBlank);
+    first = {text.begin, p};
+    p = std::find_if_not(p, text.end, isBlank);
+    if (p == text.end) return 1;
+    second = {p, std::find_if(p, text.end, isBlank)};
+    return 2;
+}
+
+// "S07_": the shape's part of its vertices' track names.
+QString shapePart(int shape)
+{
+    return QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0'));
+}
+
+// The vertex tracks of the shapes read: each channel's vertex by its name
+// within its shape (a shape's vertices are known only within its node).
+class Vertices
+{
+public:
+    void startShape(int shape)
+    {
+        m_shape = shape;
+        m_part = shapePart(shape);
+        m_ids.clear();
+        m_current = -1;
+    }
+    // The track of the channel path's vertex part ("Vertex_3"); made once
+    // per vertex, however many channels it has.
+    int idOf(Field raw)
+    {
+        if (m_current >= 0 && view(raw) == QByteArrayView(m_lastRaw)) return m_current;
+        m_lastRaw = raw.bytes();
+        const QString name = m_part + applyNameRule(fieldToString(raw));
+        auto it = m_ids.constFind(name);
+        if (it == m_ids.cend()) {
+            it = m_ids.insert(name, int(m_names.size()));
+            m_names.push_back(name);
+        }
+        m_current = it.value();
+        return m_current;
+    }
+    const QString &name(int id) const { return m_names[size_t(id)]; }
+    void startShapeIfNone()
+    {
+        if (m_shape < 0) startShape(0);
+    }
+
+private:
+    int m_shape = -1, m_current = -1;
+    QString m_part;
+    QByteArray m_lastRaw;
+    QHash<QString, int> m_ids; // of the shape at hand
+    std::vector<QString> m_names;
+};
+
+// Where a Y key's row is: the row the vertex's X key of that frame made.
+// Y channels follow their X channels, so the last X channel's keys are
+// tried first; a table of every X key is made only for a file that
+// needs it.
+class XRows
+{
+public:
+    void startChannel(int vertex, bool x)
+    {
+        if (x) {
+            m_xVertex = vertex;
+            m_xFirst = m_rowVertex.size();
+        }
+        m_yKeys = 0;
+        m_yVertex = x ? -1 : vertex;
+    }
+    void addX(int vertex, int frame)
+    {
+        if (m_indexed) m_index.insert(key(vertex, frame), int(m_rowVertex.size()));
+        m_rowVertex.push_back(vertex);
+        m_hasY.push_back(false);
+    }
+    // The row of the Y key, or -1.
+    int rowOfY(int frame, const std::vector<int> &frames)
+    {
+        const size_t guess = m_xFirst + m_yKeys++;
+        int row = -1;
+        if (m_yVertex == m_xVertex && guess < m_rowVertex.size() &&
+            m_rowVertex[guess] == m_yVertex && frames[guess] == frame && !laterTwin(guess, frames))
+            row = int(guess);
+        else
+            row = lookUp(m_yVertex, frame, frames);
+        if (row >= 0) m_hasY[size_t(row)] = true;
+        return row;
+    }
+    // The first row whose X key has no Y key, or -1.
+    int firstWithoutY() const
+    {
+        auto it = std::find(m_hasY.begin(), m_hasY.end(), false);
+        return it == m_hasY.end() ? -1 : int(it - m_hasY.begin());
+    }
+
+private:
+    static qint64 key(int vertex, int frame) { return (qint64(vertex) << 32) | quint32(frame); }
+    // Of two X keys of one vertex and frame the later holds the Y.
+    bool laterTwin(size_t row, const std::vector<int> &frames) const
+    {
+        return row + 1 < m_rowVertex.size() && m_rowVertex[row + 1] == m_rowVertex[row] &&
+               frames[row + 1] == frames[row];
+    }
+    int lookUp(int vertex, int frame, const std::vector<int> &frames)
+    {
+        if (!m_indexed) {
+            m_indexed = true;
+            m_index.reserve(qsizetype(m_rowVertex.size()));
+            for (size_t r = 0; r < m_rowVertex.size(); ++r)
+                m_index.insert(key(m_rowVertex[r], frames[r]), int(r));
+        }
+        return m_index.value(key(vertex, frame), -1);
+    }
+
+    std::vector<int> m_rowVertex; // per row read
+    std::vector<bool> m_hasY;
+    size_t m_xFirst = 0, m_yKeys = 0;
+    int m_xVertex = -1, m_yVertex = -1;
+    bool m_indexed = false;
+    QHash<qint64, int> m_index;
+};
+
 } // namespace
 
-ReadResult readCombustionGMask(const QByteArray &data, const QString &)
+ReadResult readCombustionGMask(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readCombustionGMaskLines>(data, fileName);
+}
+
+ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
 {
     RowCollector rows;
-    LineScanner scanner(data);
-    Field line;
-    std::vector<Field> fields;
-    int width = 0, height = 0, shape = 0, frame = 0;
+    Field line, first{}, second{};
+    int width = 0, height = 0, shape = 0, frame = 0, vertex = -1;
     enum class Axis { None, X, Y } axis = Axis::None;
     bool haveFrame = false;
     double value = 0;
-    QString vertex;
-    int vertexId = 0;
-    QHash<QString, int> vertexIds;
-    QHash<qint64, int> rowOf; // vertex and frame: the row its X made
-    auto keyOf = [](int id, int f) { return (qint64(id) << 32) | quint32(f); };
-    rowOf.reserve(
-        qsizetype(std::min<qint64>(data.size() / 256, 1 << 22))); // grown once, not step by step
-    std::vector<bool> hasY;
+    Vertices vertices;
+    XRows xRows;
     while (!rows.failed() && scanner.next(line)) {
-        Field text = trimmed(line);
-        splitTrimmed(text, fields);
-        if (fields.empty()) continue;
-        const QByteArrayView v = view(text);
+        const Field text = trimmed(line);
+        // Only lines of these words matter; the rest are passed at a glance.
+        if (text.isEmpty()) continue;
+        switch (*text.begin) {
+        case 'C':
+        case 'N':
+            break;
+        case 'F':
+        case 'I':
+        case 'V':
+            if (axis == Axis::None && (text.end - text.begin < 2 || text.begin[1] != 'r'))
+                continue; // of these, only FrameWidth and FrameHeight count outside a channel
+            break;
+        default:
+            continue;
+        }
+        const int words = firstWords(text, first, second);
         const int number = scanner.number();
-        if (v.contains("FrameWidth") && fields.size() >= 2) {
-            width = fieldToInt(fields[1]);
-        } else if (v.contains("FrameHeight") && fields.size() >= 2) {
-            height = fieldToInt(fields[1]);
-        } else if (v.startsWith("Node Geom")) {
-            ++shape;
-        } else if (fields[0].equals("Channel")) {
+        if (first.equals("FrameWidth") && words == 2) {
+            width = fieldToInt(second);
+        } else if (first.equals("FrameHeight") && words == 2) {
+            height = fieldToInt(second);
+        } else if (view(text).startsWith("Node Geom")) {
+            vertices.startShape(++shape);
+        } else if (first.equals("Channel")) {
             axis = Axis::None;
             haveFrame = false;
-            if (fields.size() >= 2 &&
-                (endsWith(text, "/position/x") || endsWith(text, "/position/y"))) {
+            if (words == 2 && (endsWith(text, "/position/x") || endsWith(text, "/position/y"))) {
                 axis = endsWith(text, "/position/x") ? Axis::X : Axis::Y;
                 // "Spline/Vertex_3/position/x": the vertex part, its number filled.
-                const QByteArrayView path = view(fields[1]);
-                const qsizetype first = path.indexOf('/');
-                const qsizetype second = path.indexOf('/', first + 1);
-                vertex = QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0')) +
-                         applyNameRule(fieldToString(
-                             {fields[1].begin + first + 1, fields[1].begin + second}));
-                // Keys are matched by number, not by text made per key.
-                vertexId = vertexIds.insert(vertex, vertexIds.value(vertex, int(vertexIds.size())))
-                               .value();
+                const QByteArrayView path = view(second);
+                const qsizetype slash = path.indexOf('/');
+                const qsizetype next = path.indexOf('/', slash + 1);
+                vertices.startShapeIfNone();
+                vertex = vertices.idOf({second.begin + slash + 1, second.begin + next});
+                xRows.startChannel(vertex, axis == Axis::X);
             }
         } else if (axis == Axis::None) {
             continue;
-        } else if (fields[0].equals("Frame") && fields.size() >= 2) {
-            if (!rows.frame(fields[1], number, frame)) break;
+        } else if (first.equals("Frame") && words == 2) {
+            if (!rows.frame(second, number, frame)) break;
             haveFrame = true;
-        } else if (fields[0].equals("Value") && fields.size() >= 2 && haveFrame) {
-            if (!rows.coordinate(fields[1], axis == Axis::X ? "X" : "Y", number, value)) break;
-        } else if (fields[0].equals("Interpolation") && haveFrame) {
-            const qint64 key = keyOf(vertexId, frame);
+        } else if (first.equals("Value") && words == 2 && haveFrame) {
+            if (!rows.coordinate(second, axis == Axis::X ? "X" : "Y", number, value)) break;
+        } else if (first.equals("Interpolation") && haveFrame) {
             if (axis == Axis::X) {
-                rowOf.insert(key, rows.count());
-                rows.addValues(vertex, frame, value, 0);
-                hasY.push_back(false);
-            } else if (auto it = rowOf.constFind(key); it != rowOf.cend()) {
-                rows.set().y[size_t(it.value())] = value;
-                hasY[size_t(it.value())] = true;
+                xRows.addX(vertex, frame);
+                rows.addValues(vertices.name(vertex), frame, value, 0);
+            } else if (const int row = xRows.rowOfY(frame, rows.set().frames); row >= 0) {
+                rows.set().y[size_t(row)] = value;
             } else {
                 rows.fail(QStringLiteral("%1 has a Y key at frame %2 but no X key.")
-                              .arg(vertex)
+                              .arg(vertices.name(vertex))
                               .arg(frame),
                           number);
             }
             haveFrame = false;
         }
     }
-    for (size_t i = 0; i < hasY.size() && !rows.failed(); ++i)
-        if (!hasY[i])
-            rows.fail(QStringLiteral("%1 has an X key at frame %2 but no Y key.")
-                          .arg(rows.set().names.at(qsizetype(i)))
-                          .arg(rows.set().frames[i]),
-                      0);
+    if (const int row = rows.failed() ? -1 : xRows.firstWithoutY(); row >= 0)
+        rows.fail(QStringLiteral("%1 has an X key at frame %2 but no Y key.")
+                      .arg(rows.set().names.at(row))
+                      .arg(rows.set().frames[size_t(row)]),
+                  0);
     ReadResult result = rows.finish();
     result.set.plateWidth = width;
     result.set.plateHeight = height;

@@ -2,11 +2,15 @@
 // Combustion GMask shapes (.GMask).
 #pragma once
 
+#include "linesource.h"
+
 #include "families.h"
 
 namespace corvane {
 
 ReadResult readCombustionGMask(const QByteArray &data, const QString &fileName = QString());
+// The same, line by line.
+ReadResult readCombustionGMaskLines(LineSource &lines, const QString &fileName);
 bool looksLikeCombustionGMask(const QByteArray &data);
 extern const WriterSteps combustionGMaskWriter;
 

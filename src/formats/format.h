@@ -5,6 +5,7 @@
 // only collects the descriptions.
 #pragma once
 
+#include "linesource.h"
 #include "trackset.h"
 #include "writecontext.h"
 
@@ -66,6 +67,10 @@ struct Format
     const char *treeExportFilter = ""; // the Step 2 tree's save dialog
     Recognition recognition;
     ReadFunction read = nullptr;         // null while the reader is not built
+    // A reader that takes the file line by line, where the format's reader
+    // needs no more (a large file is then never held whole); read is the
+    // same reader over bytes in memory.
+    LineReadFunction readLines = nullptr;
     SniffFunction sniff = nullptr;       // null while the reader is not built
     const WriterSteps *writer = nullptr; // null while the writer is not built
     SourceRule source = SourceRule::None;

@@ -104,6 +104,7 @@ Formats fusionFormats()
     mask.name = "Fusion Mask";
     mask.importFilter = mask.treeExportFilter = "Fusion Mask File (*.comp)";
     mask.read = readFusionMask;
+    mask.readLines = readFusionMaskLines;
     mask.sniff = looksLikeFusionMask;
     mask.writer = &fusionMaskWriter;
     mask.source = SourceRule::FusionMask;

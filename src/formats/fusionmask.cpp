@@ -40,10 +40,14 @@ Field valueOf(Field line, const char *name)
 
 } // namespace
 
-ReadResult readFusionMask(const QByteArray &data, const QString &)
+ReadResult readFusionMask(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readFusionMaskLines>(data, fileName);
+}
+
+ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
 {
     RowCollector rows;
-    LineScanner scanner(data);
     Field line;
     std::vector<ShapePoint> points;
     int shape = 0, key = 0, vertex = 0, frame = 0;
@@ -92,12 +96,12 @@ void header(WriteContext &ctx)
         "Composition {\n\tCurrentTime = 0,\n\tRenderRange = { 0, 200, },\n\tGlobalRange = { 0, "
         "1000, },\n\tVersion = \"Fusion 5.21 build 26\",\n\tOutputClips = {\n\t},\n\tTools "
         "= {\n\t\n");
-    int k = 0;
-    for (const Shape &shape : sorted.shapes) {
+    for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         ctx.mayFlush();
         QByteArray &out = ctx.out();
+        const int k = int(s) + 1;
         QByteArray n;
-        appendInt(n, ++k);
+        appendInt(n, k);
         out +=
             "Polygon" + n +
             " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
@@ -116,17 +120,17 @@ void header(WriteContext &ctx)
         out += ", 100, },\n\t},\n\t},\n\tPolygon" + n +
                "Polyline = BezierSpline {\n\tSplineColor "
                "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
-        for (const ShapeKey &key : shape.keys) {
+        for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
             QByteArray f;
-            appendInt(f, key.frame);
+            appendInt(f, sorted.keyFrames[key]);
             out += "[" + f + "] = { " + f +
                    ", Flags = { LockedY = true, }, Value = Polyline {\n"
                    "\tClosed = true,\n\tPoints = {\n\t";
-            for (size_t v = 0; v < key.vertices.size(); ++v) {
+            for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
                 out += "{ Linear = true, X = ";
-                appendFixedExact(out, key.x[v]);
+                appendFixedExact(out, sorted.pointX[p]);
                 out += ", Y = ";
-                appendFixedExact(out, key.y[v]);
+                appendFixedExact(out, sorted.pointY[p]);
                 out += ", },\n\t";
             }
             out += "},\n\t},\n\t},\n\t";

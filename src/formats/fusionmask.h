@@ -2,11 +2,15 @@
 // Fusion mask shapes (.comp).
 #pragma once
 
+#include "linesource.h"
+
 #include "families.h"
 
 namespace corvane {
 
 ReadResult readFusionMask(const QByteArray &data, const QString &fileName = QString());
+// The same, line by line.
+ReadResult readFusionMaskLines(LineSource &lines, const QString &fileName);
 bool looksLikeFusionMask(const QByteArray &data);
 extern const WriterSteps fusionMaskWriter;
 

@@ -16,6 +16,7 @@
 #include "table/numbers.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include <cstring>
@@ -251,28 +252,77 @@ private:
     int m_n = 0;
 };
 
-QByteArray number(float v)
+// A colour channel (a hundredth from 0 to 1) as "%g" writes it: made
+// once for each of the 101 values, not per shape.
+void appendColour(QByteArray &out, float v)
 {
-    return QByteArray::number(double(v), 'g', 6);
+    static const std::vector<QByteArray> texts = [] {
+        std::vector<QByteArray> t;
+        for (int i = 0; i <= 100; ++i)
+            t.push_back(QByteArray::number(double(float(i) / 100.0f), 'g', 6));
+        return t;
+    }();
+    const int hundredths = int(std::lround(double(v) * 100));
+    if (hundredths >= 0 && hundredths <= 100 && float(hundredths) / 100.0f == v)
+        out += texts[size_t(hundredths)];
+    else
+        out += QByteArray::number(double(v), 'g', 6);
 }
 
-struct VertexKeys
+// One shape's keys gathered per vertex (a vertex's keys in frame order),
+// in buffers kept from shape to shape.
+class VertexKeys
 {
-    std::vector<int> frames;
-    std::vector<double> x, y;
+public:
+    void gather(const SortedShapes &sorted, size_t shape)
+    {
+        const size_t vertices = size_t(sorted.vertexCounts[shape]);
+        const size_t firstPoint = sorted.pointStarts[sorted.keyStarts[shape]];
+        const size_t endPoint = sorted.pointStarts[sorted.keyStarts[shape + 1]];
+        m_starts.assign(vertices + 1, 0);
+        for (size_t p = firstPoint; p < endPoint; ++p)
+            ++m_starts[size_t(sorted.pointVertices[p]) + 1];
+        for (size_t v = 0; v < vertices; ++v)
+            m_starts[v + 1] += m_starts[v];
+        m_frames.resize(endPoint - firstPoint);
+        m_x.resize(m_frames.size());
+        m_y.resize(m_frames.size());
+        m_fill.assign(m_starts.begin(), m_starts.end() - 1);
+        for (size_t k = sorted.keyStarts[shape]; k < sorted.keyStarts[shape + 1]; ++k)
+            for (size_t p = sorted.pointStarts[k]; p < sorted.pointStarts[k + 1]; ++p) {
+                const size_t at = m_fill[size_t(sorted.pointVertices[p])]++;
+                m_frames[at] = sorted.keyFrames[k];
+                m_x[at] = sorted.pointX[p];
+                m_y[at] = sorted.pointY[p];
+            }
+    }
+    size_t vertexCount() const { return m_starts.size() - 1; }
+    size_t begin(size_t vertex) const { return m_starts[vertex]; }
+    size_t end(size_t vertex) const { return m_starts[vertex + 1]; }
+    int frame(size_t key) const { return m_frames[key]; }
+    const std::vector<double> &x() const { return m_x; }
+    const std::vector<double> &y() const { return m_y; }
+
+private:
+    std::vector<size_t> m_starts, m_fill;
+    std::vector<int> m_frames;
+    std::vector<double> m_x, m_y;
 };
 
 const char head[] = "L 0 4096 0.5 2 0 0 \"\" 0 ";
 
-// One keyed animation curve: its head, keys and value (six decimals).
-void appendCurve(QByteArray &out, const VertexKeys &keys, const std::vector<double> *values)
+// One keyed animation curve of a vertex: its head, keys and value (six
+// decimals); a tangent's curves (values null) hold zeros.
+void appendCurve(QByteArray &out, const VertexKeys &keys, size_t vertex,
+                 const std::vector<double> *values)
 {
+    const size_t begin = keys.begin(vertex), end = keys.end(vertex);
     out += head;
-    appendInt(out, qint64(keys.frames.size()));
+    appendInt(out, qint64(end - begin));
     out += ' ';
-    for (size_t k = 0; k < keys.frames.size(); ++k) {
+    for (size_t k = begin; k < end; ++k) {
         out += "\"\" ";
-        appendInt(out, keys.frames[k]);
+        appendInt(out, keys.frame(k));
         out += ' ';
         if (values)
             appendFixed6(out, (*values)[k]);
@@ -280,29 +330,29 @@ void appendCurve(QByteArray &out, const VertexKeys &keys, const std::vector<doub
             out += "0.000";
         out += " 0 0 0 0 256 0 ";
     }
-    if (values && !values->empty())
-        appendFixed6(out, values->front());
+    if (values && end > begin)
+        appendFixed6(out, (*values)[begin]);
     else
         out += "0.000";
 }
 
 // A control point: "0", its X and Y curves, "0".
-void appendPoint(QByteArray &out, const VertexKeys &keys, bool position)
+void appendPoint(QByteArray &out, const VertexKeys &keys, size_t vertex, bool position)
 {
     out += " 0 ";
-    appendCurve(out, keys, position ? &keys.x : nullptr);
+    appendCurve(out, keys, vertex, position ? &keys.x() : nullptr);
     out += ' ';
-    appendCurve(out, keys, position ? &keys.y : nullptr);
+    appendCurve(out, keys, vertex, position ? &keys.y() : nullptr);
     out += " 0";
 }
 
-void appendCurveLine(QByteArray &out, const std::vector<VertexKeys> &vertices, bool feather)
+void appendCurveLine(QByteArray &out, const VertexKeys &keys, bool feather)
 {
     out += "      ";
-    for (const VertexKeys &v : vertices) {
-        appendPoint(out, v, false);
-        appendPoint(out, v, !feather);
-        appendPoint(out, v, false);
+    for (size_t v = 0; v < keys.vertexCount(); ++v) {
+        appendPoint(out, keys, v, false);
+        appendPoint(out, keys, v, !feather);
+        appendPoint(out, keys, v, false);
     }
     out += ' ';
 }
@@ -319,42 +369,36 @@ void header(WriteContext &ctx)
            "  NodeName: \"Root\" {\n   NodeType: 1\n   NumOfAttributes: 10\n"
            "   \"vis\" S 0 1 \"opc\" S 0 1 \"mbo\" S 0 1 \"mb\" S 0 1 \"mbs\" S 0 0.5 \"fo\" S 0 1 "
            "\"fx\" S 0 0 \"fy\" S 0 0 \"ff\" S 0 1 \"ft\" S 0 0\n  }\n  NumOfChildren: ";
-    appendInt(out, qint64(sorted.shapes.size()));
+    appendInt(out, qint64(sorted.shapeCount()));
     out += '\n';
     UnseededRandom random;
-    int k = 0;
-    for (const Shape &shape : sorted.shapes) {
+    VertexKeys vertices;
+    for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         ctx.mayFlush();
-        std::vector<VertexKeys> vertices(shape.vertices.size());
-        for (const ShapeKey &key : shape.keys) {
-            for (size_t i = 0; i < key.vertices.size(); ++i) {
-                VertexKeys &v = vertices[size_t(key.vertices[i])];
-                v.frames.push_back(key.frame);
-                v.x.push_back(key.x[i]);
-                v.y.push_back(key.y[i]);
-            }
-        }
-        QByteArray points;
-        appendInt(points, 3 * qint64(vertices.size()));
+        vertices.gather(sorted, s);
+        char points[24];
+        const int pointsLength = int(
+            std::to_chars(points, points + sizeof points, 3 * qint64(vertices.vertexCount())).ptr -
+            points);
         out += "   Node: {\n    NodeName: \"Shape_";
-        appendInt(out, ++k);
+        appendInt(out, qint64(s) + 1);
         // Appended piece by piece: a concatenation would build a temporary per shape.
         out += "\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      Flag: 0\n"
                "      NumOfCubicCurves: 2\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n"
                "       NumOfPoints: ";
-        out += points;
+        out.append(points, pointsLength);
         out += '\n';
         appendCurveLine(out, vertices, false);
         out += "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: ";
-        out += points;
+        out.append(points, pointsLength);
         out += '\n';
         appendCurveLine(out, vertices, true);
         const float g = float(random.bounded(0, 100)) / 100.0f;
         const float r = float(random.bounded(0, 100)) / 100.0f;
         out += "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S ";
-        out += number(r);
+        appendColour(out, r);
         out += " 1 \"g\" S 0 ";
-        out += number(g);
+        appendColour(out, g);
         out += " \"b\" S 0 1 \"a\" S 0 1 \"ro\" S 0 0 \"go\" S 0 0 \"bo\" S 0 0 \"ao\" S 0 1 "
                "\"opc\" S 0 1 \"bm\" S 0 5 \"inv\" S 0 0 \"mbo\" S 0 0 \"mb\" S 0 1 \"mbs\" S 0 "
                "0.5 \"mbsot\" S 0 0 \"mbso\" S 0 0 \"fo\" S 0 1 \"fx\" S 0 0 \"fy\" S 0 0 \"ff\" "

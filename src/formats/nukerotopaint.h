@@ -2,11 +2,15 @@
 // Nuke RotoPaint shapes (.nk).
 #pragma once
 
+#include "linesource.h"
+
 #include "families.h"
 
 namespace corvane {
 
 ReadResult readNukeRotoPaint(const QByteArray &data, const QString &fileName = QString());
+// The same, line by line.
+ReadResult readNukeRotoPaintLines(LineSource &lines, const QString &fileName);
 bool looksLikeNukeRotoPaint(const QByteArray &data);
 extern const WriterSteps nukeRotoPaintWriter;
 

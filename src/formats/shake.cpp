@@ -73,6 +73,7 @@ Formats shakeFormats()
     shape.importFilter = shape.treeExportFilter = "Shake RotoShape File (*.ssf)";
     shape.recognition = {Recognition::Marker, "shake_shape_data", "This is not a Shake File!"};
     shape.read = readShakeRotoShape;
+    shape.readLines = readShakeRotoShapeLines;
     shape.sniff = looksLikeShakeRotoShape;
     shape.writer = &shakeRotoShapeWriter;
     shape.source = SourceRule::Flip;

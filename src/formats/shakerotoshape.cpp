@@ -33,10 +33,14 @@ bool countAfterWord(const std::vector<Field> &fields, int &count)
 
 } // namespace
 
-ReadResult readShakeRotoShape(const QByteArray &data, const QString &)
+ReadResult readShakeRotoShape(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readShakeRotoShapeLines>(data, fileName);
+}
+
+ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
 {
     RowCollector rows;
-    LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
     std::vector<ShapePoint> read;
@@ -108,42 +112,37 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 
 namespace {
 
-void appendShapes(WriteContext &ctx, const std::vector<Shape> &shapes, size_t begin, size_t end,
-                  int halfWidth, int halfHeight)
+void appendShape(QByteArray &out, const SortedShapes &sorted, size_t s, int halfWidth,
+                 int halfHeight)
 {
-    QByteArray &out = ctx.out();
-    for (size_t s = begin; s < end; ++s) {
-        ctx.mayFlush();
-        const Shape &shape = shapes[s];
-        out += "shape_name Shape";
-        appendInt(out, qint64(s) + 1);
-        out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
-               "num_vertices ";
-        appendInt(out, qint64(shape.vertices.size()));
-        out += "\nnum_key_times ";
-        appendInt(out, qint64(shape.keys.size()));
-        out += '\n';
-        for (const ShapeKey &key : shape.keys) {
-            out += "key_time ";
-            appendInt(out, key.frame);
-            out += ".000000\ncenter_x ";
-            appendInt(out, halfWidth);
-            out += ".000000\ncenter_y ";
-            appendInt(out, halfHeight);
-            out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
-                   "color_a 1.000000\nvertex_data ";
-            for (size_t v = 0; v < key.vertices.size(); ++v) {
-                // The position, and five copies of it for the tangents and handles.
-                char pair[2 * MaxFixed6Length + 2];
-                int length = formatFixed6(pair, key.x[v]);
-                pair[length++] = ' ';
-                length += formatFixed6(pair + length, key.y[v]);
-                pair[length++] = ' ';
-                for (int copy = 0; copy < 6; ++copy)
-                    out.append(pair, length);
-            }
-            out += '\n';
+    out += "shape_name Shape";
+    appendInt(out, qint64(s) + 1);
+    out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
+           "num_vertices ";
+    appendInt(out, sorted.vertexCounts[s]);
+    out += "\nnum_key_times ";
+    appendInt(out, qint64(sorted.keyCount(s)));
+    out += '\n';
+    for (size_t k = sorted.keyStarts[s]; k < sorted.keyStarts[s + 1]; ++k) {
+        out += "key_time ";
+        appendInt(out, sorted.keyFrames[k]);
+        out += ".000000\ncenter_x ";
+        appendInt(out, halfWidth);
+        out += ".000000\ncenter_y ";
+        appendInt(out, halfHeight);
+        out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
+               "color_a 1.000000\nvertex_data ";
+        for (size_t p = sorted.pointStarts[k]; p < sorted.pointStarts[k + 1]; ++p) {
+            // The position, and five copies of it for the tangents and handles.
+            char pair[2 * MaxFixed6Length + 2];
+            int length = formatFixed6(pair, sorted.pointX[p]);
+            pair[length++] = ' ';
+            length += formatFixed6(pair + length, sorted.pointY[p]);
+            pair[length++] = ' ';
+            for (int copy = 0; copy < 6; ++copy)
+                out.append(pair, length);
         }
+        out += '\n';
     }
 }
 
@@ -153,10 +152,12 @@ void header(WriteContext &ctx)
     const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
     ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
               "shutter_offset 0.500000\nnum_shapes ");
-    ctx.writeInt(qint64(sorted.shapes.size()));
+    ctx.writeInt(qint64(sorted.shapeCount()));
     ctx.write("\n");
-    const std::vector<Shape> &shapes = sorted.shapes;
-    appendShapes(ctx, shapes, 0, shapes.size(), halfWidth, halfHeight);
+    for (size_t s = 0; s < sorted.shapeCount(); ++s) {
+        ctx.mayFlush();
+        appendShape(ctx.out(), sorted, s, halfWidth, halfHeight);
+    }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }
 

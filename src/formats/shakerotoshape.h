@@ -2,11 +2,15 @@
 // Shake RotoShape shapes (.ssf).
 #pragma once
 
+#include "linesource.h"
+
 #include "families.h"
 
 namespace corvane {
 
 ReadResult readShakeRotoShape(const QByteArray &data, const QString &fileName = QString());
+// The same, line by line.
+ReadResult readShakeRotoShapeLines(LineSource &lines, const QString &fileName);
 bool looksLikeShakeRotoShape(const QByteArray &data);
 extern const WriterSteps shakeRotoShapeWriter;
 

@@ -77,37 +77,35 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
     const std::vector<ShapeRow> &rows = collected.rows;
     const std::vector<QString> &names = collected.names;
 
-    // Ranks of the names and of their shapes' prefixes, in text order, so that
-    // rows sort by numbers: shape, frame, vertex, then export order.
-    auto less = [](const QString &a, const QString &b) { return QString::compare(a, b) < 0; };
+    // Names in order of their shape's prefix, then of the whole name; the
+    // prefixes are compared in place, never copied.
+    std::vector<int> prefixLength(names.size());
+    for (size_t id = 0; id < names.size(); ++id) {
+        const qsizetype underscore = names[id].indexOf(QLatin1Char('_'));
+        prefixLength[id] = int(underscore < 0 ? names[id].size() : underscore);
+    }
+    auto prefix = [&](int id) {
+        return QStringView(names[size_t(id)]).left(prefixLength[size_t(id)]);
+    };
     std::vector<int> byName(names.size());
     std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(),
-              [&](int a, int b) { return less(names[size_t(a)], names[size_t(b)]); });
-    std::vector<int> nameRank(names.size()), prefixRank(names.size());
-    std::vector<QString> prefixes;
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+        const int byPrefix = prefix(a).compare(prefix(b));
+        return byPrefix != 0 ? byPrefix < 0 : QString::compare(names[size_t(a)], names[size_t(b)]) < 0;
+    });
+
+    // Each name's shape, its place among the shape's vertices, and its rank.
+    std::vector<int> prefixRank(names.size()), vertexIndex(names.size()), nameRank(names.size());
+    std::vector<int> verticesOfPrefix;
     for (size_t i = 0; i < byName.size(); ++i) {
         const int id = byName[i];
+        if (i == 0 || prefix(byName[i - 1]) != prefix(id)) verticesOfPrefix.push_back(0);
+        prefixRank[size_t(id)] = int(verticesOfPrefix.size()) - 1;
+        vertexIndex[size_t(id)] = verticesOfPrefix.back()++;
         nameRank[size_t(id)] = int(i);
-        QString prefix = shapePrefix(names[size_t(id)]);
-        if (prefixes.empty() || prefixes.back() != prefix) prefixes.push_back(prefix);
-    }
-    std::sort(prefixes.begin(), prefixes.end(), less);
-    prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
-    for (size_t id = 0; id < names.size(); ++id)
-        prefixRank[id] =
-            int(std::lower_bound(prefixes.begin(), prefixes.end(), shapePrefix(names[id]), less) -
-                prefixes.begin());
-
-    // Each shape's vertices, and each name's place among them.
-    std::vector<std::vector<QString>> verticesOf(prefixes.size());
-    std::vector<int> vertexIndex(names.size());
-    for (int id : byName) {
-        std::vector<QString> &vertices = verticesOf[size_t(prefixRank[size_t(id)])];
-        vertexIndex[size_t(id)] = int(vertices.size());
-        vertices.push_back(names[size_t(id)]);
     }
 
+    // Rows by shape, frame, vertex, then export order.
     struct Key
     {
         int prefix, frame, name, row;
@@ -121,6 +119,10 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
                std::tie(b.prefix, b.frame, b.name, b.row);
     });
 
+    out.pointVertices.reserve(keys.size());
+    out.pointX.reserve(keys.size());
+    out.pointY.reserve(keys.size());
+    int shape = -1;
     for (size_t i = 0; i < keys.size(); ++i) {
         const Key &k = keys[i];
         // Of two rows of one vertex and frame, the later wins.
@@ -129,16 +131,24 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
             ++out.repeatedRows;
             continue;
         }
-        if (out.shapes.empty() || out.shapes.back().prefix != prefixes[size_t(k.prefix)])
-            out.shapes.push_back(
-                {prefixes[size_t(k.prefix)], std::move(verticesOf[size_t(k.prefix)]), {}});
-        Shape &shape = out.shapes.back();
-        if (shape.keys.empty() || shape.keys.back().frame != k.frame)
-            shape.keys.push_back({k.frame, {}, {}, {}});
-        ShapeKey &key = shape.keys.back();
-        key.vertices.push_back(vertexIndex[size_t(rows[size_t(k.row)].name)]);
-        key.x.push_back(rows[size_t(k.row)].x);
-        key.y.push_back(rows[size_t(k.row)].y);
+        const bool newShape = k.prefix != shape;
+        if (newShape) {
+            if (shape >= 0) out.keyStarts.push_back(out.keyFrames.size());
+            shape = k.prefix;
+            out.vertexCounts.push_back(verticesOfPrefix[size_t(shape)]);
+        }
+        if (newShape || out.keyFrames.back() != k.frame) {
+            if (!out.keyFrames.empty()) out.pointStarts.push_back(out.pointVertices.size());
+            out.keyFrames.push_back(k.frame);
+        }
+        const ShapeRow &row = rows[size_t(k.row)];
+        out.pointVertices.push_back(vertexIndex[size_t(row.name)]);
+        out.pointX.push_back(row.x);
+        out.pointY.push_back(row.y);
+    }
+    if (shape >= 0) {
+        out.keyStarts.push_back(out.keyFrames.size());
+        out.pointStarts.push_back(out.pointVertices.size());
     }
     return out;
 }

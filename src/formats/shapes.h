@@ -43,23 +43,25 @@ ShapeRows collectShapeRows(WriteContext &ctx);
 // ascending frame order; a key frame lists the vertices that have a row at
 // that frame. A vertex has one position per frame: of two rows of one
 // vertex and frame, the later in export order wins.
-struct ShapeKey
-{
-    int frame = 0;
-    std::vector<int> vertices; // indices into Shape::vertices, in order
-    std::vector<double> x, y;  // per listed vertex
-};
-struct Shape
-{
-    QString prefix;
-    std::vector<QString> vertices;
-    std::vector<ShapeKey> keys;
-};
+//
+// Kept flat, in a few arrays for all shapes (a million small shapes cost
+// no allocation each): shape s has vertexCounts[s] vertices and the keys
+// keyStarts[s] up to keyStarts[s + 1]; key k is at frame keyFrames[k] and
+// lists the points pointStarts[k] up to pointStarts[k + 1]; point p is
+// vertex pointVertices[p] (from 0, in name order) at (pointX[p], pointY[p]).
 struct SortedShapes
 {
-    std::vector<Shape> shapes;
+    std::vector<int> vertexCounts;
+    std::vector<size_t> keyStarts{0};
+    std::vector<int> keyFrames;
+    std::vector<size_t> pointStarts{0};
+    std::vector<int> pointVertices;
+    std::vector<double> pointX, pointY;
     int pointRows = 0;
     int repeatedRows = 0; // rows left out: a later row had the same vertex and frame
+
+    size_t shapeCount() const { return vertexCounts.size(); }
+    size_t keyCount(size_t shape) const { return keyStarts[shape + 1] - keyStarts[shape]; }
 };
 SortedShapes sortShapeRows(const ShapeRows &rows);
 

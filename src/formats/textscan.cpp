@@ -21,12 +21,6 @@ bool isSpace(char c)
 
 } // namespace
 
-bool Field::equals(const char *text) const
-{
-    size_t n = std::strlen(text);
-    return size_t(end - begin) == n && std::memcmp(begin, text, n) == 0;
-}
-
 bool LineScanner::next(Field &line)
 {
     if (m_pos >= m_end) return false;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstring>
 #include <vector>
 
 namespace corvane {
@@ -16,7 +17,12 @@ struct Field
     const char *begin;
     const char *end;
     bool isEmpty() const { return begin == end; }
-    bool equals(const char *text) const;
+    // Inline, so that a literal's length is known where it is compared.
+    bool equals(const char *text) const
+    {
+        const size_t n = std::strlen(text);
+        return size_t(end - begin) == n && std::memcmp(begin, text, n) == 0;
+    }
     QByteArray bytes() const { return QByteArray(begin, int(end - begin)); }
 };
 

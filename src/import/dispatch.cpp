@@ -31,6 +31,12 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
     if (!format || !format->read)
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
                                    .arg(format ? QLatin1String(format->name) : formatFilter));
+    if (format->readLines) {
+        FileLines lines(path, format->maxLineLength, bytesRead);
+        ReadResult result = format->readLines(lines, path);
+        if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
+        return checkedRead(std::move(result), path, *format);
+    }
     const FileText text = loadTrackFile(path, format->maxLineLength, {}, bytesRead);
     if (!text.ok()) return ReadResult::failure(text.error);
     return readBytes(text.bytes, path, *format);
@@ -38,7 +44,11 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
 
 ReadResult readBytes(const QByteArray &data, const QString &path, const Format &format)
 {
-    ReadResult result = format.read(data, path);
+    return checkedRead(format.read(data, path), path, format);
+}
+
+ReadResult checkedRead(ReadResult result, const QString &path, const Format &format)
+{
     if (!result.ok()) return fileError(path, result.error, result.line);
     TrackSet &set = result.set;
     // A reader gives at least count entries; never trust more than it holds.

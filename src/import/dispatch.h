@@ -25,6 +25,9 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
 struct Format;
 // The same checks on a file's text already in memory (decoded).
 ReadResult readBytes(const QByteArray &data, const QString &path, const Format &format);
+// The checks on a reader's result: its error named after the file, its
+// counts trusted no further than its rows, an empty reading refused.
+ReadResult checkedRead(ReadResult result, const QString &path, const Format &format);
 
 struct FillRange
 {

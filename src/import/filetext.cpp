@@ -246,4 +246,104 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
     return text;
 }
 
+FileLines::FileLines(const QString &path, qsizetype maxLine, std::atomic<qint64> *bytesRead)
+    : m_path(path), m_maxLine(maxLine), m_bytesRead(bytesRead)
+{
+    const QString problem = inputFileProblem(path);
+    if (!problem.isEmpty()) {
+        setError(problem);
+        return;
+    }
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
+        setError(named(path, QStringLiteral("cannot be opened: %1.")
+                                 .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        return;
+    }
+    m_stated = st.st_size;
+    m_inode = qint64(st.st_ino);
+    m_modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    setSize(m_stated);
+    unsigned char mark[3] = {};
+    const ssize_t got = ::pread(m_fd, mark, sizeof mark, 0);
+    if (got >= 2 && ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF))) {
+        m_whole = loadTrackFile(path, maxLine, {}, bytesRead);
+        if (m_whole.ok())
+            useText(m_whole.bytes);
+        else
+            setError(m_whole.error);
+    } else if (got == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
+        ::lseek(m_fd, 3, SEEK_SET);
+        m_read = 3;
+    }
+}
+
+FileLines::~FileLines()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool FileLines::changed() const
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0) return true;
+    return st.st_size != m_stated || qint64(st.st_ino) != m_inode ||
+           qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != m_modified;
+}
+
+qint64 FileLines::fill(char *into, qint64 room)
+{
+    if (m_fd < 0) return 0;
+    ssize_t got = -1;
+    do {
+        got = ::read(m_fd, into, size_t(room));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        setError(named(m_path, QStringLiteral("cannot be read: %1.")
+                                   .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        return -1;
+    }
+    if (got == 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        if (m_read != m_stated || changed()) {
+            setError(named(m_path, QStringLiteral("changed while it was read (it was cut short "
+                                                  "or written to); nothing was read from it.")));
+            return -1;
+        }
+        return 0;
+    }
+    m_read += got;
+    if (m_bytesRead) m_bytesRead->store(m_read, std::memory_order_relaxed);
+    if (std::memchr(into, 0, size_t(got))) {
+        setError(named(m_path, QStringLiteral("holds NUL bytes, so it is not a track file.")));
+        return -1;
+    }
+    if (longLineIn(into, into + got, m_carry, m_maxLine)) {
+        setError(named(m_path, QStringLiteral("has a line longer than %1 MB, so it is not a "
+                                              "track file.")
+                                   .arg(m_maxLine >> 20)));
+        return -1;
+    }
+    return got;
+}
+
+QByteArray FileLines::whole()
+{
+    if (!error().isEmpty()) return QByteArray();
+    if (m_whole.ok() && !m_whole.bytes.isNull()) return m_whole.bytes;
+    m_whole = loadTrackFile(m_path, m_maxLine);
+    if (!m_whole.ok()) {
+        setError(m_whole.error);
+        return QByteArray();
+    }
+    if (changed()) {
+        setError(named(m_path, QStringLiteral("changed while it was read (it was cut short or "
+                                              "written to); nothing was read from it.")));
+        return QByteArray();
+    }
+    return m_whole.bytes;
+}
+
 } // namespace corvane

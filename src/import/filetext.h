@@ -5,6 +5,8 @@
 // track file holds, found while reading without reading such a line whole.
 #pragma once
 
+#include "formats/linesource.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -44,5 +46,34 @@ bool hasLongLine(const QByteArray &text, qsizetype maxLine);
 // The text of in-memory bytes, by the same rules (name is for messages).
 FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine = MaxLineLength,
                    bool checkLines = true);
+
+// A file's lines read piece by piece by the rules of loadTrackFile: a UTF-8
+// mark skipped, NUL bytes and over-long lines refused as they come, a file
+// cut short or written to while it is read refused at its end. A UTF-16
+// file is decoded whole first. The errors name the file.
+class FileLines : public LineSource
+{
+public:
+    explicit FileLines(const QString &path, qsizetype maxLine = MaxLineLength,
+                       std::atomic<qint64> *bytesRead = nullptr);
+    ~FileLines() override;
+    // The file read whole (the same file as the lines so far, or an error).
+    QByteArray whole() override;
+
+protected:
+    qint64 fill(char *into, qint64 room) override;
+
+private:
+    bool changed() const;
+
+    QString m_path;
+    qsizetype m_maxLine;
+    std::atomic<qint64> *m_bytesRead;
+    int m_fd = -1;
+    qint64 m_stated = 0, m_read = 0;
+    qint64 m_inode = 0, m_modified = 0;
+    qsizetype m_carry = 0;
+    FileText m_whole; // its bytes, once the whole file was asked for
+};
 
 } // namespace corvane

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: Apache-2.0
+// The lines of a text given one after another, as a reader that needs only
+// the line at hand takes them: from bytes in memory, or from a file read
+// piece by piece (see import/filetext.h), so that such a reader holds a few
+// megabytes of a file of any size. Lines are cut as LineScanner cuts them.
+#pragma once
+
+#include "textscan.h"
+#include "trackset.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace corvane {
+
+class LineSource
+{
+public:
+    explicit LineSource(const QByteArray &data);
+    virtual ~LineSource() = default;
+    LineSource(const LineSource &) = delete;
+    LineSource &operator=(const LineSource &) = delete;
+
+    // The next line, valid until the next call; false at the end of the
+    // text, or when it cannot be read on (error() then says why).
+    bool next(Field &line);
+    int number() const { return m_number; } // of the last line given, from 1
+    // The text's size in bytes, for readers that size their tables by it.
+    qint64 size() const { return m_size; }
+    // The whole text, for a reader that needs more than the line at hand;
+    // empty, with error() set, when it cannot be had.
+    virtual QByteArray whole() { return m_text; }
+    const QString &error() const { return m_error; }
+
+protected:
+    LineSource() = default;
+    // Puts up to room more bytes of the text at into: how many, 0 at its
+    // end, -1 when it cannot (after setError).
+    virtual qint64 fill(char *into, qint64 room)
+    {
+        Q_UNUSED(into);
+        Q_UNUSED(room);
+        return 0;
+    }
+    void setError(const QString &error) { m_error = error; }
+    void setSize(qint64 size) { m_size = size; }
+    // From now on the lines are those of text, all in memory.
+    void useText(const QByteArray &text);
+
+private:
+    bool refill();
+
+    QByteArray m_text; // the text, when it is all in memory
+    std::vector<char> m_buffer;
+    const char *m_pos = nullptr;
+    const char *m_end = nullptr;
+    bool m_final = false;
+    int m_number = 0;
+    qint64 m_size = 0;
+    QString m_error;
+};
+
+using LineReadFunction = ReadResult (*)(LineSource &lines, const QString &fileName);
+
+// A line reader as a reader of bytes in memory.
+template <LineReadFunction Read>
+ReadResult readLinesOf(const QByteArray &data, const QString &fileName)
+{
+    LineSource lines(data);
+    return Read(lines, fileName);
+}
+
+} // namespace corvane
