@@ -41,6 +41,25 @@ bool readPoints(Field line, int number, RowCollector &rows,
     return true;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
+
+// The first and the last word of a trimmed line.
+Field firstWord(Field text)
+{
+    return {text.begin, std::find_if(text.begin, text.end, isBlank)};
+}
+
+Field lastWord(Field text)
+{
+    const char *p = text.end;
+    while (p > text.begin && !isBlank(p[-1]))
+        --p;
+    return {p, text.end};
+}
+
 } // namespace
 
 ReadResult readAfterEffectsMask(const QByteArray &data, const QString &fileName)
@@ -52,25 +71,35 @@ ReadResult readAfterEffectsMaskLines(LineSource &scanner, const QString &)
 {
     RowCollector rows;
     Field line;
-    std::vector<Field> fields;
     std::vector<ShapePoint> points;
     std::vector<std::pair<double, double>> keyPoints;
     int width = 0, height = 0, shape = -1, key = 0;
     bool inShapeData = false;
     while (!rows.failed() && scanner.next(line)) {
-        splitTrimmed(line, fields);
-        if (fields.empty()) continue;
+        const Field text = trimmed(line);
+        if (text.isEmpty()) continue;
         const bool indented = *line.begin == ' ' || *line.begin == '\t';
-        const QByteArrayView text = view(line);
-        if (text.contains("Source Width")) {
-            width = fieldToInt(fields.back());
-        } else if (text.contains("Source Height")) {
-            height = fieldToInt(fields.back());
+        const QByteArrayView view(line.begin, line.end - line.begin);
+        // A key line of a shape's data: "frame XSpline(Point(…)…)".
+        if (indented && inShapeData && (line.contains("XSpline") || line.contains("Bezier"))) {
+            const Field first = firstWord(text);
+            int frame = 0;
+            if (!rows.frame(first, scanner.number(), frame) ||
+                !readPoints(line, scanner.number(), rows, keyPoints))
+                break;
+            ++key;
+            for (size_t v = 0; v < keyPoints.size(); ++v)
+                points.push_back(
+                    {shape, int(v) + 1, key, frame, keyPoints[v].first, keyPoints[v].second});
+        } else if (line.contains("Source Width")) {
+            width = fieldToInt(lastWord(text));
+        } else if (line.contains("Source Height")) {
+            height = fieldToInt(lastWord(text));
         } else if (!indented) {
             // A parameter of an effect: only "Shape data" holds points.
-            inShapeData = text.contains("Shape data");
+            inShapeData = line.contains("Shape data");
             if (inShapeData) {
-                const qsizetype hash = text.indexOf('#');
+                const qsizetype hash = view.indexOf('#');
                 Field number{hash < 0 ? line.end : line.begin + hash + 1, line.end};
                 const char *end = number.begin;
                 while (end < number.end && *end >= '0' && *end <= '9')
@@ -83,15 +112,6 @@ ReadResult readAfterEffectsMaskLines(LineSource &scanner, const QString &)
                     break;
                 }
             }
-        } else if (inShapeData && (text.contains("XSpline") || text.contains("Bezier"))) {
-            int frame = 0;
-            if (!rows.frame(fields[0], scanner.number(), frame) ||
-                !readPoints(line, scanner.number(), rows, keyPoints))
-                break;
-            ++key;
-            for (size_t v = 0; v < keyPoints.size(); ++v)
-                points.push_back(
-                    {shape, int(v) + 1, key, frame, keyPoints[v].first, keyPoints[v].second});
         }
     }
     if (!rows.failed()) addShapePoints(points, rows, shapeVertexName);

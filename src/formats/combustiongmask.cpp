@@ -177,28 +177,23 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
     XRows xRows;
     while (!rows.failed() && scanner.next(line)) {
         const Field text = trimmed(line);
-        // Only lines of these words matter; the rest are passed at a glance.
-        if (text.isEmpty()) continue;
-        switch (*text.begin) {
-        case 'C':
-        case 'N':
-            break;
-        case 'F':
-        case 'I':
-        case 'V':
-            if (axis == Axis::None && (text.end - text.begin < 2 || text.begin[1] != 'r'))
-                continue; // of these, only FrameWidth and FrameHeight count outside a channel
-            break;
-        default:
-            continue;
-        }
+        // Only lines of these words matter; the rest are passed at a glance,
+        // by their first letters.
+        if (text.end - text.begin < 4) continue;
+        const char c0 = text.begin[0], c1 = text.begin[1];
+        const bool channel = c0 == 'C' && c1 == 'h';
+        const bool node = c0 == 'N' && c1 == 'o';
+        const bool frameLine = c0 == 'F' && c1 == 'r';
+        const bool keyLine =
+            axis != Axis::None && ((c0 == 'V' && c1 == 'a') || (c0 == 'I' && c1 == 'n'));
+        if (!channel && !node && !frameLine && !keyLine) continue;
         const int words = firstWords(text, first, second);
         const int number = scanner.number();
-        if (first.equals("FrameWidth") && words == 2) {
+        if (frameLine && first.equals("FrameWidth") && words == 2) {
             width = fieldToInt(second);
-        } else if (first.equals("FrameHeight") && words == 2) {
+        } else if (frameLine && first.equals("FrameHeight") && words == 2) {
             height = fieldToInt(second);
-        } else if (view(text).startsWith("Node Geom")) {
+        } else if (node && view(text).startsWith("Node Geom")) {
             vertices.startShape(++shape);
         } else if (first.equals("Channel")) {
             axis = Axis::None;

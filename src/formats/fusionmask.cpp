@@ -16,7 +16,7 @@ namespace {
 
 bool contains(Field line, const char *text)
 {
-    return QByteArrayView(line.begin, line.end - line.begin).contains(QByteArrayView(text));
+    return line.contains(text);
 }
 
 // The number after "name =" in a point line ("X = 0.25,"), up to its comma.

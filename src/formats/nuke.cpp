@@ -203,6 +203,7 @@ Formats nukeFormats()
     roto.name = "Nuke RotoPaint";
     roto.importFilter = roto.treeExportFilter = "Nuke RotoPaint File (*.nk)";
     roto.read = readNukeRotoPaint;
+    roto.readLines = readNukeRotoPaintLines;
     roto.sniff = looksLikeNukeRotoPaint;
     roto.writer = &nukeRotoPaintWriter;
     roto.shapes = true;

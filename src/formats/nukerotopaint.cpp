@@ -41,7 +41,12 @@ struct Key
 class CurveReader
 {
 public:
-    explicit CurveReader(Field line) { splitTrimmed(line, m_tokens); }
+    // Reads the curves of this line from its start.
+    void start(Field line)
+    {
+        splitTrimmed(line, m_tokens);
+        m_pos = 0;
+    }
 
     // The next animation curve's keys; false where the line breaks the grammar.
     bool curve(std::vector<Key> &keys)
@@ -115,55 +120,105 @@ private:
 
 namespace {
 
-// The shapes of the layout Nuke wrote before version 7 (AnimTree).
-void readAnimTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes, int &shape)
+// What one pass over the lines finds besides the older layout's shapes:
+// the plate (the first "format" knob; the script's Root comes first) and
+// whether the script holds curve trees, which are read from the whole text.
+struct ScriptFacts
 {
-    LineScanner scanner(data);
+    int width = 0, height = 0;
+    bool plate = false;
+    bool treeStart = false, curveGroup = false;
+
+    void see(Field text)
+    {
+        if (!plate && startsWith(text, "format \"")) readPlate(text);
+        if (treeStart && curveGroup) return;
+        // Both marks start with a brace: most lines are passed by one search.
+        const char *brace =
+            static_cast<const char *>(std::memchr(text.begin, '{', size_t(text.end - text.begin)));
+        if (!brace) return;
+        const Field rest{brace, text.end};
+        treeStart = treeStart || rest.contains("{{v ");
+        curveGroup = curveGroup || rest.contains("{curvegroup ");
+    }
+    void readPlate(Field text)
+    {
+        std::vector<Field> fields;
+        splitTrimmed({text.begin + 8, text.end}, fields);
+        if (fields.size() < 2) return;
+        width = fieldToInt(fields[0]);
+        height = fieldToInt(fields[1]);
+        plate = true;
+    }
+};
+
+// One vertex's keys as a curve line gives them.
+struct VertexCurves
+{
+    std::vector<Key> x, y;
+};
+
+// The rows of one vertex: X and Y are keyed together; a Y without a key
+// there keeps its last value, and of two Y keys of one frame the later counts.
+void addVertexRows(RowCollector &rows, const QString &name, const std::vector<Key> &xs,
+                   std::vector<Key> &ys)
+{
+    const double lastY = ys.empty() ? 0 : ys.back().value;
+    std::stable_sort(ys.begin(), ys.end(),
+                     [](const Key &a, const Key &b) { return a.frame < b.frame; });
+    for (const Key &x : xs) {
+        auto after = std::upper_bound(ys.begin(), ys.end(), x.frame,
+                                      [](int frame, const Key &key) { return frame < key.frame; });
+        const bool keyed = after != ys.begin() && (after - 1)->frame == x.frame;
+        rows.addValues(name, x.frame, x.value, keyed ? (after - 1)->value : lastY);
+    }
+}
+
+// The shapes of the layout Nuke wrote before version 7 (AnimTree).
+void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, int &shape,
+                   ScriptFacts &facts)
+{
     Field line;
     std::vector<Field> fields;
     int points = 0;
     bool wantShapeCurve = false, curveLineNext = false;
-    QString node;
+    QByteArray node;
+    std::vector<VertexCurves> vertices; // kept from shape to shape, with their keys' room
+    std::vector<Key> x, y;
+    CurveReader reader;
     while (!rows.failed() && scanner.next(line)) {
         Field text = trimmed(line);
+        facts.see(text);
         if (curveLineNext) {
             curveLineNext = false;
-            CurveReader reader(text);
-            std::vector<Key> x, y;
-            std::vector<std::pair<std::vector<Key>, std::vector<Key>>> vertices;
+            reader.start(text);
+            size_t count = 0;
             bool ok = true;
             for (int p = 0; ok && p < points; ++p) {
                 ok = reader.curve(x) && reader.curve(y);
-                if (ok && p % 3 == 1) vertices.emplace_back(std::move(x), std::move(y));
+                if (!ok || p % 3 != 1) continue;
+                if (count == vertices.size()) vertices.emplace_back();
+                std::swap(vertices[count].x, x);
+                std::swap(vertices[count].y, y);
+                ++count;
             }
             if (!ok) {
-                notes.add(QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
-                                         "read; it was left out.")
-                              .arg(scanner.number())
-                              .arg(node));
+                notes.add(
+                    QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
+                                   "read; it was left out.")
+                        .arg(scanner.number())
+                        .arg(fieldToString({node.constData(), node.constData() + node.size()})));
                 continue;
             }
-            for (size_t v = 0; v < vertices.size(); ++v) {
-                const QString name = shapeVertexName(shape, int(v) + 1);
-                const std::vector<Key> &xs = vertices[v].first;
-                std::vector<Key> &ys = vertices[v].second;
-                // X and Y are keyed together; a Y without a key there keeps its
-                // last value, and of two Y keys of one frame the later counts.
-                const double lastY = ys.empty() ? 0 : ys.back().value;
-                std::stable_sort(ys.begin(), ys.end(),
-                                 [](const Key &a, const Key &b) { return a.frame < b.frame; });
-                for (const Key &x : xs) {
-                    auto after = std::upper_bound(
-                        ys.begin(), ys.end(), x.frame,
-                        [](int frame, const Key &key) { return frame < key.frame; });
-                    const bool keyed = after != ys.begin() && (after - 1)->frame == x.frame;
-                    rows.addValues(name, x.frame, x.value, keyed ? (after - 1)->value : lastY);
-                }
-            }
+            for (size_t v = 0; v < count; ++v)
+                addVertexRows(rows, shapeVertexName(shape, int(v) + 1), vertices[v].x,
+                              vertices[v].y);
         } else if (startsWith(text, "NodeName:")) {
             const char *q = std::find(text.begin, text.end, '"');
             const char *e = q < text.end ? std::find(q + 1, text.end, '"') : text.end;
-            node = q < text.end ? fieldToString({q + 1, e}) : QString();
+            // Kept as bytes: it is made a name only for a note.
+            node.resize(0);
+            if (q < text.end) node.append(q + 1, e - (q + 1));
         } else if (startsWith(text, "NodeType: 3")) {
             ++shape;
             wantShapeCurve = true;
@@ -177,37 +232,30 @@ void readAnimTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &note
     }
 }
 
-// The plate: the first "format" knob (the script's Root comes first).
-void readPlate(const QByteArray &data, int &width, int &height)
-{
-    LineScanner scanner(data);
-    Field line;
-    std::vector<Field> fields;
-    while (scanner.next(line)) {
-        Field text = trimmed(line);
-        if (!startsWith(text, "format \"")) continue;
-        splitTrimmed({text.begin + 8, text.end}, fields);
-        if (fields.size() >= 2) {
-            width = fieldToInt(fields[0]);
-            height = fieldToInt(fields[1]);
-            return;
-        }
-    }
-}
-
 } // namespace
 
-ReadResult readNukeRotoPaint(const QByteArray &data, const QString &)
+ReadResult readNukeRotoPaint(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readNukeRotoPaintLines>(data, fileName);
+}
+
+ReadResult readNukeRotoPaintLines(LineSource &lines, const QString &)
 {
     RowCollector rows;
     ReaderNotes notes;
+    ScriptFacts facts;
     int shape = 0;
-    if (data.contains("AnimTree")) readAnimTrees(data, rows, notes, shape);
-    if (!rows.failed() && hasCurveTrees(data)) readCurveTrees(data, rows, notes, shape);
+    readAnimTrees(lines, rows, notes, shape, facts);
+    if (!rows.failed() && facts.treeStart && facts.curveGroup) {
+        const QByteArray text = lines.whole();
+        if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
+        readCurveTrees(text, rows, notes, shape);
+    }
     ReadResult result = rows.finish(
         QStringLiteral("no node of the file holds a roto shape (Roto, RotoPaint, SplineWarp): it "
                        "is not a Nuke RotoPaint file."));
-    readPlate(data, result.set.plateWidth, result.set.plateHeight);
+    result.set.plateWidth = facts.width;
+    result.set.plateHeight = facts.height;
     result.notes = notes.list();
     return result;
 }

@@ -4,6 +4,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <tuple>
 
@@ -22,9 +23,31 @@ QString shapePrefix(const QString &name)
 
 QString shapeVertexName(int shape, int vertex)
 {
-    return QStringLiteral("S%1_Track_%2")
-        .arg(shape, 2, 10, QLatin1Char('0'))
-        .arg(vertex, 4, 10, QLatin1Char('0'));
+    if (shape < 0 || vertex < 0)
+        return QStringLiteral("S%1_Track_%2")
+            .arg(shape, 2, 10, QLatin1Char('0'))
+            .arg(vertex, 4, 10, QLatin1Char('0'));
+    // Made by hand: readers name a vertex per shape read, a million times.
+    char text[40];
+    char *p = text;
+    auto put = [&p](int value, int width) {
+        char digits[12];
+        int n = 0;
+        do {
+            digits[n++] = char('0' + value % 10);
+            value /= 10;
+        } while (value);
+        for (int fill = n; fill < width; ++fill)
+            *p++ = '0';
+        while (n)
+            *p++ = digits[--n];
+    };
+    *p++ = 'S';
+    put(shape, 2);
+    std::memcpy(p, "_Track_", 7);
+    p += 7;
+    put(vertex, 4);
+    return QString::fromLatin1(text, p - text);
 }
 
 ShapeRows collectShapeRows(WriteContext &ctx)
@@ -91,7 +114,8 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
     std::iota(byName.begin(), byName.end(), 0);
     std::sort(byName.begin(), byName.end(), [&](int a, int b) {
         const int byPrefix = prefix(a).compare(prefix(b));
-        return byPrefix != 0 ? byPrefix < 0 : QString::compare(names[size_t(a)], names[size_t(b)]) < 0;
+        return byPrefix != 0 ? byPrefix < 0
+                             : QString::compare(names[size_t(a)], names[size_t(b)]) < 0;
     });
 
     // Each name's shape, its place among the shape's vertices, and its rank.

@@ -14,9 +14,21 @@ namespace corvane {
 
 namespace {
 
-bool isSpace(char c)
+// White space as a table: readers ask it of every byte they split.
+struct SpaceTable
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    bool space[256] = {};
+    constexpr SpaceTable()
+    {
+        for (unsigned char c : {' ', '\t', '\n', '\r', '\v', '\f'})
+            space[c] = true;
+    }
+};
+constexpr SpaceTable spaces;
+
+inline bool isSpace(char c)
+{
+    return spaces.space[static_cast<unsigned char>(c)];
 }
 
 } // namespace
@@ -58,18 +70,16 @@ void splitWhitespace(Field line, std::vector<Field> &fields)
 {
     fields.clear();
     const char *p = line.begin;
-    const char *start = p;
-    while (p < line.end) {
-        if (isSpace(*p)) {
-            fields.push_back({start, p});
-            while (p < line.end && isSpace(*p))
-                ++p;
-            start = p;
-        } else {
+    const char *end = line.end;
+    while (true) {
+        const char *start = p;
+        while (p < end && !isSpace(*p))
             ++p;
-        }
+        fields.push_back({start, p});
+        if (p == end) return;
+        while (p < end && isSpace(*p))
+            ++p;
     }
-    fields.push_back({start, line.end});
 }
 
 QByteArray headLines(const QByteArray &data, qsizetype bytes)
