@@ -142,10 +142,15 @@ void header(WriteContext &ctx)
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         ctx.mayFlush();
         const int k = int(s) + 1;
-        QByteArray n;
-        appendInt(n, k);
-        const QByteArray effect = "Effects\tmocha shape #" + n + '\t';
-        out += effect + "Shape data\n\tFrame\n";
+        // Each parameter's line is appended piece by piece (no texts made per shape).
+        auto parameter = [&](const char *name, const char *rest) {
+            out += "Effects\tmocha shape #";
+            appendInt(out, k);
+            out += '\t';
+            out += name;
+            out += rest;
+        };
+        parameter("Shape data", "\n\tFrame\n");
         for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
             out += '\t';
             appendInt(out, sorted.keyFrames[key]);
@@ -160,17 +165,23 @@ void header(WriteContext &ctx)
             out += ")\n";
         }
         out += '\n';
-        for (const char *parameter : {"Translation X", "Translation Y", "Shear X"})
-            out += effect + parameter + "\n\tFrame\n\t0\t0\n\n";
-        out += effect + "Shear Y\n\tFrame\n\t0\t1\n\n";
-        for (const char *parameter : {"Perspective X", "Perspective Y"})
-            out += effect + parameter + "\n\tFrame\n\t0\t0\n\n";
-        out += effect + "Blend mode\n\tFrame\n\t\t" + (k == 1 ? "3" : "1") + "\n\n";
-        out += effect + "Invert\n\tFrame\n\t\t0\n\n";
-        out += effect + "Opacity\n\tFrame\n\t\t100\n\n";
-        out += effect + "Layer name\n\tFrame\n\t\tShape " + n + "\n\n";
-        out += effect + "Film-back width\n\tFrame\n\t\t" + w + "\n\n";
-        out += effect + "Film-back height\n\tFrame\n\t\t" + h + "\n\n";
+        for (const char *name : {"Translation X", "Translation Y", "Shear X"})
+            parameter(name, "\n\tFrame\n\t0\t0\n\n");
+        parameter("Shear Y", "\n\tFrame\n\t0\t1\n\n");
+        for (const char *name : {"Perspective X", "Perspective Y"})
+            parameter(name, "\n\tFrame\n\t0\t0\n\n");
+        parameter("Blend mode", k == 1 ? "\n\tFrame\n\t\t3\n\n" : "\n\tFrame\n\t\t1\n\n");
+        parameter("Invert", "\n\tFrame\n\t\t0\n\n");
+        parameter("Opacity", "\n\tFrame\n\t\t100\n\n");
+        parameter("Layer name", "\n\tFrame\n\t\tShape ");
+        appendInt(out, k);
+        out += "\n\n";
+        parameter("Film-back width", "\n\tFrame\n\t\t");
+        out += w;
+        out += "\n\n";
+        parameter("Film-back height", "\n\tFrame\n\t\t");
+        out += h;
+        out += "\n\n";
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }

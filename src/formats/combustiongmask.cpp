@@ -254,8 +254,9 @@ void shapeNodes(WriteContext &ctx, int k, int vertices)
     QByteArray n;
     appendInt(n, k);
     QByteArray &out = ctx.out();
+    out += "Node Axis\n\tName axis";
+    out += n;
     out +=
-        "Node Axis\n\tName axis" + n +
         "\n\tNumber 2\n\tChild 3\n\tMotionPath no\n\tPosX 0\n\tPosY "
         "0\n\tSpecifics\n\t{ \n\t\tChannel position/x\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey "
         "0\n\t\t\tFrame 1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
@@ -263,8 +264,9 @@ void shapeNodes(WriteContext &ctx, int k, int vertices)
         "1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
         "\n\t\tChannelEnd "
         "\n\t\tGlobal no\n\t} \nEnd\n";
+    out += "Node Geom\n\tName Polygon_Mask_(+)(";
+    out += n;
     out +=
-        "Node Geom\n\tName Polygon_Mask_(+)(" + n +
         ")\n\tNumber 3\n\tMotionPath yes\n\tPosX "
         "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\tClosed "
         "yes\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
@@ -356,8 +358,9 @@ void header(WriteContext &ctx)
         QByteArray v;
         appendInt(v, ++vertex);
         QByteArray &out = ctx.out();
-        out += "\t\tChannel Spline/Vertex_" + v +
-               "/active\n\t\t\tValue 1\n\t\t\tSize 1\n\t\t\tKey "
+        out += "\t\tChannel Spline/Vertex_";
+        out += v;
+        out += "/active\n\t\t\tValue 1\n\t\t\tSize 1\n\t\t\tKey "
                "0\n\t\t\t\tFrame 1\n\t\t\t\tValue 1\n\t\t\t\tInterpolation constant\n\t\t\t\tEnd "
                "\n\t\t\tEnd \n";
         for (int key = 0; key < runs[i].length; ++key) {

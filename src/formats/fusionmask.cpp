@@ -102,13 +102,16 @@ void header(WriteContext &ctx)
         const int k = int(s) + 1;
         QByteArray n;
         appendInt(n, k);
+        out += "Polygon";
+        out += n;
+        out += " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
+               "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
+               "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
+               "{\n\tSourceOp = \"Polygon";
+        out += n;
+        out += "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline";
+        out += n;
         out +=
-            "Polygon" + n +
-            " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
-            "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
-            "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
-            "{\n\tSourceOp = \"Polygon" +
-            n + "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline" + n +
             " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
         if (k > 1) {
             out += "\n\tEffectMask = Input {\n\tSourceOp = \"Polygon";
@@ -117,14 +120,18 @@ void header(WriteContext &ctx)
         }
         out += "\n\t},\n\tViewInfo = OperatorInfo {\n\tPos = { ";
         appendInt(out, 100 + 100 * k);
-        out += ", 100, },\n\t},\n\t},\n\tPolygon" + n +
-               "Polyline = BezierSpline {\n\tSplineColor "
+        out += ", 100, },\n\t},\n\t},\n\tPolygon";
+        out += n;
+        out += "Polyline = BezierSpline {\n\tSplineColor "
                "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
         for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
             QByteArray f;
             appendInt(f, sorted.keyFrames[key]);
-            out += "[" + f + "] = { " + f +
-                   ", Flags = { LockedY = true, }, Value = Polyline {\n"
+            out += "[";
+            out += f;
+            out += "] = { ";
+            out += f;
+            out += ", Flags = { LockedY = true, }, Value = Polyline {\n"
                    "\tClosed = true,\n\tPoints = {\n\t";
             for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
                 out += "{ Linear = true, X = ";
