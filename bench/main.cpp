@@ -220,7 +220,10 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
             }
         }
         giveBackFreedMemory();
-        for (const auto &[format, path] : written) {
+        for (const auto &entry : written) {
+            // Named, not bound: a lambda cannot take a structured binding in C++17.
+            const Format *format = entry.first;
+            const QString path = entry.second;
             const QByteArray suffix = QByteArray(format->id) + '-' + kind;
             stage(("read-" + suffix).constData(), [&] {
                 ReadResult read = dispatch(path, QLatin1String(format->importFilter));
