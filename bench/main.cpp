@@ -18,8 +18,8 @@
 #include "table/tracktable.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QCommandLineParser>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -41,15 +41,25 @@ using namespace corvane;
 
 namespace {
 
-// The peak resident memory since the last reset, from the kernel's
-// high-water mark (which resetPeak clears, where the system allows it).
-long peakMegabytes()
+// A memory figure of /proc/self/status ("VmHWM:", "VmRSS:") in megabytes;
+// -1 where the system has none.
+long statusMegabytes(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly))
         for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+            if (line.startsWith(field))
+                return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong() /
+                       1024;
+    return -1;
+}
+
+// The peak resident memory since the last reset, from the kernel's
+// high-water mark (which resetPeak clears, where the system allows it).
+long peakMegabytes()
+{
+    const long peak = statusMegabytes("VmHWM:");
+    if (peak >= 0) return peak;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024; // kilobytes on Linux
@@ -57,12 +67,7 @@ long peakMegabytes()
 
 long residentMegabytes()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
-    return 0;
+    return std::max(0L, statusMegabytes("VmRSS:"));
 }
 
 // Memory freed by an earlier stage goes back to the system, so that the
@@ -198,8 +203,9 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
             for (const Format &format : formats()) {
                 if (!format.shapes || !format.read || !format.writer) continue;
                 if (!only.isEmpty() && only != QLatin1String(format.id)) continue;
-                const QString path = QDir(folder).filePath(
-                    QStringLiteral("shapes-%1.%2").arg(QLatin1String(kind), format.fileExtension()));
+                const QString path =
+                    QDir(folder).filePath(QStringLiteral("shapes-%1.%2")
+                                              .arg(QLatin1String(kind), format.fileExtension()));
                 const QByteArray suffix = QByteArray(format.id) + '-' + kind;
                 stage(("write-" + suffix).constData(), [&] {
                     ExportParams params;
@@ -214,8 +220,7 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
                 });
                 std::printf("# %s: %.1f MB%s\n", qPrintable(QFileInfo(path).fileName()),
                             double(QFileInfo(path).size()) / (1 << 20),
-                            digests ? qPrintable(QStringLiteral(" sha1 ") + fileDigest(path))
-                                    : "");
+                            digests ? qPrintable(QStringLiteral(" sha1 ") + fileDigest(path)) : "");
                 written.emplace_back(&format, path);
             }
         }

@@ -14,11 +14,6 @@ namespace corvane {
 
 namespace {
 
-bool contains(Field line, const char *text)
-{
-    return line.contains(text);
-}
-
 // The number after "name =" in a point line ("X = 0.25,"), up to its comma.
 Field valueOf(Field line, const char *name)
 {
@@ -54,24 +49,24 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
     bool inKey = false;
     while (!rows.failed() && scanner.next(line)) {
         Field text = trimmed(line);
-        if (contains(text, "PolylineMask")) {
+        if (text.contains("PolylineMask")) {
             ++shape;
             inKey = false;
         } else if (text.begin < text.end && *text.begin == '[' &&
-                   contains(text, "Value = Polyline")) {
+                   text.contains("Value = Polyline")) {
             // "[-12] = { -12, …": the signed frame between the brackets.
             const char *close = std::find(text.begin, text.end, ']');
             if (!rows.frame({text.begin + 1, close}, scanner.number(), frame)) break;
             ++key;
             vertex = 0;
             inKey = shape > 0;
-        } else if (inKey && contains(text, " X = ") && contains(text, "Y = ")) {
+        } else if (inKey && text.contains(" X = ") && text.contains("Y = ")) {
             double x = 0, y = 0;
             if (!rows.coordinate(valueOf(text, "X ="), "X", scanner.number(), x) ||
                 !rows.coordinate(valueOf(text, "Y ="), "Y", scanner.number(), y))
                 break;
             points.push_back({shape, ++vertex, key, frame, x, y});
-        } else if (contains(text, "KeyFrames") || contains(text, "= Input")) {
+        } else if (text.contains("KeyFrames") || text.contains("= Input")) {
             inKey = false;
         }
     }

@@ -28,6 +28,30 @@ QString named(const QString &path, const QString &reason)
     return QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
 }
 
+// The refusals a file's text meets, read whole or line by line.
+QString holdsNulMessage(const QString &path)
+{
+    return named(path, QStringLiteral("holds NUL bytes, so it is not a track file."));
+}
+
+QString longLineMessage(const QString &path, qsizetype maxLine)
+{
+    return named(path, QStringLiteral("has a line longer than %1 MB, so it is not a track file.")
+                           .arg(maxLine >> 20));
+}
+
+QString changedMessage(const QString &path)
+{
+    return named(path, QStringLiteral("changed while it was read (it was cut short or written "
+                                      "to); nothing was read from it."));
+}
+
+QString systemMessage(const QString &path, const char *what)
+{
+    return named(path, QStringLiteral("%1: %2.").arg(QLatin1String(what),
+                                                     QString::fromLocal8Bit(std::strerror(errno))));
+}
+
 // The last line end within [p, p + n), or null.
 const char *lastLineEnd(const char *p, size_t n)
 {
@@ -96,13 +120,11 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, boo
         bytes = decoded.toUtf8();
     }
     if (holdsNul(bytes)) {
-        text.error = named(name, QStringLiteral("holds NUL bytes, so it is not a track file."));
+        text.error = holdsNulMessage(name);
         return text;
     }
     if (checkLines && hasLongLine(bytes, maxLine)) {
-        text.error = named(name, QStringLiteral("has a line longer than %1 MB, so it is not a "
-                                                "track file.")
-                                     .arg(maxLine >> 20));
+        text.error = longLineMessage(name, maxLine);
         return text;
     }
     text.bytes = std::move(bytes);
@@ -113,15 +135,13 @@ QString inputFileProblem(const QString &path)
 {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return named(path, QStringLiteral("cannot be opened: %1.")
-                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return systemMessage(path, "cannot be opened");
     if (S_ISDIR(st.st_mode)) return named(path, QStringLiteral("is a folder, not a track file."));
     if (!S_ISREG(st.st_mode))
         return named(path, QStringLiteral("is not a regular file (a FIFO, a device or a "
                                           "socket), so it is not read as a track file."));
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
-        return named(path, QStringLiteral("cannot be opened: %1.")
-                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return systemMessage(path, "cannot be opened");
     return QString();
 }
 
@@ -146,10 +166,15 @@ std::shared_ptr<char> wholeFileBuffer(size_t bytes)
                                  [rounded](char *q) { ::munmap(q, rounded); });
 }
 
+FileStamp stampOf(const struct stat &st)
+{
+    return {qint64(st.st_size), qint64(st.st_ino),
+            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 bool sameFile(const struct stat &a, const struct stat &b)
 {
-    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ino == b.st_ino;
+    return stampOf(a) == stampOf(b);
 }
 
 } // namespace
@@ -166,8 +191,7 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     struct stat before;
     if (fd < 0 || ::fstat(fd, &before) != 0) {
-        text.error = named(path, QStringLiteral("cannot be opened: %1.")
-                                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        text.error = systemMessage(path, "cannot be opened");
         if (fd >= 0) ::close(fd);
         return text;
     }
@@ -201,8 +225,7 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
         const ssize_t got = ::read(fd, into, size_t(room));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            text.error = named(path, QStringLiteral("cannot be read: %1.")
-                                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            text.error = systemMessage(path, "cannot be read");
             failed = true;
             break;
         }
@@ -214,9 +237,7 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
         size += got;
         if (bytesRead) bytesRead->store(size, std::memory_order_relaxed);
         if (!utf16 && longLineIn(start, start + got, carry, maxLine)) {
-            text.error = named(path, QStringLiteral("has a line longer than %1 MB, so it is "
-                                                    "not a track file.")
-                                         .arg(maxLine >> 20));
+            text.error = longLineMessage(path, maxLine);
             failed = true;
             break;
         }
@@ -229,8 +250,7 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
     ::close(fd);
     if (failed) return text;
     if (changed) {
-        text.error = named(path, QStringLiteral("changed while it was read (it was cut short or "
-                                                "written to); nothing was read from it."));
+        text.error = changedMessage(path);
         return text;
     }
     QByteArray data;
@@ -257,17 +277,15 @@ FileLines::FileLines(const QString &path, qsizetype maxLine, std::atomic<qint64>
     m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
-        setError(named(path, QStringLiteral("cannot be opened: %1.")
-                                 .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        setError(systemMessage(path, "cannot be opened"));
         return;
     }
-    m_stated = st.st_size;
-    m_inode = qint64(st.st_ino);
-    m_modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    setSize(m_stated);
+    m_stamp = stampOf(st);
+    setSize(m_stamp.size);
     unsigned char mark[3] = {};
     const ssize_t got = ::pread(m_fd, mark, sizeof mark, 0);
-    if (got >= 2 && ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF))) {
+    if (got >= 2 &&
+        ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF))) {
         m_whole = loadTrackFile(path, maxLine, {}, bytesRead);
         if (m_whole.ok())
             useText(m_whole.bytes);
@@ -287,9 +305,7 @@ FileLines::~FileLines()
 bool FileLines::changed() const
 {
     struct stat st;
-    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0) return true;
-    return st.st_size != m_stated || qint64(st.st_ino) != m_inode ||
-           qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != m_modified;
+    return ::stat(QFile::encodeName(m_path).constData(), &st) != 0 || !(stampOf(st) == m_stamp);
 }
 
 qint64 FileLines::fill(char *into, qint64 room)
@@ -300,16 +316,14 @@ qint64 FileLines::fill(char *into, qint64 room)
         got = ::read(m_fd, into, size_t(room));
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
-        setError(named(m_path, QStringLiteral("cannot be read: %1.")
-                                   .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        setError(systemMessage(m_path, "cannot be read"));
         return -1;
     }
     if (got == 0) {
         ::close(m_fd);
         m_fd = -1;
-        if (m_read != m_stated || changed()) {
-            setError(named(m_path, QStringLiteral("changed while it was read (it was cut short "
-                                                  "or written to); nothing was read from it.")));
+        if (m_read != m_stamp.size || changed()) {
+            setError(changedMessage(m_path));
             return -1;
         }
         return 0;
@@ -317,13 +331,11 @@ qint64 FileLines::fill(char *into, qint64 room)
     m_read += got;
     if (m_bytesRead) m_bytesRead->store(m_read, std::memory_order_relaxed);
     if (std::memchr(into, 0, size_t(got))) {
-        setError(named(m_path, QStringLiteral("holds NUL bytes, so it is not a track file.")));
+        setError(holdsNulMessage(m_path));
         return -1;
     }
     if (longLineIn(into, into + got, m_carry, m_maxLine)) {
-        setError(named(m_path, QStringLiteral("has a line longer than %1 MB, so it is not a "
-                                              "track file.")
-                                   .arg(m_maxLine >> 20)));
+        setError(longLineMessage(m_path, m_maxLine));
         return -1;
     }
     return got;
@@ -339,8 +351,7 @@ QByteArray FileLines::whole()
         return QByteArray();
     }
     if (changed()) {
-        setError(named(m_path, QStringLiteral("changed while it was read (it was cut short or "
-                                              "written to); nothing was read from it.")));
+        setError(changedMessage(m_path));
         return QByteArray();
     }
     return m_whole.bytes;

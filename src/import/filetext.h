@@ -19,6 +19,17 @@ namespace corvane {
 // Longer lines make a file "not a track file", unless its format allows them.
 constexpr qsizetype MaxLineLength = 1 << 20;
 
+// What tells a file from the same file changed: its size, inode and
+// modification time.
+struct FileStamp
+{
+    qint64 size = 0, inode = 0, modified = 0;
+    bool operator==(const FileStamp &o) const
+    {
+        return size == o.size && inode == o.inode && modified == o.modified;
+    }
+};
+
 struct FileText
 {
     QByteArray bytes; // may point into the buffer below: keep both together
@@ -70,8 +81,8 @@ private:
     qsizetype m_maxLine;
     std::atomic<qint64> *m_bytesRead;
     int m_fd = -1;
-    qint64 m_stated = 0, m_read = 0;
-    qint64 m_inode = 0, m_modified = 0;
+    FileStamp m_stamp; // when the reading began
+    qint64 m_read = 0;
     qsizetype m_carry = 0;
     FileText m_whole; // its bytes, once the whole file was asked for
 };
