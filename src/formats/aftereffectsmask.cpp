@@ -3,6 +3,7 @@
 // shape a "Shape data" parameter whose lines are "frame XSpline(Point(x,y,…)
 // Point(…)…)", then the effect's other parameters.
 #include "aftereffectsmask.h"
+#include "byteappender.h"
 
 #include "shapereading.h"
 #include "shapes.h"
@@ -142,29 +143,29 @@ void header(WriteContext &ctx)
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         ctx.mayFlush();
         const int k = int(s) + 1;
-        // Each parameter's line is appended piece by piece (no texts made per shape).
+        ByteAppender text(out); // done before the next flush
         auto parameter = [&](const char *name, const char *rest) {
-            out += "Effects\tmocha shape #";
-            appendInt(out, k);
-            out += '\t';
-            out += name;
-            out += rest;
+            text << "Effects\tmocha shape #";
+            text.appendInt(k);
+            text << '\t';
+            text << name;
+            text << rest;
         };
         parameter("Shape data", "\n\tFrame\n");
         for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
-            out += '\t';
-            appendInt(out, sorted.keyFrames[key]);
-            out += "\tXSpline(";
+            text << '\t';
+            text.appendInt(sorted.keyFrames[key]);
+            text << "\tXSpline(";
             for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
-                out += "Point(";
-                appendFixedExact(out, sorted.pointX[p]);
-                out += ',';
-                appendFixedExact(out, sorted.pointY[p]);
-                out += ",0,0.5,0)";
+                text << "Point(";
+                text.appendFixedExact(sorted.pointX[p]);
+                text << ',';
+                text.appendFixedExact(sorted.pointY[p]);
+                text << ",0,0.5,0)";
             }
-            out += ")\n";
+            text << ")\n";
         }
-        out += '\n';
+        text << '\n';
         for (const char *name : {"Translation X", "Translation Y", "Shear X"})
             parameter(name, "\n\tFrame\n\t0\t0\n\n");
         parameter("Shear Y", "\n\tFrame\n\t0\t1\n\n");
@@ -174,14 +175,14 @@ void header(WriteContext &ctx)
         parameter("Invert", "\n\tFrame\n\t\t0\n\n");
         parameter("Opacity", "\n\tFrame\n\t\t100\n\n");
         parameter("Layer name", "\n\tFrame\n\t\tShape ");
-        appendInt(out, k);
-        out += "\n\n";
+        text.appendInt(k);
+        text << "\n\n";
         parameter("Film-back width", "\n\tFrame\n\t\t");
-        out += w;
-        out += "\n\n";
+        text << w;
+        text << "\n\n";
         parameter("Film-back height", "\n\tFrame\n\t\t");
-        out += h;
-        out += "\n\n";
+        text << h;
+        text << "\n\n";
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }

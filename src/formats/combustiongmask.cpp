@@ -29,6 +29,15 @@ bool endsWith(Field f, const char *text)
     return view(f).endsWith(QByteArrayView(text));
 }
 
+// The trimmed line's first word is word.
+bool startsWithWord(Field text, const char *word)
+{
+    const qsizetype length = qsizetype(std::strlen(word));
+    return text.end - text.begin >= length && std::memcmp(text.begin, word, size_t(length)) == 0 &&
+           (text.end - text.begin == length || text.begin[length] == ' ' ||
+            text.begin[length] == '\t' || text.begin[length] == '\v' || text.begin[length] == '\f');
+}
+
 // The first two words of a trimmed line; how many there are (up to two).
 int firstWords(Field text, Field &first, Field &second)
 {
@@ -176,38 +185,57 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
     Vertices vertices;
     XRows xRows;
     while (!rows.failed() && scanner.next(line)) {
-        const Field text = trimmed(line);
         // Only lines of these words matter; the rest are passed at a glance,
-        // by their first letters.
-        if (text.end - text.begin < 4) continue;
-        const char c0 = text.begin[0], c1 = text.begin[1];
+        // by their first letters, before the line is trimmed.
+        const char *start = line.begin;
+        while (start < line.end && (*start == '\t' || *start == ' '))
+            ++start;
+        if (line.end - start < 4) continue;
+        const char c0 = start[0], c1 = start[1];
         const bool channel = c0 == 'C' && c1 == 'h';
         const bool node = c0 == 'N' && c1 == 'o';
         const bool frameLine = c0 == 'F' && c1 == 'r';
-        const bool keyLine =
-            axis != Axis::None && ((c0 == 'V' && c1 == 'a') || (c0 == 'I' && c1 == 'n'));
-        if (!channel && !node && !frameLine && !keyLine) continue;
+        // A key's lines count only inside a vertex's channel and after its
+        // frame; outside one, of the "Fr" lines only the plate's size does.
+        const bool keyLine = axis != Axis::None && haveFrame &&
+                             ((c0 == 'V' && c1 == 'a') || (c0 == 'I' && c1 == 'n'));
+        const bool plateLine =
+            frameLine && line.end - start > 5 && (start[5] == 'W' || start[5] == 'H');
+        if (!channel && !node && !keyLine && !(frameLine && (axis != Axis::None || plateLine)))
+            continue;
+        if (node) {
+            if (QByteArrayView(start, line.end - start).startsWith("Node Geom"))
+                vertices.startShape(++shape);
+            continue;
+        }
+        const Field text = trimmed({start, line.end});
+        if (channel) {
+            if (!startsWithWord(text, "Channel")) continue;
+            axis = Axis::None;
+            haveFrame = false;
+            // "Channel Spline/Vertex_3/position/x": the vertex part of the
+            // path, its number filled. Other channels are passed.
+            const bool x = endsWith(text, "/position/x");
+            if (!x && !endsWith(text, "/position/y")) continue;
+            if (firstWords(text, first, second) < 2 || second.end != text.end) continue;
+            const QByteArrayView path = view(second);
+            const qsizetype slash = path.indexOf('/');
+            const qsizetype next = slash < 0 ? -1 : path.indexOf('/', slash + 1);
+            // The vertex part is a word of its own before "/position/x".
+            const qsizetype suffix = path.size() - qsizetype(std::strlen("/position/x"));
+            if (next < 0 || next > suffix || next == slash + 1) continue;
+            axis = x ? Axis::X : Axis::Y;
+            vertices.startShapeIfNone();
+            vertex = vertices.idOf({second.begin + slash + 1, second.begin + next});
+            xRows.startChannel(vertex, axis == Axis::X);
+            continue;
+        }
         const int words = firstWords(text, first, second);
         const int number = scanner.number();
         if (frameLine && first.equals("FrameWidth") && words == 2) {
             width = fieldToInt(second);
         } else if (frameLine && first.equals("FrameHeight") && words == 2) {
             height = fieldToInt(second);
-        } else if (node && view(text).startsWith("Node Geom")) {
-            vertices.startShape(++shape);
-        } else if (first.equals("Channel")) {
-            axis = Axis::None;
-            haveFrame = false;
-            if (words == 2 && (endsWith(text, "/position/x") || endsWith(text, "/position/y"))) {
-                axis = endsWith(text, "/position/x") ? Axis::X : Axis::Y;
-                // "Spline/Vertex_3/position/x": the vertex part, its number filled.
-                const QByteArrayView path = view(second);
-                const qsizetype slash = path.indexOf('/');
-                const qsizetype next = path.indexOf('/', slash + 1);
-                vertices.startShapeIfNone();
-                vertex = vertices.idOf({second.begin + slash + 1, second.begin + next});
-                xRows.startChannel(vertex, axis == Axis::X);
-            }
         } else if (axis == Axis::None) {
             continue;
         } else if (first.equals("Frame") && words == 2) {

@@ -32,7 +32,7 @@ void LineSource::useText(const QByteArray &text)
     m_size = m_text.size();
 }
 
-bool LineSource::next(Field &line)
+bool LineSource::nextAfterBuffer(Field &line)
 {
     while (m_error.isEmpty()) {
         const char *nl =

@@ -9,6 +9,7 @@
 // value.
 #include "nukerotopaint.h"
 
+#include "byteappender.h"
 #include "nukecurvetree.h"
 
 #include "rowcollector.h"
@@ -302,7 +303,7 @@ private:
 
 // A colour channel (a hundredth from 0 to 1) as "%g" writes it: made
 // once for each of the 101 values, not per shape.
-void appendColour(QByteArray &out, float v)
+void appendColour(ByteAppender &out, float v)
 {
     static const std::vector<QByteArray> texts = [] {
         std::vector<QByteArray> t;
@@ -312,9 +313,9 @@ void appendColour(QByteArray &out, float v)
     }();
     const int hundredths = int(std::lround(double(v) * 100));
     if (hundredths >= 0 && hundredths <= 100 && float(hundredths) / 100.0f == v)
-        out += texts[size_t(hundredths)];
+        out << texts[size_t(hundredths)];
     else
-        out += QByteArray::number(double(v), 'g', 6);
+        out << QByteArray::number(double(v), 'g', 6);
 }
 
 // One shape's keys gathered per vertex (a vertex's keys in frame order),
@@ -361,48 +362,48 @@ const char head[] = "L 0 4096 0.5 2 0 0 \"\" 0 ";
 
 // One keyed animation curve of a vertex: its head, keys and value (six
 // decimals); a tangent's curves (values null) hold zeros.
-void appendCurve(QByteArray &out, const VertexKeys &keys, size_t vertex,
+void appendCurve(ByteAppender &out, const VertexKeys &keys, size_t vertex,
                  const std::vector<double> *values)
 {
     const size_t begin = keys.begin(vertex), end = keys.end(vertex);
-    out += head;
-    appendInt(out, qint64(end - begin));
-    out += ' ';
+    out << head;
+    out.appendInt(qint64(end - begin));
+    out << ' ';
     for (size_t k = begin; k < end; ++k) {
-        out += "\"\" ";
-        appendInt(out, keys.frame(k));
-        out += ' ';
+        out << "\"\" ";
+        out.appendInt(keys.frame(k));
+        out << ' ';
         if (values)
-            appendFixed6(out, (*values)[k]);
+            out.appendFixed6((*values)[k]);
         else
-            out += "0.000";
-        out += " 0 0 0 0 256 0 ";
+            out << "0.000";
+        out << " 0 0 0 0 256 0 ";
     }
     if (values && end > begin)
-        appendFixed6(out, (*values)[begin]);
+        out.appendFixed6((*values)[begin]);
     else
-        out += "0.000";
+        out << "0.000";
 }
 
 // A control point: "0", its X and Y curves, "0".
-void appendPoint(QByteArray &out, const VertexKeys &keys, size_t vertex, bool position)
+void appendPoint(ByteAppender &out, const VertexKeys &keys, size_t vertex, bool position)
 {
-    out += " 0 ";
+    out << " 0 ";
     appendCurve(out, keys, vertex, position ? &keys.x() : nullptr);
-    out += ' ';
+    out << ' ';
     appendCurve(out, keys, vertex, position ? &keys.y() : nullptr);
-    out += " 0";
+    out << " 0";
 }
 
-void appendCurveLine(QByteArray &out, const VertexKeys &keys, bool feather)
+void appendCurveLine(ByteAppender &out, const VertexKeys &keys, bool feather)
 {
-    out += "      ";
+    out << "      ";
     for (size_t v = 0; v < keys.vertexCount(); ++v) {
         appendPoint(out, keys, v, false);
         appendPoint(out, keys, v, !feather);
         appendPoint(out, keys, v, false);
     }
-    out += ' ';
+    out << ' ';
 }
 
 void header(WriteContext &ctx)
@@ -428,30 +429,30 @@ void header(WriteContext &ctx)
         const int pointsLength = int(
             std::to_chars(points, points + sizeof points, 3 * qint64(vertices.vertexCount())).ptr -
             points);
-        out += "   Node: {\n    NodeName: \"Shape_";
-        appendInt(out, qint64(s) + 1);
-        // Appended piece by piece: a concatenation would build a temporary per shape.
-        out += "\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      Flag: 0\n"
-               "      NumOfCubicCurves: 2\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n"
-               "       NumOfPoints: ";
-        out.append(points, pointsLength);
-        out += '\n';
-        appendCurveLine(out, vertices, false);
-        out += "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: ";
-        out.append(points, pointsLength);
-        out += '\n';
-        appendCurveLine(out, vertices, true);
+        ByteAppender text(out); // done before the next flush
+        text << "   Node: {\n    NodeName: \"Shape_";
+        text.appendInt(qint64(s) + 1);
+        text << "\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      Flag: 0\n"
+                "      NumOfCubicCurves: 2\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n"
+                "       NumOfPoints: ";
+        text.append(points, pointsLength);
+        text << '\n';
+        appendCurveLine(text, vertices, false);
+        text << "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: ";
+        text.append(points, pointsLength);
+        text << '\n';
+        appendCurveLine(text, vertices, true);
         const float g = float(random.bounded(0, 100)) / 100.0f;
         const float r = float(random.bounded(0, 100)) / 100.0f;
-        out += "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S ";
-        appendColour(out, r);
-        out += " 1 \"g\" S 0 ";
-        appendColour(out, g);
-        out += " \"b\" S 0 1 \"a\" S 0 1 \"ro\" S 0 0 \"go\" S 0 0 \"bo\" S 0 0 \"ao\" S 0 1 "
-               "\"opc\" S 0 1 \"bm\" S 0 5 \"inv\" S 0 0 \"mbo\" S 0 0 \"mb\" S 0 1 \"mbs\" S 0 "
-               "0.5 \"mbsot\" S 0 0 \"mbso\" S 0 0 \"fo\" S 0 1 \"fx\" S 0 0 \"fy\" S 0 0 \"ff\" "
-               "S 0 1 \"ft\" S 0 0 \"nv\" S 0 1 \"view1\" S 0 1 \"ltn\" S 0 1 \"ltm\" S 0 1 "
-               "\"ltt\" S 0 0\n     }\n    }\n    NumOfChildren: 0\n   }\n";
+        text << "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S ";
+        appendColour(text, r);
+        text << " 1 \"g\" S 0 ";
+        appendColour(text, g);
+        text << " \"b\" S 0 1 \"a\" S 0 1 \"ro\" S 0 0 \"go\" S 0 0 \"bo\" S 0 0 \"ao\" S 0 1 "
+                "\"opc\" S 0 1 \"bm\" S 0 5 \"inv\" S 0 0 \"mbo\" S 0 0 \"mb\" S 0 1 \"mbs\" S 0 "
+                "0.5 \"mbsot\" S 0 0 \"mbso\" S 0 0 \"fo\" S 0 1 \"fx\" S 0 0 \"fy\" S 0 0 \"ff\" "
+                "S 0 1 \"ft\" S 0 0 \"nv\" S 0 1 \"view1\" S 0 1 \"ltn\" S 0 1 \"ltm\" S 0 1 "
+                "\"ltt\" S 0 0\n     }\n    }\n    NumOfChildren: 0\n   }\n";
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }

@@ -299,6 +299,7 @@ FileLines::FileLines(const QString &path, qsizetype maxLine, std::atomic<qint64>
 
 FileLines::~FileLines()
 {
+    if (m_next.valid()) m_next.wait();
     if (m_fd >= 0) ::close(m_fd);
 }
 
@@ -308,18 +309,62 @@ bool FileLines::changed() const
     return ::stat(QFile::encodeName(m_path).constData(), &st) != 0 || !(stampOf(st) == m_stamp);
 }
 
+namespace {
+constexpr qint64 PieceBytes = qint64(4) << 20;
+}
+
+FileLines::Piece FileLines::readPiece(int fd, std::vector<char> buffer, qsizetype &carry,
+                                      qsizetype maxLine, const QString &path)
+{
+    Piece piece;
+    piece.bytes = std::move(buffer);
+    piece.bytes.resize(size_t(PieceBytes));
+    ssize_t got = -1;
+    do {
+        got = ::read(fd, piece.bytes.data(), size_t(PieceBytes));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        piece.error = systemMessage(path, "cannot be read");
+        return piece;
+    }
+    piece.size = got;
+    const char *begin = piece.bytes.data();
+    if (std::memchr(begin, 0, size_t(got)))
+        piece.error = holdsNulMessage(path);
+    else if (longLineIn(begin, begin + got, carry, maxLine))
+        piece.error = longLineMessage(path, maxLine);
+    return piece;
+}
+
+// The next piece: the one read ahead, else one read now. A piece as large
+// as asked for has more after it, which is then read ahead; a small file
+// is read without another thread.
+bool FileLines::takePiece()
+{
+    std::vector<char> used = std::move(m_piece.bytes);
+    if (m_next.valid()) {
+        m_piece = m_next.get();
+        m_spare = std::move(used);
+    } else {
+        m_piece = readPiece(m_fd, std::move(used), m_carry, m_maxLine, m_path);
+    }
+    if (!m_piece.error.isEmpty()) {
+        setError(m_piece.error);
+        return false;
+    }
+    m_read += m_piece.size;
+    if (m_bytesRead) m_bytesRead->store(m_read, std::memory_order_relaxed);
+    if (m_piece.size == PieceBytes)
+        m_next = std::async(std::launch::async, readPiece, m_fd, std::move(m_spare),
+                            std::ref(m_carry), m_maxLine, m_path);
+    return true;
+}
+
 qint64 FileLines::fill(char *into, qint64 room)
 {
     if (m_fd < 0) return 0;
-    ssize_t got = -1;
-    do {
-        got = ::read(m_fd, into, size_t(room));
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        setError(systemMessage(m_path, "cannot be read"));
-        return -1;
-    }
-    if (got == 0) {
+    if (m_piece.taken == m_piece.size && !takePiece()) return -1;
+    if (m_piece.size == 0) {
         ::close(m_fd);
         m_fd = -1;
         if (m_read != m_stamp.size || changed()) {
@@ -328,17 +373,10 @@ qint64 FileLines::fill(char *into, qint64 room)
         }
         return 0;
     }
-    m_read += got;
-    if (m_bytesRead) m_bytesRead->store(m_read, std::memory_order_relaxed);
-    if (std::memchr(into, 0, size_t(got))) {
-        setError(holdsNulMessage(m_path));
-        return -1;
-    }
-    if (longLineIn(into, into + got, m_carry, m_maxLine)) {
-        setError(longLineMessage(m_path, m_maxLine));
-        return -1;
-    }
-    return got;
+    const qint64 n = std::min(room, m_piece.size - m_piece.taken);
+    std::memcpy(into, m_piece.bytes.data() + m_piece.taken, size_t(n));
+    m_piece.taken += n;
+    return n;
 }
 
 QByteArray FileLines::whole()

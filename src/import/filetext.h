@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
+#include <vector>
 
 namespace corvane {
 
@@ -75,6 +77,17 @@ protected:
     qint64 fill(char *into, qint64 room) override;
 
 private:
+    // A piece of the file as read and checked.
+    struct Piece
+    {
+        std::vector<char> bytes;
+        qint64 size = 0;  // bytes read, 0 at the file's end
+        qint64 taken = 0; // given to the lines so far
+        QString error;
+    };
+    static Piece readPiece(int fd, std::vector<char> buffer, qsizetype &carry, qsizetype maxLine,
+                           const QString &path);
+    bool takePiece();
     bool changed() const;
 
     QString m_path;
@@ -83,7 +96,12 @@ private:
     int m_fd = -1;
     FileStamp m_stamp; // when the reading began
     qint64 m_read = 0;
-    qsizetype m_carry = 0;
+    qsizetype m_carry = 0; // only the piece being read touches it
+    Piece m_piece;         // the one the lines are cut from
+    // A large file's next piece is read and checked on another thread
+    // while the reader works through this one.
+    std::future<Piece> m_next;
+    std::vector<char> m_spare;
     FileText m_whole; // its bytes, once the whole file was asked for
 };
 

@@ -121,14 +121,11 @@ void appendDecimal6(QByteArray &out, double v)
     out.append(buf, formatDecimal6(buf, v));
 }
 
-void appendFixedExact(QByteArray &out, double v)
+int formatFixedExact(char *buf, double v)
 {
-    char buf[BufSize];
-    if (!std::isfinite(v)) {
-        out.append(buf, format(buf, BufSize, v, std::chars_format::fixed));
-        return;
-    }
-    auto res = std::to_chars(buf, buf + BufSize - 8, v, std::chars_format::fixed);
+    static_assert(MaxFixedExactLength <= BufSize);
+    if (!std::isfinite(v)) return format(buf, MaxFixedExactLength, v, std::chars_format::fixed);
+    auto res = std::to_chars(buf, buf + MaxFixedExactLength - 8, v, std::chars_format::fixed);
     int length = int(res.ptr - buf);
     const char *point = static_cast<const char *>(std::memchr(buf, '.', size_t(length)));
     int decimals = 0;
@@ -138,7 +135,13 @@ void appendFixedExact(QByteArray &out, double v)
         buf[length++] = '.';
     for (; decimals < 6; ++decimals)
         buf[length++] = '0';
-    out.append(buf, length);
+    return length;
+}
+
+void appendFixedExact(QByteArray &out, double v)
+{
+    char buf[MaxFixedExactLength];
+    out.append(buf, formatFixedExact(buf, v));
 }
 
 int formatFixed6(char *buf, double v)

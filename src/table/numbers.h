@@ -29,6 +29,9 @@ void appendInt(QByteArray &out, long long v);
 // to read back exactly: for coordinates given as fractions of the plate,
 // where 6 decimals would move a point by a thousandth of a pixel.
 void appendFixedExact(QByteArray &out, double v);
+// appendFixedExact into a buffer of MaxFixedExactLength characters; returns the length.
+constexpr int MaxFixedExactLength = 400;
+int formatFixedExact(char *buf, double v);
 // fixed6 into a buffer of MaxFixed6Length characters; returns the length.
 constexpr int MaxFixed6Length = 330;
 int formatFixed6(char *buf, double v);

@@ -215,6 +215,24 @@ private slots:
         QVERIFY(written.contains("position/x\n\t\t\tValue 2976.1234\n"));
     }
 
+    // A channel whose vertex path is not its line's one word after
+    // "Channel" is no vertex's: it is passed, and no name is made from the
+    // words (or the lines) around it.
+    void combustionGMaskChannelPaths()
+    {
+        const QByteArray key = "\t\t\tKey 0\n\t\t\t\tFrame 1\n\t\t\t\tValue 3\n"
+                               "\t\t\t\tInterpolation linear\n\t\t\t\tEnd\n";
+        writeFile(dir.filePath("paths.GMask"),
+                  "Node Geom\n\tSpecifics\n\t{\n"
+                  "\t\tChannel foo Spline/Vertex_1/position/x\n" +
+                      key + "\t\tChannel /position/x\n" + key +
+                      "\t\tChannel Spline/Vertex_2/position/x\n" + key +
+                      "\t\tChannel Spline/Vertex_2/position/y\n" + key + "\t}\nEnd\n");
+        const TrackSet set = read("combustion-gmask", "paths.GMask");
+        QCOMPARE(set.names.toList(), QStringList({"S01_Vertex_0002"}));
+        QCOMPARE(set.x, std::vector<double>({3}));
+    }
+
     // A shape table (read as 3DE v4) converted to each shape format, read
     // back and converted to 3DE v4 again keeps every vertex and position.
     void everyShapeFormatCarriesTheTable_data()
