@@ -14,6 +14,7 @@
 #include "table/tracktable.h"
 #include "testdata.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -248,8 +249,10 @@ private slots:
         if (const Format *unwritten = formatWithoutWriter()) {
             ExportResult r =
                 save(t, unwritten->treeExportFilter, dir.filePath(QStringLiteral("b.txt")));
-            QCOMPARE(r.error, QStringLiteral("Corvane reads %1 files but does not write them: choose another target.")
-                                  .arg(QLatin1String(unwritten->name)));
+            QCOMPARE(r.error,
+                     QStringLiteral(
+                         "Corvane reads %1 files but does not write them: choose another target.")
+                         .arg(QLatin1String(unwritten->name)));
             QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.txt"))));
         }
         QVERIFY(!save(t, "Text (*.txt)", dir.filePath(QStringLiteral("t.txt"))).ok());
@@ -321,6 +324,34 @@ private slots:
         QCOMPARE(fileContents(folder.filePath(QStringLiteral("shot_Big.txt"))),
                  QByteArray("old\n"));
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList({"shot_Big.txt"}));
+    }
+
+    // What a large save wrote long before its end (and gave up from the
+    // system's cache) is in the file, byte for byte, in order.
+    void largeFilesKeepEveryPiece()
+    {
+        const QString target = dir.filePath(QStringLiteral("pieces.bin"));
+        QCryptographicHash made(QCryptographicHash::Sha1);
+        {
+            SaveTransaction save;
+            QByteArray &bytes = save.file(target);
+            for (int piece = 0; piece < 48; ++piece) {
+                bytes = QByteArray(1 << 20, char('a' + piece % 26));
+                bytes += QByteArray::number(piece) + '\n';
+                made.addData(bytes);
+                save.spill(target);
+            }
+            bytes = "end\n";
+            made.addData(bytes);
+            QStringList written;
+            QCOMPARE(save.commit(written), QString());
+        }
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), qint64(48) * (1 << 20) + 48 * 2 + 38 + 4);
+        QCryptographicHash onDisk(QCryptographicHash::Sha1);
+        QVERIFY(onDisk.addData(&file));
+        QCOMPARE(onDisk.result(), made.result());
     }
 
     // Apply, the export, reading and detection split their work between
