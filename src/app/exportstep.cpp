@@ -96,9 +96,24 @@ void MainWindow::on_saveDataButton_clicked()
     params.rows = m_exportRows;
     params.inputs = m_inputs;
     ExportResult result;
-    {
+    const TrackTable &table = m_model->table();
+    if (table.hasFormulas()) {
+        // Formulas keep their values as they are read: read on this thread only.
         BusyCursor busy;
-        result = exportTable(m_model->table(), params);
+        result = m_saver(table, params);
+    } else {
+        runWithProgress(QStringLiteral("Saving..."),
+                        QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()),
+                        [&](const std::atomic<bool> &cancel, std::atomic<int> &progress) {
+                            ExportParams running = params;
+                            running.cancel = &cancel;
+                            running.progress = &progress;
+                            result = m_saver(table, running);
+                        });
+    }
+    if (result.error == QLatin1String(saveCancelledMessage)) {
+        m_exportRows.clear(); // nothing was written; the table and the save line stay
+        return;
     }
     m_exportRows.clear();
     if (!result.ok()) {

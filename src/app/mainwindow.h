@@ -8,6 +8,7 @@
 
 #include "edit/selection.h"
 #include "edit/trackpaths.h"
+#include "export/exporter.h"
 #include "filechooser.h"
 #include "formats/trackset.h"
 #include "import/dispatch.h"
@@ -81,6 +82,10 @@ public:
     using ImportReader = std::function<corvane::ReadResult(
         const QString &path, const QString &formatFilter, std::atomic<qint64> *bytesRead)>;
     void setImportReader(ImportReader reader) { m_importReader = std::move(reader); }
+    // How saves write their files (on a worker thread); tests slow it down.
+    using Saver = std::function<corvane::ExportResult(const corvane::TrackTable &table,
+                                                      const corvane::ExportParams &params)>;
+    void setSaver(Saver saver) { m_saver = std::move(saver); }
     // open(url) says whether a program took the address.
     void setUrlOpener(std::function<bool(const QUrl &)> open) { m_openUrl = std::move(open); }
     // Where Help looks for the manual, in order.
@@ -189,6 +194,17 @@ private:
                                      std::atomic<qint64> *bytes) {
         return corvane::dispatch(path, filter, bytes);
     };
+    Saver m_saver = [](const corvane::TrackTable &table, const corvane::ExportParams &params) {
+        return corvane::exportTable(table, params);
+    };
+    // Runs work on a worker thread under a progress dialog over the window
+    // (shown after half a second) that follows progress, in thousandths.
+    // Cancel or Escape set cancel; the work, which stops soon after, is
+    // waited for, as it reads the table. False when cancel was asked for
+    // (the work may have finished first: its result tells).
+    using ProgressWork =
+        std::function<void(const std::atomic<bool> &cancel, std::atomic<int> &progress)>;
+    bool runWithProgress(const QString &title, const QString &label, const ProgressWork &work);
     void joinFinishedReaders();
     static void setUpImportProgress(QProgressDialog &progress);
     bool fillTable(const corvane::TrackSet &set, const QString &fileName,

@@ -29,6 +29,7 @@ const char *const nothingToExportMessage = "There is nothing to export: the tabl
 const char *const noShapesMessage =
     "%1 files hold shapes, and none of the rows to save is a shape vertex (a track named like "
     "\"S01_Track_0001\"): nothing was written.";
+const char *const saveCancelledMessage = "The save was cancelled: no file was written.";
 
 namespace {
 
@@ -210,7 +211,8 @@ public:
           m_stem(pathStem(params.targetPath)),
           m_extension(QLatin1String(format.trackFileExtension)),
           m_encoder(QStringConverter::System), m_streaming(!params.inMemory),
-          m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096))
+          m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096)), m_cancel(params.cancel),
+          m_progress(params.progress)
     {
         m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
         m_currentPath = params.targetPath;
@@ -222,10 +224,16 @@ public:
         if (!format.perTrack()) m_current->reserve(room);
     }
 
-    void mayFlush() override
+    bool mayFlush(double done) override
     {
+        if (m_progress)
+            m_progress->store(int(std::clamp(done, 0.0, 1.0) * 1000), std::memory_order_relaxed);
+        if (m_cancel && m_cancel->load(std::memory_order_relaxed)) m_cancelled = true;
+        if (m_cancelled) return false;
         if (m_streaming && m_current->size() >= m_heldBytes) m_save.spill(m_currentPath);
+        return true;
     }
+    bool cancelled() const { return m_cancelled; }
 
     void write(const QString &text) override { *m_current += m_encoder.encode(text); }
     void write(const char *ascii) override { m_current->append(ascii); }
@@ -318,6 +326,9 @@ private:
     QString m_currentPath;
     bool m_streaming;
     qsizetype m_heldBytes;
+    const std::atomic<bool> *m_cancel;
+    std::atomic<int> *m_progress;
+    bool m_cancelled = false;
     QHash<QString, QString> m_trackPaths;
     QSet<QString> m_used; // case-folded absolute paths of this save's files
     QList<TrackFile> m_trackFiles;
@@ -356,8 +367,9 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         return result;
     }
     if (!format->writer) {
-        result.error = QStringLiteral("Corvane reads %1 files but does not write them: choose another target.")
-                           .arg(QLatin1String(format->name));
+        result.error =
+            QStringLiteral("Corvane reads %1 files but does not write them: choose another target.")
+                .arg(QLatin1String(format->name));
         return result;
     }
     if (params.targetPath.isEmpty()) {
@@ -389,19 +401,23 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
 
     const WriterSteps &steps = *format->writer;
     if (steps.header) steps.header(sink);
-    int sinceFlush = 0;
-    for (int r : rows) {
-        const ExportRow row = sink.tableRow(r);
-        if (steps.row) steps.row(sink, row);
-        sink.previousName = row.name;
-        sink.hasPreviousName = true;
-        if (++sinceFlush == 4096) {
-            sinceFlush = 0;
-            sink.mayFlush();
+    int done = 0;
+    if (steps.row && !sink.cancelled())
+        for (int r : rows) {
+            const ExportRow row = sink.tableRow(r);
+            steps.row(sink, row);
+            sink.previousName = row.name;
+            sink.hasPreviousName = true;
+            if (++done % 4096 == 0 && !sink.mayFlush(double(done) / double(rows.size()))) break;
         }
+    if (steps.footer && !sink.cancelled()) steps.footer(sink);
+    // A cancelled save writes nothing: its temporary files go with the sink.
+    if (sink.cancelled() || (params.cancel && params.cancel->load())) {
+        result.error = QString::fromLatin1(saveCancelledMessage);
+        return result;
     }
-    if (steps.footer) steps.footer(sink);
     result.error = sink.commit(result, params.inMemory);
+    if (params.progress) params.progress->store(1000);
     result.rows = int(rows.size()) - sink.rowsLeftOut;
     result.tracks = sink.census().changes + 1;
     return result;

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 namespace corvane {
 
 class TrackTable;
@@ -15,6 +17,7 @@ struct PlateSettings;
 extern const char *const emptyCellMessage;
 extern const char *const nothingToExportMessage;
 extern const char *const noShapesMessage;
+extern const char *const saveCancelledMessage;
 
 struct Validation
 {
@@ -39,6 +42,10 @@ struct ExportParams
     bool inMemory = false; // make the files' bytes, but write nothing
     // Bytes of a file held before they go on to disk (in pieces, between rows).
     qsizetype heldBytes = 2 << 20;
+    // For a save run on another thread: set to stop it (nothing is then
+    // written), and how far it is, in thousandths.
+    const std::atomic<bool> *cancel = nullptr;
+    std::atomic<int> *progress = nullptr;
 };
 
 struct TrackFile

@@ -141,7 +141,7 @@ void header(WriteContext &ctx)
            "\n\tSource Height\t" + h + "\n\tSource Pixel Aspect Ratio\t" + aspect +
            "\n\tComp Pixel Aspect Ratio\t" + aspect + "\n\n\n";
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
-        ctx.mayFlush();
+        if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
         const int k = int(s) + 1;
         ByteAppender text(out); // done before the next flush
         auto parameter = [&](const char *name, const char *rest) {

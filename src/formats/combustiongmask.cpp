@@ -374,7 +374,7 @@ void header(WriteContext &ctx)
     const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
     int shape = 0, vertex = 0;
     for (size_t i = 0; i < runs.size(); ++i) {
-        ctx.mayFlush();
+        if (!ctx.mayFlush(double(i) / double(runs.size()))) return;
         const QString prefix = shapePrefix(runs[i].first.name);
         if (i == 0 || prefix != shapePrefix(runs[i - 1].first.name)) {
             int vertices = 0;

@@ -589,9 +589,9 @@ void writeSetup(WriteContext &ctx)
     out += "AutoKey yes\nMotionPath yes\nIcons yes\nAutoPan yes\nEditMode 1\nFormat 0\n"
            "Padding\n\tRed 0\n\tGreen 0\n\tBlue 0\nOversampling no\nOpacity 50\nZoom 3\n"
            "Field no\nBackward no\nAnim\n";
-    for (const TrackRows &t : tracks) {
-        trackerChannels(out, t);
-        ctx.mayFlush();
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        trackerChannels(out, tracks[i]);
+        if (!ctx.mayFlush(double(i + 1) / double(tracks.size()))) return;
     }
     out += "ChannelEnd\n";
     for (size_t i = 0; i < tracks.size(); ++i)

@@ -92,7 +92,7 @@ void header(WriteContext &ctx)
         "1000, },\n\tVersion = \"Fusion 5.21 build 26\",\n\tOutputClips = {\n\t},\n\tTools "
         "= {\n\t\n");
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
-        ctx.mayFlush();
+        if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
         QByteArray &out = ctx.out();
         const int k = int(s) + 1;
         QByteArray n;

@@ -423,7 +423,7 @@ void header(WriteContext &ctx)
     UnseededRandom random;
     VertexKeys vertices;
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
-        ctx.mayFlush();
+        if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
         vertices.gather(sorted, s);
         char points[24];
         const int pointsLength = int(

@@ -713,7 +713,8 @@ void writeScript(WriteContext &ctx)
     for (const char *column : columns)
         out += QByteArray("{ ") + column + " 1 }\n";
     out += "}\n{\n";
-    for (const TrackKeys &t : tracks) {
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const TrackKeys &t = tracks[i];
         const QByteArray first = QByteArray::number(t.frames.front());
         out += " { {curve K x" + first + " 1} ";
         appendQuoted(out, t.name);
@@ -723,7 +724,7 @@ void writeScript(WriteContext &ctx)
         appendCurve(out, t.frames, t.y);
         out += " {curve K x" + first + " 0} {curve K x" + first +
                " 0} 1 1 1 {} 0 0 -32 -32 32 32 -22 -22 22 22 {} {} {} {} {} {} {} {} {} {} {} }\n";
-        ctx.mayFlush();
+        if (!ctx.mayFlush(double(i + 1) / double(tracks.size()))) return;
     }
     out += "}\n}\n name Tracker1\n}\n";
 }

@@ -155,7 +155,7 @@ void header(WriteContext &ctx)
     ctx.writeInt(qint64(sorted.shapeCount()));
     ctx.write("\n");
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
-        ctx.mayFlush();
+        if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
         appendShape(ctx.out(), sorted, s, halfWidth, halfHeight);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);

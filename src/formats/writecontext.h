@@ -68,7 +68,13 @@ public:
     virtual QByteArray &out() = 0;
     // A point between whole pieces of the file (rows, shapes): what was
     // written so far may go to disk, so a large save holds little of it.
-    virtual void mayFlush() {}
+    // done (from 0 to 1) is how far the writer is, for the save's progress.
+    // False when the save was cancelled: the writer stops there.
+    virtual bool mayFlush(double done)
+    {
+        Q_UNUSED(done);
+        return true;
+    }
     // Per-track formats: further text goes to the track's own file (the
     // target's stem, "_", the name made safe, the format's extension).
     virtual void switchToTrackFile(const QString &trackName) = 0;

@@ -2,20 +2,27 @@
 #include "app/dialogm.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
+#include "export/exporter.h"
 #include "guitest.h"
 #include "testdata.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUndoStack>
+
+#include <chrono>
+#include <thread>
 
 using namespace corvane;
 
@@ -131,6 +138,60 @@ private slots:
         QVERIFY2(first.startsWith("40 407.384758 232.449012\n"), first.left(40).constData());
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("shot_*.txt")}).size(), 8);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // A slow save shows its progress after half a second; while it runs
+    // the window takes no input; Escape stops it soon after, nothing is
+    // written, and the save line and the table stay.
+    void slowSaveCanBeCancelled()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"),
+                                     QStringLiteral("3DE v4 Track File (*.txt)")));
+        const QString target = dir.filePath(QStringLiteral("cancelled.txt"));
+        w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        w.setSaver([](const TrackTable &table, const ExportParams &params) {
+            for (int i = 0; i < 300 && !params.cancel->load(); ++i) {
+                params.progress->store(i);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return exportTable(table, params);
+        });
+        auto *status = child<QLabel>(w, "saveStatusLabel");
+        const QString before = status->text();
+        QElapsedTimer clock;
+        qint64 escapedAt = -1;
+        whenModal<QProgressDialog>([&](QProgressDialog *p) {
+            escapedAt = clock.elapsed();
+            // The table is not the dialog: its keys are not taken.
+            auto *table = child<QTableView>(w, "tableDataWidget");
+            QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(p, Qt::Key_Escape);
+        });
+        clock.start();
+        w.on_saveDataButton_clicked();
+        const qint64 returnedAt = clock.elapsed();
+        QVERIFY2(escapedAt >= 400, qPrintable(QString::number(escapedAt)));
+        QVERIFY2(returnedAt - escapedAt < 200, qPrintable(QString::number(returnedAt - escapedAt)));
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(
+            QDir(dir.path()).entryList({QStringLiteral(".cancelled*")}, QDir::Hidden | QDir::Files),
+            QStringList());
+        QCOMPARE(status->text(), before);
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QVERIFY(
+            child<QTableView>(w, "tableDataWidget")->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        // Saved without a pause, the same window writes the file.
+        w.setSaver([](const TrackTable &table, const ExportParams &params) {
+            return exportTable(table, params);
+        });
+        w.on_saveDataButton_clicked();
+        QVERIFY(QFile::exists(target));
     }
 
     // SAVE DATA! writes what the last Apply made: a new target, other

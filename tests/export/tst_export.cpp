@@ -326,6 +326,43 @@ private slots:
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList({"shot_Big.txt"}));
     }
 
+    // A cancelled save writes nothing, in any format (its writer stops at
+    // its first piece); one that runs tells how far it is, to the end.
+    void cancelledSavesWriteNothing()
+    {
+        TrackSet set;
+        for (int s = 1; s <= 40; ++s)
+            for (int f = 1; f <= 300; ++f)
+                set.append(shapeVertexName(s, 1), f, s + f * 0.5, 900.0 - f);
+        TrackTable t;
+        fillRows(t, set, prepareFill(t, set.count, false), QString());
+        QDir folder(dir.filePath(QStringLiteral("cancelled")));
+        for (const Format &format : formats()) {
+            if (!format.writer) continue;
+            for (bool cancelled : {true, false}) {
+                QVERIFY(folder.mkpath(folder.path()));
+                std::atomic<bool> cancel{cancelled};
+                std::atomic<int> progress{0};
+                ExportParams p = params(QLatin1String(format.treeExportFilter),
+                                        folder.filePath(QStringLiteral("out")) +
+                                            QLatin1String(format.trackFileExtension));
+                p.heldBytes = 4096;
+                p.cancel = &cancel;
+                p.progress = &progress;
+                const ExportResult r = exportTable(t, p);
+                if (cancelled) {
+                    QCOMPARE(r.error, QString::fromLatin1(saveCancelledMessage));
+                    QVERIFY2(folder.entryList(QDir::Files | QDir::Hidden).isEmpty(), format.id);
+                } else {
+                    QVERIFY2(r.ok(), qPrintable(r.error));
+                    QCOMPARE(progress.load(), 1000);
+                    QVERIFY(!folder.entryList(QDir::Files).isEmpty());
+                }
+                folder.removeRecursively();
+            }
+        }
+    }
+
     // What a large save wrote long before its end (and gave up from the
     // system's cache) is in the file, byte for byte, in order.
     void largeFilesKeepEveryPiece()

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: Apache-2.0
+// Long work of the window (a save) on a worker thread, under a progress
+// dialog that can stop it.
+#include "busycursor.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QWindow>
+
+#include <thread>
+
+namespace {
+
+// While the work reads the table, no window but the progress dialog takes
+// the user's input: also in the half second before the dialog shows (and
+// its modality starts), and in windows it does not cover.
+class InputBlocker : public QObject
+{
+public:
+    explicit InputBlocker(QWidget *open) : m_open(open) { qApp->installEventFilter(this); }
+    ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::Close:
+            break;
+        default:
+            return false;
+        }
+        if (object == m_open->windowHandle()) return false; // the dialog's own window
+        // The dialog, its widgets and its objects (its Escape shortcut).
+        for (QObject *o = object; o; o = o->parent())
+            if (o == m_open) return false;
+        return true;
+    }
+
+private:
+    QWidget *m_open;
+};
+
+} // namespace
+
+bool MainWindow::runWithProgress(const QString &title, const QString &label,
+                                 const ProgressWork &work)
+{
+    std::atomic<bool> cancel{false}, done{false};
+    std::atomic<int> progress{0};
+    std::thread worker([&] {
+        work(cancel, progress);
+        done = true;
+    });
+    BusyCursor busy;
+    QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 1000, this);
+    dialog.setWindowTitle(title);
+    dialog.setPalette(QApplication::palette());
+    // Nothing in any window may change the table while the work reads it.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(500);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setValue(0);
+    InputBlocker blocker(&dialog);
+    QEventLoop wait;
+    QTimer tick;
+    tick.setInterval(25);
+    QElapsedTimer clock;
+    clock.start();
+    connect(&tick, &QTimer::timeout, &wait, [&] {
+        if (done) return wait.quit();
+        // Fed before half a second, the dialog would show as soon as it
+        // guesses the work is long; it shows at half a second, as imports do.
+        if (!cancel && clock.elapsed() >= 500)
+            dialog.setValue(std::min(999, progress.load(std::memory_order_relaxed)));
+    });
+    connect(&dialog, &QProgressDialog::canceled, &wait, [&] {
+        cancel = true;
+        dialog.setLabelText(QStringLiteral("Cancelling…"));
+    });
+    tick.start();
+    if (!done) wait.exec();
+    tick.stop();
+    worker.join();
+    dialog.close();
+    return !cancel;
+}
