@@ -102,14 +102,16 @@ void MainWindow::on_saveDataButton_clicked()
         BusyCursor busy;
         result = m_saver(table, params);
     } else {
-        runWithProgress(QStringLiteral("Saving..."),
-                        QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()),
-                        [&](const std::atomic<bool> &cancel, std::atomic<int> &progress) {
-                            ExportParams running = params;
-                            running.cancel = &cancel;
-                            running.progress = &progress;
-                            result = m_saver(table, running);
-                        });
+        runWithProgress(
+            QStringLiteral("Saving..."),
+            QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()),
+            [&](const std::atomic<bool> &cancel, std::atomic<int> &progress) {
+                ExportParams running = params;
+                running.cancel = &cancel;
+                running.progress = &progress;
+                result = m_saver(table, running);
+            },
+            AfterCancel::Wait);
     }
     if (result.error == QLatin1String(saveCancelledMessage)) {
         m_exportRows.clear(); // nothing was written; the table and the save line stay

@@ -12,6 +12,7 @@
 #include "filechooser.h"
 #include "formats/trackset.h"
 #include "import/dispatch.h"
+#include "settings/apply.h"
 #include "settings/platesettings.h"
 
 #include <QDesktopServices>
@@ -86,6 +87,10 @@ public:
     using Saver = std::function<corvane::ExportResult(const corvane::TrackTable &table,
                                                       const corvane::ExportParams &params)>;
     void setSaver(Saver saver) { m_saver = std::move(saver); }
+    // How Apply converts (a copy of the table, on a worker thread); tests slow it down.
+    using Applier = std::function<corvane::ApplyResult(corvane::TrackTable &table,
+                                                       const corvane::ApplyParams &params)>;
+    void setApplier(Applier applier) { m_applier = std::move(applier); }
     // open(url) says whether a program took the address.
     void setUrlOpener(std::function<bool(const QUrl &)> open) { m_openUrl = std::move(open); }
     // Where Help looks for the manual, in order.
@@ -194,17 +199,23 @@ private:
                                      std::atomic<qint64> *bytes) {
         return corvane::dispatch(path, filter, bytes);
     };
+    Applier m_applier = [](corvane::TrackTable &table, const corvane::ApplyParams &params) {
+        return corvane::applySettings(table, params);
+    };
     Saver m_saver = [](const corvane::TrackTable &table, const corvane::ExportParams &params) {
         return corvane::exportTable(table, params);
     };
     // Runs work on a worker thread under a progress dialog over the window
     // (shown after half a second) that follows progress, in thousandths.
-    // Cancel or Escape set cancel; the work, which stops soon after, is
-    // waited for, as it reads the table. False when cancel was asked for
-    // (the work may have finished first: its result tells).
+    // Cancel or Escape set cancel. Work that reads the table is waited for
+    // (it stops soon after); work on what it owns alone is left to finish
+    // unseen. False when cancel was asked for (work that was waited for may
+    // have finished first: its result tells).
     using ProgressWork =
         std::function<void(const std::atomic<bool> &cancel, std::atomic<int> &progress)>;
-    bool runWithProgress(const QString &title, const QString &label, const ProgressWork &work);
+    enum class AfterCancel { Wait, Leave };
+    bool runWithProgress(const QString &title, const QString &label, const ProgressWork &work,
+                         AfterCancel afterCancel);
     void joinFinishedReaders();
     static void setUpImportProgress(QProgressDialog &progress);
     bool fillTable(const corvane::TrackSet &set, const QString &fileName,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Step 3 of the main window: the plate settings, Apply, the resets and sorting.
 #include "busycursor.h"
+#include "counting.h"
 #include "dialogm.h"
 #include "look.h"
 #include "mainwindow.h"
@@ -22,6 +23,8 @@
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+
+#include <memory>
 
 using namespace corvane;
 
@@ -219,25 +222,48 @@ void MainWindow::on_newAction_triggered()
 
 void MainWindow::on_applyAllButton_clicked()
 {
-    const ApplyParams params = applyParams(plateSettings(), exportFilesLabel->statusTip());
-    ApplyResult result;
+    ApplyParams params = applyParams(plateSettings(), exportFilesLabel->statusTip());
+    // Apply converts a copy of the table on a worker thread; the copy then
+    // takes the table's place, and the table as it was is kept for undo.
+    // Cancelled, the copy is left to its thread and the table stays.
+    struct Job
+    {
+        TrackTable table;
+        ApplyResult result;
+    };
+    auto job = std::make_shared<Job>();
+    {
+        BusyCursor busy;
+        job->table = m_model->table().clone();
+    }
+    const bool finished = runWithProgress(
+        QStringLiteral("Applying..."),
+        QStringLiteral("Applying the settings to %1")
+            .arg(counted(job->table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
+        [job, params, apply = m_applier](const std::atomic<bool> &,
+                                         std::atomic<int> &progress) mutable {
+            params.progress = &progress;
+            job->result = apply(job->table, params);
+            params.progress = nullptr;
+        },
+        AfterCancel::Leave);
+    if (!finished) return;
+    const ApplyResult &result = job->result;
     {
         BusyCursor busy;
         QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
         m_shapeNameProblem = false;
-        TrackTable before = m_model->table().clone();
-        // The settings the table was made with, before and after: undo and
-        // redo show them again with the table.
-        const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : plateSettings();
-        result = applySettings(m_model->table(), params);
-        if (result.sorted) m_model->rowsReordered(result.order);
-        m_model->cellsChanged();
         if (result.error.isEmpty()) {
+            // The settings the table was made with, before and after: undo
+            // and redo show them again with the table.
+            const PlateSettings settingsBefore =
+                m_tableSettings ? *m_tableSettings : plateSettings();
+            m_model->swapTable(job->table, result.sorted ? result.order : std::vector<int>());
             exportFirstText->setStatusTip(exportFirstText->text());
             const PlateSettings settingsAfter = plateSettings();
             m_tableSettings = settingsAfter;
             m_model->done(QStringLiteral("Apply All Setting Changes"),
-                          std::make_unique<TableReplaced>(std::move(before), result.order),
+                          std::make_unique<TableReplaced>(std::move(job->table), result.order),
                           [this, settingsBefore, settingsAfter](bool undone) {
                               m_tableSettings = undone ? settingsBefore : settingsAfter;
                               showPlateSettings(*m_tableSettings);

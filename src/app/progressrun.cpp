@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <memory>
 #include <thread>
 
 namespace {
@@ -58,13 +59,17 @@ private:
 } // namespace
 
 bool MainWindow::runWithProgress(const QString &title, const QString &label,
-                                 const ProgressWork &work)
+                                 const ProgressWork &work, AfterCancel afterCancel)
 {
-    std::atomic<bool> cancel{false}, done{false};
-    std::atomic<int> progress{0};
-    std::thread worker([&] {
-        work(cancel, progress);
-        done = true;
+    struct State
+    {
+        std::atomic<bool> cancel{false}, done{false};
+        std::atomic<int> progress{0};
+    };
+    auto state = std::make_shared<State>();
+    std::thread worker([state, work] {
+        work(state->cancel, state->progress);
+        state->done = true;
     });
     BusyCursor busy;
     QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 1000, this);
@@ -83,20 +88,27 @@ bool MainWindow::runWithProgress(const QString &title, const QString &label,
     QElapsedTimer clock;
     clock.start();
     connect(&tick, &QTimer::timeout, &wait, [&] {
-        if (done) return wait.quit();
+        if (state->done) return wait.quit();
         // Fed before half a second, the dialog would show as soon as it
         // guesses the work is long; it shows at half a second, as imports do.
-        if (!cancel && clock.elapsed() >= 500)
-            dialog.setValue(std::min(999, progress.load(std::memory_order_relaxed)));
+        if (!state->cancel && clock.elapsed() >= 500)
+            dialog.setValue(std::min(999, state->progress.load(std::memory_order_relaxed)));
     });
     connect(&dialog, &QProgressDialog::canceled, &wait, [&] {
-        cancel = true;
+        state->cancel = true;
+        if (afterCancel == AfterCancel::Leave) return wait.quit();
         dialog.setLabelText(QStringLiteral("Cancelling…"));
     });
     tick.start();
-    if (!done) wait.exec();
+    if (!state->done) wait.exec();
     tick.stop();
-    worker.join();
+    disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr); // closing it cancels
     dialog.close();
-    return !cancel;
+    if (state->done || afterCancel == AfterCancel::Wait) {
+        worker.join();
+    } else {
+        // It finishes unseen, on what it owns, and is joined later.
+        m_readers.push_back({std::move(worker), [state] { return state->done.load(); }});
+    }
+    return !state->cancel;
 }

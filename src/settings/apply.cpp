@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -179,6 +180,30 @@ Point sourceOf(const TrackTable &table, int r)
 
 } // namespace
 
+namespace {
+
+// The rows both passes have done, as thousandths of the whole Apply; the
+// pieces report every few thousand rows.
+class ApplyProgress
+{
+public:
+    ApplyProgress(std::atomic<int> *out, int rows) : m_out(out), m_total(2 * qint64(rows) + 1) {}
+    void add(qint64 rows)
+    {
+        if (!m_out) return;
+        const qint64 done = m_rows.fetch_add(rows, std::memory_order_relaxed) + rows;
+        m_out->store(int(std::min<qint64>(999, done * 1000 / m_total)), std::memory_order_relaxed);
+    }
+    static constexpr int Step = 16384;
+
+private:
+    std::atomic<int> *m_out;
+    std::atomic<qint64> m_rows{0};
+    qint64 m_total;
+};
+
+} // namespace
+
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
 {
     ApplyResult result;
@@ -199,16 +224,20 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     // nothing. Rows are independent unless formulas refer to other cells,
     // so both passes split the rows between the cores.
     const int minimumPerPiece = table.hasFormulas() ? std::numeric_limits<int>::max() : 65536;
+    ApplyProgress progress(params.progress, table.rowCount());
     std::vector<int> firstBad(size_t(workerThreads()), -1); // per piece
     forRowRanges(
         table.rowCount(),
         [&](int begin, int end, int piece) {
             RowConversion local = conversion;
-            for (int r = begin; r < end; ++r)
+            for (int r = begin; r < end; ++r) {
                 if (!local.convert(table, r, sourceOf(table, r)) || !local.frameInRange()) {
                     firstBad[size_t(piece)] = r;
                     return;
                 }
+                if ((r - begin + 1) % ApplyProgress::Step == 0) progress.add(ApplyProgress::Step);
+            }
+            progress.add((end - begin) % ApplyProgress::Step);
         },
         minimumPerPiece);
     for (int r : firstBad) {
@@ -250,6 +279,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
                 local.convert(table, r, sourceOf(table, r));
                 table.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
                                      int(local.frame));
+                if ((r - begin + 1) % ApplyProgress::Step == 0) progress.add(ApplyProgress::Step);
             }
             pieces[size_t(piece)].sources = std::move(local.sources);
             pieces[size_t(piece)].metOwnText = local.metOwnText;

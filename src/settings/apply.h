@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <vector>
 
 namespace corvane {
@@ -27,6 +28,8 @@ struct ApplyParams
     // every format counts from the raster's edge.
     bool programConventions = true;
     QString frameBaseNote; // what the programs' frame bases moved, for the notes
+    // For an Apply run on another thread: how far it is, in thousandths.
+    std::atomic<int> *progress = nullptr;
 };
 
 struct ApplyResult

@@ -5,15 +5,22 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUndoStack>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 using namespace corvane;
 
@@ -169,6 +176,48 @@ private slots:
         QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("101"));
         w.trackModel()->undoStack()->redo();
         QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("-0.895833"));
+    }
+
+    // A slow Apply shows its progress after half a second; Escape leaves at
+    // once with the table, the undo history and Save as they were, and the
+    // conversion, when it ends, is thrown away.
+    void slowApplyCanBeCancelled()
+    {
+        MainWindow w;
+        w.show();
+        addRow(w, "a", 101, 100, 200, QStringLiteral("3DE v4 Track File (*.txt)"));
+        w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
+                             QStringLiteral("SynthEyes Track File (*.txt)"));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        w.setApplier([finished](TrackTable &table, const ApplyParams &params) {
+            params.progress->store(100);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            ApplyResult result = applySettings(table, params);
+            *finished = true;
+            return result;
+        });
+        const int steps = w.trackModel()->undoStack()->count();
+        QElapsedTimer clock;
+        qint64 escapedAt = -1;
+        whenModal<QProgressDialog>([&](QProgressDialog *p) {
+            escapedAt = clock.elapsed();
+            QTest::keyClick(p, Qt::Key_Escape);
+        });
+        clock.start();
+        w.on_applyAllButton_clicked();
+        const qint64 returnedAt = clock.elapsed();
+        QVERIFY2(escapedAt >= 400, qPrintable(QString::number(escapedAt)));
+        QVERIFY2(returnedAt - escapedAt < 200, qPrintable(QString::number(returnedAt - escapedAt)));
+        QVERIFY(!*finished);
+        QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("100.000000"));
+        QCOMPARE(w.trackModel()->undoStack()->count(), steps);
+        QVERIFY(!enabled(w, "saveDataButton"));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(*finished, 5000);
+        QTest::qWait(50);
+        QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("100.000000"));
     }
 
     // Undo and redo of Apply show the settings the table was made with.
