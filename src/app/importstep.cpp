@@ -120,6 +120,9 @@ void MainWindow::setUpImportProgress(QProgressDialog &progress)
     progress.setPalette(QApplication::palette());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
+    // Escape, when the dialog's own shortcut did not take it, rejects the
+    // dialog: that cancels too.
+    connect(&progress, &QDialog::rejected, &progress, &QProgressDialog::canceled);
 }
 
 void MainWindow::joinFinishedReaders()

@@ -94,6 +94,9 @@ bool MainWindow::runWithProgress(const QString &title, const QString &label,
         if (!state->cancel && clock.elapsed() >= 500)
             dialog.setValue(std::min(999, state->progress.load(std::memory_order_relaxed)));
     });
+    // Escape, when the dialog's own shortcut did not take it, rejects the
+    // dialog: that cancels too.
+    connect(&dialog, &QDialog::rejected, &dialog, &QProgressDialog::canceled);
     connect(&dialog, &QProgressDialog::canceled, &wait, [&] {
         state->cancel = true;
         if (afterCancel == AfterCancel::Leave) return wait.quit();
@@ -102,7 +105,9 @@ bool MainWindow::runWithProgress(const QString &title, const QString &label,
     tick.start();
     if (!state->done) wait.exec();
     tick.stop();
-    disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr); // closing it cancels
+    // Closing the dialog would reject and cancel it.
+    disconnect(&dialog, &QDialog::rejected, nullptr, nullptr);
+    disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr);
     dialog.close();
     if (state->done || afterCancel == AfterCancel::Wait) {
         worker.join();
