@@ -161,9 +161,11 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
     return result.ok();
 }
 
+} // namespace
+
 // Step 3 and Apply with the options on top of what the imports set.
-bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
-                  Outcome &outcome, QStringList &conventionNotes)
+bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
+                         Outcome &outcome, QStringList &conventionNotes)
 {
     if (options.plate) {
         settings.setPlateWidth(QString::number(options.plate->first));
@@ -210,14 +212,13 @@ bool applyOptions(TrackTable &table, PlateSettings &settings, const ConvertOptio
     return true;
 }
 
-} // namespace
-
 Outcome convert(const ConvertOptions &options, const Progress &progress)
 {
     if (!options.target->writer)
-        return failure(UsageError,
-                       QStringLiteral("Corvane reads %1 files but does not write them; choose another --to.")
-                           .arg(QLatin1String(options.target->name)));
+        return failure(
+            UsageError,
+            QStringLiteral("Corvane reads %1 files but does not write them; choose another --to.")
+                .arg(QLatin1String(options.target->name)));
 
     // The jobs: all inputs into one table, or one table per input.
     QList<Job> jobs;
@@ -282,7 +283,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
                 return outcome;
         }
         if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
-        if (!applyOptions(r.table, r.settings, options, outcome, r.report.conventionNotes))
+        if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes))
             return outcome;
         r.report.exportFirst = r.settings.exportFirst;
         Validation validation = validateForExport(r.table);

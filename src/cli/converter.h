@@ -14,6 +14,8 @@
 namespace corvane {
 
 struct Format;
+class TrackTable;
+struct PlateSettings;
 
 enum ExitCode { Done = 0, UsageError = 1, InputError = 2, OutputError = 3, SettingsMissing = 4 };
 
@@ -77,6 +79,11 @@ using Progress = std::function<void(const QString &step)>;
 const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome,
                           QList<const Format *> *candidates = nullptr);
 
+// Step 3 and Apply with the options (target, plate, preset, aspect, first
+// frame, conventions) on top of what the imports set, as convert() does;
+// false with the failure in outcome.
+bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
+                         Outcome &outcome, QStringList &conventionNotes);
 // Reads, converts and writes. Writes nothing when anything fails.
 Outcome convert(const ConvertOptions &options, const Progress &progress = {});
 

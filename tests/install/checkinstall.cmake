@@ -86,3 +86,18 @@ foreach(option ${options})
     endif()
 endforeach()
 message(STATUS "installed and checked in ${PREFIX}")
+
+# The Python module lands where the prefix's python3 looks, and imports.
+if(PYTHON)
+    file(GLOB module "${PREFIX}/lib/python3*/dist-packages/corvane.*.so")
+    if(NOT module)
+        message(FATAL_ERROR "the Python module is not installed under ${PREFIX}/lib")
+    endif()
+    get_filename_component(moduleDir "${module}" DIRECTORY)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${moduleDir}
+                            ${PYTHON} -c "import corvane; print(len(corvane.formats()))"
+                    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "the installed module does not import: ${err}")
+    endif()
+endif()

@@ -37,6 +37,28 @@ if(NOT depends MATCHES "libqt6core6" OR NOT depends MATCHES "libqt6widgets6")
     message(FATAL_ERROR "the package does not depend on the Qt 6 runtime: ${depends}")
 endif()
 
+# The package's Python module imports (unpacked, with python3's own path).
+if(PYTHON)
+    string(FIND "${contents}" "./usr/lib/python3/dist-packages/corvane." at)
+    if(at LESS 0)
+        message(FATAL_ERROR "the package lacks the Python module in usr/lib/python3/dist-packages")
+    endif()
+    if(NOT depends MATCHES "python3 \\(")
+        message(FATAL_ERROR "the package does not depend on python3: ${depends}")
+    endif()
+    set(unpacked "${BUILD_DIR}/unpacked-package")
+    file(REMOVE_RECURSE "${unpacked}")
+    execute_process(COMMAND "${DPKG_DEB}" -x "${package}" "${unpacked}")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env
+                            PYTHONPATH=${unpacked}/usr/lib/python3/dist-packages
+                            ${PYTHON} -c "import corvane; print(corvane.formats())"
+                    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    file(REMOVE_RECURSE "${unpacked}")
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "the package's Python module does not import: ${err}")
+    endif()
+endif()
+
 find_program(LINTIAN lintian)
 if(LINTIAN)
     execute_process(COMMAND ${LINTIAN} --fail-on error,warning "${package}"

@@ -1,0 +1,125 @@
+# SPDX-License-Identifier: Apache-2.0
+"""The Python module against the converter: the same readings, conversions
+and files, and every error kind raised with the core's message."""
+
+import os
+import re
+import subprocess
+
+import pytest
+
+import corvane
+
+SAMPLES = os.environ.get("CORVANE_TEST_SAMPLES", "")
+CONVERT = os.environ.get("CORVANE_CONVERT", "corvane-convert")
+
+
+def converter(*args):
+    return subprocess.run([CONVERT, *args], capture_output=True, text=True)
+
+
+def info(path):
+    """The converter's --info lines as a dict."""
+    out = converter("--info", path).stdout
+    return dict(re.findall(r"^\s+(\w+): (.*)$", out, re.M))
+
+
+def test_formats_are_the_registry():
+    listed = [line.split()[0] for line in converter("--list-formats").stdout.splitlines()]
+    formats = corvane.formats()
+    assert [f.id for f in formats] == listed
+    v4 = formats[0]
+    assert (v4.id, v4.reads, v4.writes, v4.shapes, v4.per_track) == (
+        "3de4", True, True, False, False)
+    assert "txt" in [e.lstrip("*.") for e in v4.extensions]
+    assert any(f.shapes for f in formats) and any(f.per_track for f in formats)
+    assert repr(v4).startswith("<corvane.Format 3de4")
+
+
+@pytest.mark.parametrize("name", ["3de_export_cube.txt", "nuke_camtracker.txt"])
+def test_a_real_file_reads_as_the_converter_reads_it(name):
+    path = os.path.join(SAMPLES, name)
+    expected = info(path)
+    assert corvane.detect(path)[0] == expected["format"].split()[0]
+    tracks = corvane.read(path)
+    assert len(tracks) == int(expected["tracks"])
+    assert tracks.rows == int(expected["rows"])
+    frames = [f for t in tracks for f in t.frames]
+    assert "%d..%d" % (min(frames), max(frames)) == expected["frames"]
+    plate = tracks.plate
+    assert (expected["plate"] == "not stated") == (plate is None)
+    first = tracks[0]
+    assert tracks[first.name].frames == first.frames
+    assert len(first.x) == len(first.y) == len(first.frames) == len(first)
+
+
+def test_rows_from_python_convert_write_and_read_back(tmp_path):
+    rows = [("Track_%04d" % t, f, 100.25 * t + f, 900.5 - 2 * f)
+            for t in range(1, 6) for f in range(1, 51)]
+    tracks = corvane.Tracks.from_rows(rows, plate=(1920, 1080))
+    assert (len(tracks), tracks.rows, tracks.plate) == (5, 250, (1920, 1080))
+    # 3DE to 3DE: the values stay as they are.
+    report = corvane.write(tracks, str(tmp_path / "out.txt"), "3de4")
+    assert (report.rows, report.tracks) == (250, 5)
+    back = corvane.read(report.written[0])
+    assert [(t.name, f, x, y) for t in back for f, x, y in zip(t.frames, t.x, t.y)] == rows
+
+    # Converted as the converter converts: the same bytes.
+    source = tmp_path / "source.txt"
+    corvane.write(tracks, str(source), "3de4")
+    converted = corvane.convert(corvane.read(str(source)), "nuke-tracker", plate=(1920, 1080),
+                                first_frame=1001)
+    assert converted.converted_for == "nuke-tracker"
+    assert converted[0].frames[0] == 1001
+    ours = corvane.write(converted, str(tmp_path / "ours.txt"))
+    theirs = converter("--to", "nuke-tracker", "--plate", "1920x1080", "--first-frame", "1001",
+                       "-o", str(tmp_path / "theirs.txt"), str(source))
+    assert theirs.returncode == 0, theirs.stderr
+    # The target and one file per track, as the converter writes them.
+    assert len(ours.written) == 6
+    assert len(list(tmp_path.glob("theirs*"))) == 6
+    for path in ours.written:
+        other = path.replace("ours", "theirs")
+        with open(path, "rb") as a, open(other, "rb") as b:
+            assert a.read() == b.read()
+
+
+def test_every_error_kind_raises_with_its_message(tmp_path):
+    bad = tmp_path / "bad.txt"
+    bad.write_text("2\nTrack\n0\n2\n1 10 20\n2 ten 20\n")
+    with pytest.raises(corvane.ReadError) as caught:
+        corvane.read(str(bad), "3de4")
+    assert caught.value.file == str(bad) and caught.value.line == 6
+    assert "bad.txt" in str(caught.value)
+
+    with pytest.raises(corvane.ReadError) as caught:
+        corvane.read(str(tmp_path / "missing.txt"))
+    assert "missing.txt" in str(caught.value)
+
+    with pytest.raises(ValueError, match="unknown format"):
+        corvane.read(str(bad), "no-such-format")
+    tracks = corvane.Tracks.from_rows([("A", 1, 10.0, 20.0)], plate=(100, 100))
+    with pytest.raises(ValueError, match="unknown preset"):
+        corvane.convert(tracks, "nuke-tracker", preset="sideways")
+    with pytest.raises(ValueError, match="plate"):
+        corvane.convert(corvane.Tracks.from_rows([("A", 1, 0.5, 0.5)], format="syntheyes"),
+                        "nuke-tracker")
+    with pytest.raises(ValueError):
+        corvane.Tracks.from_rows([("A", 1, 2.0)])
+
+    folder = tmp_path / "folder.txt"
+    folder.mkdir()
+    with pytest.raises(corvane.SaveError) as caught:
+        corvane.write(tracks, str(folder), "3de4")
+    assert caught.value.file == str(folder) and "folder.txt" in str(caught.value)
+
+
+def test_a_million_rows_round_trip(tmp_path):
+    rows = [("T%04d" % (i // 1000), i % 1000 + 1, i * 0.125, 1000 - i * 0.0625)
+            for i in range(1000000)]
+    tracks = corvane.Tracks.from_rows(rows, plate=(4096, 2160))
+    report = corvane.write(tracks, str(tmp_path / "big.txt"), "3de4")
+    back = corvane.read(report.written[0])
+    assert (len(back), back.rows) == (1000, 1000000)
+    last = back["T0999"]
+    assert (last.frames[-1], last.x[-1], last.y[-1]) == rows[-1][1:]
