@@ -5,6 +5,7 @@ and files, and every error kind raised with the core's message."""
 import os
 import re
 import subprocess
+import time
 
 import pytest
 
@@ -123,3 +124,23 @@ def test_a_million_rows_round_trip(tmp_path):
     assert (len(back), back.rows) == (1000, 1000000)
     last = back["T0999"]
     assert (last.frames[-1], last.x[-1], last.y[-1]) == rows[-1][1:]
+
+
+def test_other_threads_run_while_corvane_works(tmp_path):
+    import threading
+    rows = [("T%03d" % (i // 2000), i % 2000 + 1, i * 0.5, i * 0.25) for i in range(1200000)]
+    tracks = corvane.Tracks.from_rows(rows, plate=(1920, 1080))
+    target = str(tmp_path / "t.txt")
+    start = time.perf_counter()
+    corvane.write(tracks, target, "nuke-cameratracker")
+    one_save = time.perf_counter() - start
+    worker = threading.Thread(target=lambda: corvane.write(tracks, target, "nuke-cameratracker"))
+    longest_wait, last = 0.0, time.perf_counter()
+    worker.start()
+    while worker.is_alive():
+        now = time.perf_counter()
+        longest_wait, last = max(longest_wait, now - last), now
+    worker.join()
+    # Holding the interpreter, the save would stop this thread for all of it.
+    assert one_save > 0.1
+    assert longest_wait < one_save / 3, (longest_wait, one_save)
