@@ -102,16 +102,16 @@ void MainWindow::on_saveDataButton_clicked()
         BusyCursor busy;
         result = m_saver(table, params);
     } else {
-        runWithProgress(
+        const ProgressRun run{
             QStringLiteral("Saving..."),
-            QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()),
-            [&](const std::atomic<bool> &cancel, std::atomic<int> &progress) {
-                ExportParams running = params;
-                running.cancel = &cancel;
-                running.progress = &progress;
-                result = m_saver(table, running);
-            },
-            AfterCancel::Wait);
+            QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()), QString(),
+            1000, AfterCancel::Wait};
+        runWithProgress(run, [&](const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
+            ExportParams running = params;
+            running.cancel = &cancel;
+            running.progress = &done;
+            result = m_saver(table, running);
+        });
     }
     if (result.error == QLatin1String(saveCancelledMessage)) {
         m_exportRows.clear(); // nothing was written; the table and the save line stay

@@ -16,7 +16,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,7 +23,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTableView>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -109,11 +107,7 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
     return true;
 }
 
-// The file is read on a worker thread under a progress dialog (its bytes,
-// then "Reading…" while the reader works), centred on the window and shown
-// after half a second. Cancel or Escape leave at once with nothing changed;
-// the worker's result, when it comes, is thrown away.
-// Both stages of an import: over the window, shown after half a second.
+// The fill's progress: over the window, shown after half a second.
 void MainWindow::setUpImportProgress(QProgressDialog &progress)
 {
     progress.setWindowTitle(QStringLiteral("Importing..."));
@@ -137,51 +131,28 @@ void MainWindow::joinFinishedReaders()
     }
 }
 
+// The file is read on a worker thread under a progress dialog (its bytes,
+// then "Reading the … rows" while the reader works). Cancel or Escape leave
+// at once with nothing changed; the worker's result, when it comes, is
+// thrown away.
 std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
                                                  const QString &formatFilter)
 {
-    struct Job
-    {
-        std::atomic<qint64> bytes{0};
-        std::atomic<bool> done{false};
-        ReadResult result;
-    };
-    auto job = std::make_shared<Job>();
-    const qint64 size = std::max<qint64>(QFileInfo(fileName).size(), 1);
-    m_readers.push_back({std::thread([job, fileName, formatFilter, read = m_importReader] {
-                             job->result = read(fileName, formatFilter, &job->bytes);
-                             job->done = true;
-                         }),
-                         [job] { return job->done.load(); }});
-
-    BusyCursor busy;
-    QProgressDialog progress(QStringLiteral("Reading %1").arg(QFileInfo(fileName).fileName()),
-                             QStringLiteral("Cancel"), 0, 1000, this);
-    setUpImportProgress(progress);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    progress.setValue(0); // starts the half second after which it shows, however fast bytes come
+    auto job = std::make_shared<ReadResult>();
     const Format *format = formatForImportFilter(formatFilter);
-    const QString parsing =
-        QStringLiteral("Reading the %1 rows…").arg(QLatin1String(format ? format->name : ""));
-    QEventLoop wait;
-    QTimer tick;
-    tick.setInterval(25);
-    connect(&tick, &QTimer::timeout, &wait, [&] {
-        if (job->done) return wait.quit();
-        const qint64 bytes = job->bytes.load(std::memory_order_relaxed);
-        if (bytes >= size && progress.labelText() != parsing) progress.setLabelText(parsing);
-        progress.setValue(int(std::min<qint64>(999, bytes * 1000 / size)));
-    });
-    connect(&progress, &QProgressDialog::canceled, &wait, &QEventLoop::quit);
-    tick.start();
-    if (!job->done) wait.exec();
-    tick.stop();
-    const bool cancelled = progress.wasCanceled();
-    progress.close();
-    if (cancelled || !job->done) return std::nullopt; // the table stays as it was
+    const ProgressRun run{
+        QStringLiteral("Importing..."),
+        QStringLiteral("Reading %1").arg(QFileInfo(fileName).fileName()),
+        QStringLiteral("Reading the %1 rows…").arg(QLatin1String(format ? format->name : "")),
+        QFileInfo(fileName).size(), AfterCancel::Leave};
+    const bool finished =
+        runWithProgress(run, [job, fileName, formatFilter, read = m_importReader](
+                                 const std::atomic<bool> &, std::atomic<qint64> &bytes) {
+            *job = read(fileName, formatFilter, &bytes);
+        });
+    if (!finished) return std::nullopt; // the table stays as it was
     joinFinishedReaders();
-    ReadResult read = std::move(job->result);
+    ReadResult read = std::move(*job);
     if (!read.ok()) {
         showMessage(read.error, QMessageBox::Warning);
         return std::nullopt;

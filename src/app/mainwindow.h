@@ -206,16 +206,23 @@ private:
         return corvane::exportTable(table, params);
     };
     // Runs work on a worker thread under a progress dialog over the window
-    // (shown after half a second) that follows progress, in thousandths.
-    // Cancel or Escape set cancel. Work that reads the table is waited for
-    // (it stops soon after); work on what it owns alone is left to finish
-    // unseen. False when cancel was asked for (work that was waited for may
-    // have finished first: its result tells).
+    // (shown after half a second) that follows how much of total the work
+    // has done; lastLabel, when given, replaces the label once all of it is
+    // (a reader that read its file and now parses it). Cancel or Escape set
+    // cancel. Work that reads the table is waited for (it stops soon after);
+    // work on what it owns alone is left to finish unseen. False when cancel
+    // was asked for (work that was waited for may have finished first: its
+    // result tells).
     using ProgressWork =
-        std::function<void(const std::atomic<bool> &cancel, std::atomic<int> &progress)>;
+        std::function<void(const std::atomic<bool> &cancel, std::atomic<qint64> &done)>;
     enum class AfterCancel { Wait, Leave };
-    bool runWithProgress(const QString &title, const QString &label, const ProgressWork &work,
-                         AfterCancel afterCancel);
+    struct ProgressRun
+    {
+        QString title, label, lastLabel;
+        qint64 total = 1000;
+        AfterCancel afterCancel = AfterCancel::Wait;
+    };
+    bool runWithProgress(const ProgressRun &run, const ProgressWork &work);
     void joinFinishedReaders();
     static void setUpImportProgress(QProgressDialog &progress);
     bool fillTable(const corvane::TrackSet &set, const QString &fileName,

@@ -236,17 +236,17 @@ void MainWindow::on_applyAllButton_clicked()
         BusyCursor busy;
         job->table = m_model->table().clone();
     }
-    const bool finished = runWithProgress(
+    const ProgressRun run{
         QStringLiteral("Applying..."),
         QStringLiteral("Applying the settings to %1")
             .arg(counted(job->table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
-        [job, params, apply = m_applier](const std::atomic<bool> &,
-                                         std::atomic<int> &progress) mutable {
-            params.progress = &progress;
+        QString(), 1000, AfterCancel::Leave};
+    const bool finished =
+        runWithProgress(run, [job, params, apply = m_applier](const std::atomic<bool> &,
+                                                              std::atomic<qint64> &done) mutable {
+            params.progress = &done;
             job->result = apply(job->table, params);
-            params.progress = nullptr;
-        },
-        AfterCancel::Leave);
+        });
     if (!finished) return;
     const ApplyResult &result = job->result;
     {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Long work of the window (a save) on a worker thread, under a progress
-// dialog that can stop it.
+// Long work of the window (an import's read, Apply, a save) on a worker
+// thread, under a progress dialog that can stop it.
 #include "busycursor.h"
 #include "mainwindow.h"
 
@@ -58,22 +58,21 @@ private:
 
 } // namespace
 
-bool MainWindow::runWithProgress(const QString &title, const QString &label,
-                                 const ProgressWork &work, AfterCancel afterCancel)
+bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &work)
 {
     struct State
     {
-        std::atomic<bool> cancel{false}, done{false};
-        std::atomic<int> progress{0};
+        std::atomic<bool> cancel{false}, finished{false};
+        std::atomic<qint64> done{0};
     };
     auto state = std::make_shared<State>();
     std::thread worker([state, work] {
-        work(state->cancel, state->progress);
-        state->done = true;
+        work(state->cancel, state->done);
+        state->finished = true;
     });
     BusyCursor busy;
-    QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, 1000, this);
-    dialog.setWindowTitle(title);
+    QProgressDialog dialog(run.label, QStringLiteral("Cancel"), 0, 1000, this);
+    dialog.setWindowTitle(run.title);
     dialog.setPalette(QApplication::palette());
     // Nothing in any window may change the table while the work reads it.
     dialog.setWindowModality(Qt::ApplicationModal);
@@ -87,33 +86,37 @@ bool MainWindow::runWithProgress(const QString &title, const QString &label,
     tick.setInterval(25);
     QElapsedTimer clock;
     clock.start();
+    const qint64 total = std::max<qint64>(run.total, 1);
     connect(&tick, &QTimer::timeout, &wait, [&] {
-        if (state->done) return wait.quit();
+        if (state->finished) return wait.quit();
         // Fed before half a second, the dialog would show as soon as it
-        // guesses the work is long; it shows at half a second, as imports do.
-        if (!state->cancel && clock.elapsed() >= 500)
-            dialog.setValue(std::min(999, state->progress.load(std::memory_order_relaxed)));
+        // guesses the work is long; it shows at half a second.
+        if (state->cancel || clock.elapsed() < 500) return;
+        const qint64 done = state->done.load(std::memory_order_relaxed);
+        if (done >= total && !run.lastLabel.isEmpty() && dialog.labelText() != run.lastLabel)
+            dialog.setLabelText(run.lastLabel);
+        dialog.setValue(int(std::min<qint64>(999, done * 1000 / total)));
     });
     // Escape, when the dialog's own shortcut did not take it, rejects the
     // dialog: that cancels too.
     connect(&dialog, &QDialog::rejected, &dialog, &QProgressDialog::canceled);
     connect(&dialog, &QProgressDialog::canceled, &wait, [&] {
         state->cancel = true;
-        if (afterCancel == AfterCancel::Leave) return wait.quit();
+        if (run.afterCancel == AfterCancel::Leave) return wait.quit();
         dialog.setLabelText(QStringLiteral("Cancelling…"));
     });
     tick.start();
-    if (!state->done) wait.exec();
+    if (!state->finished) wait.exec();
     tick.stop();
     // Closing the dialog would reject and cancel it.
     disconnect(&dialog, &QDialog::rejected, nullptr, nullptr);
     disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr);
     dialog.close();
-    if (state->done || afterCancel == AfterCancel::Wait) {
+    if (state->finished || run.afterCancel == AfterCancel::Wait) {
         worker.join();
     } else {
         // It finishes unseen, on what it owns, and is joined later.
-        m_readers.push_back({std::move(worker), [state] { return state->done.load(); }});
+        m_readers.push_back({std::move(worker), [state] { return state->finished.load(); }});
     }
     return !state->cancel;
 }

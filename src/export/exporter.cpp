@@ -227,7 +227,7 @@ public:
     bool mayFlush(double done) override
     {
         if (m_progress)
-            m_progress->store(int(std::clamp(done, 0.0, 1.0) * 1000), std::memory_order_relaxed);
+            m_progress->store(qint64(std::clamp(done, 0.0, 1.0) * 1000), std::memory_order_relaxed);
         if (m_cancel && m_cancel->load(std::memory_order_relaxed)) m_cancelled = true;
         if (m_cancelled) return false;
         if (m_streaming && m_current->size() >= m_heldBytes) m_save.spill(m_currentPath);
@@ -327,7 +327,7 @@ private:
     bool m_streaming;
     qsizetype m_heldBytes;
     const std::atomic<bool> *m_cancel;
-    std::atomic<int> *m_progress;
+    std::atomic<qint64> *m_progress;
     bool m_cancelled = false;
     QHash<QString, QString> m_trackPaths;
     QSet<QString> m_used; // case-folded absolute paths of this save's files

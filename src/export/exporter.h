@@ -45,7 +45,7 @@ struct ExportParams
     // For a save run on another thread: set to stop it (nothing is then
     // written), and how far it is, in thousandths.
     const std::atomic<bool> *cancel = nullptr;
-    std::atomic<int> *progress = nullptr;
+    std::atomic<qint64> *progress = nullptr;
 };
 
 struct TrackFile

@@ -98,10 +98,13 @@ struct Tracks
         if (tracks) return *tracks;
         std::vector<Track> out;
         const TrackTable &t = *table;
+        QString current; // the name of out.back(), as the table holds it
         for (int r = 0; r < t.rowCount(); ++r) {
             const ExportRow row(&t, r);
-            if (out.empty() || qtext(out.back().name) != row.name)
+            if (out.empty() || row.name != current) {
+                current = row.name;
                 out.push_back({text(row.name), {}, {}, {}});
+            }
             out.back().frames.push_back(row.frame);
             out.back().x.push_back(row.x());
             out.back().y.push_back(row.y());

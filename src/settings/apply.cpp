@@ -187,17 +187,17 @@ namespace {
 class ApplyProgress
 {
 public:
-    ApplyProgress(std::atomic<int> *out, int rows) : m_out(out), m_total(2 * qint64(rows) + 1) {}
+    ApplyProgress(std::atomic<qint64> *out, int rows) : m_out(out), m_total(2 * qint64(rows) + 1) {}
     void add(qint64 rows)
     {
         if (!m_out) return;
         const qint64 done = m_rows.fetch_add(rows, std::memory_order_relaxed) + rows;
-        m_out->store(int(std::min<qint64>(999, done * 1000 / m_total)), std::memory_order_relaxed);
+        m_out->store(std::min<qint64>(999, done * 1000 / m_total), std::memory_order_relaxed);
     }
     static constexpr int Step = 16384;
 
 private:
-    std::atomic<int> *m_out;
+    std::atomic<qint64> *m_out;
     std::atomic<qint64> m_rows{0};
     qint64 m_total;
 };

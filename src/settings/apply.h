@@ -29,7 +29,7 @@ struct ApplyParams
     bool programConventions = true;
     QString frameBaseNote; // what the programs' frame bases moved, for the notes
     // For an Apply run on another thread: how far it is, in thousandths.
-    std::atomic<int> *progress = nullptr;
+    std::atomic<qint64> *progress = nullptr;
 };
 
 struct ApplyResult

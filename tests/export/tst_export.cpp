@@ -342,7 +342,7 @@ private slots:
             for (bool cancelled : {true, false}) {
                 QVERIFY(folder.mkpath(folder.path()));
                 std::atomic<bool> cancel{cancelled};
-                std::atomic<int> progress{0};
+                std::atomic<qint64> progress{0};
                 ExportParams p = params(QLatin1String(format.treeExportFilter),
                                         folder.filePath(QStringLiteral("out")) +
                                             QLatin1String(format.trackFileExtension));
@@ -355,7 +355,7 @@ private slots:
                     QVERIFY2(folder.entryList(QDir::Files | QDir::Hidden).isEmpty(), format.id);
                 } else {
                     QVERIFY2(r.ok(), qPrintable(r.error));
-                    QCOMPARE(progress.load(), 1000);
+                    QCOMPARE(progress.load(), qint64(1000));
                     QVERIFY(!folder.entryList(QDir::Files).isEmpty());
                 }
                 folder.removeRecursively();
