@@ -87,8 +87,16 @@ bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &wor
     QElapsedTimer clock;
     clock.start();
     const qint64 total = std::max<qint64>(run.total, 1);
+    // Cancel, Escape, closing the dialog, or its cancel() called directly.
+    auto cancelNow = [&] {
+        if (state->cancel) return;
+        state->cancel = true;
+        if (run.afterCancel == AfterCancel::Leave) return wait.quit();
+        dialog.setLabelText(QStringLiteral("Cancelling…"));
+    };
     connect(&tick, &QTimer::timeout, &wait, [&] {
         if (state->finished) return wait.quit();
+        if (dialog.wasCanceled()) return cancelNow();
         // Fed before half a second, the dialog would show as soon as it
         // guesses the work is long; it shows at half a second.
         if (state->cancel || clock.elapsed() < 500) return;
@@ -100,23 +108,20 @@ bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &wor
     // Escape, when the dialog's own shortcut did not take it, rejects the
     // dialog: that cancels too.
     connect(&dialog, &QDialog::rejected, &dialog, &QProgressDialog::canceled);
-    connect(&dialog, &QProgressDialog::canceled, &wait, [&] {
-        state->cancel = true;
-        if (run.afterCancel == AfterCancel::Leave) return wait.quit();
-        dialog.setLabelText(QStringLiteral("Cancelling…"));
-    });
+    connect(&dialog, &QProgressDialog::canceled, &wait, cancelNow);
     tick.start();
     if (!state->finished) wait.exec();
     tick.stop();
+    const bool cancelled = state->cancel || dialog.wasCanceled();
     // Closing the dialog would reject and cancel it.
     disconnect(&dialog, &QDialog::rejected, nullptr, nullptr);
     disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr);
     dialog.close();
-    if (state->finished || run.afterCancel == AfterCancel::Wait) {
+    if (state->finished || !cancelled || run.afterCancel == AfterCancel::Wait) {
         worker.join();
     } else {
         // It finishes unseen, on what it owns, and is joined later.
         m_readers.push_back({std::move(worker), [state] { return state->finished.load(); }});
     }
-    return !state->cancel;
+    return !cancelled;
 }
