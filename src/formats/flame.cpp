@@ -3,8 +3,9 @@
 // ("Channel tracker1/ref/x" … "End"), each a default Value and keys of a
 // Frame, a Value, handles and an interpolation order. A tracker is where
 // its reference box is, plus the reference's compensation (ref/dx, ref/dy,
-// set when the reference moves during an analysis), plus the shift the
-// analysis found: a point per shift key. Bottom-left pixels, 0 at the
+// set when the reference moves during an analysis), less the shift the
+// analysis found (the image's shift that cancels the motion, so it runs
+// against the feature): a point per shift key. Bottom-left pixels, 0 at the
 // raster's edge.
 #include "decimaltext.h"
 #include "families.h"
@@ -126,6 +127,12 @@ struct Tracker
 };
 
 // The sum of a point's parts, exact where all of them are the file's own numbers.
+Sample negated(Sample s)
+{
+    if (s.exact) s.exact->digits = -s.exact->digits;
+    return {-s.value, s.exact};
+}
+
 double sum(std::initializer_list<Sample> parts)
 {
     std::optional<Decimal> exact = Decimal{};
@@ -316,8 +323,9 @@ void SetupReader::collectRows()
         const Channel &frames = c[ShiftX].keys.empty() ? c[ShiftY] : c[ShiftX];
         for (const Key &k : frames.keys) {
             const int f = k.frame;
-            m_rows.addValues(t.name, f, sum({c[RefX].at(f), c[RefDx].at(f), c[ShiftX].at(f)}),
-                             sum({c[RefY].at(f), c[RefDy].at(f), c[ShiftY].at(f)}));
+            m_rows.addValues(t.name, f,
+                             sum({c[RefX].at(f), c[RefDx].at(f), negated(c[ShiftX].at(f))}),
+                             sum({c[RefY].at(f), c[RefDy].at(f), negated(c[ShiftY].at(f))}));
         }
     }
 }
@@ -357,36 +365,49 @@ bool looksLikeSetup(const QByteArray &data)
 }
 
 // The writer: a setup of the 2014 layout, one tracker per track. Its
-// reference sits on the track's first point, and each key's shift is the
-// point less that, worked out on the written digits (in millionths) so that
-// reading adds them back to the very numbers written. A track with a value
-// too large for that keeps its reference at 0 and its points as shifts.
+// reference sits on the track's first point, and each key's shift is that
+// less the point, worked out on the shortest digits that read back to each
+// value, so that reading takes them back to the very numbers written. A
+// track with a value of too many digits for that keeps its reference at 0
+// and its points, negated, as shifts.
 
-constexpr double Micro = 1e6;
+// The shortest plain digits that read back to v; none past 18 digits.
+std::optional<Decimal> exactDecimal(double v)
+{
+    const QByteArray text = QByteArray::number(v, 'f', QLocale::FloatingPointShortest);
+    return parseDecimal(Field{text.constData(), text.constData() + text.size()});
+}
+
+// The reference less the value, where its digits read back exactly.
+std::optional<Decimal> shiftFrom(const std::optional<Decimal> &reference, double v)
+{
+    std::optional<Decimal> d = exactDecimal(v);
+    if (!d || !reference) return std::nullopt;
+    d->digits = -d->digits;
+    const Decimal shift = *reference + *d;
+    const QByteArray text = decimalText(shift);
+    if (!parseDecimal(Field{text.constData(), text.constData() + text.size()}))
+        return std::nullopt;
+    return shift;
+}
 
 struct TrackRows
 {
     QString name;
     std::vector<int> frames;
-    std::vector<double> x, y;              // as the table holds them
-    std::vector<long long> microX, microY; // as written, in millionths
-    bool anchored = true;                  // every value fits in millionths
+    std::vector<double> x, y; // as the table holds them
+    std::optional<Decimal> referenceX, referenceY; // none: not anchored
+    bool anchored() const { return referenceX && referenceY; }
 };
 
-// A value as the writers write it (six decimals), in millionths.
-bool millionths(double v, long long &out)
+// Anchors a track on its first point where every shift's digits are exact.
+void anchor(TrackRows &t)
 {
-    QByteArray text;
-    appendDecimal6(text, v);
-    const std::optional<Decimal> d =
-        parseDecimal(Field{text.constData(), text.constData() + text.size()});
-    if (!d || d->scale > 6) return false;
-    __int128 digits = d->digits;
-    for (int s = d->scale; s < 6; ++s)
-        digits *= 10;
-    if (digits > (__int128(1) << 62) || digits < -(__int128(1) << 62)) return false;
-    out = (long long)digits;
-    return true;
+    t.referenceX = exactDecimal(t.x.front());
+    t.referenceY = exactDecimal(t.y.front());
+    for (size_t i = 0; i < t.frames.size() && t.anchored(); ++i)
+        if (!shiftFrom(t.referenceX, t.x[i]) || !shiftFrom(t.referenceY, t.y[i]))
+            t.referenceX.reset();
 }
 
 std::vector<TrackRows> gatherTracks(WriteContext &ctx)
@@ -399,53 +420,18 @@ std::vector<TrackRows> gatherTracks(WriteContext &ctx)
             tracks.back().name = row.name;
         }
         TrackRows &t = tracks.back();
-        long long mx = 0, my = 0;
         t.frames.push_back(row.frame);
         t.x.push_back(row.x());
         t.y.push_back(row.y());
-        t.anchored = t.anchored && millionths(t.x.back(), mx) && millionths(t.y.back(), my);
-        t.microX.push_back(mx);
-        t.microY.push_back(my);
     }
+    for (TrackRows &t : tracks)
+        anchor(t);
     return tracks;
 }
 
 template <size_t N> void literal(QByteArray &out, const char (&text)[N])
 {
     out.append(text, qsizetype(N - 1));
-}
-
-// Millionths as a plain decimal ("12.5", "-0.000001", "3").
-void appendMillionths(QByteArray &out, long long micro)
-{
-    char buf[32];
-    const bool negative = micro < 0;
-    unsigned long long v = negative ? 0ull - (unsigned long long)micro : (unsigned long long)micro;
-    unsigned long long whole = v / 1000000, fraction = v % 1000000;
-    int length = 0;
-    char digits[24];
-    do {
-        digits[length++] = char('0' + whole % 10);
-        whole /= 10;
-    } while (whole);
-    int at = 0;
-    if (negative && (v != 0)) buf[at++] = '-';
-    while (length)
-        buf[at++] = digits[--length];
-    if (fraction) {
-        buf[at++] = '.';
-        int decimals = 6;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --decimals;
-        }
-        for (int d = decimals - 1; d >= 0; --d) {
-            buf[at + d] = char('0' + fraction % 10);
-            fraction /= 10;
-        }
-        at += decimals;
-    }
-    out.append(buf, at);
 }
 
 void channelHead(QByteArray &out, const QByteArray &name, const char *part)
@@ -487,18 +473,17 @@ void constantChannel(QByteArray &out, const QByteArray &name, const char *part, 
 // A shift channel keyed at every frame, linear between keys, its handles a
 // third of the way to the neighbouring keys (the curve of straight segments).
 void shiftChannel(QByteArray &out, const QByteArray &name, const char *part, const TrackRows &t,
-                  const std::vector<double> &values, const std::vector<long long> &micro,
-                  long long anchor)
+                  const std::vector<double> &values, const std::optional<Decimal> &reference)
 {
     const size_t n = t.frames.size();
     auto shift = [&](size_t i) {
-        return t.anchored ? double(micro[i] - anchor) / Micro : values[i];
+        return t.anchored() ? decimalValue(*shiftFrom(reference, values[i])) : 0.0 - values[i];
     };
     auto appendShift = [&](size_t i) {
-        if (t.anchored)
-            appendMillionths(out, micro[i] - anchor);
-        else
-            appendDecimal6(out, values[i]);
+        if (t.anchored())
+            out += decimalText(*shiftFrom(reference, values[i]));
+        else // never "-0"
+            out += QByteArray::number(0.0 - values[i], 'f', QLocale::FloatingPointShortest);
     };
     channelHead(out, name, part);
     literal(out, "\tExtrapolation linear\n\tValue ");
@@ -533,13 +518,8 @@ void shiftChannel(QByteArray &out, const QByteArray &name, const char *part, con
 void trackerChannels(QByteArray &out, const TrackRows &t)
 {
     const QByteArray name = t.name.toUtf8();
-    QByteArray x0, y0;
-    if (t.anchored) {
-        appendMillionths(x0, t.microX.front());
-        appendMillionths(y0, t.microY.front());
-    } else {
-        x0 = y0 = "0";
-    }
+    const QByteArray x0 = t.anchored() ? decimalText(*t.referenceX) : QByteArray("0");
+    const QByteArray y0 = t.anchored() ? decimalText(*t.referenceY) : QByteArray("0");
     const int first = t.frames.front();
     constantChannel(out, name, "ref/x", first, x0);
     constantChannel(out, name, "ref/y", first, y0);
@@ -551,8 +531,8 @@ void trackerChannels(QByteArray &out, const TrackRows &t)
     staticChannel(out, name, "track/y", "linear", y0);
     staticChannel(out, name, "track/width", "constant", "42");
     staticChannel(out, name, "track/height", "constant", "42");
-    shiftChannel(out, name, "shift/x", t, t.x, t.microX, t.anchored ? t.microX.front() : 0);
-    shiftChannel(out, name, "shift/y", t, t.y, t.microY, t.anchored ? t.microY.front() : 0);
+    shiftChannel(out, name, "shift/x", t, t.x, t.referenceX);
+    shiftChannel(out, name, "shift/y", t, t.y, t.referenceY);
     staticChannel(out, name, "offset/x", "linear", "0");
     staticChannel(out, name, "offset/y", "linear", "0");
 }

@@ -47,6 +47,13 @@ class TestMorePrograms : public QObject
         return int(names.size());
     }
 
+    // A shared sample read through the format of that id.
+    static TrackSet readFile(const QString &relative, const char *id)
+    {
+        return dispatch(shared(relative), QLatin1String(formatById(QLatin1String(id))->importFilter))
+            .set;
+    }
+
 private slots:
     // Each real file: its format found from its content, its tracks, rows
     // and frames.
@@ -138,11 +145,6 @@ private slots:
     void firstValues()
     {
         if (!QFile::exists(shared(QStringLiteral("matchmover-rzml")))) QSKIP("no shared samples");
-        auto readFile = [](const QString &relative, const char *id) {
-            return dispatch(shared(relative),
-                            QLatin1String(formatById(QLatin1String(id))->importFilter))
-                .set;
-        };
         TrackSet rzml = readFile(QStringLiteral("matchmover-rzml/md_145_1070_right_t1.rzml"),
                                  "matchmover-rzml");
         QCOMPARE(rzml.names.first(), QStringLiteral("Track 01"));
@@ -169,7 +171,10 @@ private slots:
                  QStringList({"top_left", "top_right", "bottom_left", "bottom_right"}));
         QCOMPARE(flame.plateWidth, 1024);
         // A reference that moves during the analysis: the path goes on
-        // without a jump (the reference's compensation is added).
+        // without a jump (the reference's compensation is added), and at
+        // each frame where the reference was set again the tracker sits on
+        // it: the reference less the shift is the tracker (the shift is the
+        // image's, against the motion).
         TrackSet moved =
             readFile(QStringLiteral("flame-stabilizer/stabilizer_2014_ref_for_reexport.stabilizer"),
                      "flame-stabilizer");
@@ -178,8 +183,51 @@ private slots:
         for (int i = start + 1; i < moved.count; ++i)
             QVERIFY2(qAbs(moved.x[size_t(i)] - moved.x[size_t(i) - 1]) < 40,
                      qPrintable(QString::number(i)));
-        QVERIFY(qAbs(moved.x[size_t(start) + 4] - 1297.705) <
-                0.001); // where it was at frame 4 less 8.76
+        QCOMPARE(moved.frames[size_t(start) + 4], 5);
+        QCOMPARE(moved.x[size_t(start) + 4], 1373.17554); // the reference's key at frame 5
+        QCOMPARE(moved.x[size_t(start) + 8], 1406.89575); // and at frame 9
+        QCOMPARE(moved.x[size_t(start) + 3], 1335.44019 + 28.9799805); // ref less shift
+    }
+
+    // Every real setup reads inside its plate (tracked corners may leave
+    // it by a little, never by a fifth of it as the mirrored reading did),
+    // and writes and reads back to the same rows.
+    void flameSamplesInsideTheirPlates()
+    {
+        const QDir folder(shared(QStringLiteral("flame-stabilizer")));
+        const QStringList files = folder.entryList({QStringLiteral("*.stabilizer")});
+        if (files.isEmpty()) QSKIP("no shared samples");
+        QCOMPARE(files.size(), 8);
+        for (const QString &file : files) {
+            const TrackSet set =
+                readFile(QStringLiteral("flame-stabilizer/") + file, "flame-stabilizer");
+            QVERIFY2(set.count > 0 && set.plateWidth > 0, qPrintable(file));
+            const double w = set.plateWidth, h = set.plateHeight;
+            for (int i = 0; i < set.count; ++i) {
+                const double x = set.x[size_t(i)], y = set.y[size_t(i)];
+                QVERIFY2(x > -0.06 * w && x < 1.06 * w && y > -0.06 * h && y < 1.06 * h,
+                         qPrintable(QStringLiteral("%1 row %2: %3, %4").arg(file).arg(i).arg(x).arg(y)));
+            }
+            QList<TestRow> rows;
+            for (int i = 0; i < set.count; ++i)
+                rows.append({set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)],
+                             set.y[size_t(i)]});
+            const QString path = dir.filePath(QStringLiteral("again-") + file);
+            ExportResult saved = saveAs(importedTable(rows), "flame-stabilizer", path,
+                                        set.plateWidth, set.plateHeight);
+            QVERIFY2(saved.ok(), qPrintable(saved.error));
+            ReadResult back =
+                dispatch(path, QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
+            QVERIFY2(back.ok(), qPrintable(back.error));
+            QVERIFY2(sameRows(back.set, rows), qPrintable(file));
+        }
+        // A setup of round numbers reads back the very numbers.
+        const TrackSet round = readFile(
+            QStringLiteral("flame-stabilizer/fromTracksperanto.stabilizer"), "flame-stabilizer");
+        QCOMPARE(round.x[0], 100.0);
+        QCOMPARE(round.y[0], 200.0);
+        QCOMPARE(round.x[2], 210.0);
+        QCOMPARE(round.y[2], 145.0);
     }
 
     // One grid tracked in each program: its lower-left feature sits on the
@@ -235,12 +283,12 @@ private slots:
         QCOMPARE(back.set.plateWidth, 2048);
     }
 
-    // The parts of a point add as the digits say: 0.1 + 0.2 is 0.3.
+    // The parts of a point add as the digits say: 0.7 less 0.4 is 0.3.
     void flamePartsAddExactly()
     {
         const QByteArray setup =
             "StabilizerFileVersion 5.0\nFrameWidth 720\nFrameHeight 576\nAnim\n"
-            "Channel t/ref/x\n\tValue 0.1\n\tEnd\n"
+            "Channel t/ref/x\n\tValue 0.7\n\tEnd\n"
             "Channel t/ref/y\n\tValue 0\n\tEnd\n"
             "Channel t/shift/x\n\tSize 2\n"
             "\tKey 0\n\t\tFrame 1\n\t\tValue 0.2\n\t\tCurveOrder linear\n\t\tEnd\n"
@@ -251,10 +299,10 @@ private slots:
         ReadResult r = read("flame-stabilizer", setup);
         QVERIFY2(r.ok(), qPrintable(r.error));
         QCOMPARE(r.set.count, 2);
-        QCOMPARE(r.set.x[0], 0.3);
+        QCOMPARE(r.set.x[0], 0.5); // 0.7 less 0.2
         QCOMPARE(r.set.frames[1], 3);
-        QCOMPARE(r.set.x[1], 0.5);
-        QCOMPARE(r.set.y[1], 2.0);
+        QCOMPARE(r.set.x[1], 0.3); // 0.7 - 0.4 is 0.29999999999999993
+        QCOMPARE(r.set.y[1], -2.0);
     }
 
     // Shake's curve kinds: keys only, Hermite's value out of its brackets,

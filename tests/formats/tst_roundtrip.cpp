@@ -259,7 +259,9 @@ private slots:
                                 QStringLiteral("say \"cheese\""),  QStringLiteral("{braced}"),
                                 QStringLiteral("#hash"),           QStringLiteral("Straße_Köln_ñ"),
                                 QString(300, QLatin1Char('n')),    QStringLiteral("7up"),
-                                QStringLiteral(" lead and trail ")};
+                                QStringLiteral(" lead and trail "), QStringLiteral("a_b"),
+                                QStringLiteral("a b"),             QStringLiteral("naïve_ü"),
+                                QStringLiteral("Track_5")};
         QList<TestRow> rows;
         for (int t = 0; t < names.size(); ++t)
             for (int f = 1; f <= 3; ++f)

@@ -36,8 +36,14 @@ private slots:
                                         << "a_b_0012";
         QTest::newRow("no underscore") << "corner"
                                        << "corner";
-        QTest::newRow("letters padded too") << "S01_ab"
-                                            << "S01_00ab";
+        QTest::newRow("letters stay") << "a_b"
+                                      << "a_b";
+        QTest::newRow("letters beyond ASCII stay") << QStringLiteral("naïve_ü")
+                                                   << QStringLiteral("naïve_ü");
+        QTest::newRow("digits and letters stay") << "S01_1a"
+                                                 << "S01_1a";
+        QTest::newRow("other digits stay") << QStringLiteral("pt_\u0663")
+                                           << QStringLiteral("pt_\u0663");
     }
 
     void nameRule()
