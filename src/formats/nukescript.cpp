@@ -8,7 +8,9 @@
 // Tracks come from Tracker3 (track1 … track4), Tracker4 (the rows of its
 // "tracks" table), CornerPin2D (to1 … to4), Transform (center plus
 // translate), PlanarTracker (its output corners) and Reconcile3D (output);
-// nodes inside groups count.
+// nodes inside groups count. A class is known by its stem: plug-ins carry
+// their version in the class's name ("PlanarTracker1_0"), and a Tracker of
+// any version is read by the knobs it has.
 // Bottom-left pixels, as the other Nuke formats.
 #include "families.h"
 #include "rowcollector.h"
@@ -29,6 +31,40 @@ namespace {
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+enum class NodeKind { Other, Root, Tracker, CornerPin, Planar, Reconcile, Transform };
+
+// A node's kind by its class's stem: the class, or the class and a version
+// of digits and "_" ("Tracker3", "Tracker4", "PlanarTracker1_0").
+NodeKind kindOf(Field type)
+{
+    static const std::pair<const char *, NodeKind> stems[] = {
+        {"Root", NodeKind::Root},           {"Tracker", NodeKind::Tracker},
+        {"CornerPin2D", NodeKind::CornerPin}, {"PlanarTracker", NodeKind::Planar},
+        {"Reconcile3D", NodeKind::Reconcile}, {"Transform", NodeKind::Transform}};
+    for (const auto &[stem, kind] : stems) {
+        const qsizetype length = qsizetype(std::strlen(stem));
+        if (type.end - type.begin < length || std::memcmp(type.begin, stem, size_t(length)) != 0)
+            continue;
+        const char *version = type.begin + length;
+        if (kind == NodeKind::Root && version != type.end) continue;
+        if (version < type.end && !(*version >= '0' && *version <= '9')) continue;
+        if (std::all_of(version, type.end, [](char c) { return (c >= '0' && c <= '9') || c == '_'; }))
+            return kind;
+    }
+    return NodeKind::Other;
+}
+
+// A node's first line, "Class {", as its class; none for any other line.
+std::optional<Field> nodeClass(Field line)
+{
+    const Field text = trimmed(line);
+    if (text.end - text.begin < 3 || text.end[-1] != '{' || text.end[-2] != ' ') return {};
+    const Field type = trimmed(Field{text.begin, text.end - 1});
+    if (type.isEmpty() || std::any_of(type.begin, type.end, [](char c) { return isSpace(c); }))
+        return {};
+    return type;
 }
 
 // Values of a script: words, quoted strings and braced groups, with
@@ -235,6 +271,7 @@ std::vector<Field> elements(Field value)
 struct Node
 {
     QString type, name;
+    NodeKind kind = NodeKind::Other;
     int line = 0;
     std::vector<std::pair<QByteArray, Field>> knobs;
     Field knob(const char *name) const
@@ -507,7 +544,7 @@ void ScriptReader::rootFormat(const Node &n)
 
 void ScriptReader::node(const Node &n)
 {
-    if (n.type == QLatin1String("Root")) return rootFormat(n);
+    if (n.kind == NodeKind::Root) return rootFormat(n);
     const size_t before = m_pending.size();
     m_statics.clear();
     trackingNode(n);
@@ -521,8 +558,11 @@ void ScriptReader::trackingNode(const Node &n)
         if (e.size() < 2) return {};
         return {channelOf(e[0]), channelOf(e[1])};
     };
-    if (n.type == QLatin1String("Tracker3")) {
-        ++m_nodes;
+    if (n.kind == NodeKind::Other || n.kind == NodeKind::Root) return;
+    ++m_nodes;
+    // Tracker4 and later hold their tracks in a table; earlier ones in knobs.
+    if (n.kind == NodeKind::Tracker && n.knob("tracks").begin) return tracker4(n);
+    if (n.kind == NodeKind::Tracker) {
         for (int t = 1; t <= 4; ++t) {
             const QByteArray knob = "track" + QByteArray::number(t);
             if (!n.knob(knob.constData()).begin) continue;
@@ -534,32 +574,25 @@ void ScriptReader::trackingNode(const Node &n)
             track(n, QLatin1String(knob), QLatin1String(knob), x, y);
         }
         m_keepStatic = true;
-    } else if (n.type == QLatin1String("Tracker4")) {
-        ++m_nodes;
-        tracker4(n);
-    } else if (n.type == QLatin1String("CornerPin2D")) {
-        ++m_nodes;
+    } else if (n.kind == NodeKind::CornerPin) {
         for (const char *knob : {"to1", "to2", "to3", "to4"})
             if (n.knob(knob).begin) {
                 auto [x, y] = xy(knob);
                 track(n, QLatin1String(knob), QLatin1String(knob), x, y);
             }
-    } else if (n.type == QLatin1String("PlanarTracker")) {
-        ++m_nodes;
+    } else if (n.kind == NodeKind::Planar) {
         for (const char *knob :
              {"outputBottomLeft", "outputBottomRight", "outputTopRight", "outputTopLeft"})
             if (n.knob(knob).begin) {
                 auto [x, y] = xy(knob);
                 track(n, QLatin1String(knob), QLatin1String(knob), x, y);
             }
-    } else if (n.type == QLatin1String("Reconcile3D")) {
-        ++m_nodes;
+    } else if (n.kind == NodeKind::Reconcile) {
         if (n.knob("output").begin) {
             auto [x, y] = xy("output");
             track(n, QStringLiteral("output"), QStringLiteral("output"), x, y);
         }
-    } else if (n.type == QLatin1String("Transform")) {
-        ++m_nodes;
+    } else if (n.kind == NodeKind::Transform) {
         transform(n, xy("center"), xy("translate"));
     }
 }
@@ -571,12 +604,11 @@ ReadResult ScriptReader::read()
     LineScanner lines(m_begin, m_end);
     Field line;
     while (!m_rows.failed() && lines.next(line)) {
-        const Field text = trimmed(line);
-        if (text.end - text.begin < 3 || text.end[-1] != '{' || text.end[-2] != ' ') continue;
-        const Field type = trimmed(Field{text.begin, text.end - 1});
-        if (std::any_of(type.begin, type.end, [](char c) { return isSpace(c); })) continue;
+        const std::optional<Field> type = nodeClass(line);
+        if (!type) continue;
         Node n;
-        n.type = fieldToString(type);
+        n.type = fieldToString(*type);
+        n.kind = kindOf(*type);
         n.line = lines.number();
         Tokens tokens(lines.position(), m_end);
         Field name, value;
@@ -616,12 +648,17 @@ ReadResult readScript(const QByteArray &data, const QString &)
     return ScriptReader(data).read();
 }
 
-// A node of a tracking class on a line of its own.
+// A node of a tracking class, found as the reader finds its nodes (inside
+// groups, indented or not, of any version).
 bool looksLikeScript(const QByteArray &data)
 {
-    for (const char *node : {"\nTracker3 {", "\nTracker4 {", "\nCornerPin2D {", "\nTransform {",
-                             "\nPlanarTracker {", "\nReconcile3D {"})
-        if (data.contains(node) || data.startsWith(node + 1)) return true;
+    LineScanner lines(data);
+    Field line;
+    while (lines.next(line)) {
+        const std::optional<Field> type = nodeClass(line);
+        if (type && kindOf(*type) != NodeKind::Other && kindOf(*type) != NodeKind::Root)
+            return true;
+    }
     return false;
 }
 

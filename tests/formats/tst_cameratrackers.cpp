@@ -245,6 +245,22 @@ private slots:
                                 : detection.format == formatById(QStringLiteral("nuke-script")),
                      qPrintable(file + QStringLiteral(": ") + detection.looksLike));
         }
+        // A tracker inside a group, indented as pasted, and a plug-in's
+        // versioned class are found as the reader finds them.
+        const QByteArray grouped =
+            "#! /usr/local/Nuke6.3/Nuke6.3 -nx\nversion 6.3 v4\nRoot {\n inputs 0\n}\n"
+            "Group {\n name Group1\n}\n  Tracker3 {\n   track1 {{curve x1 10 11} {curve x1 20 21}}\n"
+            "   name Tracker1\n  }\nend_group\n"
+            "PlanarTracker1_0 {\n outputBottomLeft {{curve x1 5 6} {curve x1 7 8}}\n"
+            " name PlanarTracker1\n}\n";
+        Detection inGroup = detectText(grouped, QStringLiteral("grouped.nk"));
+        QCOMPARE(inGroup.format, formatById(QStringLiteral("nuke-script")));
+        const ReadResult groupRead = readBytes(grouped, QStringLiteral("grouped.nk"),
+                                               *formatById(QStringLiteral("nuke-script")));
+        QVERIFY2(groupRead.ok(), qPrintable(groupRead.error));
+        QCOMPARE(groupRead.set.names.runs(),
+                 QStringList({"Tracker1_track1", "PlanarTracker1_outputBottomLeft"}));
+        QCOMPARE(groupRead.set.count, 4);
         const QByteArray blurScript = "version 8.0 v1\nRoot {\n inputs 0\n}\nBlur {\n size 3\n}\n";
         Detection blur = detectText(blurScript, QStringLiteral("blur.nk"));
         QVERIFY(!blur.format && blur.candidates.isEmpty());

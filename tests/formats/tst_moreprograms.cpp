@@ -101,6 +101,8 @@ private slots:
             {"nuke-script/nuke708_tracker.nk", "nuke-script", 1, 16, 1, 16},
             {"nuke-script/nuke7_tracker_2tracks.nk", "nuke-script", 2, 65, 1, 56},
             {"nuke-script/nuke7_planar.nk", "nuke-script", 4, 180, 1, 45},
+            // Nuke 6's planar tracker, of the versioned class PlanarTracker1_0.
+            {"nuke-rotopaint/planar.nk", "nuke-script", 4, 600, 1, 150},
             {"nuke-script/nuke7_transform2d.nk", "nuke-script", 1, 15, 0, 87},
             {"nuke-script/nuke8_tracker4_copypastes.nk", "nuke-script", 4, 192, 34, 81},
             {"nuke-script/one_tracker_with_break.nk", "nuke-script", 2, 44, 742, 763},
