@@ -139,8 +139,9 @@ namespace {
 
 // Imports one input into the table as the window's Step 1 does.
 bool importInput(TrackTable &table, PlateSettings &settings, const QString &path,
-                 const Format *from, bool append, Outcome &outcome)
+                 const ConvertOptions &options, bool append, Outcome &outcome)
 {
+    const Format *from = options.from;
     InputReport report;
     report.path = path;
     const int notesBefore = int(outcome.notes.size());
@@ -150,11 +151,17 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
         outcome.inputs.append(report);
         return false;
     }
-    ImportResult result = importFile(table, settings, path, *report.format,
-                                     append ? ImportMode::Append : ImportMode::NewList);
+    ImportResult result =
+        importFile(table, settings, path, *report.format,
+                   append ? ImportMode::Append : ImportMode::NewList, options.camera);
     if (!result.ok()) fail(outcome, InputError, result.error, path, result.line);
+    if (result.ok() && options.strict && result.leftOut.any()) {
+        fail(outcome, InputError, strictMessage(result.leftOut), path, result.leftOut.firstLine);
+        result.error = outcome.message;
+    }
     outcome.notes += result.notes;
     report.notes += result.notes;
+    report.leftOut = result.leftOut;
     report.rows = result.range.end - result.range.first;
     report.tracks = trackCount(table, result.range.first, result.range.end);
     outcome.inputs.append(report);
@@ -279,7 +286,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         r.report.path = job.output;
         for (int i = 0; i < job.inputs.size(); ++i) {
             if (progress) progress(QStringLiteral("reading %1").arg(job.inputs.at(i)));
-            if (!importInput(r.table, r.settings, job.inputs.at(i), options.from, i > 0, outcome))
+            if (!importInput(r.table, r.settings, job.inputs.at(i), options, i > 0, outcome))
                 return outcome;
         }
         if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
@@ -351,7 +358,14 @@ QStringList formatList()
     return lines;
 }
 
-Outcome describe(const QString &path, const Format *from, InputReport &report)
+QString strictMessage(const LeftOut &leftOut)
+{
+    return QStringLiteral("%1 (--strict: a reading that leaves something out or changes it "
+                          "fails, and nothing was written.)")
+        .arg(leftOut.first);
+}
+
+Outcome describe(const QString &path, const Format *from, InputReport &report, bool strict)
 {
     Outcome outcome;
     report.path = path;
@@ -374,7 +388,10 @@ Outcome describe(const QString &path, const Format *from, InputReport &report)
     if (set.plateWidth > 0 && set.plateHeight > 0)
         report.plate = std::make_pair(set.plateWidth, set.plateHeight);
     report.notes += read.notes;
+    report.leftOut = read.leftOut;
     if (!read.cutShort.isEmpty()) report.notes << read.cutShort;
+    if (strict && read.leftOut.any())
+        fail(outcome, InputError, strictMessage(read.leftOut), path, read.leftOut.firstLine);
     return outcome;
 }
 

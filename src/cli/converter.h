@@ -4,6 +4,8 @@
 #pragma once
 
 #include "export/exporter.h"
+#include "formats/trackset.h"
+#include "table/cameras.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +32,8 @@ struct ConvertOptions
     std::optional<int> firstFrame;
     bool programConventions = true; // --conventions program (else file)
     bool append = false;
+    bool strict = false;          // a reading that leaves something out fails the run
+    Camera camera = Camera::All;  // the cameras of a stereo shot to take
     QStringList inputs;
 };
 
@@ -43,6 +47,7 @@ struct InputReport
     std::optional<std::pair<int, int>> frames; // first and last
     std::optional<std::pair<int, int>> plate;  // as the file states it
     QStringList notes;                         // detection's choice, what the reader left out
+    LeftOut leftOut;                           // what the reading left out or changed
 };
 
 // One table converted and written: one input, or all of them with --append.
@@ -89,7 +94,9 @@ Outcome convert(const ConvertOptions &options, const Progress &progress = {});
 
 // The lines of --list-formats and --info.
 QStringList formatList();
-Outcome describe(const QString &path, const Format *from, InputReport &report);
+Outcome describe(const QString &path, const Format *from, InputReport &report, bool strict = false);
+// The failure --strict makes of a reading that left something out.
+QString strictMessage(const LeftOut &leftOut);
 QStringList describeLines(const InputReport &report);
 
 // "1920x1080" as a plate; "default", "bottom-left", … as a predefined setting index.

@@ -119,12 +119,21 @@ int main(int argc, char *argv[])
         QStringLiteral("json"),
         QStringLiteral("Print one JSON document on standard output: what --info found, what "
                        "a conversion read and wrote, or the error (schema in the manual)."));
+    QCommandLineOption strict(
+        QStringLiteral("strict"),
+        QStringLiteral("Fail (exit 2, nothing written) when a reading leaves something out or "
+                       "changes it: a curve it cannot read, a key it passes, a node it skips."));
+    QCommandLineOption camera(
+        QStringLiteral("camera"),
+        QStringLiteral("The cameras of a stereo shot to take: primary, secondary or all "
+                       "(default: all; the secondary's tracks are NAME_Secondary)."),
+        QStringLiteral("WHICH"), QStringLiteral("all"));
     QCommandLineOption man(QStringLiteral("man-page"),
                            QStringLiteral("Print the man page (troff) and exit."));
     man.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QList<QCommandLineOption> optionList{to,   from,       output,      plate,  preset,
-                                               par,  firstFrame, conventions, append, listFormats,
-                                               info, json,       man};
+    const QList<QCommandLineOption> optionList{
+        to,     from,        output, plate, preset, par,    firstFrame, conventions,
+        append, listFormats, info,   json,  strict, camera, man};
     parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
@@ -173,6 +182,11 @@ int main(int argc, char *argv[])
                                QStringLiteral("--from: unknown format \"%1\" (see --list-formats).")
                                    .arg(parser.value(from))));
     }
+    const std::optional<Camera> cameraChoice = parseCamera(parser.value(camera));
+    if (!cameraChoice)
+        return finish(fail(UsageError, QStringLiteral("--camera: \"%1\" is not primary, secondary "
+                                                      "or all.")
+                                           .arg(parser.value(camera))));
     if (parser.isSet(info)) {
         if (inputs.isEmpty())
             return finish(fail(UsageError, QStringLiteral("--info needs at least one INPUT.")));
@@ -181,7 +195,7 @@ int main(int argc, char *argv[])
         QList<Outcome> outcomes;
         for (const QString &input : inputs) {
             InputReport report;
-            Outcome outcome = describe(input, source, report);
+            Outcome outcome = describe(input, source, report, parser.isSet(strict));
             if (outcome.code != Done) {
                 status = outcome.code;
                 complain(outcome.code, outcome.message);
@@ -211,6 +225,8 @@ int main(int argc, char *argv[])
     options.from = source;
     options.output = parser.value(output);
     options.append = parser.isSet(append);
+    options.strict = parser.isSet(strict);
+    options.camera = *cameraChoice;
     if (parser.isSet(plate)) {
         options.plate = parsePlate(parser.value(plate));
         if (!options.plate)

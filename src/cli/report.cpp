@@ -64,7 +64,13 @@ QJsonObject inputValue(const InputReport &input)
             {QStringLiteral("rows"), input.rows},
             {QStringLiteral("frames"), pairValue(input.frames, "first", "last")},
             {QStringLiteral("plate"), pairValue(input.plate, "width", "height")},
-            {QStringLiteral("notes"), strings(input.notes)}};
+            {QStringLiteral("notes"), strings(input.notes)},
+            {QStringLiteral("left_out"),
+             QJsonObject{{QStringLiteral("tracks"), input.leftOut.tracks},
+                         {QStringLiteral("shapes"), input.leftOut.shapes},
+                         {QStringLiteral("rows"), input.leftOut.rows},
+                         {QStringLiteral("keys"), input.leftOut.keys},
+                         {QStringLiteral("changed"), input.leftOut.changed}}}};
 }
 
 QJsonObject outputValue(const OutputReport &output, bool programConventions)

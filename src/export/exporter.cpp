@@ -4,6 +4,7 @@
 #include "table/parallel.h"
 
 #include "census.h"
+#include "table/cameras.h"
 #include "formats/namerule.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
@@ -357,6 +358,30 @@ ExportParams exportParams(const PlateSettings &settings, const QString &targetFi
     return params;
 }
 
+namespace {
+
+// A format without cameras holds a stereo shot's secondary camera only by
+// the camera in its tracks' names: the save says so.
+void noteCameraNames(const TrackTable &table, const QList<int> &rows, const Format &format,
+                     ExportResult &result)
+{
+    QSet<QString> secondary;
+    QString previous;
+    for (int r : rows) {
+        const QString name = table.name(r);
+        if (name.isSharedWith(previous) || name == previous) continue;
+        previous = name;
+        if (isSecondaryCameraTrack(name)) secondary.insert(name);
+    }
+    if (!secondary.isEmpty())
+        result.notes << QStringLiteral("%1 tracks of the secondary camera were written with \"%2\" "
+                                       "in their names: %3 files hold one camera.")
+                            .arg(secondary.size())
+                            .arg(secondaryCameraSuffix(), QLatin1String(format.name));
+}
+
+} // namespace
+
 ExportResult exportTable(const TrackTable &table, const ExportParams &params)
 {
     ExportResult result;
@@ -420,6 +445,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     if (params.progress) params.progress->store(1000);
     result.rows = int(rows.size()) - sink.rowsLeftOut;
     result.tracks = sink.census().changes + 1;
+    if (!format->cameras && result.ok()) noteCameraNames(table, rows, *format, result);
     return result;
 }
 

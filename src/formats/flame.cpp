@@ -344,10 +344,14 @@ ReadResult SetupReader::read()
         const Channel *c = t.channels;
         const bool offset = c[OffsetX].fallback.value != 0 || c[OffsetY].fallback.value != 0 ||
                             !c[OffsetX].keys.empty() || !c[OffsetY].keys.empty();
-        if (offset)
-            result.notes << QStringLiteral("tracker \"%1\" has an offset target; its rows are "
-                                           "where the tracker itself went.")
-                                .arg(t.name);
+        if (offset) {
+            const QString note = QStringLiteral("tracker \"%1\" has an offset target; its rows "
+                                                "are where the tracker itself went.")
+                                     .arg(t.name);
+            result.notes << note;
+            ++result.leftOut.changed; // the target the offset makes is not kept
+            if (result.leftOut.first.isEmpty()) result.leftOut.first = note;
+        }
     }
     result.set.plateWidth = std::max(m_width, 0);
     result.set.plateHeight = std::max(m_height, 0);

@@ -79,6 +79,7 @@ struct Format
     bool shapes = false;                      // roto/mask shapes rather than point tracks
     bool statesPlate = false;                 // the reader reports the plate size
     bool writesNames = true;                  // false: tracks are numbered in the file, not named
+    bool cameras = false; // holds a stereo shot's cameras (the secondary's tracks by their names)
     qsizetype maxLineLength = 1 << 20;        // longer lines: not a file of this format
     // The program's conventions, applied when Apply follows program conventions.
     PixelCentres centres = PixelCentres::Edge;

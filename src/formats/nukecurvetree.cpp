@@ -277,7 +277,13 @@ public:
         return m_tokens.position();
     }
 
-    using Note = std::function<QString(const QString &node)>;
+    // A note waiting for its node's name: what, where, and what it cost.
+    struct Note
+    {
+        QString what;
+        int line;
+        ReaderNotes::Lost lost;
+    };
     std::vector<Note> notes;
     int firstShape = 0, lastShape = 0;
     QStringList shapeNames;
@@ -286,12 +292,9 @@ public:
 private:
     int line() { return m_lines.lineAt(m_tokens.position()); }
 
-    void note(const QString &what)
+    void note(const QString &what, ReaderNotes::Lost lost = ReaderNotes::Shapes)
     {
-        const int at = line();
-        notes.push_back([=](const QString &node) {
-            return QStringLiteral("%1.curves, line %2: %3.").arg(node).arg(at).arg(what);
-        });
+        notes.push_back({what, line(), lost});
     }
 
     // The elements of a block up to its Close: layers, shapes and strokes
@@ -359,7 +362,8 @@ private:
                 if (!readTransform(head.equals("tx"), transform)) {
                     note(QStringLiteral("%1 has a transform Corvane cannot read; its shapes are "
                                         "placed without it")
-                             .arg(transform.owner));
+                             .arg(transform.owner),
+                         ReaderNotes::Changed);
                     m_tokens.seek(start);
                     m_tokens.next(w);
                     if (!m_tokens.skipBlock()) return false;
@@ -660,12 +664,14 @@ private:
             t.noted = true;
             note(QStringLiteral("%1 rotates about X or Y, skews or has an extra matrix, which "
                                 "Corvane does not apply")
-                     .arg(t.owner));
+                     .arg(t.owner),
+                 ReaderNotes::Changed);
         } else if (t.animated()) {
             t.noted = true;
             note(QStringLiteral("%1 is animated: its shapes are placed as it stands at their "
                                 "own keys (Nuke moves them between those keys)")
-                     .arg(t.owner));
+                     .arg(t.owner),
+                 ReaderNotes::Changed);
         }
     }
 
@@ -763,7 +769,8 @@ void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &not
         const char *after = reader.read();
         const QString node = nodeNameAfter(after, end);
         for (const TreeReader::Note &n : reader.notes)
-            notes.add(n(node));
+            notes.leftOut(QStringLiteral("%1.curves, line %2: %3.").arg(node).arg(n.line).arg(n.what),
+                          n.lost, 1, n.line);
         if (reader.firstShape > 0) {
             const QString numbers =
                 reader.firstShape == reader.lastShape
@@ -783,13 +790,15 @@ void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &not
         at = std::max<qsizetype>(after - begin, at + 1);
     }
     if (strokes > 0)
-        notes.add(QStringLiteral("%1 paint strokes, open splines and pins were left out: Corvane "
-                                 "reads closed shapes; feathers are not read either.")
-                      .arg(strokes));
+        notes.leftOut(QStringLiteral("%1 paint strokes, open splines and pins were left out: "
+                                     "Corvane reads closed shapes; feathers are not read either.")
+                          .arg(strokes),
+                      ReaderNotes::Shapes, strokes);
     if (fractional > 0)
-        notes.add(QStringLiteral("%1 shape keys between whole frames (or placed beyond any "
-                                 "number) were left out.")
-                      .arg(fractional));
+        notes.leftOut(QStringLiteral("%1 shape keys between whole frames (or placed beyond any "
+                                     "number) were left out.")
+                          .arg(fractional),
+                      ReaderNotes::Keys, fractional);
 }
 
 } // namespace corvane

@@ -204,11 +204,12 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
                 ++count;
             }
             if (!ok) {
-                notes.add(
+                notes.leftOut(
                     QStringLiteral("line %1: the shape \"%2\" has a curve Corvane cannot "
                                    "read; it was left out.")
                         .arg(scanner.number())
-                        .arg(fieldToString({node.constData(), node.constData() + node.size()})));
+                        .arg(fieldToString({node.constData(), node.constData() + node.size()})),
+                    ReaderNotes::Shapes, 1, scanner.number());
                 continue;
             }
             for (size_t v = 0; v < count; ++v)
@@ -257,7 +258,7 @@ ReadResult readNukeRotoPaintLines(LineSource &lines, const QString &)
                        "is not a Nuke RotoPaint file."));
     result.set.plateWidth = facts.width;
     result.set.plateHeight = facts.height;
-    result.notes = notes.list();
+    notes.into(result);
     return result;
 }
 

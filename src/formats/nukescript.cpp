@@ -366,14 +366,17 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
             // Where the knob stands (a Tracker4 track: its table).
             const char *at = n.knob(knob.toUtf8().constData()).begin;
             if (!at) at = n.knob("tracks").begin;
-            m_notes.add(QStringLiteral("line %1: node %2, knob %3: %4 The knob is left out.")
-                            .arg(at ? lineAt(at) : n.line)
-                            .arg(n.name, knob, c->error));
+            const int line = at ? lineAt(at) : n.line;
+            m_notes.leftOut(QStringLiteral("line %1: node %2, knob %3: %4 The knob is left out.")
+                                .arg(line)
+                                .arg(n.name, knob, c->error),
+                            ReaderNotes::Tracks, 1, line);
             return false;
         }
     if (x.kind == Channel::Expression || y.kind == Channel::Expression) {
-        m_notes.add(QStringLiteral("node %1, knob %2 follows an expression; it is left out.")
-                        .arg(n.name, knob));
+        m_notes.leftOut(QStringLiteral("node %1, knob %2 follows an expression; it is left out.")
+                            .arg(n.name, knob),
+                        ReaderNotes::Tracks, 1, n.line);
         return false;
     }
     const bool animated = x.kind == Channel::Curve || y.kind == Channel::Curve;
@@ -406,10 +409,11 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
         pending.rows.push_back({f, *kx, *ky});
     }
     if (unmatched > 0)
-        m_notes.add(QStringLiteral("node %1, knob %2: %3 keys of one coordinate have no key of "
-                                   "the other at their frame; they are left out.")
-                        .arg(n.name, knob)
-                        .arg(unmatched));
+        m_notes.leftOut(QStringLiteral("node %1, knob %2: %3 keys of one coordinate have no key "
+                                       "of the other at their frame; they are left out.")
+                            .arg(n.name, knob)
+                            .arg(unmatched),
+                        ReaderNotes::Keys, unmatched, n.line);
     return true;
 }
 
@@ -477,9 +481,10 @@ void ScriptReader::transform(const Node &n, std::pair<Channel, Channel> centre,
     bool animated = false;
     for (const Channel *c : parts) {
         if (c->kind == Channel::Expression || !c->error.isEmpty() || c->kind == Channel::Missing) {
-            m_notes.add(QStringLiteral("node %1: its center and translate are not both numbers or "
-                                       "curves; it is left out.")
-                            .arg(n.name));
+            m_notes.leftOut(QStringLiteral("node %1: its center and translate are not both "
+                                           "numbers or curves; it is left out.")
+                                .arg(n.name),
+                            ReaderNotes::Tracks, 1, n.line);
             return;
         }
         animated = animated || c->kind == Channel::Curve;
@@ -499,10 +504,11 @@ void ScriptReader::transform(const Node &n, std::pair<Channel, Channel> centre,
             {f, valueAt(centre.first, f, between) + valueAt(translate.first, f, between),
              valueAt(centre.second, f, between) + valueAt(translate.second, f, between)});
     if (between)
-        m_notes.add(QStringLiteral("node %1: center and translate are keyed at different frames; "
-                                   "where one has no key, its value is taken on the straight line "
-                                   "between its keys.")
-                        .arg(n.name));
+        m_notes.leftOut(QStringLiteral("node %1: center and translate are keyed at different "
+                                       "frames; where one has no key, its value is taken on the "
+                                       "straight line between its keys.")
+                            .arg(n.name),
+                        ReaderNotes::Changed, 1, n.line);
 }
 
 void ScriptReader::addStatics(const Node &n)
@@ -637,7 +643,7 @@ ReadResult ScriptReader::read()
                                       "CornerPin2D, Transform, PlanarTracker, Reconcile3D).")
                      : QStringLiteral("no tracking node of the script has an animated track."));
     if (!result.ok()) return result;
-    result.notes = m_notes.list();
+    m_notes.into(result);
     result.set.plateWidth = m_width;
     result.set.plateHeight = m_height;
     return result;

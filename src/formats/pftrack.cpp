@@ -2,12 +2,18 @@
 // PFTrack point tracks: the 2011, v5 and v4 variants of one layout. After a
 // quoted name, a track holds one or more blocks: an optional camera line
 // ("Primary", "Secondary") or clip number, the frame count, and that many
-// "frame x y residual" lines.
+// "frame x y residual" lines. A stereo shot's track holds a block per
+// camera; the secondary camera's rows go to the track "NAME_Secondary".
 #include "pftrack.h"
 
 #include "namerule.h"
 #include "rowcollector.h"
+#include "table/cameras.h"
 #include "table/numbers.h"
+
+#include <QHash>
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -139,14 +145,22 @@ private:
         m_state = State::AfterName;
     }
 
-    // The rows of the first camera or clip of the file keep the track's
-    // name; those of any other go to a track named after both.
+    // A stereo shot's cameras: the primary's rows keep the track's name,
+    // the secondary's go to "NAME_Secondary". Otherwise the rows of the
+    // first camera or clip of the file keep the name; those of any other go
+    // to a track named after both.
     void startBlock(const QString &key)
     {
         endBlock(false);
-        if (!key.isEmpty() && m_primary.isEmpty()) m_primary = key;
-        m_blockName =
-            key.isEmpty() || key == m_primary ? m_track : m_track + QLatin1Char('_') + key;
+        if (key == QLatin1String("Primary")) {
+            m_blockName = m_track;
+        } else if (key == QLatin1String("Secondary")) {
+            m_blockName = m_track + secondaryCameraSuffix();
+        } else {
+            if (!key.isEmpty() && m_primary.isEmpty()) m_primary = key;
+            m_blockName =
+                key.isEmpty() || key == m_primary ? m_track : m_track + QLatin1Char('_') + key;
+        }
         m_state = State::AfterKey;
     }
 
@@ -295,8 +309,71 @@ template <Variant V> void row(WriteContext &ctx, const ExportRow &r)
     out += " 0.000\n";
 }
 
+// PFTrack v5 holds a stereo shot's cameras: a track's secondary camera
+// (its "NAME_Secondary" track) is written as the second block of NAME,
+// after the primary's (a block of 0 rows where a camera has none).
+struct CameraEntry
+{
+    QString name;
+    std::vector<int> primary, secondary; // export rows
+};
+
+std::vector<CameraEntry> cameraEntries(WriteContext &ctx)
+{
+    std::vector<CameraEntry> entries;
+    QHash<QString, size_t> primaryOf; // each name's last primary run
+    size_t current = 0;
+    QString previous;
+    for (int k = 0; k < ctx.exportRowCount(); ++k) {
+        const ExportRow row = ctx.exportRow(k);
+        const bool secondary = isSecondaryCameraTrack(row.name);
+        if (k == 0 || row.name != previous) {
+            const QString base = cameraTrackBase(row.name);
+            const auto joins = primaryOf.constFind(base);
+            if (secondary && joins != primaryOf.cend() && entries[*joins].secondary.empty()) {
+                current = *joins;
+            } else {
+                entries.push_back({base, {}, {}});
+                current = entries.size() - 1;
+                if (!secondary) primaryOf.insert(base, current);
+            }
+            previous = row.name;
+        }
+        (secondary ? entries[current].secondary : entries[current].primary).push_back(k);
+    }
+    return entries;
+}
+
+void cameraBlock(WriteContext &ctx, const char *camera, const std::vector<int> &rows)
+{
+    QByteArray &out = ctx.out();
+    out += camera;
+    out += '\n';
+    out += QByteArray::number(qulonglong(rows.size()));
+    out += '\n';
+    for (int k : rows) {
+        ctx.exportRow(k).appendFrameXY(out, " ");
+        out += " 0.000\n";
+    }
+}
+
+void writePf5(WriteContext &ctx)
+{
+    const std::vector<CameraEntry> entries = cameraEntries(ctx);
+    ctx.write(commentHeader);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const CameraEntry &e = entries[i];
+        ctx.write("\n\"");
+        ctx.write(e.name);
+        ctx.write("\"\n");
+        cameraBlock(ctx, "\"Primary\"", e.primary);
+        if (!e.secondary.empty()) cameraBlock(ctx, "\"Secondary\"", e.secondary);
+        if (!ctx.mayFlush(double(i + 1) / double(entries.size()))) return;
+    }
+}
+
 const WriterSteps pf2011Writer{header<Variant::Pf2011>, row<Variant::Pf2011>, nullptr};
-const WriterSteps pf5Writer{header<Variant::Pf5>, row<Variant::Pf5>, nullptr};
+const WriterSteps pf5Writer{writePf5, nullptr, nullptr};
 const WriterSteps pf4Writer{header<Variant::Pf4>, row<Variant::Pf4>, nullptr};
 
 } // namespace
@@ -321,6 +398,7 @@ Formats pfTrackFormats()
     out[1].importFilter = "PF v5 Track File (*.2dt *.3dt)";
     out[1].treeExportFilter = "PF v5 Track File (*.2dt)";
     out[1].writer = &pf5Writer;
+    out[1].cameras = true;
     out[1].sniff = looksLikeVariant<Variant::Pf5>;
     out[2].id = "pftrack4";
     out[2].name = "PFTrack v4";

@@ -154,6 +154,24 @@ void ReaderNotes::add(const QString &text)
         ++m_leftOut;
 }
 
+void ReaderNotes::leftOut(const QString &text, Lost what, int count, int line)
+{
+    int *counts[] = {&m_counts.tracks, &m_counts.shapes, &m_counts.rows, &m_counts.keys,
+                     &m_counts.changed};
+    *counts[what] += count;
+    if (m_counts.first.isEmpty()) {
+        m_counts.first = text;
+        m_counts.firstLine = line;
+    }
+    add(text);
+}
+
+void ReaderNotes::into(ReadResult &result) const
+{
+    result.notes = list();
+    result.leftOut = m_counts;
+}
+
 QStringList ReaderNotes::list() const
 {
     QStringList out = m_notes;

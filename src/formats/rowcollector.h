@@ -83,12 +83,20 @@ private:
 class ReaderNotes
 {
 public:
+    enum Lost { Tracks, Shapes, Rows, Keys, Changed };
+    // A note that only informs (a convention applied, a still value read).
     void add(const QString &text);
+    // A note that something was left out or read otherwise: count of what.
+    void leftOut(const QString &text, Lost what, int count = 1, int line = 0);
     QStringList list() const;
+    const LeftOut &counts() const { return m_counts; }
+    // Both into a result.
+    void into(ReadResult &result) const;
 
 private:
     QStringList m_notes;
     int m_leftOut = 0;
+    LeftOut m_counts;
 };
 
 // Files of one row per line, "name frame x y …": every line whose fields

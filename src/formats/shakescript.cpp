@@ -298,17 +298,20 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
             return false;
         }
         if (!valueOk) {
-            m_notes.add(QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
-                            .arg(lineAt(key.begin))
-                            .arg(what));
+            m_notes.leftOut(
+                QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
+                    .arg(lineAt(key.begin))
+                    .arg(what),
+                ReaderNotes::Tracks, 1, lineAt(key.begin));
             return false;
         }
         int frame = 0;
         if (!wholeFrame(f, frame)) {
-            m_notes.add(QStringLiteral("line %1: %2 has a key at frame %3, which is not a whole "
-                                       "frame; the key is left out.")
-                            .arg(lineAt(key.begin))
-                            .arg(what, fieldToString(trimmed(Field{at + 1, key.end}))));
+            m_notes.leftOut(QStringLiteral("line %1: %2 has a key at frame %3, which is not a "
+                                           "whole frame; the key is left out.")
+                                .arg(lineAt(key.begin))
+                                .arg(what, fieldToString(trimmed(Field{at + 1, key.end}))),
+                            ReaderNotes::Keys, 1, lineAt(key.begin));
             continue;
         }
         out.push_back({frame, v});
@@ -331,10 +334,11 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
             const bool follows = std::any_of(x.begin, x.end, [](char c) { return c == '.'; }) ||
                                  std::any_of(y.begin, y.end, [](char c) { return c == '.'; });
             if (follows)
-                m_notes.add(
+                m_notes.leftOut(
                     QStringLiteral("line %1: %2's %3 follows an expression; it is left out.")
                         .arg(lineAt(x.begin))
-                        .arg(node, name));
+                        .arg(node, name),
+                    ReaderNotes::Tracks, 1, lineAt(x.begin));
         }
         return; // not animated
     }
@@ -349,10 +353,11 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
     };
     double xValue = 0, yValue = 0;
     if ((!xCurve && !fixed(x, xValue)) || (!yCurve && !fixed(y, yValue))) {
-        m_notes.add(QStringLiteral("line %1: %2 has a coordinate driven by an expression; it is "
-                                   "left out.")
-                        .arg(lineAt(x.begin))
-                        .arg(trackName));
+        m_notes.leftOut(QStringLiteral("line %1: %2 has a coordinate driven by an expression; it "
+                                       "is left out.")
+                            .arg(lineAt(x.begin))
+                            .arg(trackName),
+                        ReaderNotes::Tracks, 1, lineAt(x.begin));
         return;
     }
     const std::vector<Key> &frames = xCurve ? xs : ys;
@@ -372,11 +377,12 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
         m_rows.addValues(trackName, k.frame, xv, yv);
     }
     if (unmatched > 0)
-        m_notes.add(QStringLiteral("line %1: %2 has %3 X keys without a Y key at their frame; "
-                                   "they are left out.")
-                        .arg(lineAt(x.begin))
-                        .arg(trackName)
-                        .arg(unmatched));
+        m_notes.leftOut(QStringLiteral("line %1: %2 has %3 X keys without a Y key at their frame; "
+                                       "they are left out.")
+                            .arg(lineAt(x.begin))
+                            .arg(trackName)
+                            .arg(unmatched),
+                        ReaderNotes::Keys, unmatched, lineAt(x.begin));
 }
 
 // Tracker: after its settings, each track is its name, X, Y and more.
@@ -508,7 +514,7 @@ ReadResult ScriptReader::read()
                      : QStringLiteral("no Tracker, Stabilize or MatchMove node of the script has "
                                       "an animated track."));
     if (!result.ok()) return result;
-    result.notes = m_notes.list();
+    m_notes.into(result);
     result.set.plateWidth = m_width;
     result.set.plateHeight = m_height;
     return result;

@@ -106,6 +106,18 @@ struct TrackSet
     }
 };
 
+// What a reading left out or changed, counted by what it was; its notes
+// say what and where. Notes that only inform count nowhere here.
+struct LeftOut
+{
+    int tracks = 0, shapes = 0, rows = 0, keys = 0;
+    int changed = 0; // things read otherwise than the file means them
+    QString first;   // the first such note
+    int firstLine = 0; // its line, where it names one
+
+    bool any() const { return tracks + shapes + rows + keys + changed > 0; }
+};
+
 struct ReadResult
 {
     TrackSet set;
@@ -116,6 +128,7 @@ struct ReadResult
     QString cutShort;
     // What the reader left out and why (each naming its line), for the user.
     QStringList notes;
+    LeftOut leftOut; // the notes that say something was left out or changed
 
     bool ok() const { return error.isEmpty(); }
     static ReadResult failure(const QString &reason, int line = 0)

@@ -7,6 +7,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 namespace corvane {
 
 void takeOverImport(PlateSettings &settings, const TrackSet &set, ImportMode mode,
@@ -28,8 +30,36 @@ FillRange fillImport(TrackTable &table, const TrackSet &set, ImportMode mode,
     return range;
 }
 
+QString keepCamera(ReadResult &read, Camera camera, const QString &path)
+{
+    if (camera == Camera::All) return QString();
+    const TrackSet &all = read.set;
+    TrackSet kept;
+    kept.plateWidth = all.plateWidth;
+    kept.plateHeight = all.plateHeight;
+    const QStringList &runs = all.names.runs();
+    const std::vector<qsizetype> &starts = all.names.runStarts();
+    for (qsizetype run = 0; run < runs.size(); ++run) {
+        const QString &name = runs.at(run);
+        const bool secondary = isSecondaryCameraTrack(name);
+        if (secondary != (camera == Camera::Secondary)) continue;
+        const QString keptName = cameraTrackBase(name);
+        const qsizetype end = run + 1 < runs.size() ? starts[size_t(run) + 1] : all.count;
+        for (qsizetype r = starts[size_t(run)]; r < end; ++r)
+            kept.append(keptName, all.frames[size_t(r)], all.x[size_t(r)], all.y[size_t(r)]);
+    }
+    if (kept.count == 0)
+        return QStringLiteral("%1: no track of the %2 camera.")
+            .arg(QDir::toNativeSeparators(path), camera == Camera::Secondary
+                                                     ? QStringLiteral("secondary")
+                                                     : QStringLiteral("primary"));
+    kept.firstFrame = QString::number(*std::min_element(kept.frames.begin(), kept.frames.end()));
+    read.set = std::move(kept);
+    return QString();
+}
+
 ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
-                        const Format &format, ImportMode mode)
+                        const Format &format, ImportMode mode, Camera camera)
 {
     ImportResult result;
     const QString filter = QLatin1String(format.importFilter);
@@ -49,9 +79,12 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
         result.line = read.ok() ? 0 : read.line;
         return result;
     }
+    result.error = keepCamera(read, camera, path);
+    if (!result.error.isEmpty()) return result;
     takeOverImport(settings, read.set, mode, filter);
     result.range = fillImport(table, read.set, mode, filter);
     result.notes = read.notes;
+    result.leftOut = read.leftOut;
     return result;
 }
 

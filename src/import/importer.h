@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dispatch.h"
+#include "table/cameras.h"
 
 namespace corvane {
 
@@ -28,12 +29,18 @@ struct ImportResult
     int line = 0;  // the line of the file the error is about, when it is about one
     FillRange range;
     QStringList notes; // what the reader left out, for the user
+    LeftOut leftOut;   // those notes that say something was left out or changed
     bool ok() const { return error.isEmpty(); }
 };
+
+// Keeps the tracks of one camera of a stereo shot (all of them for
+// Camera::All); the secondary camera's lose the camera in their names. An
+// error, naming the file, when no track of that camera is left.
+QString keepCamera(ReadResult &read, Camera camera, const QString &path);
 
 // Recognition and the three steps in one, for callers without dialogs; a
 // file that is cut short is refused.
 ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
-                        const Format &format, ImportMode mode);
+                        const Format &format, ImportMode mode, Camera camera = Camera::All);
 
 } // namespace corvane
