@@ -129,9 +129,19 @@ Tracks fromSet(const TrackSet &set, const Format &format)
     return tracks;
 }
 
-Tracks readTracks(const std::string &path, const std::optional<std::string> &formatId)
+// What a strict read raises: what was left out, and where.
+QString strictReadMessage(const LeftOut &leftOut)
+{
+    return leftOut.first + QStringLiteral(" (strict: a reading that leaves something out or "
+                                          "changes it fails.)");
+}
+
+Tracks readTracks(const std::string &path, const std::optional<std::string> &formatId, bool strict,
+                  const std::string &cameraName)
 {
     const Format *from = formatId ? &formatNamed(*formatId) : nullptr;
+    const std::optional<Camera> camera = parseCamera(qtext(cameraName));
+    if (!camera) throw py::value_error("camera: not \"primary\", \"secondary\" or \"all\"");
     const QString file = qtext(path);
     Tracks tracks;
     Outcome outcome;
@@ -140,11 +150,14 @@ Tracks readTracks(const std::string &path, const std::optional<std::string> &for
         py::gil_scoped_release unlocked;
         const Format *format = inputFormat(file, from, outcome);
         if (format)
-            result = importFile(*tracks.table, tracks.settings, file, *format, ImportMode::NewList);
+            result = importFile(*tracks.table, tracks.settings, file, *format, ImportMode::NewList,
+                                *camera);
     }
     if (!outcome.message.isEmpty())
         raise(readErrorType, outcome.message, outcome.errorFile, outcome.errorLine);
     if (!result.ok()) raise(readErrorType, result.error, file, result.line);
+    if (strict && result.leftOut.any())
+        raise(readErrorType, strictReadMessage(result.leftOut), file, result.leftOut.firstLine);
     tracks.notes = texts(outcome.notes + result.notes);
     return tracks;
 }
@@ -400,7 +413,10 @@ PYBIND11_MODULE(corvane, m)
     m.def("detect", &detect, py::arg("path"),
           "The ids of the formats the file's content fits, the one to read it as first.");
     m.def("read", &readTracks, py::arg("path"), py::arg("format") = py::none(),
-          "Reads a file (its format detected when not given).");
+          py::arg("strict") = false, py::arg("camera") = "all",
+          "Reads a file (its format detected when not given). strict: raise ReadError when the "
+          "reading leaves something out or changes it. camera: a stereo shot's \"primary\", "
+          "\"secondary\" or \"all\" (the secondary's tracks are NAME_Secondary).");
     m.def("convert", &convertTracks, py::arg("tracks"), py::arg("to"),
           py::arg("plate") = py::none(), py::arg("preset") = "default", py::arg("par") = 1.0,
           py::arg("first_frame") = py::none(), py::arg("conventions") = "program",

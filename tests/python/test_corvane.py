@@ -144,3 +144,46 @@ def test_other_threads_run_while_corvane_works(tmp_path):
     # Holding the interpreter, the save would stop this thread for all of it.
     assert one_save > 0.1
     assert longest_wait < one_save / 3, (longest_wait, one_save)
+
+
+SHARED = os.environ.get("CORVANE_SHARED_SAMPLES", "")
+
+
+def shared(relative):
+    path = os.path.join(SHARED, relative)
+    if not os.path.exists(path):
+        pytest.skip("no shared samples")
+    return path
+
+
+def test_the_data_that_arrives_is_the_data_that_left(tmp_path):
+    # A tracker is its reference less its shift: on its moved reference at frame 5.
+    moved = corvane.read(shared("flame-stabilizer/stabilizer_2014_ref_for_reexport.stabilizer"))
+    track = moved["tracker1_1"]
+    assert track.frames[4] == 5 and track.x[4] == pytest.approx(1373.17554, abs=1e-9)
+    # Nuke 6's versioned planar tracker class.
+    planar = corvane.read(shared("nuke-rotopaint/planar.nk"), format="nuke-script")
+    assert [t.name for t in planar] == ["outputBottomLeft", "outputBottomRight",
+                                        "outputTopRight", "outputTopLeft"]
+    assert planar.rows == 600
+    # Names whose last part is no number pass unchanged; a number is padded.
+    rows = [(name, 1, 10.0, 20.0) for name in ("a_b", "naïve_ü", "Track_5")]
+    out = str(tmp_path / "names.txt")
+    corvane.write(corvane.Tracks.from_rows(rows, plate=(100, 100)), out, format="3de4")
+    assert [t.name for t in corvane.read(out)] == ["a_b", "naïve_ü", "Track_0005"]
+
+
+def test_stereo_cameras_and_strict_reads(tmp_path):
+    stereo = tmp_path / "shot.2dt"
+    stereo.write_text('"A"\n"Primary"\n1\n1 10 20 0\n"Secondary"\n1\n1 8 20 0\n')
+    assert [t.name for t in corvane.read(str(stereo))] == ["A", "A_Secondary"]
+    secondary = corvane.read(str(stereo), camera="secondary")
+    assert [(t.name, t.x) for t in secondary] == [("A", [8.0])]
+    with pytest.raises(ValueError):
+        corvane.read(str(stereo), camera="left")
+    script = shared("nuke-script/nuke7_planar.nk")
+    assert corvane.read(script).rows == 180  # notes only, by default
+    with pytest.raises(corvane.ReadError) as error:
+        corvane.read(script, strict=True)
+    assert error.value.file == script and error.value.line > 0
+    assert "follows an expression; it is left out" in str(error.value)
