@@ -32,8 +32,8 @@ struct ConvertOptions
     std::optional<int> firstFrame;
     bool programConventions = true; // --conventions program (else file)
     bool append = false;
-    bool strict = false;          // a reading that leaves something out fails the run
-    Camera camera = Camera::All;  // the cameras of a stereo shot to take
+    bool strict = false;         // a reading that leaves something out fails the run
+    Camera camera = Camera::All; // the cameras of a stereo shot to take
     QStringList inputs;
 };
 

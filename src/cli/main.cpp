@@ -131,9 +131,9 @@ int main(int argc, char *argv[])
     QCommandLineOption man(QStringLiteral("man-page"),
                            QStringLiteral("Print the man page (troff) and exit."));
     man.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QList<QCommandLineOption> optionList{
-        to,     from,        output, plate, preset, par,    firstFrame, conventions,
-        append, listFormats, info,   json,  strict, camera, man};
+    const QList<QCommandLineOption> optionList{to,   from,       output,      plate,  preset,
+                                               par,  firstFrame, conventions, append, listFormats,
+                                               info, json,       strict,      camera, man};
     parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));

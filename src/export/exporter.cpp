@@ -4,12 +4,12 @@
 #include "table/parallel.h"
 
 #include "census.h"
-#include "table/cameras.h"
 #include "formats/namerule.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
 #include "savetransaction.h"
 #include "settings/platesettings.h"
+#include "table/cameras.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
 

@@ -161,8 +161,8 @@ int appendPiece(const QString &part, const QByteArray &bytes)
         ::sync_file_range(fd, at, bytes.size(), SYNC_FILE_RANGE_WRITE); // a hint
         constexpr off_t behind = off_t(16) << 20;
         if (at > behind) {
-            const unsigned wait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                  SYNC_FILE_RANGE_WAIT_AFTER;
+            const unsigned wait =
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
             if (::sync_file_range(fd, 0, at - behind, wait) == 0)
                 ::posix_fadvise(fd, 0, at - behind, POSIX_FADV_DONTNEED);
         }

@@ -390,8 +390,7 @@ std::optional<Decimal> shiftFrom(const std::optional<Decimal> &reference, double
     d->digits = -d->digits;
     const Decimal shift = *reference + *d;
     const QByteArray text = decimalText(shift);
-    if (!parseDecimal(Field{text.constData(), text.constData() + text.size()}))
-        return std::nullopt;
+    if (!parseDecimal(Field{text.constData(), text.constData() + text.size()})) return std::nullopt;
     return shift;
 }
 
@@ -399,7 +398,7 @@ struct TrackRows
 {
     QString name;
     std::vector<int> frames;
-    std::vector<double> x, y; // as the table holds them
+    std::vector<double> x, y;                      // as the table holds them
     std::optional<Decimal> referenceX, referenceY; // none: not anchored
     bool anchored() const { return referenceX && referenceY; }
 };

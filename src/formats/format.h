@@ -66,7 +66,7 @@ struct Format
     const char *importFilter = "";     // import dialogs and the File menu's lists
     const char *treeExportFilter = ""; // the Step 2 tree's save dialog
     Recognition recognition;
-    ReadFunction read = nullptr;         // null while the reader is not built
+    ReadFunction read = nullptr; // null while the reader is not built
     // A reader that takes the file line by line, where the format's reader
     // needs no more (a large file is then never held whole); read is the
     // same reader over bytes in memory.
@@ -80,7 +80,7 @@ struct Format
     bool statesPlate = false;                 // the reader reports the plate size
     bool writesNames = true;                  // false: tracks are numbered in the file, not named
     bool cameras = false; // holds a stereo shot's cameras (the secondary's tracks by their names)
-    qsizetype maxLineLength = 1 << 20;        // longer lines: not a file of this format
+    qsizetype maxLineLength = 1 << 20; // longer lines: not a file of this format
     // The program's conventions, applied when Apply follows program conventions.
     PixelCentres centres = PixelCentres::Edge;
     FrameBase frameBase = FrameBase::AsWritten;

@@ -769,8 +769,9 @@ void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &not
         const char *after = reader.read();
         const QString node = nodeNameAfter(after, end);
         for (const TreeReader::Note &n : reader.notes)
-            notes.leftOut(QStringLiteral("%1.curves, line %2: %3.").arg(node).arg(n.line).arg(n.what),
-                          n.lost, 1, n.line);
+            notes.leftOut(
+                QStringLiteral("%1.curves, line %2: %3.").arg(node).arg(n.line).arg(n.what), n.lost,
+                1, n.line);
         if (reader.firstShape > 0) {
             const QString numbers =
                 reader.firstShape == reader.lastShape

@@ -39,10 +39,12 @@ enum class NodeKind { Other, Root, Tracker, CornerPin, Planar, Reconcile, Transf
 // of digits and "_" ("Tracker3", "Tracker4", "PlanarTracker1_0").
 NodeKind kindOf(Field type)
 {
-    static const std::pair<const char *, NodeKind> stems[] = {
-        {"Root", NodeKind::Root},           {"Tracker", NodeKind::Tracker},
-        {"CornerPin2D", NodeKind::CornerPin}, {"PlanarTracker", NodeKind::Planar},
-        {"Reconcile3D", NodeKind::Reconcile}, {"Transform", NodeKind::Transform}};
+    static const std::pair<const char *, NodeKind> stems[] = {{"Root", NodeKind::Root},
+                                                              {"Tracker", NodeKind::Tracker},
+                                                              {"CornerPin2D", NodeKind::CornerPin},
+                                                              {"PlanarTracker", NodeKind::Planar},
+                                                              {"Reconcile3D", NodeKind::Reconcile},
+                                                              {"Transform", NodeKind::Transform}};
     for (const auto &[stem, kind] : stems) {
         const qsizetype length = qsizetype(std::strlen(stem));
         if (type.end - type.begin < length || std::memcmp(type.begin, stem, size_t(length)) != 0)
@@ -50,7 +52,8 @@ NodeKind kindOf(Field type)
         const char *version = type.begin + length;
         if (kind == NodeKind::Root && version != type.end) continue;
         if (version < type.end && !(*version >= '0' && *version <= '9')) continue;
-        if (std::all_of(version, type.end, [](char c) { return (c >= '0' && c <= '9') || c == '_'; }))
+        if (std::all_of(version, type.end,
+                        [](char c) { return (c >= '0' && c <= '9') || c == '_'; }))
             return kind;
     }
     return NodeKind::Other;

@@ -14,11 +14,11 @@ namespace {
 std::vector<Format> makeFormats()
 {
     std::vector<Format> all;
-    for (auto family : {threeDEFormats, pfTrackFormats, boujouFormats, synthEyesFormats,
-                        matchMoverFormats, mayaLiveFormats, nukeFormats, shakeFormats,
-                        fusionFormats, afterEffectsFormats, combustionFormats, flameFormats,
-                        shakeScriptFormats, synthEyesPathsFormats, matchMoverRzmlFormats,
-                        nukeScriptFormats}) {
+    for (auto family :
+         {threeDEFormats, pfTrackFormats, boujouFormats, synthEyesFormats, matchMoverFormats,
+          mayaLiveFormats, nukeFormats, shakeFormats, fusionFormats, afterEffectsFormats,
+          combustionFormats, flameFormats, shakeScriptFormats, synthEyesPathsFormats,
+          matchMoverRzmlFormats, nukeScriptFormats}) {
         Formats formats = family();
         all.insert(all.end(), formats.begin(), formats.end());
     }

@@ -65,12 +65,12 @@ bool whole(const QXmlStreamAttributes &a, const char *key, int &out, Project &p,
     double value = 0;
     if (!number(a, key, 0, value, p, xml)) return false;
     if (wholeFrame(value, out)) return true;
-    return failWith(p,
-                    QStringLiteral("<%1> has %2=\"%3\", which is not a whole number Corvane can "
-                                   "handle.")
-                        .arg(xml.name().toString(), QLatin1String(key),
-                             a.value(QLatin1String(key)).toString()),
-                    xml);
+    return failWith(
+        p,
+        QStringLiteral("<%1> has %2=\"%3\", which is not a whole number Corvane can "
+                       "handle.")
+            .arg(xml.name().toString(), QLatin1String(key), a.value(QLatin1String(key)).toString()),
+        xml);
 }
 
 bool readMark(const QXmlStreamReader &xml, double first, double time, Project &p)

@@ -111,8 +111,8 @@ struct TrackSet
 struct LeftOut
 {
     int tracks = 0, shapes = 0, rows = 0, keys = 0;
-    int changed = 0; // things read otherwise than the file means them
-    QString first;   // the first such note
+    int changed = 0;   // things read otherwise than the file means them
+    QString first;     // the first such note
     int firstLine = 0; // its line, where it names one
 
     bool any() const { return tracks + shapes + rows + keys + changed > 0; }

@@ -62,8 +62,8 @@ ReadResult checkedRead(ReadResult result, const QString &path, const Format &for
     for (QString &note : result.notes)
         note = QDir::toNativeSeparators(path) + QStringLiteral(", ") + note;
     if (!result.leftOut.first.isEmpty())
-        result.leftOut.first = QDir::toNativeSeparators(path) + QStringLiteral(", ") +
-                               result.leftOut.first;
+        result.leftOut.first =
+            QDir::toNativeSeparators(path) + QStringLiteral(", ") + result.leftOut.first;
     if (!result.cutShort.isEmpty())
         result.cutShort =
             QDir::toNativeSeparators(path) + QStringLiteral(" is cut short: ") + result.cutShort;

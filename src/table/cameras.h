@@ -21,8 +21,7 @@ inline QLatin1String secondaryCameraSuffix()
 // Whether a track belongs to the secondary camera: a name beyond the suffix.
 inline bool isSecondaryCameraTrack(QStringView name)
 {
-    return name.size() > secondaryCameraSuffix().size() &&
-           name.endsWith(secondaryCameraSuffix());
+    return name.size() > secondaryCameraSuffix().size() && name.endsWith(secondaryCameraSuffix());
 }
 
 // The track's name without its camera.

@@ -249,7 +249,8 @@ private slots:
         // versioned class are found as the reader finds them.
         const QByteArray grouped =
             "#! /usr/local/Nuke6.3/Nuke6.3 -nx\nversion 6.3 v4\nRoot {\n inputs 0\n}\n"
-            "Group {\n name Group1\n}\n  Tracker3 {\n   track1 {{curve x1 10 11} {curve x1 20 21}}\n"
+            "Group {\n name Group1\n}\n  Tracker3 {\n   track1 {{curve x1 10 11} {curve x1 20 "
+            "21}}\n"
             "   name Tracker1\n  }\nend_group\n"
             "PlanarTracker1_0 {\n outputBottomLeft {{curve x1 5 6} {curve x1 7 8}}\n"
             " name PlanarTracker1\n}\n";

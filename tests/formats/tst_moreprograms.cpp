@@ -50,7 +50,8 @@ class TestMorePrograms : public QObject
     // A shared sample read through the format of that id.
     static TrackSet readFile(const QString &relative, const char *id)
     {
-        return dispatch(shared(relative), QLatin1String(formatById(QLatin1String(id))->importFilter))
+        return dispatch(shared(relative),
+                        QLatin1String(formatById(QLatin1String(id))->importFilter))
             .set;
     }
 
@@ -207,13 +208,14 @@ private slots:
             const double w = set.plateWidth, h = set.plateHeight;
             for (int i = 0; i < set.count; ++i) {
                 const double x = set.x[size_t(i)], y = set.y[size_t(i)];
-                QVERIFY2(x > -0.06 * w && x < 1.06 * w && y > -0.06 * h && y < 1.06 * h,
-                         qPrintable(QStringLiteral("%1 row %2: %3, %4").arg(file).arg(i).arg(x).arg(y)));
+                QVERIFY2(
+                    x > -0.06 * w && x < 1.06 * w && y > -0.06 * h && y < 1.06 * h,
+                    qPrintable(QStringLiteral("%1 row %2: %3, %4").arg(file).arg(i).arg(x).arg(y)));
             }
             QList<TestRow> rows;
             for (int i = 0; i < set.count; ++i)
-                rows.append({set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)],
-                             set.y[size_t(i)]});
+                rows.append(
+                    {set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)], set.y[size_t(i)]});
             const QString path = dir.filePath(QStringLiteral("again-") + file);
             ExportResult saved = saveAs(importedTable(rows), "flame-stabilizer", path,
                                         set.plateWidth, set.plateHeight);

@@ -253,14 +253,22 @@ private slots:
         QFETCH(QString, id);
         const Format *format = formatById(id);
         if (!format->writer) QSKIP("Corvane reads this format but does not write it");
-        const QStringList names{QStringLiteral("Track 01"),        QStringLiteral("Track_01"),
-                                QStringLiteral("Track_01_2"),      QStringLiteral("Track_0001"),
-                                QStringLiteral("tab\there"),       QStringLiteral("form\ffeed"),
-                                QStringLiteral("say \"cheese\""),  QStringLiteral("{braced}"),
-                                QStringLiteral("#hash"),           QStringLiteral("Straße_Köln_ñ"),
-                                QString(300, QLatin1Char('n')),    QStringLiteral("7up"),
-                                QStringLiteral(" lead and trail "), QStringLiteral("a_b"),
-                                QStringLiteral("a b"),             QStringLiteral("naïve_ü"),
+        const QStringList names{QStringLiteral("Track 01"),
+                                QStringLiteral("Track_01"),
+                                QStringLiteral("Track_01_2"),
+                                QStringLiteral("Track_0001"),
+                                QStringLiteral("tab\there"),
+                                QStringLiteral("form\ffeed"),
+                                QStringLiteral("say \"cheese\""),
+                                QStringLiteral("{braced}"),
+                                QStringLiteral("#hash"),
+                                QStringLiteral("Straße_Köln_ñ"),
+                                QString(300, QLatin1Char('n')),
+                                QStringLiteral("7up"),
+                                QStringLiteral(" lead and trail "),
+                                QStringLiteral("a_b"),
+                                QStringLiteral("a b"),
+                                QStringLiteral("naïve_ü"),
                                 QStringLiteral("Track_5")};
         QList<TestRow> rows;
         for (int t = 0; t < names.size(); ++t)

@@ -133,11 +133,16 @@ private slots:
         const TrackTable t = table(rows);
 
         const QHash<QString, QByteArray> expected = {
-            {QStringLiteral("nuke-rotopaint"), "ca20ee8239233d4edf0c33742f5df34b1d13c292c498990a4ecad646aa0f4676"},
-            {QStringLiteral("shake-rotoshape"), "87dd79b3a438e9e09d63ae20b75ad6e306d97aa929deb04d7c5e773c88f8b1cb"},
-            {QStringLiteral("fusion-mask"), "1d7fc1850bdd0b9c900d9bba8c7452e6f87f4b78b2cff3e6ad8ce22c596cf204"},
-            {QStringLiteral("ae-mask"), "b2f0dad75890035fdcba1cf89c71dcc46c16a7905aad641adea851a684ea4017"},
-            {QStringLiteral("combustion-gmask"), "03f61024f5fda03c7c06582b451223ee2141c4096efe9c7f2b65fea681e1be98"},
+            {QStringLiteral("nuke-rotopaint"),
+             "ca20ee8239233d4edf0c33742f5df34b1d13c292c498990a4ecad646aa0f4676"},
+            {QStringLiteral("shake-rotoshape"),
+             "87dd79b3a438e9e09d63ae20b75ad6e306d97aa929deb04d7c5e773c88f8b1cb"},
+            {QStringLiteral("fusion-mask"),
+             "1d7fc1850bdd0b9c900d9bba8c7452e6f87f4b78b2cff3e6ad8ce22c596cf204"},
+            {QStringLiteral("ae-mask"),
+             "b2f0dad75890035fdcba1cf89c71dcc46c16a7905aad641adea851a684ea4017"},
+            {QStringLiteral("combustion-gmask"),
+             "03f61024f5fda03c7c06582b451223ee2141c4096efe9c7f2b65fea681e1be98"},
         };
         int checked = 0;
         for (const Format &format : formats()) {

@@ -38,12 +38,12 @@ private slots:
                                        << "corner";
         QTest::newRow("letters stay") << "a_b"
                                       << "a_b";
-        QTest::newRow("letters beyond ASCII stay") << QStringLiteral("naïve_ü")
-                                                   << QStringLiteral("naïve_ü");
+        QTest::newRow("letters beyond ASCII stay")
+            << QStringLiteral("naïve_ü") << QStringLiteral("naïve_ü");
         QTest::newRow("digits and letters stay") << "S01_1a"
                                                  << "S01_1a";
-        QTest::newRow("other digits stay") << QStringLiteral("pt_\u0663")
-                                           << QStringLiteral("pt_\u0663");
+        QTest::newRow("other digits stay")
+            << QStringLiteral("pt_\u0663") << QStringLiteral("pt_\u0663");
     }
 
     void nameRule()
