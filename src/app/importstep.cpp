@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Step 1 of the main window: choosing and recognising a source file, the
+// Step 1 of the main window: choosing and recognising a source file (and,
+// when the chosen format refuses it, offering the format that reads it), the
 // import-mode question and the import itself, under a progress dialog that
 // covers the reading and the fill.
 #include "busycursor.h"
@@ -9,6 +10,7 @@
 #include "trackmodel.h"
 
 #include "formats/registry.h"
+#include "import/detect.h"
 #include "import/filetext.h"
 #include "import/importer.h"
 #include "import/recognise.h"
@@ -31,13 +33,35 @@
 
 using namespace corvane;
 
+namespace {
+
+// The format to offer for a file the chosen format refused: one the file
+// fits other than the chosen, of the chosen one's program where there is
+// one, and the format detection would read it as before the others.
+const Format *otherFormatReading(const Detection &detection, const Format *chosen)
+{
+    const Program *program = chosen ? programOf(*chosen) : nullptr;
+    auto pick = [&](auto accepts) -> const Format * {
+        if (detection.format && detection.format != chosen && accepts(*detection.format))
+            return detection.format;
+        for (const Format *f : detection.candidates)
+            if (f != chosen && accepts(*f)) return f;
+        return nullptr;
+    };
+    if (program)
+        if (const Format *same = pick([&](const Format &f) { return programOf(f) == program; }))
+            return same;
+    return pick([](const Format &) { return true; });
+}
+
+} // namespace
+
 void MainWindow::on_importFilesTree_doubleClicked(const QModelIndex &index)
 {
     QString text = index.data(Qt::DisplayRole).toString();
     if (text.contains(QLatin1String("Software"))) return;
     if (const Program *program = programForTreeText(text))
-        runFileDialogImport(QLatin1String(program->importCaption), importFiltersText(*program),
-                            true);
+        runFileDialogImport(QLatin1String(program->importCaption), importFiltersText(*program));
     bool imported = !importFilesText->text().isEmpty();
     setStepCaption(step1, 1, imported);
     exportFilesTree->setEnabled(imported);
@@ -45,19 +69,20 @@ void MainWindow::on_importFilesTree_doubleClicked(const QModelIndex &index)
 
 void MainWindow::on_importFilesAction_triggered()
 {
-    runFileDialogImport(QStringLiteral("Select a File"), allFiltersText(), false);
+    runFileDialogImport(QStringLiteral("Select a File"), allFiltersText());
     if (!importFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
 }
 
-void MainWindow::runFileDialogImport(const QString &caption, const QString &filters, bool fromTree)
+// The import sets Step 1's label to the format it read the file as (which
+// is not the dialog's filter when the user took the one offered instead).
+void MainWindow::runFileDialogImport(const QString &caption, const QString &filters)
 {
     FileRequest request;
     request.caption = caption;
     request.filters = filters.split(QStringLiteral(";;"));
     FileChoice choice = chooseFile(request);
     if (choice.path.isEmpty()) return;
-    if (recogniseAndImport(choice.path, choice.filter) && fromTree)
-        importFilesLabel->setStatusTip(choice.filter);
+    recogniseAndImport(choice.path, choice.filter);
 }
 
 void MainWindow::showMessage(const QString &text, QMessageBox::Icon icon)
@@ -67,7 +92,7 @@ void MainWindow::showMessage(const QString &text, QMessageBox::Icon icon)
     box.exec();
 }
 
-bool MainWindow::recogniseAndImport(const QString &fileName, const QString &formatFilter)
+bool MainWindow::recogniseAndImport(const QString &fileName, const QString &chosenFilter)
 {
     // A FIFO or a device would hold the window (or never end): regular files only.
     const QString problem = inputFileProblem(fileName);
@@ -75,12 +100,20 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
         showMessage(problem, QMessageBox::Warning);
         return false;
     }
+    QString formatFilter = chosenFilter;
+    bool offered = false; // the format the user took instead: not offered another
     Recognised recognised = recognise(fileName, formatFilter);
     if (recognised.status == QLatin1String("no")) {
-        showMessage(recognised.message);
+        const std::optional<QString> other = offerOtherFormat(
+            fileName, formatFilter,
+            QFileInfo(fileName).fileName() + QStringLiteral(": ") + recognised.message,
+            QMessageBox::NoIcon);
+        if (!other) return false;
+        formatFilter = *other; // it passes its own first-line test: detection tried it
+        offered = true;
+    } else if (!recognised.ok()) {
         return false;
     }
-    if (!recognised.ok()) return false;
     const Format *format = formatForImportFilter(formatFilter);
     if (!format || !format->read) {
         showMessage(QStringLiteral("Reading %1 files is not available yet.")
@@ -89,7 +122,7 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &form
     }
     // The file is read before anything is asked: only a file that reads is
     // offered as a new list or an addition.
-    std::optional<ReadResult> read = readImport(fileName, formatFilter);
+    std::optional<ReadResult> read = readImport(fileName, formatFilter, !offered);
     if (!read) return false;
     ImportMode mode = ImportMode::NewList;
     if (m_model->rowCount() > 0) {
@@ -135,8 +168,8 @@ void MainWindow::joinFinishedReaders()
 // then "Reading the … rows" while the reader works). Cancel or Escape leave
 // at once with nothing changed; the worker's result, when it comes, is
 // thrown away.
-std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
-                                                 const QString &formatFilter)
+std::optional<ReadResult> MainWindow::readImport(const QString &fileName, QString &formatFilter,
+                                                 bool offerOthers)
 {
     auto job = std::make_shared<ReadResult>();
     const Format *format = formatForImportFilter(formatFilter);
@@ -154,8 +187,15 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
     joinFinishedReaders();
     ReadResult read = std::move(*job);
     if (!read.ok()) {
-        showMessage(read.error, QMessageBox::Warning);
-        return std::nullopt;
+        if (!offerOthers) {
+            showMessage(read.error, QMessageBox::Warning);
+            return std::nullopt;
+        }
+        const std::optional<QString> other =
+            offerOtherFormat(fileName, formatFilter, read.error, QMessageBox::Warning);
+        if (!other) return std::nullopt;
+        formatFilter = *other;
+        return readImport(fileName, formatFilter, false);
     }
     if (!read.cutShort.isEmpty()) {
         QMessageBox box(
@@ -167,6 +207,41 @@ std::optional<ReadResult> MainWindow::readImport(const QString &fileName,
         if (box.exec() != QMessageBox::Yes) return std::nullopt;
     }
     return read;
+}
+
+// Detection reads the whole file, on a worker thread under a progress
+// dialog as the import's read; cancelled, nothing is said or changed.
+std::optional<QString> MainWindow::offerOtherFormat(const QString &fileName,
+                                                    const QString &formatFilter,
+                                                    const QString &refusal, QMessageBox::Icon icon)
+{
+    auto detection = std::make_shared<Detection>();
+    const QString name = QFileInfo(fileName).fileName();
+    const ProgressRun run{QStringLiteral("Importing..."),
+                          QStringLiteral("Finding which format reads %1").arg(name), QString(), 1,
+                          AfterCancel::Leave};
+    const bool finished = runWithProgress(
+        run, [detection, fileName](const std::atomic<bool> &, std::atomic<qint64> &) {
+            *detection = detectFormat(fileName);
+        });
+    if (!finished) return std::nullopt;
+    joinFinishedReaders();
+    const Format *chosen = formatForFilter(formatFilter);
+    const Format *other = otherFormatReading(*detection, chosen);
+    if (!other) {
+        showMessage(refusal, icon);
+        return std::nullopt;
+    }
+    const QString otherName = QLatin1String(other->name);
+    const QString text =
+        QStringLiteral("%1: this is not a %2 file; it is a %3 file. Import it as %3?")
+            .arg(name, chosen ? QLatin1String(chosen->name) : formatFilter, otherName);
+    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setPalette(QApplication::palette());
+    if (box.exec() != QMessageBox::Yes) return std::nullopt;
+    return QLatin1String(other->importFilter);
 }
 
 bool MainWindow::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,

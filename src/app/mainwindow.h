@@ -65,8 +65,9 @@ public:
     DialogM *importModeDialog() const { return m_dialogM; }
 
     // Step 1 without the file dialog: recognition, the import-mode question
-    // and the fill. Returns false when nothing was imported.
-    bool recogniseAndImport(const QString &fileName, const QString &formatFilter);
+    // and the fill. A file the chosen format refuses is offered as the format
+    // that reads it, if one does. Returns false when nothing was imported.
+    bool recogniseAndImport(const QString &fileName, const QString &chosenFilter);
     // Step 2 without the file dialog.
     void chooseExportTarget(const QString &path, const QString &formatFilter);
 
@@ -182,8 +183,15 @@ private:
     void resetAll();
     void setStepCaption(QLabel *caption, int step, bool done);
     // The file read for an import, or nothing (the user told why, or cancelled).
-    std::optional<corvane::ReadResult> readImport(const QString &fileName,
-                                                  const QString &formatFilter);
+    // A file the format does not read is offered as the one that reads it,
+    // with offerOthers; formatFilter becomes the format the user took.
+    std::optional<corvane::ReadResult> readImport(const QString &fileName, QString &formatFilter,
+                                                  bool offerOthers);
+    // For a file the chosen format refused: the import filter of another
+    // format that reads it, when the user takes it; else nothing (refusal
+    // shown, with icon, when no other format reads the file).
+    std::optional<QString> offerOtherFormat(const QString &fileName, const QString &formatFilter,
+                                            const QString &refusal, QMessageBox::Icon icon);
     // False when the fill was cancelled (the table as it was).
     bool applyImport(const QString &fileName, const QString &formatFilter, corvane::ImportMode mode,
                      const corvane::ReadResult &read);
@@ -230,7 +238,7 @@ private:
                    QProgressDialog &progress);
     void showMessage(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
     void rememberRecent(const QString &path, const QString &formatFilter);
-    void runFileDialogImport(const QString &caption, const QString &filters, bool fromTree);
+    void runFileDialogImport(const QString &caption, const QString &filters);
     void sortRows(bool ascending);
     void plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide);
     void followFrameBases(); // the export first frame's default for the target

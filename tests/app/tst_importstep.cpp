@@ -6,9 +6,11 @@
 #include "import/dispatch.h"
 #include "testdata.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
@@ -39,6 +41,28 @@ class TestImportStep : public QObject
     template <typename T> T *child(MainWindow &w, const char *name)
     {
         return w.findChild<T *>(QLatin1String(name));
+    }
+
+    // Answers the next message box with button, remembering its text, and
+    // then, with notes, closes the one after it (what the import noted).
+    void answerQuestion(QMessageBox::StandardButton button, QString *text, QString *notes = nullptr)
+    {
+        whenModal<QMessageBox>([=](QMessageBox *box) {
+            *text = box->text();
+            if (QAbstractButton *answer = box->button(button))
+                answer->click();
+            else
+                box->accept(); // a box that asks nothing
+            if (notes) answerMessage(notes);
+        });
+    }
+
+    static QString offerText(const QString &path, const char *refusedName, const char *otherId)
+    {
+        const Format *other = formatById(QLatin1String(otherId));
+        return QStringLiteral("%1: this is not a %2 file; it is a %3 file. Import it as %3?")
+            .arg(QFileInfo(path).fileName(), QLatin1String(refusedName),
+                 QLatin1String(other->name));
     }
 
     void answerImportMode(const char *button)
@@ -163,7 +187,95 @@ private slots:
         QString text;
         answerMessage(&text);
         QVERIFY(!w.recogniseAndImport(file("v3.txt", "// 3DE v3\n"), v4));
-        QCOMPARE(text, QStringLiteral("This is not a 3DE File! Check type of versions!"));
+        QCOMPARE(text, QStringLiteral("v3.txt: This is not a 3DE File! Check type of versions!"));
+        QCOMPARE(w.trackModel()->rowCount(), 0);
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), QString());
+    }
+
+    // A file the chosen format does not read, where another format of the
+    // same program does, is offered as that one: Yes imports it as if its
+    // filter had been chosen, No changes nothing.
+    void fileOfAnotherFormatIsOffered()
+    {
+        const QString script = sharedSample(QStringLiteral("nuke-script/018.nk"));
+        const QString rotoPaint = QStringLiteral("Nuke RotoPaint File (*.nk)");
+        const QString nukeScript = QStringLiteral("Nuke Script File (*.nk)");
+        MainWindow w;
+        w.show();
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"), v4));
+        QString question;
+        answerQuestion(QMessageBox::No, &question);
+        QVERIFY(!w.recogniseAndImport(script, rotoPaint));
+        QCOMPARE(question, offerText(script, "Nuke RotoPaint", "nuke-script"));
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), samplePath("3de_export_cube.txt"));
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), v4);
+        QCOMPARE(w.recentFiles().first().second, v4);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        // Yes, from the program's tree entry with the RotoPaint filter.
+        auto *tree = child<QTreeWidget>(w, "importFilesTree");
+        const QList<QTreeWidgetItem *> nuke = tree->findItems(
+            QLatin1String(programOf(*formatById(QStringLiteral("nuke-script")))->importTreeText),
+            Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(nuke.size(), 1);
+        w.setFileChooser(answerWith(script, rotoPaint));
+        question.clear();
+        QString notes;
+        answerQuestion(QMessageBox::Yes, &question, &notes);
+        answerImportMode("newGridList");
+        w.on_importFilesTree_doubleClicked(tree->indexFromItem(nuke.first()));
+        QCOMPARE(question, offerText(script, "Nuke RotoPaint", "nuke-script"));
+        QCOMPARE(w.trackModel()->rowCount(), 1128); // 1126 rows of tracks, two still ones
+        QVERIFY2(notes.startsWith(script), qPrintable(notes)); // its reader's notes
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), script);
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), nukeScript);
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->statusTip(), nukeScript);
+        QCOMPARE(w.trackModel()->index(0, 2).data(Qt::WhatsThisRole).toString(), nukeScript);
+        QCOMPARE(w.recentFiles().first(), qMakePair(script, nukeScript));
+        QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
+        // Undone, Step 1 shows the file before with its format.
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(w.trackModel()->rowCount(), 701);
+        QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), v4);
+    }
+
+    // A Shake script under either Shake filter whose first-line test refuses
+    // it is offered as a Shake script.
+    void shakeScriptIsOfferedAsAScript()
+    {
+        const QString script =
+            sharedSample(QStringLiteral("shake-script/two_tracks_in_one_tracker.shk"));
+        const QString shakeScript = QStringLiteral("Shake Script File (*.shk)");
+        const struct
+        {
+            const char *filter, *name;
+        } refusing[] = {{"Shake RotoShape File (*.ssf)", "Shake RotoShape"},
+                        {"Shake Track File (*.txt)", "Shake Track"}};
+        for (const auto &chosen : refusing) {
+            MainWindow w;
+            QString question;
+            answerQuestion(QMessageBox::Yes, &question);
+            QVERIFY(w.recogniseAndImport(script, QLatin1String(chosen.filter)));
+            QCOMPARE(question, offerText(script, chosen.name, "shake-script"));
+            QCOMPARE(w.trackModel()->rowCount(), 301);
+            QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), shakeScript);
+        }
+    }
+
+    // With no other format reading it, the file is refused, by its name.
+    void fileNoFormatReadsIsRefusedByName()
+    {
+        MainWindow w;
+        QString message;
+        answerMessage(&message);
+        const QString notes = file("notes.txt", "hello\nworld\n");
+        QVERIFY(!w.recogniseAndImport(notes, QStringLiteral("Shake Track File (*.txt)")));
+        QCOMPARE(message, QStringLiteral("notes.txt: This is not a Shake File!"));
+        // The reader's own refusal names the file too.
+        answerMessage(&message);
+        QVERIFY(!w.recogniseAndImport(notes, QStringLiteral("Nuke RotoPaint File (*.nk)")));
+        QVERIFY2(message.startsWith(notes + QLatin1Char(':')), qPrintable(message));
         QCOMPARE(w.trackModel()->rowCount(), 0);
         QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), QString());
     }

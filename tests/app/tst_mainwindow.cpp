@@ -44,7 +44,7 @@ private slots:
     void windowFrame()
     {
         MainWindow w;
-        QCOMPARE(w.windowTitle(), QStringLiteral("Corvane V1.55"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Corvane V1.54"));
         QCOMPARE(w.minimumSize(), QSize(800, 506));
         QCOMPARE(w.maximumSize(), QSize(800, 506));
         QCOMPARE(w.palette().color(QPalette::Active, QPalette::WindowText), QColor(200, 200, 200));

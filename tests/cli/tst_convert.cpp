@@ -34,7 +34,7 @@ private slots:
         QVERIFY(run.out.contains(QLatin1String("--to <FORMAT>")));
         QVERIFY(run.out.contains(QLatin1String("Exit status")));
         run = runConverter({QStringLiteral("--version")});
-        QCOMPARE(run.out.trimmed(), QStringLiteral("corvane-convert 1.55"));
+        QCOMPARE(run.out.trimmed(), QStringLiteral("corvane-convert 1.54"));
         run = runConverter({QStringLiteral("--list-formats")});
         QCOMPARE(run.exitCode, 0);
         QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
