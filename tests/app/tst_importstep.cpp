@@ -197,7 +197,9 @@ private slots:
     // filter had been chosen, No changes nothing.
     void fileOfAnotherFormatIsOffered()
     {
-        const QString script = sharedSample(QStringLiteral("nuke-script/018.nk"));
+        // Clean, as the window keeps recent files (the samples may lie beyond a "..").
+        const QString script =
+            QDir::cleanPath(sharedSample(QStringLiteral("nuke-script/018.nk")));
         const QString rotoPaint = QStringLiteral("Nuke RotoPaint File (*.nk)");
         const QString nukeScript = QStringLiteral("Nuke Script File (*.nk)");
         MainWindow w;
