@@ -21,6 +21,15 @@ struct TestRow
     double x, y;
 };
 
+// A reading's rows as test rows.
+inline QList<TestRow> rowsOf(const corvane::TrackSet &set)
+{
+    QList<TestRow> out;
+    for (int i = 0; i < set.count; ++i)
+        out.append({set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)], set.y[size_t(i)]});
+    return out;
+}
+
 inline corvane::TrackTable importedTable(const QList<TestRow> &rows)
 {
     corvane::TrackTable t;

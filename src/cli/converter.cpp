@@ -155,17 +155,17 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
         importFile(table, settings, path, *report.format,
                    append ? ImportMode::Append : ImportMode::NewList, options.camera);
     if (!result.ok()) fail(outcome, InputError, result.error, path, result.line);
-    if (result.ok() && options.strict && result.leftOut.any()) {
-        fail(outcome, InputError, strictMessage(result.leftOut), path, result.leftOut.firstLine);
-        result.error = outcome.message;
-    }
+    const bool strictFails = result.ok() && options.strict && result.leftOut.any();
+    if (strictFails)
+        fail(outcome, InputError, strictMessage(result.leftOut, "--strict"), path,
+             result.leftOut.firstLine);
     outcome.notes += result.notes;
     report.notes += result.notes;
     report.leftOut = result.leftOut;
     report.rows = result.range.end - result.range.first;
     report.tracks = trackCount(table, result.range.first, result.range.end);
     outcome.inputs.append(report);
-    return result.ok();
+    return result.ok() && !strictFails;
 }
 
 } // namespace
@@ -358,11 +358,11 @@ QStringList formatList()
     return lines;
 }
 
-QString strictMessage(const LeftOut &leftOut)
+QString strictMessage(const LeftOut &leftOut, const char *strictSwitch)
 {
-    return QStringLiteral("%1 (--strict: a reading that leaves something out or changes it "
-                          "fails, and nothing was written.)")
-        .arg(leftOut.first);
+    return QStringLiteral("%1 (%2: a reading that leaves something out or changes it fails, and "
+                          "nothing was written.)")
+        .arg(leftOut.first, QLatin1String(strictSwitch));
 }
 
 Outcome describe(const QString &path, const Format *from, InputReport &report, bool strict)
@@ -391,7 +391,8 @@ Outcome describe(const QString &path, const Format *from, InputReport &report, b
     report.leftOut = read.leftOut;
     if (!read.cutShort.isEmpty()) report.notes << read.cutShort;
     if (strict && read.leftOut.any())
-        fail(outcome, InputError, strictMessage(read.leftOut), path, read.leftOut.firstLine);
+        fail(outcome, InputError, strictMessage(read.leftOut, "--strict"), path,
+             read.leftOut.firstLine);
     return outcome;
 }
 

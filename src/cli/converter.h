@@ -95,8 +95,9 @@ Outcome convert(const ConvertOptions &options, const Progress &progress = {});
 // The lines of --list-formats and --info.
 QStringList formatList();
 Outcome describe(const QString &path, const Format *from, InputReport &report, bool strict = false);
-// The failure --strict makes of a reading that left something out.
-QString strictMessage(const LeftOut &leftOut);
+// The failure a strict reading makes of one that left something out, naming
+// the switch that asked for it ("--strict", "strict=True").
+QString strictMessage(const LeftOut &leftOut, const char *strictSwitch);
 QStringList describeLines(const InputReport &report);
 
 // "1920x1080" as a plate; "default", "bottom-left", … as a predefined setting index.

@@ -362,16 +362,15 @@ namespace {
 
 // A format without cameras holds a stereo shot's secondary camera only by
 // the camera in its tracks' names: the save says so.
-void noteCameraNames(const TrackTable &table, const QList<int> &rows, const Format &format,
-                     ExportResult &result)
+void noteCameraNames(const TrackTable &table, const QList<int> &rows, const TrackCensus &census,
+                     const Format &format, ExportResult &result)
 {
     QSet<QString> secondary;
-    QString previous;
-    for (int r : rows) {
-        const QString name = table.name(r);
-        if (name.isSharedWith(previous) || name == previous) continue;
-        previous = name;
+    int first = 0; // each track's first row, from the census's runs
+    for (const QString &count : census.rowCounts) {
+        const QString name = table.name(rows.at(first));
         if (isSecondaryCameraTrack(name)) secondary.insert(name);
+        first += count.toInt();
     }
     if (!secondary.isEmpty())
         result.notes << QStringLiteral("%1 tracks of the secondary camera were written with \"%2\" "
@@ -445,7 +444,8 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     if (params.progress) params.progress->store(1000);
     result.rows = int(rows.size()) - sink.rowsLeftOut;
     result.tracks = sink.census().changes + 1;
-    if (!format->cameras && result.ok()) noteCameraNames(table, rows, *format, result);
+    if (!format->cameras && result.ok())
+        noteCameraNames(table, rows, sink.census(), *format, result);
     return result;
 }
 

@@ -62,7 +62,7 @@ Decimal operator+(Decimal a, Decimal b)
     return {a.digits + b.digits, a.scale};
 }
 
-QByteArray decimalText(Decimal d)
+void appendDecimalText(QByteArray &out, Decimal d)
 {
     // Trailing zeros of the fraction go first.
     while (d.scale > 0 && d.digits % 10 == 0) {
@@ -70,17 +70,27 @@ QByteArray decimalText(Decimal d)
         --d.scale;
     }
     const bool negative = d.digits < 0;
-    __int128 v = negative ? -d.digits : d.digits;
-    QByteArray digits;
+    unsigned __int128 v = negative ? 0 - (unsigned __int128)d.digits : (unsigned __int128)d.digits;
+    // 39 digits of 128 bits and as many zeros as the scale asks, written from the end.
+    char buffer[48 + 2 * MaxScale + 4];
+    char *const end = buffer + sizeof buffer;
+    char *p = end;
+    int written = 0;
     do {
-        digits.prepend(char('0' + int(v % 10)));
+        if (d.scale > 0 && written == d.scale) *--p = '.';
+        *--p = char('0' + int(v % 10));
         v /= 10;
-    } while (v != 0);
-    while (digits.size() <= d.scale)
-        digits.prepend('0');
-    if (d.scale > 0) digits.insert(digits.size() - d.scale, '.');
-    if (negative) digits.prepend('-');
-    return digits;
+        ++written;
+    } while (v != 0 || written <= d.scale);
+    if (negative) *--p = '-';
+    out.append(p, end - p);
+}
+
+QByteArray decimalText(Decimal d)
+{
+    QByteArray text;
+    appendDecimalText(text, d);
+    return text;
 }
 
 double decimalValue(Decimal d)
@@ -97,6 +107,25 @@ double decimalValue(Decimal d)
     double value = 0;
     std::from_chars(text.constData(), text.constData() + text.size(), value);
     return value;
+}
+
+std::optional<Decimal> shortestDecimal(double v)
+{
+    char text[400]; // the longest fixed shortest text of a double is 327 characters
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed);
+    if (r.ec != std::errc()) return std::nullopt;
+    return parseDecimal(Field{text, r.ptr});
+}
+
+bool readsBack(Decimal d)
+{
+    while (d.scale > 0 && d.digits % 10 == 0) { // as decimalText writes it
+        d.digits /= 10;
+        --d.scale;
+    }
+    const __int128 limit = power10(MaxDigits);
+    return d.scale <= MaxScale && d.digits < limit && d.digits > -limit;
 }
 
 } // namespace corvane

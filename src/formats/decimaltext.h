@@ -25,7 +25,12 @@ std::optional<Decimal> parseDecimal(Field text);
 Decimal operator+(Decimal a, Decimal b);
 // The shortest plain text of the value ("12.5", "-0.000001", "3").
 QByteArray decimalText(Decimal d);
+void appendDecimalText(QByteArray &out, Decimal d);
 // The double nearest to the value.
 double decimalValue(Decimal d);
+// The shortest plain digits that read back to v; none past what parseDecimal takes.
+std::optional<Decimal> shortestDecimal(double v);
+// Whether the value's decimalText reads back through parseDecimal.
+bool readsBack(Decimal d);
 
 } // namespace corvane

@@ -340,19 +340,18 @@ ReadResult SetupReader::read()
         m_trackers.empty() ? QStringLiteral("the setup holds no tracker.")
                            : QStringLiteral("no tracker of the setup has a tracked key."));
     if (!result.ok()) return result;
+    ReaderNotes notes;
     for (const Tracker &t : m_trackers) {
         const Channel *c = t.channels;
         const bool offset = c[OffsetX].fallback.value != 0 || c[OffsetY].fallback.value != 0 ||
                             !c[OffsetX].keys.empty() || !c[OffsetY].keys.empty();
-        if (offset) {
-            const QString note = QStringLiteral("tracker \"%1\" has an offset target; its rows "
-                                                "are where the tracker itself went.")
-                                     .arg(t.name);
-            result.notes << note;
-            ++result.leftOut.changed; // the target the offset makes is not kept
-            if (result.leftOut.first.isEmpty()) result.leftOut.first = note;
-        }
+        if (offset) // the target the offset makes is not kept
+            notes.leftOut(QStringLiteral("tracker \"%1\" has an offset target; its rows are "
+                                         "where the tracker itself went.")
+                              .arg(t.name),
+                          ReaderNotes::Changed);
     }
+    notes.into(result);
     result.set.plateWidth = std::max(m_width, 0);
     result.set.plateHeight = std::max(m_height, 0);
     return result;
@@ -375,22 +374,14 @@ bool looksLikeSetup(const QByteArray &data)
 // track with a value of too many digits for that keeps its reference at 0
 // and its points, negated, as shifts.
 
-// The shortest plain digits that read back to v; none past 18 digits.
-std::optional<Decimal> exactDecimal(double v)
-{
-    const QByteArray text = QByteArray::number(v, 'f', QLocale::FloatingPointShortest);
-    return parseDecimal(Field{text.constData(), text.constData() + text.size()});
-}
-
 // The reference less the value, where its digits read back exactly.
 std::optional<Decimal> shiftFrom(const std::optional<Decimal> &reference, double v)
 {
-    std::optional<Decimal> d = exactDecimal(v);
+    std::optional<Decimal> d = shortestDecimal(v);
     if (!d || !reference) return std::nullopt;
     d->digits = -d->digits;
     const Decimal shift = *reference + *d;
-    const QByteArray text = decimalText(shift);
-    if (!parseDecimal(Field{text.constData(), text.constData() + text.size()})) return std::nullopt;
+    if (!readsBack(shift)) return std::nullopt;
     return shift;
 }
 
@@ -403,14 +394,19 @@ struct TrackRows
     bool anchored() const { return referenceX && referenceY; }
 };
 
+bool allShiftsExact(const std::optional<Decimal> &reference, const std::vector<double> &values)
+{
+    return std::all_of(values.begin(), values.end(),
+                       [&](double v) { return bool(shiftFrom(reference, v)); });
+}
+
 // Anchors a track on its first point where every shift's digits are exact.
 void anchor(TrackRows &t)
 {
-    t.referenceX = exactDecimal(t.x.front());
-    t.referenceY = exactDecimal(t.y.front());
-    for (size_t i = 0; i < t.frames.size() && t.anchored(); ++i)
-        if (!shiftFrom(t.referenceX, t.x[i]) || !shiftFrom(t.referenceY, t.y[i]))
-            t.referenceX.reset();
+    t.referenceX = shortestDecimal(t.x.front());
+    t.referenceY = shortestDecimal(t.y.front());
+    if (!allShiftsExact(t.referenceX, t.x) || !allShiftsExact(t.referenceY, t.y))
+        t.referenceX.reset();
 }
 
 std::vector<TrackRows> gatherTracks(WriteContext &ctx)
@@ -479,40 +475,49 @@ void shiftChannel(QByteArray &out, const QByteArray &name, const char *part, con
                   const std::vector<double> &values, const std::optional<Decimal> &reference)
 {
     const size_t n = t.frames.size();
-    auto shift = [&](size_t i) {
-        return t.anchored() ? decimalValue(*shiftFrom(reference, values[i])) : 0.0 - values[i];
+    // Each key's shift, worked out once: its digits where anchored.
+    struct Shift
+    {
+        Decimal digits;
+        double value;
     };
-    auto appendShift = [&](size_t i) {
+    auto shift = [&](size_t i) -> Shift {
+        if (!t.anchored()) return {Decimal{}, 0.0 - values[i]}; // never "-0"
+        const Decimal d = *shiftFrom(reference, values[i]);
+        return {d, decimalValue(d)};
+    };
+    auto appendShift = [&](const Shift &s) {
         if (t.anchored())
-            out += decimalText(*shiftFrom(reference, values[i]));
-        else // never "-0"
-            out += QByteArray::number(0.0 - values[i], 'f', QLocale::FloatingPointShortest);
+            appendDecimalText(out, s.digits);
+        else
+            out += QByteArray::number(s.value, 'f', QLocale::FloatingPointShortest);
     };
     channelHead(out, name, part);
     literal(out, "\tExtrapolation linear\n\tValue ");
-    appendShift(0);
+    Shift current = shift(0);
+    appendShift(current);
     literal(out, "\n\tSize ");
     appendInt(out, (long long)n);
     literal(out, "\n\tKeyVersion 2\n");
-    double previous = 0, current = shift(0);
+    double previous = 0;
     for (size_t i = 0; i < n; ++i) {
-        const double next = i + 1 < n ? shift(i + 1) : 0;
+        const Shift next = i + 1 < n ? shift(i + 1) : Shift{Decimal{}, 0};
         literal(out, "\tKey ");
         appendInt(out, (long long)i);
         literal(out, "\n\t\tFrame ");
         appendInt(out, t.frames[i]);
         literal(out, "\n\t\tValue ");
-        appendShift(i);
+        appendShift(current);
         literal(out, "\n\t\tRHandle_dX ");
         appendDecimal6(out, i + 1 < n ? (double(t.frames[i + 1]) - t.frames[i]) / 3 : 0.25);
         literal(out, "\n\t\tRHandle_dY ");
-        appendDecimal6(out, i + 1 < n ? (next - current) / 3 : 0);
+        appendDecimal6(out, i + 1 < n ? (next.value - current.value) / 3 : 0);
         literal(out, "\n\t\tLHandle_dX ");
         appendDecimal6(out, i > 0 ? -(double(t.frames[i]) - t.frames[i - 1]) / 3 : -0.25);
         literal(out, "\n\t\tLHandle_dY ");
-        appendDecimal6(out, i > 0 ? -(current - previous) / 3 : 0);
+        appendDecimal6(out, i > 0 ? -(current.value - previous) / 3 : 0);
         literal(out, "\n\t\tCurveMode hermite\n\t\tCurveOrder linear\n\t\tEnd\n");
-        previous = current;
+        previous = current.value;
         current = next;
     }
     literal(out, "\tColour 255 0 0\n\tEnd\n");

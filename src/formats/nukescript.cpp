@@ -665,8 +665,8 @@ bool looksLikeScript(const QByteArray &data)
     Field line;
     while (lines.next(line)) {
         const std::optional<Field> type = nodeClass(line);
-        if (type && kindOf(*type) != NodeKind::Other && kindOf(*type) != NodeKind::Root)
-            return true;
+        const NodeKind kind = type ? kindOf(*type) : NodeKind::Other;
+        if (kind != NodeKind::Other && kind != NodeKind::Root) return true;
     }
     return false;
 }

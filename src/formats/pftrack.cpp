@@ -13,8 +13,6 @@
 
 #include <QHash>
 
-#include <algorithm>
-
 namespace corvane {
 
 namespace {
@@ -280,7 +278,6 @@ template <Variant V> void trackHead(WriteContext &ctx, const QString &name)
     ctx.write(name);
     ctx.write("\"\n");
     if (V == Variant::Pf2011) ctx.write("1\n");
-    if (V == Variant::Pf5) ctx.write("\"Primary\"\n");
     const QStringList &counts = ctx.census().rowCounts;
     ctx.write(counts.value(ctx.trackCounter));
     ctx.write("\n");
@@ -297,6 +294,13 @@ template <Variant V> void header(WriteContext &ctx)
     trackHead<V>(ctx, first.name);
 }
 
+// "frame x y residual"; Corvane keeps no residual.
+void appendRowLine(QByteArray &out, const ExportRow &r)
+{
+    r.appendFrameXY(out, " ");
+    out += " 0.000\n";
+}
+
 template <Variant V> void row(WriteContext &ctx, const ExportRow &r)
 {
     if (r.name != ctx.previousName) {
@@ -304,9 +308,7 @@ template <Variant V> void row(WriteContext &ctx, const ExportRow &r)
         ++ctx.trackCounter;
         trackHead<V>(ctx, r.name);
     }
-    QByteArray &out = ctx.out();
-    r.appendFrameXY(out, " ");
-    out += " 0.000\n";
+    appendRowLine(ctx.out(), r);
 }
 
 // PFTrack v5 holds a stereo shot's cameras: a track's secondary camera
@@ -315,46 +317,46 @@ template <Variant V> void row(WriteContext &ctx, const ExportRow &r)
 struct CameraEntry
 {
     QString name;
-    std::vector<int> primary, secondary; // export rows
+    std::pair<int, int> primary{0, 0}, secondary{0, 0}; // runs of export rows [first, end)
 };
 
+// The export's tracks (its runs of one name, as the census counts them)
+// paired by camera: a secondary run joins its name's last primary run.
 std::vector<CameraEntry> cameraEntries(WriteContext &ctx)
 {
     std::vector<CameraEntry> entries;
-    QHash<QString, size_t> primaryOf; // each name's last primary run
-    size_t current = 0;
-    QString previous;
-    for (int k = 0; k < ctx.exportRowCount(); ++k) {
-        const ExportRow row = ctx.exportRow(k);
-        const bool secondary = isSecondaryCameraTrack(row.name);
-        if (k == 0 || row.name != previous) {
-            const QString base = cameraTrackBase(row.name);
-            const auto joins = primaryOf.constFind(base);
-            if (secondary && joins != primaryOf.cend() && entries[*joins].secondary.empty()) {
-                current = *joins;
-            } else {
-                entries.push_back({base, {}, {}});
-                current = entries.size() - 1;
-                if (!secondary) primaryOf.insert(base, current);
-            }
-            previous = row.name;
+    QHash<QString, size_t> primaryOf; // each name's last primary entry
+    int first = 0;
+    for (const QString &count : ctx.census().rowCounts) {
+        const int end = first + count.toInt();
+        const QString name = ctx.exportRow(first).name;
+        const bool secondary = isSecondaryCameraTrack(name);
+        const QString base = cameraTrackBase(name);
+        const auto joins = primaryOf.constFind(base);
+        size_t at = 0;
+        if (secondary && joins != primaryOf.cend() &&
+            entries[*joins].secondary.first == entries[*joins].secondary.second) {
+            at = *joins;
+        } else {
+            entries.push_back({base, {}, {}});
+            at = entries.size() - 1;
+            if (!secondary) primaryOf.insert(base, at);
         }
-        (secondary ? entries[current].secondary : entries[current].primary).push_back(k);
+        (secondary ? entries[at].secondary : entries[at].primary) = {first, end};
+        first = end;
     }
     return entries;
 }
 
-void cameraBlock(WriteContext &ctx, const char *camera, const std::vector<int> &rows)
+void cameraBlock(WriteContext &ctx, const char *camera, std::pair<int, int> run)
 {
     QByteArray &out = ctx.out();
     out += camera;
     out += '\n';
-    out += QByteArray::number(qulonglong(rows.size()));
+    out += QByteArray::number(run.second - run.first);
     out += '\n';
-    for (int k : rows) {
-        ctx.exportRow(k).appendFrameXY(out, " ");
-        out += " 0.000\n";
-    }
+    for (int k = run.first; k < run.second; ++k)
+        appendRowLine(out, ctx.exportRow(k));
 }
 
 void writePf5(WriteContext &ctx)
@@ -367,7 +369,7 @@ void writePf5(WriteContext &ctx)
         ctx.write(e.name);
         ctx.write("\"\n");
         cameraBlock(ctx, "\"Primary\"", e.primary);
-        if (!e.secondary.empty()) cameraBlock(ctx, "\"Secondary\"", e.secondary);
+        if (e.secondary.second > e.secondary.first) cameraBlock(ctx, "\"Secondary\"", e.secondary);
         if (!ctx.mayFlush(double(i + 1) / double(entries.size()))) return;
     }
 }

@@ -89,7 +89,6 @@ public:
     // A note that something was left out or read otherwise: count of what.
     void leftOut(const QString &text, Lost what, int count = 1, int line = 0);
     QStringList list() const;
-    const LeftOut &counts() const { return m_counts; }
     // Both into a result.
     void into(ReadResult &result) const;
 

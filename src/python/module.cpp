@@ -129,13 +129,6 @@ Tracks fromSet(const TrackSet &set, const Format &format)
     return tracks;
 }
 
-// What a strict read raises: what was left out, and where.
-QString strictReadMessage(const LeftOut &leftOut)
-{
-    return leftOut.first + QStringLiteral(" (strict: a reading that leaves something out or "
-                                          "changes it fails.)");
-}
-
 Tracks readTracks(const std::string &path, const std::optional<std::string> &formatId, bool strict,
                   const std::string &cameraName)
 {
@@ -157,7 +150,8 @@ Tracks readTracks(const std::string &path, const std::optional<std::string> &for
         raise(readErrorType, outcome.message, outcome.errorFile, outcome.errorLine);
     if (!result.ok()) raise(readErrorType, result.error, file, result.line);
     if (strict && result.leftOut.any())
-        raise(readErrorType, strictReadMessage(result.leftOut), file, result.leftOut.firstLine);
+        raise(readErrorType, strictMessage(result.leftOut, "strict=True"), file,
+              result.leftOut.firstLine);
     tracks.notes = texts(outcome.notes + result.notes);
     return tracks;
 }

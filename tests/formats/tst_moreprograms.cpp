@@ -212,10 +212,7 @@ private slots:
                     x > -0.06 * w && x < 1.06 * w && y > -0.06 * h && y < 1.06 * h,
                     qPrintable(QStringLiteral("%1 row %2: %3, %4").arg(file).arg(i).arg(x).arg(y)));
             }
-            QList<TestRow> rows;
-            for (int i = 0; i < set.count; ++i)
-                rows.append(
-                    {set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)], set.y[size_t(i)]});
+            const QList<TestRow> rows = rowsOf(set);
             const QString path = dir.filePath(QStringLiteral("again-") + file);
             ExportResult saved = saveAs(importedTable(rows), "flame-stabilizer", path,
                                         set.plateWidth, set.plateHeight);

@@ -100,15 +100,6 @@ class TestNukeRoto : public QObject
         return formatById(QStringLiteral("nuke-rotopaint"))->read(text, QStringLiteral("test"));
     }
 
-    static QList<TestRow> rowsOf(const TrackSet &set)
-    {
-        QList<TestRow> out;
-        for (int i = 0; i < set.count; ++i)
-            out.append(
-                {set.names.at(i), set.frames[size_t(i)], set.x[size_t(i)], set.y[size_t(i)]});
-        return out;
-    }
-
     static bool noteContains(const ReadResult &r, const QString &text)
     {
         for (const QString &note : r.notes)
