@@ -35,28 +35,35 @@ bool containsAny(const QByteArray &text, std::initializer_list<const char *> wor
                        [&](const char *word) { return text.contains(word); });
 }
 
+bool looksLikeNukeText(const QString &line, const QByteArray &text)
+{
+    return (line.startsWith(QLatin1String("#!")) && line.contains(QLatin1String("uke"))) ||
+           line.startsWith(QLatin1String("version ")) ||
+           line.startsWith(QLatin1String("set cut_paste_input")) ||
+           (line.endsWith(QLatin1String(" {")) &&
+            containsAny(text, {"\n xpos ", "{curve ", "\n name "})) ||
+           text.contains("\nRoot {") || text.contains("\nversion ");
+}
+
+bool looksLikeShakeText(const QString &line, const QByteArray &text)
+{
+    return line.contains(QLatin1String("Shake")) ||
+           containsAny(text, {"SetTimeRange(", "Tracker(", "Tracker (", "Stabilize(", "MatchMove(",
+                              "OfxPluginFactory("});
+}
+
 // What a file that no reader takes seems to be, for the message.
 QString fileLooksLike(const QString &first, const QByteArray &text)
 {
     const QString line = first.trimmed();
-    const bool nuke =
-        (line.startsWith(QLatin1String("#!")) && line.contains(QLatin1String("uke"))) ||
-        line.startsWith(QLatin1String("version ")) ||
-        line.startsWith(QLatin1String("set cut_paste_input")) ||
-        (line.endsWith(QLatin1String(" {")) &&
-         containsAny(text, {"\n xpos ", "{curve ", "\n name "})) ||
-        text.contains("\nRoot {") || text.contains("\nversion ");
-    if (nuke)
+    if (looksLikeNukeText(line, text))
         return containsAny(text, {"\nRotoPaint {", "\nRoto {"})
                    ? QStringLiteral("a Nuke script whose RotoPaint shapes are in a layout Corvane "
                                     "does not read")
                    : QStringLiteral("a Nuke script with no RotoPaint");
     if (line.startsWith(QLatin1String("nuke.")) || text.contains("import nuke"))
         return QStringLiteral("a Nuke Python script");
-    if (line.contains(QLatin1String("Shake")) ||
-        containsAny(text, {"SetTimeRange(", "Tracker(", "Tracker (", "Stabilize(", "MatchMove(",
-                           "OfxPluginFactory("}))
-        return QStringLiteral("a Shake script");
+    if (looksLikeShakeText(line, text)) return QStringLiteral("a Shake script");
     if (line.startsWith(QLatin1String("var ")) || text.contains("app.project"))
         return QStringLiteral("an After Effects script");
     if (line.startsWith(QLatin1String("<?xml")) || line.startsWith(QLatin1Char('<')))
@@ -111,14 +118,54 @@ void chooseAmongEqualReadings(const QByteArray &text, const std::vector<ReadResu
 
 } // namespace
 
-Detection detectFormat(const QString &path)
+namespace {
+
+// The whole lines of a file's start (all of it when no line ends there).
+QByteArray wholeLinesOf(const QByteArray &start)
+{
+    const qsizetype end = start.lastIndexOf('\n');
+    return end < 0 ? start : start.left(end + 1);
+}
+
+// Whether the start of a larger file leaves the choice to its whole text:
+// the candidates' readings decide, or a script's tracking node may come later.
+bool choiceNeedsWhole(const QString &first, const QByteArray &start,
+                      const QList<const Format *> &candidates)
+{
+    if (marksScript(first) || candidates.size() > 1) return true;
+    const QString line = first.trimmed();
+    return candidates.isEmpty() &&
+           (looksLikeNukeText(line, start) || looksLikeShakeText(line, start));
+}
+
+} // namespace
+
+Detection detectFormat(const QString &path, std::atomic<qint64> *bytesRead)
 {
     qsizetype longest = 0;
     for (const Format &format : formats())
         if (format.read) longest = std::max(longest, format.maxLineLength);
-    FileText text = loadTrackFile(path, longest);
+    Detection detection;
+    const FileText start = loadTrackFileStart(path, DetectionPrefix, longest, bytesRead);
+    if (!start.ok()) {
+        detection.error = start.error;
+        return detection;
+    }
+    if (start.complete) return detectText(start.bytes, path);
+    // The chosen reader reads the file whole: its start is enough to choose.
+    const QByteArray head = wholeLinesOf(start.bytes);
+    const QString first = firstLineOf(head);
+    detection.candidates = formatsFitting(head);
+    if (!choiceNeedsWhole(first, head, detection.candidates)) {
+        if (detection.candidates.isEmpty())
+            detection.looksLike = fileLooksLike(first, head);
+        else
+            detection.format = detection.candidates.first();
+        return detection;
+    }
+    const FileText text = loadTrackFile(path, longest, {}, bytesRead);
     if (!text.ok()) {
-        Detection detection;
+        detection = Detection();
         detection.error = text.error;
         return detection;
     }

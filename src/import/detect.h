@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 namespace corvane {
 
 struct Format;
@@ -23,7 +25,15 @@ struct Detection
     QString looksLike; // with no candidate: what the file seems to be instead
 };
 
-Detection detectFormat(const QString &path);
+// How much of a file detection reads before it reads on: the sniffs that
+// look at a file's head read 256 KB of it, and the others find their
+// evidence in a file's header. A larger file is read whole only where the
+// start leaves the choice open (a script's tracking node may lie further,
+// several formats fit and their readings decide).
+constexpr qint64 DetectionPrefix = qint64(4) << 20;
+
+// bytesRead, when given, follows the reading.
+Detection detectFormat(const QString &path, std::atomic<qint64> *bytesRead = nullptr);
 // The same on a file's decoded text (path names it in messages).
 Detection detectText(const QByteArray &text, const QString &path = QString());
 // The formats whose first-line test and sniff the text passes.

@@ -3,6 +3,7 @@
 
 #include "filetext.h"
 #include "formats/registry.h"
+#include "formats/stoprequest.h"
 #include "formats/textscan.h"
 #include "table/tracktable.h"
 
@@ -39,7 +40,10 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
     }
     const FileText text = loadTrackFile(path, format->maxLineLength, {}, bytesRead);
     if (!text.ok()) return ReadResult::failure(text.error);
-    return readBytes(text.bytes, path, *format);
+    ReadResult result = readBytes(text.bytes, path, *format);
+    // A reader of text in memory does not look for a stop: its rows are not kept.
+    if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
+    return result;
 }
 
 ReadResult readBytes(const QByteArray &data, const QString &path, const Format &format)
@@ -97,7 +101,8 @@ int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QStr
     size_t run = 0;
     quint32 lastId = 0;
     for (int k = 0; k < count; ++k) {
-        if (progress && k % progressStep == 0 && !progress(k)) return written;
+        if (k % progressStep == 0 && (stopRequested() || (progress && !progress(k))))
+            return written;
         if (k == 0 || (run + 1 < starts.size() && starts[run + 1] == k)) {
             if (k > 0) ++run;
             lastId = table.internName(set.names.runs().at(qsizetype(run)));

@@ -19,6 +19,7 @@ class TrackTable;
 // A file whose own counts promise more than it holds reads with cutShort
 // set (naming the file) and the rows it holds.
 // bytesRead, when given, follows the file's reading (from another thread).
+// A stop request ends the reading with stoppedMessage.
 ReadResult dispatch(const QString &path, const QString &formatFilter,
                     std::atomic<qint64> *bytesRead = nullptr);
 
@@ -43,7 +44,8 @@ FillRange prepareFill(TrackTable &table, int count, bool append);
 // false stops the fill (the rows written stay, the rest stay empty).
 using FillProgress = std::function<bool(int written)>;
 
-// Writes the set's rows into range; returns the number of rows written.
+// Writes the set's rows into range; returns the number of rows written,
+// fewer when a stop was requested.
 int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QString &formatFilter,
              const FillProgress &progress = {});
 

@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "filetext.h"
 
+#include "formats/stoprequest.h"
 #include "formats/textscan.h"
 #include "table/parallel.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include <fcntl.h>
@@ -25,7 +26,10 @@ namespace {
 
 QString named(const QString &path, const QString &reason)
 {
-    return QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
+    // An empty path is named too, so that the message says what was asked for.
+    const QString name =
+        path.isEmpty() ? QStringLiteral("\"\" (an empty path)") : QDir::toNativeSeparators(path);
+    return name + QStringLiteral(": ") + reason;
 }
 
 // The refusals a file's text meets, read whole or line by line.
@@ -104,31 +108,107 @@ bool hasLongLine(const QByteArray &text, qsizetype maxLine)
     return longLineIn(text.constData(), text.constData() + text.size(), carry, maxLine);
 }
 
-FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, bool checkLines)
+namespace {
+
+QString atLine(const QString &name, int line)
+{
+    return QStringLiteral("%1, line %2").arg(name).arg(line);
+}
+
+// The UTF-8 of UTF-16 code units (after the mark). A lone surrogate, or an
+// odd last byte of a complete text, is an error naming its line; where only
+// the file's start was read, a character cut at its end is left out.
+QByteArray utf8OfUtf16(QByteArrayView units, bool littleEndian, bool complete, const QString &name,
+                       QString &error)
+{
+    const auto unitAt = [&](qsizetype i) {
+        const uchar a = uchar(units[2 * i]), b = uchar(units[2 * i + 1]);
+        return char16_t(littleEndian ? a | (b << 8) : (a << 8) | b);
+    };
+    const qsizetype count = units.size() / 2;
+    QByteArray out;
+    out.reserve(count + count / 2);
+    int line = 1;
+    for (qsizetype i = 0; i < count; ++i) {
+        char32_t c = unitAt(i);
+        if (c == u'\n') ++line;
+        if (c >= 0xD800 && c < 0xE000) {
+            const bool high = c < 0xDC00;
+            if (high && i + 1 == count && !complete) break;
+            const char16_t low = high && i + 1 < count ? unitAt(i + 1) : 0;
+            if (!high || low < 0xDC00 || low >= 0xE000) {
+                error = named(atLine(name, line),
+                              QStringLiteral("holds a lone UTF-16 surrogate (U+%1), so it is not "
+                                             "valid UTF-16 text.")
+                                  .arg(QString::number(uint(c), 16).toUpper()));
+                return QByteArray();
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    if (complete && units.size() % 2 != 0) {
+        error = named(atLine(name, line),
+                      QStringLiteral("ends in half a UTF-16 character (an odd last byte), so "
+                                     "it is not valid UTF-16 text."));
+        return QByteArray();
+    }
+    return out;
+}
+
+bool startsUtf16(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
+// The text of bytes: checked tells that NUL bytes and lines were checked
+// as they were read (UTF-8 or 8-bit text only).
+FileText textOf(QByteArray bytes, const QString &name, qsizetype maxLine, bool checked,
+                bool complete)
 {
     FileText text;
+    text.complete = complete;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         bytes.remove(0, 3);
-    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
-                                                            : QStringConverter::Utf16BE);
-        QString decoded = decoder.decode(QByteArrayView(bytes).sliced(2));
-        if (decoder.hasError()) {
-            text.error = named(name, QStringLiteral("is not valid UTF-16 text."));
-            return text;
-        }
-        bytes = decoded.toUtf8();
+    } else if (startsUtf16(bytes)) {
+        bytes = utf8OfUtf16(QByteArrayView(bytes).sliced(2), bytes.startsWith("\xFF\xFE"), complete,
+                            name, text.error);
+        if (!text.error.isEmpty()) return text;
+        checked = false;
     }
-    if (holdsNul(bytes)) {
+    if (!checked && holdsNul(bytes)) {
         text.error = holdsNulMessage(name);
         return text;
     }
-    if (checkLines && hasLongLine(bytes, maxLine)) {
+    if (!checked && hasLongLine(bytes, maxLine)) {
         text.error = longLineMessage(name, maxLine);
         return text;
     }
     text.bytes = std::move(bytes);
     return text;
+}
+
+} // namespace
+
+FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine, bool checkLines)
+{
+    if (!checkLines) maxLine = std::numeric_limits<qsizetype>::max();
+    return textOf(std::move(bytes), name, maxLine, false, true);
 }
 
 QString inputFileProblem(const QString &path)
@@ -179,8 +259,11 @@ bool sameFile(const struct stat &a, const struct stat &b)
 
 } // namespace
 
-FileText loadTrackFile(const QString &path, qsizetype maxLine,
-                       const std::function<void()> &whileReading, std::atomic<qint64> *bytesRead)
+namespace {
+
+// The file's first limit bytes (all of it when limit is negative).
+FileText loadText(const QString &path, qsizetype maxLine, const std::function<void()> &whileReading,
+                  std::atomic<qint64> *bytesRead, qint64 limit)
 {
     FileText text;
     const QString problem = inputFileProblem(path);
@@ -199,7 +282,9 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
     // does not (a file the system makes as it is read) is read in blocks.
     // Lines are checked as they come, so a file of one endless line is
     // refused early.
-    const qint64 stated = before.st_size;
+    const qint64 stated =
+        limit < 0 ? qint64(before.st_size) : std::min<qint64>(before.st_size, limit);
+    if (limit < 0) limit = std::numeric_limits<qint64>::max();
     std::shared_ptr<char> buffer = wholeFileBuffer(size_t(std::max<qint64>(stated, 0)));
     if (!buffer) {
         ::close(fd);
@@ -212,14 +297,20 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
     qsizetype carry = 0;
     bool utf16 = false, failed = false, first = true;
     while (true) {
+        if (stopRequested()) {
+            text.error = QString::fromLatin1(stoppedMessage);
+            failed = true;
+            break;
+        }
         char *into = nullptr;
-        qint64 room = block;
+        qint64 room = std::min(block, limit - size);
+        if (room <= 0) break;
         if (stated > 0) {
-            room = std::min(block, stated - size);
+            room = std::min(room, stated - size);
             if (room <= 0) break;
             into = buffer.get() + size;
         } else {
-            grown.resize(qsizetype(size + block));
+            grown.resize(qsizetype(size + room));
             into = grown.data() + size;
         }
         const ssize_t got = ::read(fd, into, size_t(room));
@@ -236,6 +327,11 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
                                  (uchar(into[0]) == 0xFE && uchar(into[1]) == 0xFF));
         size += got;
         if (bytesRead) bytesRead->store(size, std::memory_order_relaxed);
+        if (!utf16 && std::memchr(start, 0, size_t(got))) {
+            text.error = holdsNulMessage(path);
+            failed = true;
+            break;
+        }
         if (!utf16 && longLineIn(start, start + got, carry, maxLine)) {
             text.error = longLineMessage(path, maxLine);
             failed = true;
@@ -244,6 +340,7 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
         if (first && whileReading) whileReading();
         first = false;
     }
+    const bool complete = size < limit || size == qint64(before.st_size);
     struct stat after;
     const bool changed = !failed && (::fstat(fd, &after) != 0 || !sameFile(before, after) ||
                                      (stated > 0 && size != stated));
@@ -261,9 +358,23 @@ FileText loadTrackFile(const QString &path, qsizetype maxLine,
         data = std::move(grown);
     }
     // UTF-16 text is checked once decoded; other text was checked while read.
-    text = trackText(std::move(data), path, maxLine, utf16);
+    text = textOf(std::move(data), path, maxLine, !utf16, complete);
     if (stated > 0) text.buffer = std::move(buffer);
     return text;
+}
+
+} // namespace
+
+FileText loadTrackFile(const QString &path, qsizetype maxLine,
+                       const std::function<void()> &whileReading, std::atomic<qint64> *bytesRead)
+{
+    return loadText(path, maxLine, whileReading, bytesRead, -1);
+}
+
+FileText loadTrackFileStart(const QString &path, qint64 bytes, qsizetype maxLine,
+                            std::atomic<qint64> *bytesRead)
+{
+    return loadText(path, maxLine, {}, bytesRead, bytes);
 }
 
 FileLines::FileLines(const QString &path, qsizetype maxLine, std::atomic<qint64> *bytesRead)
@@ -341,6 +452,10 @@ FileLines::Piece FileLines::readPiece(int fd, std::vector<char> buffer, qsizetyp
 // is read without another thread.
 bool FileLines::takePiece()
 {
+    if (stopRequested()) {
+        setError(QString::fromLatin1(stoppedMessage));
+        return false;
+    }
     std::vector<char> used = std::move(m_piece.bytes);
     if (m_next.valid()) {
         m_piece = m_next.get();

@@ -37,6 +37,7 @@ struct FileText
     QByteArray bytes; // may point into the buffer below: keep both together
     QString error;    // why the file is not a track file, naming it
     std::shared_ptr<char> buffer;
+    bool complete = true; // false: only the file's start was read
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -46,12 +47,19 @@ QString inputFileProblem(const QString &path);
 
 // The file's bytes are read into memory, never mapped, so that a file cut
 // short or rewritten while it is read cannot take the process down with it;
-// such a file is refused as changed while it was read. whileReading, for
-// tests, runs after the first piece of a file was read; bytesRead, when
-// given, follows the reading (for a progress bar on another thread).
+// such a file is refused as changed while it was read. A stop request ends
+// the reading with stoppedMessage. whileReading, for tests, runs after the
+// first piece of a file was read; bytesRead, when given, follows the
+// reading (for a progress bar on another thread).
 FileText loadTrackFile(const QString &path, qsizetype maxLine = MaxLineLength,
                        const std::function<void()> &whileReading = {},
                        std::atomic<qint64> *bytesRead = nullptr);
+
+// The start of a file, up to bytes of it (a UTF-16 character cut at its end
+// left out), read
+// and checked by the same rules; complete tells whether that was all of it.
+FileText loadTrackFileStart(const QString &path, qint64 bytes, qsizetype maxLine = MaxLineLength,
+                            std::atomic<qint64> *bytesRead = nullptr);
 
 // Whether a line of text is longer than maxLine bytes (line end not counted).
 bool hasLongLine(const QByteArray &text, qsizetype maxLine);
@@ -62,8 +70,9 @@ FileText trackText(QByteArray bytes, const QString &name, qsizetype maxLine = Ma
 
 // A file's lines read piece by piece by the rules of loadTrackFile: a UTF-8
 // mark skipped, NUL bytes and over-long lines refused as they come, a file
-// cut short or written to while it is read refused at its end. A UTF-16
-// file is decoded whole first. The errors name the file.
+// cut short or written to while it is read refused at its end, a stop
+// request met before each piece. A UTF-16 file is decoded whole first. The
+// errors name the file.
 class FileLines : public LineSource
 {
 public:

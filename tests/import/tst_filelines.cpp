@@ -5,6 +5,7 @@
 #include "export/exporter.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
+#include "formats/stoprequest.h"
 #include "import/dispatch.h"
 #include "import/filetext.h"
 #include "table/tracktable.h"
@@ -100,6 +101,69 @@ private slots:
         utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
         QCOMPARE(fileLines(file("utf16.txt", utf16)),
                  QList<QByteArray>({QStringLiteral("Ünïcode 1").toUtf8(), "b 2"}));
+    }
+
+    // A UTF-16 file that cannot be decoded whole is refused at the line of
+    // the fault, never read with the fault dropped.
+    void brokenUtf16IsRefusedAtItsLine_data()
+    {
+        QTest::addColumn<QByteArray>("units"); // little-endian, after the mark
+        QTest::addColumn<QString>("fault");
+        const auto le = [](std::initializer_list<char16_t> text) {
+            QByteArray out;
+            for (char16_t c : text)
+                out.append(char(c & 0xFF)).append(char(c >> 8));
+            return out;
+        };
+        QTest::newRow("odd last byte") << le({u'a', u'\n', u'b'}) + 'c'
+                                       << QStringLiteral("line 2: ends in half a UTF-16 character");
+        QTest::newRow("lone high surrogate")
+            << le({u'a', u'\n', 0xD800, u'b', u'\n'})
+            << QStringLiteral("line 2: holds a lone UTF-16 surrogate (U+D800)");
+        QTest::newRow("lone low surrogate at the end")
+            << le({u'a', u'\n', u'\n', 0xDC01})
+            << QStringLiteral("line 3: holds a lone UTF-16 surrogate (U+DC01)");
+    }
+
+    void brokenUtf16IsRefusedAtItsLine()
+    {
+        QFETCH(QByteArray, units);
+        QFETCH(QString, fault);
+        const QString path = file("broken16.txt", QByteArray("\xFF\xFE", 2) + units);
+        const QString name = QDir::toNativeSeparators(path);
+        const FileText whole = loadTrackFile(path);
+        QVERIFY2(whole.error.startsWith(name + QStringLiteral(", ") + fault),
+                 qPrintable(whole.error));
+        QString error;
+        QVERIFY(fileLines(path, &error).isEmpty());
+        QCOMPARE(error, whole.error);
+        // A pair is one character, whichever the byte order.
+        QByteArray pair("\xFE\xFF\xD8\x3D\xDE\x00\x00\n", 8);
+        QCOMPARE(loadTrackFile(file("pair16.txt", pair)).bytes,
+                 QStringLiteral("\U0001F600\n").toUtf8());
+    }
+
+    // A stop request ends a reading, whole or in pieces, and the table
+    // fill; once it was dealt with, the same file reads.
+    void stopRequestEndsTheReading()
+    {
+        QByteArray text = "1\nT\n0\n3\n1 1 1\n2 2 2\n3 3 3\n";
+        const QString path = file("stop.txt", text);
+        const QString stopped = QString::fromLatin1(stoppedMessage);
+        requestStop();
+        QCOMPARE(loadTrackFile(path).error, stopped);
+        FileLines lines(path);
+        Field line;
+        QVERIFY(!lines.next(line));
+        QCOMPARE(lines.error(), stopped);
+        const QString filter = QLatin1String(formatById("3de4")->importFilter);
+        QCOMPARE(dispatch(path, filter).error, stopped);
+        TrackSet set;
+        set.append(QStringLiteral("A"), 1, 0, 0);
+        TrackTable table;
+        QCOMPARE(fillRows(table, set, prepareFill(table, 1, false), filter), 0);
+        clearStopRequest();
+        QCOMPARE(dispatch(path, filter).set.count, 3);
     }
 
     // What a file read whole refuses is refused when it is read in pieces

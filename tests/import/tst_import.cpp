@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "formats/registry.h"
+#include "import/detect.h"
 #include "import/dispatch.h"
+#include "import/filetext.h"
 #include "import/importer.h"
 #include "import/recognise.h"
 #include "settings/platesettings.h"
 #include "table/tracktable.h"
 #include "testdata.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -183,6 +186,45 @@ private slots:
         QCOMPARE(table.rowCount(), 10000);
         QVERIFY(table.hasItem(4095, 0));
         QVERIFY(!table.hasItem(4096, 0));
+    }
+
+    // Detection decides on a file's start: a file that cannot be a track
+    // file is refused from it, and a track file larger than it is left to
+    // the chosen reader to read whole.
+    void detectionReadsTheStartOfALargeFile()
+    {
+        std::atomic<qint64> read{0};
+        const QString sparse = dir.filePath(QStringLiteral("sparse.bin"));
+        {
+            QFile f(sparse);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(2) << 30)); // NUL bytes, taking no room on disk
+        }
+        const Detection nul = detectFormat(sparse, &read);
+        QVERIFY2(nul.error.startsWith(QDir::toNativeSeparators(sparse)), qPrintable(nul.error));
+        QVERIFY(nul.error.contains(QLatin1String("holds NUL bytes")));
+        QVERIFY2(read <= DetectionPrefix, qPrintable(QString::number(read)));
+        QFile::remove(sparse);
+
+        const QString endless = file("endless.txt", QByteArray(3 * DetectionPrefix, 'a'));
+        const Detection noLines = detectFormat(endless, &read);
+        QVERIFY(noLines.error.isEmpty() && noLines.candidates.isEmpty());
+        QVERIFY(read <= DetectionPrefix);
+
+        QByteArray rows = "1\nTrack_0001\n0\n400000\n";
+        for (int i = 1; i <= 400000; ++i)
+            rows += QByteArray::number(i) + " 1024.5 2048.25\n";
+        QVERIFY(rows.size() > 2 * DetectionPrefix);
+        const QString large = file("large.txt", rows);
+        const Detection v4 = detectFormat(large, &read);
+        QVERIFY2(v4.format && QLatin1String(v4.format->id) == QLatin1String("3de4"),
+                 qPrintable(v4.error));
+        QVERIFY(read <= DetectionPrefix);
+    }
+
+    void anEmptyPathIsNamed()
+    {
+        QVERIFY(inputFileProblem(QString()).startsWith(QLatin1String("\"\" (an empty path): ")));
     }
 
     void firstFrameAndPlateTakeover()
