@@ -34,11 +34,14 @@ ReadResult readAfterEffectsTrack(const QByteArray &data, const QString &)
     std::vector<Field> fields;
     int width = 0, height = 0;
     bool inPoints = false; // in a motion tracker's "Feature Center" section
+    bool ended = false;    // the last line read closes the data
     QString name;
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
         if (fields.empty()) continue;
         const bool indented = *line.begin == ' ' || *line.begin == '\t';
+        ended = !indented && contains(line, "End of Keyframe Data");
+        if (ended) continue;
         if (contains(line, "Source Width")) {
             width = fieldToInt(fields.back());
         } else if (contains(line, "Source Height")) {
@@ -60,6 +63,10 @@ ReadResult readAfterEffectsTrack(const QByteArray &data, const QString &)
             rows.add(name, fields[0], fields[1], fields[2], scanner.number());
         }
     }
+    if (!rows.failed() && !ended && rows.count() > 0)
+        rows.fail(QStringLiteral("the file ends before \"End of Keyframe Data\": it is cut "
+                                 "short."),
+                  scanner.number());
     ReadResult result = rows.finish();
     result.set.plateWidth = width;
     result.set.plateHeight = height;

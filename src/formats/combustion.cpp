@@ -36,7 +36,7 @@ ReadResult readCombustionTrack(const QByteArray &data, const QString &fileName)
         if (x.end > x.begin && x.end[-1] == ',') --x.end;
         rows.add(name, withoutPointZero(fields[0]), x, fields[3], scanner.number());
     }
-    return rows.finish();
+    return refuseCutRow(rows.finish(), data);
 }
 
 bool looksLikeCombustionTrack(const QByteArray &data)

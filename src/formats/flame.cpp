@@ -162,6 +162,8 @@ private:
     bool size(Field text, int &out);
     bool sample(Field text, Sample &out);
     Tracker &trackerNamed(Field name);
+    bool settingsLine(Field text, Field word, Field rest);
+    void checkEnd();
     void collectRows();
 
     LineScanner m_scanner;
@@ -174,6 +176,11 @@ private:
     Channel *m_channel = nullptr; // the channel being read, or null outside one
     std::optional<Key> m_key;     // the key being read
     bool m_channelsOver = false;
+    QString m_channelName;   // of the channel being read, for a cut inside it
+    int m_promised = -1;     // trackers NbTrackers promises (-1: not said)
+    int m_sections = 0;      // trackers' settings sections read
+    bool m_ended = false;    // the setup's closing End was read
+    bool m_lastWhole = true; // the last settings line has its value
     int m_width = 0, m_height = 0;
 };
 
@@ -228,7 +235,17 @@ bool SetupReader::headerLine(Field word, Field rest)
         m_channel =
             part == PartCount ? &m_ignored : &trackerNamed(Field{rest.begin, slash}).channels[part];
         *m_channel = Channel{};
+        m_channelName = fieldToString(rest);
         return true;
+    }
+    if (is(word, "NbTrackers")) {
+        bool ok = false;
+        m_promised = fieldToInt(rest, &ok);
+        if (ok && m_promised >= 0) return true;
+        m_rows.fail(QStringLiteral("the tracker count \"%1\" is not a non-negative whole number.")
+                        .arg(fieldToString(rest)),
+                    m_scanner.number());
+        return false;
     }
     if (is(word, "ChannelEnd")) {
         m_channelsOver = true;
@@ -312,8 +329,51 @@ bool SetupReader::line(Field text)
     const Field rest = trimmed(Field{space, trimmedText.end});
     if (m_key) return keyLine(word, rest);
     if (m_channel) return channelLine(word, rest);
-    if (m_channelsOver) return true; // the trackers' settings follow: nothing of the points
+    if (m_ended) return true;
+    if (m_channelsOver) return settingsLine(text, word, rest);
     return headerLine(word, rest);
+}
+
+// The trackers' settings hold nothing of the points, but say where the
+// setup ends: a "Tracker" section per tracker, then End.
+bool SetupReader::settingsLine(Field text, Field word, Field rest)
+{
+    const bool top = text.begin == word.begin;
+    if (top && is(word, "End") && rest.isEmpty()) {
+        m_ended = true;
+        if (m_promised < 0 || m_sections == m_promised) return true;
+        m_rows.fail(QStringLiteral("the setup promises %1 trackers (NbTrackers), but holds the "
+                                   "settings of %2.")
+                        .arg(m_promised)
+                        .arg(m_sections),
+                    m_scanner.number());
+        return false;
+    }
+    if (top && is(word, "Tracker")) ++m_sections;
+    // A settings line is a word and its value; "Colour" opens the colour.
+    m_lastWhole = !rest.isEmpty() || is(word, "Colour") || word.isEmpty();
+    return true;
+}
+
+// A setup cut anywhere stops inside a channel, a key, before ChannelEnd, or
+// before its trackers' settings are whole.
+void SetupReader::checkEnd()
+{
+    QString cut;
+    if (m_key)
+        cut = QStringLiteral("the file ends inside a key of channel \"%1\".").arg(m_channelName);
+    else if (m_channel)
+        cut = QStringLiteral("the file ends inside channel \"%1\" (it has no End).")
+                  .arg(m_channelName);
+    else if (!m_channelsOver)
+        cut = QStringLiteral("the file ends before ChannelEnd: its channels are cut off.");
+    else if (!m_ended && m_promised >= 0 && m_sections < m_promised)
+        cut = QStringLiteral("the file ends after the settings of %1 of its %2 trackers.")
+                  .arg(m_sections)
+                  .arg(m_promised);
+    else if (!m_ended && !m_lastWhole)
+        cut = QStringLiteral("the file ends inside the trackers' settings.");
+    if (!cut.isEmpty()) m_rows.fail(cut, m_scanner.number());
 }
 
 void SetupReader::collectRows()
@@ -335,6 +395,7 @@ ReadResult SetupReader::read()
     Field text;
     while (m_scanner.next(text))
         if (!line(text)) break;
+    if (!m_rows.failed()) checkEnd();
     if (!m_rows.failed()) collectRows();
     ReadResult result = m_rows.finish(
         m_trackers.empty() ? QStringLiteral("the setup holds no tracker.")

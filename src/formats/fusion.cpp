@@ -57,7 +57,7 @@ ReadResult readFusionTrack(const QByteArray &data, const QString &fileName)
             rows.addValues(name, frame, x + xOffset, y + yOffset);
         }
     }
-    return rows.finish();
+    return refuseCutRow(rows.finish(), data);
 }
 
 bool looksLikeFusionTrack(const QByteArray &data)

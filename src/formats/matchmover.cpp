@@ -77,6 +77,14 @@ ReadResult readMatchMover(const QByteArray &data, const QString &)
             rows.add(name, fields[0], fields[1], fields[2], scanner.number());
         }
     }
+    // Every block closes: a file that stops inside one was cut.
+    if (!rows.failed() && (block != Block::None || opened != Block::None))
+        rows.fail(block == Block::PointTrack || opened == Block::PointTrack
+                      ? QStringLiteral("the file ends inside the point track \"%1\": its "
+                                       "\"}\" is missing.")
+                            .arg(name)
+                      : QStringLiteral("the file ends inside its image sequence block."),
+                  scanner.number());
     ReadResult result = rows.finish();
     result.set.plateWidth = width;
     result.set.plateHeight = height;

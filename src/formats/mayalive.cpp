@@ -47,7 +47,7 @@ ReadResult readMayaLive(const QByteArray &data, const QString &)
         if (fields.size() != 5 || *fields[0].begin == '#') continue;
         rows.add(name, fields[1], fields[2], fields[3], scanner.number());
     }
-    ReadResult result = rows.finish();
+    ReadResult result = refuseCutRow(rows.finish(), data);
     result.set.plateWidth = width;
     result.set.plateHeight = height;
     return result;

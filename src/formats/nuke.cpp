@@ -68,7 +68,7 @@ ReadResult readNukeTracker(const QByteArray &data, const QString &fileName)
         }
         previousFrame = frame;
     }
-    ReadResult result = rows.finish();
+    ReadResult result = refuseCutRow(rows.finish(), data);
     if (result.ok() && framesGuessed) result.set.firstFrame = QStringLiteral("0");
     return result;
 }

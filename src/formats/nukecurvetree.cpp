@@ -755,6 +755,37 @@ const char treeStart[] = "{{v ";
 
 } // namespace
 
+void NodeBraces::see(Field line, int number)
+{
+    if (m_depth == 0 && !m_inString) {
+        const Field text = trimmed(line);
+        const char *brace = std::find(text.begin, text.end, '{');
+        if (brace > text.begin && brace < text.end) {
+            m_node = fieldToString(trimmed(Field{text.begin, brace}));
+            m_nodeLine = number;
+        }
+    }
+    for (const char *p = line.begin; p < line.end; ++p) {
+        const char c = *p;
+        if (c == '\\')
+            ++p;
+        else if (c == '"')
+            m_inString = !m_inString;
+        else if (!m_inString && c == '{')
+            ++m_depth;
+        else if (!m_inString && c == '}' && m_depth > 0)
+            --m_depth;
+    }
+}
+
+QString NodeBraces::unclosed() const
+{
+    if (m_depth == 0 && !m_inString) return {};
+    return QStringLiteral("the file ends inside the %1 node of line %2: it is not closed.")
+        .arg(m_node.isEmpty() ? QStringLiteral("script's") : m_node)
+        .arg(m_nodeLine);
+}
+
 bool hasCurveTrees(const QByteArray &data)
 {
     return data.contains(treeStart) && data.contains("{curvegroup ");

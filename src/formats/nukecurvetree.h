@@ -20,4 +20,21 @@ bool hasCurveTrees(const QByteArray &data);
 // and which node each shape came from, goes to the notes.
 void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes, int &shape);
 
+// Follows a script's braces line by line (outside quoted strings, escapes
+// skipped), so that a reader that takes lines one by one still knows
+// whether the script ends where its last node closes.
+class NodeBraces
+{
+public:
+    void see(Field line, int number);
+    // The error of a script that ends inside a node; empty when none.
+    QString unclosed() const;
+
+private:
+    long long m_depth = 0;
+    bool m_inString = false;
+    QString m_node; // the class of the node open at the top level
+    int m_nodeLine = 0;
+};
+
 } // namespace corvane

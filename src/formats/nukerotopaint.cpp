@@ -187,7 +187,9 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
     std::vector<VertexCurves> vertices; // kept from shape to shape, with their keys' room
     std::vector<Key> x, y;
     CurveReader reader;
+    NodeBraces braces;
     while (!rows.failed() && scanner.next(line)) {
+        braces.see(line, scanner.number());
         Field text = trimmed(line);
         facts.see(text);
         if (curveLineNext) {
@@ -232,6 +234,8 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
             wantShapeCurve = false; // the second curve is the feather
         }
     }
+    if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
+        rows.fail(braces.unclosed(), scanner.number());
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -52,8 +54,13 @@ void classify(Field raw, Line &line)
     } else if (line.fields.size() == 1) {
         bool ok = false;
         line.integer = fieldToInt(line.fields[0], &ok);
-        line.kind = ok ? Kind::Integer : Kind::Word;
         line.text = line.fields[0];
+        // Digits too many for a count are a count that is wrong, not a name.
+        const bool digits = std::all_of(line.text.begin, line.text.end, [](char c) {
+            return (c >= '0' && c <= '9') || c == '-' || c == '+';
+        });
+        line.kind = ok || digits ? Kind::Integer : Kind::Word;
+        if (!ok) line.integer = -1;
     } else {
         line.kind = line.fields.size() == 4 ? Kind::Frame : Kind::Other;
     }
@@ -69,6 +76,10 @@ public:
         Line line;
         while (!m_rows.failed() && next(line))
             take(line);
+        if (m_state == State::AfterName || m_state == State::AfterKey)
+            m_rows.cutShort(QStringLiteral("track \"%1\" has no frame count: the file ends "
+                                           "after its name.")
+                                .arg(m_blockName));
         endBlock(true);
         return m_rows.finish();
     }
@@ -120,15 +131,23 @@ private:
             return;
         case Kind::Integer:
             if (m_state == State::AfterKey) {
-                expect(line.integer, number);
+                expect(line, number);
             } else if (m_state != State::Start && peek() == Kind::Integer) {
                 startBlock(QString::number(line.integer)); // a clip number
             } else {
                 startBlock(QString());
-                expect(line.integer, number);
+                expect(line, number);
             }
             return;
         case Kind::Frame:
+            if (m_state == State::InBlock && m_held == m_expected) {
+                m_rows.fail(QStringLiteral("track \"%1\" promises %2 rows, but this line is "
+                                           "one more.")
+                                .arg(m_blockName)
+                                .arg(m_expected),
+                            number);
+                return;
+            }
             m_rows.add(m_blockName, line.fields[0], line.fields[1], line.fields[2], number);
             ++m_held;
             return;
@@ -162,10 +181,14 @@ private:
         m_state = State::AfterKey;
     }
 
-    void expect(int count, int line)
+    void expect(const Line &countLine, int line)
     {
+        const int count = countLine.integer;
         if (count < 0) {
-            m_rows.fail(QStringLiteral("the frame count %1 is not a count.").arg(count), line);
+            m_rows.fail(QStringLiteral("the frame count \"%1\" is not a non-negative whole "
+                                       "number.")
+                            .arg(fieldToString(countLine.text)),
+                        line);
             return;
         }
         m_expected = count;

@@ -114,7 +114,7 @@ void RowCollector::append(RowCollector &&later, int linesBefore)
     if (!later.m_cutShort.isEmpty()) cutShort(later.m_cutShort);
 }
 
-ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &))
+static ReadResult readRowLines(const QByteArray &data, bool (*isRow)(const std::vector<Field> &))
 {
     return readLinesInPieces(data, [isRow](LineScanner &scanner, RowCollector &rows) {
         Field line;
@@ -127,6 +127,33 @@ ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector
                          scanner.number());
         }
     });
+}
+
+ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &))
+{
+    return refuseCutRow(readRowLines(data, isRow), data);
+}
+
+ReadResult refuseCutRow(ReadResult read, const QByteArray &data)
+{
+    if (!read.ok() || data.isEmpty() || data.endsWith('\n')) return read;
+    const qsizetype lastStart = data.lastIndexOf('\n') + 1;
+    std::vector<Field> last, before;
+    splitTrimmed({data.constData() + lastStart, data.constData() + data.size()}, last);
+    // The nearest line before it that holds something other than a comment.
+    for (qsizetype end = lastStart - 1; end > 0 && before.empty();) {
+        const qsizetype start = data.lastIndexOf('\n', end - 1) + 1;
+        splitTrimmed({data.constData() + start, data.constData() + end}, before);
+        if (!before.empty() && *before[0].begin == '#') before.clear();
+        end = start - 1;
+    }
+    if (last.empty() || before.empty() || last.size() == before.size()) return read;
+    const int line = int(std::count(data.begin(), data.end(), '\n')) + 1;
+    return ReadResult::failure(QStringLiteral("the file is cut inside this line: it has %1 "
+                                              "fields, the line before it %2.")
+                                   .arg(last.size())
+                                   .arg(before.size()),
+                               line);
 }
 
 ReadResult RowCollector::finish()

@@ -103,6 +103,13 @@ private:
 // skipped.
 ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector<Field> &));
 
+// Files of one row per line with no end of their own: a text that stops
+// inside its last line (no line end) with fewer or more fields than the
+// line before it was cut in a row, and is refused with that line; any
+// other reading is returned as it is. (A number cut in its digits cannot
+// be told from a shorter one.)
+ReadResult refuseCutRow(ReadResult read, const QByteArray &data);
+
 // Reads a large text in pieces on all cores, for files whose lines are
 // read each on its own (a line's rows depend on no earlier line but by the
 // name they share): readPiece(scanner, rows) reads the lines of one piece,

@@ -47,7 +47,7 @@ ReadResult readAllPaths(const QByteArray &data, const QString &)
             named = true;
         }
     }
-    return rows.finish();
+    return refuseCutRow(rows.finish(), data);
 }
 
 // A name line, then a point line: the first two lines that hold anything.

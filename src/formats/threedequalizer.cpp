@@ -42,11 +42,12 @@ struct Reader
         }
     }
 
-    enum Outcome { Read, NotATrack, CutShort };
+    enum Outcome { Read, NotATrack, CutShort, Broken };
 
     // One track read by its structure: name, colour, count and that many
-    // frame lines. Reads nothing and says NotATrack when the lines break
-    // the structure; CutShort (with what was read) when the file ends first.
+    // frame lines. Reads nothing and says NotATrack when its header breaks
+    // the structure, Broken (the error kept) when its count is wrong or its
+    // rows break off; CutShort (with what was read) when the file ends first.
     Outcome track(LineScanner &scanner)
     {
         LineScanner probe = scanner;
@@ -59,8 +60,18 @@ struct Reader
         fieldToInt(fields[0], &ok);
         if (!ok) return NotATrack;
         splitWhitespace(countLine, fields);
-        int count = fields.size() == 1 ? fieldToInt(fields[0], &ok) : 0;
-        if (fields.size() != 1 || !ok || count < 0) return NotATrack;
+        if (fields.size() != 1 || !isNumber(fields[0])) return NotATrack;
+        int count = fieldToInt(fields[0], &ok);
+        const QString trackName = applyNameRule(fieldToString(nameLine));
+        // A number where the count stands is the count: one that is no
+        // count of rows is wrong, not a name.
+        if (!ok || count < 0) {
+            rows.fail(QStringLiteral("the row count \"%1\" of track \"%2\" is not a "
+                                     "non-negative whole number.")
+                          .arg(fieldToString(fields[0]), trackName),
+                      probe.number());
+            return Broken;
+        }
         // Check every frame line's shape before taking any of them; the
         // fields are kept, so each line is split once.
         Field line;
@@ -68,11 +79,22 @@ struct Reader
         frameLines.clear();
         for (LineScanner lines = probe; held < count && lines.next(line); ++held) {
             splitWhitespace(line, fields);
-            if (fields.size() != 3 || !isNumber(fields[0])) return NotATrack;
+            if (fields.size() != 3 || !isNumber(fields[0])) {
+                rows.fail(lines.atEnd()
+                              ? QStringLiteral("the file ends inside row %1 of track \"%2\".")
+                                    .arg(held + 1)
+                                    .arg(trackName)
+                              : QStringLiteral("track \"%1\" promises %2 rows, but this line "
+                                               "is not row %3 (a frame and two coordinates).")
+                                    .arg(trackName)
+                                    .arg(count)
+                                    .arg(held + 1),
+                          lines.number());
+                return Broken;
+            }
             frameLines.push_back({{fields[0], fields[1], fields[2]}, lines.number()});
             probe = lines;
         }
-        const QString trackName = applyNameRule(fieldToString(nameLine));
         for (int i = 0; i < held && !rows.failed(); ++i) {
             const FrameLine &f = frameLines[size_t(i)];
             rows.add(trackName, f.fields[0], f.fields[1], f.fields[2], f.number);
@@ -177,6 +199,16 @@ Reader::Outcome readTracks(const QByteArray &data, int tracks, Reader &reader, L
     return outcome;
 }
 
+// Whether the text ends within the next `lines` lines (a track's header
+// cut before its count).
+bool endsWithin(LineScanner scanner, int lines)
+{
+    Field line;
+    for (int i = 0; i < lines; ++i)
+        if (!scanner.next(line)) return true;
+    return false;
+}
+
 } // namespace
 
 ReadResult readThreeDEv4(const QByteArray &data, const QString &)
@@ -194,7 +226,7 @@ ReadResult readThreeDEv4(const QByteArray &data, const QString &)
         if (ok && tracks > 0) {
             int read = 0;
             const Reader::Outcome outcome = readTracks(data, tracks, reader, scanner, read);
-            if (outcome != Reader::CutShort && read < tracks && scanner.atEnd() &&
+            if (outcome != Reader::CutShort && read < tracks && endsWithin(scanner, 3) &&
                 !reader.rows.failed())
                 reader.rows.cutShort(QStringLiteral("the file promises %1 tracks, but it ends "
                                                     "after %2.")

@@ -74,7 +74,7 @@ ReadResult readThreeDEv3(const QByteArray &data, const QString &)
             name = applyNameRule(fieldToString(whole));
         }
     }
-    ReadResult result = rows.finish();
+    ReadResult result = refuseCutRow(rows.finish(), data);
     result.set.plateWidth = width;
     result.set.plateHeight = height;
     return result;

@@ -62,7 +62,7 @@ ReadResult readTrackNameBlocks(const QByteArray &data, TrackNames names)
         if (!sampleFields(line, fields)) continue;
         rows.add(name, withoutDecimals(fields[0]), fields[1], fields[2], scanner.number());
     }
-    return rows.finish();
+    return refuseCutRow(rows.finish(), data);
 }
 
 bool hasTrackNameBlocks(const QByteArray &data)

@@ -374,9 +374,10 @@ private slots:
             QVERIFY2(r.error.contains(QLatin1String(c.says)), qPrintable(r.error));
         }
         // A setup or script with nothing tracked says so.
-        QVERIFY(read("flame-stabilizer",
-                     "StabilizerFileVersion 5.0\nChannel t/ref/x\n\tValue 3\n\tEnd\n")
-                    .error.contains(QLatin1String("no tracker of the setup has a tracked key")));
+        QVERIFY(
+            read("flame-stabilizer",
+                 "StabilizerFileVersion 5.0\nChannel t/ref/x\n\tValue 3\n\tEnd\nChannelEnd\nEnd\n")
+                .error.contains(QLatin1String("no tracker of the setup has a tracked key")));
         QVERIFY(read("shake-script", "A = Blur(B, 3);\n")
                     .error.contains(QLatin1String("no Tracker, Stabilize or MatchMove node")));
     }

@@ -45,7 +45,8 @@ class TestNuke : public QObject
                "\"Shape_1\" {\n     NodeType: 3\n     CurveGroup: \"\" {\n      CubicCurve: \"\" "
                "{\n"
                "       Type: 0 Dim: 2\n       NumOfPoints: 3\n      " +
-               tangent + " 0 " + keyed(false) + ' ' + keyed(true) + " 0" + tangent + "\n      }\n";
+               tangent + " 0 " + keyed(false) + ' ' + keyed(true) + " 0" + tangent +
+               "\n      }\n     }\n    }\n   }\n  }\n }\n}\n";
     }
 
 private slots:

@@ -234,7 +234,8 @@ private slots:
         for (qsizetype cut = 0; cut < text.size(); cut += 7)
             read(text.left(cut));
         // A layer without a name (found by fuzzing: its name was read from nowhere).
-        const ReadResult unnamed = read(QByteArray(text).replace("{layer Turned", "{layer {"));
+        const ReadResult unnamed =
+            read(QByteArray(text).replace("{layer Turned", "{layer {") + "}");
         QVERIFY(unnamed.ok());
         for (qsizetype at = text.indexOf("{{v"); at < text.size(); at += 5) {
             QByteArray damaged = text;
