@@ -163,7 +163,18 @@ struct Channel
     enum Kind { Curve, Number, Expression, Missing } kind = Missing;
     std::vector<std::pair<int, double>> keys; // a curve's keys; a number's value at frame 0
     QString error;                            // a curve that does not read
+    bool wrong = false; // the error is a value that is wrong (not finite), not one left out
 };
+
+// A knob whose value is a number that is not finite: wrong, not an expression.
+Channel nonFinite(Field value)
+{
+    Channel c;
+    c.kind = Channel::Number;
+    c.error = nonFiniteMessage(value);
+    c.wrong = true;
+    return c;
+}
 
 bool startsWith(Field f, const char *word)
 {
@@ -199,6 +210,7 @@ Channel curveChannel(Field list, double offset = 0)
             continue; // K, L, S, C, R, k, l, i, I
         if (first == 's' || first == 't' || first == 'u' || first == 'v') continue;
         const double value = fieldToDouble(t, &ok);
+        if (!ok && isNonFiniteNumber(t)) return nonFinite(t);
         if (!ok) {
             c.error = QStringLiteral("\"%1\" is not a key of a curve.").arg(fieldToString(t));
             return c;
@@ -252,6 +264,8 @@ Channel channelOf(Field element)
     if (ok) {
         c.kind = Channel::Number;
         c.keys.push_back({0, v});
+    } else if (isNonFiniteNumber(body)) {
+        return nonFinite(body);
     } else {
         c.kind = Channel::Expression;
     }
@@ -370,6 +384,11 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
             const char *at = n.knob(knob.toUtf8().constData()).begin;
             if (!at) at = n.knob("tracks").begin;
             const int line = at ? lineAt(at) : n.line;
+            if (c->wrong) {
+                m_rows.fail(QStringLiteral("node %1, knob %2: %3").arg(n.name, knob, c->error),
+                            line);
+                return false;
+            }
             m_notes.leftOut(QStringLiteral("line %1: node %2, knob %3: %4 The knob is left out.")
                                 .arg(line)
                                 .arg(n.name, knob, c->error),

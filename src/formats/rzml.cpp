@@ -26,6 +26,7 @@ struct Mark
 struct Project
 {
     std::map<int, QString> names;        // track number: name, in number order
+    QHash<int, int> nameLines;           // track number: the line that names it
     QHash<int, std::vector<Mark>> marks; // track number: its marks
     std::vector<int> order;              // track numbers as first met
     int plateWidth = 0, plateHeight = 0;
@@ -52,6 +53,14 @@ bool number(const QXmlStreamAttributes &a, const char *key, double fallback, dou
     bool ok = false;
     out = text.toDouble(&ok);
     if (ok && std::isfinite(out)) return true;
+    const QByteArray bytes = text.toUtf8();
+    const Field field{bytes.constData(), bytes.constData() + bytes.size()};
+    if (isNonFiniteNumber(field))
+        return failWith(
+            p,
+            QStringLiteral("the %1 of <%2>: %3")
+                .arg(QLatin1String(key), xml.name().toString(), nonFiniteMessage(field)),
+            xml);
     return failWith(p,
                     QStringLiteral("<%1> has %2=\"%3\", which is not a number.")
                         .arg(xml.name().toString(), QLatin1String(key), text.toString()),
@@ -110,6 +119,15 @@ bool readProject(const QByteArray &data, Project &p)
         if (name == QLatin1String("L")) {
             int id = 0;
             if (!whole(a, "i", id, p, xml)) return false;
+            // Two tracks of one number: whose marks they are cannot be told.
+            if (p.nameLines.contains(id))
+                return failWith(p,
+                                QStringLiteral("track number %1 is given again (line %2 gave "
+                                               "it first).")
+                                    .arg(id)
+                                    .arg(p.nameLines.value(id)),
+                                xml);
+            p.nameLines.insert(id, int(xml.lineNumber()));
             p.names[id] = a.value(QLatin1String("n")).toString();
         } else if (name == QLatin1String("SHOT") && !haveShot) {
             if (!whole(a, "w", p.plateWidth, p, xml) || !whole(a, "h", p.plateHeight, p, xml))

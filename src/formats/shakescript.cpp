@@ -297,6 +297,11 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
                         lineAt(key.begin));
             return false;
         }
+        if (!valueOk && isNonFiniteNumber(value)) {
+            m_rows.fail(QStringLiteral("%1: %2").arg(what, nonFiniteMessage(value)),
+                        lineAt(value.begin));
+            return false;
+        }
         if (!valueOk) {
             m_notes.leftOut(
                 QStringLiteral("line %1: %2 is driven by an expression; it is left out.")
@@ -328,6 +333,14 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
                          const Argument &y)
 {
     const bool xCurve = x.kind == Argument::Curve, yCurve = y.kind == Argument::Curve;
+    for (const Argument *a : {&x, &y}) {
+        const Field text = trimmed(Field{a->begin, a->end});
+        if (a->kind != Argument::Curve && isNonFiniteNumber(text)) {
+            m_rows.fail(QStringLiteral("%1's %2: %3").arg(node, name, nonFiniteMessage(text)),
+                        lineAt(text.begin));
+            return;
+        }
+    }
     if (!xCurve && !yCurve) {
         if (x.kind == Argument::Expression || y.kind == Argument::Expression) {
             // A track that follows another node's: its own values are not in the script.

@@ -162,6 +162,34 @@ QString printableText(const QString &text)
     return out;
 }
 
+bool isNonFiniteNumber(Field f, double *value)
+{
+    f = trimmed(f);
+    const bool negative = !f.isEmpty() && *f.begin == '-';
+    if (!f.isEmpty() && *f.begin == '+') ++f.begin;
+    double v = 0;
+    const auto [end, error] = std::from_chars(f.begin, f.end, v);
+    if (f.isEmpty() || end != f.end) return false;
+    if (error == std::errc::result_out_of_range) {
+        // Too large or too small: only a number too large is not finite.
+        const char *e = std::find_if(f.begin, f.end, [](char c) { return c == 'e' || c == 'E'; });
+        if (e + 1 < f.end && e[1] == '-') return false;
+        v = negative ? -HUGE_VAL : HUGE_VAL;
+    } else if (error != std::errc() || std::isfinite(v)) {
+        return false;
+    }
+    if (value) *value = v;
+    return true;
+}
+
+QString nonFiniteMessage(Field f)
+{
+    double v = 0;
+    isNonFiniteNumber(f, &v);
+    return QStringLiteral("the value \"%1\" is not a finite number (it reads as %2).")
+        .arg(printableText(fieldToString(trimmed(f))), QString::asprintf("%g", v));
+}
+
 QString fieldToString(Field f)
 {
     const qsizetype size = qsizetype(f.end - f.begin);

@@ -108,6 +108,14 @@ void splitSpaces(Field line, std::vector<Field> &fields);
 int fieldToInt(Field f, bool *ok = nullptr);
 double fieldToDouble(Field f, bool *ok = nullptr);
 
+// Whether the text is a number that is not finite ("inf", "nan", "1e309"
+// that overflows), with what it reads as: such a value is wrong, not an
+// expression or a name.
+bool isNonFiniteNumber(Field f, double *value = nullptr);
+// What is wrong with it, for a message: the value "1e309" is not a finite
+// number (it reads as inf).
+QString nonFiniteMessage(Field f);
+
 // Text of a name: UTF-8 where the bytes are UTF-8, otherwise Latin-1, so
 // that every byte reads as a character.
 QString fieldToString(Field f);

@@ -364,6 +364,24 @@ private slots:
              "<IFRM><M i=\"1\" x=\"3\" y=\"oops\"/></IFRM>\n</IPLN></RZML>\n",
              5, "y=\"oops\""},
             {"matchmover-rzml", "<RZML>\n<SHOT w=\"2\" h=\"2\">\n<IFRM>\n</SHOT>\n", 4, ""},
+            // Two tracks of one number are not one track named by the last.
+            {"matchmover-rzml",
+             "<RZML>\n<L i=\"1\" n=\"a\"/>\n<L i=\"1\" n=\"b\"/>\n<IPLN b=\"1\">\n"
+             "<IFRM><M i=\"1\" x=\"3\" y=\"4\"/></IFRM>\n</IPLN></RZML>\n",
+             3, "track number 1 is given again (line 2"},
+            // Values that are no finite numbers are wrong, not expressions.
+            {"shake-script", "T = Tracker(In, \"1-2\",\n \"t\", Linear(0,1e309@1,2@2), 3);\n", 2,
+             "the value \"1e309\" is not a finite number (it reads as inf)"},
+            {"shake-script", "T = Tracker(In, \"1-2\",\n \"t\", Linear(0,1@1,2@2),\n nan);\n", 3,
+             "the value \"nan\" is not a finite number (it reads as nan)"},
+            {"nuke-script", "Tracker3 {\n track1 {{curve x1 1e309 2} {curve x1 3 4}}\n}\n", 2,
+             "the value \"1e309\" is not a finite number (it reads as inf)"},
+            {"nuke-script", "Tracker3 {\n track1 {{curve x1 1 2} nan}\n}\n", 2,
+             "the value \"nan\" is not a finite number"},
+            {"matchmover-rzml",
+             "<RZML>\n<L i=\"1\" n=\"a\"/>\n<IPLN b=\"1\">\n"
+             "<IFRM><M i=\"1\" x=\"-1e400\" y=\"4\"/></IFRM>\n</IPLN></RZML>\n",
+             4, "(it reads as -inf)"},
             {"syntheyes-all-paths", "1 2 3\nTracker1\n1 2 3\n", 1, "before any tracker"},
             {"syntheyes-all-paths", "Tracker1\n1 2 3\n2 x 3\n", 3, ""},
         };

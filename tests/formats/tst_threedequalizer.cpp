@@ -135,6 +135,22 @@ private slots:
                                   << "the X coordinate \"1e309\" is not a finite number." << 6;
         QTest::newRow("nan") << head + "2 nan 1\n"
                              << "the X coordinate \"nan\" is not a finite number." << 6;
+        // A count is a count: one that is no count of rows, or that the
+        // rows do not follow, is wrong (not a name, not the line rules').
+        QTest::newRow("huge count")
+            << QByteArray("1\nA\n0\n99999999999\n1 1 1\n")
+            << "the row count \"99999999999\" of track \"A\" is not a non-negative whole number."
+            << 4;
+        QTest::newRow("negative count")
+            << QByteArray("1\nA\n0\n-3\n1 1 1\n")
+            << "the row count \"-3\" of track \"A\" is not a non-negative whole number." << 4;
+        QTest::newRow("count beyond the rows")
+            << QByteArray("2\nA\n0\n3\n1 1 1\nB\n0\n1\n2 2 2\n")
+            << "track \"A\" promises 3 rows, but this line is not row 2 (a frame and two "
+               "coordinates)."
+            << 6;
+        QTest::newRow("cut in the last row") << QByteArray("1\nA\n0\n2\n1 1 1\n2 2")
+                                             << "the file ends inside row 2 of track \"A\"." << 6;
         QTest::newRow("half frame")
             << QByteArray("x\nA\n1.5 1 1\n") << "the frame \"1.5\" is not a whole number." << 3;
         QTest::newRow("huge frame") << QByteArray("x\nA\n2147483648 1 1\n")
