@@ -480,7 +480,8 @@ ReadResult ScriptReader::read()
     // Statements "node = Function(" at any depth; strings and comments skipped.
     Field previous{nullptr, nullptr}, last{nullptr, nullptr};
     bool assigned = false;
-    for (const char *p = m_begin; p < m_end && !m_rows.failed();) {
+    const char *lastEnd = nullptr; // where the last thing read ends: a whole script at a ";"
+    for (const char *p = m_begin; p < m_end && !m_rows.failed(); lastEnd = p) {
         p = skipSpace(p, m_end);
         if (p >= m_end) break;
         const char c = *p;
@@ -522,6 +523,11 @@ ReadResult ScriptReader::read()
         }
         ++p;
     }
+    if (!m_rows.failed() && lastEnd && lastEnd > m_begin && lastEnd[-1] != ';' &&
+        lastEnd[-1] != '}')
+        m_rows.fail(QStringLiteral("the script ends inside a statement (no \";\" ends it): it is "
+                                   "cut short."),
+                    lineAt(std::min(lastEnd, m_end) - 1));
     ReadResult result = m_rows.finish(
         m_nodes == 0 ? QStringLiteral("the script has no Tracker, Stabilize or MatchMove node.")
                      : QStringLiteral("no Tracker, Stabilize or MatchMove node of the script has "

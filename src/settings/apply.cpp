@@ -71,6 +71,17 @@ ShownToSource inverseOf(const ApplyParams &params, Plate plate, Window window,
 
 } // namespace
 
+// A row whose values convert to no finite number, its values in %g form (a
+// huge value written out in full would be hundreds of digits).
+static QString outOfRangeMessage(int row, Point source, Point out)
+{
+    auto g = [](double v) { return QString::asprintf("%g", v); };
+    return QStringLiteral("Row %1: %2, %3 converts to %4, %5: the converted value is not a finite "
+                          "number; check the values, the plate and the target window.")
+        .arg(row + 1)
+        .arg(g(source.x), g(source.y), g(out.x), g(out.y));
+}
+
 ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilter)
 {
     ApplyParams params;
@@ -243,10 +254,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     for (int r : firstBad) {
         if (r < 0) continue;
         if (!conversion.convert(table, r, sourceOf(table, r))) {
-            result.error = QStringLiteral("Row %1: %2, %3 converts to a value out of range; "
-                                          "check the plate and the target window.")
-                               .arg(r + 1)
-                               .arg(table.displayText(r, XColumn), table.displayText(r, YColumn));
+            result.error = outOfRangeMessage(r, sourceOf(table, r), conversion.out);
             return result;
         }
         result.error = QStringLiteral("Row %1: frame %2 shifted to the export first frame "
