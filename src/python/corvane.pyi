@@ -2,7 +2,11 @@
 """Corvane: read, convert and write the 2D tracks and roto shapes of camera
 trackers and compositors."""
 
+import os
 from typing import Iterable, Iterator, List, Optional, Sequence, Tuple, Union
+
+# A path holding a NUL character is refused (ValueError).
+Path = Union[str, bytes, os.PathLike]
 
 __version__: str
 
@@ -87,9 +91,9 @@ class SaveReport:
     def tracks(self) -> int: ...
 
 def formats() -> List[Format]: ...
-def detect(path: str) -> List[str]: ...
+def detect(path: Path) -> List[str]: ...
 def read(
-    path: str, format: Optional[str] = None, strict: bool = False, camera: str = "all"
+    path: Path, format: Optional[str] = None, strict: bool = False, camera: str = "all"
 ) -> Tracks: ...
 def convert(
     tracks: Tracks,
@@ -100,4 +104,4 @@ def convert(
     first_frame: Optional[int] = None,
     conventions: str = "program",
 ) -> Tracks: ...
-def write(tracks: Tracks, path: str, format: Optional[str] = None) -> SaveReport: ...
+def write(tracks: Tracks, path: Path, format: Optional[str] = None) -> SaveReport: ...

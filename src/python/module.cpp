@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Python module `corvane`: the converter's road (read, convert, write)
 // for pipelines, over the same core functions as the window and
-// corvane-convert. The core's work runs without the GIL.
+// corvane-convert. The core's work runs without the GIL on a thread of its
+// own, so that Ctrl+C stops it.
 #include "cli/converter.h"
 #include "export/exporter.h"
 #include "formats/registry.h"
+#include "formats/stoprequest.h"
 #include "formats/writecontext.h"
 #include "import/detect.h"
 #include "import/importer.h"
@@ -14,6 +16,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
+#include <csignal>
+#include <future>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -47,15 +53,143 @@ PyObject *readErrorType = nullptr;
 PyObject *saveErrorType = nullptr;
 
 // Raises type(message) with the file and line the core named.
-[[noreturn]] void raise(PyObject *typeObject, const QString &message, const QString &file, int line)
+// named: the error is about that file, even an empty path.
+[[noreturn]] void raise(PyObject *typeObject, const QString &message, const QString &file, int line,
+                        bool named = false)
 {
     const auto type = py::reinterpret_borrow<py::object>(typeObject);
     py::object error = type(text(message));
-    error.attr("file") = file.isEmpty() ? py::object(py::none()) : py::str(text(file));
+    error.attr("file") = file.isEmpty() && !named ? py::object(py::none()) : py::str(text(file));
     error.attr("line") = line > 0 ? py::object(py::int_(line)) : py::object(py::none());
     PyErr_SetObject(typeObject, error.ptr());
     throw py::error_already_set();
 }
+
+// The core's work on a thread of its own, without the GIL, while this
+// thread looks for signals (Python runs their handlers here only): on
+// Ctrl+C the work is asked to stop, and KeyboardInterrupt propagates once
+// it has given everything back.
+template <typename Work> auto interruptible(Work &&work) -> decltype(work())
+{
+    using namespace std::chrono_literals;
+    auto done = std::async(std::launch::async, std::forward<Work>(work));
+    while (true) {
+        {
+            py::gil_scoped_release unlocked;
+            if (done.wait_for(50ms) == std::future_status::ready) break;
+        }
+        if (PyErr_CheckSignals() != 0) {
+            requestStop(SIGINT);
+            {
+                py::gil_scoped_release unlocked;
+                done.wait();
+            }
+            clearStopRequest();
+            throw py::error_already_set();
+        }
+    }
+    return done.get();
+}
+
+std::string typeName(const py::handle &value)
+{
+    return py::str(py::type::handle_of(value).attr("__name__"));
+}
+
+[[noreturn]] void wrongType(const std::string &what, const char *expected, const py::handle &value)
+{
+    throw py::type_error(what + ": expected " + expected + ", not " + typeName(value));
+}
+
+std::string textArg(const py::handle &value, const std::string &what)
+{
+    if (!py::isinstance<py::str>(value)) wrongType(what, "a str", value);
+    Py_ssize_t size = 0;
+    const char *utf8 = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+    if (!utf8) {
+        PyErr_Clear();
+        throw py::value_error(what + ": not a text of Unicode characters (a lone surrogate)");
+    }
+    return std::string(utf8, size_t(size));
+}
+
+std::optional<std::string> optionalTextArg(const py::handle &value, const std::string &name)
+{
+    if (value.is_none()) return std::nullopt;
+    return textArg(value, name);
+}
+
+// A path as str, bytes or os.PathLike. A NUL would end it early in the
+// system's calls: another file than the one named.
+std::string pathArg(const py::handle &value, const std::string &name)
+{
+    const py::module_ os = py::module_::import("os");
+    py::object path;
+    try {
+        path = os.attr("fsdecode")(value);
+    } catch (const py::error_already_set &) {
+        wrongType(name, "a str, bytes or os.PathLike path", value);
+    }
+    const std::string out = textArg(path, name);
+    if (out.find('\0') != std::string::npos)
+        throw py::value_error(name + ": the path holds a NUL character");
+    return out;
+}
+
+bool boolArg(const py::handle &value, const char *name)
+{
+    if (!py::isinstance<py::bool_>(value)) wrongType(name, "True or False", value);
+    return value.cast<bool>();
+}
+
+// An integer (any object with __index__, not a float or a text).
+int intArg(const py::handle &value, const std::string &what)
+{
+    if (py::isinstance<py::float_>(value) || !PyIndex_Check(value.ptr()))
+        wrongType(what, "an int", value);
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!number) throw py::error_already_set();
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (overflow != 0 || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        throw py::value_error(what + ": " + std::string(py::str(value)) +
+                              " is out of range of a frame or size");
+    return int(v);
+}
+
+std::optional<int> optionalIntArg(const py::handle &value, const char *name)
+{
+    if (value.is_none()) return std::nullopt;
+    return intArg(value, name);
+}
+
+// A number (an int, a float, or anything with __float__), not a text.
+double floatArg(const py::handle &value, const std::string &what)
+{
+    if (py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value))
+        wrongType(what, "a number", value);
+    const double v = PyFloat_AsDouble(value.ptr());
+    if (v == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();
+        wrongType(what, "a number", value);
+    }
+    return v;
+}
+
+// (width, height), or none.
+std::optional<std::pair<int, int>> plateArg(const py::handle &value, const char *name)
+{
+    if (value.is_none()) return std::nullopt;
+    if (!py::isinstance<py::sequence>(value) || py::isinstance<py::str>(value) ||
+        py::len(value) != 2)
+        wrongType(name, "(width, height) or None", value);
+    const auto pair = py::reinterpret_borrow<py::sequence>(value);
+    const std::string what(name);
+    return std::make_pair(intArg(pair[0], what + " width"), intArg(pair[1], what + " height"));
+}
+
+struct Tracks;
+const Tracks &tracksArg(const py::handle &value, const char *name);
 
 const Format &formatNamed(const std::string &id)
 {
@@ -120,6 +254,12 @@ struct Tracks
     }
 };
 
+const Tracks &tracksArg(const py::handle &value, const char *name)
+{
+    if (!py::isinstance<Tracks>(value)) wrongType(name, "corvane.Tracks", value);
+    return value.cast<const Tracks &>();
+}
+
 Tracks fromSet(const TrackSet &set, const Format &format)
 {
     Tracks tracks;
@@ -129,41 +269,41 @@ Tracks fromSet(const TrackSet &set, const Format &format)
     return tracks;
 }
 
-Tracks readTracks(const std::string &path, const std::optional<std::string> &formatId, bool strict,
-                  const std::string &cameraName)
+Tracks readTracks(const py::object &pathValue, const py::object &formatValue,
+                  const py::object &strictValue, const py::object &cameraValue)
 {
+    const std::string path = pathArg(pathValue, "path");
+    const std::optional<std::string> formatId = optionalTextArg(formatValue, "format");
+    const bool strict = boolArg(strictValue, "strict");
     const Format *from = formatId ? &formatNamed(*formatId) : nullptr;
-    const std::optional<Camera> camera = parseCamera(qtext(cameraName));
+    const std::optional<Camera> camera = parseCamera(qtext(textArg(cameraValue, "camera")));
     if (!camera) throw py::value_error("camera: not \"primary\", \"secondary\" or \"all\"");
     const QString file = qtext(path);
     Tracks tracks;
     Outcome outcome;
     ImportResult result;
-    {
-        py::gil_scoped_release unlocked;
+    interruptible([&] {
         const Format *format = inputFormat(file, from, outcome);
         if (format)
             result = importFile(*tracks.table, tracks.settings, file, *format, ImportMode::NewList,
                                 *camera);
-    }
+    });
     if (!outcome.message.isEmpty())
-        raise(readErrorType, outcome.message, outcome.errorFile, outcome.errorLine);
-    if (!result.ok()) raise(readErrorType, result.error, file, result.line);
+        raise(readErrorType, outcome.message,
+              outcome.errorFile.isEmpty() ? file : outcome.errorFile, outcome.errorLine, true);
+    if (!result.ok()) raise(readErrorType, result.error, file, result.line, true);
     if (strict && result.leftOut.any())
         raise(readErrorType, strictMessage(result.leftOut, "strict=True"), file,
-              result.leftOut.firstLine);
+              result.leftOut.firstLine, true);
     tracks.notes = texts(outcome.notes + result.notes);
     return tracks;
 }
 
-std::vector<std::string> detect(const std::string &path)
+std::vector<std::string> detect(const py::object &pathValue)
 {
-    Detection detection;
-    {
-        py::gil_scoped_release unlocked;
-        detection = detectFormat(qtext(path));
-    }
-    if (!detection.error.isEmpty()) raise(readErrorType, detection.error, qtext(path), 0);
+    const QString path = qtext(pathArg(pathValue, "path"));
+    const Detection detection = interruptible([&] { return detectFormat(path); });
+    if (!detection.error.isEmpty()) raise(readErrorType, detection.error, path, 0, true);
     std::vector<std::string> ids;
     if (detection.format) ids.push_back(detection.format->id);
     for (const Format *f : detection.candidates)
@@ -201,8 +341,7 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
     Outcome outcome;
     QStringList conventionNotes;
     bool ok = false;
-    {
-        py::gil_scoped_release unlocked;
+    interruptible([&] {
         *out.table = source.table->clone();
         ok = applyConvertOptions(*out.table, out.settings, options, outcome, conventionNotes);
         if (ok) {
@@ -212,7 +351,7 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
                 ok = false;
             }
         }
-    }
+    });
     if (!ok) throw py::value_error(text(outcome.message));
     for (const QString &note : conventionNotes)
         out.notes.push_back(text(note));
@@ -227,9 +366,22 @@ struct SaveReport
     int rows = 0, tracks = 0;
 };
 
-SaveReport writeTracks(const Tracks &tracks, const std::string &path,
-                       const std::optional<std::string> &formatId)
+Tracks convertArgs(const py::object &tracks, const py::object &to, const py::object &plate,
+                   const py::object &preset, const py::object &par, const py::object &firstFrame,
+                   const py::object &conventions)
 {
+    return convertTracks(tracksArg(tracks, "tracks"), textArg(to, "to"), plateArg(plate, "plate"),
+                         textArg(preset, "preset"), floatArg(par, "par"),
+                         optionalIntArg(firstFrame, "first_frame"),
+                         textArg(conventions, "conventions"));
+}
+
+SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValue,
+                       const py::object &formatValue)
+{
+    const Tracks &tracks = tracksArg(tracksValue, "tracks");
+    const std::string path = pathArg(pathValue, "path");
+    const std::optional<std::string> formatId = optionalTextArg(formatValue, "format");
     const Format *format = formatId ? &formatNamed(*formatId) : tracks.convertedFor;
     if (!format)
         throw py::value_error("give the format to write, or convert the tracks for one first");
@@ -238,13 +390,11 @@ SaveReport writeTracks(const Tracks &tracks, const std::string &path,
                                  ? tracks
                                  : convertTracks(tracks, format->id, tracks.plate(), "default", 1.0,
                                                  std::nullopt, "program");
-    ExportResult result;
-    {
-        py::gil_scoped_release unlocked;
+    const ExportResult result = interruptible([&] {
         ExportParams params =
             exportParams(converted.settings, QLatin1String(format->treeExportFilter), qtext(path));
-        result = exportTable(*converted.table, params);
-    }
+        return exportTable(*converted.table, params);
+    });
     if (!result.ok()) raise(saveErrorType, result.error, qtext(path), 0);
     SaveReport report;
     report.written = texts(result.written);
@@ -256,31 +406,41 @@ SaveReport writeTracks(const Tracks &tracks, const std::string &path,
     return report;
 }
 
-Tracks fromRows(const py::iterable &rows, std::optional<std::pair<int, int>> plate,
-                const std::string &formatId)
+// One (name, frame, x, y) row of from_rows into the set; number counts from 1.
+void appendRow(TrackSet &set, const py::handle &item, int number)
 {
-    const Format &format = formatNamed(formatId);
+    const std::string what = "rows: row " + std::to_string(number);
+    if (!py::isinstance<py::sequence>(item) || py::isinstance<py::str>(item) ||
+        py::isinstance<py::bytes>(item))
+        wrongType(what, "a (name, frame, x, y) tuple", item);
+    const auto row = py::reinterpret_borrow<py::sequence>(item);
+    if (row.size() != 4)
+        throw py::value_error(text(QStringLiteral("%1 is not (name, frame, x, y): it has %2 values")
+                                       .arg(QString::fromStdString(what))
+                                       .arg(row.size())));
+    const std::string name = textArg(row[0], what + " name");
+    if (name.empty()) throw py::value_error(what + " has no name");
+    set.append(qtext(name), intArg(row[1], what + " frame"), floatArg(row[2], what + " x"),
+               floatArg(row[3], what + " y"));
+}
+
+Tracks fromRows(const py::object &rows, const py::object &plateValue, const py::object &formatValue)
+{
+    const Format &format = formatNamed(textArg(formatValue, "format"));
+    const std::optional<std::pair<int, int>> plate = plateArg(plateValue, "plate");
+    if (plate && (plate->first <= 0 || plate->second <= 0))
+        throw py::value_error("the plate's width and height are positive");
+    if (!py::isinstance<py::iterable>(rows) || py::isinstance<py::str>(rows))
+        wrongType("rows", "an iterable of (name, frame, x, y) rows", rows);
     TrackSet set;
-    int index = 0;
-    for (const py::handle &item : rows) {
-        const auto row = item.cast<py::sequence>();
-        if (row.size() != 4)
-            throw py::value_error(
-                text(QStringLiteral("row %1 is not (name, frame, x, y)").arg(index + 1)));
-        const auto name = row[0].cast<std::string>();
-        if (name.empty())
-            throw py::value_error(text(QStringLiteral("row %1 has no name").arg(index + 1)));
-        set.append(qtext(name), row[1].cast<int>(), row[2].cast<double>(), row[3].cast<double>());
-        ++index;
-    }
+    int number = 0;
+    for (const py::handle &item : rows)
+        appendRow(set, item, ++number);
     if (plate) {
-        if (plate->first <= 0 || plate->second <= 0)
-            throw py::value_error("the plate's width and height are positive");
         set.plateWidth = plate->first;
         set.plateHeight = plate->second;
     }
-    py::gil_scoped_release unlocked;
-    return fromSet(set, format);
+    return interruptible([&] { return fromSet(set, format); });
 }
 
 std::string reprOf(const Tracks &t)
@@ -344,7 +504,7 @@ PYBIND11_MODULE(corvane, m)
     py::class_<Tracks>(m, "Tracks",
                        "The tracks of a file or of rows, as Corvane's table holds them.")
         .def_static("from_rows", &fromRows, py::arg("rows"), py::arg("plate") = py::none(),
-                    py::arg("format") = "3de4",
+                    py::arg("format") = py::str("3de4"),
                     "Tracks from (name, frame, x, y) rows, the values as the format holds them.")
         .def_property_readonly("plate", &Tracks::plate, "(width, height), or None when unknown.")
         .def_property_readonly(
@@ -371,12 +531,15 @@ PYBIND11_MODULE(corvane, m)
              [](const Tracks &t, const py::object &key) -> Track {
                  const auto &list = t.list();
                  if (py::isinstance<py::int_>(key)) {
-                     long i = key.cast<long>();
-                     if (i < 0) i += long(list.size());
-                     if (i < 0 || i >= long(list.size())) throw py::index_error();
+                     const auto i = key.cast<long long>() +
+                                    (key.cast<long long>() < 0 ? (long long)(list.size()) : 0);
+                     if (i < 0 || i >= (long long)(list.size()))
+                         throw py::index_error("track index out of range");
                      return list[size_t(i)];
                  }
-                 const auto name = key.cast<std::string>();
+                 if (!py::isinstance<py::str>(key))
+                     wrongType("key", "a track's index (int) or name (str)", key);
+                 const std::string name = textArg(key, "key");
                  for (const Track &track : list)
                      if (track.name == name) return track;
                  throw py::key_error(name);
@@ -407,13 +570,13 @@ PYBIND11_MODULE(corvane, m)
     m.def("detect", &detect, py::arg("path"),
           "The ids of the formats the file's content fits, the one to read it as first.");
     m.def("read", &readTracks, py::arg("path"), py::arg("format") = py::none(),
-          py::arg("strict") = false, py::arg("camera") = "all",
+          py::arg("strict") = py::bool_(false), py::arg("camera") = py::str("all"),
           "Reads a file (its format detected when not given). strict: raise ReadError when the "
           "reading leaves something out or changes it. camera: a stereo shot's \"primary\", "
           "\"secondary\" or \"all\" (the secondary's tracks are NAME_Secondary).");
-    m.def("convert", &convertTracks, py::arg("tracks"), py::arg("to"),
-          py::arg("plate") = py::none(), py::arg("preset") = "default", py::arg("par") = 1.0,
-          py::arg("first_frame") = py::none(), py::arg("conventions") = "program",
+    m.def("convert", &convertArgs, py::arg("tracks"), py::arg("to"), py::arg("plate") = py::none(),
+          py::arg("preset") = py::str("default"), py::arg("par") = py::float_(1.0),
+          py::arg("first_frame") = py::none(), py::arg("conventions") = py::str("program"),
           "The tracks converted for a target format, as the window's Apply converts them.");
     m.def("write", &writeTracks, py::arg("tracks"), py::arg("path"), py::arg("format") = py::none(),
           "Writes the tracks (converted for the format first when they are not).");

@@ -5,6 +5,7 @@ and files, and every error kind raised with the core's message."""
 import os
 import re
 import subprocess
+import sys
 import time
 
 import pytest
@@ -187,3 +188,136 @@ def test_stereo_cameras_and_strict_reads(tmp_path):
         corvane.read(script, strict=True)
     assert error.value.file == script and error.value.line > 0
     assert "follows an expression; it is left out" in str(error.value)
+
+
+def test_arguments_are_refused_by_name(tmp_path):
+    good = tmp_path / "a.txt"
+    good.write_text("1\nA\n0\n1\n1 10 20\n")
+    tracks = corvane.Tracks.from_rows([("A", 1, 10.0, 20.0)], plate=(100, 100))
+    # A NUL would cut the path short: another file than the one named.
+    for call in (lambda: corvane.read(str(good) + "\0junk"),
+                 lambda: corvane.detect(str(good) + "\0junk"),
+                 lambda: corvane.write(tracks, str(tmp_path / "b.txt\0junk"), "3de4")):
+        with pytest.raises(ValueError, match="^path: .*NUL"):
+            call()
+    assert sorted(os.listdir(tmp_path)) == ["a.txt"]
+    # Paths may be os.PathLike.
+    assert corvane.read(good).rows == 1
+
+    wrong = [
+        (lambda: corvane.read(5), TypeError, "path"),
+        (lambda: corvane.detect(None), TypeError, "path"),
+        (lambda: corvane.read(str(good), 3), TypeError, "format"),
+        (lambda: corvane.read(str(good), strict="yes"), TypeError, "strict"),
+        (lambda: corvane.read(str(good), camera=2), TypeError, "camera"),
+        (lambda: corvane.read(str(good) + "\udc80"), ValueError, "path"),
+        (lambda: corvane.convert(5, "3de4"), TypeError, "tracks"),
+        (lambda: corvane.convert(tracks, 7), TypeError, "to"),
+        (lambda: corvane.convert(tracks, "3de4", plate=(1, "a")), TypeError, "plate height"),
+        (lambda: corvane.convert(tracks, "3de4", plate=5), TypeError, "plate"),
+        (lambda: corvane.convert(tracks, "3de4", par="wide"), TypeError, "par"),
+        (lambda: corvane.convert(tracks, "3de4", first_frame=1.5), TypeError, "first_frame"),
+        (lambda: corvane.convert(tracks, "3de4", first_frame=2**40), ValueError, "first_frame"),
+        (lambda: corvane.convert(tracks, "3de4", preset=None), TypeError, "preset"),
+        (lambda: corvane.convert(tracks, "3de4", conventions=1), TypeError, "conventions"),
+        (lambda: corvane.write("tracks", str(tmp_path / "c.txt")), TypeError, "tracks"),
+        (lambda: corvane.write(tracks, str(tmp_path / "c.txt"), 1), TypeError, "format"),
+        (lambda: tracks[1.5], TypeError, "key"),
+        (lambda: corvane.Tracks.from_rows(5), TypeError, "rows"),
+        (lambda: corvane.Tracks.from_rows([("A", 1, 2.0, 3.0)], format=None), TypeError, "format"),
+        (lambda: corvane.Tracks.from_rows([("A", 1, 2.0, 3.0)], plate="big"), TypeError, "plate"),
+    ]
+    rows = [
+        (["A", 1, 2.0, 3.0], 5, TypeError, "row 2: expected a"),
+        (["A", 1, 2.0, 3.0], ("B", 1, 2.0), ValueError, "row 2 is not .* 3 values"),
+        (["A", 1, 2.0, 3.0], "ABCD", TypeError, "row 2: expected a"),
+        ([], (5, 1, 2.0, 3.0), TypeError, "row 1 name"),
+        ([], ("A", "1", 2.0, 3.0), TypeError, "row 1 frame"),
+        ([], ("A", 1.5, 2.0, 3.0), TypeError, "row 1 frame"),
+        ([], ("A", 1, None, 3.0), TypeError, "row 1 x"),
+        ([], ("A", 1, 2.0, "3"), TypeError, "row 1 y"),
+    ]
+    for before, row, kind, names in rows:
+        rowsGiven = [tuple(before), row] if before else [row]
+        wrong.append((lambda r=rowsGiven: corvane.Tracks.from_rows(r), kind, "rows: " + names))
+    for call, kind, names in wrong:
+        with pytest.raises(kind) as caught:
+            call()
+        message = str(caught.value)
+        assert re.match(names, message), message
+        assert "Unable to cast" not in message and "incompatible" not in message
+
+    with pytest.raises(corvane.ReadError) as caught:
+        corvane.read("")
+    assert str(caught.value).startswith('"" (an empty path): ') and caught.value.file == ""
+
+
+INTERRUPTED = r"""
+import corvane, os, sys, time
+source, target = sys.argv[1], sys.argv[2]
+def timed(work):
+    start = time.perf_counter()
+    try:
+        work()
+    except KeyboardInterrupt:
+        return time.perf_counter() - start, True
+    return time.perf_counter() - start, False
+if target:
+    tracks = corvane.convert(corvane.read(source), "nuke-cameratracker", plate=(1920, 1080))
+    whole, _ = timed(lambda: corvane.write(tracks, target + ".first"))
+    os.remove(target + ".first")
+    work = lambda: corvane.write(tracks, target)
+else:
+    whole, _ = timed(lambda: corvane.read(source))
+    work = lambda: corvane.read(source)
+print("start", flush=True)
+taken, stopped = timed(work)
+# Once stopped, the module works again.
+rows = corvane.write(tracks, target + ".after").rows if target else corvane.read(source).rows
+print(stopped, taken, whole, rows, flush=True)
+"""
+
+
+def interrupted(source, target=""):
+    """Runs a long read (or write) in a child, Ctrl+C once it began: whether
+    it was stopped, how long it ran, how long the whole work takes, and the
+    rows the same work gives after it."""
+    import signal
+    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED, source, target],
+                             stdout=subprocess.PIPE, text=True, env=os.environ)
+    assert child.stdout.readline() == "start\n"
+    time.sleep(0.1)
+    child.send_signal(signal.SIGINT)
+    out, _ = child.communicate(timeout=120)
+    stopped, taken, whole, rows = out.split()
+    return stopped == "True", float(taken), float(whole), int(rows)
+
+
+def big_shake_shape(path, keys=2000000):
+    vertex = " ".join(["1.5 2.5"] + ["0"] * 10)
+    with open(path, "w") as f:
+        f.write("shake_shape_data 4.0\nshape_name S1\nnum_key_times %d\n" % keys)
+        f.write("".join("key_time %d.000000\nvertex_data %s %s\n" % (k + 1, vertex, vertex)
+                        for k in range(keys)))
+
+
+def test_ctrl_c_stops_a_long_read(tmp_path):
+    source = str(tmp_path / "big.ssf")
+    big_shake_shape(source)
+    stopped, taken, whole, rows = interrupted(source)
+    # Stopped while it read (not after it), and the next read is whole.
+    assert stopped and taken < whole / 2, (taken, whole)
+    assert rows == 4000000
+
+
+def test_ctrl_c_leaves_the_target_of_a_write_as_it_was(tmp_path):
+    source = str(tmp_path / "big.ssf")
+    big_shake_shape(source)
+    target = tmp_path / "target.nk"
+    target.write_bytes(b"the file before\n")
+    before = sorted(os.listdir(tmp_path))
+    stopped, taken, whole, rows = interrupted(source, str(target))
+    assert stopped and taken < whole / 2, (taken, whole)
+    assert target.read_bytes() == b"the file before\n"
+    assert sorted(os.listdir(tmp_path)) == sorted(before + ["target.nk.after"])
+    assert rows == 4000000
