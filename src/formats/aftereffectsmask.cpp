@@ -76,10 +76,13 @@ ReadResult readAfterEffectsMaskLines(LineSource &scanner, const QString &)
     std::vector<std::pair<double, double>> keyPoints;
     int width = 0, height = 0, shape = -1, key = 0;
     bool inShapeData = false;
+    bool ended = false; // the last line read closes the data
     while (!rows.failed() && scanner.next(line)) {
         const Field text = trimmed(line);
         if (text.isEmpty()) continue;
         const bool indented = *line.begin == ' ' || *line.begin == '\t';
+        ended = !indented && text.contains("End of Keyframe Data");
+        if (ended) continue;
         const QByteArrayView view(line.begin, line.end - line.begin);
         // A key line of a shape's data: "frame XSpline(Point(…)…)".
         if (indented && inShapeData && (line.contains("XSpline") || line.contains("Bezier"))) {
@@ -115,6 +118,10 @@ ReadResult readAfterEffectsMaskLines(LineSource &scanner, const QString &)
             }
         }
     }
+    if (!rows.failed() && !ended && !points.empty())
+        rows.fail(QStringLiteral("the file ends before \"End of Keyframe Data\": it is cut "
+                                 "short."),
+                  scanner.number());
     if (!rows.failed()) addShapePoints(points, rows, shapeVertexName);
     ReadResult result = rows.finish();
     result.set.plateWidth = width;

@@ -3,6 +3,7 @@
 // BezierSpline of key frames, "[frame] = { frame, … Value = Polyline {", with
 // one "{ Linear = true, X = x, Y = y, }" point per vertex.
 #include "fusionmask.h"
+#include "nukecurvetree.h"
 
 #include "shapereading.h"
 #include "shapes.h"
@@ -47,7 +48,9 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
     std::vector<ShapePoint> points;
     int shape = 0, key = 0, vertex = 0, frame = 0;
     bool inKey = false;
+    NodeBraces braces; // a comp ends where its braces close
     while (!rows.failed() && scanner.next(line)) {
+        braces.see(line, scanner.number());
         Field text = trimmed(line);
         if (text.contains("PolylineMask")) {
             ++shape;
@@ -70,6 +73,8 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
             inKey = false;
         }
     }
+    if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
+        rows.fail(braces.unclosed(), scanner.number());
     if (rows.failed()) return rows.finish();
     addShapePoints(points, rows, [](int s, int v) {
         return QStringLiteral("S%1_Track_%2").arg(s).arg(v, 4, 10, QLatin1Char('0'));

@@ -781,8 +781,8 @@ void NodeBraces::see(Field line, int number)
 QString NodeBraces::unclosed() const
 {
     if (m_depth == 0 && !m_inString) return {};
-    return QStringLiteral("the file ends inside the %1 node of line %2: it is not closed.")
-        .arg(m_node.isEmpty() ? QStringLiteral("script's") : m_node)
+    return QStringLiteral("the file ends inside \"%1\" of line %2: its braces are not closed.")
+        .arg(printableText(m_node))
         .arg(m_nodeLine);
 }
 

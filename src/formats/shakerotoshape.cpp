@@ -89,6 +89,12 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
             // A key may list fewer vertices than the shape has: those without a
             // position at this frame.
             const int vertices = int((fields.size() - 1) / 12);
+            if ((fields.size() - 1) % 12 != 0) {
+                rows.fail(QStringLiteral("the vertex data holds a part of a vertex (each has 12 "
+                                         "numbers): the line is cut."),
+                          number);
+                break;
+            }
             for (int j = 0; j < vertices; ++j) {
                 double x = 0, y = 0;
                 if (!rows.coordinate(fields[size_t(1 + 12 * j)], "X", number, x) ||

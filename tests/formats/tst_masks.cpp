@@ -146,8 +146,8 @@ private slots:
             comp += "Polygon" + QByteArray::number(s) +
                     " = PolylineMask {\n\tKeyFrames = {\n"
                     "[-12] = { -12, Value = Polyline {\n\tPoints = {\n\t{ X = 0.25, Y = " +
-                    QByteArray::number(s) + ", LX = 0, },\n\t},\n";
-        writeFile(dir.filePath(QStringLiteral("b.comp")), comp);
+                    QByteArray::number(s) + ", LX = 0, },\n\t},\n},\n},\n},\n},\n";
+        writeFile(dir.filePath(QStringLiteral("b.comp")), comp + "}\n");
         back = read("fusion-mask", "b.comp");
         QCOMPARE(back.count, 11);
         QCOMPARE(back.frames.front(), -12);
@@ -181,7 +181,8 @@ private slots:
                   "Transform\tPosition\r\n\tFrame\tX pixels\r\n\t0\tXSpline(Point(9,9))\r\n"
                   "Effects\tmocha shape #12\tShape data\r\n\tFrame\r\n"
                   "\t5\tXSpline(Point(1,2,0,0.5,0), Point(3,4,0,0.5,0) Point(5,6))\r\n"
-                  "Effects\tmocha shape #12\tOpacity\r\n\tFrame\r\n\t\t100\r\n");
+                  "Effects\tmocha shape #12\tOpacity\r\n\tFrame\r\n\t\t100\r\n"
+                  "End of Keyframe Data\r\n");
         back = read("ae-mask", "b.txt");
         QCOMPARE(back.names.toList(),
                  QStringList({"S12_Track_0001", "S12_Track_0002", "S12_Track_0003"}));
