@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "converter.h"
 
+#include "export/savetransaction.h"
+
 #include "export/exporter.h"
 #include "formats/registry.h"
 #include "import/detect.h"
@@ -280,6 +282,12 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     };
     std::vector<Ready> ready;
     Outcome outcome;
+    // What killed saves left in the folders read from and written to is put
+    // back before anything is read.
+    QStringList touched = options.inputs;
+    for (const Job &job : jobs)
+        touched << job.output;
+    outcome.recovered = SaveTransaction::recoverFolders(touched);
     for (const Job &job : jobs) {
         Ready r;
         r.report.inputs = job.inputs;
@@ -309,7 +317,11 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         if (progress) progress(QStringLiteral("writing %1").arg(report.path));
         ExportParams params = exportParams(r.settings, target, report.path);
         params.inputs = options.inputs;
+        params.replaceProtected = options.force;
         ExportResult result = exportTable(r.table, params);
+        outcome.recovered += result.recovered;
+        if (!result.writeProtected.isEmpty())
+            result.error += QStringLiteral(" (--force replaces it)");
         if (!result.ok()) {
             // The conversions before this one stand: say which files they wrote.
             QString message = result.error;
@@ -368,6 +380,7 @@ QString strictMessage(const LeftOut &leftOut, const char *strictSwitch)
 Outcome describe(const QString &path, const Format *from, InputReport &report, bool strict)
 {
     Outcome outcome;
+    outcome.recovered = SaveTransaction::recoverFolders({path});
     report.path = path;
     report.format = inputFormat(path, from, outcome, &report.candidates);
     report.notes = outcome.notes;

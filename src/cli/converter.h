@@ -33,6 +33,7 @@ struct ConvertOptions
     bool programConventions = true; // --conventions program (else file)
     bool append = false;
     bool strict = false;         // a reading that leaves something out fails the run
+    bool force = false;          // replace write-protected files of other users
     Camera camera = Camera::All; // the cameras of a stereo shot to take
     QStringList inputs;
 };
@@ -75,6 +76,7 @@ struct Outcome
     QStringList notes;           // what the targets could not hold
     QList<InputReport> inputs;   // what was read
     QList<OutputReport> outputs; // what was written
+    QStringList recovered;       // what stopped saves had left in the folders, put back
 };
 
 using Progress = std::function<void(const QString &step)>;

@@ -5,6 +5,7 @@
 #include "report.h"
 
 #include "formats/registry.h"
+#include "formats/stoprequest.h"
 #include "formats/textscan.h"
 
 #include <QCommandLineParser>
@@ -61,6 +62,39 @@ int finish(int code)
     return code;
 }
 
+// Ctrl+C, SIGTERM and SIGHUP ask the run to stop: the save under way gives
+// every file back before the run ends. A second one ends the run at once
+// (the next run puts back what this one left, from its journal).
+void onStopSignal(int signal)
+{
+    if (stopRequested()) ::_exit(128 + signal);
+    requestStop(signal);
+}
+
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+// A run a signal stopped ends with the shell's status for it (130 for
+// Ctrl+C, 143 for SIGTERM).
+int stopped(bool saved)
+{
+    const int signal = stopSignal();
+    const char *name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+    printLine(stderr, saved ? QStringLiteral("corvane-convert: stopped by %1 after the save was "
+                                             "done.")
+                                  .arg(QLatin1String(name))
+                            : QStringLiteral("corvane-convert: stopped by %1: no file was "
+                                             "changed.")
+                                  .arg(QLatin1String(name)));
+    return finish(128 + signal);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -68,6 +102,7 @@ int main(int argc, char *argv[])
     // A reader that goes away (a closed pipe) is a write error to report, not
     // a signal that ends the process unheard.
     std::signal(SIGPIPE, SIG_IGN);
+    catchStopSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
@@ -128,12 +163,16 @@ int main(int argc, char *argv[])
         QStringLiteral("The cameras of a stereo shot to take: primary, secondary or all "
                        "(default: all; the secondary's tracks are NAME_Secondary)."),
         QStringLiteral("WHICH"), QStringLiteral("all"));
+    QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("Replace output files that are write-protected and belong to another "
+                       "user."));
     QCommandLineOption man(QStringLiteral("man-page"),
                            QStringLiteral("Print the man page (troff) and exit."));
     man.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QList<QCommandLineOption> optionList{to,   from,       output,      plate,  preset,
-                                               par,  firstFrame, conventions, append, listFormats,
-                                               info, json,       strict,      camera, man};
+    const QList<QCommandLineOption> optionList{
+        to,     from,        output, plate, preset, par,    firstFrame, conventions,
+        append, listFormats, info,   json,  strict, camera, force,      man};
     parser.addOptions(optionList);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
@@ -196,6 +235,9 @@ int main(int argc, char *argv[])
         for (const QString &input : inputs) {
             InputReport report;
             Outcome outcome = describe(input, source, report, parser.isSet(strict));
+            for (const QString &text : outcome.recovered)
+                printLine(stderr, QStringLiteral("corvane-convert: ") + text);
+            if (stopSignal() != 0) return stopped(false);
             if (outcome.code != Done) {
                 status = outcome.code;
                 complain(outcome.code, outcome.message);
@@ -226,6 +268,7 @@ int main(int argc, char *argv[])
     options.output = parser.value(output);
     options.append = parser.isSet(append);
     options.strict = parser.isSet(strict);
+    options.force = parser.isSet(force);
     options.camera = *cameraChoice;
     if (parser.isSet(plate)) {
         options.plate = parsePlate(parser.value(plate));
@@ -270,6 +313,9 @@ int main(int argc, char *argv[])
         if (terminal)
             printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
     });
+    for (const QString &text : outcome.recovered)
+        printLine(stderr, QStringLiteral("corvane-convert: ") + text);
+    if (stopSignal() != 0) return stopped(outcome.code == Done);
     if (jsonOutput) printJson(convertReport(options, outcome));
     if (outcome.code != Done) return finish(complain(outcome.code, outcome.message));
     for (const QString &note : outcome.notes)

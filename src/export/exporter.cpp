@@ -7,6 +7,7 @@
 #include "formats/namerule.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
+#include "formats/stoprequest.h"
 #include "savetransaction.h"
 #include "settings/platesettings.h"
 #include "table/cameras.h"
@@ -215,8 +216,10 @@ public:
           m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096)), m_cancel(params.cancel),
           m_progress(params.progress)
     {
+        m_save.setCancel(params.cancel);
+        m_save.setReplaceProtected(params.replaceProtected);
         m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
-        m_currentPath = params.targetPath;
+        m_currentPath = m_targetPath = params.targetPath;
         m_current = &m_save.file(params.targetPath);
         // Room for the file (or for what is held of it between spills) at
         // once: growing a buffer step by step costs more than the writing.
@@ -229,7 +232,8 @@ public:
     {
         if (m_progress)
             m_progress->store(qint64(std::clamp(done, 0.0, 1.0) * 1000), std::memory_order_relaxed);
-        if (m_cancel && m_cancel->load(std::memory_order_relaxed)) m_cancelled = true;
+        if ((m_cancel && m_cancel->load(std::memory_order_relaxed)) || stopRequested())
+            m_cancelled = true;
         if (m_cancelled) return false;
         if (m_streaming && m_current->size() >= m_heldBytes) m_save.spill(m_currentPath);
         return true;
@@ -269,14 +273,25 @@ public:
     }
     void note(const QString &text) override { m_notes.append(text); }
 
-    QString commit(ExportResult &result, bool inMemory)
+    QString commit(ExportResult &result, bool inMemory, bool perTrack)
     {
         result.trackFiles = m_trackFiles;
         result.notes = m_notes;
         result.renamed = m_names.renamed();
-        if (!inMemory) return m_save.commit(result.written);
-        result.contents = m_save.contents();
-        return QString();
+        if (inMemory) {
+            result.contents = m_save.contents();
+            return QString();
+        }
+        if (perTrack) {
+            QStringList files{m_targetPath};
+            for (const TrackFile &file : std::as_const(m_trackFiles))
+                files << file.path;
+            m_save.replaceSet(m_targetPath, files);
+        }
+        const QString error = m_save.commit(result.written);
+        result.writeProtected = m_save.writeProtected();
+        result.recovered = m_save.recovered();
+        return error;
     }
 
 private:
@@ -325,6 +340,7 @@ private:
     QStringEncoder m_encoder;
     QByteArray *m_current = nullptr;
     QString m_currentPath;
+    QString m_targetPath;
     bool m_streaming;
     qsizetype m_heldBytes;
     const std::atomic<bool> *m_cancel;
@@ -436,11 +452,13 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         }
     if (steps.footer && !sink.cancelled()) steps.footer(sink);
     // A cancelled save writes nothing: its temporary files go with the sink.
-    if (sink.cancelled() || (params.cancel && params.cancel->load())) {
-        result.error = QString::fromLatin1(saveCancelledMessage);
+    if (sink.cancelled() || (params.cancel && params.cancel->load()) || stopRequested()) {
+        result.error = QString::fromLatin1(stopRequested() ? stoppedMessage : saveCancelledMessage);
         return result;
     }
-    result.error = sink.commit(result, params.inMemory);
+    result.error = sink.commit(result, params.inMemory, format->perTrack());
+    if (result.error == QLatin1String(stoppedMessage) && !stopRequested())
+        result.error = QString::fromLatin1(saveCancelledMessage);
     if (params.progress) params.progress->store(1000);
     result.rows = int(rows.size()) - sink.rowsLeftOut;
     result.tracks = sink.census().changes + 1;

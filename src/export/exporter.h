@@ -46,6 +46,8 @@ struct ExportParams
     // written), and how far it is, in thousandths.
     const std::atomic<bool> *cancel = nullptr;
     std::atomic<qint64> *progress = nullptr;
+    // Replace write-protected files of other users (the user was asked).
+    bool replaceProtected = false;
 };
 
 struct TrackFile
@@ -72,6 +74,8 @@ struct ExportResult
     QList<RenamedTrack> renamed;                    // names the format could not hold, as written
     int rows = 0;                                   // rows written (a shape format leaves some out)
     int tracks = 0;                                 // runs of one track name among them
+    QString writeProtected; // the error is this write-protected file of another user
+    QStringList recovered;  // what killed or stopped saves left in the folder, put back
     bool ok() const { return error.isEmpty(); }
 };
 

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "savetransaction.h"
 
+#include "folderfiles.h"
+#include "formats/stoprequest.h"
+#include "savejournal.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +13,7 @@
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
@@ -37,11 +42,6 @@ bool faultAt(SaveTransaction::Stage stage, int index)
         return true;
     }
     return false;
-}
-
-QByteArray encoded(const QString &path)
-{
-    return QFile::encodeName(path);
 }
 
 // The system's words for the last failed call ("No space left on device").
@@ -123,10 +123,10 @@ QString besideName(const QString &target, const char *mark)
 
 // Makes the temporary file beside a target; its descriptor, or -1 with the
 // error (a folder that is missing or not writable, a name too long).
-int createPart(const QString &target, QString &part, QString &error)
+int createPart(const QString &target, const QString &shown, QString &part, QString &error)
 {
     if (QFileInfo(target).isDir()) {
-        error = failure(target, QStringLiteral("it is a folder"));
+        error = failure(shown, QStringLiteral("it is a folder"));
         return -1;
     }
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -138,7 +138,7 @@ int createPart(const QString &target, QString &part, QString &error)
     }
     // The temporary name is the target's with a few more characters: one
     // too long for the folder is the target's own problem.
-    error = failure(target, systemError());
+    error = failure(shown, systemError());
     part.clear();
     return -1;
 }
@@ -174,66 +174,34 @@ int appendPiece(const QString &part, const QByteArray &bytes)
     return error;
 }
 
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// What a killed save left in a folder: its temporary files go; a file it
-// had put aside and not yet given back returns to its place, unless a new
-// one stands there (then the kept one goes).
-void clearLeftovers(const QString &folder)
-{
-    DIR *dir = ::opendir(encoded(folder).constData());
-    if (!dir) return;
-    QStringList parts, kept;
-    while (dirent *entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (!name.startsWith(QLatin1Char('.'))) continue;
-        if (name.contains(QLatin1String(SaveTransaction::partMark))) parts << name;
-        if (name.contains(QLatin1String(SaveTransaction::keptMark))) kept << name;
-    }
-    ::closedir(dir);
-    for (const QString &name : parts)
-        ::unlink(encoded(folder + QLatin1Char('/') + name).constData());
-    for (const QString &name : kept) {
-        const QString from = folder + QLatin1Char('/') + name;
-        const qsizetype mark = name.lastIndexOf(QLatin1String(SaveTransaction::keptMark));
-        const QString target = folder + QLatin1Char('/') + name.mid(1, mark - 1);
-        if (QFileInfo::exists(target))
-            ::unlink(encoded(from).constData());
-        else
-            ::rename(encoded(from).constData(), encoded(target).constData());
-    }
-}
+} // namespace
 
 // One file of the save on its way to disk.
-struct Pending
+struct SaveTransaction::Pending
 {
-    QString target;
+    QString target; // where it lands
+    QString shown;  // the path as the caller gave it, for messages
     const QByteArray *bytes = nullptr;
     bool direct = false;
     int index = 0;
     QString part;            // holds what was spilled, if anything
-    QString kept;            // the file it replaced, put aside until the save is done
+    QString kept;            // the file it replaces, put aside until the save is done
     bool keptByLink = false; // kept as a second name: the target still has it too
     bool placed = false;
     QString error;
 
-    // Writes the rest of the bytes to the temporary file, syncs it and
-    // closes it, with the replaced file's permissions.
+    // Writes the rest of the bytes to the temporary file and closes it,
+    // with the replaced file's permissions. On Linux the files are synced
+    // together afterwards, one call for the whole folder.
     void prepare()
     {
         if (direct) return;
         int fd = -1;
         if (part.isEmpty()) {
-            fd = createPart(target, part, error);
+            fd = createPart(target, shown, part, error);
         } else {
             fd = ::open(encoded(part).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-            if (fd < 0) error = failure(target, systemError());
+            if (fd < 0) error = failure(shown, systemError());
         }
         if (fd < 0) return;
         struct stat st;
@@ -241,27 +209,43 @@ struct Pending
                                 ? st.st_mode & 07777
                                 : 0644;
         if (!writeAll(fd, *bytes) || faultAt(SaveTransaction::Stage::Write, index) ||
-            ::fdatasync(fd) != 0 || ::fchmod(fd, mode) != 0)
-            error = failure(target, systemError());
-        if (::close(fd) != 0 && error.isEmpty()) error = failure(target, systemError());
+            !syncEach(fd) || ::fchmod(fd, mode) != 0)
+            error = failure(shown, systemError());
+        if (::close(fd) != 0 && error.isEmpty()) error = failure(shown, systemError());
+    }
+
+    static bool syncEach(int fd)
+    {
+#if defined(__linux__)
+        Q_UNUSED(fd);
+        return true;
+#else
+        return ::fdatasync(fd) == 0;
+#endif
+    }
+
+    // The name the replaced file waits under, chosen before anything
+    // changes so that the journal can name it.
+    void chooseKept()
+    {
+        if (!direct && existsAsName(target)) kept = besideName(target, SaveTransaction::keptMark);
     }
 
     // The new file takes the target's place; a file there is kept beside it
     // (a second name for it, or moved aside) until the save is done.
     QString putInPlace()
     {
-        if (QFileInfo::exists(target)) {
-            kept = besideName(target, SaveTransaction::keptMark);
+        if (!kept.isEmpty()) {
             keptByLink = ::link(encoded(target).constData(), encoded(kept).constData()) == 0;
             if (!keptByLink &&
                 ::rename(encoded(target).constData(), encoded(kept).constData()) != 0) {
                 kept.clear();
-                return failure(target, systemError());
+                return failure(shown, systemError());
             }
         }
         if (faultAt(SaveTransaction::Stage::PutInPlace, index) ||
             ::rename(encoded(part).constData(), encoded(target).constData()) != 0) {
-            const QString error = failure(target, systemError());
+            const QString error = failure(shown, systemError());
             giveBack();
             return error;
         }
@@ -273,32 +257,83 @@ struct Pending
     // Undoes putInPlace: the kept file returns to its place.
     void giveBack()
     {
-        if (!kept.isEmpty()) {
-            // A second name of a file still in place is only dropped (a
-            // rename onto the same file would leave both names).
-            if (keptByLink && !placed)
+        if (existsAsName(kept)) {
+            if (sameFile(kept, target))
                 ::unlink(encoded(kept).constData());
             else
                 ::rename(encoded(kept).constData(), encoded(target).constData());
-            kept.clear();
         } else if (placed) {
             ::unlink(encoded(target).constData());
         }
+        kept.clear();
         placed = false;
     }
 
-    // A device or FIFO: every write and the close are checked.
+    // A device or FIFO: every write and the close are checked. A FIFO that
+    // no program reads would block the open for ever: it is waited for a
+    // little, then refused.
     QString writeDirectly()
     {
-        const int fd = ::open(encoded(target).constData(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) return failure(target, systemError());
+        int fd = -1;
+        for (int waited = 0;; waited += 20) {
+            fd = ::open(encoded(target).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0 || errno != ENXIO) break;
+            if (waited >= 2000 || stopRequested())
+                return failure(shown, QStringLiteral("no program is reading from it"));
+            QThread::msleep(20);
+        }
+        if (fd < 0) return failure(shown, systemError());
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         const bool written =
             writeAll(fd, *bytes) && !faultAt(SaveTransaction::Stage::Direct, index);
         const QString writeError = written ? QString() : systemError();
-        if (::close(fd) != 0 && written) return failure(target, systemError());
-        return written ? QString() : failure(target, writeError);
+        if (::close(fd) != 0 && written) return failure(shown, systemError());
+        return written ? QString() : failure(shown, writeError);
     }
 };
+
+// A file of the set being replaced that the new set does not have: it goes
+// aside as the new files come in, and is removed with the kept files.
+struct SaveTransaction::Stale
+{
+    QString path;
+    QString kept;
+    bool removed = false;
+
+    bool remove()
+    {
+        removed = ::rename(encoded(path).constData(), encoded(kept).constData()) == 0;
+        return removed;
+    }
+    void giveBack()
+    {
+        if (removed) ::rename(encoded(kept).constData(), encoded(path).constData());
+        removed = false;
+    }
+};
+
+namespace {
+
+// Why a target may not be replaced: in a folder where only a file's owner
+// may rename it (the sticky bit), another user's file; a write-protected
+// file of another user, unless the caller said to.
+QString replaceProblem(const QString &target, const QString &shown, bool replaceProtected,
+                       bool &isProtected)
+{
+    struct stat st, folder;
+    if (::stat(encoded(target).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return QString();
+    const uid_t me = ::geteuid();
+    if (me != 0 && st.st_uid != me &&
+        ::stat(encoded(QFileInfo(target).absolutePath()).constData(), &folder) == 0 &&
+        (folder.st_mode & S_ISVTX) && folder.st_uid != me)
+        return failure(shown, QStringLiteral("it belongs to another user, in a folder where only "
+                                             "a file's owner may replace it"));
+    if (!replaceProtected && st.st_uid != me && (st.st_mode & 0222) == 0) {
+        isProtected = true;
+        return failure(shown, QStringLiteral("it is write-protected and belongs to another user"));
+    }
+    return QString();
+}
 
 } // namespace
 
@@ -344,16 +379,61 @@ QString SaveTransaction::lockFolderOf(const QString &target)
     QElapsedTimer clock;
     clock.start();
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || clock.elapsed() > 30000) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || clock.elapsed() > 30000 || stopped()) {
             ::close(fd);
+            if (stopped()) return QString::fromLatin1(stoppedMessage);
             return failure(target, QStringLiteral("another save into its folder is under way; "
                                                   "try again when it is done"));
         }
         QThread::msleep(20);
     }
     m_locks.insert(folder, fd);
-    clearLeftovers(folder);
+    const QString recovered = SaveJournal::recover(folder);
+    if (!recovered.isEmpty()) m_recovered << recovered;
     return QString();
+}
+
+QStringList SaveTransaction::recoverFolders(const QStringList &paths)
+{
+    QStringList messages;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (seen.contains(folder)) continue;
+        seen.insert(folder);
+        const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) continue;
+        // A folder another save is writing into is that save's to finish.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            const QString recovered = SaveJournal::recover(folder);
+            if (!recovered.isEmpty()) messages << recovered;
+        }
+        ::close(fd);
+    }
+    return messages;
+}
+
+bool SaveTransaction::stopped() const
+{
+    return stopRequested() || (m_cancel && m_cancel->load(std::memory_order_relaxed));
+}
+
+void SaveTransaction::replaceSet(const QString &targetPath, const QStringList &files)
+{
+    m_setPath = targetPath;
+    m_setFiles = files;
+    const QString recordPath = setRecordPath(targetPath);
+    QByteArray &record = file(recordPath);
+    m_files[m_index.value(recordPath)].record = true;
+    record = "corvane-set 1\n";
+    for (const QString &path : files)
+        record += QUrl::toPercentEncoding(QFileInfo(path).fileName()) + '\n';
+}
+
+QString SaveTransaction::setRecordPath(const QString &targetPath)
+{
+    const QFileInfo info(targetPath);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(setMark);
 }
 
 QByteArray &SaveTransaction::file(const QString &path)
@@ -378,7 +458,7 @@ void SaveTransaction::spill(const QString &path)
         if (entry.keep) return;
         if (m_lockError.isEmpty()) m_lockError = lockFolderOf(target);
         if (!m_lockError.isEmpty()) return;
-        const int fd = createPart(target, entry.part, entry.error);
+        const int fd = createPart(target, entry.path, entry.part, entry.error);
         if (fd < 0) return;
         ::close(fd);
     }
@@ -419,28 +499,42 @@ QList<std::pair<QString, QByteArray>> SaveTransaction::contents() const
     return out;
 }
 
+QList<SaveTransaction::Stale> SaveTransaction::staleFiles() const
+{
+    QList<Stale> stale;
+    if (m_setPath.isEmpty()) return stale;
+    const QString record = landingPath(setRecordPath(m_setPath));
+    QFile file(record);
+    if (!file.open(QIODevice::ReadOnly)) return stale;
+    const QList<QByteArray> lines = file.read(64 << 20).split('\n');
+    if (lines.value(0) != "corvane-set 1") return stale;
+    QSet<QString> kept;
+    for (const QString &path : m_setFiles)
+        kept.insert(landingPath(path));
+    const QString folder = QFileInfo(record).absolutePath();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString name = QUrl::fromPercentEncoding(lines.at(i));
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
+            continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        struct stat st;
+        if (kept.contains(path) || ::lstat(encoded(path).constData(), &st) != 0 ||
+            !S_ISREG(st.st_mode) || isProtected(path))
+            continue;
+        stale.append({path, besideName(path, keptMark)});
+    }
+    return stale;
+}
+
 QString SaveTransaction::commit(QStringList &written)
 {
     std::vector<Pending> pending(m_files.size());
     for (size_t i = 0; i < m_files.size(); ++i) {
-        finishSpill(m_files[i]);
-        if (isProtected(m_files[i].path))
-            return failure(m_files[i].path,
-                           QStringLiteral("it is one of the files the table was read from"));
-        if (!m_files[i].error.isEmpty()) return m_files[i].error;
-        const QString link = linkProblem(m_files[i].path);
-        if (!link.isEmpty()) return link;
-        pending[i].target = landingPath(m_files[i].path);
-        pending[i].bytes = &m_files[i].bytes;
-        pending[i].part = m_files[i].part;
-        pending[i].index = int(i);
-        pending[i].direct = pending[i].part.isEmpty() && isSpecialFile(pending[i].target);
-        if (m_lockError.isEmpty()) m_lockError = lockFolderOf(pending[i].target);
-        if (!m_lockError.isEmpty()) return m_lockError;
+        const QString error = pend(m_files[i], int(i), pending[i]);
+        if (!error.isEmpty()) return error;
     }
-    // Every temporary file is written, synced and closed before any target
-    // changes (a missing folder, a name too long, a full disk are all met
-    // here); syncing is slow, so saves of many files share the wait.
+    // Every temporary file is written and closed before any target changes
+    // (a missing folder, a name too long, a full disk are all met here).
     if (pending.size() < 4) {
         for (Pending &p : pending)
             p.prepare();
@@ -455,46 +549,150 @@ QString SaveTransaction::commit(QStringList &written)
         for (size_t i = 0; i < pending.size(); ++i)
             m_files[i].part = pending[i].part; // what is left is removed with the transaction
     };
-    for (const Pending &p : pending)
-        if (!p.error.isEmpty()) {
-            forgetParts();
-            return p.error;
-        }
+    QString error = syncParts(pending);
+    if (error.isEmpty() && stopped()) error = QString::fromLatin1(stoppedMessage);
+    if (!error.isEmpty()) {
+        forgetParts();
+        return error;
+    }
+    QList<Stale> stale = staleFiles();
+    QHash<QString, SaveJournal> journals = beginJournals(pending, stale, error);
+    if (!error.isEmpty()) {
+        forgetParts();
+        return error;
+    }
     // Then the new files take their places, the replaced ones kept aside;
-    // a failure at any of them gives every earlier place back.
-    auto undo = [&](size_t upTo) {
+    // a failure or a stop at any of them gives every earlier place back.
+    auto undo = [&](size_t upTo, qsizetype staleUpTo) {
+        for (qsizetype j = staleUpTo; j-- > 0;)
+            stale[j].giveBack();
         for (size_t j = upTo; j-- > 0;)
             pending[j].giveBack();
+        for (SaveJournal &journal : journals)
+            journal.drop();
         forgetParts();
     };
-    for (size_t i = 0; i < pending.size(); ++i) {
+    for (size_t i = 0; i < pending.size() && error.isEmpty(); ++i) {
         if (pending[i].direct) continue;
-        const QString error = pending[i].putInPlace();
-        if (!error.isEmpty()) {
-            undo(i);
-            return error;
-        }
+        if (stopped()) error = QString::fromLatin1(stoppedMessage);
+        if (error.isEmpty()) error = pending[i].putInPlace();
+        if (!error.isEmpty()) undo(i, 0);
     }
+    for (qsizetype i = 0; i < stale.size() && error.isEmpty(); ++i)
+        if (!stale[i].remove()) {
+            error = failure(stale[i].path, systemError());
+            undo(pending.size(), i);
+        }
     // Devices and FIFOs cannot be given back: they are written last.
-    for (size_t i = 0; i < pending.size(); ++i) {
+    for (size_t i = 0; i < pending.size() && error.isEmpty(); ++i) {
         if (!pending[i].direct) continue;
-        const QString error = pending[i].writeDirectly();
-        if (!error.isEmpty()) {
-            undo(pending.size());
-            return error;
+        error = pending[i].writeDirectly();
+        if (!error.isEmpty()) undo(pending.size(), stale.size());
+    }
+    // The save is done once every folder's journal says so.
+    for (auto it = journals.begin(); it != journals.end() && error.isEmpty(); ++it) {
+        const QString reason = it.value().markDone();
+        if (!reason.isEmpty()) {
+            error = failure(it.key() + QLatin1Char('/') + QLatin1String(SaveJournal::recordName),
+                            reason);
+            undo(pending.size(), stale.size());
         }
     }
-    QSet<QString> folders;
-    for (Pending &p : pending) {
-        if (!p.kept.isEmpty()) ::unlink(encoded(p.kept).constData());
-        folders.insert(QFileInfo(p.target).absolutePath());
-    }
-    for (const QString &folder : std::as_const(folders))
+    if (!error.isEmpty()) return error;
+    for (SaveJournal &journal : journals)
+        journal.finish();
+    for (const QString &folder : journals.keys())
         syncFolder(folder);
     forgetParts();
-    for (size_t i = 0; i < m_files.size(); ++i)
-        written.append(m_files[i].path);
+    for (const Entry &entry : m_files)
+        if (!entry.record) written.append(entry.path);
     return QString();
+}
+
+// The checks on one file before anything is written, and its place in the
+// save's list.
+QString SaveTransaction::pend(Entry &entry, int index, Pending &p)
+{
+    finishSpill(entry);
+    if (isProtected(entry.path))
+        return failure(entry.path,
+                       QStringLiteral("it is one of the files the table was read from"));
+    if (!entry.error.isEmpty()) return entry.error;
+    const QString link = linkProblem(entry.path);
+    if (!link.isEmpty()) return link;
+    p.target = landingPath(entry.path);
+    p.shown = entry.path;
+    p.bytes = &entry.bytes;
+    p.part = entry.part;
+    p.index = index;
+    p.direct = p.part.isEmpty() && isSpecialFile(p.target);
+    if (m_lockError.isEmpty()) m_lockError = lockFolderOf(p.target);
+    if (!m_lockError.isEmpty()) return m_lockError;
+    bool writeProtected = false;
+    const QString problem =
+        replaceProblem(p.target, entry.path, m_replaceProtected, writeProtected);
+    if (writeProtected) m_writeProtected = entry.path;
+    return problem;
+}
+
+// On Linux the temporary files are made durable with one sync of their
+// file system, not one per file: a save of many small files would spend
+// most of its time waiting for each.
+QString SaveTransaction::syncParts(std::vector<Pending> &pending)
+{
+    for (const Pending &p : pending)
+        if (!p.error.isEmpty()) return p.error;
+#if defined(__linux__)
+    QHash<QString, const Pending *> folders;
+    for (const Pending &p : pending)
+        if (!p.direct) folders.insert(QFileInfo(p.target).absolutePath(), &p);
+    for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
+        const int fd = ::open(encoded(it.key()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::syncfs(fd) == 0;
+        const QString reason = systemError();
+        if (fd >= 0) ::close(fd);
+        if (!synced) return failure(it.value()->shown, reason);
+    }
+#else
+    Q_UNUSED(pending);
+#endif
+    return QString();
+}
+
+// The journal of each folder, on disk before any of its targets changes.
+QHash<QString, SaveJournal> SaveTransaction::beginJournals(std::vector<Pending> &pending,
+                                                           const QList<Stale> &stale,
+                                                           QString &error)
+{
+    QHash<QString, SaveJournal> journals;
+    auto journalOf = [&](const QString &path) -> SaveJournal & {
+        const QString folder = QFileInfo(path).absolutePath();
+        auto it = journals.find(folder);
+        if (it == journals.end()) it = journals.insert(folder, SaveJournal(folder));
+        return it.value();
+    };
+    for (Pending &p : pending) {
+        if (p.direct) continue;
+        p.chooseKept();
+        const QString name = QFileInfo(p.target).fileName();
+        if (p.kept.isEmpty())
+            journalOf(p.target).add({JournalEntry::Added, name, QString()});
+        else
+            journalOf(p.target).add({JournalEntry::Replaced, name, QFileInfo(p.kept).fileName()});
+    }
+    for (const Stale &s : stale)
+        journalOf(s.path).add(
+            {JournalEntry::Removed, QFileInfo(s.path).fileName(), QFileInfo(s.kept).fileName()});
+    for (auto it = journals.begin(); it != journals.end() && error.isEmpty(); ++it) {
+        const QString reason = it.value().begin();
+        if (!reason.isEmpty())
+            error = failure(it.key() + QLatin1Char('/') + QLatin1String(SaveJournal::recordName),
+                            reason);
+    }
+    if (!error.isEmpty())
+        for (SaveJournal &journal : journals)
+            journal.drop();
+    return journals;
 }
 
 } // namespace corvane

@@ -9,11 +9,21 @@
 // written directly, after all the others are in place; a symbolic link is
 // followed, so the file it points to is replaced and the link stays.
 //
+// While the new files take their places, a journal in the folder names
+// every target and where its old file waits, so that a save killed at any
+// moment is undone by the next run that touches the folder: every old file
+// returns. A save that is stopped (a signal, Ctrl+C, Cancel) gives every
+// file back itself.
+//
+// A per-track save records its set of files beside the target; the next
+// set saved to that target removes the files of the old set it does not
+// have (those, and no others), as part of the same all-or-nothing save.
+//
 // One save at a time writes into a folder: a save waits for another one
-// writing into the same folder, and removes what a killed save left there
-// (its temporary files; a replaced file it had not yet given back is put
-// back).
+// writing into the same folder, and undoes what a killed save left there.
 #pragma once
+
+#include "savejournal.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,10 +32,12 @@
 #include <QHash>
 #include <QList>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
+#include <vector>
 
 namespace corvane {
 
@@ -53,6 +65,26 @@ public:
     // failure is reported by commit.
     void spill(const QString &path);
 
+    // The files of a per-track save, to replace the set saved before to
+    // the same target.
+    void replaceSet(const QString &targetPath, const QStringList &files);
+    // Where a per-track set's list of files is kept.
+    static QString setRecordPath(const QString &targetPath);
+
+    // Set to stop the save: what was put in place is given back.
+    void setCancel(const std::atomic<bool> *cancel) { m_cancel = cancel; }
+    // Replace write-protected files of other users (the user said so).
+    void setReplaceProtected(bool replace) { m_replaceProtected = replace; }
+    // After a failed commit: the write-protected file that stopped it.
+    const QString &writeProtected() const { return m_writeProtected; }
+    // What earlier saves, killed or stopped, left in the folders and this
+    // one put back: texts for the user.
+    const QStringList &recovered() const { return m_recovered; }
+
+    // The same for a run that only reads from the paths' folders; a folder
+    // another save is writing into is left to it.
+    static QStringList recoverFolders(const QStringList &paths);
+
     // The files as they would be written, in the order first asked for.
     QList<std::pair<QString, QByteArray>> contents() const;
 
@@ -70,28 +102,44 @@ public:
     // a later save knows what a killed one left.
     static constexpr const char *partMark = ".corvane-part-";
     static constexpr const char *keptMark = ".corvane-kept-";
+    static constexpr const char *setMark = ".corvane-set";
 
 private:
     struct Entry
     {
         QString path;
-        QByteArray bytes;  // not yet in `part`
-        QString part;      // the temporary file beside the target, once made
-        bool keep = false; // written directly: never spilled
+        QByteArray bytes;    // not yet in `part`
+        QString part;        // the temporary file beside the target, once made
+        bool keep = false;   // written directly: never spilled
+        bool record = false; // the set's list: not one of the files written
         QString error;
         // The last spill, written on another thread while the save goes on.
         QByteArray inFlight;
         std::future<int> writing; // 0, or the errno of the failed write
     };
+    struct Pending;
+    struct Stale;
     void finishSpill(Entry &entry);
     QString lockFolderOf(const QString &target);
     void removeParts();
+    bool stopped() const;
+    QString pend(Entry &entry, int index, Pending &pending);
+    QList<Stale> staleFiles() const;
+    static QString syncParts(std::vector<Pending> &pending);
+    static QHash<QString, SaveJournal> beginJournals(std::vector<Pending> &pending,
+                                                     const QList<Stale> &stale, QString &error);
 
     std::deque<Entry> m_files; // buffers stay where they are as files are added
     QHash<QString, size_t> m_index;
     QStringList m_protected;     // canonical paths
     QHash<QString, int> m_locks; // folder -> its locked descriptor
     QString m_lockError;
+    const std::atomic<bool> *m_cancel = nullptr;
+    bool m_replaceProtected = false;
+    QString m_writeProtected;
+    QStringList m_recovered;
+    QString m_setPath;      // a per-track set's target
+    QStringList m_setFiles; // and its files
 };
 
 } // namespace corvane

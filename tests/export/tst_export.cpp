@@ -5,6 +5,7 @@
 #include "formats/nuke.h"
 #include "formats/registry.h"
 #include "formats/shapes.h"
+#include "formats/stoprequest.h"
 #include "formats/textscan.h"
 #include "formats/threedequalizer.h"
 #include "import/detect.h"
@@ -17,10 +18,15 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cctype>
 #include <thread>
@@ -487,7 +493,8 @@ private slots:
         ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
         QVERIFY(r.ok());
         QCOMPARE(fileContents(folder.filePath("shot_C.txt")), QByteArray("1 3 3\n"));
-        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 5);
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 6); // and the set's record
+        QVERIFY(QFile::exists(SaveTransaction::setRecordPath(folder.filePath("shot.txt"))));
     }
 
     // What a killed save left beside its targets goes with the next save
@@ -535,6 +542,145 @@ private slots:
         QVERIFY(r.error.contains(QLatin1String("one of the files the table was read from")));
         QCOMPARE(fileContents(input), QByteArray("1 2 3\n"));
         QVERIFY(!QFile::exists(folder.filePath("x.txt")));
+    }
+
+    // The files of a folder and their bytes, hidden ones too.
+    static QMap<QString, QByteArray> folderFiles(const QDir &folder)
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            files.insert(name, fileContents(folder.filePath(name)));
+        return files;
+    }
+
+    static TrackTable tracks(int count, double value)
+    {
+        QList<Row> rows;
+        for (int i = 0; i < count; ++i)
+            rows.append({QStringLiteral("T%1").arg(i), 1, value + i, value});
+        return table(rows);
+    }
+
+    // A save killed at any moment of putting its files in place (the
+    // child process ends there, as a SIGKILL would end it) leaves the old
+    // set for the next run to put back whole, with the files of the old set
+    // the new one dropped; a kill after its last file keeps the new set.
+    void killedSetsComeBackWhole()
+    {
+        QDir folder(dir.filePath(QStringLiteral("killedset")));
+        folder.mkpath(QStringLiteral("."));
+        const QString target = folder.filePath(QStringLiteral("shot.txt"));
+        QVERIFY(save(tracks(12, 1), "Nuke Tracker File (*.txt)", target).ok());
+        const QMap<QString, QByteArray> old = folderFiles(folder);
+        QVERIFY(old.contains(QStringLiteral("shot_T11.txt")));
+        QVERIFY(save(tracks(8, 50), "Nuke Tracker File (*.txt)", target).ok());
+        const QMap<QString, QByteArray> fresh = folderFiles(folder);
+        QVERIFY(!fresh.contains(QStringLiteral("shot_T11.txt"))); // the old set's extra files go
+        for (int killAt : {0, 1, 4, 8, 9, 100}) { // 9: the set's record; 100: none
+            writeFiles(folder, old);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                SaveTransaction::setFault([killAt](SaveTransaction::Stage stage, int index) {
+                    if (stage == SaveTransaction::Stage::PutInPlace && index == killAt) ::_exit(9);
+                    return false;
+                });
+                ::_exit(save(tracks(8, 50), "Nuke Tracker File (*.txt)", target).ok() ? 0 : 1);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            const int code = WEXITSTATUS(status);
+            QCOMPARE(code, killAt == 100 ? 0 : 9);
+            const QStringList said = SaveTransaction::recoverFolders({target});
+            QCOMPARE(said.size(), code == 9 ? 1 : 0);
+            if (code == 9)
+                QVERIFY2(said.first().contains(QLatin1String("stopped")), qPrintable(said.first()));
+            QCOMPARE(folderFiles(folder), code == 9 ? old : fresh);
+        }
+    }
+
+    static void writeFiles(const QDir &folder, const QMap<QString, QByteArray> &files)
+    {
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            QFile::remove(folder.filePath(name));
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            writeFile(folder.filePath(it.key()), it.value());
+    }
+
+    // A set's save removes the files its record names that the new set does
+    // not have, and no others; a failed save keeps them all.
+    void staleFilesOfTheOldSet()
+    {
+        QDir folder(dir.filePath(QStringLiteral("stale")));
+        folder.mkpath(QStringLiteral("."));
+        const QString target = folder.filePath(QStringLiteral("shot.txt"));
+        QVERIFY(save(tracks(3, 1), "Nuke Tracker File (*.txt)", target).ok());
+        writeFile(folder.filePath(QStringLiteral("shot_mine.txt")), "the user's");
+        // A failure puts nothing aside for good.
+        SaveTransaction::setFault([](SaveTransaction::Stage stage, int index) {
+            return stage == SaveTransaction::Stage::PutInPlace && index == 1;
+        });
+        QVERIFY(!save(tracks(1, 9), "Nuke Tracker File (*.txt)", target).ok());
+        SaveTransaction::setFault({});
+        QVERIFY(QFile::exists(folder.filePath(QStringLiteral("shot_T2.txt"))));
+        QVERIFY(save(tracks(1, 9), "Nuke Tracker File (*.txt)", target).ok());
+        QStringList left = folder.entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, QStringList({"shot.txt", "shot_T0.txt", "shot_mine.txt"}));
+    }
+
+    // A stop (a signal, Ctrl+C in the module) while the files go in place
+    // gives every file back and says so.
+    void stoppedSavesGiveEveryFileBack()
+    {
+        QDir folder(dir.filePath(QStringLiteral("stopped")));
+        folder.mkpath(QStringLiteral("."));
+        const QString target = folder.filePath(QStringLiteral("shot.txt"));
+        QVERIFY(save(tracks(5, 1), "Nuke Tracker File (*.txt)", target).ok());
+        const QMap<QString, QByteArray> old = folderFiles(folder);
+        SaveTransaction::setFault([](SaveTransaction::Stage stage, int index) {
+            if (stage == SaveTransaction::Stage::PutInPlace && index == 1) requestStop(SIGINT);
+            return false;
+        });
+        ExportResult r = save(tracks(2, 7), "Nuke Tracker File (*.txt)", target);
+        SaveTransaction::setFault({});
+        clearStopRequest();
+        QCOMPARE(r.error, QString::fromLatin1(stoppedMessage));
+        QCOMPARE(folderFiles(folder), old);
+    }
+
+    // Paths in messages are the caller's; a FIFO nobody reads is refused
+    // rather than waited on for ever; another user's write-protected file
+    // is replaced only when the caller says so.
+    void awkwardTargets()
+    {
+        QDir folder(dir.filePath(QStringLiteral("awkward")));
+        folder.mkpath(QStringLiteral("sub"));
+        const QString given = folder.filePath(QStringLiteral("sub/../given.txt"));
+        SaveTransaction::setFault([](SaveTransaction::Stage stage, int) {
+            return stage == SaveTransaction::Stage::Write;
+        });
+        ExportResult r = save(tracks(1, 1), "3DE v4 Track File (*.txt)", given);
+        SaveTransaction::setFault({});
+        QVERIFY2(r.error.contains(QDir::toNativeSeparators(given)), qPrintable(r.error));
+
+        const QString fifo = folder.filePath(QStringLiteral("nobody-reads"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        r = save(tracks(1, 1), "3DE v4 Track File (*.txt)", fifo);
+        QVERIFY2(r.error.contains(QLatin1String("no program is reading from it")),
+                 qPrintable(r.error));
+
+        const QString theirs = writeFile(folder.filePath(QStringLiteral("theirs.txt")), "theirs");
+        if (::geteuid() != 0 || ::chown(QFile::encodeName(theirs).constData(), 65534, 65534) != 0)
+            QSKIP("changing a file's owner needs root");
+        ::chmod(QFile::encodeName(theirs).constData(), 0444);
+        r = save(tracks(1, 1), "3DE v4 Track File (*.txt)", theirs);
+        QVERIFY2(r.error.contains(QLatin1String("write-protected")), qPrintable(r.error));
+        QCOMPARE(r.writeProtected, theirs);
+        QCOMPARE(fileContents(theirs), QByteArray("theirs"));
+        ExportParams p = params(QStringLiteral("3DE v4 Track File (*.txt)"), theirs);
+        p.replaceProtected = true;
+        QVERIFY(exportTable(tracks(1, 1), p).ok());
+        QVERIFY(fileContents(theirs).startsWith("1\nT0\n"));
     }
 
     void specialFilesAndLinks()
