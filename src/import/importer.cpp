@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "importer.h"
 
+#include "formats/stoprequest.h"
+
 #include "formats/format.h"
 #include "recognise.h"
 #include "settings/platesettings.h"
@@ -83,6 +85,8 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
     if (!result.error.isEmpty()) return result;
     takeOverImport(settings, read.set, mode, filter);
     result.range = fillImport(table, read.set, mode, filter);
+    // A stopped fill leaves the table part filled: the caller drops it.
+    if (stopRequested()) result.error = QString::fromLatin1(stoppedMessage);
     result.notes = read.notes;
     result.leftOut = read.leftOut;
     return result;

@@ -39,7 +39,8 @@ struct ImportResult
 QString keepCamera(ReadResult &read, Camera camera, const QString &path);
 
 // Recognition and the three steps in one, for callers without dialogs; a
-// file that is cut short is refused.
+// file that is cut short is refused. A stop request ends it with an error,
+// the table then part filled.
 ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
                         const Format &format, ImportMode mode, Camera camera = Camera::All);
 

@@ -5,6 +5,7 @@
 // own, so that Ctrl+C stops it.
 #include "cli/converter.h"
 #include "export/exporter.h"
+#include "export/savetransaction.h"
 #include "formats/registry.h"
 #include "formats/stoprequest.h"
 #include "formats/writecontext.h"
@@ -269,6 +270,15 @@ Tracks fromSet(const TrackSet &set, const Format &format)
     return tracks;
 }
 
+// What killed or stopped saves had left in a folder, put back: the user
+// hears of it as a warning.
+void warnRecovered(const QStringList &recovered)
+{
+    for (const QString &message : recovered)
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, text(message).c_str(), 1) != 0)
+            throw py::error_already_set();
+}
+
 Tracks readTracks(const py::object &pathValue, const py::object &formatValue,
                   const py::object &strictValue, const py::object &cameraValue)
 {
@@ -279,6 +289,7 @@ Tracks readTracks(const py::object &pathValue, const py::object &formatValue,
     const std::optional<Camera> camera = parseCamera(qtext(textArg(cameraValue, "camera")));
     if (!camera) throw py::value_error("camera: not \"primary\", \"secondary\" or \"all\"");
     const QString file = qtext(path);
+    warnRecovered(SaveTransaction::recoverFolders({file}));
     Tracks tracks;
     Outcome outcome;
     ImportResult result;
@@ -377,8 +388,9 @@ Tracks convertArgs(const py::object &tracks, const py::object &to, const py::obj
 }
 
 SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValue,
-                       const py::object &formatValue)
+                       const py::object &formatValue, const py::object &forceValue)
 {
+    const bool force = boolArg(forceValue, "force");
     const Tracks &tracks = tracksArg(tracksValue, "tracks");
     const std::string path = pathArg(pathValue, "path");
     const std::optional<std::string> formatId = optionalTextArg(formatValue, "format");
@@ -393,8 +405,13 @@ SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValu
     const ExportResult result = interruptible([&] {
         ExportParams params =
             exportParams(converted.settings, QLatin1String(format->treeExportFilter), qtext(path));
+        params.replaceProtected = force;
         return exportTable(*converted.table, params);
     });
+    warnRecovered(result.recovered);
+    if (!result.writeProtected.isEmpty())
+        raise(saveErrorType, result.error + QStringLiteral(" (force=True replaces it)"),
+              qtext(path), 0);
     if (!result.ok()) raise(saveErrorType, result.error, qtext(path), 0);
     SaveReport report;
     report.written = texts(result.written);
@@ -579,5 +596,7 @@ PYBIND11_MODULE(corvane, m)
           py::arg("first_frame") = py::none(), py::arg("conventions") = py::str("program"),
           "The tracks converted for a target format, as the window's Apply converts them.");
     m.def("write", &writeTracks, py::arg("tracks"), py::arg("path"), py::arg("format") = py::none(),
-          "Writes the tracks (converted for the format first when they are not).");
+          py::arg("force") = py::bool_(false),
+          "Writes the tracks (converted for the format first when they are not). force: replace "
+          "write-protected files of other users.");
 }
