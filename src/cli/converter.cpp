@@ -209,6 +209,21 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
     ApplyResult result = applySettings(table, applyParams(settings, target));
     outcome.notes += result.notes;
     conventionNotes = result.notes;
+    if (result.valueRow >= 0) {
+        // A value no conversion can hold is the input's, wherever the settings take it.
+        const int r = result.valueRow;
+        const QString where =
+            options.inputs.size() == 1
+                ? QDir::toNativeSeparators(options.inputs.first()) + QStringLiteral(", ")
+                : QString();
+        fail(outcome, InputError,
+             QStringLiteral("%1track \"%2\", frame %3: %4")
+                 .arg(where, table.name(r))
+                 .arg(table.frame(r))
+                 .arg(result.error),
+             options.inputs.size() == 1 ? options.inputs.first() : QString());
+        return false;
+    }
     if (!result.error.isEmpty()) {
         fail(outcome, SettingsMissing, result.error);
         return false;

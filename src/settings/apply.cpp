@@ -255,6 +255,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         if (r < 0) continue;
         if (!conversion.convert(table, r, sourceOf(table, r))) {
             result.error = outOfRangeMessage(r, sourceOf(table, r), conversion.out);
+            result.valueRow = r;
             return result;
         }
         result.error = QStringLiteral("Row %1: frame %2 shifted to the export first frame "

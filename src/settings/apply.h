@@ -35,6 +35,7 @@ struct ApplyParams
 struct ApplyResult
 {
     QString error;                 // nothing was changed
+    int valueRow = -1;             // the error is about this row's values, not the settings
     bool shapeNameProblem = false; // converted, but a shape name lacks its "_"
     bool sorted = false;           // shape rows were put together first
     std::vector<int> order;        // when sorted: new row i is old row order[i]

@@ -3,13 +3,20 @@
 #include "testdata.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // corvane-convert, run as a pipeline would run it.
 class TestConvert : public QObject
@@ -277,6 +284,102 @@ private slots:
         for (int t = 0; t < 300; ++t)
             QCOMPARE(fileContents(dir.filePath(QStringLiteral("sets/both/s_T%1.txt").arg(t))),
                      sample);
+    }
+
+    // A per-track set over an older one, killed at random moments of the
+    // save (SIGKILL, 50 times) or stopped by a signal: after the next run
+    // that touches the folder, it holds the old set or the new one, whole,
+    // and nothing else. Stopped runs end with the shell's status.
+    void setsNeverTear()
+    {
+        auto tracks = [](int count, int value) {
+            QByteArray text = QByteArray::number(count) + '\n';
+            for (int t = 0; t < count; ++t)
+                text += "T" + QByteArray::number(t) + "\n0\n2\n1 " + QByteArray::number(value) +
+                        " 5\n2 " + QByteArray::number(value + t) + " 6\n";
+            return text;
+        };
+        const QString oldInput = file(QStringLiteral("torn/old.txt"), tracks(2000, 1));
+        const QString newInput = file(QStringLiteral("torn/new.txt"), tracks(1990, 2));
+        const QDir out(dir.filePath(QStringLiteral("torn/out")));
+        const QString target = out.filePath(QStringLiteral("s.txt"));
+        const QStringList save{"--to", "nuke-tracker", "--plate", "10x10", "-o", target};
+        auto folder = [&] {
+            QMap<QString, QByteArray> files;
+            for (const QString &name : out.entryList(QDir::Files | QDir::Hidden))
+                files.insert(name, fileContents(out.filePath(name)));
+            return files;
+        };
+        auto restore = [&](const QMap<QString, QByteArray> &files) {
+            QDir(out).removeRecursively();
+            QDir().mkpath(out.path());
+            for (auto it = files.cbegin(); it != files.cend(); ++it)
+                writeFile(out.filePath(it.key()), it.value());
+        };
+        restore({});
+        QCOMPARE(runConverter(save + QStringList{newInput}).exitCode, 0);
+        const QMap<QString, QByteArray> fresh = folder();
+        restore({});
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(runConverter(save + QStringList{oldInput}).exitCode, 0);
+        const qint64 took = std::max<qint64>(clock.elapsed(), 50);
+        const QMap<QString, QByteArray> old = folder();
+        QCOMPARE(old.size(), 2002); // s.txt, 2,000 tracks and the set's record
+        int sawOld = 0, sawNew = 0;
+        for (int run = 0; run < 54; ++run) {
+            restore(old);
+            QProcess converter;
+            converter.start(QStringLiteral(CORVANE_CONVERT), save + QStringList{newInput});
+            QVERIFY(converter.waitForStarted());
+            QTest::qWait(int(QRandomGenerator::global()->bounded(took + 20)));
+            const int signal =
+                run < 50 ? SIGKILL : QList<int>{SIGINT, SIGTERM, SIGHUP, SIGINT}[run - 50];
+            ::kill(pid_t(converter.processId()), signal);
+            QVERIFY(converter.waitForFinished(60000));
+            if (signal != SIGKILL && converter.exitStatus() == QProcess::NormalExit)
+                QCOMPARE(converter.exitCode(), 128 + signal);
+            // The next run that looks into the folder puts the old set back.
+            runConverter({"--info", target});
+            const QMap<QString, QByteArray> now = folder();
+            QVERIFY2(
+                now == old || now == fresh,
+                qPrintable(
+                    QStringLiteral("run %1: a torn set of %2 files").arg(run).arg(now.size())));
+            (now == old ? sawOld : sawNew)++;
+        }
+        QVERIFY(sawOld > 0);
+    }
+
+    // Another user's write-protected file is replaced only with --force.
+    void writeProtectedFilesOfOthers()
+    {
+        const QString input = file(QStringLiteral("theirs/in.txt"), worked);
+        const QString theirs = file(QStringLiteral("theirs/out.txt"), "theirs");
+        if (::geteuid() != 0 || ::chown(QFile::encodeName(theirs).constData(), 65534, 65534) != 0)
+            QSKIP("changing a file's owner needs root");
+        ::chmod(QFile::encodeName(theirs).constData(), 0444);
+        const QStringList save{"--to", "3de4", "--plate", "10x10", "-o", theirs, input};
+        CliRun refused = runConverter(save);
+        QCOMPARE(refused.exitCode, 3);
+        QVERIFY2(refused.err.contains(QLatin1String("--force")), qPrintable(refused.err));
+        QCOMPARE(fileContents(theirs), QByteArray("theirs"));
+        QCOMPARE(runConverter(QStringList{"--force"} + save).exitCode, 0);
+        QVERIFY(fileContents(theirs).startsWith("2\n"));
+    }
+
+    // A value no conversion can hold is the input's error (exit 2), named
+    // in %g form with the file, the track and the frame.
+    void valuesBeyondAnyPlate()
+    {
+        const QString input = file(QStringLiteral("huge.txt"), "1\nA\n0\n1\n5 1e308 5\n");
+        CliRun run = runConverter({"--to", "boujou", "--plate", "100x100", "-o",
+                                   dir.filePath(QStringLiteral("huge.out")), input});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QLatin1String("huge.txt, track \"A\", frame 5")) &&
+                     run.err.contains(QLatin1String("1e+308")),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("huge.out"))));
     }
 
     // What went wrong is told as it is: a file's control characters escaped,
