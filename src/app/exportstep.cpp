@@ -82,6 +82,41 @@ void MainWindow::on_exportFilesAction_triggered()
     if (!exportFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
 }
 
+// The save on a worker thread under a progress dialog; Cancel stops it and
+// every file stays as it was.
+ExportResult MainWindow::runSave(const ExportParams &params)
+{
+    ExportResult result;
+    const TrackTable &table = m_model->table();
+    if (table.hasFormulas()) {
+        // Formulas keep their values as they are read: read on this thread only.
+        BusyCursor busy;
+        return m_saver(table, params);
+    }
+    const ProgressRun run{QStringLiteral("Saving..."),
+                          QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()),
+                          QString(), 1000, AfterCancel::Wait};
+    runWithProgress(run, [&](const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
+        ExportParams running = params;
+        running.cancel = &cancel;
+        running.progress = &done;
+        result = m_saver(table, running);
+    });
+    return result;
+}
+
+bool MainWindow::askReplaceProtected(const QString &path)
+{
+    QMessageBox box(QMessageBox::Question, QString(),
+                    QStringLiteral("\"%1\" is write-protected and belongs to another user.\n\n"
+                                   "Replace it?")
+                        .arg(QDir::toNativeSeparators(path)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setPalette(QApplication::palette());
+    return box.exec() == QMessageBox::Yes;
+}
+
 void MainWindow::on_saveDataButton_clicked()
 {
     Validation validation = validateForExport(m_model->table());
@@ -95,24 +130,14 @@ void MainWindow::on_saveDataButton_clicked()
         exportParams(plateSettings(), exportFilesLabel->statusTip(), exportFilesText->text());
     params.rows = m_exportRows;
     params.inputs = m_inputs;
-    ExportResult result;
-    const TrackTable &table = m_model->table();
-    if (table.hasFormulas()) {
-        // Formulas keep their values as they are read: read on this thread only.
-        BusyCursor busy;
-        result = m_saver(table, params);
-    } else {
-        const ProgressRun run{
-            QStringLiteral("Saving..."),
-            QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()), QString(),
-            1000, AfterCancel::Wait};
-        runWithProgress(run, [&](const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
-            ExportParams running = params;
-            running.cancel = &cancel;
-            running.progress = &done;
-            result = m_saver(table, running);
-        });
+    ExportResult result = runSave(params);
+    // Another user's write-protected file is replaced only when the user says so.
+    if (!result.writeProtected.isEmpty() && askReplaceProtected(result.writeProtected)) {
+        params.replaceProtected = true;
+        result = runSave(params);
     }
+    if (!result.recovered.isEmpty())
+        showMessage(result.recovered.join(QStringLiteral("\n\n")), QMessageBox::Information);
     if (result.error == QLatin1String(saveCancelledMessage)) {
         m_exportRows.clear(); // nothing was written; the table and the save line stay
         return;

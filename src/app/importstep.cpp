@@ -7,6 +7,8 @@
 #include "dialogm.h"
 #include "look.h"
 #include "mainwindow.h"
+
+#include "export/savetransaction.h"
 #include "trackmodel.h"
 
 #include "formats/registry.h"
@@ -94,6 +96,10 @@ void MainWindow::showMessage(const QString &text, QMessageBox::Icon icon)
 
 bool MainWindow::recogniseAndImport(const QString &fileName, const QString &chosenFilter)
 {
+    // A save into this folder that was killed or stopped is undone first.
+    const QStringList recovered = SaveTransaction::recoverFolders({fileName});
+    if (!recovered.isEmpty())
+        showMessage(recovered.join(QStringLiteral("\n\n")), QMessageBox::Information);
     // A FIFO or a device would hold the window (or never end): regular files only.
     const QString problem = inputFileProblem(fileName);
     if (!problem.isEmpty()) {

@@ -190,6 +190,8 @@ private:
     // For a file the chosen format refused: the import filter of another
     // format that reads it, when the user takes it; else nothing (refusal
     // shown, with icon, when no other format reads the file).
+    corvane::ExportResult runSave(const corvane::ExportParams &params);
+    bool askReplaceProtected(const QString &path);
     std::optional<QString> offerOtherFormat(const QString &fileName, const QString &formatFilter,
                                             const QString &refusal, QMessageBox::Icon icon);
     // False when the fill was cancelled (the table as it was).

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
@@ -20,6 +21,9 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QUndoStack>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -138,6 +142,49 @@ private slots:
         QVERIFY2(first.startsWith("40 407.384758 232.449012\n"), first.left(40).constData());
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("shot_*.txt")}).size(), 8);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // Another user's write-protected file is replaced only when the user
+    // says so; a killed save into the folder of a file to import is undone
+    // first, and the window says so.
+    void protectedTargetsAndKilledSaves()
+    {
+        const QString folder = dir.filePath(QStringLiteral("protected"));
+        QDir().mkpath(folder);
+        const QString theirs = writeFile(folder + QStringLiteral("/theirs.txt"), "theirs");
+        const QString killed = writeFile(folder + QStringLiteral("/killed.txt"), "new");
+        writeFile(folder + QStringLiteral("/.killed.txt.corvane-kept-abcdef"), "old");
+        writeFile(folder + QStringLiteral("/.corvane-journal"),
+                  "corvane-journal 1\nR killed.txt .killed.txt.corvane-kept-abcdef\nend\n");
+        MainWindow w;
+        QString said;
+        const QString copy = folder + QStringLiteral("/cube.txt");
+        QFile::copy(samplePath("3de_export_cube.txt"), copy);
+        answerMessage(&said);
+        QVERIFY(w.recogniseAndImport(copy, QStringLiteral("3DE v4 Track File (*.txt)")));
+        QVERIFY2(said.contains(QLatin1String("stopped before it was done")), qPrintable(said));
+        QCOMPARE(fileContents(killed), QByteArray("old"));
+
+        if (::geteuid() != 0 || ::chown(QFile::encodeName(theirs).constData(), 65534, 65534) != 0)
+            QSKIP("changing a file's owner needs root");
+        ::chmod(QFile::encodeName(theirs).constData(), 0444);
+        w.chooseExportTarget(theirs, QStringLiteral("3DE v4 Track File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        w.on_applyAllButton_clicked();
+        for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            QString asked;
+            whenModal<QMessageBox>([&asked, answer](QMessageBox *box) {
+                asked = box->text();
+                box->done(answer);
+                // After No, the refusal itself is shown.
+                static QString refusal;
+                if (answer == QMessageBox::No) answerMessage(&refusal);
+            });
+            w.on_saveDataButton_clicked();
+            QTest::qWait(100);
+            QVERIFY2(asked.contains(QLatin1String("write-protected")), qPrintable(asked));
+            QCOMPARE(fileContents(theirs).startsWith("theirs"), answer == QMessageBox::No);
+        }
     }
 
     // A slow save shows its progress after half a second; while it runs
