@@ -11,6 +11,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -366,6 +367,34 @@ private slots:
         QCOMPARE(fileContents(theirs), QByteArray("theirs"));
         QCOMPARE(runConverter(QStringList{"--force"} + save).exitCode, 0);
         QVERIFY(fileContents(theirs).startsWith("2\n"));
+    }
+
+    // In a folder where only a file's owner may rename it (/tmp's sticky
+    // bit), another user's file is refused before anything is changed: no
+    // kept name is left behind that this user could not remove.
+    void stickyFoldersOfOthers()
+    {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (::geteuid() != 0 || setpriv.isEmpty()) QSKIP("running as another user needs root");
+        QTemporaryDir sticky(QDir::temp().filePath(QStringLiteral("corvane-sticky-XXXXXX")));
+        QVERIFY(::chmod(QFile::encodeName(sticky.path()).constData(), 01777) == 0);
+        const QString input = writeFile(sticky.filePath(QStringLiteral("in.txt")), worked);
+        const QString theirs = writeFile(sticky.filePath(QStringLiteral("out.txt")), "root's");
+        ::chmod(QFile::encodeName(input).constData(), 0644);
+        ::chmod(QFile::encodeName(theirs).constData(), 0666);
+        QProcess nobody;
+        nobody.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups",
+                               QStringLiteral(CORVANE_CONVERT), "--to", "3de4", "--plate", "10x10",
+                               "-o", theirs, input});
+        QVERIFY(nobody.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(nobody.readAllStandardError());
+        if (err.contains(QLatin1String("Permission denied")) && !err.contains(theirs))
+            QSKIP("the converter cannot be run as another user here");
+        QCOMPARE(nobody.exitCode(), 3);
+        QVERIFY2(err.contains(QLatin1String("only a file's owner may replace it")),
+                 qPrintable(err));
+        QCOMPARE(fileContents(theirs), QByteArray("root's"));
+        QCOMPARE(QDir(sticky.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     // A value no conversion can hold is the input's error (exit 2), named
