@@ -167,6 +167,95 @@ private:
     QHash<qint64, int> m_index;
 };
 
+// The file's blocks, each closed by an "End" line: the header ("Module"),
+// every node, a node's channels and their keys; the node database runs from
+// "ConcreteFileVersion" to "ConcreteEnd", a node's specifics sit in braces.
+// A block left open where the file ends tells that it was cut. One left open
+// when another of its kind starts is taken as closed: geometry nodes are
+// written without their "End".
+class Blocks
+{
+public:
+    // text: the line from its first non-blank character.
+    void see(Field text, int number)
+    {
+        switch (*text.begin) {
+        case '{':
+            if (m_braces++ == 0) m_brace = number;
+            break;
+        case '}':
+            m_channel = m_key = 0;
+            if (m_braces > 0 && --m_braces == 0) m_brace = 0;
+            break;
+        case 'E':
+            if (startsWithWord(text, "End")) end();
+            break;
+        case 'K':
+            if (startsWithWord(text, "Key")) m_key = number;
+            break;
+        case 'C':
+            if (startsWithWord(text, "Channel")) {
+                m_channel = number;
+                m_key = 0;
+            } else if (startsWithWord(text, "ConcreteFileVersion")) {
+                m_database = number;
+            } else if (startsWithWord(text, "ConcreteEnd")) {
+                *this = Blocks();
+            }
+            break;
+        case 'N':
+            if (startsWithWord(text, "Node")) {
+                closeNode();
+                m_node = number;
+            }
+            break;
+        case 'M':
+            if (startsWithWord(text, "Module")) m_module = number;
+            break;
+        default:
+            break;
+        }
+    }
+    // The error of a file that ends inside a block; empty when none.
+    QString unclosed() const
+    {
+        const auto inside = [](const char *what, int line) {
+            return QStringLiteral("the file ends inside the %1 of line %2: it is cut short.")
+                .arg(QLatin1String(what))
+                .arg(line);
+        };
+        if (m_key) return inside("key", m_key);
+        if (m_channel) return inside("channel", m_channel);
+        if (m_node) return inside("node", m_node);
+        if (m_braces) return inside("braces", m_brace);
+        if (m_database) return inside("node database", m_database);
+        if (m_module) return inside("header", m_module);
+        return {};
+    }
+
+private:
+    void end()
+    {
+        if (m_key)
+            m_key = 0;
+        else if (m_channel)
+            m_channel = 0;
+        else if (m_node)
+            closeNode();
+        else
+            m_module = 0;
+    }
+    void closeNode()
+    {
+        m_node = m_channel = m_key = m_brace = 0;
+        m_braces = 0;
+    }
+
+    // The lines that opened the blocks still open, 0 for none.
+    int m_module = 0, m_database = 0, m_node = 0, m_channel = 0, m_key = 0, m_brace = 0;
+    long long m_braces = 0;
+};
+
 } // namespace
 
 ReadResult readCombustionGMask(const QByteArray &data, const QString &fileName)
@@ -184,12 +273,15 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
     double value = 0;
     Vertices vertices;
     XRows xRows;
+    Blocks blocks;
     while (!rows.failed() && scanner.next(line)) {
         // Only lines of these words matter; the rest are passed at a glance,
         // by their first letters, before the line is trimmed.
         const char *start = line.begin;
         while (start < line.end && (*start == '\t' || *start == ' '))
             ++start;
+        if (start == line.end) continue;
+        blocks.see({start, line.end}, scanner.number());
         if (line.end - start < 4) continue;
         const char c0 = start[0], c1 = start[1];
         const bool channel = c0 == 'C' && c1 == 'h';
@@ -258,6 +350,9 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
             haveFrame = false;
         }
     }
+    if (const QString cut = blocks.unclosed();
+        !cut.isEmpty() && !rows.failed() && scanner.error().isEmpty())
+        rows.fail(cut, scanner.number());
     if (const int row = rows.failed() ? -1 : xRows.firstWithoutY(); row >= 0)
         rows.fail(QStringLiteral("%1 has an X key at frame %2 but no Y key.")
                       .arg(rows.set().names.at(row))

@@ -216,6 +216,49 @@ private slots:
         QVERIFY(written.contains("position/x\n\t\t\tValue 2976.1234\n"));
     }
 
+    // A GMask file ends where its node database closes: one cut inside a
+    // key, a channel, a node, the database or the header is refused at its
+    // last line, naming the block it ends in and where that opens.
+    void combustionGMaskCutFiles_data()
+    {
+        QTest::addColumn<QByteArray>("cutBefore"); // its last place in the file
+        QTest::addColumn<QString>("inside");
+        QTest::addColumn<QByteArray>("opening"); // its last place before the cut
+        QTest::newRow("key") << QByteArray("\t\t\t\tInterpolation") << "key"
+                             << QByteArray("\t\t\tKey ");
+        QTest::newRow("channel") << QByteArray("\t\t\tEnd \n") << "channel"
+                                 << QByteArray("\t\tChannel ");
+        QTest::newRow("geometry node")
+            << QByteArray("End \nConcreteEnd") << "node" << QByteArray("Node Geom");
+        QTest::newRow("node database")
+            << QByteArray("ConcreteEnd") << "node database" << QByteArray("ConcreteFileVersion");
+        QTest::newRow("header") << QByteArray("RoiOn") << "header" << QByteArray("Module");
+    }
+
+    void combustionGMaskCutFiles()
+    {
+        QFETCH(QByteArray, cutBefore);
+        QFETCH(QString, inside);
+        QFETCH(QByteArray, opening);
+        // Two shapes: the first geometry node is written without its "End".
+        const QByteArray whole =
+            save(table(shapes(2, 2, 3)), "combustion-gmask", "whole.GMask", 2048, 1556);
+        QVERIFY(whole.endsWith("ConcreteEnd\t\n"));
+        writeFile(dir.filePath("ends.GMask"), whole.chopped(2));
+        QCOMPARE(read("combustion-gmask", "ends.GMask").count, 12);
+
+        const QByteArray cut = whole.left(whole.lastIndexOf(cutBefore));
+        const int opens = int(cut.left(cut.lastIndexOf(opening)).count('\n')) + 1;
+        const QString path = writeFile(dir.filePath("cut.GMask"), cut);
+        QCOMPARE(dispatch(path, QLatin1String(formatById("combustion-gmask")->importFilter)).error,
+                 QStringLiteral("%1, line %2: the file ends inside the %3 of line %4: it is cut "
+                                "short.")
+                     .arg(path)
+                     .arg(cut.count('\n'))
+                     .arg(inside)
+                     .arg(opens));
+    }
+
     // A channel whose vertex path is not its line's one word after
     // "Channel" is no vertex's: it is passed, and no name is made from the
     // words (or the lines) around it.
