@@ -2,6 +2,7 @@
 #include "rowcollector.h"
 
 #include "namerule.h"
+#include "stoprequest.h"
 
 #include <algorithm>
 
@@ -74,13 +75,18 @@ bool RowCollector::add(const QString &name, int f, Field x, Field y, int line)
     double xv = 0, yv = 0;
     if (!coordinate(x, "X", line, xv) || !coordinate(y, "Y", line, yv)) return false;
     addValues(name, f, xv, yv);
-    return true;
+    return !failed();
 }
 
 void RowCollector::addValues(const QString &name, int f, double x, double y)
 {
     if (m_set.count == 0 || f < m_smallest) m_smallest = f;
     m_set.append(name, f, x, y);
+    // A stop asked from outside (a signal, Ctrl+C) ends a long reading soon;
+    // looked at once in a few thousand rows, it costs nothing per row. The
+    // row is kept so that a reader's own tables of the rows stay whole.
+    if ((m_set.count & (StopCheckRows - 1)) == 0 && stopRequested())
+        fail(QString::fromLatin1(stoppedMessage), 0);
 }
 
 void RowCollector::fail(const QString &reason, int line)

@@ -42,10 +42,15 @@ private:
 class RowCollector
 {
 public:
-    // Adds a row; false (and the error kept) when a field is not a number.
+    // How often (in rows, a power of two) a reading looks for a stop request.
+    static constexpr int StopCheckRows = 4096;
+
+    // Adds a row; false (and the error kept) when a field is not a number,
+    // or when a stop was requested (stoppedMessage, line 0).
     bool add(const QString &name, Field frame, Field x, Field y, int line);
     bool add(const QString &name, int frame, Field x, Field y, int line);
-    // A row whose numbers were read already (with frame() and coordinate()).
+    // A row whose numbers were read already (with frame() and coordinate());
+    // a stop request makes failed() true.
     void addValues(const QString &name, int frame, double x, double y);
 
     // Reads one field; false (and the error kept) when it is not a number.

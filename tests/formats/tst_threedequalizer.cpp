@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "formats/namerule.h"
+#include "formats/stoprequest.h"
 #include "formats/threedequalizer.h"
 #include "testdata.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTest>
 
@@ -177,6 +179,31 @@ private slots:
         QCOMPARE(read("x\nA\n-7 1 1\n").firstFrame, QStringLiteral("-7"));
         QCOMPARE(read("").count, 0);
         QCOMPARE(read("3\n").count, 0);
+    }
+
+    // A stop asked while a large file is read (a signal, Ctrl+C in Python)
+    // ends the reading with an error, by its structure or its line rules,
+    // never with the rows read so far.
+    void stopEndsTheReading_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::newRow("structure") << QByteArray("1\nA\n0\n100000\n");
+        QTest::newRow("line rules") << QByteArray("x\nA\n");
+    }
+
+    void stopEndsTheReading()
+    {
+        QFETCH(QByteArray, head);
+        QByteArray text = head;
+        for (int f = 1; f <= 100000; ++f)
+            text += QByteArray::number(f) + " 1.5 2.5\n";
+        const auto clear = qScopeGuard([] { clearStopRequest(); });
+        requestStop();
+        ReadResult stopped = readThreeDEv4(text);
+        QVERIFY(!stopped.ok());
+        QCOMPARE(stopped.error, QLatin1String(stoppedMessage));
+        clearStopRequest();
+        QCOMPARE(readThreeDEv4(text).set.count, 100000);
     }
 
     void anyBytesReadWithoutHarm()
