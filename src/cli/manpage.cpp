@@ -14,7 +14,8 @@ const char *const converterSummary =
 
 const char *const converterExitStatus =
     "Exit status: 0 done, 1 usage, 2 an input could not be read or recognised,\n"
-    "3 an output could not be written, 4 settings missing.";
+    "3 an output could not be written, 4 settings missing; 128 + the signal when\n"
+    "stopped by SIGINT (130), SIGTERM (143) or SIGHUP (129), every file as it was.";
 
 namespace {
 

@@ -35,13 +35,14 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
     if (format->readLines) {
         FileLines lines(path, format->maxLineLength, bytesRead);
         ReadResult result = format->readLines(lines, path);
+        // A stopped reading says so, whatever the reader made of it.
+        if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
         if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
         return checkedRead(std::move(result), path, *format);
     }
     const FileText text = loadTrackFile(path, format->maxLineLength, {}, bytesRead);
     if (!text.ok()) return ReadResult::failure(text.error);
     ReadResult result = readBytes(text.bytes, path, *format);
-    // A reader of text in memory does not look for a stop: its rows are not kept.
     if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
     return result;
 }
