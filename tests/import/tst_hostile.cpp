@@ -19,6 +19,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <unistd.h>
+
 using namespace corvane;
 
 class TestHostile : public QObject
@@ -276,6 +279,30 @@ private slots:
                 if (!last) text += "\n" + shortLines;
                 QCOMPARE(hasLongLine(text, 1000), over == 1);
             }
+    }
+
+    // A signal during a long read ends the run with the shell's status for
+    // it, and the output that was there stays as it was.
+    void signalsDuringALongRead()
+    {
+        QByteArray text = "1\nA\n0\n3000000\n";
+        text.reserve(3000000 * 20);
+        for (int f = 1; f <= 3000000; ++f)
+            text += QByteArray::number(f) + " 1.5 2.5\n";
+        const QString input = file("signalled.txt", text);
+        const QString output = file("signalled.out", "as it was");
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            QProcess converter;
+            converter.start(QStringLiteral(CORVANE_CONVERT),
+                            {"--to", "nuke-tracker", "--plate", "10x10", "-o", output, input});
+            QVERIFY(converter.waitForStarted());
+            QTest::qWait(150);
+            ::kill(pid_t(converter.processId()), signal);
+            QVERIFY(converter.waitForFinished(60000));
+            QCOMPARE(converter.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(converter.exitCode(), 128 + signal);
+            QCOMPARE(fileContents(output), QByteArray("as it was"));
+        }
     }
 };
 
