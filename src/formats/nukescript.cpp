@@ -652,7 +652,12 @@ ReadResult ScriptReader::read()
             if (name.equals("name")) n.name = fieldToString(value);
         }
         if (!ended) {
-            m_rows.fail(QStringLiteral("the %1 node is not closed.").arg(n.type), n.line);
+            // Named where the file stops, with the line the node began on.
+            m_rows.fail(QStringLiteral("the file ends inside the %1 node of line %2: the node is "
+                                       "not closed.")
+                            .arg(n.type)
+                            .arg(n.line),
+                        lineAt(std::max(m_begin, m_end - 1)));
             break;
         }
         node(n);

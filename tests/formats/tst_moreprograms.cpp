@@ -359,6 +359,11 @@ private slots:
              "is not value@frame"},
             {"shake-script", "T = Tracker(In, \"1-2\",\n\n \"t\", Linear(0,1@1), 3;\n", 1,
              "is not closed"},
+            // A cut script is named where it stops.
+            {"nuke-script",
+             "Tracker4 {\n tracks { { 1 track 1 1 } }\n name T1\n}\nTracker4 {\n name T2\n"
+             " tracks { { 1 ",
+             7, "ends inside the Tracker4 node of line 5"},
             {"matchmover-rzml",
              "<?xml version=\"1.0\"?>\n<RZML>\n<L i=\"1\" n=\"a\"/>\n<IPLN b=\"1\">\n"
              "<IFRM><M i=\"1\" x=\"3\" y=\"oops\"/></IFRM>\n</IPLN></RZML>\n",
