@@ -21,6 +21,21 @@ QString shapePrefix(const QString &name)
     return underscore < 0 ? name : name.left(underscore);
 }
 
+bool isOpenShapeTrack(const QString &name)
+{
+    const qsizetype underscore = name.indexOf(QLatin1Char('_'));
+    return isShapeTrack(name) && underscore >= 0 &&
+           QStringView(name).mid(underscore + 1).startsWith(QLatin1String(openVertexWord));
+}
+
+QString openShapeVertexName(int shape, int vertex)
+{
+    return QStringLiteral("S%1_%2%3")
+        .arg(shape, 2, 10, QLatin1Char('0'))
+        .arg(QLatin1String(openVertexWord))
+        .arg(vertex, 4, 10, QLatin1Char('0'));
+}
+
 QString shapeVertexName(int shape, int vertex)
 {
     if (shape < 0 || vertex < 0)

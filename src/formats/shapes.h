@@ -22,6 +22,14 @@ QString shapePrefix(const QString &name);
 // 1): "S01_Track_0001"; the numbers are zero-filled to two and four digits.
 QString shapeVertexName(int shape, int vertex);
 
+// An open shape (a paint stroke, an open spline: its last vertex does not
+// join its first) is told by its vertices' names, whose part after the
+// prefix begins with "Open_": "S04_Open_0001". Every other shape is closed.
+constexpr const char *openVertexWord = "Open_";
+bool isOpenShapeTrack(const QString &name);
+// "S04_Open_0001", numbered as shapeVertexName numbers.
+QString openShapeVertexName(int shape, int vertex);
+
 struct ShapeRow
 {
     int name = 0; // index into ShapeRows::names
