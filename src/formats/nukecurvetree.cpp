@@ -3,12 +3,17 @@
 // layer is "{layer NAME {f FLAGS} {t …} {a …} CHILDREN}", its children
 // layers, shapes ("{curvegroup NAME FLAGS TYPE {{cc …} {cc …}} {t …} {a …}}",
 // the first cubic curve the shape, the second its feather or "idem") and
-// strokes ("{cubiccurve …}"). A cubic curve lists its control points in
-// "{px TIME …}" (every key at TIME; a key gives its value only) or "{p …}"
-// (keys give "{TIME VALUE …}"), three per vertex: a tangent, the vertex, the
-// other tangent (tangents relative to their vertex). A value is a number
-// (it does not change), an animation curve "{KEY KEY …}", or "{r {{KEY N}}}",
-// a key repeated on N frames in a row. A transform "{t V …}" (or "{tx TIME
+// paint strokes ("{cubiccurve NAME FLAGS catmullrom {cc …} {tx …} {a …}}").
+// A cubic curve lists its control points in "{px TIME …}" (every key at
+// TIME; a key gives its value only) or "{p …}" (keys give "{TIME VALUE …}").
+// A shape has three per vertex: a tangent, the vertex, the other tangent
+// (tangents relative to their vertex); an empty point "{}" is at 0, 0 (a
+// feather point on its vertex), and an open spline's points begin with
+// their own attributes ("{{a osw … osf …} X Y}"). A stroke has one point a
+// vertex: X, Y and the pen's pressure. A value is a number (it does not
+// change), an animation curve "{KEY KEY …}", "{r {{KEY N}}}", a key repeated
+// on N frames in a row, or "{=EXPRESSION VALUE}", a value linked to another
+// knob with the value Nuke last worked out. A transform "{t V …}" (or "{tx TIME
 // V …}") gives its parts in order: centre x, y, z, translation x, y, z,
 // rotation x, y, z (degrees), scale x, y, z, skew. Numbers are decimal or
 // "x" and the eight hexadecimal digits of an IEEE single.
@@ -20,6 +25,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+
+#include <QMap>
 
 namespace corvane {
 
@@ -240,6 +247,7 @@ struct Transform
 struct ControlPoint
 {
     Curve x, y;
+    bool linked = false; // its position follows an expression
 };
 
 struct ParsedShape
@@ -251,6 +259,9 @@ struct ParsedShape
     double lifetimeStart = 0;
     bool hasLifetime = false;
     bool hasCurve = false;
+    bool stroke = false;             // a paint stroke: one point a vertex
+    bool open = false;               // its last vertex does not join its first
+    std::vector<int> linkedVertices; // vertices (from 1) whose position follows an expression
 };
 
 constexpr int MaxDepth = 200;
@@ -287,7 +298,9 @@ public:
     std::vector<Note> notes;
     int firstShape = 0, lastShape = 0;
     QStringList shapeNames;
-    int strokes = 0, fractionalKeys = 0;
+    int shapesSeen = 0, strokesSeen = 0;
+    int strokes = 0, openSplines = 0, fractionalKeys = 0; // of those read
+    QMap<QString, int> strokeKinds;                       // "brush", "clone", … and how many
 
 private:
     int line() { return m_lines.lineAt(m_tokens.position()); }
@@ -313,12 +326,10 @@ private:
             if (first == Tokens::Word && head.equals("layer")) {
                 m_tokens.next(head);
                 ok = layer(depth + 1);
-            } else if (first == Tokens::Word && head.equals("curvegroup")) {
+            } else if (first == Tokens::Word &&
+                       (head.equals("curvegroup") || head.equals("cubiccurve"))) {
                 m_tokens.next(head);
-                ok = curveGroup(start);
-            } else if (first == Tokens::Word && head.equals("cubiccurve")) {
-                ++strokes;
-                ok = m_tokens.skipBlock();
+                ok = curveGroup(start, head.equals("cubiccurve"));
             } else if (depth < MaxDepth) {
                 children(depth + 1); // "{n …}" and the like hold the layers
             } else {
@@ -384,13 +395,17 @@ private:
 
     // A value: a number (it does not change) or an animation curve. With
     // shared times, keys give their values only and take the times in order.
-    bool readValue(Curve &curve, const std::vector<double> *shared)
+    bool readValue(Curve &curve, const std::vector<double> *shared, bool *linked = nullptr)
     {
         Field w;
         Tokens::Kind kind = m_tokens.next(w);
         if (kind == Tokens::Word) return treeNumber(w, curve.constant);
         if (kind != Tokens::Open) return false;
         Field head;
+        if (m_tokens.peek(head) == Tokens::Word && head.begin < head.end && *head.begin == '=') {
+            if (linked) *linked = true;
+            return readExpression(curve);
+        }
         if (m_tokens.peek(head) == Tokens::Word && head.equals("r")) {
             m_tokens.next(head);
             return !shared && readRuns(curve) && m_tokens.next(w) == Tokens::Close && settle(curve);
@@ -415,6 +430,28 @@ private:
             if (valued && !addRun(curve, run)) return false;
         }
         return settle(curve);
+    }
+
+    // After "{": "=EXPRESSION VALUE}", the value Nuke stored when it last
+    // worked the expression out standing last. The link itself is not kept.
+    bool readExpression(Curve &curve)
+    {
+        Field w, last;
+        bool valued = false;
+        int depth = 0;
+        for (;;) {
+            const Tokens::Kind kind = m_tokens.next(w);
+            if (kind == Tokens::End) return false;
+            if (kind == Tokens::Open) {
+                ++depth;
+            } else if (kind == Tokens::Close) {
+                if (depth-- == 0) break;
+            } else if (depth == 0) {
+                last = w;
+                valued = true;
+            }
+        }
+        return valued && *last.begin != '=' && treeNumber(last, curve.constant);
     }
 
     // After "{r": "{{KEY N} …}", each key on N frames in a row, then the Close.
@@ -557,15 +594,8 @@ private:
             const bool shared = head.equals("px");
             if (shared && !readTimes(shape.sharedTimes)) return false;
             while ((kind = m_tokens.next(w)) == Tokens::Open) {
-                ControlPoint point;
-                if (!readValue(point.x, shared ? &shape.sharedTimes : nullptr) ||
-                    !readValue(point.y, shared ? &shape.sharedTimes : nullptr))
-                    return false;
-                // Further values of a point (none in the files seen) are passed over.
-                while ((kind = m_tokens.next(w)) != Tokens::Close)
-                    if (kind == Tokens::End || (kind == Tokens::Open && !m_tokens.skipBlock()))
-                        return false;
-                shape.points.push_back(std::move(point));
+                shape.points.emplace_back();
+                if (!readPoint(shape.points.back(), shape, shared)) return false;
             }
             if (kind != Tokens::Close) return false;
             shape.hasCurve = true;
@@ -573,11 +603,45 @@ private:
         return kind == Tokens::Close;
     }
 
-    // After "{curvegroup": the shape, read and given its rows; a shape that
-    // breaks the grammar is named in a note and passed over.
-    bool curveGroup(const char *start)
+    // After a point's "{": its position, up to its Close.
+    bool readPoint(ControlPoint &point, ParsedShape &shape, bool shared)
     {
+        Field w;
+        if (m_tokens.peek(w) == Tokens::Close) { // "{}": at 0, 0
+            m_tokens.next(w);
+            return true;
+        }
+        // An open spline's point: its width and feather first ("{a osw … osf …}").
+        const char *at = m_tokens.position();
+        Field head;
+        if (m_tokens.next(w) == Tokens::Open && m_tokens.next(head) == Tokens::Word &&
+            head.equals("a")) {
+            if (!m_tokens.skipBlock()) return false;
+            shape.open = true;
+        } else {
+            m_tokens.seek(at);
+        }
+        const std::vector<double> *times = shared ? &shape.sharedTimes : nullptr;
+        bool linked = false;
+        if (!readValue(point.x, times, &linked) || !readValue(point.y, times, &linked))
+            return false;
+        if (linked) point.linked = true;
+        // Further values of a point (a stroke's pressure) are passed over.
+        Tokens::Kind kind;
+        while ((kind = m_tokens.next(w)) != Tokens::Close)
+            if (kind == Tokens::End || (kind == Tokens::Open && !m_tokens.skipBlock()))
+                return false;
+        return true;
+    }
+
+    // After "{curvegroup" or "{cubiccurve": the shape or stroke, read and
+    // given its rows; one that breaks the grammar is named in a note and
+    // passed over.
+    bool curveGroup(const char *start, bool stroke)
+    {
+        ++(stroke ? strokesSeen : shapesSeen);
         ParsedShape shape;
+        shape.stroke = shape.open = stroke;
         Field w;
         if (m_tokens.peek(w) == Tokens::Word) {
             m_tokens.next(w);
@@ -585,10 +649,10 @@ private:
             if (shape.name.startsWith(QLatin1Char('"')) && shape.name.size() >= 2)
                 shape.name = shape.name.mid(1, shape.name.size() - 2);
         }
-        shape.transform.owner = QStringLiteral("the shape \"%1\"").arg(shape.name);
+        shape.transform.owner = QStringLiteral("the %1 \"%2\"").arg(itemWord(shape), shape.name);
         if (!readShapeBlocks(shape)) {
-            note(QStringLiteral("the shape \"%1\" has a curve Corvane cannot read; it was left out")
-                     .arg(shape.name));
+            note(QStringLiteral("the %1 \"%2\" has a curve Corvane cannot read; it was left out")
+                     .arg(itemWord(shape), shape.name));
             m_tokens.seek(start);
             return m_tokens.skipBlock();
         }
@@ -610,7 +674,8 @@ private:
                     !readCubicCurve(shape) || !m_tokens.skipBlock())
                     return false;
             } else if (first == Tokens::Word && head.equals("cc")) {
-                if (!readCubicCurve(shape)) return false;
+                // A second cubic curve is the feather, which is not read.
+                if (shape.hasCurve ? !m_tokens.skipBlock() : !readCubicCurve(shape)) return false;
             } else if (first == Tokens::Word && (head.equals("t") || head.equals("tx"))) {
                 if (!readTransform(head.equals("tx"), shape.transform)) return false;
             } else if (first == Tokens::Word && head.equals("a")) {
@@ -675,24 +740,35 @@ private:
         }
     }
 
-    void addShape(ParsedShape &shape)
+    static QString itemWord(const ParsedShape &shape)
     {
-        if (shape.points.size() % 3 != 0 || shape.points.empty()) {
-            note(QStringLiteral("the shape \"%1\" has %2 control points, not three per vertex; "
-                                "it was left out")
-                     .arg(shape.name)
-                     .arg(shape.points.size()));
-            return;
-        }
-        struct Placed
-        {
-            int vertex, frame;
-            double x, y;
-        };
-        std::vector<Placed> placed;
+        return shape.stroke ? QStringLiteral("stroke") : QStringLiteral("shape");
+    }
+
+    // A stroke's kind, from the name Nuke gives it ("Brush3", "Clone1").
+    static QString strokeKind(const QString &name)
+    {
+        qsizetype end = 0;
+        while (end < name.size() && name.at(end).isLetter())
+            ++end;
+        return end == 0 ? QStringLiteral("stroke") : name.left(end).toLower();
+    }
+
+    struct Placed
+    {
+        int vertex, frame;
+        double x, y;
+    };
+
+    // Each vertex at each of its keys, through the shape's and its layers'
+    // transforms; false when a vertex names no frame.
+    bool place(ParsedShape &shape, std::vector<Placed> &placed)
+    {
+        const size_t stride = shape.stroke ? 1 : 3, middle = shape.stroke ? 0 : 1;
         bool unplaced = false;
-        for (size_t v = 0; v * 3 + 1 < shape.points.size(); ++v) {
-            const ControlPoint &p = shape.points[v * 3 + 1];
+        for (size_t v = 0; v * stride + middle < shape.points.size(); ++v) {
+            const ControlPoint &p = shape.points[v * stride + middle];
+            if (p.linked) shape.linkedVertices.push_back(int(v) + 1);
             const std::vector<double> times = keyTimes(p, shape);
             unplaced = unplaced || times.empty();
             for (double t : times) {
@@ -707,25 +783,62 @@ private:
                     placed.push_back({int(v) + 1, frame, x, y});
             }
         }
+        return !unplaced;
+    }
+
+    void addShape(ParsedShape &shape)
+    {
+        if (shape.points.empty() || (!shape.stroke && shape.points.size() % 3 != 0)) {
+            note(QStringLiteral("the shape \"%1\" has %2 control points, not three per vertex; "
+                                "it was left out")
+                     .arg(shape.name)
+                     .arg(shape.points.size()));
+            return;
+        }
+        std::vector<Placed> placed;
+        const bool everyVertexPlaced = place(shape, placed);
         if (!placed.empty()) {
             // A shape with rows takes the next number.
             const int number = ++m_shape;
             if (firstShape == 0) firstShape = number;
             lastShape = number;
             if (shapeNames.size() < 10) shapeNames << shape.name;
+            if (shape.stroke)
+                ++strokes, ++strokeKinds[strokeKind(shape.name)];
+            else if (shape.open)
+                ++openSplines;
             noteTransform(shape.transform);
             for (const Transform *t : m_layers)
                 noteTransform(*t);
+            noteLinks(shape, number);
             QString name;
             int named = 0;
             for (const Placed &p : placed) {
-                if (p.vertex != named) name = shapeVertexName(number, named = p.vertex);
+                if (p.vertex != named)
+                    name = shape.open ? openShapeVertexName(number, named = p.vertex)
+                                      : shapeVertexName(number, named = p.vertex);
                 m_rows.addValues(name, p.frame, p.x, p.y);
             }
         }
-        if (unplaced)
-            note(
-                QStringLiteral("the shape \"%1\" names no frame; it was left out").arg(shape.name));
+        if (!everyVertexPlaced)
+            note(QStringLiteral("the %1 \"%2\" names no frame; it was left out")
+                     .arg(itemWord(shape), shape.name));
+    }
+
+    // Points linked to other knobs keep the value Nuke stored, not the link.
+    void noteLinks(const ParsedShape &shape, int number)
+    {
+        if (shape.linkedVertices.empty()) return;
+        QStringList vertices;
+        for (int v : shape.linkedVertices)
+            vertices << QString::number(v);
+        note(QStringLiteral("the %1 \"%2\" (%3) has %4 points that follow expressions (vertices "
+                            "%5): they are read at the values Nuke stored, and the links are not "
+                            "kept")
+                 .arg(itemWord(shape), shape.name, shapePrefix(shapeVertexName(number, 1)))
+                 .arg(shape.linkedVertices.size())
+                 .arg(vertices.join(QStringLiteral(", "))),
+             ReaderNotes::Changed);
     }
 
     Tokens m_tokens;
@@ -788,13 +901,55 @@ QString NodeBraces::unclosed() const
 
 bool hasCurveTrees(const QByteArray &data)
 {
-    return data.contains(treeStart) && data.contains("{curvegroup ");
+    return data.contains(treeStart) &&
+           (data.contains("{curvegroup ") || data.contains("{cubiccurve "));
 }
 
-void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes, int &shape)
+namespace {
+
+// "2 brush, 1 clone"
+QString kindsText(const QMap<QString, int> &kinds)
+{
+    QStringList parts;
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+        parts << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
+    return parts.join(QStringLiteral(", "));
+}
+
+// The node note: which shapes came from it, and which of them are open.
+QString nodeNote(const QString &node, const TreeReader &reader)
+{
+    const QString numbers =
+        reader.firstShape == reader.lastShape
+            ? QStringLiteral("shape %1").arg(shapePrefix(shapeVertexName(reader.firstShape, 1)))
+            : QStringLiteral("shapes %1 to %2")
+                  .arg(shapePrefix(shapeVertexName(reader.firstShape, 1)),
+                       shapePrefix(shapeVertexName(reader.lastShape, 1)));
+    QString names =
+        QLatin1Char('"') + reader.shapeNames.join(QStringLiteral("\", \"")) + QLatin1Char('"');
+    if (reader.lastShape - reader.firstShape + 1 > reader.shapeNames.size())
+        names += QStringLiteral(", …");
+    QString text = QStringLiteral("%1: %2 (%3)").arg(node, numbers, names);
+    QStringList open;
+    if (reader.strokes > 0)
+        open << QStringLiteral("%1 paint strokes (%2)")
+                    .arg(reader.strokes)
+                    .arg(kindsText(reader.strokeKinds));
+    if (reader.openSplines > 0) open << QStringLiteral("%1 open splines").arg(reader.openSplines);
+    if (!open.isEmpty())
+        text += QStringLiteral("; %1, read as open shapes (named S…_Open_…)")
+                    .arg(open.join(QStringLiteral(" and ")));
+    return text + QLatin1Char('.');
+}
+
+} // namespace
+
+CurveTreeContents readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes,
+                                 int &shape)
 {
     const char *begin = data.constData(), *end = begin + data.size();
-    int strokes = 0, fractional = 0;
+    CurveTreeContents contents;
+    int fractional = 0;
     for (qsizetype at = data.indexOf(treeStart); at >= 0; at = data.indexOf(treeStart, at)) {
         TreeReader reader(begin + at, end, begin, rows, shape);
         const char *after = reader.read();
@@ -803,34 +958,19 @@ void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &not
             notes.leftOut(
                 QStringLiteral("%1.curves, line %2: %3.").arg(node).arg(n.line).arg(n.what), n.lost,
                 1, n.line);
-        if (reader.firstShape > 0) {
-            const QString numbers =
-                reader.firstShape == reader.lastShape
-                    ? QStringLiteral("shape %1")
-                          .arg(shapePrefix(shapeVertexName(reader.firstShape, 1)))
-                    : QStringLiteral("shapes %1 to %2")
-                          .arg(shapePrefix(shapeVertexName(reader.firstShape, 1)),
-                               shapePrefix(shapeVertexName(reader.lastShape, 1)));
-            QString names = QLatin1Char('"') + reader.shapeNames.join(QStringLiteral("\", \"")) +
-                            QLatin1Char('"');
-            if (reader.lastShape - reader.firstShape + 1 > reader.shapeNames.size())
-                names += QStringLiteral(", …");
-            notes.add(QStringLiteral("%1: %2 (%3).").arg(node, numbers, names));
-        }
-        strokes += reader.strokes;
+        if (reader.firstShape > 0) notes.add(nodeNote(node, reader));
+        ++contents.trees;
+        contents.shapes += reader.shapesSeen;
+        contents.strokes += reader.strokesSeen;
         fractional += reader.fractionalKeys;
         at = std::max<qsizetype>(after - begin, at + 1);
     }
-    if (strokes > 0)
-        notes.leftOut(QStringLiteral("%1 paint strokes, open splines and pins were left out: "
-                                     "Corvane reads closed shapes; feathers are not read either.")
-                          .arg(strokes),
-                      ReaderNotes::Shapes, strokes);
     if (fractional > 0)
         notes.leftOut(QStringLiteral("%1 shape keys between whole frames (or placed beyond any "
                                      "number) were left out.")
                           .arg(fractional),
                       ReaderNotes::Keys, fractional);
+    return contents;
 }
 
 } // namespace corvane

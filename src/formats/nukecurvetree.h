@@ -13,12 +13,20 @@ namespace corvane {
 // Whether the script holds a curve tree in this layout.
 bool hasCurveTrees(const QByteArray &data);
 
-// Reads the shapes of every curve tree in the script, in file order: each
-// shape's vertices become shape tracks numbered on from `shape` (which is
-// left at the last number given), their keys rows placed where Nuke draws
-// them (through the shape's and its layers' transforms). What is left out,
+// What the trees of a script held, read or not.
+struct CurveTreeContents
+{
+    int trees = 0, shapes = 0, strokes = 0;
+};
+
+// Reads the shapes and paint strokes of every curve tree in the script, in
+// file order: each one's vertices become shape tracks numbered on from
+// `shape` (which is left at the last number given), their keys rows placed
+// where Nuke draws them (through the shape's and its layers' transforms).
+// Strokes and open splines are open shapes. What is left out or changed,
 // and which node each shape came from, goes to the notes.
-void readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes, int &shape);
+CurveTreeContents readCurveTrees(const QByteArray &data, RowCollector &rows, ReaderNotes &notes,
+                                 int &shape);
 
 // Follows a script's braces line by line (outside quoted strings, escapes
 // skipped), so that a reader that takes lines one by one still knows
