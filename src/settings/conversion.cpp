@@ -1,53 +1,160 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "conversion.h"
 
+#include <iterator>
+
 namespace corvane {
+
+namespace {
+
+// Every coordinate rule, as a source (the format's numbers to pixels from
+// the plate's top-left corner, and back) and as a target (pixels to the
+// format's numbers, and back): each mapping beside its inverse. The source
+// and target forms of a rule are written as their formats' programs work
+// them out, which need not round alike.
+const CoordinateRule rules[] = {
+    {"none", SourceRule::None, TargetRule::None, true, [](Point p, Plate) { return p; },
+     [](Point p, Plate) { return p; }, [](Point p, Plate) { return p; },
+     [](Point p, Plate) { return p; }},
+    {"flip", SourceRule::Flip, TargetRule::Flip, true,
+     [](Point p, Plate plate) {
+         return Point{p.x, plate.height - p.y};
+     },
+     [](Point p, Plate plate) {
+         return Point{p.x, plate.height - p.y};
+     },
+     [](Point p, Plate plate) {
+         return Point{p.x, plate.height - p.y};
+     },
+     [](Point p, Plate plate) {
+         return Point{p.x, plate.height - p.y};
+     }},
+    {"synthEyes", SourceRule::SynthEyes, TargetRule::SynthEyes, true,
+     [](Point p, Plate plate) {
+         return Point{(p.x + 1.0) * plate.width * 0.5, (p.y + 1.0) * plate.height * 0.5};
+     },
+     [](Point p, Plate plate) {
+         return Point{2 * p.x / plate.width - 1.0, 2 * p.y / plate.height - 1.0};
+     },
+     [](Point p, Plate plate) {
+         return Point{2 * p.x / plate.width - 1.0, 2 * p.y / plate.height - 1.0};
+     },
+     [](Point p, Plate plate) {
+         return Point{(p.x + 1.0) * plate.width * 0.5, (p.y + 1.0) * plate.height * 0.5};
+     }},
+    // Y points up from the centre, X in units of half the plate's height.
+    {"maya", SourceRule::Maya, TargetRule::Maya, true,
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(p.x * h + w) * 0.5, (1.0 - p.y) * h * 0.5};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(2 * p.x - w) / h, 1.0 - 2 * p.y / h};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(2 * p.x - w) / h, -(2 * p.y / h - 1.0)};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(p.x * h + w) * 0.5, (1.0 - p.y) * h * 0.5};
+     }},
+    // Both axes in units of the plate's width, Y up.
+    {"fusionTrack", SourceRule::FusionTrack, TargetRule::FusionTrack, true,
+     [](Point p, Plate plate) {
+         return Point{p.x * plate.width, plate.height - p.y * plate.width};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{p.x / w, (h - p.y) / w};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{p.x / w, (h - p.y) / w};
+     },
+     [](Point p, Plate plate) {
+         return Point{p.x * plate.width, plate.height - p.y * plate.width};
+     }},
+    // -0.5..0.5 from the centre, Y up.
+    {"fusionMask", SourceRule::FusionMask, TargetRule::FusionMask, true,
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(p.x + 0.5) * w, h - h * (p.y + 0.5)};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{p.x / w - 0.5, (h - p.y) / h - 0.5};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(2 * p.x / w - 1.0) * 0.5, (p.y * -2.0 / h + 1.0) * 0.5};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{(p.x + 0.5) * w, (0.5 - p.y) * h};
+     }},
+    // Pixels from the centre, Y up; its writer moves the origin itself.
+    {"combustionGMask", SourceRule::CombustionGMask, TargetRule::None, false,
+     [](Point p, Plate plate) {
+         return Point{p.x + plate.width / 2, plate.height - (p.y + plate.height / 2)};
+     },
+     [](Point p, Plate plate) {
+         return Point{p.x - plate.width / 2, plate.height - p.y - plate.height / 2};
+     },
+     nullptr, nullptr},
+    // 0..1 from the lower-left.
+    {"afterEffectsMask", SourceRule::AfterEffectsMask, TargetRule::AfterEffectsMask, true,
+     [](Point p, Plate plate) {
+         return Point{p.x * plate.width, plate.height - plate.height * p.y};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{p.x / w, (h - p.y) / h};
+     },
+     [](Point p, Plate plate) {
+         const double w = plate.width, h = plate.height;
+         return Point{p.x / w, (h - p.y) / h};
+     },
+     [](Point p, Plate plate) {
+         return Point{p.x * plate.width, plate.height - p.y * plate.height};
+     }},
+};
+
+const CoordinateRule &ruleOf(SourceRule source)
+{
+    for (const CoordinateRule &rule : rules)
+        if (rule.source == source) return rule;
+    return rules[0];
+}
+
+const CoordinateRule &ruleOf(TargetRule target)
+{
+    for (const CoordinateRule &rule : rules)
+        if (rule.writes && rule.target == target) return rule;
+    return rules[0];
+}
+
+} // namespace
+
+const CoordinateRule *coordinateRulesBegin()
+{
+    return std::begin(rules);
+}
+
+const CoordinateRule *coordinateRulesEnd()
+{
+    return std::end(rules);
+}
 
 Point toIntermediate(SourceRule rule, Point p, Plate plate)
 {
-    const double w = plate.width, h = plate.height;
-    switch (rule) {
-    case SourceRule::None:
-        return p;
-    case SourceRule::Flip:
-        return {p.x, h - p.y};
-    case SourceRule::SynthEyes:
-        return {(p.x + 1.0) * w * 0.5, (p.y + 1.0) * h * 0.5};
-    case SourceRule::Maya:
-        // Y points up from the centre: the inverse of the Maya target rule.
-        return {(p.x * h + w) * 0.5, (1.0 - p.y) * h * 0.5};
-    case SourceRule::FusionTrack:
-        return {p.x * w, h - p.y * w};
-    case SourceRule::FusionMask:
-        return {(p.x + 0.5) * w, h - h * (p.y + 0.5)};
-    case SourceRule::CombustionGMask:
-        return {p.x + plate.width / 2, h - (p.y + plate.height / 2)};
-    case SourceRule::AfterEffectsMask:
-        return {p.x * w, h - h * p.y};
-    }
-    return p;
+    return ruleOf(rule).sourceToPixels(p, plate);
 }
 
 Point toTarget(TargetRule rule, Point p, Plate plate)
 {
-    const double w = plate.width, h = plate.height;
-    switch (rule) {
-    case TargetRule::None:
-        return p;
-    case TargetRule::Flip:
-        return {p.x, h - p.y};
-    case TargetRule::SynthEyes:
-        return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
-    case TargetRule::Maya:
-        return {(2 * p.x - w) / h, -(2 * p.y / h - 1.0)};
-    case TargetRule::FusionTrack:
-        return {p.x / w, (h - p.y) / w};
-    case TargetRule::FusionMask:
-        return {(2 * p.x / w - 1.0) * 0.5, (p.y * -2.0 / h + 1.0) * 0.5};
-    case TargetRule::AfterEffectsMask:
-        return {p.x / w, (h - p.y) / h};
-    }
-    return p;
+    return ruleOf(rule).pixelsToTarget(p, plate);
 }
 
 Point toWindow(Point p, Plate plate, Window window)
@@ -62,48 +169,12 @@ Point toWindow(Point p, Plate plate, Window window)
 
 Point fromIntermediate(SourceRule rule, Point p, Plate plate)
 {
-    const double w = plate.width, h = plate.height;
-    switch (rule) {
-    case SourceRule::None:
-        return p;
-    case SourceRule::Flip:
-        return {p.x, h - p.y};
-    case SourceRule::SynthEyes:
-        return {2 * p.x / w - 1.0, 2 * p.y / h - 1.0};
-    case SourceRule::Maya:
-        return {(2 * p.x - w) / h, 1.0 - 2 * p.y / h};
-    case SourceRule::FusionTrack:
-        return {p.x / w, (h - p.y) / w};
-    case SourceRule::FusionMask:
-        return {p.x / w - 0.5, (h - p.y) / h - 0.5};
-    case SourceRule::CombustionGMask:
-        return {p.x - plate.width / 2, h - p.y - plate.height / 2};
-    case SourceRule::AfterEffectsMask:
-        return {p.x / w, (h - p.y) / h};
-    }
-    return p;
+    return ruleOf(rule).pixelsToSource(p, plate);
 }
 
 Point fromTarget(TargetRule rule, Point p, Plate plate)
 {
-    const double w = plate.width, h = plate.height;
-    switch (rule) {
-    case TargetRule::None:
-        return p;
-    case TargetRule::Flip:
-        return {p.x, h - p.y};
-    case TargetRule::SynthEyes:
-        return {(p.x + 1.0) * w * 0.5, (p.y + 1.0) * h * 0.5};
-    case TargetRule::Maya:
-        return {(p.x * h + w) * 0.5, (1.0 - p.y) * h * 0.5};
-    case TargetRule::FusionTrack:
-        return {p.x * w, h - p.y * w};
-    case TargetRule::FusionMask:
-        return {(p.x + 0.5) * w, (0.5 - p.y) * h};
-    case TargetRule::AfterEffectsMask:
-        return {p.x * w, h - p.y * h};
-    }
-    return p;
+    return ruleOf(rule).targetToPixels(p, plate);
 }
 
 Point fromWindow(Point p, Plate plate, Window window)

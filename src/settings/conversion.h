@@ -18,6 +18,24 @@ struct Plate
     int width = 0, height = 0;
 };
 
+using Mapping = Point (*)(Point p, Plate plate);
+
+// A coordinate rule with its four mappings: as a source, the format's
+// numbers to pixels from the plate's top-left corner and back; as a target
+// (when `writes`), pixels to the format's numbers and back.
+struct CoordinateRule
+{
+    const char *name;
+    SourceRule source;
+    TargetRule target;
+    bool writes;
+    Mapping sourceToPixels, pixelsToSource;
+    Mapping pixelsToTarget, targetToPixels;
+};
+// The rules, one entry each, for those that go through them all (the tests).
+const CoordinateRule *coordinateRulesBegin();
+const CoordinateRule *coordinateRulesEnd();
+
 Point toIntermediate(SourceRule rule, Point p, Plate plate);
 Point toTarget(TargetRule rule, Point p, Plate plate);
 

@@ -125,14 +125,21 @@ private slots:
         auto near = [](Point a, Point b) {
             return qAbs(a.x - b.x) < 1e-9 && qAbs(a.y - b.y) < 1e-9;
         };
-        for (SourceRule rule : {SourceRule::None, SourceRule::Flip, SourceRule::SynthEyes,
-                                SourceRule::Maya, SourceRule::FusionTrack, SourceRule::FusionMask,
-                                SourceRule::CombustionGMask, SourceRule::AfterEffectsMask})
-            QVERIFY(near(fromIntermediate(rule, toIntermediate(rule, p, plate), plate), p));
-        for (TargetRule rule :
-             {TargetRule::None, TargetRule::Flip, TargetRule::SynthEyes, TargetRule::Maya,
-              TargetRule::FusionTrack, TargetRule::FusionMask, TargetRule::AfterEffectsMask})
-            QVERIFY(near(fromTarget(rule, toTarget(rule, p, plate), plate), p));
+        // Every rule of the table, both ways, and the calls that look rules up.
+        for (const CoordinateRule *rule = coordinateRulesBegin(); rule != coordinateRulesEnd();
+             ++rule) {
+            QVERIFY2(near(rule->pixelsToSource(rule->sourceToPixels(p, plate), plate), p),
+                     rule->name);
+            QVERIFY(near(
+                fromIntermediate(rule->source, toIntermediate(rule->source, p, plate), plate), p));
+            if (!rule->writes) continue;
+            QVERIFY2(near(rule->targetToPixels(rule->pixelsToTarget(p, plate), plate), p),
+                     rule->name);
+            QVERIFY(near(fromTarget(rule->target, toTarget(rule->target, p, plate), plate), p));
+            // A format read and written by one rule lands where it started.
+            QVERIFY2(near(rule->pixelsToTarget(rule->sourceToPixels(p, plate), plate), p),
+                     rule->name);
+        }
         for (Window w : {Window{0, 960, 0, 540}, Window{0, 1920, 1080, 0}, Window{-1, 1, -1, 1}})
             QVERIFY(near(fromWindow(toWindow(p, plate, w), plate, w), p));
         // And with the programs' pixel centres, on a plate of one pixel too.
