@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: Apache-2.0
+// The track table's row order: inserting, removing and reordering rows, the
+// blocks of whole rows undo keeps, and copies of the table.
+#include "tablestorage.h"
+
+#include "parallel.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace corvane {
+
+// Moves a row's extras from one store to another.
+static void rehome(quint32 &id, TrackTable::ExtraStore *from, TrackTable::ExtraStore &to)
+{
+    if (id == 0 || !from) return;
+    id = to.add(from->take(id));
+}
+
+void TrackTable::insertRows(int position, int count)
+{
+    if (count <= 0) return;
+    position = std::clamp(position, 0, rowCount());
+    std::vector<Row> fresh(static_cast<size_t>(count));
+    m_rows.insert(m_rows.begin() + position, std::make_move_iterator(fresh.begin()),
+                  std::make_move_iterator(fresh.end()));
+    touch();
+}
+
+void TrackTable::removeRows(int position, int count)
+{
+    if (position < 0 || count <= 0 || position >= rowCount()) return;
+    count = std::min(count, rowCount() - position);
+    releaseExtras(size_t(position), size_t(position + count));
+    m_rows.erase(m_rows.begin() + position, m_rows.begin() + position + count);
+    touch();
+}
+
+void TrackTable::permuteRows(const std::vector<int> &order)
+{
+    BigVector<Row> rows;
+    rows.reserve(m_rows.size());
+    for (int from : order)
+        rows.push_back(std::move(m_rows[size_t(from)]));
+    m_rows.swap(rows);
+    touch();
+}
+
+TrackTable::Row TrackTable::copyOf(const Row &row, const ExtraStore *from, ExtraStore &to)
+{
+    Row copy = row;
+    copy.extra = 0;
+    if (const RowExtra *extra = from ? from->get(row.extra) : nullptr)
+        copy.extra = to.add(std::make_unique<RowExtra>(*extra));
+    return copy;
+}
+
+void TrackTable::noteFormulas(const Row &row)
+{
+    for (int c = 0; c < TrackColumnCount; ++c)
+        if (row.kind(c) == CellKind::Formula) m_mayHoldFormulas = true;
+}
+
+RowBlock TrackTable::copyRows(const std::vector<int> &rows) const
+{
+    RowBlock block;
+    block.m_rows.reserve(rows.size());
+    for (int r : rows)
+        block.m_rows.push_back(copyOf(row(r), m_extras.get(), block.store()));
+    return block;
+}
+
+void TrackTable::swapRows(const std::vector<int> &rows, RowBlock &block)
+{
+    for (size_t i = 0; i < rows.size() && i < block.m_rows.size(); ++i) {
+        Row &here = row(rows[i]);
+        Row &there = block.m_rows[i];
+        rehome(here.extra, m_extras.get(), block.store());
+        rehome(there.extra, block.m_extras.get(), store());
+        std::swap(here, there);
+        noteFormulas(here);
+    }
+    touch();
+}
+
+RowBlock TrackTable::takeRows(const std::vector<int> &rows)
+{
+    RowBlock block;
+    block.m_rows.reserve(rows.size());
+    size_t next = 0, kept = 0;
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        if (next < rows.size() && size_t(rows[next]) == r) {
+            rehome(m_rows[r].extra, m_extras.get(), block.store());
+            block.m_rows.push_back(m_rows[r]);
+            ++next;
+        } else {
+            if (kept != r) m_rows[kept] = m_rows[r];
+            ++kept;
+        }
+    }
+    m_rows.resize(kept);
+    touch();
+    return block;
+}
+
+void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
+{
+    const size_t total = m_rows.size() + block.m_rows.size();
+    BigVector<Row> merged;
+    merged.reserve(total);
+    size_t next = 0, old = 0;
+    for (size_t r = 0; r < total; ++r) {
+        if (next < block.m_rows.size() &&
+            (next >= rows.size() || size_t(rows[next]) == r || old >= m_rows.size())) {
+            Row &incoming = block.m_rows[next++];
+            rehome(incoming.extra, block.m_extras.get(), store());
+            noteFormulas(incoming);
+            merged.push_back(incoming);
+        } else {
+            merged.push_back(m_rows[old++]);
+        }
+    }
+    m_rows.swap(merged);
+    block.m_rows.clear();
+    touch();
+}
+
+TrackTable TrackTable::clone() const
+{
+    TrackTable copy;
+    copy.m_rows = m_rows; // slot numbers stay: the store is copied slot for slot
+    if (m_extras) {
+        ExtraStore &to = copy.store();
+        to.unused = m_extras->unused;
+        to.entries.reserve(m_extras->entries.size());
+        for (const auto &extra : m_extras->entries)
+            to.entries.push_back(extra ? std::make_unique<RowExtra>(*extra) : nullptr);
+    }
+    copy.m_columns = m_columns;
+    copy.m_names = m_names;
+    copy.m_nameIds = m_nameIds;
+    copy.m_sources = m_sources;
+    copy.m_sourceIds = m_sourceIds;
+    copy.m_mayHoldFormulas = m_mayHoldFormulas;
+    copy.m_shownToSource = m_shownToSource;
+    return copy;
+}
+
+RowBlock::RowBlock() = default;
+RowBlock::~RowBlock() = default;
+RowBlock::RowBlock(RowBlock &&) noexcept = default;
+RowBlock &RowBlock::operator=(RowBlock &&) noexcept = default;
+
+TrackTable::ExtraStore &RowBlock::store()
+{
+    if (!m_extras) m_extras = std::make_unique<TrackTable::ExtraStore>();
+    return *m_extras;
+}
+
+int RowBlock::size() const
+{
+    return int(m_rows.size());
+}
+
+qint64 RowBlock::memoryBytes() const
+{
+    return qint64(m_rows.capacity() * sizeof(TrackTable::Row)) +
+           (m_extras ? qint64(m_extras->entries.size()) * ExtraBytes : 0);
+}
+
+RowBlock RowBlock::blank(int count)
+{
+    RowBlock block;
+    block.m_rows.resize(size_t(std::max(count, 0)));
+    return block;
+}
+
+RowBlock RowBlock::takeFront(int count)
+{
+    RowBlock front;
+    count = std::clamp(count, 0, size());
+    front.m_rows.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        rehome(m_rows[size_t(i)].extra, m_extras.get(), front.store());
+        front.m_rows.push_back(m_rows[size_t(i)]);
+    }
+    m_rows.erase(m_rows.begin(), m_rows.begin() + count);
+    return front;
+}
+
+void RowBlock::append(RowBlock &&other)
+{
+    for (TrackTable::Row &row : other.m_rows) {
+        rehome(row.extra, other.m_extras.get(), store());
+        m_rows.push_back(row);
+    }
+    other.m_rows.clear();
+}
+
+size_t TrackTable::memoryUse() const
+{
+    size_t bytes = m_rows.capacity() * sizeof(Row);
+    if (m_extras)
+        for (const auto &extra : m_extras->entries)
+            if (extra) bytes += sizeof(RowExtra);
+    return bytes;
+}
+
+} // namespace corvane

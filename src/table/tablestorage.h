@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: Apache-2.0
+// How the track table stores a row, shared by the files that make up the
+// table (its cells, its attributes, its row order); no one else includes it.
+#pragma once
+
+#include "tracktable.h"
+
+#include <memory>
+#include <vector>
+
+namespace corvane {
+
+enum RowFlag : quint8 {
+    // bits 0..3: the text of column c is made from the row's numbers
+    HasImported = 1 << 4,   // tool tips of columns 2 and 3 hold the imported values
+    HasPixel = 1 << 5,      // status tips of columns 2 and 3 hold the pixel values
+    ImportedStyle = 1 << 6, // every cell centred, as the import makes them
+    Converted = 1 << 7,     // the shown X and Y are the last Apply's result
+};
+
+constexpr quint8 textFromNumbers(int column)
+{
+    return quint8(1u << column);
+}
+
+enum BackgroundCode : quint8 {
+    NoBackground = 0,
+    ColumnBackground = 1,
+    MarkBackground = 2,
+    CustomBackground = 3
+};
+
+inline Rgba columnColour(int column)
+{
+    return column == NameColumn ? colors::nameCell : colors::valueCell;
+}
+
+inline bool isCoordinate(int column)
+{
+    return column == XColumn || column == YColumn;
+}
+
+struct TrackTable::CellExtra
+{
+    QString text;               // the cell's text when not made from numbers; a formula's source
+    QHash<int, QVariant> roles; // other roles set on the item
+    Rgba background;            // with CustomBackground
+    mutable QVariant result;    // a formula's last value
+    mutable quint64 evaluatedAt = 0;
+};
+
+struct TrackTable::RowExtra
+{
+    CellExtra cells[TrackColumnCount];
+};
+
+// A row's rare attributes live in its owner's store (the table's, or a
+// row block's), found by slot number: a row stays 64 bytes.
+// About what one row's rare attributes take (tips, colours, formulas).
+constexpr qint64 ExtraBytes = 256;
+
+struct TrackTable::ExtraStore
+{
+    std::vector<std::unique_ptr<RowExtra>> entries;
+    std::vector<quint32> unused;
+
+    quint32 add(std::unique_ptr<RowExtra> extra)
+    {
+        if (!extra) return 0;
+        if (!unused.empty()) {
+            const quint32 slot = unused.back();
+            unused.pop_back();
+            entries[slot] = std::move(extra);
+            return slot + 1;
+        }
+        entries.push_back(std::move(extra));
+        return quint32(entries.size());
+    }
+    std::unique_ptr<RowExtra> take(quint32 id)
+    {
+        if (id == 0) return nullptr;
+        unused.push_back(id - 1);
+        return std::move(entries[id - 1]);
+    }
+    RowExtra *get(quint32 id) const { return id ? entries[id - 1].get() : nullptr; }
+};
+
+struct TrackTable::Row
+{
+    double value[2] = {0, 0};    // X and Y as shown
+    double imported[2] = {0, 0}; // the imported values (tool tips)
+    double pixel[2] = {0, 0};    // pixels from the top-left (status tips)
+    qint32 frameNumber = 0;
+    quint32 nameId = 0;
+    quint32 extra = 0;      // slot in the owner's ExtraStore; 0: none
+    quint8 sourceId = 0;    // what's-this of the coordinate cells
+    quint8 kinds = 0;       // CellKind, two bits per column
+    quint8 backgrounds = 0; // BackgroundCode, two bits per column
+    quint8 flags = 0;
+
+    CellKind kind(int c) const { return CellKind((kinds >> (2 * c)) & 3); }
+    BackgroundCode backgroundCode(int c) const
+    {
+        return BackgroundCode((backgrounds >> (2 * c)) & 3);
+    }
+    void setBackgroundCode(int c, BackgroundCode code)
+    {
+        backgrounds = quint8((backgrounds & ~(3u << (2 * c))) | (unsigned(code) << (2 * c)));
+    }
+    bool fromNumbers(int c) const { return flags & textFromNumbers(c); }
+};
+
+static_assert(sizeof(TrackTable::Row) <= 64, "a million rows must stay within 64 MB");
+
+} // namespace corvane
