@@ -196,8 +196,8 @@ void runRotoScriptStage(const QString &folder)
 // 1,000,000 shape rows twice: 1,000,000 one-vertex shapes of one key
 // ("-many"), and 100 shapes of 10 vertices over 1,000 frames ("-keyed"),
 // written in every shape format, then read back once the table is gone, so
-// that a read's peak is the reader's own, with the file in the system's cache. With digests, each file's SHA-1
-// is printed (to compare writers' bytes across changes).
+// that a read's peak is the reader's own, with the file in the system's cache. With digests, each
+// file's SHA-1 is printed (to compare writers' bytes across changes).
 void runShapeStages(const QString &folder, bool digests, const QString &only)
 {
     const std::pair<const char *, std::function<TrackTable()>> tables[] = {

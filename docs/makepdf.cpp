@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // Makes the manual's PDF from its HTML at build time, with Qt's own PDF
 // writer: makepdf MANUAL.html OUTPUT.pdf
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QDir>
-#include <QImage>
 #include <QPdfWriter>
 #include <QTextBlock>
 #include <QTextCursor>

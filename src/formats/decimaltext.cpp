@@ -12,9 +12,9 @@ namespace {
 constexpr int MaxDigits = 18;
 constexpr int MaxScale = 18;
 
-__int128 power10(int n)
+WideInt power10(int n)
 {
-    __int128 p = 1;
+    WideInt p = 1;
     while (n-- > 0)
         p *= 10;
     return p;
@@ -70,7 +70,7 @@ void appendDecimalText(QByteArray &out, Decimal d)
         --d.scale;
     }
     const bool negative = d.digits < 0;
-    unsigned __int128 v = negative ? 0 - (unsigned __int128)d.digits : (unsigned __int128)d.digits;
+    WideUnsigned v = negative ? 0 - (WideUnsigned)d.digits : (WideUnsigned)d.digits;
     // 39 digits of 128 bits and as many zeros as the scale asks, written from the end.
     char buffer[48 + 2 * MaxScale + 4];
     char *const end = buffer + sizeof buffer;
@@ -96,7 +96,7 @@ QByteArray decimalText(Decimal d)
 double decimalValue(Decimal d)
 {
     // Digits and a power of ten both exact as doubles: one division rounds right.
-    constexpr __int128 exact = __int128(1) << 53;
+    constexpr WideInt exact = WideInt(1) << 53;
     if (d.digits < exact && d.digits > -exact && d.scale <= 22) {
         static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -124,7 +124,7 @@ bool readsBack(Decimal d)
         d.digits /= 10;
         --d.scale;
     }
-    const __int128 limit = power10(MaxDigits);
+    const WideInt limit = power10(MaxDigits);
     return d.scale <= MaxScale && d.digits < limit && d.digits > -limit;
 }
 

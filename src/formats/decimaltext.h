@@ -13,9 +13,14 @@
 
 namespace corvane {
 
+// Sums and products of decimal texts stay exact in 128 bits (a GCC and
+// clang extension, named once here).
+__extension__ typedef __int128 WideInt;
+__extension__ typedef unsigned __int128 WideUnsigned;
+
 struct Decimal
 {
-    __int128 digits = 0; // the value is digits / 10^scale
+    WideInt digits = 0; // the value is digits / 10^scale
     int scale = 0;
 };
 

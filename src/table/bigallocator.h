@@ -44,8 +44,14 @@ template <typename T> struct BigAllocator
             std::free(p);
     }
 
-    template <typename U> bool operator==(const BigAllocator<U> &) const noexcept { return true; }
-    template <typename U> bool operator!=(const BigAllocator<U> &) const noexcept { return false; }
+    template <typename U> bool operator==(const BigAllocator<U> &) const noexcept
+    {
+        return true;
+    }
+    template <typename U> bool operator!=(const BigAllocator<U> &) const noexcept
+    {
+        return false;
+    }
 
 private:
     static constexpr std::size_t hugePage = std::size_t(2) << 20;

@@ -198,8 +198,7 @@ private slots:
     void fileOfAnotherFormatIsOffered()
     {
         // Clean, as the window keeps recent files (the samples may lie beyond a "..").
-        const QString script =
-            QDir::cleanPath(sharedSample(QStringLiteral("nuke-script/018.nk")));
+        const QString script = QDir::cleanPath(sharedSample(QStringLiteral("nuke-script/018.nk")));
         const QString rotoPaint = QStringLiteral("Nuke RotoPaint File (*.nk)");
         const QString nukeScript = QStringLiteral("Nuke Script File (*.nk)");
         MainWindow w;

@@ -576,7 +576,7 @@ private slots:
         QVERIFY(save(tracks(8, 50), "Nuke Tracker File (*.txt)", target).ok());
         const QMap<QString, QByteArray> fresh = folderFiles(folder);
         QVERIFY(!fresh.contains(QStringLiteral("shot_T11.txt"))); // the old set's extra files go
-        for (int killAt : {0, 1, 4, 8, 9, 100}) { // 9: the set's record; 100: none
+        for (int killAt : {0, 1, 4, 8, 9, 100}) {                 // 9: the set's record; 100: none
             writeFiles(folder, old);
             const pid_t child = ::fork();
             if (child == 0) {

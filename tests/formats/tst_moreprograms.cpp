@@ -435,7 +435,8 @@ private slots:
                                 "\"corner \\\"a\\\"\" {curve x1 5} {curve x1 6} } } }\n}\n");
         QVERIFY2(one.ok(), qPrintable(one.error));
         QCOMPARE(one.set.names.first(), QStringLiteral("corner \"a\""));
-        QCOMPARE(read("nuke-script", "Tracker3 {\n track1 {{curve x1 1 2}\n").line, 1);
+        // A node the file ends inside is named where the file stops.
+        QCOMPARE(read("nuke-script", "Tracker3 {\n track1 {{curve x1 1 2}\n").line, 2);
         // A bad curve is named with its line and knob, and the rest is read.
         ReadResult bad = read("nuke-script", "Tracker3 {\n track2 {{curve x1 5} {curve x1 6}}\n"
                                              " track1 {{curve x1 1 1q2} {curve x1 1 2}}\n}\n");
