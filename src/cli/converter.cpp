@@ -182,12 +182,11 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
     }
     settings.pixelAspect = options.pixelAspect;
     settings.programConventions = options.programConventions;
-    const QString target = QLatin1String(options.target->treeExportFilter);
     if (options.firstFrame) {
         settings.exportFirst = QString::number(*options.firstFrame);
         settings.exportFirstTyped = true;
     }
-    settings.defaultExportFirst(target);
+    settings.defaultExportFirst(options.target);
 
     if (toInt(settings.plateWidth) <= 0 || toInt(settings.plateHeight) <= 0) {
         // Without a plate only a conversion that never looks at it can run:
@@ -206,7 +205,7 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
         settings.setPlateHeight(QStringLiteral("1"));
     }
     settings.choosePredefined(options.preset);
-    ApplyResult result = applySettings(table, applyParams(settings, target));
+    ApplyResult result = applySettings(table, applyParams(settings, *options.target));
     outcome.notes += result.notes;
     conventionNotes = result.notes;
     if (result.valueRow >= 0) {
@@ -330,7 +329,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     for (Ready &r : ready) {
         OutputReport &report = r.report;
         if (progress) progress(QStringLiteral("writing %1").arg(report.path));
-        ExportParams params = exportParams(r.settings, target, report.path);
+        ExportParams params = exportParams(r.settings, *options.target, report.path);
         params.inputs = options.inputs;
         params.replaceProtected = options.force;
         ExportResult result = exportTable(r.table, params);

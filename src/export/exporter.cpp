@@ -374,6 +374,15 @@ ExportParams exportParams(const PlateSettings &settings, const QString &targetFi
     return params;
 }
 
+ExportParams exportParams(const PlateSettings &settings, const Format &target,
+                          const QString &targetPath)
+{
+    ExportParams params =
+        exportParams(settings, QLatin1String(target.treeExportFilter), targetPath);
+    params.format = &target;
+    return params;
+}
+
 namespace {
 
 // A format without cameras holds a stereo shot's secondary camera only by
@@ -400,7 +409,7 @@ void noteCameraNames(const TrackTable &table, const QList<int> &rows, const Trac
 ExportResult exportTable(const TrackTable &table, const ExportParams &params)
 {
     ExportResult result;
-    const Format *format = formatForFilter(params.targetFilter);
+    const Format *format = params.format ? params.format : formatForFilter(params.targetFilter);
     if (!format) {
         result.error =
             QStringLiteral("\"%1\" is not a format Corvane writes.").arg(params.targetFilter);

@@ -13,6 +13,7 @@ namespace corvane {
 
 class TrackTable;
 struct PlateSettings;
+struct Format;
 
 extern const char *const emptyCellMessage;
 extern const char *const nothingToExportMessage;
@@ -32,7 +33,8 @@ Validation validateForExport(const TrackTable &table);
 
 struct ExportParams
 {
-    QString targetFilter; // the chosen export format filter
+    QString targetFilter;           // the chosen export format filter, as the window shows it
+    const Format *format = nullptr; // the format itself; found from the filter when null
     QString targetPath;
     QString windowWidth;   // text of X1
     QString windowHeight;  // text of Y1
@@ -87,6 +89,8 @@ QString safeFileNamePart(const QString &name);
 
 // The save values of the Step 3 settings (target window and pixel aspect).
 ExportParams exportParams(const PlateSettings &settings, const QString &targetFilter,
+                          const QString &targetPath);
+ExportParams exportParams(const PlateSettings &settings, const Format &target,
                           const QString &targetPath);
 
 ExportResult exportTable(const TrackTable &table, const ExportParams &params);

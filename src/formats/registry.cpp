@@ -170,7 +170,11 @@ const Program *programOf(const Format &format)
 
 bool isCompositorFilter(const QString &filter)
 {
-    const Format *format = formatForFilter(filter);
+    return isCompositorFormat(formatForFilter(filter));
+}
+
+bool isCompositorFormat(const Format *format)
+{
     const Program *program = format ? programOf(*format) : nullptr;
     return program && !program->cameraTracker;
 }

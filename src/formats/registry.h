@@ -41,6 +41,7 @@ const Format *formatByIdOrFilter(const QString &text);
 const Program *programOf(const Format &format);
 // Targets of the compositors, which hold shapes: Apply checks shape names.
 bool isCompositorFilter(const QString &filter);
+bool isCompositorFormat(const Format *format);
 
 // The File menu's list: every import filter, joined by ";;".
 QString allFiltersText();

@@ -29,9 +29,18 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
                     std::atomic<qint64> *bytesRead)
 {
     const Format *format = formatForImportFilter(formatFilter);
-    if (!format || !format->read)
+    if (!format)
+        return fileError(
+            path, QStringLiteral("reading %1 files is not available yet.").arg(formatFilter));
+    return dispatch(path, *format, bytesRead);
+}
+
+ReadResult dispatch(const QString &path, const Format &chosen, std::atomic<qint64> *bytesRead)
+{
+    const Format *format = &chosen;
+    if (!format->read)
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
-                                   .arg(format ? QLatin1String(format->name) : formatFilter));
+                                   .arg(QLatin1String(format->name)));
     if (format->readLines) {
         FileLines lines(path, format->maxLineLength, bytesRead);
         ReadResult result = format->readLines(lines, path);

@@ -22,6 +22,10 @@ class TrackTable;
 // A stop request ends the reading with stoppedMessage.
 ReadResult dispatch(const QString &path, const QString &formatFilter,
                     std::atomic<qint64> *bytesRead = nullptr);
+struct Format;
+// The same with the format itself.
+ReadResult dispatch(const QString &path, const Format &format,
+                    std::atomic<qint64> *bytesRead = nullptr);
 
 struct Format;
 // The same checks on a file's text already in memory (decoded).

@@ -65,9 +65,9 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
 {
     ImportResult result;
     const QString filter = QLatin1String(format.importFilter);
-    Recognised recognised = recognise(path, filter);
+    Recognised recognised = recognise(path, format);
     if (!format.read) {
-        result.error = dispatch(path, filter).error; // says that it cannot be read yet
+        result.error = dispatch(path, format).error; // says that it cannot be read yet
         return result;
     }
     if (!recognised.ok()) {
@@ -75,7 +75,7 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
             QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), recognised.message);
         return result;
     }
-    ReadResult read = dispatch(path, filter);
+    ReadResult read = dispatch(path, format);
     if (!read.ok() || !read.cutShort.isEmpty()) {
         result.error = read.ok() ? read.cutShort : read.error;
         result.line = read.ok() ? 0 : read.line;

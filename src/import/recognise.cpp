@@ -31,8 +31,13 @@ Recognised recognise(const QString &path, const QString &formatFilter)
 {
     const Format *format = formatForFilter(formatFilter);
     if (!format) return {};
-    if (format->recognition.kind == Recognition::Always) return {QStringLiteral("ok"), QString()};
-    return recogniseLine(firstLine(path), *format);
+    return recognise(path, *format);
+}
+
+Recognised recognise(const QString &path, const Format &format)
+{
+    if (format.recognition.kind == Recognition::Always) return {QStringLiteral("ok"), QString()};
+    return recogniseLine(firstLine(path), format);
 }
 
 Recognised recogniseLine(const QString &line, const Format &format)

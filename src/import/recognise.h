@@ -16,9 +16,10 @@ struct Recognised
 // The file's first line, as a text stream reads it ("" when it cannot be opened).
 QString firstLine(const QString &path);
 
-Recognised recognise(const QString &path, const QString &formatFilter);
-
 struct Format;
+Recognised recognise(const QString &path, const QString &formatFilter);
+Recognised recognise(const QString &path, const Format &format);
+
 // The test itself, on a first line already read.
 Recognised recogniseLine(const QString &line, const Format &format);
 // The first line of a file's decoded text.

@@ -403,8 +403,7 @@ SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValu
                                  : convertTracks(tracks, format->id, tracks.plate(), "default", 1.0,
                                                  std::nullopt, "program");
     const ExportResult result = interruptible([&] {
-        ExportParams params =
-            exportParams(converted.settings, QLatin1String(format->treeExportFilter), qtext(path));
+        ExportParams params = exportParams(converted.settings, *format, qtext(path));
         params.replaceProtected = force;
         return exportTable(*converted.table, params);
     });

@@ -82,9 +82,13 @@ static QString outOfRangeMessage(int row, Point source, Point out)
         .arg(g(source.x), g(source.y), g(out.x), g(out.y));
 }
 
-ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilter)
+namespace {
+
+ApplyParams paramsFor(const PlateSettings &settings, const QString &targetFilter,
+                      const Format *target)
 {
     ApplyParams params;
+    params.target = target;
     params.pixelAspect = toDouble(settings.pixelAspect);
     params.plateWidth = toInt(settings.plateWidth);
     params.plateHeight = toInt(settings.plateHeight);
@@ -97,8 +101,20 @@ ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilt
     params.targetFilter = targetFilter;
     params.predefinedIndex = settings.predefinedIndex;
     params.programConventions = settings.programConventions;
-    params.frameBaseNote = settings.frameBaseNote(targetFilter);
+    params.frameBaseNote = settings.frameBaseNote(target);
     return params;
+}
+
+} // namespace
+
+ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilter)
+{
+    return paramsFor(settings, targetFilter, formatForFilter(targetFilter));
+}
+
+ApplyParams applyParams(const PlateSettings &settings, const Format &target)
+{
+    return paramsFor(settings, QLatin1String(target.treeExportFilter), &target);
 }
 
 namespace {
@@ -218,6 +234,9 @@ private:
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
 {
     ApplyResult result;
+    // The target, found once (params made by hand may name its filter only).
+    const Format *targetFormat =
+        params.target ? params.target : formatForFilter(params.targetFilter);
     if (params.plateWidth <= 0 || params.plateHeight <= 0) {
         result.error = QString::fromLatin1(plateMissingMessage);
         return result;
@@ -226,9 +245,8 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     const Window window{params.x0, params.x1, params.y0, params.y1};
     // A predefined setting other than Default keeps pixels from the top-left.
     const TargetConvention target =
-        params.predefinedIndex != 0
-            ? TargetConvention{}
-            : targetConventionOf(params.targetFilter, params.programConventions);
+        params.predefinedIndex != 0 ? TargetConvention{}
+                                    : targetConventionOf(targetFormat, params.programConventions);
     RowConversion conversion{params, plate, window, target, {}, false, {}, {}, 0};
 
     // Every row is checked before any changes, so that a refusal changes
@@ -266,7 +284,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
         return result;
     }
 
-    if (isCompositorFilter(params.targetFilter)) {
+    if (isCompositorFormat(targetFormat)) {
         bool needsOrder = false;
         checkShapes(table, result, needsOrder);
         if (needsOrder) {
@@ -297,8 +315,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     table.touched();
     table.setShownToSource(inverseOf(params, plate, window, target));
     if (params.programConventions) {
-        const Format *shown =
-            params.predefinedIndex != 0 ? nullptr : formatForFilter(params.targetFilter);
+        const Format *shown = params.predefinedIndex != 0 ? nullptr : targetFormat;
         result.notes = pixelCentreNotes(sourceFormatsMet(table, pieces), shown);
     }
     if (!params.frameBaseNote.isEmpty()) result.notes.prepend(params.frameBaseNote);

@@ -14,15 +14,17 @@ namespace corvane {
 
 class TrackTable;
 struct PlateSettings;
+struct Format;
 
 struct ApplyParams
 {
     double pixelAspect = 1.0;
     int plateWidth = 0, plateHeight = 0;
     int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-    int exportFirst = 0;  // E
-    int importFirst = 0;  // I, the frame the table's frames count from
-    QString targetFilter; // the chosen export format
+    int exportFirst = 0;            // E
+    int importFirst = 0;            // I, the frame the table's frames count from
+    QString targetFilter;           // the chosen export format's filter, as the window shows it
+    const Format *target = nullptr; // and the format itself, found once
     int predefinedIndex = 0;
     // Pixel centres as each program counts them (PFTrack, SynthEyes); off,
     // every format counts from the raster's edge.
@@ -47,6 +49,7 @@ extern const char *const plateMissingMessage;
 
 // The Apply values of the Step 3 settings, for a target format filter.
 ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilter);
+ApplyParams applyParams(const PlateSettings &settings, const Format &target);
 
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params);
 

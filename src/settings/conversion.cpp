@@ -260,14 +260,22 @@ Point targetToPixels(TargetConvention target, Point p, Plate plate)
 
 SourceConvention sourceConventionOf(const QString &formatFilter, bool programConventions)
 {
-    const Format *format = formatForFilter(formatFilter);
-    if (!format) return {};
-    return {format->source, programConventions ? format->centres : PixelCentres::Edge};
+    return sourceConventionOf(formatForFilter(formatFilter), programConventions);
 }
 
 TargetConvention targetConventionOf(const QString &formatFilter, bool programConventions)
 {
-    const Format *format = formatForFilter(formatFilter);
+    return targetConventionOf(formatForFilter(formatFilter), programConventions);
+}
+
+SourceConvention sourceConventionOf(const Format *format, bool programConventions)
+{
+    if (!format) return {};
+    return {format->source, programConventions ? format->centres : PixelCentres::Edge};
+}
+
+TargetConvention targetConventionOf(const Format *format, bool programConventions)
+{
     if (!format) return {};
     return {format->target, programConventions ? format->centres : PixelCentres::Edge};
 }

@@ -71,6 +71,8 @@ struct TargetConvention
 };
 SourceConvention sourceConventionOf(const QString &formatFilter, bool programConventions);
 TargetConvention targetConventionOf(const QString &formatFilter, bool programConventions);
+SourceConvention sourceConventionOf(const Format *format, bool programConventions);
+TargetConvention targetConventionOf(const Format *format, bool programConventions);
 
 // The rules above with the pixel centres of the conventions, and their inverses.
 Point centredSourceToPixels(SourceConvention source, Point p, Plate plate);

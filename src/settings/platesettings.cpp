@@ -112,18 +112,21 @@ void PlateSettings::takeOverImport(const TrackSet &set, const QString &formatFil
 
 void PlateSettings::defaultExportFirst(const QString &targetFilter)
 {
-    if (exportFirstTyped || importFirst.isEmpty()) return;
-    const int first = toInt(importFirst);
-    exportFirst =
-        QString::number(programConventions ? movedFirstFrame(first, formatForFilter(importFilter),
-                                                             formatForFilter(targetFilter))
-                                           : first);
+    defaultExportFirst(formatForFilter(targetFilter));
 }
 
-QString PlateSettings::frameBaseNote(const QString &targetFilter) const
+void PlateSettings::defaultExportFirst(const Format *target)
+{
+    if (exportFirstTyped || importFirst.isEmpty()) return;
+    const int first = toInt(importFirst);
+    exportFirst = QString::number(
+        programConventions ? movedFirstFrame(first, formatForFilter(importFilter), target) : first);
+}
+
+QString PlateSettings::frameBaseNote(const Format *target) const
 {
     if (!programConventions || importFirst.isEmpty()) return QString();
-    const Format *source = formatForFilter(importFilter), *target = formatForFilter(targetFilter);
+    const Format *source = formatForFilter(importFilter);
     const int first = toInt(importFirst);
     const int moved = movedFirstFrame(first, source, target);
     if (moved == first || toInt(exportFirst) != moved) return QString();

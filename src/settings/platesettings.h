@@ -13,6 +13,7 @@
 namespace corvane {
 
 struct TrackSet;
+struct Format;
 
 const QStringList &imageSizeItems();         // "Image Size", "  640 x 480", …
 const QStringList &predefinedSettingItems(); // "Default", "Top-Left", …
@@ -68,9 +69,10 @@ struct PlateSettings
     // frame, moved from the source's frame base to the target's under
     // program conventions. A first frame the user gave stays.
     void defaultExportFirst(const QString &targetFilter);
+    void defaultExportFirst(const Format *target);
     // "frames from SynthEyes 0 to 3DE v4 1" while the export first frame is
     // the import's moved between frame bases; empty otherwise.
-    QString frameBaseNote(const QString &targetFilter) const;
+    QString frameBaseNote(const Format *target) const;
 };
 
 // What an import does to the first-frame fields: nothing, or new texts.
