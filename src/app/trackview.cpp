@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "trackview.h"
 
+#include "formats/shapes.h"
 #include "trackmodel.h"
 
 #include <QComboBox>
@@ -132,25 +133,30 @@ void TrackCanvas::paint(QPainter &painter, QSize size)
     }
     painter.resetTransform();
 
-    // Shapes at the current frame: their vertices in order, closed; between
-    // keys on the straight line from key to key, drawn dashed (a key frame
-    // is drawn solid, with its vertices' dots).
+    // Shapes at the current frame: their vertices in order, closed unless
+    // the shape is open (a stroke: no edge back to the first vertex);
+    // between keys on the straight line from key to key, drawn dashed (a
+    // key frame is drawn solid, with its vertices' dots).
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (size_t s = 0; s < m_paths->shapes().size(); ++s) {
         QPolygonF outline;
-        bool anySelected = false, allKeys = true;
+        bool anySelected = false, allKeys = true, open = false;
         for (int v : m_paths->shapes()[s].vertices) {
             QPointF p;
             bool key = false;
             if (m_paths->pointAtOrBetween(v, m_frame, &p, &key)) outline << transform.map(p);
             allKeys = allKeys && key;
             anySelected = anySelected || selected(size_t(v));
+            open = open || isOpenShapeTrack(tracks[size_t(v)].name);
         }
         QPen pen = cosmetic(anySelected ? Qt::white : trackColour(int(s)), anySelected ? 2 : 1.2);
         if (!allKeys) pen.setStyle(Qt::DashLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
-        painter.drawPolygon(outline);
+        if (open)
+            painter.drawPolyline(outline);
+        else
+            painter.drawPolygon(outline);
     }
     // The current frame's points.
     for (size_t t = 0; t < tracks.size(); ++t) {

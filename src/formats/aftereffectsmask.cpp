@@ -192,6 +192,9 @@ void header(WriteContext &ctx)
         text << "\n\n";
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+    noteOpenShapesClosed(
+        ctx, sorted.openPrefixes,
+        QStringLiteral("After Effects mocha shape data holds closed shapes only."));
 }
 
 void footer(WriteContext &ctx)

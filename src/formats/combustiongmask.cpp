@@ -372,7 +372,7 @@ bool looksLikeCombustionGMask(const QByteArray &data)
 
 namespace {
 
-void shapeNodes(WriteContext &ctx, int k, int vertices)
+void shapeNodes(WriteContext &ctx, int k, int vertices, bool open)
 {
     QByteArray n;
     appendInt(n, k);
@@ -391,10 +391,12 @@ void shapeNodes(WriteContext &ctx, int k, int vertices)
     out += n;
     out +=
         ")\n\tNumber 3\n\tMotionPath yes\n\tPosX "
-        "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\tClosed "
-        "yes\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
-        "yes\n\t\tRoiOutside no\n\t\tBorders yes\n\t\tPickers no\n\t\tCleanUp no\n\t\t"
-        "CleanUpEffect 70\n\t\tTracerFlag no\n\t\tExtraTangentFlag no\n\t\tVertices ";
+        "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\tClosed ";
+    // An open spline: its last vertex does not join its first.
+    out += open ? "no" : "yes";
+    out += "\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
+           "yes\n\t\tRoiOutside no\n\t\tBorders yes\n\t\tPickers no\n\t\tCleanUp no\n\t\t"
+           "CleanUpEffect 70\n\t\tTracerFlag no\n\t\tExtraTangentFlag no\n\t\tVertices ";
     appendInt(out, vertices);
     out += "\n\t\tChannel offset/x\n\t\t\tEnd \n\t\tChannel offset/y\n\t\t\tEnd \n\t\tChannel "
            "border_offset\n\t\t\tEnd \n\t\tChannel border_alpha\n\t\t\tEnd \n\t\tChannel "
@@ -473,9 +475,12 @@ void header(WriteContext &ctx)
         const QString prefix = shapePrefix(runs[i].first.name);
         if (i == 0 || prefix != shapePrefix(runs[i - 1].first.name)) {
             int vertices = 0;
-            for (size_t j = i; j < runs.size() && shapePrefix(runs[j].first.name) == prefix; ++j)
+            bool open = false;
+            for (size_t j = i; j < runs.size() && shapePrefix(runs[j].first.name) == prefix; ++j) {
                 ++vertices;
-            shapeNodes(ctx, ++shape, vertices);
+                open = open || isOpenShapeTrack(runs[j].first.name);
+            }
+            shapeNodes(ctx, ++shape, vertices, open);
             vertex = 0;
         }
         QByteArray v;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Fusion mask shapes (.comp): a composition whose polygon masks each hold a
 // BezierSpline of key frames, "[frame] = { frame, … Value = Polyline {", with
-// one "{ Linear = true, X = x, Y = y, }" point per vertex.
+// one "{ Linear = true, X = x, Y = y, }" point per vertex; a closed
+// polyline says "Closed = true", an open one says nothing.
 #include "fusionmask.h"
 #include "nukecurvetree.h"
 
@@ -48,12 +49,14 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
     std::vector<ShapePoint> points;
     int shape = 0, key = 0, vertex = 0, frame = 0;
     bool inKey = false;
-    NodeBraces braces; // a comp ends where its braces close
+    std::vector<char> closed{0}; // per shape from 1: a key's polyline said "Closed = true"
+    NodeBraces braces;           // a comp ends where its braces close
     while (!rows.failed() && scanner.next(line)) {
         braces.see(line, scanner.number());
         Field text = trimmed(line);
         if (text.contains("PolylineMask")) {
             ++shape;
+            closed.push_back(0);
             inKey = false;
         } else if (text.begin < text.end && *text.begin == '[' &&
                    text.contains("Value = Polyline")) {
@@ -72,12 +75,17 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
         } else if (text.contains("KeyFrames") || text.contains("= Input")) {
             inKey = false;
         }
+        // Fusion writes "Closed = true" in a closed polyline, nothing in an open one.
+        if (inKey && text.contains("Closed = true")) closed[size_t(shape)] = 1;
     }
     if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
         rows.fail(braces.unclosed(), scanner.number());
     if (rows.failed()) return rows.finish();
-    addShapePoints(points, rows, [](int s, int v) {
-        return QStringLiteral("S%1_Track_%2").arg(s).arg(v, 4, 10, QLatin1Char('0'));
+    addShapePoints(points, rows, [&closed](int s, int v) {
+        return QStringLiteral("S%1_%2%3")
+            .arg(s)
+            .arg(closed[size_t(s)] ? QLatin1String("Track_") : QLatin1String(openVertexWord))
+            .arg(v, 4, 10, QLatin1Char('0'));
     });
     return rows.finish();
 }
@@ -131,8 +139,10 @@ void header(WriteContext &ctx)
             out += f;
             out += "] = { ";
             out += f;
-            out += ", Flags = { LockedY = true, }, Value = Polyline {\n"
-                   "\tClosed = true,\n\tPoints = {\n\t";
+            // Fusion marks a closed polyline; an open one has no "Closed".
+            out += ", Flags = { LockedY = true, }, Value = Polyline {\n\t";
+            if (!sorted.isOpen(s)) out += "Closed = true,\n\t";
+            out += "Points = {\n\t";
             for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
                 out += "{ Linear = true, X = ";
                 appendFixedExact(out, sorted.pointX[p]);

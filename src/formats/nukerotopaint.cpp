@@ -140,7 +140,7 @@ struct ScriptFacts
         if (!brace) return;
         const Field rest{brace, text.end};
         treeStart = treeStart || rest.contains("{{v ");
-        curveGroup = curveGroup || rest.contains("{curvegroup ");
+        curveGroup = curveGroup || rest.contains("{curvegroup ") || rest.contains("{cubiccurve ");
     }
     void readPlate(Field text)
     {
@@ -240,6 +240,33 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
 
 } // namespace
 
+namespace {
+
+// Why a script gave no rows: what its roto nodes hold, and what the notes
+// said of it.
+QString nothingReadMessage(const ScriptFacts &facts, const CurveTreeContents &contents,
+                           const ReaderNotes &notes)
+{
+    if (contents.shapes + contents.strokes > 0) {
+        auto counted = [](int n, const char *one, const char *many) {
+            return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+        };
+        QString text = QStringLiteral("the roto nodes of the file hold %1 and %2, and none of them "
+                                      "gives a keyed point")
+                           .arg(counted(contents.shapes, "shape", "shapes"),
+                                counted(contents.strokes, "paint stroke", "paint strokes"));
+        const QStringList said = notes.list();
+        if (!said.isEmpty()) text += QStringLiteral(": ") + said.first();
+        return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+    }
+    if (facts.treeStart)
+        return QStringLiteral("the roto nodes of the file hold no shape and no paint stroke.");
+    return QStringLiteral("no node of the file holds a roto shape (Roto, RotoPaint, SplineWarp): "
+                          "it is not a Nuke RotoPaint file.");
+}
+
+} // namespace
+
 ReadResult readNukeRotoPaint(const QByteArray &data, const QString &fileName)
 {
     return readLinesOf<readNukeRotoPaintLines>(data, fileName);
@@ -252,14 +279,13 @@ ReadResult readNukeRotoPaintLines(LineSource &lines, const QString &)
     ScriptFacts facts;
     int shape = 0;
     readAnimTrees(lines, rows, notes, shape, facts);
+    CurveTreeContents contents;
     if (!rows.failed() && facts.treeStart && facts.curveGroup) {
         const QByteArray text = lines.whole();
         if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
-        readCurveTrees(text, rows, notes, shape);
+        contents = readCurveTrees(text, rows, notes, shape);
     }
-    ReadResult result = rows.finish(
-        QStringLiteral("no node of the file holds a roto shape (Roto, RotoPaint, SplineWarp): it "
-                       "is not a Nuke RotoPaint file."));
+    ReadResult result = rows.finish(nothingReadMessage(facts, contents, notes));
     result.set.plateWidth = facts.width;
     result.set.plateHeight = facts.height;
     notes.into(result);
@@ -460,6 +486,9 @@ void header(WriteContext &ctx)
                 "\"ltt\" S 0 0\n     }\n    }\n    NumOfChildren: 0\n   }\n";
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+    // The RotoPaint layout written (AnimTree 1.1) has Beziers, no open splines.
+    noteOpenShapesClosed(ctx, sorted.openPrefixes,
+                         QStringLiteral("Nuke RotoPaint shapes are written as closed Beziers."));
 }
 
 void footer(WriteContext &ctx)

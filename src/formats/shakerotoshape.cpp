@@ -165,6 +165,8 @@ void header(WriteContext &ctx)
         appendShape(ctx.out(), sorted, s, halfWidth, halfHeight);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+    noteOpenShapesClosed(ctx, sorted.openPrefixes,
+                         QStringLiteral("Shake RotoShape shapes are closed."));
 }
 
 void footer(WriteContext &ctx)

@@ -2,6 +2,7 @@
 #include "shapes.h"
 
 #include <QHash>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstring>
@@ -143,6 +144,10 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
         vertexIndex[size_t(id)] = verticesOfPrefix.back()++;
         nameRank[size_t(id)] = int(i);
     }
+    // A shape is open when any of its vertices is named so.
+    std::vector<char> openPrefix(verticesOfPrefix.size(), 0);
+    for (size_t id = 0; id < names.size(); ++id)
+        if (isOpenShapeTrack(names[id])) openPrefix[size_t(prefixRank[id])] = 1;
 
     // Rows by shape, frame, vertex, then export order.
     struct Key
@@ -175,6 +180,9 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
             if (shape >= 0) out.keyStarts.push_back(out.keyFrames.size());
             shape = k.prefix;
             out.vertexCounts.push_back(verticesOfPrefix[size_t(shape)]);
+            out.open.push_back(openPrefix[size_t(shape)]);
+            if (out.open.back())
+                out.openPrefixes.push_back(prefix(rows[size_t(k.row)].name).toString());
         }
         if (newShape || out.keyFrames.back() != k.frame) {
             if (!out.keyFrames.empty()) out.pointStarts.push_back(out.pointVertices.size());
@@ -203,6 +211,23 @@ void noteShapeSave(WriteContext &ctx, int pointRows, int repeatedRows)
         ctx.note(QStringLiteral("%1 rows were left out: a later row gives the same vertex at "
                                 "the same frame.")
                      .arg(repeatedRows));
+}
+
+void noteOpenShapesClosed(WriteContext &ctx, const std::vector<QString> &openPrefixes,
+                          const QString &reason)
+{
+    if (openPrefixes.empty()) return;
+    constexpr size_t listed = 10;
+    QStringList names;
+    for (size_t i = 0; i < openPrefixes.size() && i < listed; ++i)
+        names << openPrefixes[i];
+    if (openPrefixes.size() > listed) names << QStringLiteral("\u2026");
+    const bool one = openPrefixes.size() == 1;
+    ctx.note(QStringLiteral("%1 open %2 (%3) %4 written closed: %5")
+                 .arg(openPrefixes.size())
+                 .arg(one ? QStringLiteral("shape") : QStringLiteral("shapes"),
+                      names.join(QStringLiteral(", ")),
+                      one ? QStringLiteral("was") : QStringLiteral("were"), reason));
 }
 
 } // namespace corvane

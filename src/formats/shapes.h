@@ -67,8 +67,13 @@ struct SortedShapes
     std::vector<double> pointX, pointY;
     int pointRows = 0;
     int repeatedRows = 0; // rows left out: a later row had the same vertex and frame
+    // Per shape, whether it is open (any of its vertices is named open), and
+    // the prefixes of the open shapes, in shape order.
+    std::vector<char> open;
+    std::vector<QString> openPrefixes;
 
     size_t shapeCount() const { return vertexCounts.size(); }
+    bool isOpen(size_t shape) const { return open[shape] != 0; }
     size_t keyCount(size_t shape) const { return keyStarts[shape + 1] - keyStarts[shape]; }
 };
 SortedShapes sortShapeRows(const ShapeRows &rows);
@@ -76,5 +81,11 @@ SortedShapes sortShapeRows(const ShapeRows &rows);
 // The notes a shape save leaves: rows of point tracks not written, rows
 // left out for repeating a vertex and frame.
 void noteShapeSave(WriteContext &ctx, int pointRows, int repeatedRows);
+
+// For a format whose shapes are all closed: the one note that the open
+// shapes (their prefixes, as many as a note can list) were written closed,
+// and why (`reason`: "Shake RotoShape shapes are closed."). None without any.
+void noteOpenShapesClosed(WriteContext &ctx, const std::vector<QString> &openPrefixes,
+                          const QString &reason);
 
 } // namespace corvane

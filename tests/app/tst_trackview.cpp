@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "app/trackview.h"
+#include "formats/shapes.h"
 #include "guitest.h"
 #include "testdata.h"
 
@@ -148,6 +149,41 @@ private slots:
         QVERIFY(!view->isVisible());
         w.findChild<QAction *>(QStringLiteral("actionTrackView"))->trigger();
         QVERIFY(view->isVisible());
+    }
+
+    // A closed shape's outline runs from its last vertex back to its first;
+    // an open one's (a stroke) stops at its last vertex.
+    void openShapesDrawOpen()
+    {
+        QList<TestRow> rows;
+        for (int s = 1; s <= 2; ++s) {
+            const double left = s == 1 ? 0 : 200;
+            const QList<QPointF> corners{{left, 0}, {left + 100, 0}, {left + 50, 100}};
+            for (int v = 1; v <= 3; ++v) {
+                const QString name = s == 1 ? shapeVertexName(s, v) : openShapeVertexName(s, v);
+                rows.append({name, 1, corners[v - 1].x(), corners[v - 1].y()});
+            }
+        }
+        const TrackPaths paths = TrackPaths::build(importedTable(rows), PathValues::Imported);
+        QCOMPARE(paths.shapes().size(), size_t(2));
+        TrackCanvas canvas;
+        canvas.setPaths(&paths);
+        canvas.setFrame(1);
+        QImage image(400, 200, QImage::Format_RGB32);
+        canvas.paintInto(image);
+        const QColor background(34, 34, 34);
+        // Whether anything is drawn within a pixel of the data point.
+        auto drawnAt = [&](QPointF data) {
+            const QPoint at = canvas.toWidget().map(data).toPoint();
+            for (int dx = -1; dx <= 1; ++dx)
+                for (int dy = -1; dy <= 1; ++dy)
+                    if (image.pixelColor(at + QPoint(dx, dy)) != background) return true;
+            return false;
+        };
+        QVERIFY(drawnAt({25, 50}));   // S01: third vertex back to the first
+        QVERIFY(drawnAt({250, 0}));   // S02: first to second
+        QVERIFY(drawnAt({275, 50}));  // S02: second to third
+        QVERIFY(!drawnAt({225, 50})); // S02: no edge back to the first
     }
 };
 

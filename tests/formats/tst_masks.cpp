@@ -140,7 +140,8 @@ private slots:
                  QStringList({"S1_Track_0001", "S1_Track_0002", "S2_Track_0001", "S2_Track_0002"}));
         QCOMPARE(back.x.at(1), 102.125);
 
-        // A negative key frame keeps its sign; eleven shapes stay in file order.
+        // A negative key frame keeps its sign; eleven shapes stay in file order
+        // (open ones: their polylines do not say "Closed = true").
         QByteArray comp = "Composition {\n";
         for (int s = 1; s <= 11; ++s)
             comp += "Polygon" + QByteArray::number(s) +
@@ -151,8 +152,8 @@ private slots:
         back = read("fusion-mask", "b.comp");
         QCOMPARE(back.count, 11);
         QCOMPARE(back.frames.front(), -12);
-        QCOMPARE(back.names.at(1), QStringLiteral("S2_Track_0001"));
-        QCOMPARE(back.names.at(10), QStringLiteral("S11_Track_0001"));
+        QCOMPARE(back.names.at(1), QStringLiteral("S2_Open_0001"));
+        QCOMPARE(back.names.at(10), QStringLiteral("S11_Open_0001"));
         QCOMPARE(back.y.at(10), 11.0);
     }
 
@@ -275,6 +276,50 @@ private slots:
         const TrackSet set = read("combustion-gmask", "paths.GMask");
         QCOMPARE(set.names.toList(), QStringList({"S01_Vertex_0002"}));
         QCOMPARE(set.x, std::vector<double>({3}));
+    }
+
+    // A closed and an open shape through every shape writer: a format that
+    // holds open shapes writes the open one open (and its reader, where it
+    // reads that, gives it back open); every other closes it and says so.
+    void openShapesWrittenOpenOrNoted_data()
+    {
+        QTest::addColumn<QString>("id");
+        for (const Format &f : formats())
+            if (f.shapes && f.writer) QTest::newRow(f.id) << QString::fromLatin1(f.id);
+    }
+
+    void openShapesWrittenOpenOrNoted()
+    {
+        QFETCH(QString, id);
+        QList<std::tuple<QString, int, double, double>> rows;
+        for (int s = 1; s <= 2; ++s)
+            for (int v = 1; v <= 3; ++v)
+                for (int f = 1; f <= 2; ++f)
+                    rows.append({s == 1 ? shapeVertexName(s, v) : openShapeVertexName(s, v), f,
+                                 100.0 * v + s, 50.0 * f + 300 * s});
+        const QString file = QStringLiteral("open.") + formatById(id)->fileExtension();
+        const ExportResult r = saveAs(table(rows), qPrintable(id), dir.filePath(file));
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        const QStringList closing = r.notes.filter(QStringLiteral("written closed"));
+        const QByteArray written = fileContents(dir.filePath(file));
+        if (id == QLatin1String("combustion-gmask")) {
+            // Its geometry nodes say "Closed yes" or "Closed no".
+            QVERIFY(closing.isEmpty());
+            QCOMPARE(written.count("\t\tClosed yes\n"), 1);
+            QCOMPARE(written.count("\t\tClosed no\n"), 1);
+        } else if (id == QLatin1String("fusion-mask")) {
+            QVERIFY(closing.isEmpty());
+            QCOMPARE(written.count("Closed = true"), 2); // S01's two keys
+            const TrackSet back = read("fusion-mask", file);
+            QCOMPARE(back.names.runs(),
+                     QStringList({"S1_Track_0001", "S1_Track_0002", "S1_Track_0003", "S2_Open_0001",
+                                  "S2_Open_0002", "S2_Open_0003"}));
+        } else {
+            QCOMPARE(closing.size(), 1);
+            QVERIFY2(closing.first().startsWith(
+                         QStringLiteral("1 open shape (S02) was written closed: ")),
+                     qPrintable(closing.first()));
+        }
     }
 
     // A shape table (read as 3DE v4) converted to each shape format, read

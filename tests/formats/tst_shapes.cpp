@@ -235,6 +235,22 @@ private slots:
 
     // A vertex has one position per frame (the later row wins, and the save
     // says so); point tracks are not written, and the save says so too.
+    // Of many open shapes a closing writer's one note lists ten, then "…".
+    void manyOpenShapesClosedInOneNote()
+    {
+        QList<Row> rows;
+        for (int s = 1; s <= 13; ++s)
+            for (int v = 1; v <= 2; ++v)
+                rows.append({s == 1 ? shapeVertexName(s, v) : openShapeVertexName(s, v), 1,
+                             10.0 * v, 20.0 * s});
+        const ExportResult r = save(table(rows), "shake-rotoshape", QStringLiteral("open.ssf"));
+        QVERIFY(r.ok());
+        QCOMPARE(r.notes.filter(QStringLiteral("open shape")),
+                 QStringList({QStringLiteral("12 open shapes (S02, S03, S04, S05, S06, S07, S08, "
+                                             "S09, S10, S11, \u2026) were written closed: Shake "
+                                             "RotoShape shapes are closed.")}));
+    }
+
     void repeatedRowsAndPointTracks()
     {
         TrackTable t = table({{"S01_Track_0001", 1, 1, 1},
