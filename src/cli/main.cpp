@@ -5,9 +5,9 @@
 #include "options.h"
 #include "report.h"
 
+#include "formats/kit/stoprequest.h"
+#include "formats/kit/textscan.h"
 #include "formats/registry.h"
-#include "formats/stoprequest.h"
-#include "formats/textscan.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

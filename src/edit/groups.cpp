@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "groups.h"
 
-#include "formats/shapes.h"
+#include "table/tracknames.h"
 #include "table/tracktable.h"
 
 namespace corvane {

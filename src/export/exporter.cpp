@@ -4,14 +4,14 @@
 #include "table/parallel.h"
 
 #include "census.h"
-#include "formats/namerule.h"
+#include "formats/kit/stoprequest.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
-#include "formats/stoprequest.h"
 #include "savetransaction.h"
 #include "settings/platesettings.h"
 #include "table/cameras.h"
+#include "table/namerule.h"
 #include "table/numbers.h"
+#include "table/tracknames.h"
 #include "table/tracktable.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "savetransaction.h"
 
 #include "folderfiles.h"
-#include "formats/stoprequest.h"
+#include "formats/kit/stoprequest.h"
 #include "savejournal.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 // only collects the descriptions.
 #pragma once
 
-#include "linesource.h"
+#include "formats/kit/linesource.h"
 #include "trackset.h"
 #include "writecontext.h"
 

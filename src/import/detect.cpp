@@ -3,8 +3,8 @@
 
 #include "dispatch.h"
 #include "filetext.h"
+#include "formats/kit/textscan.h"
 #include "formats/registry.h"
-#include "formats/textscan.h"
 #include "recognise.h"
 #include "table/parallel.h"
 

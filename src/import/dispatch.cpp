@@ -2,9 +2,9 @@
 #include "dispatch.h"
 
 #include "filetext.h"
+#include "formats/kit/stoprequest.h"
+#include "formats/kit/textscan.h"
 #include "formats/registry.h"
-#include "formats/stoprequest.h"
-#include "formats/textscan.h"
 #include "table/tracktable.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "filetext.h"
 
-#include "formats/stoprequest.h"
-#include "formats/textscan.h"
+#include "formats/kit/stoprequest.h"
+#include "formats/kit/textscan.h"
 #include "table/parallel.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 // track file holds, found while reading without reading such a line whole.
 #pragma once
 
-#include "formats/linesource.h"
+#include "formats/kit/linesource.h"
 
 #include <QByteArray>
 #include <QString>

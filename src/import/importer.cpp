@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "importer.h"
 
-#include "formats/stoprequest.h"
+#include "formats/kit/stoprequest.h"
 
 #include "formats/format.h"
 #include "recognise.h"

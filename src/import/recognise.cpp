@@ -4,7 +4,7 @@
 #include "formats/registry.h"
 
 #include "filetext.h"
-#include "formats/textscan.h"
+#include "formats/kit/textscan.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -6,10 +6,10 @@
 #include "conventions.h"
 #include "conversion.h"
 #include "edit/sort.h"
-#include "formats/rowcollector.h"
-#include "formats/shapes.h"
 #include "platesettings.h"
+#include "table/framelimit.h"
 #include "table/numbers.h"
+#include "table/tracknames.h"
 #include "table/tracktable.h"
 
 #include <QHash>

@@ -2,7 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "app/trackview.h"
-#include "formats/shapes.h"
+#include "formats/kit/shapes.h"
 #include "guitest.h"
 #include "testdata.h"
 

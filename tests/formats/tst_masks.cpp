@@ -3,8 +3,8 @@
 // read back, other programs' layouts, and every shape format carrying a
 // shape table to 3DE v4 and back unchanged.
 #include "export/exporter.h"
+#include "formats/kit/shapes.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
 #include "import/dispatch.h"
 #include "import/importer.h"
 #include "settings/apply.h"

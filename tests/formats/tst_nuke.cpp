@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "formats/nuke.h"
-#include "formats/nukerotopaint.h"
+#include "formats/nuke/nuke.h"
+#include "formats/nuke/nukerotopaint.h"
 #include "import/dispatch.h"
 #include "testdata.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "export/exporter.h"
+#include "formats/kit/shapes.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
 #include "testdata.h"

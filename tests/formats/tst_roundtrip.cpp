@@ -3,14 +3,14 @@
 // settings read back as they went out. Formats join by being registered;
 // one whose reader or writer is not built yet is listed as skipped.
 #include "export/exporter.h"
-#include "formats/namerule.h"
+#include "formats/kit/shapes.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
 #include "import/importer.h"
 #include "settings/apply.h"
 #include "settings/platesettings.h"
+#include "table/namerule.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
 #include "testdata.h"

@@ -3,8 +3,8 @@
 // RotoPaint written byte for byte and read back, and the real RotoPaint script.
 #include "cliprocess.h"
 #include "export/exporter.h"
+#include "formats/kit/shapes.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
 #include "import/dispatch.h"
 #include "table/tracktable.h"
 #include "testdata.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "formats/namerule.h"
-#include "formats/stoprequest.h"
-#include "formats/threedequalizer.h"
+#include "formats/3de/threedequalizer.h"
+#include "formats/kit/stoprequest.h"
+#include "table/namerule.h"
 #include "testdata.h"
 
 #include <QRandomGenerator>

@@ -3,9 +3,9 @@
 // cut at once, the same refusals as a file read whole, and the same rows
 // from every reader that reads that way.
 #include "export/exporter.h"
+#include "formats/kit/shapes.h"
+#include "formats/kit/stoprequest.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
-#include "formats/stoprequest.h"
 #include "import/dispatch.h"
 #include "import/filetext.h"
 #include "table/tracktable.h"

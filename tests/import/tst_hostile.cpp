@@ -2,8 +2,8 @@
 // Bad input: every file that cannot be read right is named with its reason,
 // never converted silently.
 #include "cliprocess.h"
+#include "formats/kit/shapes.h"
 #include "formats/registry.h"
-#include "formats/shapes.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
 #include "import/filetext.h"

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: Apache-2.0
+// Fusion mask shapes (.comp): a composition whose polygon masks each hold a
+// BezierSpline of key frames, "[frame] = { frame, … Value = Polyline {", with
+// one "{ Linear = true, X = x, Y = y, }" point per vertex; a closed
+// polyline says "Closed = true", an open one says nothing.
+#include "fusionmask.h"
+#include "formats/nuke/nukecurvetree.h"
+
+#include "formats/kit/shapereading.h"
+#include "formats/kit/shapes.h"
+#include "table/numbers.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+// The number after "name =" in a point line ("X = 0.25,"), up to its comma.
+Field valueOf(Field line, const char *name)
+{
+    const QByteArrayView view(line.begin, line.end - line.begin);
+    qsizetype at = -1;
+    for (qsizetype from = 0; (at = view.indexOf(QByteArrayView(name), from)) >= 0; from = at + 1)
+        if (at == 0 || line.begin[at - 1] == ' ' || line.begin[at - 1] == '{' ||
+            line.begin[at - 1] == ',' || line.begin[at - 1] == '\t')
+            break;
+    if (at < 0) return {line.end, line.end};
+    const char *p = line.begin + at + qstrlen(name);
+    while (p < line.end && (*p == ' ' || *p == '='))
+        ++p;
+    const char *end = p;
+    while (end < line.end && *end != ',' && *end != ' ' && *end != '}')
+        ++end;
+    return {p, end};
+}
+
+} // namespace
+
+ReadResult readFusionMask(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readFusionMaskLines>(data, fileName);
+}
+
+ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
+{
+    RowCollector rows;
+    Field line;
+    std::vector<ShapePoint> points;
+    int shape = 0, key = 0, vertex = 0, frame = 0;
+    bool inKey = false;
+    std::vector<char> closed{0}; // per shape from 1: a key's polyline said "Closed = true"
+    NodeBraces braces;           // a comp ends where its braces close
+    while (!rows.failed() && scanner.next(line)) {
+        braces.see(line, scanner.number());
+        Field text = trimmed(line);
+        if (text.contains("PolylineMask")) {
+            ++shape;
+            closed.push_back(0);
+            inKey = false;
+        } else if (text.begin < text.end && *text.begin == '[' &&
+                   text.contains("Value = Polyline")) {
+            // "[-12] = { -12, …": the signed frame between the brackets.
+            const char *close = std::find(text.begin, text.end, ']');
+            if (!rows.frame({text.begin + 1, close}, scanner.number(), frame)) break;
+            ++key;
+            vertex = 0;
+            inKey = shape > 0;
+        } else if (inKey && text.contains(" X = ") && text.contains("Y = ")) {
+            double x = 0, y = 0;
+            if (!rows.coordinate(valueOf(text, "X ="), "X", scanner.number(), x) ||
+                !rows.coordinate(valueOf(text, "Y ="), "Y", scanner.number(), y))
+                break;
+            points.push_back({shape, ++vertex, key, frame, x, y});
+        } else if (text.contains("KeyFrames") || text.contains("= Input")) {
+            inKey = false;
+        }
+        // Fusion writes "Closed = true" in a closed polyline, nothing in an open one.
+        if (inKey && text.contains("Closed = true")) closed[size_t(shape)] = 1;
+    }
+    if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
+        rows.fail(braces.unclosed(), scanner.number());
+    if (rows.failed()) return rows.finish();
+    addShapePoints(points, rows, [&closed](int s, int v) {
+        return QStringLiteral("S%1_%2%3")
+            .arg(s)
+            .arg(closed[size_t(s)] ? QLatin1String("Track_") : QLatin1String(openVertexWord))
+            .arg(v, 4, 10, QLatin1Char('0'));
+    });
+    return rows.finish();
+}
+
+bool looksLikeFusionMask(const QByteArray &data)
+{
+    return data.contains("PolylineMask") && data.contains("Polyline {");
+}
+
+namespace {
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    ctx.write(
+        "Composition {\n\tCurrentTime = 0,\n\tRenderRange = { 0, 200, },\n\tGlobalRange = { 0, "
+        "1000, },\n\tVersion = \"Fusion 5.21 build 26\",\n\tOutputClips = {\n\t},\n\tTools "
+        "= {\n\t\n");
+    for (size_t s = 0; s < sorted.shapeCount(); ++s) {
+        if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
+        QByteArray &out = ctx.out();
+        const int k = int(s) + 1;
+        QByteArray n;
+        appendInt(n, k);
+        out += "Polygon";
+        out += n;
+        out += " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
+               "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
+               "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
+               "{\n\tSourceOp = \"Polygon";
+        out += n;
+        out += "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline";
+        out += n;
+        out +=
+            " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
+        if (k > 1) {
+            out += "\n\tEffectMask = Input {\n\tSourceOp = \"Polygon";
+            appendInt(out, k - 1);
+            out += "\",\n\tSource = \"Mask\",\n\t},";
+        }
+        out += "\n\t},\n\tViewInfo = OperatorInfo {\n\tPos = { ";
+        appendInt(out, 100 + 100 * k);
+        out += ", 100, },\n\t},\n\t},\n\tPolygon";
+        out += n;
+        out += "Polyline = BezierSpline {\n\tSplineColor "
+               "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
+        for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
+            QByteArray f;
+            appendInt(f, sorted.keyFrames[key]);
+            out += "[";
+            out += f;
+            out += "] = { ";
+            out += f;
+            // Fusion marks a closed polyline; an open one has no "Closed".
+            out += ", Flags = { LockedY = true, }, Value = Polyline {\n\t";
+            if (!sorted.isOpen(s)) out += "Closed = true,\n\t";
+            out += "Points = {\n\t";
+            for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
+                out += "{ Linear = true, X = ";
+                appendFixedExact(out, sorted.pointX[p]);
+                out += ", Y = ";
+                appendFixedExact(out, sorted.pointY[p]);
+                out += ", },\n\t";
+            }
+            out += "},\n\t},\n\t},\n\t";
+        }
+        out += "},\n\t},\n\t";
+    }
+    noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+}
+
+void footer(WriteContext &ctx)
+{
+    ctx.write("},\n\t}\n");
+}
+
+} // namespace
+
+const WriterSteps fusionMaskWriter{header, nullptr, footer};
+
+} // namespace corvane

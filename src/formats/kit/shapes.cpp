@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "shapes.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <tuple>
+
+namespace corvane {
+
+ShapeRows collectShapeRows(WriteContext &ctx)
+{
+    ShapeRows out;
+    const int count = ctx.exportRowCount();
+    out.rows.reserve(size_t(count));
+    // Names are told apart by the table's interned ids (no text compares);
+    // once a row without one comes (a formula, say), by their texts too.
+    std::vector<int> byNameId;
+    QHash<QString, int> byText;
+    bool byTexts = false;
+    auto idOf = [&](const ExportRow &row) {
+        const qint64 nameId = row.nameId();
+        if (nameId >= 0 && size_t(nameId) < byNameId.size() && byNameId[size_t(nameId)] >= 0)
+            return byNameId[size_t(nameId)];
+        if (nameId < 0 && !byTexts) {
+            byTexts = true;
+            for (size_t i = 0; i < out.names.size(); ++i)
+                byText.insert(out.names[i], int(i));
+        }
+        int id = byTexts ? byText.value(row.name, -1) : -1;
+        if (id < 0) {
+            id = int(out.names.size());
+            out.names.push_back(row.name);
+            if (byTexts) byText.insert(row.name, id);
+        }
+        if (nameId >= 0) {
+            if (size_t(nameId) >= byNameId.size())
+                byNameId.resize(std::max(size_t(nameId) + 1, byNameId.size() * 2), -1);
+            byNameId[size_t(nameId)] = id;
+        }
+        return id;
+    };
+    for (int k = 0; k < count; ++k) {
+        ExportRow row = ctx.exportRow(k);
+        if (!isShapeTrack(row.name)) {
+            ++out.pointRows;
+            continue;
+        }
+        out.rows.push_back({idOf(row), row.frame, row.x(), row.y()});
+    }
+    return out;
+}
+
+SortedShapes sortShapeRows(const ShapeRows &collected)
+{
+    SortedShapes out;
+    out.pointRows = collected.pointRows;
+    const std::vector<ShapeRow> &rows = collected.rows;
+    const std::vector<QString> &names = collected.names;
+
+    // Names in order of their shape's prefix, then of the whole name; the
+    // prefixes are compared in place, never copied.
+    std::vector<int> prefixLength(names.size());
+    for (size_t id = 0; id < names.size(); ++id) {
+        const qsizetype underscore = names[id].indexOf(QLatin1Char('_'));
+        prefixLength[id] = int(underscore < 0 ? names[id].size() : underscore);
+    }
+    auto prefix = [&](int id) {
+        return QStringView(names[size_t(id)]).left(prefixLength[size_t(id)]);
+    };
+    std::vector<int> byName(names.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+        const int byPrefix = prefix(a).compare(prefix(b));
+        return byPrefix != 0 ? byPrefix < 0
+                             : QString::compare(names[size_t(a)], names[size_t(b)]) < 0;
+    });
+
+    // Each name's shape, its place among the shape's vertices, and its rank.
+    std::vector<int> prefixRank(names.size()), vertexIndex(names.size()), nameRank(names.size());
+    std::vector<int> verticesOfPrefix;
+    for (size_t i = 0; i < byName.size(); ++i) {
+        const int id = byName[i];
+        if (i == 0 || prefix(byName[i - 1]) != prefix(id)) verticesOfPrefix.push_back(0);
+        prefixRank[size_t(id)] = int(verticesOfPrefix.size()) - 1;
+        vertexIndex[size_t(id)] = verticesOfPrefix.back()++;
+        nameRank[size_t(id)] = int(i);
+    }
+    // A shape is open when any of its vertices is named so.
+    std::vector<char> openPrefix(verticesOfPrefix.size(), 0);
+    for (size_t id = 0; id < names.size(); ++id)
+        if (isOpenShapeTrack(names[id])) openPrefix[size_t(prefixRank[id])] = 1;
+
+    // Rows by shape, frame, vertex, then export order.
+    struct Key
+    {
+        int prefix, frame, name, row;
+    };
+    std::vector<Key> keys(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        keys[i] = {prefixRank[size_t(rows[i].name)], rows[i].frame, nameRank[size_t(rows[i].name)],
+                   int(i)};
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        return std::tie(a.prefix, a.frame, a.name, a.row) <
+               std::tie(b.prefix, b.frame, b.name, b.row);
+    });
+
+    out.pointVertices.reserve(keys.size());
+    out.pointX.reserve(keys.size());
+    out.pointY.reserve(keys.size());
+    int shape = -1;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const Key &k = keys[i];
+        // Of two rows of one vertex and frame, the later wins.
+        if (i + 1 < keys.size() && keys[i + 1].prefix == k.prefix && keys[i + 1].frame == k.frame &&
+            keys[i + 1].name == k.name) {
+            ++out.repeatedRows;
+            continue;
+        }
+        const bool newShape = k.prefix != shape;
+        if (newShape) {
+            if (shape >= 0) out.keyStarts.push_back(out.keyFrames.size());
+            shape = k.prefix;
+            out.vertexCounts.push_back(verticesOfPrefix[size_t(shape)]);
+            out.open.push_back(openPrefix[size_t(shape)]);
+            if (out.open.back())
+                out.openPrefixes.push_back(prefix(rows[size_t(k.row)].name).toString());
+        }
+        if (newShape || out.keyFrames.back() != k.frame) {
+            if (!out.keyFrames.empty()) out.pointStarts.push_back(out.pointVertices.size());
+            out.keyFrames.push_back(k.frame);
+        }
+        const ShapeRow &row = rows[size_t(k.row)];
+        out.pointVertices.push_back(vertexIndex[size_t(row.name)]);
+        out.pointX.push_back(row.x);
+        out.pointY.push_back(row.y);
+    }
+    if (shape >= 0) {
+        out.keyStarts.push_back(out.keyFrames.size());
+        out.pointStarts.push_back(out.pointVertices.size());
+    }
+    return out;
+}
+
+void noteShapeSave(WriteContext &ctx, int pointRows, int repeatedRows)
+{
+    ctx.rowsLeftOut += pointRows + repeatedRows;
+    if (pointRows > 0)
+        ctx.note(QStringLiteral("%1 rows of point tracks were not written: the format holds "
+                                "shapes only.")
+                     .arg(pointRows));
+    if (repeatedRows > 0)
+        ctx.note(QStringLiteral("%1 rows were left out: a later row gives the same vertex at "
+                                "the same frame.")
+                     .arg(repeatedRows));
+}
+
+void noteOpenShapesClosed(WriteContext &ctx, const std::vector<QString> &openPrefixes,
+                          const QString &reason)
+{
+    if (openPrefixes.empty()) return;
+    constexpr size_t listed = 10;
+    QStringList names;
+    for (size_t i = 0; i < openPrefixes.size() && i < listed; ++i)
+        names << openPrefixes[i];
+    if (openPrefixes.size() > listed) names << QStringLiteral("\u2026");
+    const bool one = openPrefixes.size() == 1;
+    ctx.note(QStringLiteral("%1 open %2 (%3) %4 written closed: %5")
+                 .arg(openPrefixes.size())
+                 .arg(one ? QStringLiteral("shape") : QStringLiteral("shapes"),
+                      names.join(QStringLiteral(", ")),
+                      one ? QStringLiteral("was") : QStringLiteral("were"), reason));
+}
+
+} // namespace corvane

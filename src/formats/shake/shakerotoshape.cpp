@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: Apache-2.0
+// Shake RotoShape (.ssf): a header, then per shape its header lines and one
+// key block per key frame ("key_time", centre, colour and "vertex_data"
+// with twelve numbers per vertex: the position, its tangents and handles).
+#include "shakerotoshape.h"
+
+#include "formats/kit/rowcollector.h"
+#include "formats/kit/shapereading.h"
+#include "formats/kit/shapes.h"
+#include "table/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+bool startsWith(Field f, const char *word)
+{
+    const size_t n = qstrlen(word);
+    return size_t(f.end - f.begin) >= n && std::memcmp(f.begin, word, n) == 0;
+}
+
+// A number after the first word of a line ("num_key_times 4").
+bool countAfterWord(const std::vector<Field> &fields, int &count)
+{
+    bool ok = false;
+    if (fields.size() >= 2) count = fieldToInt(fields[1], &ok);
+    return ok && count >= 0;
+}
+
+} // namespace
+
+ReadResult readShakeRotoShape(const QByteArray &data, const QString &fileName)
+{
+    return readLinesOf<readShakeRotoShapeLines>(data, fileName);
+}
+
+ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
+{
+    RowCollector rows;
+    Field line;
+    std::vector<Field> fields;
+    std::vector<ShapePoint> read;
+    int shape = 0, key = 0, frame = 0, keysPromised = -1;
+    int keysOfShape = 0;
+    bool haveFrame = false;
+    auto endShape = [&] {
+        if (shape > 0 && keysPromised > keysOfShape)
+            rows.cutShort(QStringLiteral("shape %1 promises %2 key times, but holds %3.")
+                              .arg(shape)
+                              .arg(keysPromised)
+                              .arg(keysOfShape));
+    };
+    scanner.next(line); // "shake_shape_data 4.0"
+    while (!rows.failed() && scanner.next(line)) {
+        Field text = trimmed(line);
+        splitTrimmed(text, fields);
+        if (fields.empty()) continue;
+        const int number = scanner.number();
+        if (startsWith(text, "shape_name")) {
+            endShape();
+            ++shape;
+            keysOfShape = 0;
+            keysPromised = -1;
+            haveFrame = false;
+        } else if (startsWith(text, "num_key_times")) {
+            countAfterWord(fields, keysPromised);
+        } else if (startsWith(text, "key_time") && fields.size() >= 2) {
+            // "12.000000": a whole frame, written with decimals.
+            bool ok = false;
+            double value = fieldToDouble(fields[1], &ok);
+            if (!ok || !wholeFrame(value, frame)) {
+                rows.fail(QStringLiteral("the key time \"%1\" is not a whole frame.")
+                              .arg(fieldToString(fields[1])),
+                          number);
+                break;
+            }
+            haveFrame = true;
+        } else if (fields[0].equals("vertex_data")) {
+            if (!haveFrame || shape == 0) {
+                rows.fail(QStringLiteral("vertex data comes before any key time."), number);
+                break;
+            }
+            ++key;
+            ++keysOfShape;
+            // A key may list fewer vertices than the shape has: those without a
+            // position at this frame.
+            const int vertices = int((fields.size() - 1) / 12);
+            if ((fields.size() - 1) % 12 != 0) {
+                rows.fail(QStringLiteral("the vertex data holds a part of a vertex (each has 12 "
+                                         "numbers): the line is cut."),
+                          number);
+                break;
+            }
+            for (int j = 0; j < vertices; ++j) {
+                double x = 0, y = 0;
+                if (!rows.coordinate(fields[size_t(1 + 12 * j)], "X", number, x) ||
+                    !rows.coordinate(fields[size_t(2 + 12 * j)], "Y", number, y))
+                    break;
+                read.push_back({shape, j + 1, key, frame, x, y});
+            }
+        }
+    }
+    endShape();
+    if (rows.failed()) return rows.finish();
+    // Each vertex track whole, vertex after vertex, shape after shape.
+    addShapePoints(read, rows, shapeVertexName);
+    return rows.finish();
+}
+
+bool looksLikeShakeRotoShape(const QByteArray &data)
+{
+    return data.startsWith("shake_shape_data");
+}
+
+namespace {
+
+void appendShape(QByteArray &out, const SortedShapes &sorted, size_t s, int halfWidth,
+                 int halfHeight)
+{
+    out += "shape_name Shape";
+    appendInt(out, qint64(s) + 1);
+    out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
+           "num_vertices ";
+    appendInt(out, sorted.vertexCounts[s]);
+    out += "\nnum_key_times ";
+    appendInt(out, qint64(sorted.keyCount(s)));
+    out += '\n';
+    for (size_t k = sorted.keyStarts[s]; k < sorted.keyStarts[s + 1]; ++k) {
+        out += "key_time ";
+        appendInt(out, sorted.keyFrames[k]);
+        out += ".000000\ncenter_x ";
+        appendInt(out, halfWidth);
+        out += ".000000\ncenter_y ";
+        appendInt(out, halfHeight);
+        out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
+               "color_a 1.000000\nvertex_data ";
+        for (size_t p = sorted.pointStarts[k]; p < sorted.pointStarts[k + 1]; ++p) {
+            // The position, and five copies of it for the tangents and handles.
+            char pair[2 * MaxFixed6Length + 2];
+            int length = formatFixed6(pair, sorted.pointX[p]);
+            pair[length++] = ' ';
+            length += formatFixed6(pair + length, sorted.pointY[p]);
+            pair[length++] = ' ';
+            for (int copy = 0; copy < 6; ++copy)
+                out.append(pair, length);
+        }
+        out += '\n';
+    }
+}
+
+void header(WriteContext &ctx)
+{
+    const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
+    const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
+    ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
+              "shutter_offset 0.500000\nnum_shapes ");
+    ctx.writeInt(qint64(sorted.shapeCount()));
+    ctx.write("\n");
+    for (size_t s = 0; s < sorted.shapeCount(); ++s) {
+        if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
+        appendShape(ctx.out(), sorted, s, halfWidth, halfHeight);
+    }
+    noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
+    noteOpenShapesClosed(ctx, sorted.openPrefixes,
+                         QStringLiteral("Shake RotoShape shapes are closed."));
+}
+
+void footer(WriteContext &ctx)
+{
+    ctx.write("\n");
+}
+
+} // namespace
+
+const WriterSteps shakeRotoShapeWriter{header, nullptr, footer};
+
+} // namespace corvane
