@@ -466,8 +466,6 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         return result;
     }
     result.error = sink.commit(result, params.inMemory, format->perTrack());
-    if (result.error == QLatin1String(stoppedMessage) && !stopRequested())
-        result.error = QString::fromLatin1(saveCancelledMessage);
     if (params.progress) params.progress->store(1000);
     result.rows = int(rows.size()) - sink.rowsLeftOut;
     result.tracks = sink.census().changes + 1;

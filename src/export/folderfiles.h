@@ -40,4 +40,17 @@ inline bool existsAsName(const QString &path)
     return ::lstat(encoded(path).constData(), &st) == 0;
 }
 
+// A file put aside under `kept` returns to `target`; false when nothing was
+// aside. A second name of a file still in place is only dropped (a rename
+// onto the same file would leave both names).
+inline bool putKeptBack(const QString &kept, const QString &target)
+{
+    if (kept.isEmpty() || !existsAsName(kept)) return false;
+    if (sameFile(kept, target))
+        ::unlink(encoded(kept).constData());
+    else
+        ::rename(encoded(kept).constData(), encoded(target).constData());
+    return true;
+}
+
 } // namespace corvane

@@ -94,9 +94,7 @@ QString writeWhole(const QString &path, const QByteArray &bytes)
     return QString();
 }
 
-// The old file of an entry returns to its place: a second name of a file
-// still in place is only dropped (a rename onto the same file would leave
-// both names).
+// The old file of an entry returns to its place; an added one goes.
 void putBack(const QString &folder, const JournalEntry &e)
 {
     const QString target = inFolder(folder, e.target);
@@ -104,12 +102,7 @@ void putBack(const QString &folder, const JournalEntry &e)
         ::unlink(encoded(target).constData());
         return;
     }
-    const QString kept = inFolder(folder, e.kept);
-    if (!existsAsName(kept)) return; // never put aside, or already back
-    if (sameFile(kept, target))
-        ::unlink(encoded(kept).constData());
-    else
-        ::rename(encoded(kept).constData(), encoded(target).constData());
+    putKeptBack(inFolder(folder, e.kept), target); // nothing when never aside, or already back
 }
 
 void removeKept(const QString &folder, const QList<JournalEntry> &entries)

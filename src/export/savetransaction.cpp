@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "savetransaction.h"
 
+#include "exporter.h"
 #include "folderfiles.h"
 #include "formats/kit/stoprequest.h"
 #include "savejournal.h"
@@ -257,14 +258,7 @@ struct SaveTransaction::Pending
     // Undoes putInPlace: the kept file returns to its place.
     void giveBack()
     {
-        if (existsAsName(kept)) {
-            if (sameFile(kept, target))
-                ::unlink(encoded(kept).constData());
-            else
-                ::rename(encoded(kept).constData(), encoded(target).constData());
-        } else if (placed) {
-            ::unlink(encoded(target).constData());
-        }
+        if (!putKeptBack(kept, target) && placed) ::unlink(encoded(target).constData());
         kept.clear();
         placed = false;
     }
@@ -307,7 +301,7 @@ struct SaveTransaction::Stale
     }
     void giveBack()
     {
-        if (removed) ::rename(encoded(kept).constData(), encoded(path).constData());
+        if (removed) putKeptBack(kept, path);
         removed = false;
     }
 };
@@ -381,7 +375,7 @@ QString SaveTransaction::lockFolderOf(const QString &target)
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || clock.elapsed() > 30000 || stopped()) {
             ::close(fd);
-            if (stopped()) return QString::fromLatin1(stoppedMessage);
+            if (stopped()) return stopError();
             return failure(target, QStringLiteral("another save into its folder is under way; "
                                                   "try again when it is done"));
         }
@@ -411,6 +405,12 @@ QStringList SaveTransaction::recoverFolders(const QStringList &paths)
         ::close(fd);
     }
     return messages;
+}
+
+// A stop request from outside, or the caller's Cancel: each with its words.
+QString SaveTransaction::stopError() const
+{
+    return QString::fromLatin1(stopRequested() ? stoppedMessage : saveCancelledMessage);
 }
 
 bool SaveTransaction::stopped() const
@@ -550,7 +550,7 @@ QString SaveTransaction::commit(QStringList &written)
             m_files[i].part = pending[i].part; // what is left is removed with the transaction
     };
     QString error = syncParts(pending);
-    if (error.isEmpty() && stopped()) error = QString::fromLatin1(stoppedMessage);
+    if (error.isEmpty() && stopped()) error = stopError();
     if (!error.isEmpty()) {
         forgetParts();
         return error;
@@ -574,7 +574,7 @@ QString SaveTransaction::commit(QStringList &written)
     };
     for (size_t i = 0; i < pending.size() && error.isEmpty(); ++i) {
         if (pending[i].direct) continue;
-        if (stopped()) error = QString::fromLatin1(stoppedMessage);
+        if (stopped()) error = stopError();
         if (error.isEmpty()) error = pending[i].putInPlace();
         if (!error.isEmpty()) undo(i, 0);
     }

@@ -123,6 +123,7 @@ private:
     QString lockFolderOf(const QString &target);
     void removeParts();
     bool stopped() const;
+    QString stopError() const;
     QString pend(Entry &entry, int index, Pending &pending);
     QList<Stale> staleFiles() const;
     static QString syncParts(std::vector<Pending> &pending);
