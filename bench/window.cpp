@@ -37,15 +37,15 @@ void runWindowStages(const QString &source, const QString &folder)
     w.chooseExportTarget(QDir(folder).filePath(QStringLiteral("window.txt")), v4);
     w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
     stage("window-apply", [&] {
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         settle();
     });
     stage("window-sort", [&] {
-        w.on_actionHigh_triggered();
+        w.findChild<QAction *>(QStringLiteral("actionHigh"))->trigger();
         settle();
     });
     stage("window-save-3de4", [&] {
-        w.on_saveDataButton_clicked();
+        w.saveData();
         settle();
     });
     std::printf("# window table: %d rows\n", w.trackModel()->rowCount());
@@ -79,7 +79,7 @@ void runWindowStages(const QString &source, const QString &folder)
     QGuiApplication::clipboard()->setText(text);
     w.table()->selectionModel()->select(model->index(0, 0), QItemSelectionModel::ClearAndSelect);
     stage("window-paste", [&] {
-        w.on_actionPaste_triggered();
+        w.findChild<QAction *>(QStringLiteral("actionPaste"))->trigger();
         settle();
     });
 }

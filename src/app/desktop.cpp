@@ -1,67 +1,25 @@
 // SPDX-License-Identifier: Apache-2.0
 // What users expect of a desktop application beyond the three steps: files
-// dropped on the window, the recent files, and Enter on a tree entry.
+// dropped on the window, the manual and the web page, About, and the
+// question before unsaved changes are closed away.
 #include "mainwindow.h"
 
-#include "formats/registry.h"
-#include "import/detect.h"
+#include "aboutdialog.h"
+#include "messages.h"
+#include "trackmodel.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QHelpEvent>
-#include <QInputDialog>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
-#include <QSettings>
-#include <QTableView>
-#include <QToolTip>
-#include <QTreeWidget>
-
-using namespace corvane;
-
-namespace {
-constexpr int recentLimit = 10;
-const char recentKey[] = "recentFiles";
-} // namespace
-
-bool MainWindow::importDropped(const QString &path)
-{
-    Detection detection = detectFormat(path);
-    if (!detection.error.isEmpty()) {
-        showMessage(detection.error, QMessageBox::Warning);
-        return false;
-    }
-    if (detection.candidates.isEmpty()) {
-        showMessage(notATrackFileMessage(QFileInfo(path).fileName(), detection) +
-                        QStringLiteral("\nIf you know its format, import it with Import Files "
-                                       "and choose the format."),
-                    QMessageBox::Warning);
-        return false;
-    }
-    QString filter = QLatin1String(
-        (detection.format ? detection.format : detection.candidates.first())->importFilter);
-    if (!detection.format) {
-        QStringList filters;
-        for (const Format *f : detection.candidates)
-            filters << QLatin1String(f->importFilter);
-        bool ok = true;
-        filter = m_chooseFormat ? m_chooseFormat(filters)
-                                : QInputDialog::getItem(this, QStringLiteral("Corvane"),
-                                                        QStringLiteral("The file fits several "
-                                                                       "formats. Which is it?"),
-                                                        filters, 0, false, &ok);
-        if (!ok || filter.isEmpty()) return false;
-    }
-    if (!recogniseAndImport(path, filter)) return false;
-    saveStatusLabel->setText(detection.choice);
-    saveStatusLabel->setToolTip(detection.choice);
-    setStepCaption(step1, 1, true);
-    exportFilesTree->setEnabled(true);
-    return true;
-}
+#include <QPushButton>
+#include <QUndoStack>
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
@@ -78,102 +36,98 @@ void MainWindow::dropEvent(QDropEvent *event)
     importDropped(urls.first().toLocalFile());
 }
 
-QList<QPair<QString, QString>> MainWindow::recentFiles()
+QStringList MainWindow::manualPlaces()
 {
-    QList<QPair<QString, QString>> out;
-    const QStringList entries = QSettings().value(QLatin1String(recentKey)).toStringList();
-    for (const QString &entry : entries) {
-        const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
-        if (tab > 0) out.append({entry.left(tab), entry.mid(tab + 1)});
-    }
-    return out;
+    // Installed, installed elsewhere as a whole, or the source tree's copy
+    // when run from the build folder.
+    return {QStringLiteral(CORVANE_INSTALLED_DOCS "/manual.html"),
+            QCoreApplication::applicationDirPath() +
+                QStringLiteral("/../share/doc/corvane/manual.html"),
+            QStringLiteral(CORVANE_SOURCE_DOCS "/manual.html")};
 }
 
-// Each dialog (by its caption) opens where it was last left, with the
-// filter last chosen in it, in this run and the next.
-FileChoice MainWindow::chooseFile(FileRequest request)
+void MainWindow::showManual()
 {
-    QSettings settings;
-    const QString key =
-        QStringLiteral("dialogs/") + QString(request.caption).remove(QLatin1Char('/'));
-    const QString folder = settings.value(key + QStringLiteral("/folder")).toString();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) request.directory = folder;
-    if (request.filter.isEmpty())
-        request.filter = settings.value(key + QStringLiteral("/filter")).toString();
-    FileChoice choice = m_chooseFile(this, request);
-    if (!choice.path.isEmpty()) {
-        settings.setValue(key + QStringLiteral("/folder"), QFileInfo(choice.path).absolutePath());
-        settings.setValue(key + QStringLiteral("/filter"), choice.filter);
-    }
-    return choice;
-}
-
-void MainWindow::rememberRecent(const QString &path, const QString &formatFilter)
-{
-    const QString entry = QFileInfo(path).absoluteFilePath() + QLatin1Char('\t') + formatFilter;
-    QStringList entries = QSettings().value(QLatin1String(recentKey)).toStringList();
-    entries.removeAll(entry);
-    entries.prepend(entry);
-    QSettings().setValue(QLatin1String(recentKey), entries.mid(0, recentLimit));
-}
-
-void MainWindow::fillRecentMenu()
-{
-    menuRecent->clear();
-    const auto files = recentFiles();
-    if (files.isEmpty()) menuRecent->addAction(QStringLiteral("(none)"))->setEnabled(false);
-    for (const auto &[path, filter] : files) {
-        QAction *a =
-            menuRecent->addAction(QFileInfo(path).fileName() + QStringLiteral("  —  ") + filter);
-        a->setToolTip(path);
-        connect(a, &QAction::triggered, this, [this, path = path, filter = filter] {
-            if (recogniseAndImport(path, filter)) {
-                setStepCaption(step1, 1, true);
-                exportFilesTree->setEnabled(true);
-            }
-        });
-    }
-}
-
-// Enter on a tree entry does what a double-click does.
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress &&
-        (watched == importFilesTree || watched == exportFilesTree)) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            auto *tree = static_cast<QTreeWidget *>(watched);
-            if (tree == importFilesTree)
-                on_importFilesTree_doubleClicked(tree->currentIndex());
-            else
-                on_exportFilesTree_doubleClicked(tree->currentIndex());
-            return true;
+    const QStringList places = manualPlaces();
+    for (const QString &place : places) {
+        if (QFileInfo::exists(place)) {
+            const QString path = QFileInfo(place).canonicalFilePath();
+            openOrTell(QUrl::fromLocalFile(path), QStringLiteral("the manual"),
+                       QDir::toNativeSeparators(path));
+            return;
         }
     }
-    if (event->type() == QEvent::KeyPress && watched == tableDataWidget) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        const bool control = key->modifiers() & Qt::ControlModifier;
-        if (control && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            focusNextPrevChild(key->key() == Qt::Key_Tab &&
-                               !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
-    }
-    if (event->type() == QEvent::ToolTip && watched == tableDataWidget->viewport())
-        return showWholeCellText(static_cast<QHelpEvent *>(event));
-    return QMainWindow::eventFilter(watched, event);
+    showMessage(this,
+                QStringLiteral("The manual was not found. Corvane looked in:\n") +
+                    places.join(QLatin1Char('\n')),
+                QMessageBox::Warning);
 }
 
-bool MainWindow::showWholeCellText(QHelpEvent *event)
+void MainWindow::showWebPage()
 {
-    const QModelIndex index = tableDataWidget->indexAt(event->pos());
-    if (!index.isValid()) return false;
-    const QString text = index.data(Qt::DisplayRole).toString();
-    const int room = tableDataWidget->columnWidth(index.column()) - 8;
-    if (tableDataWidget->fontMetrics().horizontalAdvance(text) <= room) return false;
-    const QString own = index.data(Qt::ToolTipRole).toString();
-    QToolTip::showText(event->globalPos(),
-                       own.isEmpty() ? text : text + QStringLiteral("\n(imported: %1)").arg(own),
-                       tableDataWidget->viewport());
-    return true;
+    const QString address = QStringLiteral("https://corvane.org/");
+    openOrTell(QUrl(address), QStringLiteral("Corvane's web page"), address);
+}
+
+void MainWindow::showAbout()
+{
+    auto *about = new AboutDialog(this);
+    about->setPalette(QApplication::palette());
+    about->show();
+}
+
+void MainWindow::openOrTell(const QUrl &url, const QString &what, const QString &place)
+{
+    if (m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url)) return;
+    QMessageBox box(QMessageBox::Information, QString(),
+                    QStringLiteral("Corvane could not open %1: this desktop has no program set up "
+                                   "to show it. It is here:\n\n%2")
+                        .arg(what, place),
+                    QMessageBox::NoButton, this);
+    box.setPalette(QApplication::palette());
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton *copy = box.addButton(QStringLiteral("Copy"), QMessageBox::ActionRole);
+    box.addButton(QMessageBox::Close);
+    box.exec();
+    if (box.clickedButton() == copy) QGuiApplication::clipboard()->setText(place);
+}
+
+// Unsaved: the table changed since the last import or save.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_model->rowCount() == 0 || m_model->undoStack()->isClean()) return event->accept();
+    const bool canSave = m_saveButton->isEnabled() && !m_export->targetPath().isEmpty();
+    switch (askClose(canSave)) {
+    case CloseAnswer::Save:
+        saveData();
+        if (m_model->undoStack()->isClean()) return event->accept();
+        return event->ignore(); // the save failed and said why
+    case CloseAnswer::Discard:
+        return event->accept();
+    case CloseAnswer::Cancel:
+        return event->ignore();
+    }
+}
+
+MainWindow::CloseAnswer MainWindow::askClose(bool canSave)
+{
+    if (m_askClose) return m_askClose(canSave);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Corvane"),
+                    canSave
+                        ? QStringLiteral("The table changed since it was last saved. Save it to "
+                                         "%1 before closing?")
+                              .arg(QFileInfo(m_export->targetPath()).fileName())
+                        : QStringLiteral("The table changed since it was last saved, and "
+                                         "there is no applied target to save it to. Close "
+                                         "and lose the changes?"),
+                    QMessageBox::NoButton, this);
+    box.setPalette(QApplication::palette());
+    QPushButton *save = canSave ? box.addButton(QMessageBox::Save) : nullptr;
+    QPushButton *discard = box.addButton(QMessageBox::Discard);
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(save ? save : cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (save && box.clickedButton() == save) return CloseAnswer::Save;
+    return box.clickedButton() == discard ? CloseAnswer::Discard : CloseAnswer::Cancel;
 }

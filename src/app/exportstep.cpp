@@ -1,90 +1,138 @@
 // SPDX-License-Identifier: Apache-2.0
-// Step 2 of the main window: choosing the target, and "SAVE DATA!".
+#include "exportstep.h"
+
 #include "busycursor.h"
 #include "counting.h"
-#include "mainwindow.h"
+#include "filechooser.h"
+#include "formattree.h"
+#include "look.h"
+#include "makewidget.h"
+#include "messages.h"
+#include "platepanel.h"
+#include "progressrunner.h"
 #include "trackmodel.h"
 
-#include "export/exporter.h"
 #include "formats/registry.h"
 #include "settings/platesettings.h"
-#include "table/numbers.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QTreeWidget>
 #include <QUndoStack>
 
 using namespace corvane;
 
-void MainWindow::chooseExportTarget(const QString &path, const QString &formatFilter)
+ExportStep::ExportStep(QWidget *box, QWidget *lineParent, TrackModel *model, PlatePanel *plate,
+                       ProgressRunner *runner, const FileDialogs *dialogs)
+    : QObject(box), m_model(model), m_plate(plate), m_runner(runner), m_dialogs(dialogs)
 {
-    if (formatFilter != exportFilesLabel->statusTip() || path != exportFilesText->text())
-        applyIsStale();
-    exportFilesText->setText(path);
-    exportFilesLabel->setText(formatFilter);
-    exportFilesLabel->setStatusTip(formatFilter);
-    // The last save's line told of another target.
-    saveStatusLabel->clear();
-    saveStatusLabel->setToolTip(QString());
-    bool chosen = !exportFilesText->text().isEmpty();
-    setStepCaption(step2, 2, chosen);
-    Settings->setEnabled(chosen);
-    followFrameBases();
+    buildWidgets(box, lineParent);
 }
 
-void MainWindow::on_exportFilesTree_doubleClicked(const QModelIndex &index)
+void ExportStep::buildWidgets(QWidget *box, QWidget *lineParent)
 {
-    QString text = index.data(Qt::DisplayRole).toString();
-    if (text.contains(QLatin1String("Software"))) return;
-    const Program *program = programForTreeText(text);
+    m_caption = makeLabel(box, "step2", look::stepCaption(2, false), {10, 240, 50, 20});
+    makeLabel(box, "label_4", QStringLiteral("Export Files"), {64, 240, 170, 20});
+    m_tree = makeFormatTree(box, "exportFilesTree", {10, 262, 230, 156}, true,
+                            [this](const QModelIndex &index) { chooseFromTree(index); });
+    m_tree->setEnabled(false);
+    m_formatLabel =
+        makeLabel(box, "exportFilesLabel", QStringLiteral("Select File:"), {10, 420, 230, 18});
+    m_pathField = makeField(box, "exportFilesText", QString(), {10, 438, 230, 20});
+    m_pathField->setReadOnly(true);
+    m_pathField->setStyleSheet(QLatin1String(look::fileFieldStyle));
+
+    // In the free space above RESET VALUES.
+    m_saveLine = makeWidget<QLabel>(lineParent, "saveStatusLabel", {682, 26, 112, 90});
+    m_saveLine->setWordWrap(true);
+    m_saveLine->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    m_saveLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+QWidget *ExportStep::over() const
+{
+    return m_tree->window();
+}
+
+QString ExportStep::targetPath() const
+{
+    return m_pathField->text();
+}
+
+QString ExportStep::status() const
+{
+    return m_saveLine->text();
+}
+
+void ExportStep::showStatus(const QString &text)
+{
+    m_saveLine->setText(text);
+    m_saveLine->setToolTip(text);
+}
+
+void ExportStep::clear()
+{
+    m_formatLabel->setText(QStringLiteral("Select Files:"));
+    m_pathField->setText(QString());
+    m_caption->setText(look::stepCaption(2, false));
+    m_tree->setEnabled(false);
+    m_rows.clear();
+    m_tree->clearSelection();
+}
+
+void ExportStep::chooseTarget(const QString &path, const QString &formatFilter)
+{
+    const bool changed = formatFilter != m_formatLabel->statusTip() || path != m_pathField->text();
+    m_pathField->setText(path);
+    m_formatLabel->setText(formatFilter);
+    m_formatLabel->setStatusTip(formatFilter);
+    showStatus(QString()); // it told of another target
+    m_caption->setText(look::stepCaption(2, !path.isEmpty()));
+    emit targetChosen(path, formatFilter, changed);
+}
+
+void ExportStep::chooseFromTree(const QModelIndex &index)
+{
+    if (isGroupEntry(index)) return;
+    const Program *program = programForTreeText(index.data(Qt::DisplayRole).toString());
     FileRequest request;
     request.caption = program ? QLatin1String(program->exportCaption) : QString();
     request.filters =
         program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList();
     request.save = true;
     request.suffixFromFilter = true;
-    FileChoice choice = chooseFile(request);
-    const QString &path = choice.path;
-    const QString &filter = choice.filter;
-    if (!path.isNull()) chooseExportTarget(path, filter);
-    if (toInt(plateResWidth->text()) > 0) predefinedSettingCombo->setEnabled(true);
+    const FileChoice choice = m_dialogs->choose(request);
+    if (!choice.path.isNull()) chooseTarget(choice.path, choice.filter);
+    m_plate->offerPresetsForPlate();
 }
 
-void MainWindow::on_exportFilesAction_triggered()
+void ExportStep::chooseWithDialog()
 {
     FileRequest request;
     request.caption = QStringLiteral("Save as");
     request.filters = writableFiltersText().split(QStringLiteral(";;"));
     request.save = true;
     request.directory = QDir::rootPath();
-    FileChoice choice = chooseFile(request);
+    const FileChoice choice = m_dialogs->choose(request);
     QString path = choice.path;
-    const QString &filter = choice.filter;
     if (path.isNull()) return;
     // A name typed without an extension takes the format's, as on the tree's road
     // (where the dialog adds it; these filters may name "*.*").
-    const Format *format = formatForFilter(filter);
+    const Format *format = formatForFilter(choice.filter);
     if (format && !path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + format->fileExtension();
-    QPalette white = exportFilesText->palette();
+    QPalette white = m_pathField->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         white.setBrush(group, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
-    exportFilesText->setPalette(white);
-    chooseExportTarget(path, filter);
-    exportFilesTree->clearSelection(); // the tree's entry is no longer the target
-    if (!exportFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
+    m_pathField->setPalette(white);
+    chooseTarget(path, choice.filter);
+    m_tree->clearSelection(); // the tree's entry is no longer the target
+    if (!m_pathField->text().isEmpty()) m_tree->setEnabled(true);
 }
 
 // The save on a worker thread under a progress dialog; Cancel stops it and
 // every file stays as it was.
-ExportResult MainWindow::runSave(const ExportParams &params)
+ExportResult ExportStep::run(const ExportParams &params)
 {
     ExportResult result;
     const TrackTable &table = m_model->table();
@@ -93,10 +141,11 @@ ExportResult MainWindow::runSave(const ExportParams &params)
         BusyCursor busy;
         return m_saver(table, params);
     }
-    const ProgressRun run{QStringLiteral("Saving..."),
-                          QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()),
-                          QString(), 1000, AfterCancel::Wait};
-    runWithProgress(run, [&](const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
+    const ProgressRunner::Run run{
+        QStringLiteral("Saving..."),
+        QStringLiteral("Saving %1").arg(QFileInfo(params.targetPath).fileName()), QString(), 1000,
+        ProgressRunner::AfterCancel::Wait};
+    m_runner->run(run, [&](const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
         ExportParams running = params;
         running.cancel = &cancel;
         running.progress = &done;
@@ -105,59 +154,62 @@ ExportResult MainWindow::runSave(const ExportParams &params)
     return result;
 }
 
-bool MainWindow::askReplaceProtected(const QString &path)
+bool ExportStep::askReplaceProtected(const QString &path)
 {
-    QMessageBox box(QMessageBox::Question, QString(),
+    return askYesNo(over(),
                     QStringLiteral("\"%1\" is write-protected and belongs to another user.\n\n"
                                    "Replace it?")
                         .arg(QDir::toNativeSeparators(path)),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    box.setPalette(QApplication::palette());
-    return box.exec() == QMessageBox::Yes;
+                    false);
 }
 
-void MainWindow::on_saveDataButton_clicked()
+void ExportStep::save(const QStringList &inputs)
 {
     Validation validation = validateForExport(m_model->table());
     if (!validation.ok()) {
-        showMessage(validation.error);
+        showMessage(over(), validation.error);
         return;
     }
-    m_exportRows.append(validation.markedRows);
+    m_rows.append(validation.markedRows);
 
     ExportParams params =
-        exportParams(plateSettings(), exportFilesLabel->statusTip(), exportFilesText->text());
-    params.rows = m_exportRows;
-    params.inputs = m_inputs;
-    ExportResult result = runSave(params);
+        exportParams(m_plate->settings(), m_formatLabel->statusTip(), m_pathField->text());
+    params.rows = m_rows;
+    params.inputs = inputs;
+    ExportResult result = run(params);
     // Another user's write-protected file is replaced only when the user says so.
     if (!result.writeProtected.isEmpty() && askReplaceProtected(result.writeProtected)) {
         params.replaceProtected = true;
-        result = runSave(params);
+        result = run(params);
     }
     if (!result.recovered.isEmpty())
-        showMessage(result.recovered.join(QStringLiteral("\n\n")), QMessageBox::Information);
-    if (result.error == QLatin1String(saveCancelledMessage)) {
-        m_exportRows.clear(); // nothing was written; the table and the save line stay
-        return;
-    }
-    m_exportRows.clear();
+        showMessage(over(), result.recovered.join(QStringLiteral("\n\n")),
+                    QMessageBox::Information);
+    m_rows.clear();
+    // Cancelled, nothing was written; the table and the save line stay.
+    if (result.error == QLatin1String(saveCancelledMessage)) return;
     if (!result.ok()) {
-        showMessage(result.error, QMessageBox::Warning);
+        showMessage(over(), result.error, QMessageBox::Warning);
         return;
     }
     m_model->undoStack()->setClean(); // what the table holds is in a file
-    const QString target = QFileInfo(exportFilesText->text()).fileName();
-    const QString rows = QStringLiteral("rows");
-    QString summary =
+    showStatus(summary(params, result));
+    const QStringList told = notes(result);
+    if (!told.isEmpty())
+        showMessage(over(), told.join(QStringLiteral("\n\n")), QMessageBox::Information);
+}
+
+QString ExportStep::summary(const ExportParams &params, const ExportResult &result) const
+{
+    const QString target = QFileInfo(m_pathField->text()).fileName();
+    QString text =
         !params.rows.isEmpty() && params.rows.size() < m_model->rowCount()
             ? QStringLiteral("Saved %1 of %2 to %3.")
                   .arg(counted(result.rows, QStringLiteral("marked row"),
                                QStringLiteral("marked rows")),
                        QLocale().toString(m_model->rowCount()), target)
             : QStringLiteral("Saved %1 of %2 to %3.")
-                  .arg(counted(result.rows, QStringLiteral("row"), rows),
+                  .arg(counted(result.rows, QStringLiteral("row"), QStringLiteral("rows")),
                        counted(result.tracks, QStringLiteral("track"), QStringLiteral("tracks")),
                        target);
     if (!result.trackFiles.isEmpty()) {
@@ -165,23 +217,28 @@ void MainWindow::on_saveDataButton_clicked()
         for (const TrackFile &file : result.trackFiles)
             files << QFileInfo(file.path).fileName();
         const int shown = 8;
-        summary += QStringLiteral("\nOne file per track: %1")
-                       .arg(files.mid(0, shown).join(QStringLiteral(", ")));
+        text += QStringLiteral("\nOne file per track: %1")
+                    .arg(files.mid(0, shown).join(QStringLiteral(", ")));
         if (files.size() > shown)
-            summary += QStringLiteral(" and %1 more").arg(QLocale().toString(files.size() - shown));
-        summary += QLatin1Char('.');
+            text += QStringLiteral(" and %1 more").arg(QLocale().toString(files.size() - shown));
+        text += QLatin1Char('.');
     }
     if (!result.renamed.isEmpty())
-        summary += QStringLiteral("\n%1 renamed: the format cannot hold %2 as they are.")
-                       .arg(counted(result.renamed.size(), QStringLiteral("track"),
-                                    QStringLiteral("tracks")),
-                            result.renamed.size() == 1 ? QStringLiteral("its name")
-                                                       : QStringLiteral("their names"));
-    if (!m_applyNotes.isEmpty())
-        summary +=
-            QStringLiteral("\nConventions: %1.").arg(m_applyNotes.join(QStringLiteral("; ")));
-    saveStatusLabel->setText(summary);
-    saveStatusLabel->setToolTip(summary);
+        text += QStringLiteral("\n%1 renamed: the format cannot hold %2 as they are.")
+                    .arg(counted(result.renamed.size(), QStringLiteral("track"),
+                                 QStringLiteral("tracks")),
+                         result.renamed.size() == 1 ? QStringLiteral("its name")
+                                                    : QStringLiteral("their names"));
+    if (!m_plate->applyNotes().isEmpty())
+        text += QStringLiteral("\nConventions: %1.")
+                    .arg(m_plate->applyNotes().join(QStringLiteral("; ")));
+    return text;
+}
+
+// What the save changed that the user should know: the writer's notes,
+// files not named exactly after their tracks, tracks renamed.
+QStringList ExportStep::notes(const ExportResult &result) const
+{
     QStringList notes = result.notes;
     QStringList numbered;
     for (const TrackFile &file : result.trackFiles)
@@ -202,10 +259,10 @@ void MainWindow::on_saveDataButton_clicked()
         const int shown = 20;
         QStringList lines;
         for (const RenamedTrack &track : result.renamed.mid(0, shown))
-            lines << renamedNote(track, exportFilesLabel->statusTip());
+            lines << renamedNote(track, m_formatLabel->statusTip());
         if (result.renamed.size() > shown)
             lines << QStringLiteral("… and %1 more").arg(result.renamed.size() - shown);
         notes << lines.join(QLatin1Char('\n'));
     }
-    if (!notes.isEmpty()) showMessage(notes.join(QStringLiteral("\n\n")), QMessageBox::Information);
+    return notes;
 }

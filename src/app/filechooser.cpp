@@ -2,7 +2,9 @@
 #include "filechooser.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 
 QString suffixOfFilter(const QString &filter)
 {
@@ -31,6 +33,23 @@ FileChoice runFileDialog(QWidget *parent, const FileRequest &request)
         choice.filter = dialog.selectedNameFilter();
         choice.path = dialog.selectedFiles().value(0);
         if (choice.path.isNull()) choice.path = QLatin1String("");
+    }
+    return choice;
+}
+
+FileChoice FileDialogs::choose(FileRequest request) const
+{
+    QSettings settings;
+    const QString key =
+        QStringLiteral("dialogs/") + QString(request.caption).remove(QLatin1Char('/'));
+    const QString folder = settings.value(key + QStringLiteral("/folder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) request.directory = folder;
+    if (request.filter.isEmpty())
+        request.filter = settings.value(key + QStringLiteral("/filter")).toString();
+    FileChoice choice = m_choose(m_parent, request);
+    if (!choice.path.isEmpty()) {
+        settings.setValue(key + QStringLiteral("/folder"), QFileInfo(choice.path).absolutePath());
+        settings.setValue(key + QStringLiteral("/filter"), choice.filter);
     }
     return choice;
 }

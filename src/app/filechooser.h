@@ -34,3 +34,17 @@ QString suffixOfFilter(const QString &filter);
 
 // The real dialogs.
 FileChoice runFileDialog(QWidget *parent, const FileRequest &request);
+
+// The dialogs of the window: each (by its caption) opens where it was last
+// left, with the filter last chosen in it, in this run and the next.
+class FileDialogs
+{
+public:
+    explicit FileDialogs(QWidget *parent) : m_parent(parent) {}
+    void setChooser(FileChooser chooser) { m_choose = std::move(chooser); }
+    FileChoice choose(FileRequest request) const;
+
+private:
+    QWidget *m_parent;
+    FileChooser m_choose = runFileDialog;
+};

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
-// Step 1 of the main window: choosing and recognising a source file (and,
-// when the chosen format refuses it, offering the format that reads it), the
-// import-mode question and the import itself, under a progress dialog that
-// covers the reading and the fill.
+#include "importstep.h"
+
 #include "busycursor.h"
 #include "dialogm.h"
+#include "filechooser.h"
+#include "formattree.h"
 #include "look.h"
-#include "mainwindow.h"
-
-#include "export/savetransaction.h"
+#include "makewidget.h"
+#include "messages.h"
+#include "platepanel.h"
+#include "progressrunner.h"
 #include "trackmodel.h"
 
+#include "export/savetransaction.h"
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/filetext.h"
@@ -21,21 +23,21 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
+#include <QInputDialog>
+#include <QMenu>
 #include <QProgressDialog>
-#include <QTableView>
+#include <QSettings>
 #include <QTreeWidget>
 #include <QUndoStack>
 
-#include <atomic>
 #include <memory>
 
 using namespace corvane;
 
 namespace {
+
+constexpr int recentLimit = 10;
+const char recentKey[] = "recentFiles";
 
 // The format to offer for a file the chosen format refused: one the file
 // fits other than the chosen, of the chosen one's program where there is
@@ -56,54 +58,102 @@ const Format *otherFormatReading(const Detection &detection, const Format *chose
     return pick([](const Format &) { return true; });
 }
 
+// The fill's progress: over the window, shown after half a second.
+void setUpFillProgress(QProgressDialog &progress)
+{
+    progress.setWindowTitle(QStringLiteral("Importing..."));
+    progress.setPalette(QApplication::palette());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    // Escape, when the dialog's own shortcut did not take it, rejects the
+    // dialog: that cancels too.
+    QObject::connect(&progress, &QDialog::rejected, &progress, &QProgressDialog::canceled);
+}
+
 } // namespace
 
-void MainWindow::on_importFilesTree_doubleClicked(const QModelIndex &index)
+ImportStep::ImportStep(QWidget *box, TrackModel *model, PlatePanel *plate, ProgressRunner *runner,
+                       const FileDialogs *dialogs)
+    : QObject(box), m_model(model), m_plate(plate), m_runner(runner), m_dialogs(dialogs)
 {
-    QString text = index.data(Qt::DisplayRole).toString();
-    if (text.contains(QLatin1String("Software"))) return;
-    if (const Program *program = programForTreeText(text))
-        runFileDialogImport(QLatin1String(program->importCaption), importFiltersText(*program));
-    bool imported = !importFilesText->text().isEmpty();
-    setStepCaption(step1, 1, imported);
-    exportFilesTree->setEnabled(imported);
+    buildWidgets(box);
+    m_modeDialog = new DialogM(box->window());
 }
 
-void MainWindow::on_importFilesAction_triggered()
+void ImportStep::buildWidgets(QWidget *box)
 {
-    runFileDialogImport(QStringLiteral("Select a File"), allFiltersText());
-    if (!importFilesText->text().isEmpty()) exportFilesTree->setEnabled(true);
+    m_caption = makeLabel(box, "step1", look::stepCaption(1, false), {10, 16, 50, 20});
+    makeLabel(box, "label_3", QStringLiteral("Import Files"), {64, 16, 170, 20});
+    m_tree = makeFormatTree(box, "importFilesTree", {10, 38, 230, 156}, false,
+                            [this](const QModelIndex &index) { importFromTree(index); });
+    m_formatLabel =
+        makeLabel(box, "importFilesLabel", QStringLiteral("Select Files:"), {10, 196, 230, 18});
+    m_pathField = makeField(box, "importFilesText", QString(), {10, 214, 230, 20});
+    m_pathField->setReadOnly(true);
+    m_pathField->setStyleSheet(QLatin1String(look::fileFieldStyle));
 }
 
-// The import sets Step 1's label to the format it read the file as (which
+QWidget *ImportStep::over() const
+{
+    return m_tree->window();
+}
+
+void ImportStep::showFile(const QString &path, const QString &filter)
+{
+    m_pathField->setText(path);
+    m_formatLabel->setText(filter);
+    m_formatLabel->setStatusTip(filter);
+}
+
+void ImportStep::clear()
+{
+    m_pathField->setText(QString());
+    m_formatLabel->setText(QStringLiteral("Select Files:"));
+    m_caption->setText(look::stepCaption(1, false));
+    m_firstRow = 0;
+    m_modeDialog->setAnswer(QString());
+    m_inputs.clear();
+    m_tree->clearSelection();
+}
+
+void ImportStep::importFromTree(const QModelIndex &index)
+{
+    if (isGroupEntry(index)) return;
+    if (const Program *program = programForTreeText(index.data(Qt::DisplayRole).toString()))
+        runDialog(QLatin1String(program->importCaption), importFiltersText(*program));
+    const bool imported = !m_pathField->text().isEmpty();
+    m_caption->setText(look::stepCaption(1, imported));
+    emit fileShown(imported);
+}
+
+void ImportStep::importWithDialog()
+{
+    runDialog(QStringLiteral("Select a File"), allFiltersText());
+    if (!m_pathField->text().isEmpty()) emit fileShown(true);
+}
+
+// The import sets the format label to the format it read the file as (which
 // is not the dialog's filter when the user took the one offered instead).
-void MainWindow::runFileDialogImport(const QString &caption, const QString &filters)
+void ImportStep::runDialog(const QString &caption, const QString &filters)
 {
     FileRequest request;
     request.caption = caption;
     request.filters = filters.split(QStringLiteral(";;"));
-    FileChoice choice = chooseFile(request);
+    FileChoice choice = m_dialogs->choose(request);
     if (choice.path.isEmpty()) return;
     recogniseAndImport(choice.path, choice.filter);
 }
 
-void MainWindow::showMessage(const QString &text, QMessageBox::Icon icon)
-{
-    QMessageBox box(icon, QString(), text, QMessageBox::Ok, this);
-    box.setPalette(QApplication::palette());
-    box.exec();
-}
-
-bool MainWindow::recogniseAndImport(const QString &fileName, const QString &chosenFilter)
+bool ImportStep::recogniseAndImport(const QString &fileName, const QString &chosenFilter)
 {
     // A save into this folder that was killed or stopped is undone first.
     const QStringList recovered = SaveTransaction::recoverFolders({fileName});
     if (!recovered.isEmpty())
-        showMessage(recovered.join(QStringLiteral("\n\n")), QMessageBox::Information);
+        showMessage(over(), recovered.join(QStringLiteral("\n\n")), QMessageBox::Information);
     // A FIFO or a device would hold the window (or never end): regular files only.
     const QString problem = inputFileProblem(fileName);
     if (!problem.isEmpty()) {
-        showMessage(problem, QMessageBox::Warning);
+        showMessage(over(), problem, QMessageBox::Warning);
         return false;
     }
     QString formatFilter = chosenFilter;
@@ -122,163 +172,172 @@ bool MainWindow::recogniseAndImport(const QString &fileName, const QString &chos
     }
     const Format *format = formatForImportFilter(formatFilter);
     if (!format || !format->read) {
-        showMessage(QStringLiteral("Reading %1 files is not available yet.")
-                        .arg(format ? QLatin1String(format->name) : formatFilter));
+        showMessage(over(), QStringLiteral("Reading %1 files is not available yet.")
+                                .arg(format ? QLatin1String(format->name) : formatFilter));
         return false;
     }
     // The file is read before anything is asked: only a file that reads is
     // offered as a new list or an addition.
-    std::optional<ReadResult> read = readImport(fileName, formatFilter, !offered);
-    if (!read) return false;
+    std::optional<ReadResult> result = read(fileName, formatFilter, !offered);
+    if (!result) return false;
     ImportMode mode = ImportMode::NewList;
     if (m_model->rowCount() > 0) {
-        m_dialogM->setMessage(QStringLiteral("Selected file is  ") + formatFilter +
-                              QStringLiteral("  type!"));
-        const QString answer = m_dialogM->ask();
+        m_modeDialog->setMessage(QStringLiteral("Selected file is  ") + formatFilter +
+                                 QStringLiteral("  type!"));
+        const QString answer = m_modeDialog->ask();
         if (answer != QLatin1String("new") && answer != QLatin1String("add")) return false;
         if (answer == QLatin1String("add")) mode = ImportMode::Append;
     }
-    if (!applyImport(fileName, formatFilter, mode, *read)) return false;
-    importFilesText->setText(fileName);
-    importFilesLabel->setText(formatFilter);
-    importFilesLabel->setStatusTip(formatFilter);
+    if (!applyImport(fileName, formatFilter, mode, *result)) return false;
+    showFile(fileName, formatFilter);
     rememberRecent(fileName, formatFilter);
     return true;
 }
 
-// The fill's progress: over the window, shown after half a second.
-void MainWindow::setUpImportProgress(QProgressDialog &progress)
+std::optional<QString>
+ImportStep::importDropped(const QString &path,
+                          const std::function<QString(const QStringList &)> &choose)
 {
-    progress.setWindowTitle(QStringLiteral("Importing..."));
-    progress.setPalette(QApplication::palette());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    // Escape, when the dialog's own shortcut did not take it, rejects the
-    // dialog: that cancels too.
-    connect(&progress, &QDialog::rejected, &progress, &QProgressDialog::canceled);
-}
-
-void MainWindow::joinFinishedReaders()
-{
-    for (auto it = m_readers.begin(); it != m_readers.end();) {
-        if (!it->finished()) {
-            ++it;
-            continue;
-        }
-        it->thread.join();
-        it = m_readers.erase(it);
+    Detection detection = detectFormat(path);
+    if (!detection.error.isEmpty()) {
+        showMessage(over(), detection.error, QMessageBox::Warning);
+        return std::nullopt;
     }
+    if (detection.candidates.isEmpty()) {
+        showMessage(over(),
+                    notATrackFileMessage(QFileInfo(path).fileName(), detection) +
+                        QStringLiteral("\nIf you know its format, import it with Import Files "
+                                       "and choose the format."),
+                    QMessageBox::Warning);
+        return std::nullopt;
+    }
+    QString filter = QLatin1String(
+        (detection.format ? detection.format : detection.candidates.first())->importFilter);
+    if (!detection.format) {
+        QStringList filters;
+        for (const Format *f : detection.candidates)
+            filters << QLatin1String(f->importFilter);
+        bool ok = true;
+        filter = choose ? choose(filters)
+                        : QInputDialog::getItem(over(), QStringLiteral("Corvane"),
+                                                QStringLiteral("The file fits several "
+                                                               "formats. Which is it?"),
+                                                filters, 0, false, &ok);
+        if (!ok || filter.isEmpty()) return std::nullopt;
+    }
+    if (!recogniseAndImport(path, filter)) return std::nullopt;
+    m_caption->setText(look::stepCaption(1, true));
+    emit fileShown(true);
+    return detection.choice;
 }
 
 // The file is read on a worker thread under a progress dialog (its bytes,
 // then "Reading the … rows" while the reader works). Cancel or Escape leave
 // at once with nothing changed; the worker's result, when it comes, is
 // thrown away.
-std::optional<ReadResult> MainWindow::readImport(const QString &fileName, QString &formatFilter,
-                                                 bool offerOthers)
+std::optional<ReadResult> ImportStep::read(const QString &fileName, QString &formatFilter,
+                                           bool offerOthers)
 {
     auto job = std::make_shared<ReadResult>();
     const Format *format = formatForImportFilter(formatFilter);
-    const ProgressRun run{
+    const ProgressRunner::Run run{
         QStringLiteral("Importing..."),
         QStringLiteral("Reading %1").arg(QFileInfo(fileName).fileName()),
         QStringLiteral("Reading the %1 rows…").arg(QLatin1String(format ? format->name : "")),
-        QFileInfo(fileName).size(), AfterCancel::Leave};
+        QFileInfo(fileName).size(), ProgressRunner::AfterCancel::Leave};
     const bool finished =
-        runWithProgress(run, [job, fileName, formatFilter, read = m_importReader](
-                                 const std::atomic<bool> &, std::atomic<qint64> &bytes) {
+        m_runner->run(run, [job, fileName, formatFilter, read = m_reader](
+                               const std::atomic<bool> &, std::atomic<qint64> &bytes) {
             *job = read(fileName, formatFilter, &bytes);
         });
     if (!finished) return std::nullopt; // the table stays as it was
-    joinFinishedReaders();
-    ReadResult read = std::move(*job);
-    if (!read.ok()) {
+    m_runner->joinFinished();
+    ReadResult result = std::move(*job);
+    if (!result.ok()) {
         if (!offerOthers) {
-            showMessage(read.error, QMessageBox::Warning);
+            showMessage(over(), result.error, QMessageBox::Warning);
             return std::nullopt;
         }
         const std::optional<QString> other =
-            offerOtherFormat(fileName, formatFilter, read.error, QMessageBox::Warning);
+            offerOtherFormat(fileName, formatFilter, result.error, QMessageBox::Warning);
         if (!other) return std::nullopt;
         formatFilter = *other;
-        return readImport(fileName, formatFilter, false);
+        return read(fileName, formatFilter, false);
     }
-    if (!read.cutShort.isEmpty()) {
-        QMessageBox box(
-            QMessageBox::Warning, QString(),
-            read.cutShort +
-                QStringLiteral("\n\nImport the %1 rows that were read?").arg(read.set.count),
-            QMessageBox::Yes | QMessageBox::No, this);
-        box.setPalette(QApplication::palette());
-        if (box.exec() != QMessageBox::Yes) return std::nullopt;
-    }
-    return read;
+    if (!result.cutShort.isEmpty() && !askImportCutShort(result)) return std::nullopt;
+    return result;
+}
+
+bool ImportStep::askImportCutShort(const ReadResult &result)
+{
+    QMessageBox box(
+        QMessageBox::Warning, QString(),
+        result.cutShort +
+            QStringLiteral("\n\nImport the %1 rows that were read?").arg(result.set.count),
+        QMessageBox::Yes | QMessageBox::No, over());
+    box.setPalette(QApplication::palette());
+    return box.exec() == QMessageBox::Yes;
 }
 
 // Detection reads the whole file, on a worker thread under a progress
 // dialog as the import's read; cancelled, nothing is said or changed.
-std::optional<QString> MainWindow::offerOtherFormat(const QString &fileName,
+std::optional<QString> ImportStep::offerOtherFormat(const QString &fileName,
                                                     const QString &formatFilter,
                                                     const QString &refusal, QMessageBox::Icon icon)
 {
     auto detection = std::make_shared<Detection>();
     const QString name = QFileInfo(fileName).fileName();
-    const ProgressRun run{QStringLiteral("Importing..."),
-                          QStringLiteral("Finding which format reads %1").arg(name), QString(), 1,
-                          AfterCancel::Leave};
-    const bool finished = runWithProgress(
-        run, [detection, fileName](const std::atomic<bool> &, std::atomic<qint64> &) {
+    const ProgressRunner::Run run{QStringLiteral("Importing..."),
+                                  QStringLiteral("Finding which format reads %1").arg(name),
+                                  QString(), 1, ProgressRunner::AfterCancel::Leave};
+    const bool finished =
+        m_runner->run(run, [detection, fileName](const std::atomic<bool> &, std::atomic<qint64> &) {
             *detection = detectFormat(fileName);
         });
     if (!finished) return std::nullopt;
-    joinFinishedReaders();
+    m_runner->joinFinished();
     const Format *chosen = formatForFilter(formatFilter);
     const Format *other = otherFormatReading(*detection, chosen);
     if (!other) {
-        showMessage(refusal, icon);
+        showMessage(over(), refusal, icon);
         return std::nullopt;
     }
     const QString otherName = QLatin1String(other->name);
     const QString text =
         QStringLiteral("%1: this is not a %2 file; it is a %3 file. Import it as %3?")
             .arg(name, chosen ? QLatin1String(chosen->name) : formatFilter, otherName);
-    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No,
-                    this);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setPalette(QApplication::palette());
-    if (box.exec() != QMessageBox::Yes) return std::nullopt;
+    if (!askYesNo(over(), text, true)) return std::nullopt;
     return QLatin1String(other->importFilter);
 }
 
-bool MainWindow::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,
+bool ImportStep::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,
                              const ReadResult &read)
 {
     BusyCursor busy;
     QProgressDialog progress(QStringLiteral("Filling the table"), QStringLiteral("Cancel"), 0, 0,
-                             this);
-    setUpImportProgress(progress);
-    const PlateSettings shownBefore = plateSettings();
-    PlateSettings settings = plateSettings();
+                             over());
+    setUpFillProgress(progress);
+    const PlateSettings shownBefore = m_plate->settings();
+    PlateSettings settings = m_plate->settings();
     takeOverImport(settings, read.set, mode, formatFilter);
-    settings.defaultExportFirst(exportFilesLabel->statusTip());
-    showPlateSettings(settings);
-    m_tableSettings = settings;
-    saveStatusLabel->clear(); // it told of the list before
-    saveStatusLabel->setToolTip(QString());
+    settings.defaultExportFirst(m_plate->targetFormat());
+    m_plate->showSettings(settings);
+    m_plate->setTableSettings(settings);
+    emit filling();
     if (!fillTable(read.set, fileName, formatFilter, mode, progress)) {
-        showPlateSettings(shownBefore); // cancelled: as it was
-        m_tableSettings.reset();
+        m_plate->showSettings(shownBefore); // cancelled: as it was
+        m_plate->setTableSettings(std::nullopt);
         return false;
     }
     if (mode == ImportMode::NewList) m_model->undoStack()->setClean(); // the table is the file's
     if (!read.notes.isEmpty())
-        showMessage(read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
+        showMessage(over(), read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
     return true;
 }
 
-bool MainWindow::fillTable(const TrackSet &set, const QString &fileName,
+bool ImportStep::fillTable(const TrackSet &set, const QString &fileName,
                            const QString &formatFilter, ImportMode mode, QProgressDialog &progress)
 {
     FillRange range;
@@ -291,14 +350,9 @@ bool MainWindow::fillTable(const TrackSet &set, const QString &fileName,
         m_model->append(set.count, prepare);
     else
         m_model->replace(prepare);
-    m_importFirstRow = range.first;
-    m_importEndRow = range.end;
-    QHeaderView *header = tableDataWidget->horizontalHeader();
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        tableDataWidget->setColumnWidth(c, header->sectionSizeHint(c));
-    tableDataWidget->setPalette(look::tablePalette());
-    tableDataWidget->verticalHeader()->setDefaultSectionSize(20);
-    fitRowNumbers();
+    m_firstRow = range.first;
+    m_endRow = range.end;
+    emit tablePrepared();
 
     progress.setMaximum(range.end - range.first);
     progress.setValue(0); // shown after half a second of filling
@@ -324,25 +378,58 @@ bool MainWindow::fillTable(const TrackSet &set, const QString &fileName,
         return false;
     }
     m_model->cellsChanged(range.first, range.end - 1);
-    // Undo and redo put Step 1's file back with the table.
-    const std::pair<QString, QString> shownBefore{importFilesText->text(),
-                                                  importFilesLabel->text()};
+    // Undo and redo put the file back with the table.
+    const std::pair<QString, QString> shownBefore{m_pathField->text(), m_formatLabel->text()};
     const std::pair<QString, QString> shownAfter{fileName, formatFilter};
-    auto showFile = [this, shownBefore, shownAfter](bool undone) {
+    auto follow = [this, shownBefore, shownAfter](bool undone) {
         const auto &[path, filter] = undone ? shownBefore : shownAfter;
-        importFilesText->setText(path);
-        importFilesLabel->setText(filter);
-        importFilesLabel->setStatusTip(filter);
-        setStepCaption(step1, 1, !path.isEmpty());
-        exportFilesTree->setEnabled(!path.isEmpty());
+        showFile(path, filter);
+        m_caption->setText(look::stepCaption(1, !path.isEmpty()));
+        emit fileShown(!path.isEmpty());
     };
     if (mode == ImportMode::NewList)
         m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(before)),
-                      showFile);
+                      follow);
     else
         m_model->done(QStringLiteral("Import"),
-                      RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)), showFile);
-    if (mode == ImportMode::NewList) tableDataWidget->scrollToTop();
+                      RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)), follow);
+    if (mode == ImportMode::NewList) emit newListFilled();
     progress.close();
     return true;
+}
+
+QList<QPair<QString, QString>> ImportStep::recentFiles()
+{
+    QList<QPair<QString, QString>> out;
+    const QStringList entries = QSettings().value(QLatin1String(recentKey)).toStringList();
+    for (const QString &entry : entries) {
+        const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
+        if (tab > 0) out.append({entry.left(tab), entry.mid(tab + 1)});
+    }
+    return out;
+}
+
+void ImportStep::rememberRecent(const QString &path, const QString &formatFilter)
+{
+    const QString entry = QFileInfo(path).absoluteFilePath() + QLatin1Char('\t') + formatFilter;
+    QStringList entries = QSettings().value(QLatin1String(recentKey)).toStringList();
+    entries.removeAll(entry);
+    entries.prepend(entry);
+    QSettings().setValue(QLatin1String(recentKey), entries.mid(0, recentLimit));
+}
+
+void ImportStep::fillRecentMenu(QMenu *menu)
+{
+    menu->clear();
+    const auto files = recentFiles();
+    if (files.isEmpty()) menu->addAction(QStringLiteral("(none)"))->setEnabled(false);
+    for (const auto &[path, filter] : files) {
+        QAction *a = menu->addAction(QFileInfo(path).fileName() + QStringLiteral("  —  ") + filter);
+        a->setToolTip(path);
+        connect(a, &QAction::triggered, this, [this, path = path, filter = filter] {
+            if (!recogniseAndImport(path, filter)) return;
+            m_caption->setText(look::stepCaption(1, true));
+            emit fileShown(true);
+        });
+    }
 }

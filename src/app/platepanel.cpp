@@ -1,231 +1,288 @@
 // SPDX-License-Identifier: Apache-2.0
-// Step 3 of the main window: the plate settings, Apply, the resets and sorting.
+#include "platepanel.h"
+
 #include "busycursor.h"
 #include "counting.h"
-#include "dialogm.h"
 #include "look.h"
-#include "mainwindow.h"
+#include "makewidget.h"
+#include "messages.h"
+#include "progressrunner.h"
 #include "trackmodel.h"
 
-#include "edit/sort.h"
-#include "settings/apply.h"
-#include "settings/platesettings.h"
 #include "table/numbers.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
+#include <QDoubleValidator>
+#include <QFrame>
+#include <QIntValidator>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
-#include <QTreeWidget>
 
 #include <memory>
 
 using namespace corvane;
 
-void MainWindow::on_imageSizeCombo_currentIndexChanged()
+PlatePanel::PlatePanel(QWidget *parent, TrackModel *model, ProgressRunner *runner)
+    : QGroupBox(parent), m_model(model), m_runner(runner)
 {
-    auto size = imageSize(imageSizeCombo->currentIndex());
+    setObjectName(QStringLiteral("Settings"));
+    setGeometry(264, 224, 530, 256);
+    setTitle(QStringLiteral("Settings"));
+    setEnabled(false);
+    buildWidgets();
+    m_applyButton->setEnabled(false);
+    auto *whole = new QIntValidator(-999999, 999999, this);
+    for (QLineEdit *e : {m_plateWidth, m_plateHeight, m_x0, m_x1, m_y0, m_y1, m_exportFirst})
+        e->setValidator(whole);
+    m_pixelAspect->setValidator(new QDoubleValidator(-100.0, 100.0, 1, this));
+    m_plateWidth->setStyleSheet(QLatin1String(look::plateMissingStyle));
+    m_plateHeight->setStyleSheet(QLatin1String(look::plateMissingStyle));
+    m_caption->setText(look::stepCaption(3, false));
+
+    connect(m_imageSize, &QComboBox::currentIndexChanged, this, &PlatePanel::imageSizeChosen);
+    connect(m_presets, &QComboBox::currentIndexChanged, this, &PlatePanel::presetChosen);
+    connect(m_plateWidth, &QLineEdit::textChanged, this, [this] {
+        plateFieldChanged(m_plateWidth, m_plateHeight, m_x1);
+        emit plateChanged(QSizeF(m_plateWidth->text().toInt(), m_plateHeight->text().toInt()));
+    });
+    connect(m_plateHeight, &QLineEdit::textChanged, this, [this] {
+        plateFieldChanged(m_plateHeight, m_plateWidth, m_y1);
+        emit plateChanged(QSizeF(m_plateWidth->text().toInt(), m_plateHeight->text().toInt()));
+    });
+    connect(m_conventions, &QCheckBox::toggled, this, &PlatePanel::followFrameBases);
+    for (auto *changed : {m_pixelAspect})
+        connect(changed, &QLineEdit::textChanged, this, &PlatePanel::placementChanged);
+    connect(m_conventions, &QCheckBox::toggled, this, &PlatePanel::placementChanged);
+    // Only a value the user types is theirs; the defaults may move it.
+    connect(m_exportFirst, &QLineEdit::textEdited, this, [this] { m_exportFirstTyped = true; });
+    connect(m_applyButton, &QPushButton::clicked, this, &PlatePanel::apply);
+    connect(m_resetButton, &QPushButton::clicked, this, &PlatePanel::resetValues);
+    watchForStale();
+}
+
+void PlatePanel::buildWidgets()
+{
+    m_caption = makeLabel(this, "step3", QString(), {10, 16, 50, 20});
+
+    makeLabel(this, "label_8", QStringLiteral("Plate Resolution"), {10, 44, 100, 20});
+    m_plateWidth = makeField(this, "plateResWidth", QStringLiteral("0"), {112, 44, 60, 20});
+    makeLabel(this, "label_10", QStringLiteral("w/h"), {178, 44, 24, 20});
+    m_plateHeight = makeField(this, "plateResHight", QStringLiteral("0"), {204, 44, 60, 20});
+    m_imageSize = makeWidget<QComboBox>(this, "imageSizeCombo", {280, 44, 120, 22});
+    m_imageSize->addItems(imageSizeItems());
+
+    makeLabel(this, "label_16", QStringLiteral("Predefined Setting"), {10, 74, 100, 20});
+    m_presets = makeWidget<QComboBox>(this, "predefinedSettingCombo", {112, 74, 152, 22});
+    m_presets->addItems(predefinedSettingItems());
+    m_presets->setEnabled(false);
+
+    makeLabel(this, "label_14", QStringLiteral("X0:"), {10, 104, 22, 20});
+    m_x0 = makeField(this, "X0", QStringLiteral("0"), {34, 104, 60, 20});
+    makeLabel(this, "label_15", QStringLiteral("X1:"), {104, 104, 22, 20});
+    m_x1 = makeField(this, "X1", QStringLiteral("0"), {128, 104, 60, 20});
+    makeLabel(this, "label_12", QStringLiteral("Y0:"), {198, 104, 22, 20});
+    m_y0 = makeField(this, "Y0", QStringLiteral("0"), {222, 104, 60, 20});
+    makeLabel(this, "label_13", QStringLiteral("Y1:"), {292, 104, 22, 20});
+    m_y1 = makeField(this, "Y1", QStringLiteral("0"), {316, 104, 60, 20});
+    m_x0->setPalette(look::applicationPalette());
+
+    for (auto [name, top] : {std::pair{"line", 130}, std::pair{"line_2", 196}}) {
+        auto *rule = makeWidget<QFrame>(this, name, {10, top, 510, 6});
+        rule->setFrameShape(QFrame::HLine);
+        rule->setFrameShadow(QFrame::Sunken);
+    }
+
+    makeLabel(this, "label_11", QStringLiteral("Pixel Asp. Ratio"), {10, 142, 100, 20});
+    m_pixelAspect = makeField(this, "par", QStringLiteral("1.0"), {112, 142, 60, 20});
+    m_conventions = makeWidget<QCheckBox>(this, "programConventionsCheck", {196, 142, 180, 20});
+    m_conventions->setText(QStringLiteral("Program conventions"));
+    m_conventions->setChecked(true);
+    m_conventions->setToolTip(QStringLiteral(
+        "On: points keep their place between programs that count pixels from "
+        "their centres (PFTrack, SynthEyes), and the export first frame follows "
+        "the programs' frame numbering (3DE from 1, SynthEyes and Maya Live from "
+        "0).\nOff: every format is converted by its file's coordinate rules alone."));
+    makeLabel(this, "label_9", QStringLiteral("Import/First Frame"), {10, 170, 100, 20});
+    m_importFirst = makeField(this, "importFirstText", QString(), {112, 170, 60, 20});
+    makeLabel(this, "label_7", QStringLiteral("Export/First Frame"), {196, 170, 100, 20});
+    m_exportFirst = makeField(this, "exportFirstText", QString(), {300, 170, 60, 20});
+    m_exportFirst->setInputMask(QString());
+
+    m_applyButton = makeWidget<QPushButton>(this, "applyAllButton", {10, 210, 250, 32});
+    m_applyButton->setText(QStringLiteral("Apply All Setting Changes"));
+    m_applyButton->setIcon(QIcon(QStringLiteral(":/others/file_icos/database_table.png")));
+    m_resetButton = makeWidget<QPushButton>(this, "resetValuesButton", {270, 210, 130, 32});
+    m_resetButton->setText(QStringLiteral("Reset Values"));
+    m_resetButton->setIcon(QIcon(QStringLiteral(":/others/file_icos/database_refresh.png")));
+}
+
+QList<QWidget *> PlatePanel::tabOrder() const
+{
+    return {m_plateWidth,  m_plateHeight, m_imageSize,   m_presets,     m_x0,
+            m_x1,          m_y0,          m_y1,          m_pixelAspect, m_conventions,
+            m_importFirst, m_exportFirst, m_applyButton, m_resetButton};
+}
+
+void PlatePanel::setReady(bool ready)
+{
+    m_caption->setText(look::stepCaption(3, ready));
+    m_applyButton->setEnabled(ready);
+}
+
+void PlatePanel::imageSizeChosen()
+{
+    auto size = imageSize(m_imageSize->currentIndex());
     if (!size) return;
-    applyAllButton->setEnabled(true);
-    setStepCaption(step3, 3, true);
-    plateResWidth->setStyleSheet(QLatin1String(look::plateMissingStyle));
-    plateResHight->setStyleSheet(QLatin1String(look::plateMissingStyle));
+    setReady(true);
+    m_plateWidth->setStyleSheet(QLatin1String(look::plateMissingStyle));
+    m_plateHeight->setStyleSheet(QLatin1String(look::plateMissingStyle));
     // A changed text runs its text-changed slot, which turns the field dark again.
-    plateResWidth->setText(size->first);
-    plateResHight->setText(size->second);
+    m_plateWidth->setText(size->first);
+    m_plateHeight->setText(size->second);
 }
 
 // A plate field changed: a non-positive value stops Step 3; a positive one
 // is copied into its side of the target window (X1 or Y1), and with both
 // values positive Step 3 is ready.
-void MainWindow::plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide)
+void PlatePanel::plateFieldChanged(QLineEdit *field, QLineEdit *other, QLineEdit *windowSide)
 {
     if (toInt(field->text()) <= 0) {
-        setStepCaption(step3, 3, false);
+        setReady(false);
         field->setStyleSheet(QLatin1String(look::plateMissingStyle));
-        applyAllButton->setEnabled(false);
-        predefinedSettingCombo->setEnabled(false);
+        m_presets->setEnabled(false);
         return;
     }
     if (toInt(other->text()) > 0) {
-        setStepCaption(step3, 3, true);
-        applyAllButton->setEnabled(true);
-        predefinedSettingCombo->setEnabled(true);
+        setReady(true);
+        m_presets->setEnabled(true);
     }
     field->setStyleSheet(QLatin1String(look::plateSetStyle));
     windowSide->setText(field->text());
 }
 
-void MainWindow::on_plateResWidth_textChanged()
+void PlatePanel::presetChosen()
 {
-    plateFieldChanged(plateResWidth, plateResHight, X1);
-    showPlateInTrackView();
-}
-
-void MainWindow::on_plateResHight_textChanged()
-{
-    plateFieldChanged(plateResHight, plateResWidth, Y1);
-    showPlateInTrackView();
-}
-
-void MainWindow::on_predefinedSettingCombo_currentIndexChanged()
-{
-    if (plateResWidth->text() == QLatin1String("0") || plateResHight->text() == QLatin1String("0"))
+    if (m_plateWidth->text() == QLatin1String("0") || m_plateHeight->text() == QLatin1String("0"))
         return;
-    applyAllButton->setEnabled(true);
-    setStepCaption(step3, 3, true);
-    auto window = predefinedWindow(predefinedSettingCombo->currentIndex(), plateResWidth->text(),
-                                   plateResHight->text());
+    setReady(true);
+    auto window =
+        predefinedWindow(m_presets->currentIndex(), m_plateWidth->text(), m_plateHeight->text());
     if (!window) return;
-    X0->setText(window->x0);
-    X1->setText(window->x1);
-    Y0->setText(window->y0);
-    Y1->setText(window->y1);
+    m_x0->setText(window->x0);
+    m_x1->setText(window->x1);
+    m_y0->setText(window->y0);
+    m_y1->setText(window->y1);
 }
 
-PlateSettings MainWindow::plateSettings() const
+void PlatePanel::offerPresetsForPlate()
+{
+    if (toInt(m_plateWidth->text()) > 0) m_presets->setEnabled(true);
+}
+
+PlateSettings PlatePanel::settings() const
 {
     PlateSettings s;
-    s.plateWidth = plateResWidth->text();
-    s.plateHeight = plateResHight->text();
-    s.imageSizeIndex = imageSizeCombo->currentIndex();
-    s.predefinedIndex = predefinedSettingCombo->currentIndex();
-    s.x0 = X0->text();
-    s.x1 = X1->text();
-    s.y0 = Y0->text();
-    s.y1 = Y1->text();
-    s.pixelAspect = par->text();
-    s.importFirst = importFirstText->text();
-    s.exportFirst = exportFirstText->text();
-    s.exportFirstTip = exportFirstText->statusTip();
+    s.plateWidth = m_plateWidth->text();
+    s.plateHeight = m_plateHeight->text();
+    s.imageSizeIndex = m_imageSize->currentIndex();
+    s.predefinedIndex = m_presets->currentIndex();
+    s.x0 = m_x0->text();
+    s.x1 = m_x1->text();
+    s.y0 = m_y0->text();
+    s.y1 = m_y1->text();
+    s.pixelAspect = m_pixelAspect->text();
+    s.importFirst = m_importFirst->text();
+    s.exportFirst = m_exportFirst->text();
+    s.exportFirstTip = m_exportFirst->statusTip();
     s.importFilter = m_importFirstFilter;
-    s.programConventions = programConventionsCheck->isChecked();
+    s.programConventions = m_conventions->isChecked();
     s.exportFirstTyped = m_exportFirstTyped;
     return s;
 }
 
-void MainWindow::showPlateSettings(const PlateSettings &s)
+void PlatePanel::showSettings(const PlateSettings &s)
 {
     // The plate fields' own slots keep X1, Y1 and Step 3's state in step.
-    plateResWidth->setText(s.plateWidth);
-    plateResHight->setText(s.plateHeight);
-    for (auto [combo, index] : {std::pair{imageSizeCombo, s.imageSizeIndex},
-                                std::pair{predefinedSettingCombo, s.predefinedIndex}}) {
+    m_plateWidth->setText(s.plateWidth);
+    m_plateHeight->setText(s.plateHeight);
+    for (auto [combo, index] :
+         {std::pair{m_imageSize, s.imageSizeIndex}, std::pair{m_presets, s.predefinedIndex}}) {
         QSignalBlocker quiet(combo); // their slots would rewrite the fields set here
         combo->setCurrentIndex(index);
     }
-    X0->setText(s.x0);
-    X1->setText(s.x1);
-    Y0->setText(s.y0);
-    Y1->setText(s.y1);
-    par->setText(s.pixelAspect);
-    importFirstText->setText(s.importFirst);
-    exportFirstText->setText(s.exportFirst);
-    exportFirstText->setStatusTip(s.exportFirstTip);
+    m_x0->setText(s.x0);
+    m_x1->setText(s.x1);
+    m_y0->setText(s.y0);
+    m_y1->setText(s.y1);
+    m_pixelAspect->setText(s.pixelAspect);
+    m_importFirst->setText(s.importFirst);
+    m_exportFirst->setText(s.exportFirst);
+    m_exportFirst->setStatusTip(s.exportFirstTip);
     m_importFirstFilter = s.importFilter;
     m_exportFirstTyped = s.exportFirstTyped;
-    programConventionsCheck->setChecked(s.programConventions);
-    if (toInt(s.plateWidth) <= 0 || toInt(s.plateHeight) <= 0) applyAllButton->setEnabled(false);
+    m_conventions->setChecked(s.programConventions);
+    if (toInt(s.plateWidth) <= 0 || toInt(s.plateHeight) <= 0) m_applyButton->setEnabled(false);
 }
 
-void MainWindow::resetValues()
+void PlatePanel::resetValues()
 {
-    PlateSettings s = plateSettings();
+    PlateSettings s = settings();
     s.resetValues();
-    showPlateSettings(s);
+    showSettings(s);
 }
 
-void MainWindow::resetAll()
+void PlatePanel::clear()
 {
-    importFilesLabel->setText(QStringLiteral("Select Files:"));
-    importFilesText->setText(QString());
-    exportFilesLabel->setText(QStringLiteral("Select Files:"));
-    exportFilesText->setText(QString());
-    setStepCaption(step1, 1, false);
-    setStepCaption(step2, 2, false);
-    setStepCaption(step3, 3, false);
-    exportFilesTree->setEnabled(false);
-    Settings->setEnabled(false);
+    m_caption->setText(look::stepCaption(3, false));
+    setEnabled(false);
     resetValues();
     m_tableSettings.reset();
-    m_exportRows.clear();
-    m_importFirstRow = 0;
-    m_dialogM->setAnswer(QString());
-    exportFirstText->setText(QString());
-    importFirstText->setText(QString());
-    m_inputs.clear();
-    if (m_model->rowCount() > 0 || m_model->columnCount() > 0) {
-        TrackTable before;
-        m_model->replace([&](TrackTable &table) { std::swap(before, table); });
-        m_model->done(QStringLiteral("New"), std::make_unique<TableReplaced>(std::move(before)));
-    }
-    importFilesTree->clearSelection();
-    exportFilesTree->clearSelection();
+    m_exportFirst->setText(QString());
+    m_importFirst->setText(QString());
 }
 
-// SAVE DATA! writes what the last Apply made: once the target, the Step 3
-// settings or the table's rows change, it waits for the next Apply.
-void MainWindow::applyIsStale()
+void PlatePanel::setTargetFormat(const QString &filter)
 {
-    if (m_applying) return;
-    saveDataButton->setEnabled(false);
-    saveDataButton->setToolTip(QStringLiteral("Apply All Setting Changes first: the target, the "
-                                              "settings or the table changed since the last "
-                                              "Apply."));
-}
-
-void MainWindow::watchForStaleApply()
-{
-    for (QLineEdit *field :
-         {plateResWidth, plateResHight, X0, X1, Y0, Y1, par, importFirstText, exportFirstText})
-        connect(field, &QLineEdit::textChanged, this, &MainWindow::applyIsStale);
-    for (QComboBox *combo : {imageSizeCombo, predefinedSettingCombo})
-        connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::applyIsStale);
-    connect(programConventionsCheck, &QCheckBox::toggled, this, &MainWindow::applyIsStale);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &MainWindow::applyIsStale);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::applyIsStale);
-    connect(m_model, &TrackModel::tableSwapped, this, &MainWindow::applyIsStale);
-}
-
-void MainWindow::followFrameBases()
-{
-    PlateSettings s = plateSettings();
-    s.defaultExportFirst(exportFilesLabel->statusTip());
-    exportFirstText->setText(s.exportFirst);
-}
-
-void MainWindow::on_programConventionsCheck_toggled()
-{
+    m_targetFilter = filter;
     followFrameBases();
 }
 
-void MainWindow::on_resetValuesButton_clicked()
+void PlatePanel::followFrameBases()
 {
-    resetValues();
+    PlateSettings s = settings();
+    s.defaultExportFirst(m_targetFilter);
+    m_exportFirst->setText(s.exportFirst);
 }
 
-void MainWindow::on_resetValuesAllButton_clicked()
+void PlatePanel::markStale()
 {
-    resetAll();
+    if (m_applying) return;
+    emit saveAllowed(false, QStringLiteral("Apply All Setting Changes first: the target, the "
+                                           "settings or the table changed since the last "
+                                           "Apply."));
 }
 
-void MainWindow::on_newAction_triggered()
+void PlatePanel::watchForStale()
 {
-    resetAll();
+    for (QLineEdit *field : {m_plateWidth, m_plateHeight, m_x0, m_x1, m_y0, m_y1, m_pixelAspect,
+                             m_importFirst, m_exportFirst})
+        connect(field, &QLineEdit::textChanged, this, &PlatePanel::markStale);
+    for (QComboBox *combo : {m_imageSize, m_presets})
+        connect(combo, &QComboBox::currentIndexChanged, this, &PlatePanel::markStale);
+    connect(m_conventions, &QCheckBox::toggled, this, &PlatePanel::markStale);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &PlatePanel::markStale);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &PlatePanel::markStale);
+    connect(m_model, &TrackModel::tableSwapped, this, &PlatePanel::markStale);
 }
 
-void MainWindow::on_applyAllButton_clicked()
+// Apply converts a copy of the table on a worker thread; the copy then
+// takes the table's place, and the table as it was is kept for undo.
+// Cancelled, the copy is left to its thread and the table stays.
+void PlatePanel::apply()
 {
-    ApplyParams params = applyParams(plateSettings(), exportFilesLabel->statusTip());
-    // Apply converts a copy of the table on a worker thread; the copy then
-    // takes the table's place, and the table as it was is kept for undo.
-    // Cancelled, the copy is left to its thread and the table stays.
+    ApplyParams params = applyParams(settings(), m_targetFilter);
     struct Job
     {
         TrackTable table;
@@ -236,71 +293,50 @@ void MainWindow::on_applyAllButton_clicked()
         BusyCursor busy;
         job->table = m_model->table().clone();
     }
-    const ProgressRun run{
+    const ProgressRunner::Run run{
         QStringLiteral("Applying..."),
         QStringLiteral("Applying the settings to %1")
             .arg(counted(job->table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
-        QString(), 1000, AfterCancel::Leave};
+        QString(), 1000, ProgressRunner::AfterCancel::Leave};
     const bool finished =
-        runWithProgress(run, [job, params, apply = m_applier](const std::atomic<bool> &,
-                                                              std::atomic<qint64> &done) mutable {
+        m_runner->run(run, [job, params, apply = m_applier](const std::atomic<bool> &,
+                                                            std::atomic<qint64> &done) mutable {
             params.progress = &done;
             job->result = apply(job->table, params);
         });
     if (!finished) return;
+    if (!takeApplied(job->table, job->result)) return;
     const ApplyResult &result = job->result;
-    {
-        BusyCursor busy;
-        QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
-        m_shapeNameProblem = false;
-        if (result.error.isEmpty()) {
-            // The settings the table was made with, before and after: undo
-            // and redo show them again with the table.
-            const PlateSettings settingsBefore =
-                m_tableSettings ? *m_tableSettings : plateSettings();
-            m_model->swapTable(job->table, result.sorted ? result.order : std::vector<int>());
-            exportFirstText->setStatusTip(exportFirstText->text());
-            const PlateSettings settingsAfter = plateSettings();
-            m_tableSettings = settingsAfter;
-            m_model->done(QStringLiteral("Apply All Setting Changes"),
-                          std::make_unique<TableReplaced>(std::move(job->table), result.order),
-                          [this, settingsBefore, settingsAfter](bool undone) {
-                              m_tableSettings = undone ? settingsBefore : settingsAfter;
-                              showPlateSettings(*m_tableSettings);
-                          });
-        }
-    }
-    if (!result.error.isEmpty()) {
-        showMessage(result.error, QMessageBox::Warning);
-        return;
-    }
     m_applyNotes = result.notes;
-    m_shapeNameProblem = result.shapeNameProblem;
-    if (m_shapeNameProblem) {
-        showMessage(QString::fromLatin1(shapeNameMessage));
+    if (result.shapeNameProblem) {
+        showMessage(window(), QString::fromLatin1(shapeNameMessage));
         return;
     }
-    saveDataButton->setEnabled(true);
-    saveDataButton->setToolTip(QString());
+    emit saveAllowed(true, QString());
 }
 
-void MainWindow::sortRows(bool ascending)
+// The converted table takes the table's place; false (and why, told) when
+// Apply refused.
+bool PlatePanel::takeApplied(TrackTable &table, const ApplyResult &result)
 {
+    if (!result.error.isEmpty()) {
+        showMessage(window(), result.error, QMessageBox::Warning);
+        return false;
+    }
     BusyCursor busy;
-    TrackTable before = m_model->table().clone();
-    std::vector<int> order = corvane::sortRows(m_model->table(), ascending ? SortOrder::Ascending
-                                                                           : SortOrder::Descending);
-    m_model->rowsReordered(order);
-    m_model->done(ascending ? QStringLiteral("Less to Greater") : QStringLiteral("Greater to Less"),
-                  std::make_unique<TableReplaced>(std::move(before), std::move(order)));
-}
-
-void MainWindow::on_actionLow_triggered()
-{
-    sortRows(true);
-}
-
-void MainWindow::on_actionHigh_triggered()
-{
-    sortRows(false);
+    QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
+    // The settings the table was made with, before and after: undo and redo
+    // show them again with the table.
+    const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
+    m_model->swapTable(table, result.sorted ? result.order : std::vector<int>());
+    m_exportFirst->setStatusTip(m_exportFirst->text());
+    const PlateSettings settingsAfter = settings();
+    m_tableSettings = settingsAfter;
+    m_model->done(QStringLiteral("Apply All Setting Changes"),
+                  std::make_unique<TableReplaced>(std::move(table), result.order),
+                  [this, settingsBefore, settingsAfter](bool undone) {
+                      m_tableSettings = undone ? settingsBefore : settingsAfter;
+                      showSettings(*m_tableSettings);
+                  });
+    return true;
 }

@@ -1,63 +1,68 @@
 // SPDX-License-Identifier: Apache-2.0
-// The track view beside the main window: opened from View > Track View or
-// the button beside the table; table and view show the same selection.
-#include "mainwindow.h"
+#include "trackviewstep.h"
 
-#include "edit/selection.h"
-#include "settings/conversion.h"
-#include "settings/platesettings.h"
-#include "table/numbers.h"
+#include "platepanel.h"
 #include "trackmodel.h"
 #include "trackview.h"
 
-#include <QCheckBox>
-#include <QItemSelectionModel>
-#include <QLineEdit>
+#include "settings/conversion.h"
+#include "settings/platesettings.h"
+#include "table/numbers.h"
+
 #include <QScreen>
 #include <QSettings>
-#include <QTableView>
 
 #include <memory>
 #include <optional>
 
 using namespace corvane;
 
-void MainWindow::on_actionTrackView_triggered()
+TrackViewStep::TrackViewStep(QWidget *window, TrackModel *model, const PlatePanel *plate)
+    : QObject(window), m_window(window), m_model(model), m_plate(plate)
 {
-    if (m_trackView && m_trackView->isVisible()) {
-        m_trackView->hide(); // F3, the menu and the button show and hide it
+}
+
+void TrackViewStep::toggle()
+{
+    if (m_view && m_view->isVisible()) {
+        m_view->hide();
         return;
     }
-    if (!m_trackView) {
-        m_trackView = new TrackViewWindow(m_model, this);
-        connect(m_trackView, &TrackViewWindow::tracksPicked, this, &MainWindow::selectRows);
-        m_trackView->setPlacement([this](PathValues values) { return trackViewPlacement(values); });
-        // The placement follows the aspect ratio and the conventions too.
-        auto redraw = [this] {
-            if (m_trackView->isVisible()) m_trackView->rebuildNow();
-        };
-        connect(par, &QLineEdit::textChanged, m_trackView, redraw);
-        connect(programConventionsCheck, &QCheckBox::toggled, m_trackView, redraw);
-        placeTrackView();
+    if (!m_view) {
+        m_view = new TrackViewWindow(m_model, m_window);
+        connect(m_view, &TrackViewWindow::tracksPicked, this, &TrackViewStep::rowsPicked);
+        m_view->setPlacement([this](PathValues values) { return placement(values); });
+        place();
     }
-    showPlateInTrackView();
-    m_trackView->show();
-    m_trackView->raise();
-    showSelectionInTrackView();
+    const PlateSettings settings = m_plate->settings();
+    showPlate(QSizeF(settings.plateWidth.toInt(), settings.plateHeight.toInt()));
+    m_view->show();
+    m_view->raise();
+    emit opened();
+}
+
+bool TrackViewStep::isShown() const
+{
+    return m_view && m_view->isVisible();
+}
+
+void TrackViewStep::redraw()
+{
+    if (isShown()) m_view->rebuildNow();
 }
 
 // Where it was last, else beside the main window: to its right, else to
 // its left, where the screen has room; never on top of it if it fits.
-void MainWindow::placeTrackView()
+void TrackViewStep::place()
 {
-    const QRect room = screen() ? screen()->availableGeometry() : QRect();
+    const QRect room = m_window->screen() ? m_window->screen()->availableGeometry() : QRect();
     const QRect last = QSettings().value(QStringLiteral("trackView/geometry")).toRect();
     if (last.isValid() && (room.isNull() || room.intersects(last))) {
-        m_trackView->setGeometry(last);
+        m_view->setGeometry(last);
         return;
     }
-    const QRect main = frameGeometry();
-    QRect place(main.topRight() + QPoint(8, 0), m_trackView->size());
+    const QRect main = m_window->frameGeometry();
+    QRect place(main.topRight() + QPoint(8, 0), m_view->size());
     if (!room.isNull() && place.right() > room.right()) {
         const QRect left(QPoint(main.left() - 8 - place.width(), main.top()), place.size());
         if (left.left() >= room.left())
@@ -66,15 +71,15 @@ void MainWindow::placeTrackView()
             place.moveRight(room.right());
     }
     if (!room.isNull() && place.bottom() > room.bottom()) place.moveBottom(room.bottom());
-    m_trackView->move(place.topLeft());
+    m_view->move(place.topLeft());
 }
 
 // Every row on the plate in its pixels: imported values through their
 // source's convention, converted ones at the pixels their Apply took them
 // through; frames in the numbering of the values shown.
-PathPlacement MainWindow::trackViewPlacement(PathValues values) const
+PathPlacement TrackViewStep::placement(PathValues values) const
 {
-    const PlateSettings settings = plateSettings();
+    const PlateSettings settings = m_plate->settings();
     Plate plate{toInt(settings.plateWidth), toInt(settings.plateHeight)};
     if (plate.width <= 0 || plate.height <= 0) plate = {1, 1}; // shapes right, sizes relative
     const double aspect = toDouble(settings.pixelAspect) > 0 ? toDouble(settings.pixelAspect) : 1;
@@ -105,26 +110,12 @@ PathPlacement MainWindow::trackViewPlacement(PathValues values) const
     return placement;
 }
 
-void MainWindow::showPlateInTrackView()
+void TrackViewStep::showPlate(QSizeF plate)
 {
-    if (!m_trackView) return;
-    m_trackView->setPlate(QSizeF(plateResWidth->text().toInt(), plateResHight->text().toInt()));
+    if (m_view) m_view->setPlate(plate);
 }
 
-void MainWindow::showSelectionInTrackView()
+void TrackViewStep::showSelection(const std::vector<int> &rows)
 {
-    if (!m_trackView || !m_trackView->isVisible()) return;
-    m_trackView->showSelectedRows(selectedRows(tableSelection(), m_model->rowCount()));
-}
-
-void MainWindow::selectRows(const std::vector<int> &rows, bool add)
-{
-    if (rows.empty()) return;
-    std::vector<int> sorted = rows;
-    std::sort(sorted.begin(), sorted.end());
-    selectCells(sorted, 0, m_model->columnCount() - 1,
-                add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
-    QItemSelectionModel *model = tableDataWidget->selectionModel();
-    model->setCurrentIndex(m_model->index(sorted.front(), 0), QItemSelectionModel::NoUpdate);
-    tableDataWidget->scrollTo(m_model->index(sorted.front(), 0), QAbstractItemView::PositionAtTop);
+    if (isShown()) m_view->showSelectedRows(rows);
 }

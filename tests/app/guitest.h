@@ -4,6 +4,7 @@
 
 #include "app/filechooser.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 #include <QSettings>

@@ -44,8 +44,8 @@ class TestConverterParity : public QObject
         w.findChild<QComboBox *>(QStringLiteral("predefinedSettingCombo"))->setCurrentIndex(preset);
         if (!firstFrame.isEmpty())
             w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))->setText(firstFrame);
-        w.on_applyAllButton_clicked();
-        w.on_saveDataButton_clicked();
+        w.applySettings();
+        w.saveData();
     }
 
 private slots:

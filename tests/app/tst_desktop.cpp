@@ -137,8 +137,8 @@ private slots:
         w.chooseExportTarget(dir.filePath(QStringLiteral("shot.txt")),
                              QStringLiteral("Nuke Tracker File (*.txt)"));
         w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
-        w.on_saveDataButton_clicked();
+        w.applySettings();
+        w.saveData();
         QCOMPARE(w.saveStatus(), QStringLiteral("Saved 701 rows of 8 tracks to shot.txt.\nOne file "
                                                 "per track: shot_01.txt, shot_02.txt, shot_03.txt, "
                                                 "shot_04.txt, shot_05.txt, shot_06.txt, "
@@ -155,10 +155,10 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("boujou.txt"));
         w.chooseExportTarget(target, QStringLiteral("Boujou Track File (*.txt)"));
         w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QString notes;
         answerMessage(&notes);
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QVERIFY2(w.saveStatus().contains(QLatin1String("1 track renamed")),
                  qPrintable(w.saveStatus()));
         QVERIFY(w.saveStatus().contains(QLatin1String("PFTrack 2011 pixel centres: +0.5 px")));
@@ -175,7 +175,7 @@ private slots:
             opened = url;
             return true;
         });
-        w.on_helpAction_triggered();
+        w.showManual();
         QVERIFY(opened.isLocalFile());
         QVERIFY(opened.toLocalFile().endsWith(QLatin1String("manual.html")));
 
@@ -187,7 +187,7 @@ private slots:
             for (QAbstractButton *b : box->buttons())
                 if (b->text() == QLatin1String("Copy")) b->click();
         });
-        w.on_helpAction_triggered();
+        w.showManual();
         QVERIFY2(told.startsWith(QLatin1String("Corvane could not open the manual")),
                  qPrintable(told));
         QVERIFY(told.endsWith(QDir::toNativeSeparators(opened.toLocalFile())));
@@ -234,7 +234,7 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("closing.txt"));
         w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
         w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         answer = MainWindow::CloseAnswer::Save;
         QVERIFY(w.close());
         QVERIFY(couldSave);

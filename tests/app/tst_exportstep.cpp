@@ -65,7 +65,7 @@ private slots:
         FileRequest request;
         w.setFileChooser(answerWith(QStringLiteral("/tmp/out.2dt"),
                                     QStringLiteral("PF v5 Track File (*.2dt)"), &request));
-        w.on_exportFilesTree_doubleClicked(exportEntry(w, 0, 1));
+        w.chooseTargetFromTree(exportEntry(w, 0, 1));
         QCOMPARE(request.caption, QStringLiteral("Save as a PF Track File"));
         QCOMPARE(request.filters,
                  QStringList({"PF 2011 Track File (*.txt)", "PF v5 Track File (*.2dt)",
@@ -80,7 +80,7 @@ private slots:
         QVERIFY(child<QGroupBox>(w, "Settings")->isEnabled());
 
         // The After Effects entry: mask first, then track.
-        w.on_exportFilesTree_doubleClicked(exportEntry(w, 1, 3));
+        w.chooseTargetFromTree(exportEntry(w, 1, 3));
         QCOMPARE(request.caption, QStringLiteral("Save as an After Effects File"));
         QCOMPARE(request.filters, QStringList({"After Effects Mask File (*.txt)",
                                                "After Effects Track File (*.txt)"}));
@@ -88,7 +88,7 @@ private slots:
         // Cancelled: nothing changes, but a positive plate enables the predefined setting.
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("100"));
         w.setFileChooser([](QWidget *, const FileRequest &) { return FileChoice(); });
-        w.on_exportFilesTree_doubleClicked(exportEntry(w, 0, 0));
+        w.chooseTargetFromTree(exportEntry(w, 0, 0));
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/out.2dt"));
         auto *combo = child<QComboBox>(w, "predefinedSettingCombo");
         QVERIFY(combo->isEnabledTo(combo->parentWidget()));
@@ -99,7 +99,7 @@ private slots:
             asked = true;
             return FileChoice();
         });
-        w.on_exportFilesTree_doubleClicked(exportEntry(w, -1, 1));
+        w.chooseTargetFromTree(exportEntry(w, -1, 1));
         QVERIFY(!asked);
     }
 
@@ -109,7 +109,7 @@ private slots:
         FileRequest request;
         w.setFileChooser(answerWith(QStringLiteral("/tmp/typed"),
                                     QStringLiteral("Nuke Tracker File (*.*)"), &request));
-        w.on_exportFilesAction_triggered();
+        w.chooseTargetWithDialog();
         QCOMPARE(request.caption, QStringLiteral("Save as"));
         // The twenty, then the formats that joined and that Corvane writes.
         QCOMPARE(request.filters.size(), 22);
@@ -133,9 +133,9 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("shot.txt"));
         w.chooseExportTarget(target, QStringLiteral("Nuke Tracker File (*.txt)"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QVERIFY(child<QPushButton>(w, "saveDataButton")->isEnabledTo(&w));
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QCOMPARE(fileContents(target), QByteArray());
         QByteArray first = fileContents(dir.filePath(QStringLiteral("shot_01.txt")));
         // 3DE's Y points up; Nuke's too: 232.449011732690479 survives both flips to 6 decimals.
@@ -170,7 +170,7 @@ private slots:
         ::chmod(QFile::encodeName(theirs).constData(), 0444);
         w.chooseExportTarget(theirs, QStringLiteral("3DE v4 Track File (*.txt)"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
             QString asked;
             whenModal<QMessageBox>([&asked, answer](QMessageBox *box) {
@@ -180,7 +180,7 @@ private slots:
                 static QString refusal;
                 if (answer == QMessageBox::No) answerMessage(&refusal);
             });
-            w.on_saveDataButton_clicked();
+            w.saveData();
             QTest::qWait(100);
             QVERIFY2(asked.contains(QLatin1String("write-protected")), qPrintable(asked));
             QCOMPARE(fileContents(theirs).startsWith("theirs"), answer == QMessageBox::No);
@@ -199,7 +199,7 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("cancelled.txt"));
         w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         w.setSaver([](const TrackTable &table, const ExportParams &params) {
             for (int i = 0; i < 300 && !params.cancel->load(); ++i) {
                 params.progress->store(i);
@@ -219,7 +219,7 @@ private slots:
             QTest::keyClick(p, Qt::Key_Escape);
         });
         clock.start();
-        w.on_saveDataButton_clicked();
+        w.saveData();
         const qint64 returnedAt = clock.elapsed();
         QVERIFY2(escapedAt >= 400, qPrintable(QString::number(escapedAt)));
         QVERIFY2(returnedAt - escapedAt < 200, qPrintable(QString::number(returnedAt - escapedAt)));
@@ -237,7 +237,7 @@ private slots:
         w.setSaver([](const TrackTable &table, const ExportParams &params) {
             return exportTable(table, params);
         });
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QVERIFY(QFile::exists(target));
     }
 
@@ -253,30 +253,30 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("stale.txt"));
         w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QVERIFY(save->isEnabledTo(&w));
         w.chooseExportTarget(dir.filePath(QStringLiteral("stale.se")),
                              QStringLiteral("SynthEyes Track File (*.txt)"));
         QVERIFY(!save->isEnabledTo(&w)); // pixels must not go into a SynthEyes file
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QVERIFY(save->isEnabledTo(&w));
         child<QLineEdit>(w, "par")->setText(QStringLiteral("2.0"));
         QVERIFY(!save->isEnabledTo(&w));
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QVERIFY(save->isEnabledTo(&w));
         w.trackModel()->undoStack()->undo(); // the Apply
         QVERIFY(!save->isEnabledTo(&w));
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         // Marks for the save keep it.
         auto *view = child<QTableView>(w, "tableDataWidget");
         view->selectionModel()->select(
             QItemSelection(w.trackModel()->index(3, 0), w.trackModel()->index(4, 3)),
             QItemSelectionModel::ClearAndSelect);
-        w.on_actionSetAsSelected_triggered();
+        w.findChild<QAction *>(QStringLiteral("actionSetAsSelected"))->trigger();
         QVERIFY(save->isEnabledTo(&w));
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QVERIFY2(
             w.saveStatus().startsWith(QLatin1String("Saved 2 marked rows of 701 to stale.txt.")),
             qPrintable(w.saveStatus()));
@@ -299,10 +299,10 @@ private slots:
         const QString roto = dir.filePath(QStringLiteral("points.nk"));
         points.chooseExportTarget(roto, QStringLiteral("Nuke RotoPaint File (*.nk)"));
         points.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(7);
-        points.on_applyAllButton_clicked();
+        points.applySettings();
         QString message;
         answerMessage(&message);
-        points.on_saveDataButton_clicked();
+        points.saveData();
         QVERIFY2(message.contains(QLatin1String("nothing was written")), qPrintable(message));
         QVERIFY(!QFile::exists(roto));
     }
@@ -321,7 +321,7 @@ private slots:
                              QStringLiteral("3DE v4 Track File (*.txt)"));
         QString message;
         answerMessage(&message);
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QCOMPARE(message, QStringLiteral("There is empty cell! Check values! Row 1, Y Coord is "
                                          "empty."));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.txt"))));
@@ -330,7 +330,7 @@ private slots:
         w.chooseExportTarget(dir.filePath(QStringLiteral("missing/m.txt")),
                              QStringLiteral("3DE v4 Track File (*.txt)"));
         answerMessage(&message);
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QVERIFY(message.startsWith(QLatin1String("Could not write")));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
 
@@ -338,7 +338,7 @@ private slots:
         empty.chooseExportTarget(dir.filePath(QStringLiteral("e.txt")),
                                  QStringLiteral("3DE v4 Track File (*.txt)"));
         answerMessage(&message);
-        empty.on_saveDataButton_clicked();
+        empty.saveData();
         QCOMPARE(message, QStringLiteral("There is nothing to export: the table has no rows."));
     }
 
@@ -354,10 +354,10 @@ private slots:
         });
         const QString target = dir.filePath(QStringLiteral("marked.txt"));
         w.chooseExportTarget(target, QStringLiteral("3DE v4 Track File (*.txt)"));
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QCOMPARE(fileContents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
         // The list is emptied after each save: the mark is read again.
-        w.on_saveDataButton_clicked();
+        w.saveData();
         QCOMPARE(fileContents(target), QByteArray("1\nT\n0\n1\n1 1.000000 1.000000\n"));
     }
     // Texts that told of something gone: the save line, Step 1's file after
@@ -376,14 +376,14 @@ private slots:
         w.chooseExportTarget(dir.filePath(QStringLiteral("long_out.txt")), v4);
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
         child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
-        w.on_applyAllButton_clicked();
-        w.on_saveDataButton_clicked();
+        w.applySettings();
+        w.saveData();
         QCOMPARE(w.saveStatus(), QStringLiteral("Saved 1,200 rows of 1 track to long_out.txt."));
 
         auto *tree = child<QTreeWidget>(w, "exportFilesTree");
         tree->setCurrentItem(tree->topLevelItem(0)->child(0));
         w.setFileChooser(answerWith(dir.filePath(QStringLiteral("menu.txt")), v4));
-        w.on_exportFilesAction_triggered();
+        w.chooseTargetWithDialog();
         QVERIFY(tree->selectedItems().isEmpty());
 
         w.trackModel()->undoStack()->undo(); // the Apply

@@ -122,7 +122,7 @@ private slots:
         FileRequest request;
         w.setFileChooser(answerWith(samplePath("3de_export_cube.txt"), v4, &request));
         QModelIndex equalizer = tree->model()->index(0, 0, tree->model()->index(0, 0));
-        w.on_importFilesTree_doubleClicked(equalizer);
+        w.importFromTree(equalizer);
         QCOMPARE(request.caption, QStringLiteral("Select a 3D Equalizer File"));
         QCOMPARE(request.filters, QStringList({v4, QStringLiteral("3DE v3 Track File (*.ascii)")}));
         QVERIFY(!request.save);
@@ -145,11 +145,11 @@ private slots:
             asked = true;
             return FileChoice();
         });
-        w.on_importFilesTree_doubleClicked(tree->model()->index(1, 0));
+        w.importFromTree(tree->model()->index(1, 0));
         QVERIFY(!asked);
         QCOMPARE(w.trackModel()->rowCount(), 701);
         // Cancelled: the caption keeps telling what was imported.
-        w.on_importFilesTree_doubleClicked(equalizer);
+        w.importFromTree(equalizer);
         QVERIFY(asked);
         QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
     }
@@ -225,7 +225,7 @@ private slots:
         QString notes;
         answerQuestion(QMessageBox::Yes, &question, &notes);
         answerImportMode("newGridList");
-        w.on_importFilesTree_doubleClicked(tree->indexFromItem(nuke.first()));
+        w.importFromTree(tree->indexFromItem(nuke.first()));
         QCOMPARE(question, offerText(script, "Nuke RotoPaint", "nuke-script"));
         QCOMPARE(w.trackModel()->rowCount(), 1128); // 1126 rows of tracks, two still ones
         QVERIFY2(notes.startsWith(script), qPrintable(notes)); // its reader's notes
@@ -341,7 +341,7 @@ private slots:
         QVERIFY(w.recogniseAndImport(file("c.txt", "1\nC\n0\n1\n1 1 1\n"), v4));
         QCOMPARE(w.trackModel()->rowCount(), 1);
         // RESET VALUES forgets it, so the next import starts a new list.
-        w.on_resetValuesAllButton_clicked();
+        w.newList();
         QCOMPARE(w.importModeDialog()->answer(), QString());
         QCOMPARE(w.trackModel()->rowCount(), 0);
         QCOMPARE(w.trackModel()->columnCount(), 0);
@@ -361,17 +361,16 @@ private slots:
         {
             MainWindow w;
             w.setFileChooser(answerWith(picked, v4, &first));
-            w.on_importFilesAction_triggered();
+            w.importWithDialog();
             QCOMPARE(w.trackModel()->rowCount(), 701);
             // Another dialog keeps its own place.
             w.setFileChooser(answerWith(QString(), v3, &other));
             auto *tree = child<QTreeWidget>(w, "importFilesTree");
-            w.on_importFilesTree_doubleClicked(
-                tree->model()->index(0, 0, tree->model()->index(0, 0)));
+            w.importFromTree(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         }
         MainWindow again;
         again.setFileChooser(answerWith(QString(), v4, &second));
-        again.on_importFilesAction_triggered();
+        again.importWithDialog();
         QCOMPARE(second.directory, sub);
         QCOMPARE(second.filter, v4);
         QVERIFY(other.directory != sub);

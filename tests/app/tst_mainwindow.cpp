@@ -213,7 +213,7 @@ private slots:
             }
         };
         QTimer::singleShot(200, watch);
-        w.customContentsMenu(QPoint(5, 5));
+        w.showTableMenu(QPoint(5, 5));
         QTest::qWait(300);
         QVERIFY(!shown);
 
@@ -223,7 +223,7 @@ private slots:
         });
         w.show();
         QTimer::singleShot(100, watch);
-        w.customContentsMenu(QPoint(5, 5));
+        w.showTableMenu(QPoint(5, 5));
         QVERIFY(shown);
         QCOMPARE(seen, QStringList({"Copy to Clipboard", "Paste", "Rename", "|", "Sort Rows", "|",
                                     "Clear Selected", "Add Rows", "Delete Entire Rows", "|",

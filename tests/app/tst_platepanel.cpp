@@ -125,7 +125,7 @@ private slots:
         child<QLineEdit>(w, "par")->setText(QStringLiteral("2.0"));
         child<QLineEdit>(w, "importFirstText")->setText(QString());
         child<QLineEdit>(w, "exportFirstText")->setText(QStringLiteral("5"));
-        w.on_resetValuesButton_clicked();
+        w.resetValues();
         QCOMPARE(text(w, "plateResWidth"), QStringLiteral("0"));
         QCOMPARE(window(w), QStringList({"0", "0", "0", "0"}));
         QCOMPARE(text(w, "exportFirstText"), QString());
@@ -139,7 +139,7 @@ private slots:
         w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
                              QStringLiteral("Nuke Tracker File (*.txt)"));
         QVERIFY(child<QGroupBox>(w, "Settings")->isEnabled());
-        w.on_newAction_triggered();
+        w.newList();
         QCOMPARE(child<QLabel>(w, "exportFilesLabel")->text(), QStringLiteral("Select Files:"));
         QCOMPARE(text(w, "exportFilesText"), QString());
         QCOMPARE(text(w, "importFirstText"), QString());
@@ -161,12 +161,12 @@ private slots:
         child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
         child<QLineEdit>(w, "exportFirstText")->setStatusTip(QStringLiteral("101"));
         child<QLineEdit>(w, "exportFirstText")->setText(QStringLiteral("1"));
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("-0.895833"));
         QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("1"));
         QCOMPARE(child<QLineEdit>(w, "exportFirstText")->statusTip(), QStringLiteral("1"));
         QVERIFY(enabled(w, "saveDataButton"));
-        w.on_applyAllButton_clicked(); // again: nothing moves
+        w.applySettings(); // again: nothing moves
         QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("1"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         // Undo takes both Applies back to the imported row.
@@ -206,7 +206,7 @@ private slots:
             QTest::keyClick(p, Qt::Key_Escape);
         });
         clock.start();
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         const qint64 returnedAt = clock.elapsed();
         QVERIFY2(escapedAt >= 400, qPrintable(QString::number(escapedAt)));
         QVERIFY2(returnedAt - escapedAt < 200, qPrintable(QString::number(returnedAt - escapedAt)));
@@ -229,11 +229,11 @@ private slots:
                              QStringLiteral("Nuke Tracker File (*.txt)"));
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
         child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("720"));
         child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("576"));
         child<QLineEdit>(w, "par")->setText(QStringLiteral("1.09"));
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         w.trackModel()->undoStack()->undo();
         QCOMPARE(text(w, "plateResWidth"), QStringLiteral("1920"));
         QCOMPARE(text(w, "plateResHight"), QStringLiteral("1080"));
@@ -253,12 +253,12 @@ private slots:
                              QStringLiteral("Nuke RotoPaint File (*.nk)"));
         QString message;
         answerMessage(&message);
-        w.on_applyAllButton_clicked(); // plate 0
+        w.applySettings(); // plate 0
         QCOMPARE(message, QStringLiteral("Plate resolution must be greater than zero!"));
         QCOMPARE(w.trackModel()->index(0, 3).data().toString(), QStringLiteral("1.000000"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
         answerMessage(&message);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QCOMPARE(
             message,
             QStringLiteral(
@@ -275,9 +275,9 @@ private slots:
         addRow(w, "B", 2, 0, 0, QString());
         addRow(w, "A", 10, 0, 0, QString());
         addRow(w, "A", 9, 0, 0, QString());
-        w.on_actionLow_triggered();
+        w.findChild<QAction *>(QStringLiteral("actionLow"))->trigger();
         QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("9"));
-        w.on_actionHigh_triggered();
+        w.findChild<QAction *>(QStringLiteral("actionHigh"))->trigger();
         QCOMPARE(w.trackModel()->index(0, 0).data().toString(), QStringLiteral("B"));
     }
 
@@ -296,10 +296,10 @@ private slots:
         w.chooseExportTarget(QStringLiteral("/tmp/x.txt"),
                              QStringLiteral("3DE v4 Track File (*.txt)"));
         child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
-        w.on_applyAllButton_clicked();
+        w.applySettings();
         QCOMPARE(view->currentIndex(), model->index(1, 2));
         QVERIFY(selection->isSelected(model->index(0, 0)));
-        w.on_actionLow_triggered(); // A, B, C
+        w.findChild<QAction *>(QStringLiteral("actionLow"))->trigger(); // A, B, C
         QCOMPARE(view->currentIndex(), model->index(0, 2));
         QCOMPARE(view->currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("A"));
         QVERIFY(selection->isSelected(model->index(1, 0))); // B's name

@@ -131,7 +131,7 @@ private slots:
             w.chooseExportTarget(QStringLiteral("/tmp/view.txt"), QLatin1String(target));
             w.findChild<QLineEdit *>(QStringLiteral("exportFirstText"))
                 ->setText(QStringLiteral("1001"));
-            w.on_applyAllButton_clicked();
+            w.applySettings();
             view->setValues(PathValues::Converted);
             QTRY_COMPARE(view->paths().firstFrame(), 1001);
             for (size_t t = 0; t < 3; ++t)

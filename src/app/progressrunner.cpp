@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Long work of the window (an import's read, Apply, a save) on a worker
-// thread, under a progress dialog that can stop it.
+#include "progressrunner.h"
 #include "busycursor.h"
-#include "mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,7 +56,25 @@ private:
 
 } // namespace
 
-bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &work)
+ProgressRunner::~ProgressRunner()
+{
+    for (Left &left : m_left)
+        left.thread.join(); // a cancelled read still running
+}
+
+void ProgressRunner::joinFinished()
+{
+    for (auto it = m_left.begin(); it != m_left.end();) {
+        if (!it->finished()) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = m_left.erase(it);
+    }
+}
+
+bool ProgressRunner::run(const Run &run, const Work &work)
 {
     struct State
     {
@@ -71,7 +87,7 @@ bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &wor
         state->finished = true;
     });
     BusyCursor busy;
-    QProgressDialog dialog(run.label, QStringLiteral("Cancel"), 0, 1000, this);
+    QProgressDialog dialog(run.label, QStringLiteral("Cancel"), 0, 1000, m_over);
     dialog.setWindowTitle(run.title);
     dialog.setPalette(QApplication::palette());
     // Nothing in any window may change the table while the work reads it.
@@ -94,7 +110,7 @@ bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &wor
         if (run.afterCancel == AfterCancel::Leave) return wait.quit();
         dialog.setLabelText(QStringLiteral("Cancelling…"));
     };
-    connect(&tick, &QTimer::timeout, &wait, [&] {
+    QObject::connect(&tick, &QTimer::timeout, &wait, [&] {
         if (state->finished) return wait.quit();
         if (dialog.wasCanceled()) return cancelNow();
         // Fed before half a second, the dialog would show as soon as it
@@ -107,21 +123,21 @@ bool MainWindow::runWithProgress(const ProgressRun &run, const ProgressWork &wor
     });
     // Escape, when the dialog's own shortcut did not take it, rejects the
     // dialog: that cancels too.
-    connect(&dialog, &QDialog::rejected, &dialog, &QProgressDialog::canceled);
-    connect(&dialog, &QProgressDialog::canceled, &wait, cancelNow);
+    QObject::connect(&dialog, &QDialog::rejected, &dialog, &QProgressDialog::canceled);
+    QObject::connect(&dialog, &QProgressDialog::canceled, &wait, cancelNow);
     tick.start();
     if (!state->finished) wait.exec();
     tick.stop();
     const bool cancelled = state->cancel || dialog.wasCanceled();
     // Closing the dialog would reject and cancel it.
-    disconnect(&dialog, &QDialog::rejected, nullptr, nullptr);
-    disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr);
+    QObject::disconnect(&dialog, &QDialog::rejected, nullptr, nullptr);
+    QObject::disconnect(&dialog, &QProgressDialog::canceled, nullptr, nullptr);
     dialog.close();
     if (state->finished || !cancelled || run.afterCancel == AfterCancel::Wait) {
         worker.join();
     } else {
         // It finishes unseen, on what it owns, and is joined later.
-        m_readers.push_back({std::move(worker), [state] { return state->finished.load(); }});
+        m_left.push_back({std::move(worker), [state] { return state->finished.load(); }});
     }
     return !cancelled;
 }

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: Apache-2.0
+// Long work of the window (an import's read, Apply, a save) on a worker
+// thread, under a progress dialog that can stop it.
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
+
+class QWidget;
+
+class ProgressRunner
+{
+public:
+    using Work = std::function<void(const std::atomic<bool> &cancel, std::atomic<qint64> &done)>;
+    enum class AfterCancel { Wait, Leave };
+    struct Run
+    {
+        QString title, label, lastLabel;
+        qint64 total = 1000;
+        AfterCancel afterCancel = AfterCancel::Wait;
+    };
+
+    explicit ProgressRunner(QWidget *over) : m_over(over) {}
+    ~ProgressRunner(); // joins work left to finish unseen
+    ProgressRunner(const ProgressRunner &) = delete;
+    ProgressRunner &operator=(const ProgressRunner &) = delete;
+
+    // Runs work under a progress dialog over the window (shown after half a
+    // second) that follows how much of total the work has done; lastLabel,
+    // when given, replaces the label once all of it is (a reader that read
+    // its file and now parses it). Cancel or Escape set cancel. Work that
+    // reads the table is waited for (it stops soon after); work on what it
+    // owns alone is left to finish unseen. False when cancel was asked for
+    // (work that was waited for may have finished first: its result tells).
+    bool run(const Run &run, const Work &work);
+    // Joins the work that was left and has finished since.
+    void joinFinished();
+
+private:
+    struct Left
+    {
+        std::thread thread;
+        std::function<bool()> finished;
+    };
+    QWidget *m_over;
+    std::vector<Left> m_left;
+};
