@@ -115,8 +115,16 @@ void TableEditing::moveSelectedRows(RowMove move)
 
 void TableEditing::moveSelectedRowsToLine()
 {
+    if (fullySelectedRows(m_table->selection(), m_model->rowCount(), m_model->columnCount())
+            .empty()) {
+        showMessage(m_over,
+                    QStringLiteral("Go to Line moves whole rows: select the rows to move (click "
+                                   "their row numbers), then choose the line."),
+                    QMessageBox::Information);
+        return;
+    }
     QString text;
-    if (!askText(text, QStringLiteral("Line:"))) return;
+    if (!askText(text, QStringLiteral("Move the selected rows to line:"))) return;
     const int line = std::clamp(text.toInt(), 1, std::max(1, m_model->rowCount()));
     moveRows(RowMove::ToLine, line);
 }
@@ -142,7 +150,16 @@ void TableEditing::moveRows(RowMove move, int line)
 void TableEditing::selectGroup(GroupKind kind)
 {
     const QModelIndex reference = m_table->lastSelectedCell();
-    if (!reference.isValid()) return;
+    if (!reference.isValid()) {
+        showMessage(m_over,
+                    kind == GroupKind::Shape
+                        ? QStringLiteral("Shape selects the rows of the shape a selected cell "
+                                         "belongs to: select a cell of the shape first.")
+                        : QStringLiteral("Select Group selects by a selected cell: select a "
+                                         "cell of the track first."),
+                    QMessageBox::Information);
+        return;
+    }
     const Group group = corvane::selectGroup(m_model->table(), reference.row(), kind);
     m_groupCopyText = group.copyText;
     QTableView *view = m_table->view();

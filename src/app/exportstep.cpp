@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -61,12 +62,38 @@ QString ExportStep::targetPath() const
 
 QString ExportStep::status() const
 {
-    return m_saveLine->text();
+    return m_status;
 }
+
+namespace {
+
+// As much of text as the label holds, wrapped at words, ending in "…" when
+// it is cut.
+QString fitted(const QLabel *label, const QString &text)
+{
+    const QFontMetrics metrics(label->font());
+    const QRect room(0, 0, label->width(), 1 << 20);
+    auto fits = [&](const QString &t) {
+        return metrics.boundingRect(room, Qt::TextWordWrap, t).height() <= label->height();
+    };
+    if (fits(text)) return text;
+    qsizetype low = 0, high = text.size(); // text.left(low) + "…" fits
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (fits(text.left(mid).trimmed() + QStringLiteral("…")))
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return text.left(low).trimmed() + QStringLiteral("…");
+}
+
+} // namespace
 
 void ExportStep::showStatus(const QString &text)
 {
-    m_saveLine->setText(text);
+    m_status = text;
+    m_saveLine->setText(fitted(m_saveLine, text));
     m_saveLine->setToolTip(text);
 }
 
@@ -101,9 +128,11 @@ void ExportStep::chooseFromTree(const QModelIndex &index)
         program ? exportFiltersText(*program).split(QStringLiteral(";;")) : QStringList();
     request.save = true;
     request.suffixFromFilter = true;
+    request.directory = m_startFolder;
     const FileChoice choice = m_dialogs->choose(request);
     if (!choice.path.isNull()) chooseTarget(choice.path, choice.filter);
     m_plate->offerPresetsForPlate();
+    emit dialogClosed();
 }
 
 void ExportStep::chooseWithDialog()
@@ -112,10 +141,10 @@ void ExportStep::chooseWithDialog()
     request.caption = QStringLiteral("Save as");
     request.filters = writableFiltersText().split(QStringLiteral(";;"));
     request.save = true;
-    request.directory = QDir::rootPath();
+    request.directory = m_startFolder.isEmpty() ? QDir::homePath() : m_startFolder;
     const FileChoice choice = m_dialogs->choose(request);
     QString path = choice.path;
-    if (path.isNull()) return;
+    if (path.isNull()) return emit dialogClosed();
     // A name typed without an extension takes the format's, as on the tree's road
     // (where the dialog adds it; these filters may name "*.*").
     const Format *format = formatForFilter(choice.filter);
@@ -128,6 +157,7 @@ void ExportStep::chooseWithDialog()
     chooseTarget(path, choice.filter);
     m_tree->clearSelection(); // the tree's entry is no longer the target
     if (!m_pathField->text().isEmpty()) m_tree->setEnabled(true);
+    emit dialogClosed();
 }
 
 // The save on a worker thread under a progress dialog; Cancel stops it and
@@ -224,11 +254,11 @@ QString ExportStep::summary(const ExportParams &params, const ExportResult &resu
         text += QLatin1Char('.');
     }
     if (!result.renamed.isEmpty())
-        text += QStringLiteral("\n%1 renamed: the format cannot hold %2 as they are.")
+        text += QStringLiteral("\n%1 renamed: the format cannot hold %2.")
                     .arg(counted(result.renamed.size(), QStringLiteral("track"),
                                  QStringLiteral("tracks")),
-                         result.renamed.size() == 1 ? QStringLiteral("its name")
-                                                    : QStringLiteral("their names"));
+                         result.renamed.size() == 1 ? QStringLiteral("its name as it is")
+                                                    : QStringLiteral("their names as they are"));
     if (!m_plate->applyNotes().isEmpty())
         text += QStringLiteral("\nConventions: %1.")
                     .arg(m_plate->applyNotes().join(QStringLiteral("; ")));

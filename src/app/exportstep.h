@@ -45,10 +45,14 @@ public:
     QString status() const;
     void showStatus(const QString &text);
     void clear(); // New: no target
+    // Where the dialogs open the first time: the folder of the file imported.
+    void setStartFolder(const QString &folder) { m_startFolder = folder; }
 
 signals:
     // The target became path in formatFilter; `changed` when it differs from before.
     void targetChosen(const QString &path, const QString &formatFilter, bool changed);
+    // A file dialog of the step closed (with a target chosen or not).
+    void dialogClosed();
 
 private:
     void buildWidgets(QWidget *box, QWidget *lineParent);
@@ -66,6 +70,8 @@ private:
     QTreeWidget *m_tree = nullptr;
     QLineEdit *m_pathField = nullptr;
     QList<int> m_rows; // rows marked for the next save
+    QString m_status;  // the whole save line (the label shows what fits)
+    QString m_startFolder;
     Saver m_saver = [](const corvane::TrackTable &table, const corvane::ExportParams &params) {
         return corvane::exportTable(table, params);
     };

@@ -151,7 +151,8 @@ bool ImportStep::recogniseAndImport(const QString &fileName, const QString &chos
     if (!recovered.isEmpty())
         showMessage(over(), recovered.join(QStringLiteral("\n\n")), QMessageBox::Information);
     // A FIFO or a device would hold the window (or never end): regular files only.
-    const QString problem = inputFileProblem(fileName);
+    QString problem = inputFileProblem(fileName);
+    if (problem.isEmpty()) problem = emptyFileProblem(fileName);
     if (!problem.isEmpty()) {
         showMessage(over(), problem, QMessageBox::Warning);
         return false;
@@ -191,6 +192,7 @@ bool ImportStep::recogniseAndImport(const QString &fileName, const QString &chos
     if (!applyImport(fileName, formatFilter, mode, *result)) return false;
     showFile(fileName, formatFilter);
     rememberRecent(fileName, formatFilter);
+    emit imported(fileName);
     return true;
 }
 
@@ -310,6 +312,30 @@ std::optional<QString> ImportStep::offerOtherFormat(const QString &fileName,
     return QLatin1String(other->importFilter);
 }
 
+struct ImportStep::Shown
+{
+    QString path, filter;
+    PlateSettings plate;
+    std::optional<PlateSettings> tablePlate;
+    QString saveLine;
+};
+
+ImportStep::Shown ImportStep::shownNow() const
+{
+    return {m_pathField->text(), m_formatLabel->text(), m_plate->settings(),
+            m_plate->tableSettings(), m_saveLine ? m_saveLine() : QString()};
+}
+
+void ImportStep::showAgain(const Shown &shown)
+{
+    showFile(shown.path, shown.filter);
+    m_caption->setText(look::stepCaption(1, !shown.path.isEmpty()));
+    m_plate->showSettings(shown.plate);
+    m_plate->setTableSettings(shown.tablePlate);
+    if (m_showSaveLine) m_showSaveLine(shown.saveLine);
+    emit fileShown(!shown.path.isEmpty());
+}
+
 bool ImportStep::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,
                              const ReadResult &read)
 {
@@ -317,16 +343,16 @@ bool ImportStep::applyImport(const QString &fileName, const QString &formatFilte
     QProgressDialog progress(QStringLiteral("Filling the table"), QStringLiteral("Cancel"), 0, 0,
                              over());
     setUpFillProgress(progress);
-    const PlateSettings shownBefore = m_plate->settings();
+    const Shown before = shownNow();
     PlateSettings settings = m_plate->settings();
     takeOverImport(settings, read.set, mode, formatFilter);
     settings.defaultExportFirst(m_plate->targetFormat());
     m_plate->showSettings(settings);
     m_plate->setTableSettings(settings);
     emit filling();
-    if (!fillTable(read.set, fileName, formatFilter, mode, progress)) {
-        m_plate->showSettings(shownBefore); // cancelled: as it was
-        m_plate->setTableSettings(std::nullopt);
+    if (!fillTable(read.set, fileName, formatFilter, mode, progress, before)) {
+        m_plate->showSettings(before.plate); // cancelled: as it was
+        m_plate->setTableSettings(before.tablePlate);
         return false;
     }
     if (mode == ImportMode::NewList) m_model->undoStack()->setClean(); // the table is the file's
@@ -338,7 +364,8 @@ bool ImportStep::applyImport(const QString &fileName, const QString &formatFilte
 }
 
 bool ImportStep::fillTable(const TrackSet &set, const QString &fileName,
-                           const QString &formatFilter, ImportMode mode, QProgressDialog &progress)
+                           const QString &formatFilter, ImportMode mode, QProgressDialog &progress,
+                           const Shown &shownBefore)
 {
     FillRange range;
     TrackTable before; // the list a new one replaces
@@ -378,14 +405,12 @@ bool ImportStep::fillTable(const TrackSet &set, const QString &fileName,
         return false;
     }
     m_model->cellsChanged(range.first, range.end - 1);
-    // Undo and redo put the file back with the table.
-    const std::pair<QString, QString> shownBefore{m_pathField->text(), m_formatLabel->text()};
-    const std::pair<QString, QString> shownAfter{fileName, formatFilter};
-    auto follow = [this, shownBefore, shownAfter](bool undone) {
-        const auto &[path, filter] = undone ? shownBefore : shownAfter;
-        showFile(path, filter);
-        m_caption->setText(look::stepCaption(1, !path.isEmpty()));
-        emit fileShown(!path.isEmpty());
+    // Undo and redo put back the file, the plate, the first frames and the
+    // save line that came with the table.
+    const Shown after{fileName, formatFilter, m_plate->settings(), m_plate->tableSettings(),
+                      QString()};
+    auto follow = [this, shownBefore, after](bool undone) {
+        showAgain(undone ? shownBefore : after);
     };
     if (mode == ImportMode::NewList)
         m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(before)),

@@ -70,6 +70,13 @@ public:
     int endRow() const { return m_endRow; }
     // New: no file.
     void clear();
+    // The save line (Step 2's), which undo and redo of an import put back
+    // with the table it told of.
+    void setSaveLine(std::function<QString()> shown, std::function<void(const QString &)> show)
+    {
+        m_saveLine = std::move(shown);
+        m_showSaveLine = std::move(show);
+    }
 
 signals:
     // Step 1 shows a file (or none): Step 2 may choose a target.
@@ -80,6 +87,8 @@ signals:
     void tablePrepared();
     // The table holds a new list from a file.
     void newListFilled();
+    // A file was imported (as a new list or an addition).
+    void imported(const QString &path);
 
 private:
     void buildWidgets(QWidget *box);
@@ -92,9 +101,13 @@ private:
                                             const QString &refusal, QMessageBox::Icon icon);
     bool applyImport(const QString &fileName, const QString &formatFilter, corvane::ImportMode mode,
                      const corvane::ReadResult &read);
+    // What the window shows with a table: the file, the plate, the save line.
+    struct Shown;
+    Shown shownNow() const;
+    void showAgain(const Shown &shown);
     bool fillTable(const corvane::TrackSet &set, const QString &fileName,
-                   const QString &formatFilter, corvane::ImportMode mode,
-                   QProgressDialog &progress);
+                   const QString &formatFilter, corvane::ImportMode mode, QProgressDialog &progress,
+                   const Shown &shownBefore);
     void rememberRecent(const QString &path, const QString &formatFilter);
     QWidget *over() const;
 
@@ -108,6 +121,8 @@ private:
     QLineEdit *m_pathField = nullptr;
     QStringList m_inputs;
     int m_firstRow = 0, m_endRow = 0;
+    std::function<QString()> m_saveLine;
+    std::function<void(const QString &)> m_showSaveLine;
     Reader m_reader = [](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
         return corvane::dispatch(path, filter, bytes);
     };

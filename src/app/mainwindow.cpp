@@ -14,6 +14,7 @@
 #include "edit/rowedits.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -100,6 +101,8 @@ void MainWindow::connectSteps()
 {
     connect(m_import, &ImportStep::fileShown, m_export->tree(), &QWidget::setEnabled);
     connect(m_import, &ImportStep::filling, this, [this] { m_export->showStatus(QString()); });
+    m_import->setSaveLine([this] { return m_export->status(); },
+                          [this](const QString &line) { m_export->showStatus(line); });
     connect(m_import, &ImportStep::tablePrepared, m_table, &TablePanel::fitColumns);
     connect(m_import, &ImportStep::newListFilled, m_table->view(), &QTableView::scrollToTop);
     connect(m_export, &ExportStep::targetChosen, this,
@@ -108,6 +111,16 @@ void MainWindow::connectSteps()
                 m_plate->setEnabled(!path.isEmpty());
                 m_plate->setTargetFormat(filter);
             });
+    connect(m_import, &ImportStep::imported, this, [this](const QString &path) {
+        m_export->setStartFolder(QFileInfo(path).absolutePath());
+    });
+    // The next work after a target is Step 3's.
+    connect(m_export, &ExportStep::dialogClosed, this, [this] {
+        if (m_plate->isEnabled())
+            m_plate->focusFirstValue();
+        else
+            m_export->tree()->setFocus(Qt::OtherFocusReason);
+    });
     connect(m_plate, &PlatePanel::saveAllowed, this, [this](bool allowed, const QString &tip) {
         m_saveButton->setEnabled(allowed);
         m_saveButton->setToolTip(tip);

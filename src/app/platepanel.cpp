@@ -125,6 +125,11 @@ QList<QWidget *> PlatePanel::tabOrder() const
             m_importFirst, m_exportFirst, m_applyButton, m_resetButton};
 }
 
+void PlatePanel::focusFirstValue()
+{
+    m_plateWidth->setFocus(Qt::OtherFocusReason);
+}
+
 void PlatePanel::setReady(bool ready)
 {
     m_caption->setText(look::stepCaption(3, ready));
@@ -332,11 +337,16 @@ bool PlatePanel::takeApplied(TrackTable &table, const ApplyResult &result)
     m_exportFirst->setStatusTip(m_exportFirst->text());
     const PlateSettings settingsAfter = settings();
     m_tableSettings = settingsAfter;
+    // Redone, what Apply made may be saved again (as the Apply allowed).
+    const QStringList notesBefore = m_applyNotes, notesAfter = result.notes;
+    const bool saveable = !result.shapeNameProblem;
     m_model->done(QStringLiteral("Apply All Setting Changes"),
                   std::make_unique<TableReplaced>(std::move(table), result.order),
-                  [this, settingsBefore, settingsAfter](bool undone) {
+                  [=](bool undone) {
                       m_tableSettings = undone ? settingsBefore : settingsAfter;
+                      m_applyNotes = undone ? notesBefore : notesAfter;
                       showSettings(*m_tableSettings);
+                      if (!undone && saveable) emit saveAllowed(true, QString());
                   });
     return true;
 }

@@ -59,6 +59,8 @@ public:
     // SAVE DATA! waits for the next Apply.
     void markStale();
 
+    // Focus on the first value (where the work goes on after Step 2).
+    void focusFirstValue();
     // The widgets the window's tab order runs through, in order.
     QList<QWidget *> tabOrder() const;
 

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QToolTip>
 
@@ -37,6 +38,11 @@ TablePanel::TablePanel(QWidget *parent, TrackModel *model) : QObject(parent), m_
     connect(m_model, &QAbstractItemModel::modelReset, this, rowsChanged);
     connect(m_model, &TrackModel::tableSwapped, this, rowsChanged);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &TablePanel::showMarkedCount);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TablePanel::fitFrameColumn);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &TablePanel::fitFrameColumn);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &TablePanel::fitFrameColumn);
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &TablePanel::fitFrameColumn);
     rowsChanged();
 }
 
@@ -146,9 +152,19 @@ void TablePanel::fitColumns()
     QHeaderView *header = m_view->horizontalHeader();
     for (int c = 0; c < m_model->columnCount(); ++c)
         m_view->setColumnWidth(c, header->sectionSizeHint(c));
+    fitFrameColumn();
     m_view->setPalette(look::tablePalette());
     m_view->verticalHeader()->setDefaultSectionSize(20);
     fitRowNumbers();
+}
+
+void TablePanel::fitFrameColumn()
+{
+    if (m_model->columnCount() <= FrameColumn) return;
+    // Only the rows in sight are measured: the cost does not grow with the table.
+    const int wanted =
+        static_cast<const QAbstractItemView *>(m_view)->sizeHintForColumn(FrameColumn);
+    if (wanted > m_view->columnWidth(FrameColumn)) m_view->setColumnWidth(FrameColumn, wanted);
 }
 
 // The row numbers' column is as wide as the largest number needs (at least 43).

@@ -45,6 +45,9 @@ public:
     // After a fill gave the table its columns.
     void fitColumns();
     void fitRowNumbers();
+    // The Frame column widens to the widest frame in sight (frame 10000 is
+    // never shown as "100…").
+    void fitFrameColumn();
     void showMarkedCount();
 
 protected:

@@ -105,7 +105,8 @@ std::optional<std::pair<int, int>> parsePlate(const QString &text)
 const Format *inputFormat(const QString &path, const Format *from, Outcome &outcome,
                           QList<const Format *> *candidates)
 {
-    const QString problem = inputFileProblem(path);
+    QString problem = inputFileProblem(path);
+    if (problem.isEmpty()) problem = emptyFileProblem(path);
     if (!problem.isEmpty()) {
         fail(outcome, InputError, problem, path);
         return nullptr;

@@ -35,22 +35,40 @@ ReadResult dispatch(const QString &path, const QString &formatFilter,
     return dispatch(path, *format, bytesRead);
 }
 
+namespace {
+
+// A line too long for the chosen format rules out that format, not every
+// one (scripts hold a curve on one line).
+QString namingFormat(const QString &error, const QString &path, const Format &format)
+{
+    if (error != longLineMessage(path, format.maxLineLength)) return error;
+    return fileError(path, QStringLiteral("has a line longer than %1 MB, so it is not a %2 file.")
+                               .arg(format.maxLineLength >> 20)
+                               .arg(QLatin1String(format.name)))
+        .error;
+}
+
+} // namespace
+
 ReadResult dispatch(const QString &path, const Format &chosen, std::atomic<qint64> *bytesRead)
 {
     const Format *format = &chosen;
     if (!format->read)
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
                                    .arg(QLatin1String(format->name)));
+    if (const QString empty = emptyFileProblem(path); !empty.isEmpty())
+        return ReadResult::failure(empty);
     if (format->readLines) {
         FileLines lines(path, format->maxLineLength, bytesRead);
         ReadResult result = format->readLines(lines, path);
         // A stopped reading says so, whatever the reader made of it.
         if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
-        if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
+        if (!lines.error().isEmpty())
+            return ReadResult::failure(namingFormat(lines.error(), path, *format));
         return checkedRead(std::move(result), path, *format);
     }
     const FileText text = loadTrackFile(path, format->maxLineLength, {}, bytesRead);
-    if (!text.ok()) return ReadResult::failure(text.error);
+    if (!text.ok()) return ReadResult::failure(namingFormat(text.error, path, *format));
     ReadResult result = readBytes(text.bytes, path, *format);
     if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
     return result;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -38,11 +39,15 @@ QString holdsNulMessage(const QString &path)
     return named(path, QStringLiteral("holds NUL bytes, so it is not a track file."));
 }
 
+} // namespace
+
 QString longLineMessage(const QString &path, qsizetype maxLine)
 {
     return named(path, QStringLiteral("has a line longer than %1 MB, so it is not a track file.")
                            .arg(maxLine >> 20));
 }
+
+namespace {
 
 QString changedMessage(const QString &path)
 {
@@ -223,6 +228,13 @@ QString inputFileProblem(const QString &path)
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
         return systemMessage(path, "cannot be opened");
     return QString();
+}
+
+QString emptyFileProblem(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile() || file.size() > 0) return QString();
+    return named(path, QStringLiteral("is empty, so it holds no tracks."));
 }
 
 namespace {

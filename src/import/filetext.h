@@ -44,6 +44,10 @@ struct FileText
 // Why a path cannot be read as an input (it does not exist, is not a
 // regular file, is not readable), naming it; empty when it can.
 QString inputFileProblem(const QString &path);
+// Why a file to import cannot hold tracks: it is empty (naming it); else empty.
+QString emptyFileProblem(const QString &path);
+// A line longer than maxLine: the file is not a track file of the reader's.
+QString longLineMessage(const QString &path, qsizetype maxLine);
 
 // The file's bytes are read into memory, never mapped, so that a file cut
 // short or rewritten while it is read cannot take the process down with it;

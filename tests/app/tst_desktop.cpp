@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
@@ -143,6 +144,11 @@ private slots:
                                                 "per track: shot_01.txt, shot_02.txt, shot_03.txt, "
                                                 "shot_04.txt, shot_05.txt, shot_06.txt, "
                                                 "shot_07.txt, shot_08.txt."));
+        // The line shows what fits, cut at a word with "…"; its tip has it all.
+        auto *line = w.findChild<QLabel *>(QStringLiteral("saveStatusLabel"));
+        QVERIFY2(line->text().endsWith(QStringLiteral("…")), qPrintable(line->text()));
+        QVERIFY(w.saveStatus().startsWith(line->text().chopped(1)));
+        QCOMPARE(line->toolTip(), w.saveStatus());
     }
 
     // Names the target cannot hold and what the conventions moved are told.
@@ -159,7 +165,8 @@ private slots:
         QString notes;
         answerMessage(&notes);
         w.saveData();
-        QVERIFY2(w.saveStatus().contains(QLatin1String("1 track renamed")),
+        QVERIFY2(w.saveStatus().contains(
+                     QLatin1String("1 track renamed: the format cannot hold its name as it is.")),
                  qPrintable(w.saveStatus()));
         QVERIFY(w.saveStatus().contains(QLatin1String("PFTrack 2011 pixel centres: +0.5 px")));
         QVERIFY2(notes.contains(QLatin1String("track \"Track 01\" is written as \"Track_01\"")),

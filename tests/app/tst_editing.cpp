@@ -204,11 +204,23 @@ private slots:
             d->accept();
         });
         w.findChild<QPushButton *>(QStringLiteral("rowSend"))->click();
-        QCOMPARE(prompt, QStringLiteral("Line:"));
+        QCOMPARE(prompt, QStringLiteral("Move the selected rows to line:"));
         QCOMPARE(cell(w, 0, 1), QStringLiteral("4"));
-
+        // Without a whole row, Go to Line says what it needs and asks nothing.
         select(w, 2, 1, 2, 1);
         QString told;
+        answerMessage(&told);
+        w.findChild<QPushButton *>(QStringLiteral("rowSend"))->click();
+        QVERIFY2(told.startsWith(QLatin1String("Go to Line moves whole rows")), qPrintable(told));
+        // Select Group without a selected cell says so too.
+        w.table()->clearSelection();
+        told.clear();
+        answerMessage(&told);
+        trigger(w, "actionShape");
+        QVERIFY2(told.contains(QLatin1String("select a cell of the shape first")),
+                 qPrintable(told));
+
+        select(w, 2, 1, 2, 1);
         whenModal<QMessageBox>([&](QMessageBox *b) {
             told = b->text();
             b->accept();

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -116,13 +117,34 @@ private slots:
         QCOMPARE(request.filters.at(20),
                  QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
         QCOMPARE(request.filters.last(), QStringLiteral("Nuke Script File (*.nk)"));
-        QCOMPARE(request.directory, QDir::rootPath());
+        QCOMPARE(request.directory, QDir::homePath()); // nothing imported yet
         // A name typed without an extension takes the format's.
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed.txt"));
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->palette().color(QPalette::Text),
                  QColor(Qt::white));
         QVERIFY(child<QTreeWidget>(w, "exportFilesTree")->isEnabled());
         QCOMPARE(child<QLabel>(w, "step2")->text(), blue);
+    }
+
+    // The first Export dialog opens beside the imported file; once it
+    // closes with a target, the work goes on in Step 3.
+    void dialogOpensBesideTheImportAndStep3Follows()
+    {
+        QSettings().clear();
+        MainWindow w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(w.recogniseAndImport(samplePath("3de_export_cube.txt"),
+                                     QStringLiteral("3DE v4 Track File (*.txt)")));
+        w.findChild<QPushButton *>(QStringLiteral("exitButton"))->setFocus();
+        FileRequest request;
+        w.setFileChooser(answerWith(QDir::temp().filePath(QStringLiteral("beside.txt")),
+                                    QStringLiteral("Nuke Tracker File (*.*)"), &request));
+        w.chooseTargetWithDialog();
+        QCOMPARE(QDir::cleanPath(request.directory),
+                 QDir::cleanPath(QFileInfo(samplePath("3de_export_cube.txt")).absolutePath()));
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "plateResWidth"));
     }
 
     void importApplySave()

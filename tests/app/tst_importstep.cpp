@@ -13,8 +13,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -42,6 +44,7 @@ class TestImportStep : public QObject
     {
         return w.findChild<T *>(QLatin1String(name));
     }
+    QString text(MainWindow &w, const char *name) { return child<QLineEdit>(w, name)->text(); }
 
     // Answers the next message box with button, remembering its text, and
     // then, with notes, closes the one after it (what the import noted).
@@ -93,8 +96,7 @@ private slots:
         QString empty = file("empty.txt", "");
         QVERIFY(!w.recogniseAndImport(empty, v4));
         QCOMPARE(w.importModeDialog()->answer(), QStringLiteral("not asked"));
-        QCOMPARE(message, empty + QStringLiteral(
-                                      ": no track rows found: it is not a 3D Equalizer v4 file."));
+        QCOMPARE(message, empty + QStringLiteral(": is empty, so it holds no tracks."));
         QCOMPARE(w.trackModel()->rowCount(), 701);
         QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), samplePath("3de_export_cube.txt"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -239,6 +241,62 @@ private slots:
         w.trackModel()->undoStack()->undo();
         QCOMPARE(w.trackModel()->rowCount(), 701);
         QCOMPARE(child<QLabel>(w, "importFilesLabel")->text(), v4);
+    }
+
+    // A script whose curve is one long line, chosen with a line format's
+    // filter, is offered as what it is.
+    void longLinedScriptIsOfferedAsWhatItIs()
+    {
+        QString points = QStringLiteral("1\nT1\n0\n120000\n");
+        for (int i = 1; i <= 120000; ++i)
+            points += QStringLiteral("%1 %2 %3\n").arg(i).arg(100 + i * 0.001).arg(200.5);
+        const QString source = file("long.txt", points.toUtf8());
+        const QString script = QFileInfo(source).absolutePath() + QStringLiteral("/long.nk");
+        QProcess convert;
+        convert.start(QStringLiteral(CORVANE_CONVERT),
+                      {QStringLiteral("--to"), QStringLiteral("nuke-script"),
+                       QStringLiteral("--plate"), QStringLiteral("1920x1080"), source,
+                       QStringLiteral("-o"), script});
+        QVERIFY(convert.waitForFinished(60000));
+        QCOMPARE(convert.exitCode(), 0);
+        MainWindow w;
+        w.show();
+        QString question;
+        answerQuestion(QMessageBox::No, &question);
+        QVERIFY(!w.recogniseAndImport(script, v4));
+        QCOMPARE(question, offerText(script, "3D Equalizer v4", "nuke-script"));
+    }
+
+    // Undo and redo of an import put back the plate, the first frames and
+    // the save line that came with each table.
+    void undoOfImportRestoresItsPlate()
+    {
+        const QString first = file("first.txt", "1\nA\n0\n2\n1 10 20\n2 11 21\n");
+        const QString second = file("second.txt", "1\nB\n0\n2\n10000 10 20\n10001 11 21\n");
+        MainWindow w;
+        w.show();
+        QVERIFY(w.recogniseAndImport(first, v4));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        const PlateSettings withFirst = w.plateSettings();
+        answerImportMode("newGridList");
+        QVERIFY(w.recogniseAndImport(second, v4));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("2156"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1804"));
+        QCOMPARE(w.plateSettings().importFirst, QStringLiteral("10000"));
+        // The Frame column holds the widest frame whole.
+        QTableView *table = w.table();
+        QVERIFY(table->columnWidth(FrameColumn) >
+                table->fontMetrics().horizontalAdvance(QStringLiteral("10000")));
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), first);
+        QCOMPARE(w.plateSettings().importFirst, withFirst.importFirst);
+        QCOMPARE(w.plateSettings().exportFirst, withFirst.exportFirst);
+        QCOMPARE(text(w, "plateResWidth"), QStringLiteral("1920"));
+        QCOMPARE(text(w, "plateResHight"), QStringLiteral("1080"));
+        w.trackModel()->undoStack()->redo();
+        QCOMPARE(child<QLineEdit>(w, "importFilesText")->text(), second);
+        QCOMPARE(w.plateSettings().importFirst, QStringLiteral("10000"));
     }
 
     // A Shake script under either Shake filter whose first-line test refuses

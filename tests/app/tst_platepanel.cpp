@@ -243,6 +243,13 @@ private slots:
         QCOMPARE(text(w, "plateResWidth"), QStringLiteral("720"));
         QCOMPARE(text(w, "par"), QStringLiteral("1.09"));
         QCOMPARE(window(w), QStringList({"0", "720", "0", "576"}));
+        // Redone, what Apply made may be saved again; undone, it may not.
+        auto *save = child<QPushButton>(w, "saveDataButton");
+        QVERIFY(save->isEnabled());
+        w.trackModel()->undoStack()->undo();
+        QVERIFY(!save->isEnabled());
+        w.trackModel()->undoStack()->redo();
+        QVERIFY(save->isEnabled());
     }
 
     void applyMessages()

@@ -261,6 +261,15 @@ private slots:
                                    file("nothing.txt", "just words\n")});
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.err.contains(QLatin1String("no track rows found")));
+        // An empty file is called empty, with or without its format named.
+        for (bool named : {true, false}) {
+            QStringList args{"--to", "3de4", "--plate", "10x10", file("empty.txt", "")};
+            if (named) args = QStringList{"--from", "3de4"} + args;
+            run = runConverter(args);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(QLatin1String("empty.txt: is empty, so it holds no tracks.")),
+                     qPrintable(run.err));
+        }
     }
 
     void endlessLinesAreRefusedQuickly()
@@ -268,7 +277,9 @@ private slots:
         QString path = file("long.txt", QByteArray(50 << 20, '1'));
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(dispatch(path, v4).error.contains(QLatin1String("longer than 1 MB")));
+        // The line rules out the chosen format (a script may hold such lines).
+        QVERIFY(dispatch(path, v4).error.endsWith(
+            QLatin1String("has a line longer than 1 MB, so it is not a 3D Equalizer v4 file.")));
         QVERIFY(detectFormat(path).candidates.isEmpty());
         qDebug("refused in %lld ms", clock.elapsed());
         // The limit is exact, wherever the line stands.

@@ -123,7 +123,11 @@ private slots:
         // Nothing to read, a program's bytes, another format's file: each named, no rows.
         QString empty = file("empty.txt", "");
         QCOMPARE(dispatch(empty, v4).error,
-                 empty +
+                 empty + QStringLiteral(": is empty, so it holds no tracks."));
+        // Blank lines are not empty, but hold no rows either.
+        QString blank = file("blank.txt", "\n\n");
+        QCOMPARE(dispatch(blank, v4).error,
+                 blank +
                      QStringLiteral(": no track rows found: it is not a 3D Equalizer v4 file."));
         static const char elf[] = "\x7f"
                                   "ELF\x02\x01\x01\0\0\0\n1 2 3\n";
