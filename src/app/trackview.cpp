@@ -348,6 +348,18 @@ void TrackViewWindow::hideEvent(QHideEvent *event)
     QSettings().setValue(QStringLiteral("trackView/geometry"), geometry());
 }
 
+void TrackViewWindow::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (isVisible()) QSettings().setValue(QStringLiteral("trackView/geometry"), geometry());
+}
+
+void TrackViewWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible()) QSettings().setValue(QStringLiteral("trackView/geometry"), geometry());
+}
+
 void TrackViewWindow::rebuildNow()
 {
     if (!m_model) return;

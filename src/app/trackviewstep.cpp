@@ -51,8 +51,40 @@ void TrackViewStep::redraw()
     if (isShown()) m_view->rebuildNow();
 }
 
-// Where it was last, else beside the main window: to its right, else to
-// its left, where the screen has room; never on top of it if it fits.
+QRect trackViewPlace(const QRect &room, const QRect &window, const QRect &table,
+                     const QList<QRect> &keepInSight, QSize view)
+{
+    constexpr int gap = 8;
+    const QRect right(QPoint(window.right() + 1 + gap, window.top()), view);
+    const QRect left(QPoint(window.left() - gap - view.width(), window.top()), view);
+    for (QRect beside : {right, left}) {
+        if (room.isNull()) return beside;
+        if (beside.left() < room.left() || beside.right() > room.right()) continue;
+        if (beside.bottom() > room.bottom()) beside.moveBottom(room.bottom());
+        if (beside.top() < room.top()) beside.moveTop(room.top());
+        return beside;
+    }
+    // Over the table: its bottom right on the table's, within the screen,
+    // and no lower or further right than what must stay in sight begins.
+    QRect over(QPoint(), view);
+    over.moveBottomRight(table.bottomRight());
+    if (!room.isNull()) {
+        if (over.left() < room.left()) over.moveLeft(room.left());
+        if (over.top() < room.top()) over.moveTop(room.top());
+        over &= room;
+    }
+    for (const QRect &clear : keepInSight) {
+        if (!over.intersects(clear)) continue;
+        // Shrink from below when the clear part lies under the view's top, else from the right.
+        if (clear.top() > over.top())
+            over.setBottom(clear.top() - 1);
+        else
+            over.setRight(clear.left() - 1);
+    }
+    return over;
+}
+
+// Where it was last, else where trackViewPlace puts it.
 void TrackViewStep::place()
 {
     const QRect room = m_window->screen() ? m_window->screen()->availableGeometry() : QRect();
@@ -61,16 +93,15 @@ void TrackViewStep::place()
         m_view->setGeometry(last);
         return;
     }
-    const QRect main = m_window->frameGeometry();
-    QRect place(main.topRight() + QPoint(8, 0), m_view->size());
-    if (!room.isNull() && place.right() > room.right()) {
-        const QRect left(QPoint(main.left() - 8 - place.width(), main.top()), place.size());
-        if (left.left() >= room.left())
-            place = left;
-        else
-            place.moveRight(room.right());
-    }
-    if (!room.isNull() && place.bottom() > room.bottom()) place.moveBottom(room.bottom());
+    auto onScreen = [](const QWidget *w) { return QRect(w->mapToGlobal(QPoint()), w->size()); };
+    QList<QRect> keep;
+    for (const QWidget *w : std::as_const(m_keepInSight))
+        keep << onScreen(w);
+    const QRect table = m_tableWidget ? onScreen(m_tableWidget) : m_window->frameGeometry();
+    const QRect place =
+        trackViewPlace(room, m_window->frameGeometry(), table, keep, m_view->size());
+    if (place.size() != m_view->size())
+        m_view->resize(place.size().expandedTo(m_view->minimumSize()));
     m_view->move(place.topLeft());
 }
 

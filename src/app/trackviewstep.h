@@ -6,7 +6,9 @@
 
 #include "edit/trackpaths.h"
 
+#include <QList>
 #include <QObject>
+#include <QRect>
 #include <QSizeF>
 
 #include <vector>
@@ -16,11 +18,24 @@ class TrackModel;
 class TrackViewWindow;
 class QWidget;
 
+// Where the track view goes on a screen's free room: beside the main
+// window (its right, else its left), else over the table and what lies
+// left of it, never over what must stay in sight (Step 3 and the save
+// buttons, in screen coordinates), shrunk to fit when it must.
+QRect trackViewPlace(const QRect &room, const QRect &window, const QRect &table,
+                     const QList<QRect> &keepInSight, QSize view);
+
 class TrackViewStep : public QObject
 {
     Q_OBJECT
 public:
     TrackViewStep(QWidget *window, TrackModel *model, const PlatePanel *plate);
+    // The parts of the window the view must not cover, and the table it may.
+    void setLayout(QWidget *table, QList<QWidget *> keepInSight)
+    {
+        m_tableWidget = table;
+        m_keepInSight = std::move(keepInSight);
+    }
 
     // Shows it, or hides it when it shows (F3, the menu and the button).
     void toggle();
@@ -45,4 +60,6 @@ private:
     TrackModel *m_model;
     const PlatePanel *m_plate;
     TrackViewWindow *m_view = nullptr;
+    QWidget *m_tableWidget = nullptr;
+    QList<QWidget *> m_keepInSight;
 };

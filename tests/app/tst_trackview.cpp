@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "app/trackview.h"
+#include "app/trackviewstep.h"
 #include "formats/kit/shapes.h"
 #include "guitest.h"
 #include "testdata.h"
@@ -40,6 +41,35 @@ class TestTrackView : public QObject
     }
 
 private slots:
+    // Beside the window where it fits, else on its other side, else over
+    // the table, never over Step 3 or the save buttons.
+    void placedWhereItHidesNothingNeeded()
+    {
+        const QSize view(720, 520);
+        const QRect window(400, 150, 800, 530);
+        const QRect table(664, 180, 381, 211);
+        const QList<QRect> keep{QRect(664, 396, 530, 256), QRect(1082, 294, 112, 96)};
+        // A wide screen: to the right.
+        QCOMPARE(trackViewPlace(QRect(0, 0, 2560, 1440), window, table, keep, view).topLeft(),
+                 QPoint(1208, 150));
+        // The window at the screen's right edge: to its left.
+        const QRect atRight(1750, 150, 800, 530);
+        QCOMPARE(trackViewPlace(QRect(0, 0, 2560, 1440), atRight, table, keep, view).topLeft(),
+                 QPoint(1022, 150));
+        // A 1600-pixel screen: over the table, clear of what must stay in sight.
+        const QRect room(0, 0, 1600, 900);
+        const QRect over = trackViewPlace(room, window, table, keep, view);
+        QVERIFY(room.contains(over));
+        QVERIFY(over.intersects(table));
+        for (const QRect &clear : keep)
+            QVERIFY2(!over.intersects(clear), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                             .arg(over.x())
+                                                             .arg(over.y())
+                                                             .arg(over.width())
+                                                             .arg(over.height())));
+        QVERIFY(over.width() >= 320 && over.height() >= 200);
+    }
+
     void selectionBothWays()
     {
         MainWindow w;
