@@ -58,18 +58,6 @@ const Format *otherFormatReading(const Detection &detection, const Format *chose
     return pick([](const Format &) { return true; });
 }
 
-// The fill's progress: over the window, shown after half a second.
-void setUpFillProgress(QProgressDialog &progress)
-{
-    progress.setWindowTitle(QStringLiteral("Importing..."));
-    progress.setPalette(QApplication::palette());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    // Escape, when the dialog's own shortcut did not take it, rejects the
-    // dialog: that cancels too.
-    QObject::connect(&progress, &QDialog::rejected, &progress, &QProgressDialog::canceled);
-}
-
 } // namespace
 
 ImportStep::ImportStep(QWidget *box, TrackModel *model, PlatePanel *plate, ProgressRunner *runner,
@@ -189,7 +177,9 @@ bool ImportStep::recogniseAndImport(const QString &fileName, const QString &chos
         if (answer != QLatin1String("new") && answer != QLatin1String("add")) return false;
         if (answer == QLatin1String("add")) mode = ImportMode::Append;
     }
-    if (!applyImport(fileName, formatFilter, mode, *result)) return false;
+    if (!applyImport(fileName, formatFilter, mode,
+                     std::make_shared<const ReadResult>(std::move(*result))))
+        return false;
     showFile(fileName, formatFilter);
     rememberRecent(fileName, formatFilter);
     emit imported(fileName);
@@ -336,75 +326,76 @@ void ImportStep::showAgain(const Shown &shown)
     emit fileShown(!shown.path.isEmpty());
 }
 
-bool ImportStep::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,
-                             const ReadResult &read)
+bool ImportStep::applyImport(const QString &fileName, const QString &formatFilter,
+                             ImportMode mode, const std::shared_ptr<const ReadResult> &read)
 {
-    BusyCursor busy;
-    QProgressDialog progress(QStringLiteral("Filling the table"), QStringLiteral("Cancel"), 0, 0,
-                             over());
-    setUpFillProgress(progress);
     const Shown before = shownNow();
     PlateSettings settings = m_plate->settings();
-    takeOverImport(settings, read.set, mode, formatFilter);
+    takeOverImport(settings, read->set, mode, formatFilter);
     settings.defaultExportFirst(m_plate->targetFormat());
     m_plate->showSettings(settings);
     m_plate->setTableSettings(settings);
     emit filling();
-    if (!fillTable(read.set, fileName, formatFilter, mode, progress, before)) {
+    if (!fillTable(read, fileName, formatFilter, mode, before)) {
         m_plate->showSettings(before.plate); // cancelled: as it was
         m_plate->setTableSettings(before.tablePlate);
         return false;
     }
     if (mode == ImportMode::NewList) m_model->undoStack()->setClean(); // the table is the file's
-    if (!read.notes.isEmpty())
-        showMessage(over(), read.notes.join(QLatin1Char('\n')), QMessageBox::Information);
+    if (!read->notes.isEmpty())
+        showMessage(over(), read->notes.join(QLatin1Char('\n')), QMessageBox::Information);
     if (mode == ImportMode::NewList) m_inputs.clear();
     m_inputs.append(fileName);
     return true;
 }
 
-bool ImportStep::fillTable(const TrackSet &set, const QString &fileName,
-                           const QString &formatFilter, ImportMode mode, QProgressDialog &progress,
-                           const Shown &shownBefore)
+// The rows are written on a worker into a table of their own (a new list,
+// or a copy of the table with room for the added rows), which then takes
+// the table's place: the window never waits for rows. Cancelled, the table
+// stays as it was.
+bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const QString &fileName,
+                           const QString &formatFilter, ImportMode mode, const Shown &shownBefore)
 {
-    FillRange range;
-    TrackTable before; // the list a new one replaces
-    auto prepare = [&](TrackTable &table) {
-        if (mode == ImportMode::NewList) std::swap(before, table);
-        range = prepareFill(table, set.count, mode == ImportMode::Append);
+    struct Job
+    {
+        TrackTable table;
+        FillRange range;
     };
-    if (mode == ImportMode::Append)
-        m_model->append(set.count, prepare);
+    auto job = std::make_shared<Job>();
+    const bool append = mode == ImportMode::Append;
+    // An addition copies the table: it is waited for when cancelled, as it reads the table.
+    const TrackTable *current = append ? &m_model->table() : nullptr;
+    if (current && current->hasFormulas()) {
+        // Formulas keep their values as they are read: copied on this thread only.
+        BusyCursor busy;
+        job->table = current->clone();
+        current = nullptr;
+    }
+    const ProgressRunner::Run run{
+        QStringLiteral("Importing..."), QStringLiteral("Filling the table"), QString(),
+        std::max(1, read->set.count),
+        append ? ProgressRunner::AfterCancel::Wait : ProgressRunner::AfterCancel::Leave};
+    const bool finished = m_runner->run(
+        run, [job, read, current, append, formatFilter](const std::atomic<bool> &cancel,
+                                                        std::atomic<qint64> &done) {
+            if (current) job->table = current->clone();
+            job->range = prepareFill(job->table, read->set.count, append);
+            fillRows(job->table, read->set, job->range, formatFilter, [&](int written) {
+                done.store(written, std::memory_order_relaxed);
+                return !cancel.load();
+            });
+        });
+    if (!finished) return false;
+    m_runner->joinFinished();
+    const FillRange range = job->range;
+    if (append)
+        m_model->append(range.end - range.first,
+                        [&](TrackTable &table) { std::swap(job->table, table); });
     else
-        m_model->replace(prepare);
+        m_model->replace([&](TrackTable &table) { std::swap(job->table, table); });
     m_firstRow = range.first;
     m_endRow = range.end;
     emit tablePrepared();
-
-    progress.setMaximum(range.end - range.first);
-    progress.setValue(0); // shown after half a second of filling
-    // Events are processed every 50 ms or so, not once per row: a large
-    // import would otherwise spend its time redrawing the dialog.
-    QElapsedTimer clock;
-    clock.start();
-    fillRows(m_model->table(), set, range, formatFilter, [&](int written) {
-        if (clock.elapsed() < 50 && written < range.end - range.first)
-            return !progress.wasCanceled();
-        clock.restart();
-        progress.setValue(written);
-        QApplication::processEvents();
-        return !progress.wasCanceled();
-    });
-    if (progress.wasCanceled()) {
-        // Cancelled: the table goes back to what it was.
-        if (mode == ImportMode::NewList)
-            m_model->replace([&](TrackTable &table) { std::swap(before, table); });
-        else
-            RowsAddedOrRemoved::remove(*m_model, rowRange(range.first, range.end - 1));
-        progress.close();
-        return false;
-    }
-    m_model->cellsChanged(range.first, range.end - 1);
     // Undo and redo put back the file, the plate, the first frames and the
     // save line that came with the table.
     const Shown after{fileName, formatFilter, m_plate->settings(), m_plate->tableSettings(),
@@ -412,14 +403,15 @@ bool ImportStep::fillTable(const TrackSet &set, const QString &fileName,
     auto follow = [this, shownBefore, after](bool undone) {
         showAgain(undone ? shownBefore : after);
     };
-    if (mode == ImportMode::NewList)
-        m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(before)),
-                      follow);
-    else
+    if (append) {
         m_model->done(QStringLiteral("Import"),
                       RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)), follow);
-    if (mode == ImportMode::NewList) emit newListFilled();
-    progress.close();
+    } else {
+        // The job's table is now the list before, kept for undo.
+        m_model->done(QStringLiteral("Import"),
+                      std::make_unique<TableReplaced>(std::move(job->table)), follow);
+        emit newListFilled();
+    }
     return true;
 }
 

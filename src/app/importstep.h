@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class DialogM;
@@ -25,7 +26,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QModelIndex;
-class QProgressDialog;
 class QTreeWidget;
 class TrackModel;
 
@@ -100,14 +100,13 @@ private:
     std::optional<QString> offerOtherFormat(const QString &fileName, const QString &formatFilter,
                                             const QString &refusal, QMessageBox::Icon icon);
     bool applyImport(const QString &fileName, const QString &formatFilter, corvane::ImportMode mode,
-                     const corvane::ReadResult &read);
+                     const std::shared_ptr<const corvane::ReadResult> &read);
     // What the window shows with a table: the file, the plate, the save line.
     struct Shown;
     Shown shownNow() const;
     void showAgain(const Shown &shown);
-    bool fillTable(const corvane::TrackSet &set, const QString &fileName,
-                   const QString &formatFilter, corvane::ImportMode mode, QProgressDialog &progress,
-                   const Shown &shownBefore);
+    bool fillTable(const std::shared_ptr<const corvane::ReadResult> &read, const QString &fileName,
+                   const QString &formatFilter, corvane::ImportMode mode, const Shown &shownBefore);
     void rememberRecent(const QString &path, const QString &formatFilter);
     QWidget *over() const;
 

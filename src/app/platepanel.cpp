@@ -294,10 +294,7 @@ void PlatePanel::apply()
         ApplyResult result;
     };
     auto job = std::make_shared<Job>();
-    {
-        BusyCursor busy;
-        job->table = m_model->table().clone();
-    }
+    if (!m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Applying..."))) return;
     const ProgressRunner::Run run{
         QStringLiteral("Applying..."),
         QStringLiteral("Applying the settings to %1")

@@ -2,6 +2,8 @@
 #include "progressrunner.h"
 #include "busycursor.h"
 
+#include "table/tracktable.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -74,6 +76,14 @@ void ProgressRunner::joinFinished()
     }
 }
 
+bool ProgressRunner::copyTable(const corvane::TrackTable &from, corvane::TrackTable &to,
+                               const QString &title)
+{
+    const Run copying{title, QStringLiteral("Copying the table"), QString(), 1, AfterCancel::Wait};
+    return run(copying,
+               [&](const std::atomic<bool> &, std::atomic<qint64> &) { to = from.clone(); });
+}
+
 bool ProgressRunner::run(const Run &run, const Work &work)
 {
     struct State
@@ -117,8 +127,15 @@ bool ProgressRunner::run(const Run &run, const Work &work)
         // guesses the work is long; it shows at half a second.
         if (state->cancel || clock.elapsed() < 500) return;
         const qint64 done = state->done.load(std::memory_order_relaxed);
-        if (done >= total && !run.lastLabel.isEmpty() && dialog.labelText() != run.lastLabel)
-            dialog.setLabelText(run.lastLabel);
+        if (done >= total && !run.lastLabel.isEmpty()) {
+            // The last stage counts nothing the dialog can follow (a reader
+            // parsing what it read): the bar goes on moving, as busy.
+            if (dialog.labelText() != run.lastLabel) {
+                dialog.setLabelText(run.lastLabel);
+                dialog.setRange(0, 0);
+            }
+            return;
+        }
         dialog.setValue(int(std::min<qint64>(999, done * 1000 / total)));
     });
     // Escape, when the dialog's own shortcut did not take it, rejects the

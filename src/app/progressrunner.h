@@ -12,6 +12,10 @@
 
 class QWidget;
 
+namespace corvane {
+class TrackTable;
+}
+
 class ProgressRunner
 {
 public:
@@ -32,11 +36,14 @@ public:
     // Runs work under a progress dialog over the window (shown after half a
     // second) that follows how much of total the work has done; lastLabel,
     // when given, replaces the label once all of it is (a reader that read
-    // its file and now parses it). Cancel or Escape set cancel. Work that
-    // reads the table is waited for (it stops soon after); work on what it
-    // owns alone is left to finish unseen. False when cancel was asked for
-    // (work that was waited for may have finished first: its result tells).
+    // its file and now parses it), and the bar then moves as busy. Cancel or Escape set cancel.
+    // Work that reads the table is waited for (it stops soon after); work on what it owns alone is
+    // left to finish unseen. False when cancel was asked for (work that was waited for may have
+    // finished first: its result tells).
     bool run(const Run &run, const Work &work);
+    // Copies the table on a worker (the window stays live, its input held,
+    // the copy waited for when cancelled); false when cancelled.
+    bool copyTable(const corvane::TrackTable &from, corvane::TrackTable &to, const QString &title);
     // Joins the work that was left and has finished since.
     void joinFinished();
 

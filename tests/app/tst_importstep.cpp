@@ -19,6 +19,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -433,6 +434,33 @@ private slots:
         QCOMPARE(second.filter, v4);
         QVERIFY(other.directory != sub);
     }
+    // A read that has its bytes and parses them says so, and its bar moves
+    // on as busy instead of standing at the end.
+    void parsingIsAStageOfItsOwn()
+    {
+        MainWindow w;
+        w.show();
+        const QString path = samplePath("3de_export_cube.txt");
+        w.setImportReader(
+            [](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
+                bytes->store(QFileInfo(path).size());
+                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                return dispatch(path, filter, bytes);
+            });
+        QString label;
+        int maximum = -1;
+        whenModal<QProgressDialog>([&](QProgressDialog *p) {
+            QTimer::singleShot(200, p, [&, p] {
+                label = p->labelText();
+                maximum = p->maximum();
+            });
+        });
+        QVERIFY(w.recogniseAndImport(path, v4));
+        QVERIFY2(label.startsWith(QLatin1String("Reading the 3D Equalizer v4 rows")),
+                 qPrintable(label));
+        QCOMPARE(maximum, 0); // busy
+    }
+
     // A slow read shows its progress after half a second, centred on the
     // window; Escape stops it at once and leaves the table as it was.
     void slowReadCanBeCancelled()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "app/dialogm.h"
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "guitest.h"
@@ -6,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -13,7 +15,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -250,6 +254,63 @@ private slots:
         QVERIFY(!save->isEnabled());
         w.trackModel()->undoStack()->redo();
         QVERIFY(save->isEnabled());
+    }
+
+    // Importing and applying a large table keep the window's event loop
+    // turning: a timer goes on firing while rows are filled, copied and converted.
+    void largeTablesKeepTheWindowLive()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("large.txt"));
+        {
+            const int tracks = 300, frames = 10000;
+            QByteArray text = QByteArray::number(tracks) + '\n';
+            for (int t = 0; t < tracks; ++t) {
+                text += "T" + QByteArray::number(t) + "\n0\n" + QByteArray::number(frames) + '\n';
+                for (int f = 1; f <= frames; ++f)
+                    text += QByteArray::number(f) + ' ' + QByteArray::number(f % 1920) + ".25 " +
+                            QByteArray::number(t) + ".5\n";
+            }
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        MainWindow w;
+        w.show();
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer beat;
+        beat.setInterval(10);
+        connect(&beat, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        auto watch = [&](const char *what, const std::function<void()> &work) {
+            longest = 0;
+            clock.start();
+            last = 0;
+            beat.start();
+            work();
+            beat.stop();
+            qDebug("%s: longest pause of the event loop %lld ms", what, longest);
+            QVERIFY2(longest < 200, qPrintable(QString::number(longest)));
+        };
+        const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+        watch("import", [&] { QVERIFY(w.recogniseAndImport(path, v4)); });
+        QCOMPARE(w.trackModel()->rowCount(), 3000000);
+        w.chooseExportTarget(dir.filePath(QStringLiteral("live.txt")),
+                             QStringLiteral("Nuke Tracker File (*.txt)"));
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        watch("apply", [&] { w.applySettings(); });
+        QVERIFY(child<QPushButton>(w, "saveDataButton")->isEnabled());
+        whenModal<DialogM>([](DialogM *d) {
+            d->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"))->click();
+        });
+        watch("addition", [&] { QVERIFY(w.recogniseAndImport(path, v4)); });
+        QCOMPARE(w.trackModel()->rowCount(), 6000000);
+        w.trackModel()->undoStack()->undo();
+        QCOMPARE(w.trackModel()->rowCount(), 3000000);
     }
 
     void applyMessages()
