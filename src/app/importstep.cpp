@@ -326,8 +326,8 @@ void ImportStep::showAgain(const Shown &shown)
     emit fileShown(!shown.path.isEmpty());
 }
 
-bool ImportStep::applyImport(const QString &fileName, const QString &formatFilter,
-                             ImportMode mode, const std::shared_ptr<const ReadResult> &read)
+bool ImportStep::applyImport(const QString &fileName, const QString &formatFilter, ImportMode mode,
+                             const std::shared_ptr<const ReadResult> &read)
 {
     const Shown before = shownNow();
     PlateSettings settings = m_plate->settings();
@@ -375,9 +375,9 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
         QStringLiteral("Importing..."), QStringLiteral("Filling the table"), QString(),
         std::max(1, read->set.count),
         append ? ProgressRunner::AfterCancel::Wait : ProgressRunner::AfterCancel::Leave};
-    const bool finished = m_runner->run(
-        run, [job, read, current, append, formatFilter](const std::atomic<bool> &cancel,
-                                                        std::atomic<qint64> &done) {
+    const bool finished =
+        m_runner->run(run, [job, read, current, append, formatFilter](
+                               const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
             if (current) job->table = current->clone();
             job->range = prepareFill(job->table, read->set.count, append);
             fillRows(job->table, read->set, job->range, formatFilter, [&](int written) {
