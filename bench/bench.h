@@ -9,6 +9,8 @@
 
 // Runs work and prints "<name> <seconds> s <peak-rss-MB> MB".
 void stage(const char *name, const std::function<void()> &work);
+// The wall seconds of the last run of a stage (0 when it has not run).
+double stageSeconds(const char *name);
 
 // A 3DE v4 file of `tracks` tracks sharing the rows evenly, frames from 1.
 QByteArray generateThreeDEv4(int rows, int tracks);

@@ -35,7 +35,9 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 using namespace corvane;
 
@@ -279,6 +281,20 @@ void runEditStages(TrackTable &table)
     stage("paste", [&] { pasteText(target, {0, 0, 0, 0}, text); });
 }
 
+namespace {
+std::map<std::string, double> &stageTimes()
+{
+    static std::map<std::string, double> times;
+    return times;
+}
+} // namespace
+
+double stageSeconds(const char *name)
+{
+    const auto it = stageTimes().find(name);
+    return it == stageTimes().end() ? 0 : it->second;
+}
+
 void stage(const char *name, const std::function<void()> &work)
 {
     std::fflush(stdout);
@@ -288,6 +304,7 @@ void stage(const char *name, const std::function<void()> &work)
     clock.start();
     work();
     const double wall = clock.nsecsElapsed() / 1e9;
+    stageTimes()[name] = wall;
     std::printf("%s %.3f s %ld MB (cpu %.3f s)\n", name, wall, peakMegabytes(),
                 cpuSeconds() - cpuBefore);
     std::fflush(stdout);

@@ -49,6 +49,18 @@ void runWindowStages(const QString &source, const QString &folder)
         settle();
     });
     std::printf("# window table: %d rows\n", w.trackModel()->rowCount());
+    // The window against the core doing the same on the same rows, in this run.
+    const struct
+    {
+        const char *what;
+        double window, core;
+    } pairs[] = {
+        {"import", stageSeconds("window-import"), stageSeconds("read-3de4") + stageSeconds("fill")},
+        {"apply", stageSeconds("window-apply"), stageSeconds("apply")},
+        {"save", stageSeconds("window-save-3de4"), stageSeconds("write-3de4")}};
+    for (const auto &pair : pairs)
+        if (pair.core > 0)
+            std::printf("# window/core %s: %.2fx\n", pair.what, pair.window / pair.core);
 
     w.findChild<QAction *>(QStringLiteral("actionTrackView"))->trigger();
     settle();
