@@ -96,15 +96,13 @@ void runGeometry(OperationRun &run)
     PointMove m{op.kind, 1, 1, 0, 0, op.k, op.kCube, plate, plate};
     QString what;
     if (changesPlate(op.kind) && !run.everyTrack()) {
-        result.error = QStringLiteral("%1 changes the plate, so it works on every track, not on "
-                                      "a selection.")
-                           .arg(trackOperationText(op).mid(2).section(QLatin1Char(' '), 0, 0));
+        result.error = QStringLiteral("it changes the plate, so it works on every track, not on "
+                                      "a selection.");
         return;
     }
     if (needsPlate(op.kind) && !plate.known()) {
         result.plateMissing = true;
-        result.error = QStringLiteral("%1 needs the plate size, which the tracks do not state.")
-                           .arg(trackOperationText(op).mid(2).section(QLatin1Char(' '), 0, 0));
+        result.error = QStringLiteral("it needs the plate size, which the tracks do not state.");
         return;
     }
     switch (op.kind) {
@@ -238,9 +236,8 @@ void runGeometry(OperationRun &run)
             run.sourcePoint(r, x, y);
         } else if (problem == NoPlate) {
             result.plateMissing = true;
-            result.error = QStringLiteral("%1 needs the plate size for these tracks' coordinates, "
-                                          "which the tracks do not state.")
-                               .arg(trackOperationText(op).mid(2).section(QLatin1Char(' '), 0, 0));
+            result.error = QStringLiteral("it needs the plate size for these tracks' coordinates, "
+                                          "which the tracks do not state.");
         } else {
             run.view.sourcePoint(r, &x, &y);
             run.rowError(r, problem == Folds
