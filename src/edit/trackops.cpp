@@ -214,6 +214,23 @@ ParsedOperation parseRenameList(const QString &contents, const QString &source)
     return made(op);
 }
 
+ParsedOperation renameOperation(const QString &pattern, const QString &replacement)
+{
+    TrackOperation op;
+    op.kind = TrackOperationKind::Rename;
+    op.text = pattern;
+    op.replacement = replacement;
+    const QRegularExpression expression(pattern);
+    if (!expression.isValid()) {
+        ParsedOperation p;
+        p.error = QStringLiteral("--rename: \"%1\" is not a regular expression: %2 (at %3).")
+                      .arg(pattern, expression.errorString())
+                      .arg(expression.patternErrorOffset());
+        return p;
+    }
+    return made(op);
+}
+
 ParsedOperation parseTrackOperation(const QString &option, const QString &text,
                                     const QString &source)
 {
@@ -230,18 +247,7 @@ ParsedOperation parseTrackOperation(const QString &option, const QString &text,
                 break;
             }
         if (split <= 0) return failed(o, QStringLiteral("PATTERN=REPLACEMENT"), text);
-        op.kind = K::Rename;
-        op.text = text.left(split);
-        op.replacement = text.mid(split + 1);
-        const QRegularExpression pattern(op.text);
-        if (!pattern.isValid()) {
-            ParsedOperation p;
-            p.error = QStringLiteral("--rename: \"%1\" is not a regular expression: %2 (at %3).")
-                          .arg(op.text, pattern.errorString())
-                          .arg(pattern.patternErrorOffset());
-            return p;
-        }
-        return made(op);
+        return renameOperation(text.left(split), text.mid(split + 1));
     }
     if (o == QLatin1String("rename-file")) return parseRenameList(text, source);
     if (o == QLatin1String("prefix") || o == QLatin1String("suffix")) {

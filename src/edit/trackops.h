@@ -101,6 +101,8 @@ struct ParsedOperation
 };
 ParsedOperation parseTrackOperation(const QString &option, const QString &text,
                                     const QString &source = QString());
+// A rename by a regular expression and its replacement, the pattern checked.
+ParsedOperation renameOperation(const QString &pattern, const QString &replacement);
 // The mapping of a rename list: "old<TAB>new", "old new" or "old,new" per
 // line; blank lines and lines starting with '#' are skipped.
 ParsedOperation parseRenameList(const QString &contents, const QString &source);

@@ -105,6 +105,11 @@ void runGeometry(OperationRun &run)
         result.error = QStringLiteral("it needs the plate size, which the tracks do not state.");
         return;
     }
+    const bool lens = op.kind == K::LensDistort || op.kind == K::LensUndistort;
+    if (lens && (plate.width < 2 || plate.height < 2)) {
+        result.error = QStringLiteral("the lens model needs a plate of at least 2 x 2 pixels.");
+        return;
+    }
     switch (op.kind) {
     case K::Shift:
         m.bx = op.x;
@@ -183,7 +188,6 @@ void runGeometry(OperationRun &run)
     }
     // The axes whose numbers change: where points move, or the plate's
     // size along that axis changes (normalised conventions count from it).
-    const bool lens = op.kind == K::LensDistort || op.kind == K::LensUndistort;
     const int axes = lens ? (op.k != 0 || op.kCube != 0 ? 3 : 0)
                           : ((m.ax != 1 || m.bx != 0 || m.to.width != plate.width) ? 1 : 0) |
                                 ((m.ay != 1 || m.by != 0 || m.to.height != plate.height) ? 2 : 0);

@@ -465,10 +465,8 @@ Tracks fromRows(const py::object &rows, const py::object &plateValue, const py::
 
 // A track operation on a copy of the tracks, its parameters checked as the
 // converter checks its option's text.
-Tracks operated(const Tracks &source, const char *option, const QString &value,
-                const QString &fileName = QString())
+Tracks operated(const Tracks &source, const char *option, const ParsedOperation &parsed)
 {
-    const ParsedOperation parsed = parseTrackOperation(QLatin1String(option), value, fileName);
     if (!parsed.operation) {
         // The converter's words name its option; here the method is named.
         QString message = parsed.error;
@@ -511,6 +509,12 @@ Tracks operated(const Tracks &source, const char *option, const QString &value,
     return out;
 }
 
+Tracks operated(const Tracks &source, const char *option, const QString &value,
+                const QString &fileName = QString())
+{
+    return operated(source, option, parseTrackOperation(QLatin1String(option), value, fileName));
+}
+
 QString numberText(const py::handle &value, const std::string &what)
 {
     return QString::number(floatArg(value, what), 'g', 17);
@@ -534,11 +538,9 @@ void defineOperations(py::class_<Tracks> &c)
     c.def(
          "rename",
          [](const Tracks &t, const py::object &pattern, const py::object &replacement) {
-             // The pattern's own "=" needs no escape here: the parts come apart.
-             QString p = qtext(textArg(pattern, "pattern"));
-             p.replace(QLatin1Char('='), QStringLiteral("\\="));
              return operated(t, "rename",
-                             p + QLatin1Char('=') + qtext(textArg(replacement, "replacement")));
+                             renameOperation(qtext(textArg(pattern, "pattern")),
+                                             qtext(textArg(replacement, "replacement"))));
          },
          py::arg("pattern"), py::arg("replacement"),
          "Tracks whose names match the regular expression renamed (\\1 for a captured group).")

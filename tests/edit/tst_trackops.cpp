@@ -376,6 +376,9 @@ private slots:
         const TrackOperationResult r = run(t, plate, "lens-undistort", QStringLiteral("-0.5,0"));
         QVERIFY(r.error.contains(QStringLiteral("folds back")));
         QCOMPARE(source(t, 0).x, 360.0); // nothing changed
+        PlateSize dot{1, 1};             // no span between pixel centres
+        QVERIFY(run(t, dot, "lens-distort", QStringLiteral("0.1"))
+                    .error.contains(QStringLiteral("2 x 2")));
     }
 
     void refusalsChangeNothing()

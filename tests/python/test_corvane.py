@@ -362,6 +362,9 @@ def test_track_operations_refuse_by_name(tmp_path):
     names.write_text("a\tA1\n")
     assert [t.name for t in tracks.rename_file(names)] == ["A1", "b"]
     assert [t.name for t in tracks.rename_map({"b": "B"})] == ["a", "B"]
+    # The pattern is the pattern: an "=" in it is no separator.
+    equal = corvane.Tracks.from_rows([("a=b", 1, 1.0, 1.0)]).rename("=", "_")
+    assert [t.name for t in equal] == ["a_b"]
     # Distortion there and back gives the points back within 1e-9 of a pixel.
     plate = corvane.Tracks.from_rows([("a", 1, 10.0, 700.0)], plate=(1920, 1080))
     back = plate.lens_distort(-0.1, 0.02).lens_undistort(-0.1, 0.02)
