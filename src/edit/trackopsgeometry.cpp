@@ -161,9 +161,8 @@ void runGeometry(OperationRun &run)
         }
         const double w = plate.width - l - r, h = plate.height - t - b;
         if (w < 1 || h < 1 || w > 1e6 || h > 1e6) {
-            result.error =
-                QStringLiteral("%1 leaves a %2 plate of %3 x %4 pixels.")
-                    .arg(trackOperationText(op).mid(2), plateText(plate), number(w), number(h));
+            result.error = QStringLiteral("it leaves the %1 plate %2 x %3 pixels.")
+                               .arg(plateText(plate), number(w), number(h));
             return;
         }
         m.to = {int(w), int(h)};

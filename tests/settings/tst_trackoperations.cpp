@@ -157,6 +157,69 @@ private slots:
         QVERIFY(std::abs(sy(l.table, 0) - y) * 287.5 < 1e-9);
     }
 
+    void framesAndFiltersOnARealFile()
+    {
+        // 3de_export_cube.txt: 8 tracks, 701 keys, frames 1..100; "01" keys
+        // 40..100 (61), "02".."04" 80 each with 20 frames missing ("02" 1..39
+        // and 60..100, "03" and "04" later), the rest 1..100.
+        const QString cube = samplePath("3de_export_cube.txt");
+        auto result = [&](std::vector<TrackOperation> ops, TrackOperationResult &last) {
+            Loaded l = load(cube, "3de4");
+            PlateSize plate;
+            for (const TrackOperation &o : ops)
+                last = runTrackOperation(l.table, plate, o);
+            return l;
+        };
+        TrackOperationResult r;
+        Loaded l = result({op("trim", QStringLiteral("1..39"))}, r);
+        QCOMPARE(r.keysRemoved, 428);
+        QCOMPARE(r.tracksRemoved, 1); // "01" starts at 40
+        QCOMPARE(r.tracksChanged, 8);
+        QCOMPARE(l.table.rowCount(), 273);
+        l = result({op("drop-before", QStringLiteral("60"))}, r);
+        QCOMPARE(r.keysRemoved, 20 + 39 + 6 * 59);
+        QCOMPARE(r.tracksRemoved, 0);
+        l = result({op("min-keys", QStringLiteral("81"))}, r);
+        QCOMPARE(r.tracksRemoved, 4);
+        QCOMPARE(r.keysRemoved, 61 + 3 * 80);
+        QCOMPARE(l.table.name(0), QStringLiteral("05"));
+        l = result({op("start-at", QStringLiteral("1001")), op("slip", QStringLiteral("-1000"))},
+                   r);
+        QCOMPARE(l.table.frame(0), 40); // the earliest key of the set was 1
+        QCOMPARE(r.keysChanged, 701);
+        // The 20 missing frames of "02".."04" filled; none are 19 or fewer.
+        l = result({op("fill-gaps", QStringLiteral("19"))}, r);
+        QCOMPARE(r.keysAdded, 0);
+        l = result({op("fill-gaps")}, r);
+        QCOMPARE(r.keysAdded, 60);
+        QCOMPARE(r.tracksChanged, 3);
+        QCOMPARE(l.table.rowCount(), 761);
+        // "02" is rows 61.. (after the 61 keys of "01"): frame 40 follows 39.
+        QCOMPARE(l.table.name(61 + 39), QStringLiteral("02"));
+        QCOMPARE(l.table.frame(61 + 39), 40);
+        QCOMPARE(sx(l.table, 61 + 39), 607.5720354334735 + (605.5 - 607.5720354334735) / 21);
+        QCOMPARE(sy(l.table, 61 + 39),
+                 230.44746587172094 + (277.1223461206476 - 230.44746587172094) / 21);
+        l = result({op("rename", QStringLiteral("^0(\\d)$=cube_\\1"))}, r);
+        QCOMPARE(r.tracksRenamed, 8);
+        QCOMPARE(l.table.name(0), QStringLiteral("cube_1"));
+    }
+
+    void scaleAndPadOnARealFile()
+    {
+        // 3DE v3's 2048 x 778 plate: scaled by 0.5 x 2, padded by a tenth on the left.
+        Loaded l = load(sharedSample(QStringLiteral("3de3/3de_export_v3.txt")), "3de3");
+        const TrackOperationsOutcome done = runTrackOperations(
+            l.table, l.settings,
+            {op("scale", QStringLiteral("0.5,2")), op("pad", QStringLiteral("0.1,0,0,0.5"))});
+        QVERIFY2(done.ok(), qPrintable(done.error));
+        QCOMPARE(l.settings.plateWidth, QStringLiteral("1126"));  // 1024 + 102 (102.4 rounded)
+        QCOMPARE(l.settings.plateHeight, QStringLiteral("2334")); // 1556 + 778
+        QCOMPARE(sx(l.table, 0), 71.7889 / 2 + 102);
+        // Y up: padding the bottom by 778 lifts every point by 778.
+        QCOMPARE(sy(l.table, 0), 481.708 * 2 + 778);
+    }
+
     void shapesAreTheirVertices()
     {
         // planar.nk: Bezier1 of 23 vertices keyed at 63, 64, 67 … 70, on 4096 x 2304.
