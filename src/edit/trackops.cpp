@@ -170,7 +170,9 @@ ParsedOperation parseRenameList(const QString &contents, const QString &source)
     TrackOperation op;
     op.kind = TrackOperationKind::RenameMap;
     QHash<QString, QString> seen;
-    const QStringList lines = contents.split(QLatin1Char('\n'));
+    // A byte-order mark that an editor put in front is no part of a name.
+    const QStringList lines =
+        (contents.startsWith(QChar(0xfeff)) ? contents.mid(1) : contents).split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines.at(i);
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);

@@ -109,10 +109,12 @@ private slots:
     void renameLists()
     {
         const ParsedOperation list = parseRenameList(
-            QStringLiteral("# old new\npt1\tsh010 pt1\r\npt2, sh010_pt2\n\npt3 pt3b\n"),
+            QString(QChar(0xfeff)) +
+                QStringLiteral("pt1\tsh010 pt1\r\n# old new\npt2, sh010_pt2\n\npt3 pt3b\n"),
             QStringLiteral("names.txt"));
         QVERIFY(list.operation);
         QCOMPARE(list.operation->mapping.size(), size_t(3));
+        QCOMPARE(list.operation->mapping[0].first, QStringLiteral("pt1"));
         QCOMPARE(list.operation->mapping[0].second, QStringLiteral("sh010 pt1")); // a tab splits
         QCOMPARE(list.operation->mapping[1].second, QStringLiteral("sh010_pt2"));
         const ParsedOperation bad =
