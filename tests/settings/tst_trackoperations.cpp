@@ -155,6 +155,18 @@ private slots:
                     .ok());
         QVERIFY(std::abs(sx(l.table, 0) - x) * 359.5 < 1e-9);
         QVERIFY(std::abs(sy(l.table, 0) - y) * 287.5 < 1e-9);
+        // SynthEyes' own numbers are the model's: each is multiplied by
+        // 1 + k r², r² = (1.25 X)² + Y² on 720 x 576.
+        Loaded own =
+            load(sharedSample(QStringLiteral("subpixel/sy_subpix_2dpaths.txt")), "syntheyes");
+        own.settings.setPlateWidth(QStringLiteral("720"));
+        own.settings.setPlateHeight(QStringLiteral("576"));
+        QVERIFY(
+            runTrackOperations(own.table, own.settings, {op("lens-distort", QStringLiteral("0.1"))})
+                .ok());
+        const double factor = 1 + 0.1 * (1.25 * x * 1.25 * x + y * y);
+        QVERIFY(std::abs(sx(own.table, 0) - x * factor) < 1e-12);
+        QVERIFY(std::abs(sy(own.table, 0) - y * factor) < 1e-12);
     }
 
     void framesAndFiltersOnARealFile()
