@@ -144,6 +144,10 @@ TrackOperationResult countTrackOperation(const TrackTable &table, PlateSize plat
                                          const std::vector<int> *onlyRows = nullptr,
                                          const ValueSpace *space = nullptr);
 
+// The most keys one fill of gaps may add (a gap of a billion frames is
+// refused, not allocated).
+constexpr int MaxFilledKeys = 20000000;
+
 // The note a key made by filling a gap carries (TrackTable::rowNote, the
 // status tip of its name cell).
 QString filledNote();

@@ -146,8 +146,14 @@ void runFillGaps(OperationRun &run)
         if (!run.frameOf(r, frame)) return;
         keys[size_t(run.trackOf[size_t(r)])].push_back({frame, r});
     }
-    std::vector<Fill> fills;
-    int gaps = 0, tracks = 0;
+    // The gaps first: the keys they would add are counted before any is made.
+    struct Gap
+    {
+        int from, to; // the rows around it
+    };
+    std::vector<Gap> gapList;
+    long long adding = 0;
+    int tracks = 0;
     for (std::vector<Key> &track : keys) {
         if (track.size() < 2) continue;
         auto earlier = [](const Key &a, const Key &b) {
@@ -155,33 +161,35 @@ void runFillGaps(OperationRun &run)
         };
         if (!std::is_sorted(track.begin(), track.end(), earlier))
             std::sort(track.begin(), track.end(), earlier);
-        const size_t before = fills.size();
+        const size_t before = gapList.size();
         for (size_t i = 0; i + 1 < track.size(); ++i) {
             const long long missing = (long long)track[i + 1].frame - track[i].frame - 1;
             if (missing < 1 || (op.count > 0 && missing > op.count)) continue;
-            if ((long long)fills.size() + missing > std::numeric_limits<int>::max() - rows) {
-                run.result.error = QStringLiteral("filling the gaps would make more rows than a "
-                                                  "table holds.");
-                return;
-            }
-            ++gaps;
-            for (int f = track[i].frame + 1; f < track[i + 1].frame; ++f)
-                fills.push_back({track[i].row, f, track[i].row, track[i + 1].row});
+            gapList.push_back({track[i].row, track[i + 1].row});
+            adding += missing;
         }
-        if (fills.size() > before) ++tracks;
+        if (gapList.size() > before) ++tracks;
     }
-    // The coordinates of the keys around each gap must be numbers.
-    for (const Fill &fill : fills) {
+    if (adding > MaxFilledKeys || adding > std::numeric_limits<int>::max() - (long long)rows) {
+        run.result.error = QStringLiteral("filling the gaps would add %1 keys, more than the %2 "
+                                          "one fill may add; fill only the shorter gaps.")
+                               .arg(adding)
+                               .arg(MaxFilledKeys);
+        return;
+    }
+    // The keys around each gap must be numbers, under a plain name.
+    for (const Gap &gap : gapList) {
         double x = 0, y = 0;
-        if (!run.sourcePoint(fill.from, x, y) || !run.sourcePoint(fill.to, x, y)) return;
-        if (run.view.nameId(fill.from) < 0) {
-            run.rowError(fill.from, QStringLiteral("its name cell is not a plain name (a formula "
-                                                   "or empty): its gaps cannot be filled"));
+        if (!run.sourcePoint(gap.from, x, y) || !run.sourcePoint(gap.to, x, y)) return;
+        if (run.view.nameId(gap.from) < 0) {
+            run.rowError(gap.from, QStringLiteral("its name cell is not a plain name (a formula "
+                                                  "or empty): its gaps cannot be filled"));
             return;
         }
     }
+    const int gaps = int(gapList.size());
     TrackOperationResult &result = run.result;
-    result.keysAdded = int(fills.size());
+    result.keysAdded = int(adding);
     result.tracksChanged = tracks;
     result.summary =
         QStringLiteral("fill gaps%1: %2 filled, %3 added to %4")
@@ -190,7 +198,14 @@ void runFillGaps(OperationRun &run)
                      : QString(),
                  plural(gaps, "gap", "gaps"), plural(result.keysAdded, "key", "keys"),
                  plural(tracks, "track", "tracks"));
-    if (!run.writing() || fills.empty()) return;
+    if (!run.writing() || adding == 0) return;
+    std::vector<Fill> fills;
+    fills.reserve(size_t(adding));
+    for (const Gap &gap : gapList) {
+        const int first = run.view.frame(gap.from), last = run.view.frame(gap.to);
+        for (int f = first + 1; f < last; ++f)
+            fills.push_back({gap.from, f, gap.from, gap.to});
+    }
 
     // Each new row goes behind the key it follows, in one pass.
     TrackTable &table = *run.table;

@@ -262,6 +262,11 @@ private slots:
         QCOMPARE(t.data(3, NameColumn, Qt::StatusTipRole).toString(), filledNote());
         QVERIFY(t.rowNote(1).isEmpty());
         QCOMPARE(t.displayText(3, XColumn), fixed6(source(t, 3).x));
+        // A gap of a billion frames is refused, not made.
+        TrackTable far = importedTable({{"A", -FrameLimit, 0, 0}, {"A", FrameLimit, 1, 1}});
+        const TrackOperationResult refused = run(far, plate, "fill-gaps");
+        QVERIFY(refused.error.contains(QStringLiteral("would add 1999999999 keys")));
+        QCOMPARE(far.rowCount(), 2);
     }
 
     void pixelGeometryByHand()
