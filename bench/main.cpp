@@ -7,6 +7,7 @@
 #include "edit/celledits.h"
 #include "edit/rowedits.h"
 #include "edit/sort.h"
+#include "edit/trackops.h"
 #include "edit/trackpaths.h"
 #include "export/exporter.h"
 #include "formats/3de/threedequalizer.h"
@@ -14,6 +15,7 @@
 #include "formats/registry.h"
 #include "import/dispatch.h"
 #include "settings/apply.h"
+#include "settings/trackoperations.h"
 #include "table/parallel.h"
 #include "table/tracktable.h"
 
@@ -281,6 +283,75 @@ void runEditStages(TrackTable &table)
     stage("paste", [&] { pasteText(target, {0, 0, 0, 0}, text); });
 }
 
+// Every track operation on the million rows of the generated file, read
+// into a table as the converter reads it (before Apply): "op-<option>".
+void runOperationStages(const QString &source)
+{
+    const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
+    TrackSet set = dispatch(source, v4).set;
+    TrackTable table;
+    FillRange range = prepareFill(table, set.count, false);
+    fillRows(table, set, range, v4, [](int) { return true; });
+    set = TrackSet();
+    const std::unique_ptr<ValueSpace> space = sourceSpace(table, true);
+    PlateSize plate{1920, 1080};
+    QString mapping;
+    for (int t = 0; t < 1000; ++t)
+        mapping += QStringLiteral("sh010_Track_%1_v2\tpoint%2\n")
+                       .arg(t + 1, 4, 10, QLatin1Char('0'))
+                       .arg(t + 1);
+    const std::vector<std::pair<const char *, QString>> operations{
+        {"prefix", QStringLiteral("sh010_")},
+        {"suffix", QStringLiteral("_v2")},
+        {"rename-file", mapping},
+        {"rename", QStringLiteral("^point(\\d+)$=track_\\1")},
+        {"slip", QStringLiteral("1000")},
+        {"start-at", QStringLiteral("1")},
+        {"shift", QStringLiteral("10.5,-3.25")},
+        {"scale", QStringLiteral("2")},
+        {"reformat", QStringLiteral("1920x1080")},
+        {"flip", QString()},
+        {"flop", QString()},
+        {"crop", QStringLiteral("100,20,10,30")},
+        {"pad", QStringLiteral("0.1,0,0.05,0")},
+        {"lens-distort", QStringLiteral("-0.05,0.01")},
+        {"lens-undistort", QStringLiteral("-0.05,0.01")},
+        {"drop-before", QStringLiteral("2")},
+        {"trim", QStringLiteral("1..900")},
+        {"min-keys", QStringLiteral("2")},
+    };
+    auto run = [&](const char *option, const QString &text) {
+        const ParsedOperation parsed = parseTrackOperation(QLatin1String(option), text);
+        if (!parsed.operation) {
+            std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(parsed.error));
+            return;
+        }
+        TrackOperationResult result;
+        stage(qPrintable(QStringLiteral("op-") + QLatin1String(option)), [&] {
+            result = runTrackOperation(table, plate, *parsed.operation, nullptr, space.get());
+        });
+        std::printf("#   %s\n", qPrintable(result.ok() ? result.summary
+                                                       : QStringLiteral("error: ") + result.error));
+    };
+    std::printf("# track operations on %d rows\n", table.rowCount());
+    for (const auto &[option, text] : operations)
+        run(option, text);
+    // Gaps to fill: every fifth key taken out.
+    std::vector<int> fifth;
+    for (int r = 2; r < table.rowCount(); r += 5)
+        fifth.push_back(r);
+    table.takeRows(fifth);
+    run("fill-gaps", QString());
+    // The window's live count as the user types, on the whole table.
+    const ParsedOperation shift =
+        parseTrackOperation(QStringLiteral("shift"), QStringLiteral("1,1"));
+    TrackOperationResult counted;
+    stage("op-count-shift", [&] {
+        counted = countTrackOperation(table, plate, *shift.operation, nullptr, space.get());
+    });
+    std::printf("#   %s\n", qPrintable(counted.summary));
+}
+
 namespace {
 std::map<std::string, double> &stageTimes()
 {
@@ -402,6 +473,9 @@ int main(int argc, char *argv[])
                                          QStringLiteral("Only this shape format's stages."),
                                          QStringLiteral("ID"));
     parser.addOption(shapeFormatOption);
+    QCommandLineOption operationsOnlyOption(QStringLiteral("operations-only"),
+                                            QStringLiteral("Only the track operations' stages."));
+    parser.addOption(operationsOnlyOption);
     QCommandLineOption threadsOption(QStringLiteral("threads"),
                                      QStringLiteral("Threads the core may use (default: every "
                                                     "core)."),
@@ -434,6 +508,10 @@ int main(int argc, char *argv[])
         }
     }
     std::printf("# %d rows, %d tracks\n", rows, tracks);
+    if (parser.isSet(operationsOnlyOption)) {
+        runOperationStages(source);
+        return 0;
+    }
 
     for (const char *to : {"nuke-cameratracker", "3de4"}) {
         const QString name =
@@ -527,6 +605,7 @@ int main(int argc, char *argv[])
     stage("track-view-model", [&] { TrackPaths::build(table, PathValues::Converted); });
     runEditStages(table);
     table = TrackTable();
+    runOperationStages(source);
     runShapeStages(dir.path(), parser.isSet(digestsOption), parser.value(shapeFormatOption));
 
     if (!parser.isSet(coreOnlyOption)) runWindowStages(source, dir.path());

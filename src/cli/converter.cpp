@@ -11,6 +11,7 @@
 #include "settings/apply.h"
 #include "settings/conversion.h"
 #include "settings/platesettings.h"
+#include "settings/trackoperations.h"
 #include "table/numbers.h"
 #include "table/tracktable.h"
 
@@ -175,7 +176,7 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
 
 // Step 3 and Apply with the options on top of what the imports set.
 bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
-                         Outcome &outcome, QStringList &conventionNotes)
+                         Outcome &outcome, QStringList &conventionNotes, QStringList *operations)
 {
     if (options.plate) {
         settings.setPlateWidth(QString::number(options.plate->first));
@@ -183,6 +184,17 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
     }
     settings.pixelAspect = options.pixelAspect;
     settings.programConventions = options.programConventions;
+    if (!options.operations.empty()) {
+        const TrackOperationsOutcome done = runTrackOperations(table, settings, options.operations);
+        if (!done.ok()) {
+            QString message = QStringLiteral("%1: %2").arg(
+                trackOperationText(options.operations.at(size_t(done.failed))), done.error);
+            if (done.plateMissing) message += QStringLiteral(" Give it with --plate WIDTHxHEIGHT.");
+            fail(outcome, done.plateMissing ? SettingsMissing : InputError, message);
+            return false;
+        }
+        if (operations) *operations = done.summaries;
+    }
     if (options.firstFrame) {
         settings.exportFirst = QString::number(*options.firstFrame);
         settings.exportFirstTyped = true;
@@ -313,7 +325,8 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
                 return outcome;
         }
         if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
-        if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes))
+        if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes,
+                                 &r.report.operations))
             return outcome;
         r.report.exportFirst = r.settings.exportFirst;
         Validation validation = validateForExport(r.table);

@@ -3,6 +3,7 @@
 // Save Data) through the same core functions, driven by options.
 #pragma once
 
+#include "edit/trackops.h"
 #include "export/exporter.h"
 #include "formats/trackset.h"
 #include "table/cameras.h"
@@ -35,6 +36,8 @@ struct ConvertOptions
     bool strict = false;         // a reading that leaves something out fails the run
     bool force = false;          // replace write-protected files of other users
     Camera camera = Camera::All; // the cameras of a stereo shot to take
+    // Run on each table in this order after its import, before Apply.
+    std::vector<TrackOperation> operations;
     QStringList inputs;
 };
 
@@ -62,6 +65,7 @@ struct OutputReport
     QList<RenamedTrack> renamed; // names the target could not hold
     QString exportFirst;         // the export first frame Apply used
     QStringList conventionNotes; // what the programs' conventions moved
+    QStringList operations;      // what each track operation did, in order
     QStringList notes;           // what the target could not hold
 };
 
@@ -87,10 +91,12 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
                           QList<const Format *> *candidates = nullptr);
 
 // Step 3 and Apply with the options (target, plate, preset, aspect, first
-// frame, conventions) on top of what the imports set, as convert() does;
-// false with the failure in outcome.
+// frame, conventions) on top of what the imports set, as convert() does,
+// the track operations run on the plate first; false with the failure in
+// outcome. What each operation did goes to `operations`.
 bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
-                         Outcome &outcome, QStringList &conventionNotes);
+                         Outcome &outcome, QStringList &conventionNotes,
+                         QStringList *operations = nullptr);
 // Reads, converts and writes. Writes nothing when anything fails.
 Outcome convert(const ConvertOptions &options, const Progress &progress = {});
 

@@ -222,7 +222,7 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
                                  QStringLiteral("INPUT..."));
 
-    const bool parsed = parser.parse(QCoreApplication::arguments());
+    const bool parsed = parser.parse(withOptionalValues(QCoreApplication::arguments()));
     jsonOutput = parser.isSet(options.json);
     if (!parsed) return finish(fail(UsageError, parser.errorText()));
     if (parser.isSet(help) || parser.isSet(options.man) || parser.isSet(version))

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "options.h"
 
+#include "edit/trackops.h"
 #include "formats/registry.h"
+
+#include <QFile>
+#include <QHash>
 
 namespace corvane {
 
@@ -55,12 +59,66 @@ ConverterOptions::ConverterOptions()
       man(QStringLiteral("man-page"), QStringLiteral("Print the man page (troff) and exit."))
 {
     man.setFlags(QCommandLineOption::HiddenFromHelp);
+    auto op = [this](const char *name, const char *description, const char *value = nullptr) {
+        operations << (value ? QCommandLineOption(QLatin1String(name), QLatin1String(description),
+                                                  QLatin1String(value))
+                             : QCommandLineOption(QLatin1String(name), QLatin1String(description)));
+    };
+    op("rename",
+       "Track operation: rename the tracks whose names match the regular expression PATTERN, "
+       "the match replaced by REPLACEMENT (\\1 for a captured group).",
+       "PATTERN=REPLACEMENT");
+    op("rename-file", "Track operation: rename by a list, an old and a new name per line.", "FILE");
+    op("prefix",
+       "Track operation: put TEXT in front of every track's name (after a shape's "
+       "name for its vertices).",
+       "TEXT");
+    op("suffix", "Track operation: put TEXT after every track's name.", "TEXT");
+    op("slip", "Track operation: move every key by N frames.", "N");
+    op("start-at", "Track operation: move every key so that the earliest lands on frame F.", "F");
+    op("trim",
+       "Track operation: remove the keys before FIRST and after LAST (a track left "
+       "empty goes).",
+       "FIRST..LAST");
+    op("drop-before", "Track operation: remove the keys before frame F.", "F");
+    op("shift",
+       "Track operation: move every point by DX, DY pixels (X right, Y down the "
+       "plate).",
+       "DX,DY");
+    op("scale", "Track operation: scale points and plate by SX and SY (SY: SX when left out).",
+       "SX[,SY]");
+    op("reformat",
+       "Track operation: take points and plate to a new resolution, each axis by "
+       "its own factor.",
+       "WxH");
+    op("flip", "Track operation: mirror the points left-right within the plate.");
+    op("flop", "Track operation: mirror the points top-bottom within the plate.");
+    op("crop",
+       "Track operation: remove L, R, T, B pixels from the plate's sides (negative "
+       "adds); points keep their place in the picture.",
+       "L,R,T,B");
+    op("pad",
+       "Track operation: add L, R, T, B fractions of the plate to its sides (the nearest "
+       "whole pixels).",
+       "L,R,T,B");
+    op("min-keys", "Track operation: remove the tracks of fewer than N keys.", "N");
+    op("fill-gaps",
+       "Track operation: give each missing frame inside a track a key on a straight "
+       "line between the keys around it; --fill-gaps=MAX fills gaps of up to MAX "
+       "missing frames, --fill-gaps alone every gap.",
+       "MAX");
+    op("lens-distort", "Track operation: add the SynthEyes radial lens distortion K, KCUBE.",
+       "K,KCUBE");
+    op("lens-undistort", "Track operation: remove the SynthEyes radial lens distortion K, KCUBE.",
+       "K,KCUBE");
 }
 
 QList<QCommandLineOption> ConverterOptions::list() const
 {
-    return {to,     from,        output, plate, preset, par,    firstFrame, conventions,
-            append, listFormats, info,   json,  strict, camera, force,      man};
+    return QList<QCommandLineOption>{to,   from,       output,      plate,  preset,
+                                     par,  firstFrame, conventions, append, listFormats,
+                                     info, json,       strict,      camera, force} +
+           operations + QList<QCommandLineOption>{man};
 }
 
 QString checkSource(const QCommandLineParser &parser, const ConverterOptions &options,
@@ -121,7 +179,50 @@ QString checkSettings(const QCommandLineParser &parser, const ConverterOptions &
     return QString();
 }
 
+// The track operations in the command line's order.
+QString checkOperations(const QCommandLineParser &parser, const ConverterOptions &options,
+                        ConvertOptions &out)
+{
+    QHash<QString, int> taken; // values of each option used so far
+    for (const QString &name : parser.optionNames()) {
+        const QCommandLineOption *option = nullptr;
+        for (const QCommandLineOption &o : options.operations)
+            if (o.names().contains(name)) option = &o;
+        if (!option) continue;
+        QString text;
+        if (!option->valueName().isEmpty()) {
+            const QStringList values = parser.values(*option);
+            const int i = taken[name]++;
+            text = values.value(i);
+        }
+        QString source;
+        if (name == QLatin1String("rename-file")) {
+            source = text;
+            QFile file(text);
+            if (!file.open(QIODevice::ReadOnly))
+                return QStringLiteral("--rename-file: cannot read %1: %2.")
+                    .arg(text, file.errorString());
+            text = QString::fromUtf8(file.readAll());
+        }
+        if (name == QLatin1String("fill-gaps") && text == QLatin1String("all")) text.clear();
+        const ParsedOperation parsed = parseTrackOperation(name, text, source);
+        if (!parsed.operation) return parsed.error;
+        out.operations.push_back(*parsed.operation);
+    }
+    return QString();
+}
+
 } // namespace
+
+QStringList withOptionalValues(const QStringList &arguments)
+{
+    QStringList out = arguments;
+    for (int i = 1; i < out.size(); ++i) {
+        if (out.at(i) == QLatin1String("--")) break;
+        if (out.at(i) == QLatin1String("--fill-gaps")) out[i] = QStringLiteral("--fill-gaps=all");
+    }
+    return out;
+}
 
 CheckedOptions checkConversion(const QCommandLineParser &parser, const ConverterOptions &options)
 {
@@ -147,6 +248,7 @@ CheckedOptions checkConversion(const QCommandLineParser &parser, const Converter
     out.append = parser.isSet(options.append);
     out.force = parser.isSet(options.force);
     checked.error = checkSettings(parser, options, out);
+    if (checked.error.isEmpty()) checked.error = checkOperations(parser, options, out);
     return checked;
 }
 

@@ -19,6 +19,8 @@ struct ConverterOptions
     ConverterOptions();
     QCommandLineOption to, from, output, plate, preset, par, firstFrame, conventions, append,
         listFormats, info, json, strict, camera, force, man;
+    // The track operations, run in the order the command line gives them.
+    QList<QCommandLineOption> operations;
     // In the order --help lists them.
     QList<QCommandLineOption> list() const;
 };
@@ -34,5 +36,9 @@ struct CheckedOptions
 QString checkSource(const QCommandLineParser &parser, const ConverterOptions &options,
                     ConvertOptions &out);
 CheckedOptions checkConversion(const QCommandLineParser &parser, const ConverterOptions &options);
+
+// The arguments with a bare --fill-gaps (whose value may be left out) given
+// its default value, so that the parser does not take the next argument.
+QStringList withOptionalValues(const QStringList &arguments);
 
 } // namespace corvane

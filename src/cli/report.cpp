@@ -92,6 +92,7 @@ QJsonObject outputValue(const OutputReport &output, bool programConventions)
             {QStringLiteral("rows"), output.rows},
             {QStringLiteral("tracks"), output.tracks},
             {QStringLiteral("renamed"), renamed},
+            {QStringLiteral("operations"), strings(output.operations)},
             {QStringLiteral("conventions"),
              QJsonObject{{QStringLiteral("kind"),
                           programConventions ? QStringLiteral("program") : QStringLiteral("file")},

@@ -12,10 +12,13 @@
 #include "import/detect.h"
 #include "import/importer.h"
 #include "settings/platesettings.h"
+#include "settings/trackoperations.h"
 #include "table/tracktable.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+
+#include <QFile>
 
 #include <chrono>
 #include <csignal>
@@ -225,6 +228,7 @@ struct Tracks
     std::shared_ptr<TrackTable> table = std::make_shared<TrackTable>();
     PlateSettings settings;
     std::vector<std::string> notes;
+    std::vector<std::string> operations; // what each track operation did, in order
     const Format *convertedFor = nullptr;
     mutable std::optional<std::vector<Track>> tracks; // made when first asked for
 
@@ -459,6 +463,232 @@ Tracks fromRows(const py::object &rows, const py::object &plateValue, const py::
     return interruptible([&] { return fromSet(set, format); });
 }
 
+// A track operation on a copy of the tracks, its parameters checked as the
+// converter checks its option's text.
+Tracks operated(const Tracks &source, const char *option, const ParsedOperation &parsed)
+{
+    if (!parsed.operation) {
+        // The converter's words name its option; here the method is named.
+        QString message = parsed.error;
+        message.replace(QStringLiteral("--%1: ").arg(QLatin1String(option)), QString());
+        throw py::value_error(
+            QStringLiteral("%1(): %2")
+                .arg(QString::fromLatin1(option).replace(QLatin1Char('-'), QLatin1Char('_')),
+                     message)
+                .toStdString());
+    }
+    Tracks out;
+    out.settings = source.settings;
+    out.notes = source.notes;
+    out.operations = source.operations;
+    TrackOperationsOutcome outcome;
+    interruptible([&] {
+        *out.table = source.table->clone();
+        outcome = runTrackOperations(*out.table, out.settings, {*parsed.operation});
+    });
+    if (!outcome.ok()) {
+        QString message =
+            QStringLiteral("%1(): %2")
+                .arg(QString::fromLatin1(option).replace(QLatin1Char('-'), QLatin1Char('_')),
+                     outcome.error);
+        if (outcome.plateMissing)
+            message += QStringLiteral(" Give it with Tracks.from_rows(..., plate=) or read a file "
+                                      "that states it.");
+        throw py::value_error(text(message));
+    }
+    for (const QString &summary : outcome.summaries)
+        out.operations.push_back(text(summary));
+    // Coordinates taken back to their source values need converting again.
+    using K = TrackOperationKind;
+    const K kind = parsed.operation->kind;
+    const bool coordinates = kind != K::Rename && kind != K::RenameMap && kind != K::Prefix &&
+                             kind != K::Suffix && kind != K::Slip && kind != K::StartAt &&
+                             kind != K::Trim && kind != K::DropBefore && kind != K::MinKeys &&
+                             kind != K::FillGaps;
+    out.convertedFor = coordinates ? nullptr : source.convertedFor;
+    return out;
+}
+
+Tracks operated(const Tracks &source, const char *option, const QString &value,
+                const QString &fileName = QString())
+{
+    return operated(source, option, parseTrackOperation(QLatin1String(option), value, fileName));
+}
+
+QString numberText(const py::handle &value, const std::string &what)
+{
+    return QString::number(floatArg(value, what), 'g', 17);
+}
+
+QString intText(const py::handle &value, const std::string &what)
+{
+    return QString::number(intArg(value, what));
+}
+
+QString numbersText(std::initializer_list<std::pair<py::handle, const char *>> values)
+{
+    QStringList parts;
+    for (const auto &v : values)
+        parts << numberText(v.first, v.second);
+    return parts.join(QLatin1Char(','));
+}
+
+void defineOperations(py::class_<Tracks> &c)
+{
+    c.def(
+         "rename",
+         [](const Tracks &t, const py::object &pattern, const py::object &replacement) {
+             return operated(t, "rename",
+                             renameOperation(qtext(textArg(pattern, "pattern")),
+                                             qtext(textArg(replacement, "replacement"))));
+         },
+         py::arg("pattern"), py::arg("replacement"),
+         "Tracks whose names match the regular expression renamed (\\1 for a captured group).")
+        .def(
+            "rename_file",
+            [](const Tracks &t, const py::object &path) {
+                const QString file = qtext(pathArg(path, "path"));
+                QFile f(file);
+                if (!f.open(QIODevice::ReadOnly))
+                    throw py::value_error(text(QStringLiteral("rename_file(): cannot read %1: %2")
+                                                   .arg(file, f.errorString())));
+                return operated(t, "rename-file", QString::fromUtf8(f.readAll()), file);
+            },
+            py::arg("path"), "Tracks renamed by a list: an old and a new name per line.")
+        .def(
+            "rename_map",
+            [](const Tracks &t, const py::dict &mapping) {
+                QString lines;
+                for (const auto &item : mapping)
+                    lines += qtext(textArg(item.first, "mapping key")) + QLatin1Char('\t') +
+                             qtext(textArg(item.second, "mapping value")) + QLatin1Char('\n');
+                return operated(t, "rename-file", lines, QStringLiteral("mapping"));
+            },
+            py::arg("mapping"), "Tracks renamed by a dict of old names to new ones.")
+        .def(
+            "prefix",
+            [](const Tracks &t, const py::object &v) {
+                return operated(t, "prefix", qtext(textArg(v, "text")));
+            },
+            py::arg("text"), "Every track's name with the text in front (after a shape's name).")
+        .def(
+            "suffix",
+            [](const Tracks &t, const py::object &v) {
+                return operated(t, "suffix", qtext(textArg(v, "text")));
+            },
+            py::arg("text"), "Every track's name with the text after it.")
+        .def(
+            "slip",
+            [](const Tracks &t, const py::object &n) {
+                return operated(t, "slip", intText(n, "frames"));
+            },
+            py::arg("frames"), "Every key moved by a number of frames.")
+        .def(
+            "start_at",
+            [](const Tracks &t, const py::object &f) {
+                return operated(t, "start-at", intText(f, "frame"));
+            },
+            py::arg("frame"), "Every key moved so that the earliest lands on the frame.")
+        .def(
+            "trim",
+            [](const Tracks &t, const py::object &first, const py::object &last) {
+                return operated(t, "trim",
+                                intText(first, "first") + QStringLiteral("..") +
+                                    intText(last, "last"));
+            },
+            py::arg("first"), py::arg("last"),
+            "The keys before first and after last removed; a track left empty goes.")
+        .def(
+            "drop_before",
+            [](const Tracks &t, const py::object &f) {
+                return operated(t, "drop-before", intText(f, "frame"));
+            },
+            py::arg("frame"), "The keys before the frame removed.")
+        .def(
+            "shift",
+            [](const Tracks &t, const py::object &dx, const py::object &dy) {
+                return operated(t, "shift", numbersText({{dx, "dx"}, {dy, "dy"}}));
+            },
+            py::arg("dx"), py::arg("dy"),
+            "Every point moved by pixels (X right, Y down the plate).")
+        .def(
+            "scale",
+            [](const Tracks &t, const py::object &sx, const py::object &sy) {
+                return operated(t, "scale",
+                                sy.is_none() ? numberText(sx, "sx")
+                                             : numbersText({{sx, "sx"}, {sy, "sy"}}));
+            },
+            py::arg("sx"), py::arg("sy") = py::none(),
+            "Points and plate scaled (sy: sx when None).")
+        .def(
+            "reformat",
+            [](const Tracks &t, const py::object &w, const py::object &h) {
+                return operated(t, "reformat",
+                                intText(w, "width") + QLatin1Char('x') + intText(h, "height"));
+            },
+            py::arg("width"), py::arg("height"),
+            "Points and plate taken to a new resolution, each axis by its own factor.")
+        .def(
+            "flip", [](const Tracks &t) { return operated(t, "flip", QString()); },
+            "The points mirrored left-right within the plate.")
+        .def(
+            "flop", [](const Tracks &t) { return operated(t, "flop", QString()); },
+            "The points mirrored top-bottom within the plate.")
+        .def(
+            "crop",
+            [](const Tracks &t, const py::object &l, const py::object &r, const py::object &top,
+               const py::object &b) {
+                return operated(t, "crop",
+                                intText(l, "left") + QLatin1Char(',') + intText(r, "right") +
+                                    QLatin1Char(',') + intText(top, "top") + QLatin1Char(',') +
+                                    intText(b, "bottom"));
+            },
+            py::arg("left"), py::arg("right"), py::arg("top"), py::arg("bottom"),
+            "Pixels removed from the plate's sides (negative adds); points keep their place.")
+        .def(
+            "pad",
+            [](const Tracks &t, const py::object &l, const py::object &r, const py::object &top,
+               const py::object &b) {
+                return operated(
+                    t, "pad",
+                    numbersText({{l, "left"}, {r, "right"}, {top, "top"}, {b, "bottom"}}));
+            },
+            py::arg("left"), py::arg("right"), py::arg("top"), py::arg("bottom"),
+            "Fractions of the plate added to its sides (the nearest whole pixels).")
+        .def(
+            "min_keys",
+            [](const Tracks &t, const py::object &n) {
+                return operated(t, "min-keys", intText(n, "keys"));
+            },
+            py::arg("keys"), "The tracks of fewer keys removed.")
+        .def(
+            "fill_gaps",
+            [](const Tracks &t, const py::object &longest) {
+                return operated(t, "fill-gaps",
+                                longest.is_none() ? QString() : intText(longest, "longest"));
+            },
+            py::arg("longest") = py::none(),
+            "Each missing frame inside a track keyed on a straight line between the keys around "
+            "it; longest: fill only gaps of up to that many missing frames.")
+        .def(
+            "lens_distort",
+            [](const Tracks &t, const py::object &k, const py::object &kCube) {
+                return operated(t, "lens-distort", numbersText({{k, "k"}, {kCube, "k_cube"}}));
+            },
+            py::arg("k"), py::arg("k_cube") = py::float_(0.0),
+            "The SynthEyes radial lens distortion added.")
+        .def(
+            "lens_undistort",
+            [](const Tracks &t, const py::object &k, const py::object &kCube) {
+                return operated(t, "lens-undistort", numbersText({{k, "k"}, {kCube, "k_cube"}}));
+            },
+            py::arg("k"), py::arg("k_cube") = py::float_(0.0),
+            "The SynthEyes radial lens distortion removed (solved exactly).")
+        .def_property_readonly(
+            "operations", [](const Tracks &t) { return t.operations; },
+            "What each track operation on the way to these tracks did, in order.");
+}
+
 std::string reprOf(const Tracks &t)
 {
     const auto p = t.plate();
@@ -517,8 +747,11 @@ PYBIND11_MODULE(corvane, m)
                             .arg(t.frames.size()));
         });
 
-    py::class_<Tracks>(m, "Tracks",
-                       "The tracks of a file or of rows, as Corvane's table holds them.")
+    py::class_<Tracks> tracksClass(m, "Tracks",
+                                   "The tracks of a file or of rows, as Corvane's table holds "
+                                   "them.");
+    defineOperations(tracksClass);
+    tracksClass
         .def_static("from_rows", &fromRows, py::arg("rows"), py::arg("plate") = py::none(),
                     py::arg("format") = py::str("3de4"),
                     "Tracks from (name, frame, x, y) rows, the values as the format holds them.")

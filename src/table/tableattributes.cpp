@@ -71,6 +71,10 @@ QVariant TrackTable::data(int r, int column, int role) const
     case Qt::StatusTipRole:
         if (isCoordinate(column) && (rw.flags & HasPixel))
             return fixed6(rw.pixel[column - XColumn]);
+        if (column == NameColumn) {
+            const RowExtra *x = extraOfRow(rw);
+            if (x && !x->note.isEmpty()) return x->note;
+        }
         break;
     case Qt::WhatsThisRole:
         if (isCoordinate(column) && rw.sourceId) return m_sources.at(rw.sourceId);

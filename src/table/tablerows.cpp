@@ -27,6 +27,24 @@ void TrackTable::insertRows(int position, int count)
     touch();
 }
 
+void TrackTable::insertRowsAfter(const std::vector<int> &after)
+{
+    if (after.empty()) return;
+    const qint64 old = qint64(m_rows.size());
+    m_rows.resize(m_rows.size() + after.size());
+    // From the back: every old row moves down by the new rows before it.
+    qint64 next = qint64(after.size()) - 1, to = qint64(m_rows.size()) - 1;
+    for (qint64 from = old - 1; from >= -1; --from) {
+        while (next >= 0 && after[size_t(next)] >= from) {
+            m_rows[size_t(to--)] = Row();
+            --next;
+        }
+        if (from >= 0 && to != from) m_rows[size_t(to)] = m_rows[size_t(from)];
+        --to;
+    }
+    touch();
+}
+
 void TrackTable::removeRows(int position, int count)
 {
     if (position < 0 || count <= 0 || position >= rowCount()) return;

@@ -52,6 +52,7 @@ struct TrackTable::CellExtra
 struct TrackTable::RowExtra
 {
     CellExtra cells[TrackColumnCount];
+    QString note; // what made the row (see TrackTable::setRowNote)
 };
 
 // A row's rare attributes live in its owner's store (the table's, or a

@@ -312,6 +312,17 @@ qint64 TrackTable::nameId(int r) const
     return row(r).nameId;
 }
 
+std::vector<qint64> TrackTable::nameIds() const
+{
+    std::vector<qint64> ids(m_rows.size(), -1);
+    if (m_columns <= NameColumn) return ids;
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        const Row &rw = m_rows[r];
+        if (rw.kind(NameColumn) == CellKind::Item && rw.fromNumbers(NameColumn)) ids[r] = rw.nameId;
+    }
+    return ids;
+}
+
 int TrackTable::frame(int r, bool *ok) const
 {
     if (kind(r, FrameColumn) == CellKind::Item && row(r).fromNumbers(FrameColumn)) {
@@ -428,6 +439,83 @@ void TrackTable::storeFrame(Row &rw, int frame) const
     rw.frameNumber = frame;
     rw.flags |= textFromNumbers(FrameColumn);
     if (RowExtra *e = extraOfRow(rw)) e->cells[FrameColumn].text.clear();
+}
+
+void TrackTable::setRowNameId(int r, quint32 nameId)
+{
+    Row &rw = row(r);
+    if (rw.kind(NameColumn) != CellKind::Item || !rw.fromNumbers(NameColumn)) return;
+    rw.nameId = nameId;
+}
+
+void TrackTable::setRowNote(int r, const QString &note)
+{
+    Row &rw = row(r);
+    if (!rw.extra) rw.extra = store().add(std::make_unique<RowExtra>());
+    m_extras->get(rw.extra)->note = note;
+}
+
+QString TrackTable::rowNote(int r) const
+{
+    const RowExtra *e = extraOfRow(row(r));
+    return e ? e->note : QString();
+}
+
+bool TrackTable::sourcePoint(int r, double *x, double *y) const
+{
+    const Row &rw = row(r);
+    if (!rw.extra && (rw.flags & HasImported) && rw.kind(XColumn) != CellKind::None) {
+        *x = rw.imported[0];
+        *y = rw.imported[1];
+        return true;
+    }
+    if (hasImportedValue(r)) {
+        *x = importedValue(r, XColumn);
+        *y = importedValue(r, YColumn);
+        return true;
+    }
+    bool okX = true, okY = true;
+    if (!numericCoordinate(r, XColumn, x)) *x = coordinate(r, XColumn, &okX);
+    if (!numericCoordinate(r, YColumn, y)) *y = coordinate(r, YColumn, &okY);
+    return okX && okY;
+}
+
+void TrackTable::setSourcePoint(int r, double x, double y, int axes)
+{
+    Row &rw = row(r);
+    const bool converted = rw.flags & Converted;
+    constexpr quint8 coordinatesFromNumbers = textFromNumbers(XColumn) | textFromNumbers(YColumn);
+    if (!rw.extra && !converted && (rw.flags & HasImported) &&
+        (rw.flags & coordinatesFromNumbers) == coordinatesFromNumbers &&
+        rw.kind(XColumn) == CellKind::Item && rw.kind(YColumn) == CellKind::Item) {
+        // The usual imported row: its numbers are all there is.
+        if (axes & 1) rw.imported[0] = rw.value[0] = rw.pixel[0] = x;
+        if (axes & 2) rw.imported[1] = rw.value[1] = rw.pixel[1] = y;
+        return;
+    }
+    const double values[2] = {x, y};
+    for (int column : {int(XColumn), int(YColumn)}) {
+        const int i = column - XColumn;
+        if (!(axes & (1 << i)) && !converted) continue;
+        const double v = values[i];
+        RowExtra *e = extraOfRow(rw);
+        if (e && e->cells[column].roles.contains(Qt::ToolTipRole)) {
+            if (axes & (1 << i))
+                e->cells[column].roles.insert(Qt::ToolTipRole, QString::number(v, 'g', 17));
+        } else if (rw.flags & HasImported) {
+            rw.imported[i] = v;
+        }
+        if (rw.kind(column) == CellKind::Formula) continue;
+        if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);
+        rw.value[i] = v;
+        rw.pixel[i] = v;
+        rw.flags |= textFromNumbers(column);
+        if (e) {
+            e->cells[column].text.clear();
+            e->cells[column].roles.remove(Qt::StatusTipRole);
+        }
+    }
+    rw.flags &= quint8(~Converted);
 }
 
 } // namespace corvane

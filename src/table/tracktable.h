@@ -93,6 +93,8 @@ public:
     // rows of one track share it, so grouping rows needs no text compares.
     qint64 nameId(int row) const;
     QString nameOfId(quint32 id) const { return m_names.value(int(id)); }
+    // nameId of every row, in one pass.
+    std::vector<qint64> nameIds() const;
     int frame(int row, bool *ok = nullptr) const;
     double coordinate(int row, int column, bool *ok = nullptr) const;
     // True when the coordinate cell's text is made from a number: its text
@@ -123,11 +125,36 @@ public:
     void storeConverted(int row, double pixelX, double pixelY, double x, double y, int frame);
     void touched() { touch(); }
 
+    // For the track operations. A row's plain name cell takes another
+    // interned name (from internName).
+    void setRowNameId(int row, quint32 nameId);
+    // New source values (what Apply converts from) for a row: the imported
+    // values and, for a row no Apply converted, the numbers shown. An axis
+    // not in `axes` (1: X, 2: Y) keeps its source value to the bit. A
+    // converted row goes back to showing its source values, as an import
+    // shows them, until the next Apply. Call touched() when done.
+    void setSourcePoint(int row, double x, double y, int axes);
+    // The values Apply converts a row from: its source values, else the
+    // numbers it shows; false when they are not numbers.
+    bool sourcePoint(int row, double *x, double *y) const;
+    // A note on how a row came to be ("Filled: …"), shown as the status tip
+    // of its name cell unless that cell has one of its own. Cheaper than a
+    // role: no table of roles is made for it.
+    void setRowNote(int row, const QString &note);
+    QString rowNote(int row) const;
+    // The source formats rows refer to by id (sourceFormatId), 0 for none.
+    int sourceFormatCount() const { return int(m_sources.size()); }
+    QString sourceFormatOfId(int id) const { return m_sources.value(id); }
+
     // Whether a formula cell may be in the table (edits then refresh every cell).
     bool hasFormulas() const { return m_mayHoldFormulas; }
 
     // Row order.
     void insertRows(int position, int count);
+    // Inserts one blank row after each row `after[i]` (ascending, repeats
+    // allowed; -1 for before the first row), in one pass over the rows: the
+    // i-th new row stands at after[i] + i + 1.
+    void insertRowsAfter(const std::vector<int> &after);
     void removeRows(int position, int count);
     // Reorders the rows: new row i is old row order[i]; order is a permutation.
     void permuteRows(const std::vector<int> &order);

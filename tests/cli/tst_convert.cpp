@@ -517,6 +517,78 @@ private slots:
         QCOMPARE(formats.at(0).toObject().value("id").toString(), QStringLiteral("3de4"));
     }
 
+    void trackOperationsInTheirOrder()
+    {
+        const QString input = file(QStringLiteral("ops/worked.txt"), worked);
+        const QString output = dir.filePath(QStringLiteral("ops/out.txt"));
+        // A negative slip is a value, not an option; the flip mirrors in 200 px.
+        CliRun run = runConverter({"--json", "--to", "3de4", "--plate", "200x300", "--slip", "-5",
+                                   "--prefix", "sh010_", "--flip", "-o", output, input});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(fileContents(output),
+                 QByteArray("2\nsh010_Track_0001\n0\n2\n-4 99.500000 200.250000\n-3 99.000000 "
+                            "201.000000\nsh010_corner\n0\n1\n2 150.000000 60.000000\n"));
+        const QJsonArray done = QJsonDocument::fromJson(run.out.toUtf8())
+                                    .object()
+                                    .value("outputs")
+                                    .toArray()
+                                    .at(0)
+                                    .toObject()
+                                    .value("operations")
+                                    .toArray();
+        QCOMPARE(done.size(), 3);
+        QCOMPARE(done.at(0).toString(), QStringLiteral("slip -5 frames: 3 keys of 2 tracks"));
+        QCOMPARE(done.at(2).toString(),
+                 QStringLiteral("flip (left-right in 200x300): 3 keys of 2 tracks"));
+
+        // The command line's order: a shift before a reformat is scaled with it.
+        run = runConverter({"--to", "3de4", "--plate", "200x300", "--shift", "10,0", "--reformat",
+                            "100x150", "-o", output, input});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(fileContents(output).contains("1 55.250000 100.125000\n"));
+        run = runConverter({"--to", "3de4", "--plate", "200x300", "--reformat", "100x150",
+                            "--shift", "10,0", "-o", output, input});
+        QVERIFY(fileContents(output).contains("1 60.250000 100.125000\n"));
+
+        // A bare --fill-gaps fills every gap and leaves the input after it alone.
+        const QString gappy = file(QStringLiteral("ops/gappy.txt"),
+                                   "1\np\n0\n2\n1 10.000000 20.000000\n4 40.000000 50.000000\n");
+        run = runConverter(
+            {"--to", "3de4", "--plate", "100x100", "--fill-gaps", gappy, "-o", output});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(fileContents(output),
+                 QByteArray("1\np\n0\n4\n1 10.000000 20.000000\n2 20.000000 30.000000\n3 "
+                            "30.000000 40.000000\n4 40.000000 50.000000\n"));
+        run = runConverter(
+            {"--to", "3de4", "--plate", "100x100", "--fill-gaps=1", gappy, "-o", output});
+        QVERIFY(fileContents(output).startsWith("1\np\n0\n2\n"));
+
+        // A list of names.
+        const QString names = file(QStringLiteral("ops/names.txt"), "corner\tcorner_b\n");
+        run = runConverter(
+            {"--to", "3de4", "--plate", "100x100", "--rename-file", names, "-o", output, input});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(fileContents(output).contains("\ncorner_b\n"));
+
+        // Refusals: what, and which exit status.
+        run = runConverter({"--to", "3de4", "--flip", "-o", output, input});
+        QCOMPARE(run.exitCode, 4);
+        QVERIFY2(run.err.contains(QStringLiteral("--flip: it needs the plate size")) &&
+                     run.err.contains(QStringLiteral("--plate WIDTHxHEIGHT")),
+                 qPrintable(run.err));
+        run = runConverter(
+            {"--to", "3de4", "--plate", "100x100", "--rename", "^.*$=same", "-o", output, input});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(
+                     QStringLiteral("\"Track_0001\" and \"corner\" would both be named \"same\"")),
+                 qPrintable(run.err));
+        QCOMPARE(runConverter({"--to", "3de4", "--trim", "9..1", input}).exitCode, 1);
+        QCOMPARE(
+            runConverter({"--to", "3de4", "--rename-file", dir.filePath("none"), input}).exitCode,
+            1);
+        QVERIFY(runConverter({"--help"}).out.contains(QStringLiteral("--lens-undistort")));
+    }
+
     void exitStatuses()
     {
         QString input = file(QStringLiteral("status/in.txt"), worked);

@@ -321,3 +321,51 @@ def test_ctrl_c_leaves_the_target_of_a_write_as_it_was(tmp_path):
     assert target.read_bytes() == b"the file before\n"
     assert sorted(os.listdir(tmp_path)) == sorted(before + ["target.nk.after"])
     assert rows == 4000000
+
+
+def test_track_operations_chain_as_the_converter_runs_them(tmp_path):
+    rows = [("pt1", 1, 100.5, 200.25), ("pt1", 4, 130.5, 230.25), ("pt2", 2, 10.0, 20.0)]
+    tracks = corvane.Tracks.from_rows(rows, plate=(200, 300))
+    done = tracks.slip(1000).prefix("sh010_").fill_gaps().flip().reformat(100, 150)
+    assert tracks["pt1"].frames == [1, 4]  # the tracks operated on stay as they were
+    assert done.plate == (100, 150)
+    assert [t.name for t in done] == ["sh010_pt1", "sh010_pt2"]
+    pt1 = done["sh010_pt1"]
+    assert pt1.frames == [1001, 1002, 1003, 1004]
+    assert pt1.x == [(200 - 100.5) / 2, (200 - 110.5) / 2, (200 - 120.5) / 2, (200 - 130.5) / 2]
+    assert pt1.y[0] == 200.25 / 2
+    assert len(done.operations) == 5 and done.operations[0].startswith("slip +1000 frames")
+    # The same options give the converter's file.
+    source = tmp_path / "in.txt"
+    corvane.write(tracks, source, format="3de4")
+    ours = tmp_path / "module.txt"
+    corvane.write(done, ours, format="3de4")
+    theirs = tmp_path / "converter.txt"
+    run = converter("--to", "3de4", "--slip", "1000", "--prefix", "sh010_", "--fill-gaps",
+                    "--flip", "--reformat", "100x150", "--plate", "200x300", "-o", str(theirs),
+                    str(source))
+    assert run.returncode == 0, run.stderr
+    assert ours.read_bytes() == theirs.read_bytes()
+
+
+def test_track_operations_refuse_by_name(tmp_path):
+    tracks = corvane.Tracks.from_rows([("a", 1, 1.0, 1.0), ("b", 1, 2.0, 2.0)])
+    with pytest.raises(ValueError, match=r'"a" and "b" would both be named "c"'):
+        tracks.rename("^.$", "c")
+    with pytest.raises(ValueError, match=r"^flip\(\): it needs the plate size"):
+        tracks.flip()
+    with pytest.raises(ValueError, match=r"^trim\(\): "):
+        tracks.trim(10, 1)
+    with pytest.raises(TypeError):
+        tracks.slip(1.5)
+    names = tmp_path / "names.txt"
+    names.write_text("a\tA1\n")
+    assert [t.name for t in tracks.rename_file(names)] == ["A1", "b"]
+    assert [t.name for t in tracks.rename_map({"b": "B"})] == ["a", "B"]
+    # The pattern is the pattern: an "=" in it is no separator.
+    equal = corvane.Tracks.from_rows([("a=b", 1, 1.0, 1.0)]).rename("=", "_")
+    assert [t.name for t in equal] == ["a_b"]
+    # Distortion there and back gives the points back within 1e-9 of a pixel.
+    plate = corvane.Tracks.from_rows([("a", 1, 10.0, 700.0)], plate=(1920, 1080))
+    back = plate.lens_distort(-0.1, 0.02).lens_undistort(-0.1, 0.02)
+    assert abs(back[0].x[0] - 10.0) < 1e-9 and abs(back[0].y[0] - 700.0) < 1e-9

@@ -173,6 +173,54 @@ private slots:
             t.setImportedRow(r, name, r, r, r, 0);
         QVERIFY2(t.memoryUse() / 10000 <= 96, qPrintable(QString::number(t.memoryUse() / 10000)));
     }
+
+    void rowsInsertedAfterRows()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(3);
+        for (int r = 0; r < 3; ++r)
+            t.setImportedRow(r, t.internName(QString::number(r)), r, r, r, 0);
+        t.setData(1, NameColumn, Qt::ToolTipRole, QStringLiteral("kept"));
+        t.insertRowsAfter({-1, 1, 1, 2});
+        QCOMPARE(t.rowCount(), 7);
+        const QStringList names{QString(), QStringLiteral("0"), QStringLiteral("1"),
+                                QString(), QString(),           QStringLiteral("2"),
+                                QString()};
+        for (int r = 0; r < 7; ++r)
+            QCOMPARE(t.name(r), names.at(r));
+        QCOMPARE(t.data(2, NameColumn, Qt::ToolTipRole).toString(), QStringLiteral("kept"));
+        QVERIFY(!t.hasItem(3, NameColumn));
+        t.setRowNote(5, QStringLiteral("made"));
+        QCOMPARE(t.data(5, NameColumn, Qt::StatusTipRole).toString(), QStringLiteral("made"));
+        QCOMPARE(t.clone().rowNote(5), QStringLiteral("made"));
+        t.setData(5, NameColumn, Qt::StatusTipRole, QStringLiteral("own"));
+        QCOMPARE(t.data(5, NameColumn, Qt::StatusTipRole).toString(), QStringLiteral("own"));
+    }
+
+    void sourcePointsChangeOnlyTheirAxes()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        t.setRowCount(2);
+        t.setImportedRow(0, t.internName(QStringLiteral("a")), 1, 0.1, 0.2, 0);
+        t.setImportedRow(1, t.internName(QStringLiteral("a")), 2, 0.3, 0.4, 0);
+        t.setSourcePoint(0, 5.5, 99, 1);
+        double x = 0, y = 0;
+        QVERIFY(t.sourcePoint(0, &x, &y));
+        QCOMPARE(x, 5.5);
+        QCOMPARE(y, 0.2);
+        QCOMPARE(t.text(0, XColumn), QStringLiteral("5.500000"));
+        // A converted row shows its source values again, its other axis too.
+        t.setConverted(1, 10, 20, 30, 40);
+        t.setData(1, YColumn, Qt::ToolTipRole, QStringLiteral("0.4"));
+        t.setSourcePoint(1, 0.3, 7.25, 2);
+        QVERIFY(!t.pixelPoint(1, &x, &y));
+        QCOMPARE(t.text(1, XColumn), QStringLiteral("0.300000"));
+        QCOMPARE(t.importedValue(1, YColumn), 7.25);
+        QVERIFY(t.sourcePoint(1, &x, &y));
+        QCOMPARE(y, 7.25);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTrackTable)
