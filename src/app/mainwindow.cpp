@@ -8,6 +8,7 @@
 #include "progressrunner.h"
 #include "tablepanel.h"
 #include "trackmodel.h"
+#include "tracksmenu.h"
 #include "trackviewstep.h"
 
 #include "edit/groups.h"
@@ -65,6 +66,7 @@ void MainWindow::buildWindow()
     m_trackView->setLayout(m_table->view(),
                            {m_plate, m_resetAllButton, m_saveButton, m_exitButton});
     m_menus = std::make_unique<WindowMenus>(this, m_model->undoStack());
+    m_operations = new TracksMenu(m_menus->tracks, m_model, m_table, m_plate, m_runner.get());
     setTabOrders();
 }
 
@@ -314,7 +316,7 @@ void MainWindow::showTableMenu(const QPoint &pos)
 void MainWindow::enableEditActions()
 {
     const bool rows = m_model->rowCount() > 0;
-    for (QAction *a : m_menus->needingRows())
+    for (QAction *a : m_menus->needingRows() + m_operations->actions())
         a->setEnabled(rows);
 }
 

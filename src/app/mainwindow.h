@@ -24,6 +24,7 @@ class TablePanel;
 class TrackModel;
 class TrackViewStep;
 class TrackViewWindow;
+class TracksMenu;
 class ProgressRunner;
 struct WindowMenus;
 
@@ -122,6 +123,7 @@ private:
     ExportStep *m_export = nullptr;
     TablePanel *m_table = nullptr;
     TableEditing *m_editing = nullptr;
+    TracksMenu *m_operations = nullptr;
     TrackViewStep *m_trackView = nullptr;
     std::unique_ptr<WindowMenus> m_menus;
     QPushButton *m_resetAllButton = nullptr, *m_saveButton = nullptr, *m_exitButton = nullptr;

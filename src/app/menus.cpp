@@ -95,6 +95,7 @@ void WindowMenus::fillMenus(QMainWindow *window)
     bar->setObjectName(QStringLiteral("menubar"));
     file = menu(bar, "menuFile", QStringLiteral("File"));
     edit = menu(bar, "menuEdit", QStringLiteral("Edit"));
+    tracks = menu(bar, "menuTracks", QStringLiteral("Tracks")); // filled by the track operations
     view = menu(bar, "menuView", QStringLiteral("View"));
     info = menu(bar, "menuInfo", QStringLiteral("Info"));
     view->addAction(trackView);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The window's menus and their actions (File, Edit, View, Info) and the
+// The window's menus and their actions (File, Edit, Tracks, View, Info) and the
 // table's context menu. The actions are made here; the window connects each
 // to the step that does it.
 #pragma once
@@ -22,8 +22,8 @@ struct WindowMenus
     // The Edit actions that need rows.
     QList<QAction *> needingRows() const;
 
-    QMenu *file = nullptr, *edit = nullptr, *view = nullptr, *info = nullptr, *recent = nullptr,
-          *sortRows = nullptr, *selectGroup = nullptr;
+    QMenu *file = nullptr, *edit = nullptr, *tracks = nullptr, *view = nullptr, *info = nullptr,
+          *recent = nullptr, *sortRows = nullptr, *selectGroup = nullptr;
 
     // File
     QAction *newList = nullptr, *importFiles = nullptr, *exportFiles = nullptr, *quit = nullptr;
