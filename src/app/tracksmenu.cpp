@@ -79,11 +79,8 @@ bool TracksMenu::perform(const OperationForm &form, const TrackOperation &op,
         TrackOperationResult result;
     };
     auto job = std::make_shared<Job>();
-    {
-        BusyCursor busy;
-        job->table = m_model->table().clone();
-        job->space = sourceSpace(job->table, settingsBefore.programConventions);
-    }
+    if (!m_runner->copyTable(m_model->table(), job->table, form.title)) return false;
+    job->space = sourceSpace(job->table, settingsBefore.programConventions);
     job->plate = {toInt(settingsBefore.plateWidth), toInt(settingsBefore.plateHeight)};
     const ProgressRunner::Run run{form.title, form.title + QStringLiteral("…"), QString(), 1,
                                   ProgressRunner::AfterCancel::Leave};
