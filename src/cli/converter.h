@@ -35,6 +35,7 @@ struct ConvertOptions
     bool strict = false;         // a reading that leaves something out fails the run
     bool force = false;          // replace write-protected files of other users
     Camera camera = Camera::All; // the cameras of a stereo shot to take
+    QStringList corners;         // a corner pin's four tracks (empty: a table of four)
     QStringList inputs;
 };
 
