@@ -5,15 +5,18 @@
 
 namespace corvane {
 
-std::vector<TrackRun> trackRuns(const WriteContext &ctx)
+std::vector<TrackRun> trackRuns(WriteContext &ctx)
 {
+    // The census counts the runs' rows: a row is looked at once per run.
     std::vector<TrackRun> runs;
-    const int rows = ctx.exportRowCount();
-    for (int k = 0; k < rows; ++k) {
-        ExportRow row = ctx.exportRow(k);
-        if (runs.empty() || runs.back().name != row.name)
-            runs.push_back({std::move(row.name), k, 0});
-        ++runs.back().count;
+    const QStringList &counts = ctx.census().rowCounts;
+    runs.reserve(size_t(counts.size()));
+    int first = 0;
+    for (const QString &count : counts) {
+        const int rows = count.toInt();
+        if (rows <= 0) continue;
+        runs.push_back({ctx.exportRow(first).name, first, rows});
+        first += rows;
     }
     return runs;
 }

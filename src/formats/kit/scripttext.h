@@ -23,7 +23,7 @@ struct TrackRun
 };
 // The save's rows as runs of one name, in export order (a name that comes
 // back later is a run of its own).
-std::vector<TrackRun> trackRuns(const WriteContext &ctx);
+std::vector<TrackRun> trackRuns(WriteContext &ctx);
 
 // A string literal between double quotes, for the languages whose files
 // are read as ASCII (Python, ExtendScript): backslash escapes for quotes,

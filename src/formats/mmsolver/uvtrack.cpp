@@ -262,20 +262,21 @@ void writeUvTrack(WriteContext &ctx)
         out += ",\n            \"set_name\": \"markerSet\",\n            \"per_frame\": [";
         for (int i = 0; i < run.count; ++i) {
             const ExportRow row = ctx.exportRow(run.first + i);
-            QByteArray pos;
-            pos += '[';
-            appendFixedExact(pos, row.x());
-            pos += ", ";
-            appendFixedExact(pos, row.y());
-            pos += ']';
+            char pos[2 * MaxFixedExactLength + 8];
+            int length = 0;
+            pos[length++] = '[';
+            length += formatFixedExact(pos + length, row.x());
+            pos[length++] = ',';
+            length += formatFixedExact(pos + length, row.y());
+            pos[length++] = ']';
             QByteArray &keys = ctx.out();
-            keys += i == 0 ? "\n                {\"frame\": " : ",\n                {\"frame\": ";
+            keys += i == 0 ? "\n                {\"frame\":" : ",\n                {\"frame\":";
             appendInt(keys, row.frame);
-            keys += ", \"pos_dist\": ";
-            keys += pos;
-            keys += ", \"pos\": ";
-            keys += pos;
-            keys += ", \"weight\": 1.0}";
+            keys += ",\"pos_dist\":";
+            keys.append(pos, length);
+            keys += ",\"pos\":";
+            keys.append(pos, length);
+            keys += ",\"weight\":1.0}";
             if ((i & 4095) == 4095 && !ctx.mayFlush((run.first + i) / total)) return;
         }
         ctx.write("\n            ],\n            \"3d\": {\"x\": null, \"y\": null, \"z\": null, "
