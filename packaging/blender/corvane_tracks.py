@@ -74,9 +74,16 @@ def add_track(clip, name, frames, xs, ys):
     return len(keys)
 
 
+# Blender keeps no reference to an enum's items: they are kept here.
+_WRITABLE = []
+
+
 def writable_formats(self, context):
-    return [(f.id, f.name, "%s (.%s)" % (f.name, f.extensions[0] if f.extensions else "txt"))
-            for f in corvane_module().formats() if f.writes]
+    if not _WRITABLE:
+        _WRITABLE.extend((f.id, f.name, "%s (.%s)" % (f.name, f.extensions[0] if f.extensions
+                                                      else "txt"))
+                         for f in corvane_module().formats() if f.writes)
+    return _WRITABLE
 
 
 class ImportCorvaneTracks(bpy.types.Operator, ImportHelper):

@@ -326,7 +326,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         const QString corners =
             cornerPinError(r.table, validation.markedRows, *options.target, options.corners);
         if (!corners.isEmpty()) {
-            fail(outcome, UsageError, corners);
+            fail(outcome, UsageError, corners + QStringLiteral(" (--corners UL,UR,LL,LR)"));
             return outcome;
         }
         ready.push_back(std::move(r));

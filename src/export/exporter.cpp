@@ -428,7 +428,7 @@ QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Fo
         if (names.size() == 4) return QString();
         return QStringLiteral("%1 takes four tracks as its corners and the table has %2: name "
                               "the upper-left, upper-right, lower-left and lower-right corners' "
-                              "tracks (--corners UL,UR,LL,LR).")
+                              "tracks.")
             .arg(QLatin1String(format.name))
             .arg(names.size());
     }
