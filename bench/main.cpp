@@ -591,6 +591,42 @@ int main(int argc, char *argv[])
         if (read.set.count != rows)
             std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
     });
+    // The scripts and scenes for other programs, of every row.
+    write("write-maya-ascii", "Maya ASCII Scene (*.ma)", "tracks.ma");
+    write("write-ae-nulls", "After Effects Null Layers Script (*.jsx)", "nulls.jsx");
+    write("write-max-nulls", "3ds Max Script (*.ms)", "points.ms");
+    write("write-blender-tracks", "Blender Tracks Script (*.py)", "tracks.py");
+    write("write-uvtrack", "mmSolver UV Track File (*.uv)", "tracks.uv");
+    readThrough(dir.filePath(QStringLiteral("tracks.uv")));
+    stage("read-uvtrack", [&] {
+        ReadResult read = dispatch(dir.filePath(QStringLiteral("tracks.uv")),
+                                   QStringLiteral("mmSolver UV Track File (*.uv)"));
+        if (read.set.count != rows)
+            std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
+    });
+    {
+        // A corner pin holds four tracks: every row among four.
+        TrackTable corners;
+        corners.setColumnCount(TrackColumnCount);
+        corners.setRowCount(rows);
+        quint32 names[4];
+        for (int c = 0; c < 4; ++c)
+            names[c] = corners.internName(QStringLiteral("corner%1").arg(c + 1));
+        const int perCorner = (rows + 3) / 4;
+        for (int r = 0; r < rows; ++r)
+            corners.setImportedRow(r, names[r / perCorner], r % perCorner, 100 + r * 1e-3,
+                                   900 - r * 1e-3, 0);
+        stage("write-ae-cornerpin", [&] {
+            ExportParams params;
+            params.targetFilter = QStringLiteral("After Effects Corner Pin File (*.txt)");
+            params.targetPath = dir.filePath(QStringLiteral("cornerpin.txt"));
+            params.windowWidth = QStringLiteral("1920");
+            params.windowHeight = QStringLiteral("1080");
+            params.pixelAspect = QStringLiteral("1.0");
+            ExportResult result = exportTable(corners, params);
+            if (!result.ok()) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
+        });
+    }
     {
         const QString script = dir.filePath(QStringLiteral("tracks.shk"));
         QFile file(script);

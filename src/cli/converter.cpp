@@ -337,6 +337,12 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
                  job.inputs.size() == 1 ? job.inputs.first() : QString());
             return outcome;
         }
+        const QString corners =
+            cornerPinError(r.table, validation.markedRows, *options.target, options.corners);
+        if (!corners.isEmpty()) {
+            fail(outcome, UsageError, corners + QStringLiteral(" (--corners UL,UR,LL,LR)"));
+            return outcome;
+        }
         ready.push_back(std::move(r));
     }
     const QString target = QLatin1String(options.target->treeExportFilter);
@@ -345,6 +351,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         if (progress) progress(QStringLiteral("writing %1").arg(report.path));
         ExportParams params = exportParams(r.settings, *options.target, report.path);
         params.inputs = options.inputs;
+        params.corners = options.corners;
         params.replaceProtected = options.force;
         ExportResult result = exportTable(r.table, params);
         outcome.recovered += result.recovered;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <algorithm>
 
 namespace corvane {
 
@@ -56,6 +57,11 @@ ConverterOptions::ConverterOptions()
       force(QStringLiteral("force"),
             QStringLiteral("Replace output files that are write-protected and belong to another "
                            "user.")),
+      corners(QStringLiteral("corners"),
+              QStringLiteral("A corner pin's tracks (ae-cornerpin): the upper-left, upper-right, "
+                             "lower-left and lower-right corners' track names, by commas "
+                             "(default: the four tracks of a table of four, in their order)."),
+              QStringLiteral("UL,UR,LL,LR")),
       man(QStringLiteral("man-page"), QStringLiteral("Print the man page (troff) and exit."))
 {
     man.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -117,7 +123,7 @@ QList<QCommandLineOption> ConverterOptions::list() const
 {
     return QList<QCommandLineOption>{to,   from,       output,      plate,  preset,
                                      par,  firstFrame, conventions, append, listFormats,
-                                     info, json,       strict,      camera, force} +
+                                     info, json,       strict,      camera, force, corners} +
            operations + QList<QCommandLineOption>{man};
 }
 
@@ -247,6 +253,23 @@ CheckedOptions checkConversion(const QCommandLineParser &parser, const Converter
     out.output = parser.value(options.output);
     out.append = parser.isSet(options.append);
     out.force = parser.isSet(options.force);
+    if (parser.isSet(options.corners)) {
+        out.corners = parser.value(options.corners).split(QLatin1Char(','));
+        if (qstrcmp(out.target->id, "ae-cornerpin") != 0) {
+            checked.error = QStringLiteral("--corners names a corner pin's tracks: it goes with "
+                                           "--to ae-cornerpin.");
+            return checked;
+        }
+        if (out.corners.size() != 4 ||
+            std::any_of(out.corners.begin(), out.corners.end(),
+                        [](const QString &name) { return name.isEmpty(); })) {
+            checked.error = QStringLiteral("--corners: \"%1\" is not four track names by "
+                                           "commas (upper left, upper right, lower left, lower "
+                                           "right).")
+                                .arg(parser.value(options.corners));
+            return checked;
+        }
+    }
     checked.error = checkSettings(parser, options, out);
     if (checked.error.isEmpty()) checked.error = checkOperations(parser, options, out);
     return checked;

@@ -406,6 +406,43 @@ void noteCameraNames(const TrackTable &table, const QList<int> &rows, const Trac
 
 } // namespace
 
+QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Format &format,
+                       const QStringList &corners)
+{
+    if (!format.cornerPin) return QString();
+    QStringList names; // the rows' tracks, in order
+    QSet<QString> seen;
+    auto note = [&](int r) {
+        const QString name = format.writableName(table.name(r));
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            names << name;
+        }
+    };
+    if (rows.isEmpty())
+        for (int r = 0; r < table.rowCount(); ++r)
+            note(r);
+    for (int r : rows)
+        note(r);
+    if (corners.isEmpty()) {
+        if (names.size() == 4) return QString();
+        return QStringLiteral("%1 takes four tracks as its corners and the table has %2: name "
+                              "the upper-left, upper-right, lower-left and lower-right corners' "
+                              "tracks.")
+            .arg(QLatin1String(format.name))
+            .arg(names.size());
+    }
+    if (corners.size() != 4)
+        return QStringLiteral("%1 takes four tracks as its corners, not %2.")
+            .arg(QLatin1String(format.name))
+            .arg(corners.size());
+    for (const QString &corner : corners)
+        if (!seen.contains(corner))
+            return QStringLiteral("no track \"%1\" to be a corner of %2: the tracks are %3.")
+                .arg(corner, QLatin1String(format.name), names.join(QStringLiteral(", ")));
+    return QString();
+}
+
 ExportResult exportTable(const TrackTable &table, const ExportParams &params)
 {
     ExportResult result;
@@ -442,11 +479,14 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         result.error = QString::fromLatin1(noShapesMessage).arg(QLatin1String(format->name));
         return result;
     }
+    result.error = cornerPinError(table, rows, *format, params.corners);
+    if (!result.ok()) return result;
     Sink sink(table, rows, *format, params);
     sink.windowWidth = toInt(params.windowWidth);
     sink.windowHeight = toInt(params.windowHeight);
     sink.pixelAspect = toDouble(params.pixelAspect);
     sink.targetPath = params.targetPath;
+    sink.corners = params.corners;
 
     const WriterSteps &steps = *format->writer;
     if (steps.header) steps.header(sink);

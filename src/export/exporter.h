@@ -36,9 +36,13 @@ struct ExportParams
     QString targetFilter;           // the chosen export format filter, as the window shows it
     const Format *format = nullptr; // the format itself; found from the filter when null
     QString targetPath;
-    QString windowWidth;   // text of X1
-    QString windowHeight;  // text of Y1
-    QString pixelAspect;   // text of par
+    QString windowWidth;  // text of X1
+    QString windowHeight; // text of Y1
+    QString pixelAspect;  // text of par
+    // Corner pin targets: the tracks of the upper-left, upper-right,
+    // lower-left and lower-right corners, in that order (empty: a save of
+    // exactly four tracks takes them in their order).
+    QStringList corners;
     QList<int> rows;       // the export row list; empty means every row
     QStringList inputs;    // the files the table was read from: never written
     bool inMemory = false; // make the files' bytes, but write nothing
@@ -92,6 +96,12 @@ ExportParams exportParams(const PlateSettings &settings, const QString &targetFi
                           const QString &targetPath);
 ExportParams exportParams(const PlateSettings &settings, const Format &target,
                           const QString &targetPath);
+
+// Why a corner pin target cannot take these rows' tracks as its corners:
+// the four names are not tracks of the rows, or (with no names) the rows
+// are not of exactly four tracks. Empty for other targets, and when it can.
+QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Format &format,
+                       const QStringList &corners);
 
 ExportResult exportTable(const TrackTable &table, const ExportParams &params);
 

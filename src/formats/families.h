@@ -28,5 +28,11 @@ Formats shakeScriptFormats();    // Shake scripts' tracking nodes
 Formats synthEyesPathsFormats(); // SynthEyes All Tracker Paths
 Formats matchMoverRzmlFormats(); // MatchMover RZML projects
 Formats nukeScriptFormats();     // Nuke scripts' tracking nodes
+// Tracks into the 3D programs and compositors' scripts, after those.
+Formats mayaAsciiFormats();          // Maya ASCII scenes of locators
+Formats afterEffectsScriptFormats(); // After Effects null layers (.jsx) and Corner Pin data
+Formats maxScriptFormats();          // 3ds Max scripts of point helpers
+Formats blenderFormats();            // Blender scripts of movie clip tracks
+Formats uvTrackFormats();            // mmSolver's .uv tracks
 
 } // namespace corvane

@@ -91,6 +91,8 @@ struct Format
     // line ends and other control characters, which no format holds.
     const char *nameForbids = "";
     bool nameNoBlanks = false; // blanks and tabs end the name field
+    // Writes four tracks as a corner pin's corners (ExportParams::corners).
+    bool cornerPin = false;
 
     bool perTrack() const { return trackFileExtension != nullptr; }
     // The file extensions its filters name, without the dot ("*" for any).

@@ -14,11 +14,13 @@ namespace {
 std::vector<Format> makeFormats()
 {
     std::vector<Format> all;
-    for (auto family :
-         {threeDEFormats, pfTrackFormats, boujouFormats, synthEyesFormats, matchMoverFormats,
-          mayaLiveFormats, nukeFormats, shakeFormats, fusionFormats, afterEffectsFormats,
-          combustionFormats, flameFormats, shakeScriptFormats, synthEyesPathsFormats,
-          matchMoverRzmlFormats, nukeScriptFormats}) {
+    for (auto family : {threeDEFormats,      pfTrackFormats,        boujouFormats,
+                        synthEyesFormats,    matchMoverFormats,     mayaLiveFormats,
+                        nukeFormats,         shakeFormats,          fusionFormats,
+                        afterEffectsFormats, combustionFormats,     flameFormats,
+                        shakeScriptFormats,  synthEyesPathsFormats, matchMoverRzmlFormats,
+                        nukeScriptFormats,   mayaAsciiFormats,      afterEffectsScriptFormats,
+                        maxScriptFormats,    blenderFormats,        uvTrackFormats}) {
         Formats formats = family();
         all.insert(all.end(), formats.begin(), formats.end());
     }
@@ -70,13 +72,21 @@ std::vector<Program> makePrograms()
          ids({"fusion-mask", "fusion-track"})},
         {"After Effects Mask & 2d Track File(*.*)", "After Effects Mask & 2d Track File(*.txt)",
          "Select an After Effects File", "Save as an After Effects File", ":/2d/affter16.png", false,
-         ids({"ae-mask", "ae-track"})},
+         ids({"ae-mask", "ae-track", "ae-nulls", "ae-cornerpin"})},
         {"Combustion GMask & 2d Track File(*.GMask, *.ascii)", "Combustion GMask & 2d Track File(*.GMask, *.ascii)",
          "Select a Combustion File", "Save as a Combustion File", ":/2d/combustion16.png", false,
          ids({"combustion-gmask", "combustion-track"})},
         {"Flame/Smoke 2d Stabilizer File(*.stabilizer)", "Flame/Smoke 2d Stabilizer File(*.stabilizer)",
          "Select a Flame/Smoke File", "Save as a Flame/Smoke File", ":/2d/flame16.png", false,
          ids({"flame-stabilizer"})},
+        {"Maya Scene & mmSolver 2d Track File(*.ma, *.uv)", "Maya Scene & mmSolver 2d Track File(*.ma, *.uv)",
+         "Select an mmSolver File", "Save as a Maya File", ":/3d/maya16.png", true,
+         ids({"maya-ascii", "uvtrack"})},
+        {"3ds Max Script File(*.ms)", "3ds Max Script File(*.ms)",
+         "Select a 3ds Max File", "Save as a 3ds Max Script", ":/3d/max16.png", true, ids({"max-nulls"})},
+        {"Blender Tracks Script File(*.py)", "Blender Tracks Script File(*.py)",
+         "Select a Blender File", "Save as a Blender Script", ":/3d/blender16.png", true,
+         ids({"blender-tracks"})},
     };
     // clang-format on
 }
@@ -195,9 +205,10 @@ const Program *programForTreeText(const QString &text)
 
 QString allFiltersText()
 {
+    // Formats Corvane writes but does not read are no choice for an import.
     QStringList list;
     for (const Format &f : formats())
-        list.append(QLatin1String(f.importFilter));
+        if (f.read) list.append(QLatin1String(f.importFilter));
     return list.join(QStringLiteral(";;"));
 }
 
@@ -213,7 +224,8 @@ QString importFiltersText(const Program &program)
 {
     QStringList list;
     for (int i : program.formats)
-        list.append(QLatin1String(formats()[size_t(i)].importFilter));
+        if (formats()[size_t(i)].read)
+            list.append(QLatin1String(formats()[size_t(i)].importFilter));
     return list.join(QStringLiteral(";;"));
 }
 

@@ -94,6 +94,9 @@ public:
     int windowWidth = 0, windowHeight = 0; // X1 and Y1 of the target window
     QString targetPath;                    // the file chosen in Step 2
     double pixelAspect = 0;
+    // Corner pin targets: the tracks of the upper-left, upper-right,
+    // lower-left and lower-right corners (empty: the save's four tracks).
+    QStringList corners;
 };
 
 struct WriterSteps

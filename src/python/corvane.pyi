@@ -129,5 +129,9 @@ def convert(
     conventions: str = "program",
 ) -> Tracks: ...
 def write(
-    tracks: Tracks, path: Path, format: Optional[str] = None, force: bool = False
+    tracks: Tracks,
+    path: Path,
+    format: Optional[str] = None,
+    force: bool = False,
+    corners: Optional[Sequence[str]] = None,
 ) -> SaveReport: ...

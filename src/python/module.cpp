@@ -391,10 +391,27 @@ Tracks convertArgs(const py::object &tracks, const py::object &to, const py::obj
                          textArg(conventions, "conventions"));
 }
 
+// A corner pin's four track names: None, or a sequence of four texts.
+QStringList cornersArg(const py::object &value)
+{
+    QStringList out;
+    if (value.is_none()) return out;
+    if (!py::isinstance<py::sequence>(value) || py::isinstance<py::str>(value))
+        wrongType("corners", "four track names", value);
+    for (const py::handle &item : py::reinterpret_borrow<py::sequence>(value))
+        out << qtext(textArg(item, "corners: a name"));
+    if (out.size() != 4)
+        throw py::value_error("corners: give four track names (upper left, upper right, lower "
+                              "left, lower right)");
+    return out;
+}
+
 SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValue,
-                       const py::object &formatValue, const py::object &forceValue)
+                       const py::object &formatValue, const py::object &forceValue,
+                       const py::object &cornersValue)
 {
     const bool force = boolArg(forceValue, "force");
+    const QStringList corners = cornersArg(cornersValue);
     const Tracks &tracks = tracksArg(tracksValue, "tracks");
     const std::string path = pathArg(pathValue, "path");
     const std::optional<std::string> formatId = optionalTextArg(formatValue, "format");
@@ -409,6 +426,7 @@ SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValu
     const ExportResult result = interruptible([&] {
         ExportParams params = exportParams(converted.settings, *format, qtext(path));
         params.replaceProtected = force;
+        params.corners = corners;
         return exportTable(*converted.table, params);
     });
     warnRecovered(result.recovered);
@@ -828,7 +846,8 @@ PYBIND11_MODULE(corvane, m)
           py::arg("first_frame") = py::none(), py::arg("conventions") = py::str("program"),
           "The tracks converted for a target format, as the window's Apply converts them.");
     m.def("write", &writeTracks, py::arg("tracks"), py::arg("path"), py::arg("format") = py::none(),
-          py::arg("force") = py::bool_(false),
+          py::arg("force") = py::bool_(false), py::arg("corners") = py::none(),
           "Writes the tracks (converted for the format first when they are not). force: replace "
-          "write-protected files of other users.");
+          "write-protected files of other users. corners: a corner pin's four tracks (upper "
+          "left, upper right, lower left, lower right).");
 }

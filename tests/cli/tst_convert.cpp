@@ -46,10 +46,42 @@ private slots:
         run = runConverter({QStringLiteral("--list-formats")});
         QCOMPARE(run.exitCode, 0);
         QStringList lines = run.out.trimmed().split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 25);
+        QCOMPARE(lines.size(), 31);
         QVERIFY(lines.first().startsWith(QLatin1String("3de4 ")));
+        QVERIFY(lines.last().startsWith(QLatin1String("uvtrack ")));
         QVERIFY(lines.first().contains(QLatin1String("read/write")));
         QVERIFY(run.out.contains(QLatin1String("combustion-gmask")));
+    }
+
+    // --corners names a corner pin's tracks; a wrong count, a missing track
+    // or another target is refused and nothing is written.
+    void cornerPinCorners()
+    {
+        QByteArray v4 = "5\n";
+        for (const char *name : {"a", "b", "c", "d", "e"})
+            v4 += QByteArray(name) + "\n0\n2\n1 10 20\n2 11 21\n";
+        const QString input = file(QStringLiteral("corners.txt"), v4);
+        const QString out = dir.filePath(QStringLiteral("pin.txt"));
+        CliRun run = runConverter({"--to", "ae-cornerpin", "--plate", "100x100", "-o", out, input});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains(QLatin1String("--corners")));
+        QVERIFY(!QFile::exists(out));
+        for (const char *corners : {"a,b,c", "a,b,c,x"}) {
+            run = runConverter({"--to", "ae-cornerpin", "--corners", corners, "--plate", "100x100",
+                                "-o", out, input});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY(!QFile::exists(out));
+        }
+        QCOMPARE(runConverter({"--to", "3de4", "--corners", "a,b,c,d", "--plate", "100x100", "-o",
+                               out, input})
+                     .exitCode,
+                 1);
+        run = runConverter({"--to", "ae-cornerpin", "--corners", "d,c,b,a", "--plate", "100x100",
+                            "-o", out, input});
+        QCOMPARE(run.exitCode, 0);
+        const QByteArray pin = fileContents(out);
+        QVERIFY(pin.contains("Effects\tCorner Pin #1\tUpper Left #2"));
+        QCOMPARE(pin.count("\t1\t10\t80\t\n"), 4); // every corner's first key, Y down
     }
 
     void workedExampleRoundTrip()

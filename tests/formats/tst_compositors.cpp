@@ -123,7 +123,8 @@ private slots:
         TrackSet back = read("ae-track", dir.filePath(QStringLiteral("ae.txt")));
         QCOMPARE(back.names.toList(), QStringList({"Tracker1", "Tracker2", "Tracker3"}));
         QCOMPARE(QSize(back.plateWidth, back.plateHeight), QSize(1920, 1080));
-        // Lines without the trailing blank, CR LF, and other sections skipped.
+        // Lines without the trailing blank, CR LF, a layer's Position read
+        // (its Z left out) and other sections skipped.
         QString other =
             writeFile(dir.filePath(QStringLiteral("ae2.txt")),
                       "Adobe After Effects 8.0 Keyframe Data\r\n\r\n\tSource Width\t640\r\n"
@@ -135,9 +136,9 @@ private slots:
                       "Motion Trackers\tTracker #2\tTrack Point #1\tConfidence\r\n"
                       "\tFrame\tpercent\r\n\t7\t98\r\n\r\nEnd of Keyframe Data\r\n");
         back = read("ae-track", other);
-        QCOMPARE(back.names.toList(), QStringList({"Tracker2"}));
-        QCOMPARE(back.frames, std::vector<int>({7}));
-        QCOMPARE(back.y, std::vector<double>({20}));
+        QCOMPARE(back.names.toList(), QStringList({"Position", "Position", "Tracker2"}));
+        QCOMPARE(back.frames, std::vector<int>({0, 1, 7}));
+        QCOMPARE(back.y, std::vector<double>({240, 241, 20}));
     }
 
     void combustion()

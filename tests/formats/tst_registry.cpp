@@ -24,8 +24,8 @@ class TestRegistry : public QObject
     {
         QStringList all = allFiltersText().split(QStringLiteral(";;"));
         for (const Program &p : programs()) {
-            all += importFiltersText(p).split(QStringLiteral(";;"));
-            all += exportFiltersText(p).split(QStringLiteral(";;"));
+            all += importFiltersText(p).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+            all += exportFiltersText(p).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
         }
         all.removeDuplicates();
         QStringList out;
@@ -128,8 +128,9 @@ private slots:
                            "(*.ascii);;Combustion GMask File (*.GMask);;"
                            "Flame/Smoke Stabilizer File (*.stabilizer);;Shake Script File (*.shk);;"
                            "SynthEyes All Tracker Paths File (*.txt);;MatchMover RZML File "
-                           "(*.rzml);;Nuke Script File (*.nk)"));
-        QCOMPARE(formats().size(), size_t(25));
+                           "(*.rzml);;Nuke Script File (*.nk);;mmSolver UV Track File (*.uv)"));
+        // The scripts and scenes for other programs are written, not read.
+        QCOMPARE(formats().size(), size_t(31));
     }
 
     // Formats that joined later: after the twenty, each in its program's
@@ -191,14 +192,32 @@ private slots:
             programForTreeText(QStringLiteral("After Effects Mask & 2d Track File(*.txt)"));
         QVERIFY(ae);
         QCOMPARE(QLatin1String(ae->exportCaption), QLatin1String("Save as an After Effects File"));
+        QCOMPARE(exportFiltersText(*ae),
+                 QStringLiteral("After Effects Mask File (*.txt);;After Effects Track File "
+                                "(*.txt);;After Effects Null Layers Script (*.jsx);;After "
+                                "Effects Corner Pin File (*.txt)"));
+        QCOMPARE(importFiltersText(*ae), QStringLiteral("After Effects Mask File (*.*);;After "
+                                                        "Effects Track File (*.txt)"));
+        // The 3D programs that take tracks by script or scene.
+        for (const auto &[id, entry] : QList<QPair<const char *, const char *>>{
+                 {"maya-ascii", "Maya Scene & mmSolver 2d Track File(*.ma, *.uv)"},
+                 {"uvtrack", "Maya Scene & mmSolver 2d Track File(*.ma, *.uv)"},
+                 {"max-nulls", "3ds Max Script File(*.ms)"},
+                 {"blender-tracks", "Blender Tracks Script File(*.py)"}}) {
+            const Program *program = programForTreeText(QLatin1String(entry));
+            QVERIFY2(program && program->cameraTracker, id);
+            QCOMPARE(programOf(*formatById(QLatin1String(id))), program);
+            QVERIFY(exportFiltersText(*program).contains(
+                QLatin1String(formatById(QLatin1String(id))->treeExportFilter)));
+        }
         QCOMPARE(
-            exportFiltersText(*ae),
-            QStringLiteral("After Effects Mask File (*.txt);;After Effects Track File (*.txt)"));
+            importFiltersText(*programForTreeText(QStringLiteral("3ds Max Script File(*.ms)"))),
+            QString());
         QVERIFY(!programForTreeText(QStringLiteral("3D Software Files")));
         int members = 0;
         for (const Program &p : programs())
             members += int(p.formats.size());
-        QCOMPARE(members, 25);
+        QCOMPARE(members, 31);
     }
 
     void everyOfferedFilterSelectsWhatTheSubstringTestsSelect()
@@ -256,7 +275,13 @@ private slots:
                                    "shake-script",
                                    "syntheyes-all-paths",
                                    "matchmover-rzml",
-                                   "nuke-script"}));
+                                   "nuke-script",
+                                   "maya-ascii",
+                                   "ae-nulls",
+                                   "ae-cornerpin",
+                                   "max-nulls",
+                                   "blender-tracks",
+                                   "uvtrack"}));
         QCOMPARE(formatById(QStringLiteral("pftrack5"))->extensions(), QStringList({"2dt", "3dt"}));
         QCOMPARE(formatById(QStringLiteral("nuke-tracker"))->extensions(),
                  QStringList({"*", "txt"}));

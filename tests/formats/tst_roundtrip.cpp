@@ -223,6 +223,7 @@ private slots:
         QFETCH(QString, id);
         const Format *format = formatById(id);
         if (!format->writer) QSKIP("Corvane reads this format but does not write it");
+        if (!format->read) QSKIP("a script for another program: tst_sceneexports reads it");
         TrackSet rows = format->shapes ? shapeRows() : awkwardRows();
         TrackTable table;
         PlateSettings settings;
@@ -253,6 +254,7 @@ private slots:
         QFETCH(QString, id);
         const Format *format = formatById(id);
         if (!format->writer) QSKIP("Corvane reads this format but does not write it");
+        if (!format->read) QSKIP("a script for another program: tst_sceneexports reads it");
         const QStringList names{QStringLiteral("Track 01"),
                                 QStringLiteral("Track_01"),
                                 QStringLiteral("Track_01_2"),
@@ -398,6 +400,7 @@ private slots:
         }
         if (!format) QSKIP(qPrintable(folder + QStringLiteral(": no format reads this file")));
         if (!format->writer) QSKIP("Corvane reads this format but does not write it");
+        if (!format->read) QSKIP("a script for another program: tst_sceneexports reads it");
         const TrackSet original = dispatch(path, QLatin1String(format->importFilter)).set;
         TrackTable table;
         PlateSettings settings;

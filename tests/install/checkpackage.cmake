@@ -27,7 +27,8 @@ foreach(file ./usr/bin/corvane ./usr/bin/corvane-convert ./usr/share/man/man1/co
              ./usr/share/man/man1/corvane-convert.1.gz ./usr/share/doc/corvane/copyright
              ./usr/share/doc/corvane/changelog.Debian.gz
              ./usr/share/applications/corvane.desktop
-             ./usr/share/metainfo/org.corvane.Corvane.metainfo.xml)
+             ./usr/share/metainfo/org.corvane.Corvane.metainfo.xml
+             ./usr/share/blender/scripts/addons/corvane_tracks.py)
     string(FIND "${contents}" "${file}" at)
     if(at LESS 0)
         message(FATAL_ERROR "the package lacks ${file}")

@@ -369,3 +369,24 @@ def test_track_operations_refuse_by_name(tmp_path):
     plate = corvane.Tracks.from_rows([("a", 1, 10.0, 700.0)], plate=(1920, 1080))
     back = plate.lens_distort(-0.1, 0.02).lens_undistort(-0.1, 0.02)
     assert abs(back[0].x[0] - 10.0) < 1e-9 and abs(back[0].y[0] - 700.0) < 1e-9
+
+
+def test_a_corner_pin_of_named_tracks_and_blender_script(tmp_path):
+    rows = [(name, f, 10.0 * i + f, 20.0) for i, name in enumerate("abcde") for f in (1, 2)]
+    tracks = corvane.Tracks.from_rows(rows, plate=(100, 100))
+    with pytest.raises(corvane.SaveError, match="four tracks"):
+        corvane.write(tracks, tmp_path / "pin.txt", format="ae-cornerpin")
+    with pytest.raises(ValueError, match="corners"):
+        corvane.write(tracks, tmp_path / "pin.txt", format="ae-cornerpin", corners=["a"])
+    report = corvane.write(tracks, tmp_path / "pin.txt", format="ae-cornerpin",
+                           corners=["e", "d", "c", "b"])
+    assert report.rows == 8
+    back = corvane.read(tmp_path / "pin.txt")
+    assert [t.name for t in back] == ["Corner Pin 1 Upper Left", "Corner Pin 1 Upper Right",
+                                      "Corner Pin 1 Lower Left", "Corner Pin 1 Lower Right"]
+    assert back[0].x == [41.0, 42.0]
+    # Blender's script holds 0..1 from the lower-left, as 3DE v4 counts up from it.
+    blender = corvane.convert(tracks, to="blender-tracks", plate=(100, 100))
+    assert blender["a"].x == [0.01, 0.02] and blender["a"].y == [0.2, 0.2]
+    corvane.write(blender, tmp_path / "tracks.py")
+    assert "TRACKS = [" in (tmp_path / "tracks.py").read_text()
