@@ -2,6 +2,7 @@
 #include "exportstep.h"
 
 #include "busycursor.h"
+#include "cornerpindialog.h"
 #include "counting.h"
 #include "filechooser.h"
 #include "formattree.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QSet>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -160,6 +162,39 @@ void ExportStep::chooseWithDialog()
     emit dialogClosed();
 }
 
+// A corner pin of other than four tracks asks which four are its corners;
+// false when the user cancelled.
+bool ExportStep::chooseCorners(ExportParams &params)
+{
+    const Format *format = formatForFilter(params.targetFilter);
+    const TrackTable &table = m_model->table();
+    if (!format || !format->cornerPin || cornerPinError(table, params.rows, *format, {}).isEmpty())
+        return true;
+    QStringList tracks; // of the rows saved, in their order
+    QSet<QString> seen;
+    auto note = [&](int r) {
+        const QString name = format->writableName(table.name(r));
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            tracks << name;
+        }
+    };
+    if (params.rows.isEmpty())
+        for (int r = 0; r < table.rowCount(); ++r)
+            note(r);
+    for (int r : std::as_const(params.rows))
+        note(r);
+    if (tracks.size() < 4) {
+        showMessage(over(), cornerPinError(table, params.rows, *format, {}), QMessageBox::Warning);
+        return false;
+    }
+    const std::optional<QStringList> corners =
+        askCornerTracks(over(), QLatin1String(format->name), tracks);
+    if (!corners) return false;
+    params.corners = *corners;
+    return true;
+}
+
 // The save on a worker thread under a progress dialog; Cancel stops it and
 // every file stays as it was.
 ExportResult ExportStep::run(const ExportParams &params)
@@ -206,6 +241,10 @@ void ExportStep::save(const QStringList &inputs)
         exportParams(m_plate->settings(), m_formatLabel->statusTip(), m_pathField->text());
     params.rows = m_rows;
     params.inputs = inputs;
+    if (!chooseCorners(params)) {
+        m_rows.clear();
+        return;
+    }
     ExportResult result = run(params);
     // Another user's write-protected file is replaced only when the user says so.
     if (!result.writeProtected.isEmpty() && askReplaceProtected(result.writeProtected)) {

@@ -56,6 +56,7 @@ signals:
 
 private:
     void buildWidgets(QWidget *box, QWidget *lineParent);
+    bool chooseCorners(corvane::ExportParams &params);
     corvane::ExportResult run(const corvane::ExportParams &params);
     bool askReplaceProtected(const QString &path);
     QString summary(const corvane::ExportParams &params, const corvane::ExportResult &result) const;

@@ -53,6 +53,8 @@ QTreeWidget *makeFormatTree(QWidget *parent, const char *name, QRect geometry, b
     for (QTreeWidgetItem *g : groups)
         g->setIcon(0, QIcon(QStringLiteral(":/3d/add.png")));
     for (const Program &p : programs()) {
+        // A program Corvane only writes (or only reads) has no entry on the other side.
+        if ((exporting ? exportFiltersText(p) : importFiltersText(p)).isEmpty()) continue;
         auto *item =
             new QTreeWidgetItem(groups[p.cameraTracker ? 0 : 1],
                                 {QLatin1String(exporting ? p.exportTreeText : p.importTreeText)});

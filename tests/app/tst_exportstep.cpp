@@ -3,7 +3,9 @@
 #include "app/mainwindow.h"
 #include "app/trackmodel.h"
 #include "export/exporter.h"
+#include "formats/registry.h"
 #include "guitest.h"
+#include "import/dispatch.h"
 #include "testdata.h"
 
 #include <QComboBox>
@@ -83,8 +85,10 @@ private slots:
         // The After Effects entry: mask first, then track.
         w.chooseTargetFromTree(exportEntry(w, 1, 3));
         QCOMPARE(request.caption, QStringLiteral("Save as an After Effects File"));
-        QCOMPARE(request.filters, QStringList({"After Effects Mask File (*.txt)",
-                                               "After Effects Track File (*.txt)"}));
+        QCOMPARE(request.filters,
+                 QStringList({"After Effects Mask File (*.txt)", "After Effects Track File (*.txt)",
+                              "After Effects Null Layers Script (*.jsx)",
+                              "After Effects Corner Pin File (*.txt)"}));
 
         // Cancelled: nothing changes, but a positive plate enables the predefined setting.
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("100"));
@@ -113,10 +117,11 @@ private slots:
         w.chooseTargetWithDialog();
         QCOMPARE(request.caption, QStringLiteral("Save as"));
         // The twenty, then the formats that joined and that Corvane writes.
-        QCOMPARE(request.filters.size(), 22);
+        QCOMPARE(request.filters.size(), 28);
         QCOMPARE(request.filters.at(20),
                  QStringLiteral("Flame/Smoke Stabilizer File (*.stabilizer)"));
-        QCOMPARE(request.filters.last(), QStringLiteral("Nuke Script File (*.nk)"));
+        QCOMPARE(request.filters.at(21), QStringLiteral("Nuke Script File (*.nk)"));
+        QCOMPARE(request.filters.last(), QStringLiteral("mmSolver UV Track File (*.uv)"));
         QCOMPARE(request.directory, QDir::homePath()); // nothing imported yet
         // A name typed without an extension takes the format's.
         QCOMPARE(child<QLineEdit>(w, "exportFilesText")->text(), QStringLiteral("/tmp/typed.txt"));
@@ -145,6 +150,50 @@ private slots:
         QCOMPARE(QDir::cleanPath(request.directory),
                  QDir::cleanPath(QFileInfo(samplePath("3de_export_cube.txt")).absolutePath()));
         QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "plateResWidth"));
+    }
+
+    // A corner pin of a table of five tracks asks which four are its corners.
+    void cornerPinAsksForItsCorners()
+    {
+        QTemporaryDir dir;
+        MainWindow w;
+        QList<TestRow> rows;
+        for (int i = 0; i < 5; ++i)
+            for (int f = 1; f <= 2; ++f)
+                rows.append({QString(QChar(u'a' + i)), f, 10.0 * i + f, 20.0});
+        w.trackModel()->replace([&](TrackTable &t) { t = importedTable(rows); });
+        const QString target = dir.filePath(QStringLiteral("pin.txt"));
+        w.chooseExportTarget(target, QStringLiteral("After Effects Corner Pin File (*.txt)"));
+        child<QComboBox>(w, "imageSizeCombo")->setCurrentIndex(7);
+        w.applySettings();
+        QStringList offered;
+        static QString notes;
+        notes.clear();
+        whenModal<QDialog>([&](QDialog *d) {
+            if (d->objectName() != QLatin1String("cornerPinDialog")) return d->reject();
+            auto *first = d->findChild<QComboBox *>(QStringLiteral("corner0"));
+            for (int i = 0; i < first->count(); ++i)
+                offered << first->itemText(i);
+            const char *corners[] = {"e", "d", "c", "b"};
+            for (int i = 0; i < 4; ++i)
+                d->findChild<QComboBox *>(QStringLiteral("corner%1").arg(i))
+                    ->setCurrentText(QLatin1String(corners[i]));
+            d->accept();
+            answerMessage(&notes); // what the save noted
+        });
+        w.saveData();
+        // The fifth track's rows are left out, and the save says so.
+        QVERIFY2(
+            notes.contains(QLatin1String("2 rows of tracks that are not corners were left out")),
+            qPrintable(notes));
+        QCOMPARE(offered, QStringList({"a", "b", "c", "d", "e"}));
+        QVERIFY2(QFile::exists(target), qPrintable(w.saveStatus()));
+        const ReadResult back =
+            dispatch(target, formatById(QStringLiteral("ae-track"))
+                                 ? QStringLiteral("After Effects Track File (*.txt)")
+                                 : QString());
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.set.count, 8); // four corners of two keys
     }
 
     void importApplySave()
