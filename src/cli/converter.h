@@ -38,7 +38,7 @@ struct ConvertOptions
     Camera camera = Camera::All; // the cameras of a stereo shot to take
     // Run on each table in this order after its import, before Apply.
     std::vector<TrackOperation> operations;
-    QStringList corners;         // a corner pin's four tracks (empty: a table of four)
+    QStringList corners; // a corner pin's four tracks (empty: a table of four)
     QStringList inputs;
 };
 

@@ -121,9 +121,9 @@ ConverterOptions::ConverterOptions()
 
 QList<QCommandLineOption> ConverterOptions::list() const
 {
-    return QList<QCommandLineOption>{to,   from,       output,      plate,  preset,
-                                     par,  firstFrame, conventions, append, listFormats,
-                                     info, json,       strict,      camera, force, corners} +
+    return QList<QCommandLineOption>{to,         from,        output, plate,       preset, par,
+                                     firstFrame, conventions, append, listFormats, info,   json,
+                                     strict,     camera,      force,  corners} +
            operations + QList<QCommandLineOption>{man};
 }
 
