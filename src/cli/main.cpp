@@ -100,7 +100,8 @@ int stopped(bool saved)
 int printAbout(const QCommandLineParser &parser, const ConverterOptions &options,
                const QCommandLineOption &help, const QCommandLineOption &version)
 {
-    if (parser.isSet(help)) {
+    // --help-all (Qt's, beside --help) has no generic options to add here.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         printLine(stdout, parser.helpText());
         printLine(stdout, QString::fromLatin1(converterExitStatus));
         return Done;
@@ -225,7 +226,8 @@ int main(int argc, char *argv[])
     const bool parsed = parser.parse(withOptionalValues(QCoreApplication::arguments()));
     jsonOutput = parser.isSet(options.json);
     if (!parsed) return finish(fail(UsageError, parser.errorText()));
-    if (parser.isSet(help) || parser.isSet(options.man) || parser.isSet(version))
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")) ||
+        parser.isSet(options.man) || parser.isSet(version))
         return printAbout(parser, options, help, version);
     if (parser.isSet(options.listFormats)) return listFormats();
     if (parser.isSet(options.info)) {

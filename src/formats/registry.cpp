@@ -151,8 +151,9 @@ QString Format::writableName(const QString &name) const
 
 const Format *formatById(const QString &id)
 {
+    // Ids are lower case; "3DE4" is what a user may type for 3de4.
     for (const Format &f : formats())
-        if (id == QLatin1String(f.id)) return &f;
+        if (id.compare(QLatin1String(f.id), Qt::CaseInsensitive) == 0) return &f;
     return nullptr;
 }
 

@@ -51,6 +51,18 @@ private slots:
         QVERIFY(lines.last().startsWith(QLatin1String("uvtrack ")));
         QVERIFY(lines.first().contains(QLatin1String("read/write")));
         QVERIFY(run.out.contains(QLatin1String("combustion-gmask")));
+        // --help-all is --help (there are no generic options to add).
+        run = runConverter({QStringLiteral("--help-all")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.contains(QLatin1String("--to <FORMAT>")));
+        // Format ids in any case.
+        QTemporaryDir dir;
+        run = runConverter({QStringLiteral("--to"), QStringLiteral("3DE4"),
+                            QStringLiteral("--from"), QStringLiteral("3De4"),
+                            QStringLiteral("--plate"), QStringLiteral("10x10"),
+                            QStringLiteral("-o"), dir.filePath(QStringLiteral("cased.txt")),
+                            samplePath("3de_export_cube.txt")});
+        QCOMPARE(run.exitCode, 0);
     }
 
     // --corners names a corner pin's tracks; a wrong count, a missing track

@@ -38,6 +38,18 @@ foreach(size 16 32 48 64 128 256)
         message(FATAL_ERROR "the ${size}x${size} icon is ${w}x${h}")
     endif()
 endforeach()
+# The window's program answers --help and --version on the terminal, with no display.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+                        --unset=QT_QPA_PLATFORM "${PREFIX}/bin/corvane" --help
+                RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 20)
+if(NOT result EQUAL 0 OR NOT out MATCHES "^Usage: corvane \\[FILE...\\]")
+    message(FATAL_ERROR "corvane --help: ${result} ${out} ${err}")
+endif()
+execute_process(COMMAND "${PREFIX}/bin/corvane" --version RESULT_VARIABLE result
+                OUTPUT_VARIABLE out TIMEOUT 20)
+if(NOT result EQUAL 0 OR NOT out MATCHES "^corvane [0-9]")
+    message(FATAL_ERROR "corvane --version: ${result} ${out}")
+endif()
 file(READ "${PREFIX}/share/applications/corvane.desktop" desktop)
 if(NOT desktop MATCHES "Exec=corvane %F" OR NOT desktop MATCHES "Icon=corvane")
     message(FATAL_ERROR "the desktop file does not start corvane on files with its icon")
