@@ -287,6 +287,12 @@ void PlatePanel::watchForStale()
 // Cancelled, the copy is left to its thread and the table stays.
 void PlatePanel::apply()
 {
+    if (const QString problem = settings().problem(); !problem.isEmpty()) {
+        QString text = problem;
+        text[0] = text[0].toUpper();
+        showMessage(window(), text, QMessageBox::Warning);
+        return;
+    }
     ApplyParams params = applyParams(settings(), m_targetFilter);
     struct Job
     {

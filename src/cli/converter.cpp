@@ -200,6 +200,10 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
         settings.exportFirstTyped = true;
     }
     settings.defaultExportFirst(options.target);
+    if (const QString problem = settings.problem(); !problem.isEmpty()) {
+        fail(outcome, UsageError, problem);
+        return false;
+    }
 
     if (toInt(settings.plateWidth) <= 0 || toInt(settings.plateHeight) <= 0) {
         // Without a plate only a conversion that never looks at it can run:

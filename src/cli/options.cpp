@@ -3,6 +3,7 @@
 
 #include "edit/trackops.h"
 #include "formats/registry.h"
+#include "settings/platesettings.h"
 
 #include <QFile>
 #include <QHash>
@@ -166,15 +167,18 @@ QString checkSettings(const QCommandLineParser &parser, const ConverterOptions &
     out.preset = *preset;
     bool ok = false;
     const double ratio = parser.value(options.par).toDouble(&ok);
-    if (!ok || ratio <= 0 || ratio > 100)
-        return QStringLiteral("--par: \"%1\" is not a ratio between 0 and 100.")
-            .arg(parser.value(options.par));
+    if (!ok || !(ratio > 0) || ratio > PixelAspectLimit)
+        return QStringLiteral("--par: \"%1\" is not a ratio above 0 and up to %2.")
+            .arg(parser.value(options.par))
+            .arg(PixelAspectLimit);
     out.pixelAspect = parser.value(options.par);
     if (parser.isSet(options.firstFrame)) {
         const int frame = parser.value(options.firstFrame).toInt(&ok);
-        if (!ok || frame < -999999 || frame > 999999)
-            return QStringLiteral("--first-frame: \"%1\" is not a whole number.")
-                .arg(parser.value(options.firstFrame));
+        if (!ok || frame < -FirstFrameLimit || frame > FirstFrameLimit)
+            return QStringLiteral("--first-frame: \"%1\" is not a whole number from %2 to %3.")
+                .arg(parser.value(options.firstFrame))
+                .arg(-FirstFrameLimit)
+                .arg(FirstFrameLimit);
         out.firstFrame = frame;
     }
     const QString kind = parser.value(options.conventions).toLower();

@@ -343,7 +343,6 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
         throw py::value_error("conventions is \"program\" or \"file\"");
     if (plate && (plate->first <= 0 || plate->second <= 0))
         throw py::value_error("the plate's width and height are positive");
-    if (!(par > 0)) throw py::value_error("the pixel aspect ratio is positive");
     options.plate = plate;
     options.preset = *presetIndex;
     options.pixelAspect = QString::number(par, 'g', 17);

@@ -110,6 +110,27 @@ void PlateSettings::takeOverImport(const TrackSet &set, const QString &formatFil
     }
 }
 
+QString PlateSettings::problem() const
+{
+    bool ok = false;
+    const double ratio = pixelAspect.toDouble(&ok);
+    if (!ok || !(ratio > 0) || ratio > PixelAspectLimit)
+        return QStringLiteral("the pixel aspect ratio \"%1\" is not a ratio above 0 and up to %2.")
+            .arg(pixelAspect)
+            .arg(PixelAspectLimit);
+    for (const QString *frame : {&importFirst, &exportFirst}) {
+        if (frame->isEmpty()) continue;
+        const int value = frame->toInt(&ok);
+        if (!ok || value < -FirstFrameLimit || value > FirstFrameLimit)
+            return QStringLiteral("the %1 first frame \"%2\" is not a whole number from %3 to %4.")
+                .arg(frame == &importFirst ? QStringLiteral("import") : QStringLiteral("export"),
+                     *frame)
+                .arg(-FirstFrameLimit)
+                .arg(FirstFrameLimit);
+    }
+    return QString();
+}
+
 void PlateSettings::defaultExportFirst(const QString &targetFilter)
 {
     defaultExportFirst(formatForFilter(targetFilter));

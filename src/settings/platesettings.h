@@ -73,7 +73,14 @@ struct PlateSettings
     // "frames from SynthEyes 0 to 3DE v4 1" while the export first frame is
     // the import's moved between frame bases; empty otherwise.
     QString frameBaseNote(const Format *target) const;
+    // Why these values cannot be applied (the same words on every road:
+    // window, converter, module); empty when they can.
+    QString problem() const;
 };
+
+// The limits of the values: a first frame, a pixel aspect ratio.
+inline constexpr int FirstFrameLimit = 999999;
+inline constexpr double PixelAspectLimit = 100;
 
 // What an import does to the first-frame fields: nothing, or new texts.
 struct FirstFrameTakeover

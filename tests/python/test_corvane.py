@@ -390,3 +390,21 @@ def test_a_corner_pin_of_named_tracks_and_blender_script(tmp_path):
     assert blender["a"].x == [0.01, 0.02] and blender["a"].y == [0.2, 0.2]
     corvane.write(blender, tmp_path / "tracks.py")
     assert "TRACKS = [" in (tmp_path / "tracks.py").read_text()
+
+
+def test_settings_are_refused_with_the_converters_words(tmp_path):
+    tracks = corvane.Tracks.from_rows([("A", 1, 10.0, 20.0)], plate=(100, 100))
+    with pytest.raises(ValueError, match=r'ratio "250" is not a ratio above 0 and up to 100'):
+        corvane.convert(tracks, "3de4", par=250.0)
+    with pytest.raises(ValueError, match=r"is not a ratio above 0 and up to 100"):
+        corvane.convert(tracks, "3de4", par=-1.0)
+    with pytest.raises(ValueError, match=r'"1000000" is not a whole number from -999999 to 999999'):
+        corvane.convert(tracks, "3de4", first_frame=1000000)
+    source = tmp_path / "a.txt"
+    corvane.write(tracks, source, format="3de4")
+    run = converter("--to", "3de4", "--first-frame", "1000000", "-o", str(tmp_path / "b.txt"),
+                    str(source))
+    assert run.returncode == 1
+    assert "is not a whole number from -999999 to 999999" in run.stderr
+    run = converter("--to", "3de4", "--par", "250", "-o", str(tmp_path / "b.txt"), str(source))
+    assert "is not a ratio above 0 and up to 100" in run.stderr
