@@ -20,6 +20,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <future>
@@ -473,6 +474,10 @@ Tracks fromRows(const py::object &rows, const py::object &plateValue, const py::
     int number = 0;
     for (const py::handle &item : rows)
         appendRow(set, item, ++number);
+    // The first frame is the rows' smallest, as a file's reader gives it, so
+    // that first_frame= and the frame bases count from it.
+    if (!set.frames.empty())
+        set.firstFrame = QString::number(*std::min_element(set.frames.begin(), set.frames.end()));
     if (plate) {
         set.plateWidth = plate->first;
         set.plateHeight = plate->second;

@@ -408,3 +408,17 @@ def test_settings_are_refused_with_the_converters_words(tmp_path):
     assert "is not a whole number from -999999 to 999999" in run.stderr
     run = converter("--to", "3de4", "--par", "250", "-o", str(tmp_path / "b.txt"), str(source))
     assert "is not a ratio above 0 and up to 100" in run.stderr
+
+
+def test_tracks_from_rows_count_frames_from_their_first(tmp_path):
+    rows = [("A", 1, 10.0, 20.0), ("A", 2, 11.0, 21.0)]
+    tracks = corvane.Tracks.from_rows(rows, plate=(100, 100))
+    assert corvane.convert(tracks, "3de4", first_frame=1001)["A"].frames == [1001, 1002]
+    # SynthEyes counts from 0, 3DE from 1: frame 0 becomes frame 1, as from a file.
+    zero = corvane.Tracks.from_rows([("A", 0, 10.0, 20.0), ("A", 1, 11.0, 21.0)],
+                                    plate=(100, 100), format="syntheyes")
+    assert corvane.convert(zero, "3de4")["A"].frames == [1, 2]
+    source = tmp_path / "zero.txt"
+    corvane.write(zero, source, format="syntheyes")
+    assert corvane.convert(corvane.read(source, "syntheyes"), "3de4",
+                           plate=(100, 100))["A"].frames == [1, 2]
