@@ -268,9 +268,18 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
                                         extension);
     };
     if (options.append || options.inputs.size() == 1) {
-        jobs.append({options.inputs, options.output.isEmpty()
-                                         ? defaultOutput(options.inputs.first())
-                                         : options.output});
+        QString output = options.output;
+        if (output.isEmpty()) {
+            output = defaultOutput(options.inputs.first());
+        } else if (QFileInfo(output).isDir()) {
+            // A folder takes the file under the input's name, as with several inputs.
+            output =
+                QDir(output).filePath(QFileInfo(defaultOutput(options.inputs.first())).fileName());
+        } else if (output.endsWith(QLatin1Char('/'))) {
+            return failure(UsageError,
+                           QStringLiteral("-o %1: there is no such folder.").arg(output));
+        }
+        jobs.append({options.inputs, output});
     } else {
         QFileInfo outputInfo(options.output);
         if (!options.output.isEmpty() && !outputInfo.isDir())

@@ -63,6 +63,19 @@ private slots:
                             QStringLiteral("-o"), dir.filePath(QStringLiteral("cased.txt")),
                             samplePath("3de_export_cube.txt")});
         QCOMPARE(run.exitCode, 0);
+        // -o with a folder and one input writes into the folder, under the input's name.
+        run =
+            runConverter({QStringLiteral("--to"), QStringLiteral("3de4"), QStringLiteral("--plate"),
+                          QStringLiteral("10x10"), QStringLiteral("-o"), dir.path() + '/',
+                          samplePath("3de_export_cube.txt")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("3de_export_cube.txt"))));
+        run = runConverter({QStringLiteral("--to"), QStringLiteral("3de4"),
+                            QStringLiteral("--plate"), QStringLiteral("10x10"),
+                            QStringLiteral("-o"), dir.filePath(QStringLiteral("missing/")),
+                            samplePath("3de_export_cube.txt")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1String("there is no such folder")), qPrintable(run.err));
     }
 
     // --corners names a corner pin's tracks; a wrong count, a missing track
