@@ -13,11 +13,14 @@ struct CliRun
     QString err;
 };
 
-inline CliRun runConverter(const QStringList &arguments, const QString &workingFolder = QString())
+inline CliRun runConverter(const QStringList &arguments, const QString &workingFolder = QString(),
+                           const QByteArray *input = nullptr)
 {
     QProcess process;
     if (!workingFolder.isEmpty()) process.setWorkingDirectory(workingFolder);
     process.start(QStringLiteral(CORVANE_CONVERT), arguments);
+    if (input) process.write(*input);
+    process.closeWriteChannel();
     process.waitForFinished(60000);
     CliRun run;
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -295,6 +295,24 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
             jobs.append({{input}, output});
         }
     }
+    const bool toStandardOutput = jobs.size() == 1 && jobs.first().output == QLatin1String("-");
+    if (options.target->perTrack()) {
+        if (toStandardOutput)
+            return failure(UsageError, QStringLiteral("-o -: %1 writes one file per track, which "
+                                                      "standard output cannot hold; give -o a "
+                                                      "file name.")
+                                           .arg(QLatin1String(options.target->name)));
+        // Its files go beside the output: into a folder, never into /dev.
+        for (const Job &job : jobs) {
+            const QFileInfo file(job.output);
+            if (file.exists() && !file.isFile())
+                return failure(UsageError,
+                               QStringLiteral("-o %1 is not a file: %2 writes one file per track "
+                                              "beside the file it names; give -o a file in a "
+                                              "folder, or the folder.")
+                                   .arg(job.output, QLatin1String(options.target->name)));
+        }
+    }
     QSet<QString> outputs;
     for (const Job &job : jobs) {
         for (const QString &input : options.inputs)
@@ -326,7 +344,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     // back before anything is read.
     QStringList touched = options.inputs;
     for (const Job &job : jobs)
-        touched << job.output;
+        if (job.output != QLatin1String("-")) touched << job.output;
     outcome.recovered = SaveTransaction::recoverFolders(touched);
     for (const Job &job : jobs) {
         Ready r;
@@ -366,7 +384,10 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         params.inputs = options.inputs;
         params.corners = options.corners;
         params.replaceProtected = options.force;
+        params.inMemory = toStandardOutput; // the caller writes it out
         ExportResult result = exportTable(r.table, params);
+        if (toStandardOutput && !result.contents.isEmpty())
+            outcome.standardOutput = result.contents.first().second;
         outcome.recovered += result.recovered;
         if (!result.writeProtected.isEmpty())
             result.error += QStringLiteral(" (--force replaces it)");

@@ -82,6 +82,7 @@ struct Outcome
     QList<InputReport> inputs;   // what was read
     QList<OutputReport> outputs; // what was written
     QStringList recovered;       // what stopped saves had left in the folders, put back
+    QByteArray standardOutput;   // the file written to "-" (standard output)
 };
 
 using Progress = std::function<void(const QString &step)>;

@@ -11,10 +11,14 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
+#include <QTemporaryFile>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 using namespace corvane;
@@ -186,14 +190,84 @@ void printOutcome(const Outcome &outcome, bool terminal)
             printLine(stderr, QStringLiteral("corvane-convert: wrote ") + file);
 }
 
-int runConversion(const ConvertOptions &options)
+// "-" as the input: standard input, read whole into a file of the run's own
+// (readers take files), named "standard input" in what is said.
+struct StandardInput
 {
+    std::unique_ptr<QTemporaryFile> file;
+    QString error;
+};
+
+StandardInput readStandardInput()
+{
+    StandardInput in;
+    in.file = std::make_unique<QTemporaryFile>(
+        QDir::temp().filePath(QStringLiteral("corvane-stdin-XXXXXX.txt")));
+    QFile input;
+    if (!in.file->open() || !input.open(stdin, QIODevice::ReadOnly)) {
+        in.error = QStringLiteral("standard input cannot be read into %1.").arg(QDir::tempPath());
+        return in;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const qint64 n = input.read(buffer, sizeof buffer);
+        if (n < 0) {
+            in.error = QStringLiteral("standard input cannot be read: %1").arg(input.errorString());
+            return in;
+        }
+        if (n == 0) break;
+        if (in.file->write(buffer, n) != n) {
+            in.error = QStringLiteral("standard input cannot be kept in %1: %2")
+                           .arg(QDir::tempPath(), in.file->errorString());
+            return in;
+        }
+    }
+    in.file->flush();
+    return in;
+}
+
+void nameStandardInput(Outcome &outcome, const QString &path)
+{
+    const QString name = QStringLiteral("standard input");
+    outcome.message.replace(path, name);
+    for (QString &note : outcome.notes)
+        note.replace(path, name);
+    if (outcome.errorFile == path) outcome.errorFile = name;
+}
+
+int runConversion(ConvertOptions options)
+{
+    StandardInput standardInput;
+    const qsizetype dash = options.inputs.indexOf(QStringLiteral("-"));
+    if (dash >= 0) {
+        if (options.inputs.count(QStringLiteral("-")) > 1)
+            return finish(fail(UsageError, QStringLiteral("standard input (-) is one input.")));
+        standardInput = readStandardInput();
+        if (!standardInput.error.isEmpty()) return finish(fail(InputError, standardInput.error));
+        options.inputs[dash] = standardInput.file->fileName();
+        if (options.output.isEmpty()) options.output = QStringLiteral("-");
+    }
+    if (options.output == QLatin1String("-") && jsonOutput)
+        return finish(fail(UsageError, QStringLiteral("--json and -o - would both write standard "
+                                                      "output; name a file with -o.")));
     // Progress only for a person watching a terminal.
     const bool terminal = isatty(fileno(stderr));
     Outcome outcome = convert(options, [terminal](const QString &step) {
         if (terminal)
             printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
     });
+    if (standardInput.file) nameStandardInput(outcome, standardInput.file->fileName());
+    if (outcome.code == Done && options.output == QLatin1String("-")) {
+        printRecovered(outcome);
+        printOutcome(outcome, false); // the notes, on standard error
+        QFile output;
+        if (!output.open(stdout, QIODevice::WriteOnly) ||
+            output.write(outcome.standardOutput) != outcome.standardOutput.size() ||
+            !output.flush())
+            return finish(complain(OutputError, QStringLiteral("standard output cannot be "
+                                                               "written.")));
+        return finish(Done);
+    }
     printRecovered(outcome);
     if (stopSignal() != 0) return stopped(outcome.code == Done);
     if (jsonOutput) printJson(convertReport(options, outcome));
@@ -220,7 +294,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption version = parser.addVersionOption();
     const ConverterOptions options;
     parser.addOptions(options.list());
-    parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Track files to convert."),
+    parser.addPositionalArgument(QStringLiteral("INPUT"),
+                                 QStringLiteral("Track files to convert (- reads standard input)."),
                                  QStringLiteral("INPUT..."));
 
     const bool parsed = parser.parse(withOptionalValues(QCoreApplication::arguments()));

@@ -78,6 +78,62 @@ private slots:
         QVERIFY2(run.err.contains(QLatin1String("there is no such folder")), qPrintable(run.err));
     }
 
+    // "-" reads standard input and writes standard output, as a Unix tool's
+    // files; a per-track format refuses standard output and devices.
+    void standardInputAndOutput()
+    {
+        QTemporaryDir dir;
+        QFile sample(samplePath("3de_export_cube.txt"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray bytes = sample.readAll();
+        const QString file = dir.filePath(QStringLiteral("file.nk"));
+        const QStringList common{QStringLiteral("--to"), QStringLiteral("nuke-script"),
+                                 QStringLiteral("--plate"), QStringLiteral("1920x1080")};
+        QCOMPARE(runConverter(common + QStringList{QStringLiteral("-o"), file,
+                                                   samplePath("3de_export_cube.txt")})
+                     .exitCode,
+                 0);
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray expected = written.readAll();
+        // Detected from its bytes, written to standard output without -o.
+        CliRun run = runConverter(common + QStringList{QStringLiteral("-")}, dir.path(), &bytes);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.toUtf8(), expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("file.nk")});
+        run = runConverter(common + QStringList{QStringLiteral("--from"), QStringLiteral("3de4"),
+                                                QStringLiteral("-o"), QStringLiteral("-"),
+                                                QStringLiteral("-")},
+                           dir.path(), &bytes);
+        QCOMPARE(run.out.toUtf8(), expected);
+        // What is wrong with standard input is said of it.
+        const QByteArray junk("no tracks here\n");
+        run = runConverter(common + QStringList{QStringLiteral("-")}, dir.path(), &junk);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QLatin1String("standard input: not a track file")),
+                 qPrintable(run.err));
+        // One file per track cannot go to standard output or a device.
+        const QStringList perTrack{QStringLiteral("--to"),
+                                   QStringLiteral("nuke-tracker"),
+                                   QStringLiteral("--plate"),
+                                   QStringLiteral("1920x1080"),
+                                   samplePath("3de_export_cube.txt"),
+                                   QStringLiteral("-o")};
+        run = runConverter(perTrack + QStringList{QStringLiteral("-")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1String("writes one file per track")), qPrintable(run.err));
+        run = runConverter(perTrack + QStringList{QStringLiteral("/dev/null")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1String("-o /dev/null is not a file")),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(QStringLiteral("/dev/null_01.txt")));
+        // --json keeps standard output for its document.
+        run = runConverter(common + QStringList{QStringLiteral("--json"), QStringLiteral("-o"),
+                                                QStringLiteral("-"),
+                                                samplePath("3de_export_cube.txt")});
+        QCOMPARE(run.exitCode, 1);
+    }
+
     // --corners names a corner pin's tracks; a wrong count, a missing track
     // or another target is refused and nothing is written.
     void cornerPinCorners()
