@@ -19,8 +19,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace corvane {
 
@@ -69,6 +73,14 @@ struct Job
 {
     QStringList inputs;
     QString output;
+};
+
+// A job read and converted, waiting for the writes.
+struct Ready
+{
+    TrackTable table;
+    PlateSettings settings;
+    OutputReport report;
 };
 
 bool sameFile(const QString &a, const QString &b)
@@ -252,6 +264,42 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
     return true;
 }
 
+namespace {
+
+// Reads and converts one job's inputs into r; false with the failure in outcome.
+bool prepareJob(const Job &job, const ConvertOptions &options, Ready &r, Outcome &outcome,
+                const Progress &progress)
+{
+    r.report.inputs = job.inputs;
+    r.report.path = job.output;
+    for (int i = 0; i < job.inputs.size(); ++i) {
+        if (progress) progress(QStringLiteral("reading %1").arg(job.inputs.at(i)));
+        if (!importInput(r.table, r.settings, job.inputs.at(i), options, i > 0, outcome))
+            return false;
+    }
+    if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
+    if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes,
+                             &r.report.operations))
+        return false;
+    r.report.exportFirst = r.settings.exportFirst;
+    Validation validation = validateForExport(r.table);
+    if (!validation.ok()) {
+        fail(outcome, InputError,
+             QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")), validation.error),
+             job.inputs.size() == 1 ? job.inputs.first() : QString());
+        return false;
+    }
+    const QString corners =
+        cornerPinError(r.table, validation.markedRows, *options.target, options.corners);
+    if (!corners.isEmpty()) {
+        fail(outcome, UsageError, corners + QStringLiteral(" (--corners UL,UR,LL,LR)"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 Outcome convert(const ConvertOptions &options, const Progress &progress)
 {
     if (!options.target->writer)
@@ -332,13 +380,6 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     }
 
     // Everything is read and converted before anything is written.
-    struct Ready
-    {
-        TrackTable table;
-        PlateSettings settings;
-        OutputReport report;
-    };
-    std::vector<Ready> ready;
     Outcome outcome;
     // What killed saves left in the folders read from and written to is put
     // back before anything is read.
@@ -346,35 +387,52 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     for (const Job &job : jobs)
         if (job.output != QLatin1String("-")) touched << job.output;
     outcome.recovered = SaveTransaction::recoverFolders(touched);
-    for (const Job &job : jobs) {
-        Ready r;
-        r.report.inputs = job.inputs;
-        r.report.path = job.output;
-        for (int i = 0; i < job.inputs.size(); ++i) {
-            if (progress) progress(QStringLiteral("reading %1").arg(job.inputs.at(i)));
-            if (!importInput(r.table, r.settings, job.inputs.at(i), options, i > 0, outcome))
-                return outcome;
+    // Each job read and converted on its own (on several threads with
+    // --jobs); the first failure in the inputs' order is the run's, as one by one.
+    std::vector<Ready> ready(size_t(jobs.size()));
+    std::vector<Outcome> prepared(size_t(jobs.size()));
+    std::mutex progressLock;
+    const Progress told = [&](const QString &step) {
+        if (!progress) return;
+        std::lock_guard<std::mutex> hold(progressLock);
+        progress(step);
+    };
+    std::atomic<qsizetype> firstFailed{jobs.size()};
+    auto prepare = [&](qsizetype k) {
+        if (k > firstFailed.load()) return; // a job before it failed: the run stops there
+        if (!prepareJob(jobs.at(k), options, ready[size_t(k)], prepared[size_t(k)], told)) {
+            qsizetype known = firstFailed.load();
+            while (k < known && !firstFailed.compare_exchange_weak(known, k)) {
+            }
         }
-        if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
-        if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes,
-                                 &r.report.operations))
-            return outcome;
-        r.report.exportFirst = r.settings.exportFirst;
-        Validation validation = validateForExport(r.table);
-        if (!validation.ok()) {
-            fail(outcome, InputError,
-                 QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")),
-                                              validation.error),
-                 job.inputs.size() == 1 ? job.inputs.first() : QString());
-            return outcome;
+    };
+    const int threads = std::clamp(options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), 1,
+                                   int(jobs.size()));
+    if (threads == 1) {
+        for (qsizetype k = 0; k < jobs.size() && firstFailed.load() == jobs.size(); ++k)
+            prepare(k);
+    } else {
+        std::atomic<qsizetype> next{0};
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t)
+            workers.emplace_back([&] {
+                for (qsizetype k = next++; k < jobs.size(); k = next++)
+                    prepare(k);
+            });
+        for (std::thread &worker : workers)
+            worker.join();
+    }
+    // What was read, in order, up to the first failure.
+    for (qsizetype k = 0; k < jobs.size() && k <= firstFailed.load(); ++k) {
+        Outcome &part = prepared[size_t(k)];
+        outcome.inputs += part.inputs;
+        outcome.notes += part.notes;
+        if (k == firstFailed.load()) {
+            part.inputs = outcome.inputs;
+            part.notes = outcome.notes;
+            part.recovered = outcome.recovered;
+            return part;
         }
-        const QString corners =
-            cornerPinError(r.table, validation.markedRows, *options.target, options.corners);
-        if (!corners.isEmpty()) {
-            fail(outcome, UsageError, corners + QStringLiteral(" (--corners UL,UR,LL,LR)"));
-            return outcome;
-        }
-        ready.push_back(std::move(r));
     }
     const QString target = QLatin1String(options.target->treeExportFilter);
     for (Ready &r : ready) {

@@ -38,6 +38,7 @@ struct ConvertOptions
     Camera camera = Camera::All; // the cameras of a stereo shot to take
     // Run on each table in this order after its import, before Apply.
     std::vector<TrackOperation> operations;
+    int jobs = 0;        // inputs converted at once; 0: one per core
     QStringList corners; // a corner pin's four tracks (empty: a table of four)
     QStringList inputs;
 };

@@ -58,6 +58,11 @@ ConverterOptions::ConverterOptions()
       force(QStringLiteral("force"),
             QStringLiteral("Replace output files that are write-protected and belong to another "
                            "user.")),
+      jobs(QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
+           QStringLiteral("Convert N inputs at once (not with --append); each input all or "
+                          "nothing, the outputs and the exit status as one by one. Default: "
+                          "the cores."),
+           QStringLiteral("N")),
       corners(QStringLiteral("corners"),
               QStringLiteral("A corner pin's tracks (ae-cornerpin): the upper-left, upper-right, "
                              "lower-left and lower-right corners' track names, by commas "
@@ -124,7 +129,7 @@ QList<QCommandLineOption> ConverterOptions::list() const
 {
     return QList<QCommandLineOption>{to,         from,        output, plate,       preset, par,
                                      firstFrame, conventions, append, listFormats, info,   json,
-                                     strict,     camera,      force,  corners} +
+                                     strict,     camera,      force,  jobs,        corners} +
            operations + QList<QCommandLineOption>{man};
 }
 
@@ -257,6 +262,15 @@ CheckedOptions checkConversion(const QCommandLineParser &parser, const Converter
     out.output = parser.value(options.output);
     out.append = parser.isSet(options.append);
     out.force = parser.isSet(options.force);
+    if (parser.isSet(options.jobs)) {
+        bool whole = false;
+        out.jobs = parser.value(options.jobs).toInt(&whole);
+        if (!whole || out.jobs < 1 || out.jobs > 256) {
+            checked.error = QStringLiteral("--jobs: \"%1\" is not a whole number from 1 to 256.")
+                                .arg(parser.value(options.jobs));
+            return checked;
+        }
+    }
     if (parser.isSet(options.corners)) {
         out.corners = parser.value(options.corners).split(QLatin1Char(','));
         if (qstrcmp(out.target->id, "ae-cornerpin") != 0) {

@@ -78,6 +78,60 @@ private slots:
         QVERIFY2(run.err.contains(QLatin1String("there is no such folder")), qPrintable(run.err));
     }
 
+    // -j converts inputs at once: the same files, the same failure, the same
+    // exit status as one by one.
+    void inputsAtOnce()
+    {
+        QTemporaryDir dir;
+        QStringList inputs;
+        QFile sample(samplePath("3de_export_cube.txt"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray bytes = sample.readAll();
+        for (int i = 0; i < 6; ++i) {
+            const QString path = dir.filePath(QStringLiteral("in%1.txt").arg(i));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            inputs << path;
+        }
+        auto runInto = [&](const char *folder, const char *jobs, const QStringList &files) {
+            QDir(dir.path()).mkdir(QLatin1String(folder));
+            return runConverter(QStringList{QStringLiteral("--to"), QStringLiteral("nuke-script"),
+                                            QStringLiteral("--plate"), QStringLiteral("1920x1080"),
+                                            QStringLiteral("-j"), QLatin1String(jobs),
+                                            QStringLiteral("-o"),
+                                            dir.filePath(QLatin1String(folder))} +
+                                files);
+        };
+        QCOMPARE(runInto("one", "1", inputs).exitCode, 0);
+        QCOMPARE(runInto("three", "3", inputs).exitCode, 0);
+        for (int i = 0; i < 6; ++i) {
+            const QString name = QStringLiteral("in%1.nk").arg(i);
+            QFile a(dir.filePath(QStringLiteral("one/") + name)),
+                b(dir.filePath(QStringLiteral("three/") + name));
+            QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            QCOMPARE(b.readAll(), a.readAll());
+        }
+        // A bad input among them: the same refusal, and nothing written.
+        QStringList withBad = inputs;
+        const QString bad = dir.filePath(QStringLiteral("bad.txt"));
+        QFile junk(bad);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("no tracks\n");
+        junk.close();
+        withBad.insert(3, bad);
+        const CliRun alone = runInto("bad1", "1", withBad);
+        const CliRun together = runInto("bad3", "3", withBad);
+        QCOMPARE(alone.exitCode, 2);
+        QCOMPARE(together.exitCode, alone.exitCode);
+        QCOMPARE(together.err, alone.err);
+        QVERIFY(QDir(dir.filePath(QStringLiteral("bad3"))).isEmpty());
+        CliRun wrong = runInto("x", "0", inputs);
+        QCOMPARE(wrong.exitCode, 1);
+        QVERIFY2(wrong.err.contains(QLatin1String("is not a whole number from 1 to 256")),
+                 qPrintable(wrong.err));
+    }
+
     // "-" reads standard input and writes standard output, as a Unix tool's
     // files; a per-track format refuses standard output and devices.
     void standardInputAndOutput()
