@@ -35,6 +35,14 @@ class ReadError(ValueError):
 class MissingFileError(FileNotFoundError, ReadError):
     """The file is not there: a ReadError and a FileNotFoundError (an OSError)."""
 
+class SettingsError(ValueError):
+    """The settings do not allow the conversion (the plate unknown, a value
+    out of range)."""
+
+    file: None
+    line: None
+    kind: ErrorKind
+
 class SaveError(Exception):
     """Tracks could not be written; no file was changed."""
 

@@ -61,6 +61,7 @@ std::vector<std::string> texts(const QStringList &list)
 PyObject *readErrorType = nullptr;
 PyObject *notFoundErrorType = nullptr; // a ReadError that is a FileNotFoundError too
 PyObject *saveErrorType = nullptr;
+PyObject *settingsErrorType = nullptr; // a ValueError
 
 // The core's words for the converter's command line, in the module's terms.
 QString pythonWords(QString message)
@@ -469,7 +470,7 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
             }
         }
     });
-    if (!ok) throw py::value_error(text(pythonWords(outcome.message)));
+    if (!ok) raise(settingsErrorType, outcome.message, QString(), 0, "settings");
     for (const QString &note : conventionNotes)
         out.notes.push_back(text(note));
     out.convertedFor = options.target;
@@ -741,6 +742,7 @@ Tracks operated(const Tracks &source, const char *option, const ParsedOperation 
         if (outcome.plateMissing)
             message += QStringLiteral(" Give it with Tracks.from_rows(..., plate=) or read a file "
                                       "that states it.");
+        if (outcome.plateMissing) raise(settingsErrorType, message, QString(), 0, "settings");
         throw py::value_error(text(pythonWords(message)));
     }
     for (const QString &summary : outcome.summaries)
@@ -1185,10 +1187,15 @@ PYBIND11_MODULE(corvane, m)
     saveErrorType = PyErr_NewExceptionWithDoc("corvane.SaveError",
                                               "Tracks could not be written; no file was changed.",
                                               PyExc_Exception, nullptr);
-    if (!notFoundErrorType || !saveErrorType) throw py::error_already_set();
+    settingsErrorType = PyErr_NewExceptionWithDoc(
+        "corvane.SettingsError",
+        "The settings do not allow the conversion (the plate unknown, a value out of range).",
+        PyExc_ValueError, nullptr);
+    if (!notFoundErrorType || !saveErrorType || !settingsErrorType) throw py::error_already_set();
     m.attr("ReadError") = py::reinterpret_borrow<py::object>(readErrorType);
     m.attr("SaveError") = py::reinterpret_borrow<py::object>(saveErrorType);
     m.attr("MissingFileError") = py::reinterpret_borrow<py::object>(notFoundErrorType);
+    m.attr("SettingsError") = py::reinterpret_borrow<py::object>(settingsErrorType);
 
     py::class_<PyFormat>(m, "Format", "A file format Corvane knows.")
         .def_property_readonly("id", [](const PyFormat &f) { return std::string(f.format->id); })

@@ -166,9 +166,16 @@ def test_paths_errors_and_their_kinds(tmp_path):
     assert caught.value.kind == "cannot-write"
 
     unstated = corvane.Tracks.from_rows([("A", 1, 0.5, 0.5)], format="syntheyes")
-    with pytest.raises(ValueError) as caught:
-        corvane.convert(unstated, "nuke-tracker")
-    assert "plate=(W, H)" in str(caught.value) and "--plate" not in str(caught.value)
+    messages = []
+    for call in (lambda: corvane.convert(unstated, "nuke-tracker"),
+                 lambda: corvane.write(unstated, tmp_path / "a.nk", "nuke-tracker"),
+                 lambda: corvane.convert(abc(), "3de4", par=250)):
+        with pytest.raises(corvane.SettingsError) as caught:
+            call()
+        assert isinstance(caught.value, ValueError) and caught.value.kind == "settings"
+        assert "--" not in str(caught.value)
+        messages.append(str(caught.value))
+    assert "pass plate=(W, H)" in messages[0] and "pass plate=(W, H)" in messages[1]
 
 
 def test_equality_copies_and_pickles_keep_the_contents():
