@@ -1166,7 +1166,7 @@ Tracks tracksFromState(const py::tuple &state)
 
 } // namespace
 
-PYBIND11_MODULE(corvane, m)
+PYBIND11_MODULE(_corvane, m)
 {
     m.doc() = "Corvane: read, convert and write the 2D tracks and roto shapes of camera "
               "trackers and compositors.";

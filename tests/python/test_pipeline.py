@@ -7,6 +7,8 @@ import copy
 import os
 import pathlib
 import pickle
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -202,3 +204,24 @@ def test_equality_copies_and_pickles_keep_the_contents():
     alone = copy.copy(tracks[0])
     alone.name = "z"
     assert tracks[0].name == "a"
+
+
+def test_the_package_carries_its_types_for_mypy(tmp_path):
+    pytest.importorskip("mypy")
+    package = pathlib.Path(corvane.__file__).parent
+    assert {p.name for p in package.iterdir()} >= {"__init__.py", "__init__.pyi", "py.typed"}
+    script = tmp_path / "script.py"
+    script.write_text(
+        "import pathlib\n"
+        "import corvane\n"
+        "tracks = corvane.read(pathlib.Path('a.txt'))\n"
+        "tracks[0].name = 'b'\n"
+        "del tracks['b']\n"
+        "part: corvane.Tracks = tracks[1:]\n"
+        "kind: str = corvane.ReadError('x').kind\n"
+        "wrong: int = tracks[0].name\n")
+    run = subprocess.run([sys.executable, "-m", "mypy", "--no-incremental",
+                          "--cache-dir", os.devnull, str(script)],
+                         capture_output=True, text=True, cwd=tmp_path)
+    found = [line for line in run.stdout.splitlines() if ": error:" in line]
+    assert len(found) == 1 and "script.py:8:" in found[0], run.stdout
