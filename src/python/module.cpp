@@ -20,6 +20,7 @@
 #include <pybind11/stl.h>
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -97,12 +98,12 @@ bool fileMissing(const QString &file)
 // module knows of it: the file, the reader's words and their line.
 const char *readKind(const QString &message, const QString &file, bool formatKnown)
 {
+    static const QRegularExpression cut(QStringLiteral("cut short|is cut|ends (before|early)"));
+    static const QRegularExpression badNumber(
+        QStringLiteral("(not an?|no|lacks an?) [a-z -]*number"));
     if (fileMissing(file)) return "not-found";
-    if (message.contains(QLatin1String("number"))) return "bad-number";
-    if (message.contains(QLatin1String("cut short")) || message.contains(QLatin1String("is cut")) ||
-        message.contains(QLatin1String("ends before")) ||
-        message.contains(QLatin1String("ends early")))
-        return "cut-short";
+    if (cut.match(message).hasMatch()) return "cut-short";
+    if (badNumber.match(message).hasMatch()) return "bad-number";
     return formatKnown ? "unsupported-layout" : "not-a-track-file";
 }
 
