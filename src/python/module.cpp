@@ -1078,6 +1078,42 @@ void appendTrack(Tracks &t, const Track &track)
     t.edited();
 }
 
+// The track of the key (an index or a name) replaced by another, in its place.
+void replaceTrack(Tracks &t, const py::handle &key, const Track &track)
+{
+    if (py::isinstance<py::slice>(key))
+        throw py::type_error("key: tracks are replaced one at a time (an index or a name), not "
+                             "by a slice");
+    const size_t i = tracksOfKey(t, key).front();
+    const long long other = t.find(track.name);
+    if (other >= 0 && size_t(other) != i)
+        throw py::value_error(
+            text(QStringLiteral("the tracks hold another track named \"%1\" already")
+                     .arg(qtext(track.name))));
+    const int first = t.list()[i].firstRow, count = t.rowsOf(i);
+    TrackSet set;
+    appendTrackRows(set, track);
+    const Format *format = t.valuesFormat();
+    fillImport(*t.table, set, ImportMode::Append,
+               format ? QLatin1String(format->importFilter) : QString());
+    // The new rows where the old ones stood, and the old ones last, to go.
+    const int total = t.table->rowCount(), added = set.count;
+    std::vector<int> order;
+    order.reserve(size_t(total));
+    for (int r = 0; r < first; ++r)
+        order.push_back(r);
+    for (int r = total - added; r < total; ++r)
+        order.push_back(r);
+    for (int r = first + count; r < total - added; ++r)
+        order.push_back(r);
+    for (int r = first; r < first + count; ++r)
+        order.push_back(r);
+    t.table->permuteRows(order);
+    t.table->removeRows(total - count, count);
+    t.table->touched();
+    t.edited();
+}
+
 // A track's new name, in the tracks it belongs to as well.
 void renameTrack(Track &track, const py::object &value)
 {
@@ -1304,6 +1340,11 @@ PYBIND11_MODULE(_corvane, m)
                  return py::cast(ownedTrack(t, tracksOfKey(*t, key).front()));
              })
         .def("__delitem__", &deleteTracks)
+        .def("__setitem__",
+             [](Tracks &t, const py::object &key, const py::object &track) {
+                 if (!py::isinstance<Track>(track)) wrongType("track", "a corvane.Track", track);
+                 replaceTrack(t, key, track.cast<const Track &>());
+             })
         .def("__contains__",
              [](const Tracks &t, const py::object &key) {
                  if (py::isinstance<py::str>(key)) return t.find(textArg(key, "key")) >= 0;

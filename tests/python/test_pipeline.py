@@ -55,6 +55,18 @@ def test_tracks_are_edited_in_place_and_written_as_edited(tmp_path):
     with pytest.raises(IndexError):
         del tracks[5]
 
+    # A track replaced stays in its place, under its new name or the old one.
+    tracks["C"] = corvane.Track("C", [5, 6], tracks["C"].x[:2] + 1, [0.0, 0.0])
+    tracks[0] = corvane.Track("first", [1], [2.0], [3.0])
+    tracks[-1] = corvane.Track("new", [3], [1.5], [3.5])
+    assert rows_of(tracks) == [("first", 1, 2.0, 3.0), ("new", 3, 1.5, 3.5)]
+    with pytest.raises(ValueError, match='another track named "new"'):
+        tracks[0] = corvane.Track("new", [1], [0.0], [0.0])
+    with pytest.raises(TypeError, match="slice"):
+        tracks[:1] = corvane.Track("x", [1], [0.0], [0.0])
+    tracks[0] = corvane.Track("C", [5, 6, 7], [50.0, 51.0, 52.0], [60.0, 61.0, 62.0])
+    tracks["new"] = corvane.Track("new", [3, 4], [1.5, 2.5], [3.5, 4.5])
+
     # A track taken out and deleted from them is a track of its own.
     loose = tracks["new"]
     del tracks["new"]
@@ -97,6 +109,11 @@ def test_numpy_arrays_and_scalars_are_taken_in():
     tracks = corvane.Tracks.from_rows([t, ("b", np.int64(7), np.float32(1.5), np.float64(2.5))])
     assert rows_of(tracks)[-1] == ("b", 7, 1.5, 2.5)
     assert tracks[np.int64(1)].name == "b"
+    table = np.array([("a", 1, 2.0, 3.0), ("a", 2, 2.5, 3.5)],
+                     dtype=[("name", "U8"), ("frame", "i4"), ("x", "f8"), ("y", "f8")])
+    columns = zip(["a", "a"], np.arange(1, 3), np.array([2.0, 2.5]), np.array([3.0, 3.5]))
+    assert rows_of(corvane.Tracks.from_rows(table)) == rows_of(corvane.Tracks.from_rows(columns)) \
+        == [("a", 1, 2.0, 3.0), ("a", 2, 2.5, 3.5)]
     for args, kind, words in [
         (("a", [1.5], [0.0], [0.0]), TypeError, "frames"),
         (("a", np.array([1.5]), [0.0], [0.0]), TypeError, "whole numbers"),
