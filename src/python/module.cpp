@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The Python module `corvane`: the converter's road (read, convert, write)
+// The compiled part of the Python package `corvane` (its __init__.py imports
+// it as corvane._corvane): the converter's road (read, convert, write)
 // for pipelines, over the same core functions as the window and
 // corvane-convert. The core's work runs without the GIL on a thread of its
 // own, so that Ctrl+C stops it.
