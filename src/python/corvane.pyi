@@ -3,24 +3,52 @@
 trackers and compositors."""
 
 import os
-from typing import Dict, Iterable, Iterator, List, Optional, Sequence, Tuple, Union
+from typing import (Any, Dict, Iterable, Iterator, List, Literal, Optional, Sequence, Tuple,
+                    Union, overload)
+
+import numpy as np
+import numpy.typing as npt
 
 # A path holding a NUL character is refused (ValueError).
 Path = Union[str, bytes, os.PathLike]
 
 __version__: str
 
-class ReadError(Exception):
+# What went wrong, in one word.
+ErrorKind = Literal[
+    "not-found",
+    "not-a-track-file",
+    "bad-number",
+    "cut-short",
+    "unsupported-layout",
+    "cannot-write",
+    "settings",
+]
+
+class ReadError(ValueError):
     """A file could not be read as tracks."""
 
     file: Optional[str]
     line: Optional[int]
+    kind: ErrorKind
+
+class MissingFileError(FileNotFoundError, ReadError):
+    """The file is not there: a ReadError and a FileNotFoundError (an OSError)."""
+
+class SettingsError(ValueError):
+    """The settings do not allow the conversion (the plate unknown, a value
+    out of range)."""
+
+    file: None
+    line: None
+    kind: ErrorKind
 
 class SaveError(Exception):
     """Tracks could not be written; no file was changed."""
 
     file: Optional[str]
     line: Optional[int]
+    kind: ErrorKind
 
 class Format:
     """A file format Corvane knows."""
@@ -40,25 +68,41 @@ class Format:
     @property
     def writes(self) -> bool: ...
 
-class Track:
-    """One track: its name and its rows' frames and coordinates."""
+# Whole numbers or numbers: a sequence or a one-dimensional array.
+Frames = Union[Sequence[int], npt.NDArray[np.integer[Any]]]
+Numbers = Union[Sequence[float], npt.NDArray[Union[np.integer[Any], np.floating[Any]]]]
 
+class Track:
+    """One track: its name and its rows' frames and coordinates (read-only
+    NumPy arrays). A track taken from Tracks renames in them."""
+
+    def __init__(self, name: str, frames: Frames, x: Numbers, y: Numbers) -> None: ...
+    name: str
     @property
-    def name(self) -> str: ...
+    def frames(self) -> npt.NDArray[np.int32]: ...
     @property
-    def frames(self) -> List[int]: ...
+    def x(self) -> npt.NDArray[np.float64]: ...
     @property
-    def x(self) -> List[float]: ...
-    @property
-    def y(self) -> List[float]: ...
+    def y(self) -> npt.NDArray[np.float64]: ...
     def __len__(self) -> int: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __copy__(self) -> "Track": ...
+    def __deepcopy__(self, memo: Any) -> "Track": ...
+
+Row = Tuple[str, int, float, float]
 
 class Tracks:
     """The tracks of a file or of rows, as Corvane's table holds them."""
 
+    def __init__(
+        self,
+        tracks: Iterable[Union[Track, Row]] = (),
+        plate: Optional[Tuple[int, int]] = None,
+        format: str = "3de4",
+    ) -> None: ...
     @staticmethod
     def from_rows(
-        rows: Iterable[Tuple[str, int, float, float]],
+        rows: Iterable[Union[Row, Track]],
         plate: Optional[Tuple[int, int]] = None,
         format: str = "3de4",
     ) -> "Tracks": ...
@@ -72,9 +116,21 @@ class Tracks:
     def rows(self) -> int: ...
     @property
     def converted_for(self) -> Optional[str]: ...
+    @property
+    def format(self) -> Optional[str]: ...
     def __len__(self) -> int: ...
     def __iter__(self) -> Iterator[Track]: ...
+    @overload
     def __getitem__(self, key: Union[int, str]) -> Track: ...
+    @overload
+    def __getitem__(self, key: slice) -> "Tracks": ...
+    def __delitem__(self, key: Union[int, str, slice]) -> None: ...
+    def __setitem__(self, key: Union[int, str], track: Track) -> None: ...
+    def __contains__(self, key: object) -> bool: ...
+    def append(self, track: Track) -> None: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __copy__(self) -> "Tracks": ...
+    def __deepcopy__(self, memo: Any) -> "Tracks": ...
     # Track operations: each returns new Tracks (chainable) and raises
     # ValueError when it cannot be done (a name collision, no plate).
     @property

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The Python module `corvane`: the converter's road (read, convert, write)
+// The compiled part of the Python package `corvane` (its __init__.py imports
+// it as corvane._corvane): the converter's road (read, convert, write)
 // for pipelines, over the same core functions as the window and
 // corvane-convert. The core's work runs without the GIL on a thread of its
 // own, so that Ctrl+C stops it.
@@ -15,12 +16,17 @@
 #include "settings/trackoperations.h"
 #include "table/tracktable.h"
 
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <QFile>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <future>
@@ -55,17 +61,67 @@ std::vector<std::string> texts(const QStringList &list)
 // The module's exception types, made once at import and kept for the
 // interpreter's life (a static object would be let go after it ends).
 PyObject *readErrorType = nullptr;
+PyObject *notFoundErrorType = nullptr; // a ReadError that is a FileNotFoundError too
 PyObject *saveErrorType = nullptr;
+PyObject *settingsErrorType = nullptr; // a ValueError
 
-// Raises type(message) with the file and line the core named.
+// The core's words for the converter's command line, in the module's terms.
+QString pythonWords(QString message)
+{
+    static const std::pair<const char *, const char *> words[] = {
+        {" Give --from FORMAT if you know its format (see --list-formats).",
+         " Pass format=\"...\" if you know its format (see corvane.formats())."},
+        {"give --from FORMAT.", "pass format=\"...\"."},
+        {" Give it with --plate WIDTHxHEIGHT.", " Pass plate=(W, H)."},
+        {"give it with --plate WIDTHxHEIGHT.", "pass plate=(W, H)."},
+        {"--plate WIDTHxHEIGHT", "plate=(W, H)"},
+        {"choose another --to.", "choose another format."},
+        {"(--force replaces it)", "(force=True replaces it)"},
+        {" (--corners UL,UR,LL,LR)",
+         " (corners=: upper left, upper right, lower left, lower right)"},
+        {"--strict", "strict=True"},
+        {"--first-frame", "first_frame="},
+        {"--par", "par="},
+    };
+    for (const auto &[from, to] : words)
+        message.replace(QLatin1String(from), QLatin1String(to));
+    return message;
+}
+
+bool fileMissing(const QString &file)
+{
+    if (file.isEmpty()) return false;
+    struct stat st;
+    return ::lstat(QFile::encodeName(file).constData(), &st) != 0 && errno == ENOENT;
+}
+
+// What went wrong, in one word of the documented list, from what the
+// module knows of it: the file, the reader's words and their line.
+const char *readKind(const QString &message, const QString &file, bool formatKnown)
+{
+    static const QRegularExpression cut(QStringLiteral("cut short|is cut|ends (before|early)"));
+    static const QRegularExpression badNumber(
+        QStringLiteral("(not an?|no|lacks an?) [a-z -]*number"));
+    if (fileMissing(file)) return "not-found";
+    if (cut.match(message).hasMatch()) return "cut-short";
+    if (badNumber.match(message).hasMatch()) return "bad-number";
+    return formatKnown ? "unsupported-layout" : "not-a-track-file";
+}
+
+// Raises type(message) with the file and line the core named, and its kind.
 // named: the error is about that file, even an empty path.
 [[noreturn]] void raise(PyObject *typeObject, const QString &message, const QString &file, int line,
-                        bool named = false)
+                        const char *kind, bool named = false)
 {
+    const QString words = pythonWords(message);
+    if (typeObject == readErrorType && std::string_view(kind) == "not-found")
+        typeObject = notFoundErrorType;
     const auto type = py::reinterpret_borrow<py::object>(typeObject);
-    py::object error = type(text(message));
+    py::object error =
+        typeObject == notFoundErrorType ? type(ENOENT, text(words)) : type(text(words));
     error.attr("file") = file.isEmpty() && !named ? py::object(py::none()) : py::str(text(file));
     error.attr("line") = line > 0 ? py::object(py::int_(line)) : py::object(py::none());
+    error.attr("kind") = py::str(kind);
     PyErr_SetObject(typeObject, error.ptr());
     throw py::error_already_set();
 }
@@ -214,44 +270,85 @@ struct PyFormat
     const Format *format;
 };
 
-// One track: its rows' frames and coordinates, copied out of the table.
-struct Track
+// A track's rows: their frames and coordinates, never changed once made, so
+// that the arrays handed to Python view them (read-only) for as long as any
+// of them lives.
+struct TrackRows
 {
-    std::string name;
     std::vector<int> frames;
     std::vector<double> x, y;
 };
 
-// A table with the settings it was read or made with, and the target it was
-// converted for (none before a conversion).
+struct Tracks;
+
+// One track. Taken from Tracks, it belongs to them: a new name renames the
+// track in them as well.
+struct Track
+{
+    std::string name;
+    std::shared_ptr<const TrackRows> rows = std::make_shared<TrackRows>();
+    std::weak_ptr<Tracks> owner;
+};
+
+// A track of the table: where its rows are.
+struct TableTrack
+{
+    Track track;
+    int firstRow = 0;
+};
+
+// A table with the settings it was read or made with, the format it was read
+// as, and the target it was converted for (none before a conversion).
 struct Tracks
 {
     std::shared_ptr<TrackTable> table = std::make_shared<TrackTable>();
     PlateSettings settings;
     std::vector<std::string> notes;
     std::vector<std::string> operations; // what each track operation did, in order
+    const Format *format = nullptr;
     const Format *convertedFor = nullptr;
-    mutable std::optional<std::vector<Track>> tracks; // made when first asked for
+    mutable std::optional<std::vector<TableTrack>> tracks; // made when first asked for
 
-    const std::vector<Track> &list() const
+    const std::vector<TableTrack> &list() const
     {
         if (tracks) return *tracks;
-        std::vector<Track> out;
+        std::vector<TableTrack> out;
+        std::vector<TrackRows> rows;
         const TrackTable &t = *table;
         QString current; // the name of out.back(), as the table holds it
         for (int r = 0; r < t.rowCount(); ++r) {
             const ExportRow row(&t, r);
             if (out.empty() || row.name != current) {
                 current = row.name;
-                out.push_back({text(row.name), {}, {}, {}});
+                out.push_back({{text(row.name), {}, {}}, r});
+                rows.emplace_back();
             }
-            out.back().frames.push_back(row.frame);
-            out.back().x.push_back(row.x());
-            out.back().y.push_back(row.y());
+            rows.back().frames.push_back(row.frame);
+            rows.back().x.push_back(row.x());
+            rows.back().y.push_back(row.y());
         }
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i].track.rows = std::make_shared<const TrackRows>(std::move(rows[i]));
         tracks = std::move(out);
         return *tracks;
     }
+    int rowsOf(size_t index) const
+    {
+        const auto &l = list();
+        return (index + 1 < l.size() ? l[index + 1].firstRow : table->rowCount()) -
+               l[index].firstRow;
+    }
+    // The index of the first track of the name, or -1.
+    long long find(const std::string &name) const
+    {
+        const auto &l = list();
+        for (size_t i = 0; i < l.size(); ++i)
+            if (l[i].track.name == name) return (long long)(i);
+        return -1;
+    }
+    void edited() { tracks.reset(); }
+    // The format whose values the table's cells hold.
+    const Format *valuesFormat() const { return convertedFor ? convertedFor : format; }
     std::optional<std::pair<int, int>> plate() const
     {
         const int w = settings.plateWidth.toInt(), h = settings.plateHeight.toInt();
@@ -269,6 +366,7 @@ const Tracks &tracksArg(const py::handle &value, const char *name)
 Tracks fromSet(const TrackSet &set, const Format &format)
 {
     Tracks tracks;
+    tracks.format = &format;
     const QString filter = QLatin1String(format.importFilter);
     fillImport(*tracks.table, set, ImportMode::NewList, filter);
     takeOverImport(tracks.settings, set, ImportMode::NewList, filter);
@@ -299,18 +397,22 @@ Tracks readTracks(const py::object &pathValue, const py::object &formatValue,
     Outcome outcome;
     ImportResult result;
     interruptible([&] {
-        const Format *format = inputFormat(file, from, outcome);
-        if (format)
-            result = importFile(*tracks.table, tracks.settings, file, *format, ImportMode::NewList,
-                                *camera);
+        tracks.format = inputFormat(file, from, outcome);
+        if (tracks.format)
+            result = importFile(*tracks.table, tracks.settings, file, *tracks.format,
+                                ImportMode::NewList, *camera);
     });
-    if (!outcome.message.isEmpty())
-        raise(readErrorType, outcome.message,
-              outcome.errorFile.isEmpty() ? file : outcome.errorFile, outcome.errorLine, true);
-    if (!result.ok()) raise(readErrorType, result.error, file, result.line, true);
+    if (!outcome.message.isEmpty()) {
+        const QString about = outcome.errorFile.isEmpty() ? file : outcome.errorFile;
+        raise(readErrorType, outcome.message, about, outcome.errorLine,
+              readKind(outcome.message, about, false), true);
+    }
+    if (!result.ok())
+        raise(readErrorType, result.error, file, result.line, readKind(result.error, file, true),
+              true);
     if (strict && result.leftOut.any())
         raise(readErrorType, strictMessage(result.leftOut, "strict=True"), file,
-              result.leftOut.firstLine, true);
+              result.leftOut.firstLine, "unsupported-layout", true);
     tracks.notes = texts(outcome.notes + result.notes);
     return tracks;
 }
@@ -319,7 +421,9 @@ std::vector<std::string> detect(const py::object &pathValue)
 {
     const QString path = qtext(pathArg(pathValue, "path"));
     const Detection detection = interruptible([&] { return detectFormat(path); });
-    if (!detection.error.isEmpty()) raise(readErrorType, detection.error, path, 0, true);
+    if (!detection.error.isEmpty())
+        raise(readErrorType, detection.error, path, 0, readKind(detection.error, path, false),
+              true);
     std::vector<std::string> ids;
     if (detection.format) ids.push_back(detection.format->id);
     for (const Format *f : detection.candidates)
@@ -353,6 +457,7 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
     Tracks out;
     out.settings = source.settings;
     out.notes = source.notes;
+    out.format = source.format;
     Outcome outcome;
     QStringList conventionNotes;
     bool ok = false;
@@ -367,7 +472,7 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
             }
         }
     });
-    if (!ok) throw py::value_error(text(outcome.message));
+    if (!ok) raise(settingsErrorType, outcome.message, QString(), 0, "settings");
     for (const QString &note : conventionNotes)
         out.notes.push_back(text(note));
     out.convertedFor = options.target;
@@ -432,8 +537,8 @@ SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValu
     warnRecovered(result.recovered);
     if (!result.writeProtected.isEmpty())
         raise(saveErrorType, result.error + QStringLiteral(" (force=True replaces it)"),
-              qtext(path), 0);
-    if (!result.ok()) raise(saveErrorType, result.error, qtext(path), 0);
+              qtext(path), 0, "cannot-write");
+    if (!result.ok()) raise(saveErrorType, result.error, qtext(path), 0, "cannot-write");
     SaveReport report;
     report.written = texts(result.written);
     report.notes = texts(result.notes);
@@ -444,13 +549,135 @@ SaveReport writeTracks(const py::object &tracksValue, const py::object &pathValu
     return report;
 }
 
-// One (name, frame, x, y) row of from_rows into the set; number counts from 1.
+// A NumPy array (or anything with a dtype and dimensions), one-dimensional.
+bool isArray(const py::handle &value)
+{
+    return py::hasattr(value, "dtype") && py::hasattr(value, "ndim");
+}
+
+std::string dtypeKind(const py::handle &array, const std::string &what)
+{
+    if (py::int_(array.attr("ndim")).cast<int>() != 1)
+        throw py::value_error(what + ": expected a one-dimensional array, not one of " +
+                              std::string(py::str(array.attr("ndim"))) + " dimensions");
+    return py::str(array.attr("dtype").attr("kind"));
+}
+
+// Whole numbers: an int array, or a sequence of ints.
+std::vector<int> framesArg(const py::handle &value, const std::string &what)
+{
+    std::vector<int> out;
+    if (isArray(value)) {
+        const std::string kind = dtypeKind(value, what);
+        if (kind != "i" && kind != "u")
+            throw py::type_error(what + ": expected an array of whole numbers, not of " +
+                                 std::string(py::str(value.attr("dtype"))));
+        const auto array =
+            py::array_t<long long, py::array::c_style | py::array::forcecast>::ensure(value);
+        if (!array) throw py::error_already_set();
+        out.reserve(size_t(array.size()));
+        for (py::ssize_t i = 0; i < array.size(); ++i) {
+            const long long v = array.data()[i];
+            if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+                throw py::value_error(what + ": " + std::to_string(v) +
+                                      " is out of range of a frame");
+            out.push_back(int(v));
+        }
+        return out;
+    }
+    if (!py::isinstance<py::iterable>(value) || py::isinstance<py::str>(value) ||
+        py::isinstance<py::bytes>(value))
+        wrongType(what, "a sequence or an array of ints", value);
+    for (const py::handle &item : value)
+        out.push_back(intArg(item, what + "[" + std::to_string(out.size()) + "]"));
+    return out;
+}
+
+// Numbers: a numeric array, or a sequence of numbers.
+std::vector<double> numbersArg(const py::handle &value, const std::string &what)
+{
+    std::vector<double> out;
+    if (isArray(value)) {
+        const std::string kind = dtypeKind(value, what);
+        if (kind != "i" && kind != "u" && kind != "f")
+            throw py::type_error(what + ": expected an array of numbers, not of " +
+                                 std::string(py::str(value.attr("dtype"))));
+        const auto array =
+            py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(value);
+        if (!array) throw py::error_already_set();
+        out.assign(array.data(), array.data() + array.size());
+        return out;
+    }
+    if (!py::isinstance<py::iterable>(value) || py::isinstance<py::str>(value) ||
+        py::isinstance<py::bytes>(value))
+        wrongType(what, "a sequence or an array of numbers", value);
+    for (const py::handle &item : value)
+        out.push_back(floatArg(item, what + "[" + std::to_string(out.size()) + "]"));
+    return out;
+}
+
+std::string trackNameArg(const py::handle &value)
+{
+    std::string name = textArg(value, "name");
+    if (name.empty()) throw py::value_error("name: a track's name is not empty");
+    return name;
+}
+
+Track makeTrack(const py::object &name, const py::object &frames, const py::object &x,
+                const py::object &y)
+{
+    Track track;
+    track.name = trackNameArg(name);
+    TrackRows rows{framesArg(frames, "frames"), numbersArg(x, "x"), numbersArg(y, "y")};
+    if (rows.x.size() != rows.frames.size() || rows.y.size() != rows.frames.size())
+        throw py::value_error(text(QStringLiteral("frames, x and y differ in length (%1, %2, %3)")
+                                       .arg(rows.frames.size())
+                                       .arg(rows.x.size())
+                                       .arg(rows.y.size())));
+    if (rows.frames.empty()) throw py::value_error("a track holds at least one row");
+    track.rows = std::make_shared<const TrackRows>(std::move(rows));
+    return track;
+}
+
+// A read-only array over the track's rows, keeping them alive.
+template <typename T>
+py::array view(const std::shared_ptr<const TrackRows> &rows, const std::vector<T> &values)
+{
+    auto *keep = new std::shared_ptr<const TrackRows>(rows);
+    const py::capsule base(
+        keep, [](void *p) { delete static_cast<std::shared_ptr<const TrackRows> *>(p); });
+    py::array_t<T> array(py::ssize_t(values.size()), values.data(), base);
+    array.attr("setflags")(py::arg("write") = false);
+    return std::move(array);
+}
+
+bool sameTrack(const Track &a, const Track &b)
+{
+    return a.name == b.name &&
+           (a.rows == b.rows ||
+            (a.rows->frames == b.rows->frames && a.rows->x == b.rows->x && a.rows->y == b.rows->y));
+}
+
+void appendTrackRows(TrackSet &set, const Track &track)
+{
+    const QString name = qtext(track.name);
+    const TrackRows &rows = *track.rows;
+    for (size_t i = 0; i < rows.frames.size(); ++i)
+        set.append(name, rows.frames[i], rows.x[i], rows.y[i]);
+}
+
+// One (name, frame, x, y) row of from_rows into the set, or a Track's rows;
+// number counts from 1.
 void appendRow(TrackSet &set, const py::handle &item, int number)
 {
+    if (py::isinstance<Track>(item)) {
+        appendTrackRows(set, item.cast<const Track &>());
+        return;
+    }
     const std::string what = "rows: row " + std::to_string(number);
     if (!py::isinstance<py::sequence>(item) || py::isinstance<py::str>(item) ||
         py::isinstance<py::bytes>(item))
-        wrongType(what, "a (name, frame, x, y) tuple", item);
+        wrongType(what, "a (name, frame, x, y) tuple or a corvane.Track", item);
     const auto row = py::reinterpret_borrow<py::sequence>(item);
     if (row.size() != 4)
         throw py::value_error(text(QStringLiteral("%1 is not (name, frame, x, y): it has %2 values")
@@ -503,6 +730,7 @@ Tracks operated(const Tracks &source, const char *option, const ParsedOperation 
     out.settings = source.settings;
     out.notes = source.notes;
     out.operations = source.operations;
+    out.format = source.format;
     TrackOperationsOutcome outcome;
     interruptible([&] {
         *out.table = source.table->clone();
@@ -516,7 +744,8 @@ Tracks operated(const Tracks &source, const char *option, const ParsedOperation 
         if (outcome.plateMissing)
             message += QStringLiteral(" Give it with Tracks.from_rows(..., plate=) or read a file "
                                       "that states it.");
-        throw py::value_error(text(message));
+        if (outcome.plateMissing) raise(settingsErrorType, message, QString(), 0, "settings");
+        throw py::value_error(text(pythonWords(message)));
     }
     for (const QString &summary : outcome.summaries)
         out.operations.push_back(text(summary));
@@ -555,7 +784,9 @@ QString numbersText(std::initializer_list<std::pair<py::handle, const char *>> v
     return parts.join(QLatin1Char(','));
 }
 
-void defineOperations(py::class_<Tracks> &c)
+using TracksClass = py::class_<Tracks, std::shared_ptr<Tracks>>;
+
+void defineOperations(TracksClass &c)
 {
     c.def(
          "rename",
@@ -571,6 +802,10 @@ void defineOperations(py::class_<Tracks> &c)
             [](const Tracks &t, const py::object &path) {
                 const QString file = qtext(pathArg(path, "path"));
                 QFile f(file);
+                if (fileMissing(file))
+                    raise(readErrorType,
+                          QStringLiteral("rename_file(): %1 does not exist").arg(file), file, 0,
+                          "not-found");
                 if (!f.open(QIODevice::ReadOnly))
                     throw py::value_error(text(QStringLiteral("rename_file(): cannot read %1: %2")
                                                    .arg(file, f.errorString())));
@@ -724,23 +959,281 @@ std::string reprOf(const Tracks &t)
                      : QString()));
 }
 
+// The tracks with a table of their own.
+Tracks copyOf(const Tracks &t)
+{
+    Tracks out;
+    *out.table = t.table->clone();
+    out.settings = t.settings;
+    out.notes = t.notes;
+    out.operations = t.operations;
+    out.format = t.format;
+    out.convertedFor = t.convertedFor;
+    return out;
+}
+
+Track ownedTrack(const std::shared_ptr<Tracks> &tracks, size_t index)
+{
+    Track track = tracks->list()[index].track;
+    track.owner = tracks;
+    return track;
+}
+
+// A track index (negative from the end), checked.
+size_t trackIndex(const Tracks &t, const py::handle &key)
+{
+    const long long size = (long long)(t.list().size());
+    long long i = 0;
+    try {
+        i = py::int_(py::reinterpret_borrow<py::object>(key)).cast<long long>();
+    } catch (const py::cast_error &) {
+        throw py::index_error("track index out of range");
+    }
+    if (i < 0) i += size;
+    if (i < 0 || i >= size) throw py::index_error("track index out of range");
+    return size_t(i);
+}
+
+bool isIndex(const py::handle &key)
+{
+    return !py::isinstance<py::str>(key) && !py::isinstance<py::float_>(key) &&
+           PyIndex_Check(key.ptr());
+}
+
+// The tracks a key names: an index, a name (every track of it) or a slice.
+std::vector<size_t> tracksOfKey(const Tracks &t, const py::handle &key)
+{
+    const auto &list = t.list();
+    std::vector<size_t> out;
+    if (py::isinstance<py::slice>(key)) {
+        py::ssize_t start = 0, stop = 0, step = 0, length = 0;
+        if (!py::reinterpret_borrow<py::slice>(key).compute(py::ssize_t(list.size()), &start, &stop,
+                                                            &step, &length))
+            throw py::error_already_set();
+        for (py::ssize_t k = 0; k < length; ++k)
+            out.push_back(size_t(start + k * step));
+        return out;
+    }
+    if (isIndex(key)) return {trackIndex(t, key)};
+    if (!py::isinstance<py::str>(key))
+        wrongType("key", "a track's index (int), name (str) or a slice", key);
+    const std::string name = textArg(key, "key");
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].track.name == name) out.push_back(i);
+    if (out.empty()) throw py::key_error(name);
+    return out;
+}
+
+// The tracks with only the chosen ones, in the order chosen.
+Tracks chosenTracks(const Tracks &t, const std::vector<size_t> &chosen)
+{
+    Tracks out = copyOf(t);
+    const auto &list = t.list();
+    std::vector<bool> taken(list.size(), false);
+    std::vector<int> order;
+    order.reserve(size_t(t.table->rowCount()));
+    auto take = [&](size_t i) {
+        for (int r = 0; r < t.rowsOf(i); ++r)
+            order.push_back(list[i].firstRow + r);
+    };
+    for (size_t i : chosen) {
+        if (taken[i]) continue;
+        taken[i] = true;
+        take(i);
+    }
+    const int kept = int(order.size());
+    for (size_t i = 0; i < list.size(); ++i)
+        if (!taken[i]) take(i);
+    out.table->permuteRows(order);
+    if (kept < out.table->rowCount()) out.table->removeRows(kept, out.table->rowCount() - kept);
+    out.table->touched();
+    return out;
+}
+
+void deleteTracks(Tracks &t, const py::handle &key)
+{
+    std::vector<size_t> chosen = tracksOfKey(t, key);
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    for (auto i = chosen.rbegin(); i != chosen.rend(); ++i)
+        t.table->removeRows(t.list()[*i].firstRow, t.rowsOf(*i));
+    t.table->touched();
+    t.edited();
+}
+
+// The track's rows after the others, its values taken as the tracks' own
+// (those of the format converted for, once converted).
+void appendTrack(Tracks &t, const Track &track)
+{
+    if (t.find(track.name) >= 0)
+        throw py::value_error(text(
+            QStringLiteral("append(): the tracks hold a track named \"%1\" already; rename one")
+                .arg(qtext(track.name))));
+    TrackSet set;
+    appendTrackRows(set, track);
+    const Format *format = t.valuesFormat();
+    const bool first = t.table->rowCount() == 0;
+    fillImport(*t.table, set, first ? ImportMode::NewList : ImportMode::Append,
+               format ? QLatin1String(format->importFilter) : QString());
+    t.table->touched();
+    t.edited();
+}
+
+// The track of the key (an index or a name) replaced by another, in its place.
+void replaceTrack(Tracks &t, const py::handle &key, const Track &track)
+{
+    if (py::isinstance<py::slice>(key))
+        throw py::type_error("key: tracks are replaced one at a time (an index or a name), not "
+                             "by a slice");
+    const size_t i = tracksOfKey(t, key).front();
+    const long long other = t.find(track.name);
+    if (other >= 0 && size_t(other) != i)
+        throw py::value_error(
+            text(QStringLiteral("the tracks hold another track named \"%1\" already")
+                     .arg(qtext(track.name))));
+    const int first = t.list()[i].firstRow, count = t.rowsOf(i);
+    TrackSet set;
+    appendTrackRows(set, track);
+    const Format *format = t.valuesFormat();
+    fillImport(*t.table, set, ImportMode::Append,
+               format ? QLatin1String(format->importFilter) : QString());
+    // The new rows where the old ones stood, and the old ones last, to go.
+    const int total = t.table->rowCount(), added = set.count;
+    std::vector<int> order;
+    order.reserve(size_t(total));
+    for (int r = 0; r < first; ++r)
+        order.push_back(r);
+    for (int r = total - added; r < total; ++r)
+        order.push_back(r);
+    for (int r = first + count; r < total - added; ++r)
+        order.push_back(r);
+    for (int r = first; r < first + count; ++r)
+        order.push_back(r);
+    t.table->permuteRows(order);
+    t.table->removeRows(total - count, count);
+    t.table->touched();
+    t.edited();
+}
+
+// A track's new name, in the tracks it belongs to as well.
+void renameTrack(Track &track, const py::object &value)
+{
+    const std::string name = trackNameArg(value);
+    if (name == track.name) return;
+    if (const std::shared_ptr<Tracks> owner = track.owner.lock()) {
+        if (owner->find(name) >= 0)
+            throw py::value_error(
+                text(QStringLiteral("name: the tracks hold a track named \"%1\" already")
+                         .arg(qtext(name))));
+        const auto &list = owner->list();
+        bool renamed = false;
+        const quint32 id = owner->table->internName(qtext(name));
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (list[i].track.name != track.name) continue;
+            for (int r = 0; r < owner->rowsOf(i); ++r)
+                owner->table->setRowNameId(list[i].firstRow + r, id);
+            renamed = true;
+        }
+        if (renamed) {
+            owner->table->touched();
+            owner->edited();
+        } else {
+            track.owner.reset(); // no longer in them
+        }
+    }
+    track.name = name;
+}
+
+bool sameTracks(const Tracks &a, const Tracks &b)
+{
+    const auto &la = a.list(), &lb = b.list();
+    if (la.size() != lb.size() || a.plate() != b.plate()) return false;
+    for (size_t i = 0; i < la.size(); ++i)
+        if (!sameTrack(la[i].track, lb[i].track)) return false;
+    return true;
+}
+
+std::string formatId(const Format *format)
+{
+    return format ? std::string(format->id) : std::string();
+}
+
+// What pickle keeps of tracks: their tracks, plate, formats, first frame,
+// notes and operations.
+py::tuple tracksState(const Tracks &t)
+{
+    py::list tracks;
+    for (const TableTrack &entry : t.list()) {
+        const TrackRows &rows = *entry.track.rows;
+        tracks.append(py::make_tuple(entry.track.name, py::cast(rows.frames), py::cast(rows.x),
+                                     py::cast(rows.y)));
+    }
+    return py::make_tuple(1, tracks, t.plate(), formatId(t.format), formatId(t.convertedFor),
+                          text(t.settings.importFirst), t.notes, t.operations);
+}
+
+Tracks tracksFromState(const py::tuple &state)
+{
+    if (state.size() != 8 || state[0].cast<int>() != 1)
+        throw py::value_error("not the state of corvane.Tracks");
+    TrackSet set;
+    for (const py::handle &item : state[1]) {
+        const auto track = py::reinterpret_borrow<py::tuple>(item);
+        appendTrackRows(set, makeTrack(track[0], track[1], track[2], track[3]));
+    }
+    const auto plate = state[2].cast<std::optional<std::pair<int, int>>>();
+    if (plate) {
+        set.plateWidth = plate->first;
+        set.plateHeight = plate->second;
+    }
+    set.firstFrame = qtext(state[5].cast<std::string>());
+    const auto formatOf = [](const py::handle &id) -> const Format * {
+        const std::string s = id.cast<std::string>();
+        return s.empty() ? nullptr : &formatNamed(s);
+    };
+    const Format *format = formatOf(state[3]);
+    const Format *convertedFor = formatOf(state[4]);
+    const Format *values = convertedFor ? convertedFor : format;
+    Tracks t = fromSet(set, values ? *values : formats().front());
+    t.format = format;
+    t.convertedFor = convertedFor;
+    t.notes = state[6].cast<std::vector<std::string>>();
+    t.operations = state[7].cast<std::vector<std::string>>();
+    return t;
+}
+
 } // namespace
 
-PYBIND11_MODULE(corvane, m)
+PYBIND11_MODULE(_corvane, m)
 {
     m.doc() = "Corvane: read, convert and write the 2D tracks and roto shapes of camera "
               "trackers and compositors.";
     m.attr("__version__") = CORVANE_VERSION;
 
     readErrorType = PyErr_NewExceptionWithDoc(
-        "corvane.ReadError", "A file could not be read as tracks (file and line say where).",
-        PyExc_Exception, nullptr);
+        "corvane.ReadError",
+        "A file could not be read as tracks (file and line say where, kind what went wrong).",
+        PyExc_ValueError, nullptr);
+    if (!readErrorType) throw py::error_already_set();
+    const py::tuple notFoundBases =
+        py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError),
+                       py::reinterpret_borrow<py::object>(readErrorType));
+    notFoundErrorType = PyErr_NewExceptionWithDoc(
+        "corvane.MissingFileError",
+        "The file is not there: a ReadError and a FileNotFoundError (an OSError).",
+        notFoundBases.ptr(), nullptr);
     saveErrorType = PyErr_NewExceptionWithDoc("corvane.SaveError",
                                               "Tracks could not be written; no file was changed.",
                                               PyExc_Exception, nullptr);
-    if (!readErrorType || !saveErrorType) throw py::error_already_set();
+    settingsErrorType = PyErr_NewExceptionWithDoc(
+        "corvane.SettingsError",
+        "The settings do not allow the conversion (the plate unknown, a value out of range).",
+        PyExc_ValueError, nullptr);
+    if (!notFoundErrorType || !saveErrorType || !settingsErrorType) throw py::error_already_set();
     m.attr("ReadError") = py::reinterpret_borrow<py::object>(readErrorType);
     m.attr("SaveError") = py::reinterpret_borrow<py::object>(saveErrorType);
+    m.attr("MissingFileError") = py::reinterpret_borrow<py::object>(notFoundErrorType);
+    m.attr("SettingsError") = py::reinterpret_borrow<py::object>(settingsErrorType);
 
     py::class_<PyFormat>(m, "Format", "A file format Corvane knows.")
         .def_property_readonly("id", [](const PyFormat &f) { return std::string(f.format->id); })
@@ -757,23 +1250,56 @@ PYBIND11_MODULE(corvane, m)
             return "<corvane.Format " + std::string(f.format->id) + ": " + f.format->name + ">";
         });
 
-    py::class_<Track>(m, "Track", "One track: its name and its rows' frames and coordinates.")
-        .def_readonly("name", &Track::name)
-        .def_readonly("frames", &Track::frames)
-        .def_readonly("x", &Track::x)
-        .def_readonly("y", &Track::y)
-        .def("__len__", [](const Track &t) { return t.frames.size(); })
+    py::class_<Track>(m, "Track",
+                      "One track: its name and its rows' frames and coordinates (read-only "
+                      "NumPy arrays). A track taken from Tracks renames in them.")
+        .def(py::init(&makeTrack), py::arg("name"), py::arg("frames"), py::arg("x"), py::arg("y"),
+             "A track of its own, from sequences or arrays of equal length.")
+        .def_property(
+            "name", [](const Track &t) { return t.name; }, &renameTrack)
+        .def_property_readonly("frames",
+                               [](const Track &t) { return view(t.rows, t.rows->frames); })
+        .def_property_readonly("x", [](const Track &t) { return view(t.rows, t.rows->x); })
+        .def_property_readonly("y", [](const Track &t) { return view(t.rows, t.rows->y); })
+        .def("__len__", [](const Track &t) { return t.rows->frames.size(); })
+        .def(
+            "__eq__",
+            [](const Track &a, const py::object &b) {
+                return py::isinstance<Track>(b) && sameTrack(a, b.cast<const Track &>());
+            },
+            py::is_operator())
+        .def("__copy__",
+             [](const Track &t) {
+                 return Track{t.name, t.rows, {}};
+             })
+        .def("__deepcopy__",
+             [](const Track &t, const py::object &) {
+                 return Track{t.name, t.rows, {}};
+             })
+        .def(py::pickle(
+            [](const Track &t) {
+                return py::make_tuple(t.name, py::cast(t.rows->frames), py::cast(t.rows->x),
+                                      py::cast(t.rows->y));
+            },
+            [](const py::tuple &state) {
+                if (state.size() != 4) throw py::value_error("not the state of corvane.Track");
+                return makeTrack(state[0], state[1], state[2], state[3]);
+            }))
         .def("__repr__", [](const Track &t) {
             return text(QStringLiteral("<corvane.Track %1: %2 rows>")
                             .arg(qtext(t.name))
-                            .arg(t.frames.size()));
+                            .arg(t.rows->frames.size()));
         });
 
-    py::class_<Tracks> tracksClass(m, "Tracks",
-                                   "The tracks of a file or of rows, as Corvane's table holds "
-                                   "them.");
+    TracksClass tracksClass(m, "Tracks",
+                            "The tracks of a file or of rows, as Corvane's table holds "
+                            "them.");
     defineOperations(tracksClass);
     tracksClass
+        .def(py::init(&fromRows), py::arg("tracks") = py::tuple(), py::arg("plate") = py::none(),
+             py::arg("format") = py::str("3de4"),
+             "Tracks of corvane.Track objects (or (name, frame, x, y) rows), the values as the "
+             "format holds them.")
         .def_static("from_rows", &fromRows, py::arg("rows"), py::arg("plate") = py::none(),
                     py::arg("format") = py::str("3de4"),
                     "Tracks from (name, frame, x, y) rows, the values as the format holds them.")
@@ -793,28 +1319,58 @@ PYBIND11_MODULE(corvane, m)
                                    if (!t.convertedFor) return std::nullopt;
                                    return std::string(t.convertedFor->id);
                                })
+        .def_property_readonly(
+            "format",
+            [](const Tracks &t) -> std::optional<std::string> {
+                if (!t.format) return std::nullopt;
+                return std::string(t.format->id);
+            },
+            "The id of the format the tracks were read as (or made for by from_rows).")
         .def("__len__", [](const Tracks &t) { return t.list().size(); })
-        .def(
-            "__iter__",
-            [](const Tracks &t) { return py::make_iterator(t.list().begin(), t.list().end()); },
-            py::keep_alive<0, 1>())
-        .def("__getitem__",
-             [](const Tracks &t, const py::object &key) -> Track {
-                 const auto &list = t.list();
-                 if (py::isinstance<py::int_>(key)) {
-                     const auto i = key.cast<long long>() +
-                                    (key.cast<long long>() < 0 ? (long long)(list.size()) : 0);
-                     if (i < 0 || i >= (long long)(list.size()))
-                         throw py::index_error("track index out of range");
-                     return list[size_t(i)];
-                 }
-                 if (!py::isinstance<py::str>(key))
-                     wrongType("key", "a track's index (int) or name (str)", key);
-                 const std::string name = textArg(key, "key");
-                 for (const Track &track : list)
-                     if (track.name == name) return track;
-                 throw py::key_error(name);
+        .def("__iter__",
+             [](const std::shared_ptr<Tracks> &t) {
+                 py::list all;
+                 for (size_t i = 0; i < t->list().size(); ++i)
+                     all.append(ownedTrack(t, i));
+                 return py::iter(all);
              })
+        .def("__getitem__",
+             [](const std::shared_ptr<Tracks> &t, const py::object &key) -> py::object {
+                 if (py::isinstance<py::slice>(key))
+                     return py::cast(chosenTracks(*t, tracksOfKey(*t, key)));
+                 return py::cast(ownedTrack(t, tracksOfKey(*t, key).front()));
+             })
+        .def("__delitem__", &deleteTracks)
+        .def("__setitem__",
+             [](Tracks &t, const py::object &key, const py::object &track) {
+                 if (!py::isinstance<Track>(track)) wrongType("track", "a corvane.Track", track);
+                 replaceTrack(t, key, track.cast<const Track &>());
+             })
+        .def("__contains__",
+             [](const Tracks &t, const py::object &key) {
+                 if (py::isinstance<py::str>(key)) return t.find(textArg(key, "key")) >= 0;
+                 if (!py::isinstance<Track>(key)) return false;
+                 const Track &track = key.cast<const Track &>();
+                 for (const TableTrack &entry : t.list())
+                     if (sameTrack(entry.track, track)) return true;
+                 return false;
+             })
+        .def(
+            "append",
+            [](Tracks &t, const py::object &track) {
+                if (!py::isinstance<Track>(track)) wrongType("track", "a corvane.Track", track);
+                appendTrack(t, track.cast<const Track &>());
+            },
+            py::arg("track"), "Adds a track after the others (its name not yet taken).")
+        .def(
+            "__eq__",
+            [](const Tracks &a, const py::object &b) {
+                return py::isinstance<Tracks>(b) && sameTracks(a, b.cast<const Tracks &>());
+            },
+            py::is_operator())
+        .def("__copy__", [](const Tracks &t) { return copyOf(t); })
+        .def("__deepcopy__", [](const Tracks &t, const py::object &) { return copyOf(t); })
+        .def(py::pickle(&tracksState, &tracksFromState))
         .def("__repr__", &reprOf);
 
     py::class_<SaveReport>(m, "SaveReport", "What a write wrote.")

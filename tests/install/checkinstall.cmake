@@ -102,11 +102,17 @@ message(STATUS "installed and checked in ${PREFIX}")
 
 # The Python module lands where the prefix's python3 looks, and imports.
 if(PYTHON)
-    file(GLOB module "${PREFIX}/lib/python3*/dist-packages/corvane.*.so")
+    file(GLOB module "${PREFIX}/lib/python3*/dist-packages/corvane/_corvane.*.so")
     if(NOT module)
         message(FATAL_ERROR "the Python module is not installed under ${PREFIX}/lib")
     endif()
-    get_filename_component(moduleDir "${module}" DIRECTORY)
+    get_filename_component(package "${module}" DIRECTORY)
+    foreach(file __init__.py __init__.pyi py.typed)
+        if(NOT EXISTS "${package}/${file}")
+            message(FATAL_ERROR "the Python package lacks ${file}")
+        endif()
+    endforeach()
+    get_filename_component(moduleDir "${package}" DIRECTORY)
     execute_process(COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${moduleDir}
                             ${PYTHON} -c "import corvane; print(len(corvane.formats()))"
                     RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)

@@ -40,7 +40,7 @@ endif()
 
 # The package's Python module imports (unpacked, with python3's own path).
 if(PYTHON)
-    string(FIND "${contents}" "./usr/lib/python3/dist-packages/corvane." at)
+    string(FIND "${contents}" "./usr/lib/python3/dist-packages/corvane/_corvane." at)
     if(at LESS 0)
         message(FATAL_ERROR "the package lacks the Python module in usr/lib/python3/dist-packages")
     endif()
