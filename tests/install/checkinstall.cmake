@@ -17,7 +17,9 @@ set(expected bin/corvane bin/corvane-convert share/applications/corvane.desktop
              share/doc/corvane/README.md share/doc/corvane/copyright
              share/doc/corvane/changelog.Debian.gz share/doc/corvane/changelog.gz
              share/man/man1/corvane.1.gz share/man/man1/corvane-convert.1.gz
-             share/blender/scripts/addons/corvane_tracks.py)
+             share/blender/scripts/addons/corvane_tracks.py
+             share/bash-completion/completions/corvane-convert
+             share/zsh/vendor-completions/_corvane-convert)
 foreach(size 16 32 48 64 128 256)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/corvane.png)
 endforeach()
@@ -26,6 +28,19 @@ foreach(file ${expected})
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+# The bash completion offers format ids after --to and the options after a dash.
+find_program(BASH bash)
+if(BASH)
+    set(completion "${PREFIX}/share/bash-completion/completions/corvane-convert")
+    set(program "${PREFIX}/bin/corvane-convert")
+    execute_process(COMMAND ${BASH} -c "source '${completion}'
+        COMP_WORDS=('${program}' --to 3d); COMP_CWORD=2; _corvane_convert; echo \"\${COMPREPLY[*]}\"
+        COMP_WORDS=('${program}' --fo); COMP_CWORD=1; _corvane_convert; echo \"\${COMPREPLY[*]}\""
+                    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT result EQUAL 0 OR NOT out MATCHES "3de4 3de3\n--force")
+        message(FATAL_ERROR "bash completion: ${result} [${out}] ${err}")
+    endif()
+endif()
 # Each icon has the size its folder names.
 foreach(size 16 32 48 64 128 256)
     file(READ "${PREFIX}/share/icons/hicolor/${size}x${size}/apps/corvane.png" header
