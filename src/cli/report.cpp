@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "report.h"
 
+#include "import/errorkind.h"
+
 #include "formats/format.h"
 #include "formats/registry.h"
 
@@ -39,6 +41,20 @@ QJsonValue pairValue(const std::optional<std::pair<int, int>> &pair, const char 
     return QJsonObject{{QLatin1String(first), pair->first}, {QLatin1String(second), pair->second}};
 }
 
+// What went wrong, in one word of the short list.
+ErrorKind outcomeKind(const Outcome &outcome)
+{
+    switch (outcome.code) {
+    case OutputError:
+        return ErrorKind::CannotWrite;
+    case InputError:
+        return readErrorKind(outcome.message, outcome.errorFile,
+                             !outcome.message.contains(QLatin1String("not a track file")));
+    default:
+        return ErrorKind::Settings;
+    }
+}
+
 // The error of a run, with the file and line it is about where they are known.
 QJsonValue errorValue(const Outcome &outcome)
 {
@@ -49,7 +65,8 @@ QJsonValue errorValue(const Outcome &outcome)
          outcome.errorFile.isEmpty() ? QJsonValue(QJsonValue::Null) : outcome.errorFile},
         {QStringLiteral("line"),
          outcome.errorLine > 0 ? QJsonValue(outcome.errorLine) : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("exitCode"), int(outcome.code)}};
+        {QStringLiteral("exitCode"), int(outcome.code)},
+        {QStringLiteral("kind"), QLatin1String(errorKindName(outcomeKind(outcome)))}};
 }
 
 QJsonObject inputValue(const InputReport &input)

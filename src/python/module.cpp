@@ -11,6 +11,7 @@
 #include "formats/registry.h"
 #include "formats/writecontext.h"
 #include "import/detect.h"
+#include "import/errorkind.h"
 #include "import/importer.h"
 #include "settings/platesettings.h"
 #include "settings/trackoperations.h"
@@ -88,24 +89,11 @@ QString pythonWords(QString message)
     return message;
 }
 
-bool fileMissing(const QString &file)
-{
-    if (file.isEmpty()) return false;
-    struct stat st;
-    return ::lstat(QFile::encodeName(file).constData(), &st) != 0 && errno == ENOENT;
-}
-
-// What went wrong, in one word of the documented list, from what the
-// module knows of it: the file, the reader's words and their line.
+// What went wrong, in one word of the documented list (the core's, as the
+// converter's --json gives it).
 const char *readKind(const QString &message, const QString &file, bool formatKnown)
 {
-    static const QRegularExpression cut(QStringLiteral("cut short|is cut|ends (before|early)"));
-    static const QRegularExpression badNumber(
-        QStringLiteral("(not an?|no|lacks an?) [a-z -]*number"));
-    if (fileMissing(file)) return "not-found";
-    if (cut.match(message).hasMatch()) return "cut-short";
-    if (badNumber.match(message).hasMatch()) return "bad-number";
-    return formatKnown ? "unsupported-layout" : "not-a-track-file";
+    return errorKindName(readErrorKind(message, file, formatKnown));
 }
 
 // Raises type(message) with the file and line the core named, and its kind.
@@ -802,7 +790,7 @@ void defineOperations(TracksClass &c)
             [](const Tracks &t, const py::object &path) {
                 const QString file = qtext(pathArg(path, "path"));
                 QFile f(file);
-                if (fileMissing(file))
+                if (readErrorKind(QString(), file, true) == ErrorKind::NotFound)
                     raise(readErrorType,
                           QStringLiteral("rename_file(): %1 does not exist").arg(file), file, 0,
                           "not-found");

@@ -78,6 +78,47 @@ private slots:
         QVERIFY2(run.err.contains(QLatin1String("there is no such folder")), qPrintable(run.err));
     }
 
+    // Every error of --json carries its kind, from one short list.
+    void errorKindsForMachines()
+    {
+        QTemporaryDir dir;
+        auto kindOf = [&](const QStringList &args) {
+            const CliRun run = runConverter(QStringList{QStringLiteral("--json")} + args);
+            const QJsonObject error = QJsonDocument::fromJson(run.out.toUtf8())
+                                          .object()
+                                          .value(QStringLiteral("error"))
+                                          .toObject();
+            return error.value(QStringLiteral("kind")).toString();
+        };
+        auto write = [&](const char *name, const QByteArray &bytes) {
+            QFile file(dir.filePath(QLatin1String(name)));
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return file.fileName();
+        };
+        const QStringList to{QStringLiteral("--to"),    QStringLiteral("3de4"),
+                             QStringLiteral("--plate"), QStringLiteral("10x10"),
+                             QStringLiteral("-o"),      dir.filePath(QStringLiteral("out.txt"))};
+        QCOMPARE(kindOf(to + QStringList{dir.filePath(QStringLiteral("missing.txt"))}),
+                 QStringLiteral("not-found"));
+        QCOMPARE(kindOf(to + QStringList{write("junk.txt", "nothing of tracks\n")}),
+                 QStringLiteral("not-a-track-file"));
+        const QStringList from{QStringLiteral("--from"), QStringLiteral("3de4")};
+        QCOMPARE(kindOf(from + to + QStringList{write("cut.txt", "1\nA\n0\n3\n1 1 1\n")}),
+                 QStringLiteral("cut-short"));
+        QCOMPARE(kindOf(from + to + QStringList{write("bad.txt", "1\nA\n0\n1\n1 x 1\n")}),
+                 QStringLiteral("bad-number"));
+        QCOMPARE(kindOf({QStringLiteral("--to"), QStringLiteral("nuke-script"),
+                         samplePath("3de_export_cube.txt")}),
+                 QStringLiteral("settings")); // no plate
+        QCOMPARE(kindOf(QStringList{QStringLiteral("--to"), QStringLiteral("3de4"),
+                                    QStringLiteral("--plate"), QStringLiteral("10x10"),
+                                    QStringLiteral("-o"),
+                                    dir.filePath(QStringLiteral("no/such/folder/out.txt")),
+                                    samplePath("3de_export_cube.txt")}),
+                 QStringLiteral("cannot-write"));
+    }
+
     // -j converts inputs at once: the same files, the same failure, the same
     // exit status as one by one.
     void inputsAtOnce()
