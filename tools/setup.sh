@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2
           librsvg2-bin lintian desktop-file-utils appstream man-db
-          pybind11-dev python3-dev python3-pytest python3-numpy mypy blender nodejs)
+          pybind11-dev python3-dev python3-pytest python3-numpy python3-jsonschema mypy blender nodejs)
 if [ "${1:-}" = --sanitizers ]; then
     packages+=(clang libclang-rt-14-dev llvm)
 fi

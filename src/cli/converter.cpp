@@ -180,6 +180,14 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
     report.leftOut = result.leftOut;
     report.rows = result.range.end - result.range.first;
     report.tracks = trackCount(table, result.range.first, result.range.end);
+    for (int r = result.range.first; r < result.range.end; ++r) {
+        bool whole = false;
+        const int frame = table.frame(r, &whole);
+        if (!whole) continue;
+        if (!report.frames) report.frames = std::make_pair(frame, frame);
+        report.frames->first = std::min(report.frames->first, frame);
+        report.frames->second = std::max(report.frames->second, frame);
+    }
     outcome.inputs.append(report);
     return result.ok() && !strictFails;
 }
@@ -279,8 +287,16 @@ bool prepareJob(const Job &job, const ConvertOptions &options, Ready &r, Outcome
     }
     if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
     if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes,
-                             &r.report.operations))
+                             &r.report.operations)) {
+        // In a batch, say which input lacks what.
+        if (outcome.code == SettingsMissing && options.inputs.size() > 1 &&
+            outcome.errorFile.isEmpty()) {
+            outcome.message = QStringLiteral("%1: %2").arg(job.inputs.join(QStringLiteral(", ")),
+                                                           outcome.message);
+            if (job.inputs.size() == 1) outcome.errorFile = job.inputs.first();
+        }
         return false;
+    }
     r.report.exportFirst = r.settings.exportFirst;
     Validation validation = validateForExport(r.table);
     if (!validation.ok()) {

@@ -113,7 +113,9 @@ QJsonObject outputValue(const OutputReport &output, bool programConventions)
             {QStringLiteral("conventions"),
              QJsonObject{{QStringLiteral("kind"),
                           programConventions ? QStringLiteral("program") : QStringLiteral("file")},
-                         {QStringLiteral("exportFirstFrame"), output.exportFirst},
+                         {QStringLiteral("exportFirstFrame"),
+                          output.exportFirst.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                       : QJsonValue(output.exportFirst.toInt())},
                          {QStringLiteral("notes"), strings(output.conventionNotes)}}},
             {QStringLiteral("notes"), strings(output.notes)}};
 }
@@ -133,6 +135,7 @@ QJsonObject formatsReport()
                                 {QStringLiteral("kind"),
                                  f.shapes ? QStringLiteral("shapes") : QStringLiteral("points")}});
     report.insert(QStringLiteral("formats"), list);
+    report.insert(QStringLiteral("error"), QJsonValue::Null);
     return report;
 }
 
@@ -147,6 +150,14 @@ QJsonObject infoReport(const QList<InputReport> &inputs, const QList<Outcome> &o
         list.append(input);
     }
     report.insert(QStringLiteral("inputs"), list);
+    // The run's error: the first input's that could not be read.
+    QJsonValue error = QJsonValue::Null;
+    for (const Outcome &outcome : outcomes)
+        if (outcome.code != Done) {
+            error = errorValue(outcome);
+            break;
+        }
+    report.insert(QStringLiteral("error"), error);
     return report;
 }
 

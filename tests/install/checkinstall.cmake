@@ -15,6 +15,7 @@ set(expected bin/corvane bin/corvane-convert share/applications/corvane.desktop
              share/doc/corvane/shots/trackview-shape.png
              share/doc/corvane/shots/message-bad-file.png
              share/doc/corvane/README.md share/doc/corvane/copyright
+             share/doc/corvane/corvane-convert.schema.json
              share/doc/corvane/changelog.Debian.gz share/doc/corvane/changelog.gz
              share/man/man1/corvane.1.gz share/man/man1/corvane-convert.1.gz
              share/blender/scripts/addons/corvane_tracks.py
