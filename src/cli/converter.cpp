@@ -167,9 +167,9 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
         outcome.inputs.append(report);
         return false;
     }
-    ImportResult result =
-        importFile(table, settings, path, *report.format,
-                   append ? ImportMode::Append : ImportMode::NewList, options.camera);
+    ImportResult result = importFile(table, settings, path, *report.format,
+                                     append ? ImportMode::Append : ImportMode::NewList,
+                                     options.camera, options.bytesRead);
     if (!result.ok()) fail(outcome, InputError, result.error, path, result.line);
     const bool strictFails = result.ok() && options.strict && result.leftOut.any();
     if (strictFails)
@@ -242,7 +242,9 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
         settings.setPlateHeight(QStringLiteral("1"));
     }
     settings.choosePredefined(options.preset);
-    ApplyResult result = applySettings(table, applyParams(settings, *options.target));
+    ApplyParams params = applyParams(settings, *options.target);
+    params.progress = options.applied;
+    ApplyResult result = applySettings(table, params);
     outcome.notes += result.notes;
     conventionNotes = result.notes;
     if (result.valueRow >= 0) {

@@ -3,6 +3,8 @@
 // Save Data) through the same core functions, driven by options.
 #pragma once
 
+#include <atomic>
+
 #include "edit/trackops.h"
 #include "export/exporter.h"
 #include "formats/trackset.h"
@@ -38,7 +40,11 @@ struct ConvertOptions
     Camera camera = Camera::All; // the cameras of a stereo shot to take
     // Run on each table in this order after its import, before Apply.
     std::vector<TrackOperation> operations;
-    int jobs = 0;        // inputs converted at once; 0: one per core
+    int jobs = 0; // inputs converted at once; 0: one per core
+    // What a progress line follows, when given: the bytes of the input being
+    // read, and how far Apply is, in thousandths.
+    std::atomic<qint64> *bytesRead = nullptr;
+    std::atomic<qint64> *applied = nullptr;
     QStringList corners; // a corner pin's four tracks (empty: a table of four)
     QStringList inputs;
 };

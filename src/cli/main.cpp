@@ -3,6 +3,7 @@
 #include "converter.h"
 #include "manpage.h"
 #include "options.h"
+#include "progressline.h"
 #include "report.h"
 
 #include "formats/kit/stoprequest.h"
@@ -36,6 +37,7 @@ void printLine(FILE *stream, const QString &rawText)
 
 // With --json, standard output carries one JSON document a run and nothing else.
 bool jsonOutput = false;
+bool progressShown = false; // the progress line on standard error
 
 void printJson(const QJsonObject &report)
 {
@@ -250,12 +252,20 @@ int runConversion(ConvertOptions options)
     if (options.output == QLatin1String("-") && jsonOutput)
         return finish(fail(UsageError, QStringLiteral("--json and -o - would both write standard "
                                                       "output; name a file with -o.")));
-    // Progress only for a person watching a terminal.
+    // Progress for a person watching a terminal (or when asked for).
     const bool terminal = isatty(fileno(stderr));
-    Outcome outcome = convert(options, [terminal](const QString &step) {
-        if (terminal)
-            printLine(stderr, QStringLiteral("corvane-convert: ") + step + QStringLiteral("..."));
-    });
+    Outcome outcome;
+    {
+        std::unique_ptr<ProgressLine> line;
+        if (progressShown) {
+            line = std::make_unique<ProgressLine>(terminal);
+            options.bytesRead = &line->bytesRead;
+            options.applied = &line->applied;
+        }
+        outcome = convert(options, [&line](const QString &step) {
+            if (line) line->stage(step);
+        });
+    }
     if (standardInput.file) nameStandardInput(outcome, standardInput.file->fileName());
     if (outcome.code == Done && options.output == QLatin1String("-")) {
         printRecovered(outcome);
@@ -300,6 +310,8 @@ int main(int argc, char *argv[])
 
     const bool parsed = parser.parse(withOptionalValues(QCoreApplication::arguments()));
     jsonOutput = parser.isSet(options.json);
+    progressShown =
+        parser.isSet(options.progress) || (isatty(fileno(stderr)) && !parser.isSet(options.quiet));
     if (!parsed) return finish(fail(UsageError, parser.errorText()));
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")) ||
         parser.isSet(options.man) || parser.isSet(version))

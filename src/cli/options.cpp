@@ -63,6 +63,9 @@ ConverterOptions::ConverterOptions()
                           "nothing, the outputs and the exit status as one by one. Default: "
                           "the cores."),
            QStringLiteral("N")),
+      progress(QStringLiteral("progress"),
+               QStringLiteral("Show the progress line also when standard error is no terminal.")),
+      quiet(QStringLiteral("quiet"), QStringLiteral("No progress line, also on a terminal.")),
       corners(QStringLiteral("corners"),
               QStringLiteral("A corner pin's tracks (ae-cornerpin): the upper-left, upper-right, "
                              "lower-left and lower-right corners' track names, by commas "
@@ -127,9 +130,10 @@ ConverterOptions::ConverterOptions()
 
 QList<QCommandLineOption> ConverterOptions::list() const
 {
-    return QList<QCommandLineOption>{to,         from,        output, plate,       preset, par,
-                                     firstFrame, conventions, append, listFormats, info,   json,
-                                     strict,     camera,      force,  jobs,        corners} +
+    return QList<QCommandLineOption>{to,   from,       output,      plate,  preset,
+                                     par,  firstFrame, conventions, append, listFormats,
+                                     info, json,       strict,      camera, force,
+                                     jobs, progress,   quiet,       corners} +
            operations + QList<QCommandLineOption>{man};
 }
 

@@ -18,7 +18,7 @@ struct ConverterOptions
 {
     ConverterOptions();
     QCommandLineOption to, from, output, plate, preset, par, firstFrame, conventions, append,
-        listFormats, info, json, strict, camera, force, jobs, corners, man;
+        listFormats, info, json, strict, camera, force, jobs, progress, quiet, corners, man;
     // The track operations, run in the order the command line gives them.
     QList<QCommandLineOption> operations;
     // In the order --help lists them.

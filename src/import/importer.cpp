@@ -61,7 +61,8 @@ QString keepCamera(ReadResult &read, Camera camera, const QString &path)
 }
 
 ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
-                        const Format &format, ImportMode mode, Camera camera)
+                        const Format &format, ImportMode mode, Camera camera,
+                        std::atomic<qint64> *bytesRead)
 {
     ImportResult result;
     const QString filter = QLatin1String(format.importFilter);
@@ -75,7 +76,7 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
             QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), recognised.message);
         return result;
     }
-    ReadResult read = dispatch(path, format);
+    ReadResult read = dispatch(path, format, bytesRead);
     if (!read.ok() || !read.cutShort.isEmpty()) {
         result.error = read.ok() ? read.cutShort : read.error;
         result.line = read.ok() ? 0 : read.line;

@@ -4,6 +4,8 @@
 // over the file's first frame and plate, then fill the table.
 #pragma once
 
+#include <atomic>
+
 #include "dispatch.h"
 #include "table/cameras.h"
 
@@ -41,7 +43,9 @@ QString keepCamera(ReadResult &read, Camera camera, const QString &path);
 // Recognition and the three steps in one, for callers without dialogs; a
 // file that is cut short is refused. A stop request ends it with an error,
 // the table then part filled.
+// bytesRead, when given, follows how much of the file has been read.
 ImportResult importFile(TrackTable &table, PlateSettings &settings, const QString &path,
-                        const Format &format, ImportMode mode, Camera camera = Camera::All);
+                        const Format &format, ImportMode mode, Camera camera = Camera::All,
+                        std::atomic<qint64> *bytesRead = nullptr);
 
 } // namespace corvane

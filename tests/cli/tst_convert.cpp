@@ -119,6 +119,39 @@ private slots:
                  QStringLiteral("cannot-write"));
     }
 
+    // A long conversion shows one progress line when asked (on a pipe it is
+    // never shown unless asked; a terminal shows it unless --quiet).
+    void progressLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.txt"));
+        {
+            QByteArray text = "1\nT\n0\n3000000\n";
+            text.reserve(3000000 * 24);
+            for (int f = 1; f <= 3000000; ++f)
+                text += QByteArray::number(f) + " 10.5 20.25\n";
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        const QStringList args{QStringLiteral("--to"),
+                               QStringLiteral("nuke-script"),
+                               QStringLiteral("--plate"),
+                               QStringLiteral("1920x1080"),
+                               QStringLiteral("-o"),
+                               dir.filePath(QStringLiteral("long.nk")),
+                               path};
+        CliRun run = runConverter(args);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(!run.err.contains(QLatin1String("reading")), qPrintable(run.err));
+        run = runConverter(QStringList{QStringLiteral("--progress")} + args);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains(QLatin1String("corvane-convert: reading ")) ||
+                     run.err.contains(QLatin1String("corvane-convert: converting ")) ||
+                     run.err.contains(QLatin1String("corvane-convert: writing ")),
+                 qPrintable(run.err));
+    }
+
     // -j converts inputs at once: the same files, the same failure, the same
     // exit status as one by one.
     void inputsAtOnce()
