@@ -38,12 +38,19 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 QStringList MainWindow::manualPlaces()
 {
-    // Installed, installed elsewhere as a whole, or the source tree's copy
-    // when run from the build folder.
-    return {QStringLiteral(CORVANE_INSTALLED_DOCS "/manual.html"),
-            QCoreApplication::applicationDirPath() +
-                QStringLiteral("/../share/doc/corvane/manual.html"),
-            QStringLiteral(CORVANE_SOURCE_DOCS "/manual.html")};
+    return manualPlaces(QCoreApplication::applicationDirPath());
+}
+
+QStringList MainWindow::manualPlaces(const QString &programFolder)
+{
+    // Installed, or installed elsewhere as a whole; the build's copy only for
+    // a program run from its build folder (an installed one never looks there).
+    QStringList places{QStringLiteral(CORVANE_INSTALLED_DOCS "/manual.html"),
+                       programFolder + QStringLiteral("/../share/doc/corvane/manual.html")};
+    const QString build = QDir::cleanPath(QStringLiteral(CORVANE_BUILD_TREE)) + QLatin1Char('/');
+    if ((QDir::cleanPath(programFolder) + QLatin1Char('/')).startsWith(build))
+        places << QStringLiteral(CORVANE_SOURCE_DOCS "/manual.html");
+    return places;
 }
 
 void MainWindow::showManual()

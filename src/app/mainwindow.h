@@ -73,8 +73,9 @@ public:
     // The last imported files, newest first, with their format filters.
     static QList<QPair<QString, QString>> recentFiles() { return ImportStep::recentFiles(); }
     void fillRecentMenu();
-    // Where Help looks for the manual, in order.
+    // Where Help looks for the manual, in order (for the program in programFolder).
     static QStringList manualPlaces();
+    static QStringList manualPlaces(const QString &programFolder);
 
     // Replace the dialogs and the desktop (the window's tests answer them).
     void setFileChooser(FileChooser chooser) { m_fileDialogs->setChooser(std::move(chooser)); }

@@ -206,6 +206,10 @@ private slots:
     void manualCoversEveryFormat()
     {
         QString manual;
+        // An installed program never looks in the folder it was built in.
+        const QStringList installed = MainWindow::manualPlaces(QStringLiteral("/usr/local/bin"));
+        QCOMPARE(installed.size(), 2);
+        QVERIFY(!installed.join(QLatin1Char(' ')).contains(QLatin1String(CORVANE_BUILT_DOCS)));
         for (const QString &place : MainWindow::manualPlaces())
             if (QFileInfo::exists(place)) {
                 manual = QString::fromUtf8(fileContents(place));
