@@ -54,6 +54,17 @@ foreach(size 16 32 48 64 128 256)
         message(FATAL_ERROR "the ${size}x${size} icon is ${w}x${h}")
     endif()
 endforeach()
+# Both programs carry Debian's hardening: a stack protector among them.
+find_program(READELF readelf)
+if(READELF)
+    foreach(program corvane corvane-convert)
+        execute_process(COMMAND ${READELF} -W --syms --dyn-syms "${PREFIX}/bin/${program}"
+                        OUTPUT_VARIABLE elf ERROR_QUIET)
+        if(NOT elf MATCHES "__stack_chk_fail")
+            message(FATAL_ERROR "${program} has no stack protector")
+        endif()
+    endforeach()
+endif()
 # The window's program answers --help and --version on the terminal, with no display.
 execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
                         --unset=QT_QPA_PLATFORM "${PREFIX}/bin/corvane" --help
