@@ -184,6 +184,17 @@ def convert(
     first_frame: Optional[int] = None,
     conventions: str = "program",
 ) -> Tracks: ...
+def convert_files(
+    paths: Iterable[Path],
+    to: str,
+    output: Optional[Path] = None,
+    plate: Optional[Tuple[int, int]] = None,
+    preset: str = "default",
+    par: float = 1.0,
+    first_frame: Optional[int] = None,
+    conventions: str = "program",
+    jobs: Optional[int] = None,
+) -> List[str]: ...
 def write(
     tracks: Tracks,
     path: Path,

@@ -80,6 +80,8 @@ QString pythonWords(QString message)
         {"(--force replaces it)", "(force=True replaces it)"},
         {" (--corners UL,UR,LL,LR)",
          " (corners=: upper left, upper right, lower left, lower right)"},
+        {"-o names one file, but", "output= names one file, but"},
+        {"give -o an existing folder, or use --append.", "pass output= an existing folder."},
         {"--strict", "strict=True"},
         {"--first-frame", "first_frame="},
         {"--par", "par="},
@@ -473,6 +475,60 @@ struct SaveReport
     std::vector<std::pair<std::string, std::string>> renamed;
     int rows = 0, tracks = 0;
 };
+
+// Files converted as the converter converts them, each on its own (jobs at
+// once), all read and converted before any is written: the files written.
+std::vector<std::string> convertFiles(const py::object &paths, const py::object &to,
+                                      const py::object &output, const py::object &plate,
+                                      const py::object &preset, const py::object &par,
+                                      const py::object &firstFrame, const py::object &conventions,
+                                      const py::object &jobs)
+{
+    if (!py::isinstance<py::iterable>(paths) || py::isinstance<py::str>(paths))
+        wrongType("paths", "an iterable of paths", paths);
+    ConvertOptions options;
+    for (const py::handle &path : paths)
+        options.inputs << qtext(pathArg(path, "paths"));
+    if (options.inputs.isEmpty()) throw py::value_error("paths: no file given");
+    options.target = &formatNamed(textArg(to, "to"));
+    if (!options.target->writer)
+        throw py::value_error(text(QStringLiteral("Corvane reads %1 files but does not write them")
+                                       .arg(QLatin1String(options.target->name))));
+    if (!output.is_none()) options.output = qtext(pathArg(output, "output"));
+    options.plate = plateArg(plate, "plate");
+    if (options.plate && (options.plate->first <= 0 || options.plate->second <= 0))
+        throw py::value_error("the plate's width and height are positive");
+    const std::optional<int> presetIndex = parsePreset(qtext(textArg(preset, "preset")));
+    if (!presetIndex)
+        throw py::value_error(
+            text(QStringLiteral("unknown preset \"%1\"; the presets are: %2")
+                     .arg(qtext(textArg(preset, "preset")), presetNames().join(", "))));
+    options.preset = *presetIndex;
+    options.pixelAspect = QString::number(floatArg(par, "par"), 'g', 17);
+    options.firstFrame = optionalIntArg(firstFrame, "first_frame");
+    const std::string kind = textArg(conventions, "conventions");
+    if (kind != "program" && kind != "file")
+        throw py::value_error("conventions is \"program\" or \"file\"");
+    options.programConventions = kind == "program";
+    const std::optional<int> jobCount = optionalIntArg(jobs, "jobs");
+    if (jobCount && (*jobCount < 1 || *jobCount > 256))
+        throw py::value_error("jobs: a whole number from 1 to 256");
+    options.jobs = jobCount.value_or(0);
+    const Outcome outcome = interruptible([&] { return convert(options); });
+    if (outcome.code != Done) {
+        if (outcome.code == OutputError)
+            raise(saveErrorType, outcome.message, outcome.errorFile, 0, "cannot-write");
+        if (outcome.code == InputError)
+            raise(readErrorType, outcome.message, outcome.errorFile, outcome.errorLine,
+                  readKind(outcome.message, outcome.errorFile,
+                           !outcome.message.contains(QLatin1String("not a track file"))));
+        raise(settingsErrorType, outcome.message, outcome.errorFile, 0, "settings");
+    }
+    std::vector<std::string> written;
+    for (const QString &file : outcome.written)
+        written.push_back(text(file));
+    return written;
+}
 
 Tracks convertArgs(const py::object &tracks, const py::object &to, const py::object &plate,
                    const py::object &preset, const py::object &par, const py::object &firstFrame,
@@ -1393,6 +1449,14 @@ PYBIND11_MODULE(_corvane, m)
           py::arg("preset") = py::str("default"), py::arg("par") = py::float_(1.0),
           py::arg("first_frame") = py::none(), py::arg("conventions") = py::str("program"),
           "The tracks converted for a target format, as the window's Apply converts them.");
+    m.def("convert_files", &convertFiles, py::arg("paths"), py::arg("to"),
+          py::arg("output") = py::none(), py::arg("plate") = py::none(),
+          py::arg("preset") = py::str("default"), py::arg("par") = py::float_(1.0),
+          py::arg("first_frame") = py::none(), py::arg("conventions") = py::str("program"),
+          py::arg("jobs") = py::none(),
+          "Converts files as corvane-convert does, each on its own, jobs at once (default: "
+          "the cores), all read and converted before any is written; output: the folder (or, "
+          "for one file, the file) to write to. Returns the files written.");
     m.def("write", &writeTracks, py::arg("tracks"), py::arg("path"), py::arg("format") = py::none(),
           py::arg("force") = py::bool_(false), py::arg("corners") = py::none(),
           "Writes the tracks (converted for the format first when they are not). force: replace "

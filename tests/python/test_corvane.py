@@ -422,3 +422,30 @@ def test_tracks_from_rows_count_frames_from_their_first(tmp_path):
     corvane.write(zero, source, format="syntheyes")
     assert corvane.convert(corvane.read(source, "syntheyes"), "3de4",
                            plate=(100, 100))["A"].frames.tolist() == [1, 2]
+
+
+def test_convert_files_as_the_converter_with_jobs(tmp_path):
+    sources = []
+    for i in range(4):
+        path = tmp_path / f"in{i}.txt"
+        path.write_text("1\nA\n0\n2\n1 10 20\n2 11 21\n")
+        sources.append(path)
+    out = tmp_path / "out"
+    out.mkdir()
+    written = corvane.convert_files(sources, "nuke-script", output=out, plate=(100, 100), jobs=2)
+    assert sorted(os.path.basename(p) for p in written) == [f"in{i}.nk" for i in range(4)]
+    one = tmp_path / "one"
+    one.mkdir()
+    corvane.convert_files(sources, "nuke-script", output=one, plate=(100, 100), jobs=1)
+    for i in range(4):
+        assert (out / f"in{i}.nk").read_bytes() == (one / f"in{i}.nk").read_bytes()
+    bad = tmp_path / "bad.txt"
+    bad.write_text("no tracks\n")
+    with pytest.raises(corvane.ReadError) as error:
+        corvane.convert_files([sources[0], bad], "nuke-script", output=one,
+                              plate=(100, 100), jobs=2)
+    assert error.value.kind == "not-a-track-file"
+    with pytest.raises(corvane.SettingsError, match="pass output= an existing folder"):
+        corvane.convert_files(sources, "nuke-script", output=tmp_path / "none", plate=(100, 100))
+    with pytest.raises(ValueError, match="jobs"):
+        corvane.convert_files(sources, "3de4", jobs=0)
