@@ -421,9 +421,11 @@ std::vector<std::string> detect(const py::object &pathValue)
     return ids;
 }
 
-Tracks convertTracks(const Tracks &source, const std::string &to,
-                     std::optional<std::pair<int, int>> plate, const std::string &preset,
-                     double par, std::optional<int> firstFrame, const std::string &conventions)
+// The target and the Step 3 values of a conversion, checked as the
+// converter checks its options (the settings' limits are the core's).
+ConvertOptions conversionOptions(const std::string &to, std::optional<std::pair<int, int>> plate,
+                                 const std::string &preset, double par,
+                                 std::optional<int> firstFrame, const std::string &conventions)
 {
     ConvertOptions options;
     options.target = &formatNamed(to);
@@ -443,6 +445,15 @@ Tracks convertTracks(const Tracks &source, const std::string &to,
     options.pixelAspect = QString::number(par, 'g', 17);
     options.firstFrame = firstFrame;
     options.programConventions = conventions == "program";
+    return options;
+}
+
+Tracks convertTracks(const Tracks &source, const std::string &to,
+                     std::optional<std::pair<int, int>> plate, const std::string &preset,
+                     double par, std::optional<int> firstFrame, const std::string &conventions)
+{
+    const ConvertOptions options =
+        conversionOptions(to, plate, preset, par, firstFrame, conventions);
 
     Tracks out;
     out.settings = source.settings;
@@ -486,30 +497,14 @@ std::vector<std::string> convertFiles(const py::object &paths, const py::object 
 {
     if (!py::isinstance<py::iterable>(paths) || py::isinstance<py::str>(paths))
         wrongType("paths", "an iterable of paths", paths);
-    ConvertOptions options;
+    ConvertOptions options =
+        conversionOptions(textArg(to, "to"), plateArg(plate, "plate"), textArg(preset, "preset"),
+                          floatArg(par, "par"), optionalIntArg(firstFrame, "first_frame"),
+                          textArg(conventions, "conventions"));
     for (const py::handle &path : paths)
         options.inputs << qtext(pathArg(path, "paths"));
     if (options.inputs.isEmpty()) throw py::value_error("paths: no file given");
-    options.target = &formatNamed(textArg(to, "to"));
-    if (!options.target->writer)
-        throw py::value_error(text(QStringLiteral("Corvane reads %1 files but does not write them")
-                                       .arg(QLatin1String(options.target->name))));
     if (!output.is_none()) options.output = qtext(pathArg(output, "output"));
-    options.plate = plateArg(plate, "plate");
-    if (options.plate && (options.plate->first <= 0 || options.plate->second <= 0))
-        throw py::value_error("the plate's width and height are positive");
-    const std::optional<int> presetIndex = parsePreset(qtext(textArg(preset, "preset")));
-    if (!presetIndex)
-        throw py::value_error(
-            text(QStringLiteral("unknown preset \"%1\"; the presets are: %2")
-                     .arg(qtext(textArg(preset, "preset")), presetNames().join(", "))));
-    options.preset = *presetIndex;
-    options.pixelAspect = QString::number(floatArg(par, "par"), 'g', 17);
-    options.firstFrame = optionalIntArg(firstFrame, "first_frame");
-    const std::string kind = textArg(conventions, "conventions");
-    if (kind != "program" && kind != "file")
-        throw py::value_error("conventions is \"program\" or \"file\"");
-    options.programConventions = kind == "program";
     const std::optional<int> jobCount = optionalIntArg(jobs, "jobs");
     if (jobCount && (*jobCount < 1 || *jobCount > 256))
         throw py::value_error("jobs: a whole number from 1 to 256");
