@@ -46,7 +46,7 @@ OperationDialog::OperationDialog(QWidget *parent, const OperationForm &form, Pla
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     m_pause->setInterval(150);
-    connect(m_pause, &QTimer::timeout, this, &OperationDialog::recount);
+    connect(m_pause, &QTimer::timeout, this, &OperationDialog::countLater);
     build(form, plate, scope);
     recount();
 }
@@ -117,19 +117,54 @@ QStringList OperationDialog::values() const
     return out;
 }
 
-void OperationDialog::recount()
+OperationDialog::~OperationDialog()
 {
-    m_pause->stop();
+    if (m_worker.joinable()) m_worker.join(); // it reads the table the dialog was given
+}
+
+void OperationDialog::showCount(const ParsedOperation &parsed, const TrackOperationResult *result)
+{
     m_operation.reset();
-    const ParsedOperation parsed = m_form.make(values());
     QString line;
     if (!parsed.operation) {
         line = withoutOption(parsed.error);
+    } else if (result) {
+        if (result->ok()) m_operation = parsed.operation;
+        line = result->ok() ? result->summary : withoutOption(result->error);
     } else {
-        const TrackOperationResult result = m_count(*parsed.operation);
-        if (result.ok()) m_operation = parsed.operation;
-        line = result.ok() ? result.summary : withoutOption(result.error);
+        line = QStringLiteral("Counting…");
     }
     m_countLine->setText(line);
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_operation.has_value());
+}
+
+void OperationDialog::recount()
+{
+    m_pause->stop();
+    ++m_generation; // a count still running is of values before these
+    if (m_worker.joinable()) m_worker.join();
+    const ParsedOperation parsed = m_form.make(values());
+    if (!parsed.operation) return showCount(parsed, nullptr);
+    const TrackOperationResult result = m_count(*parsed.operation);
+    showCount(parsed, &result);
+}
+
+// After a pause in the typing: the count runs on a worker (it reads every
+// row), and its result shows if the values are still those it counted.
+void OperationDialog::countLater()
+{
+    const int generation = ++m_generation;
+    if (m_worker.joinable()) m_worker.join();
+    const ParsedOperation parsed = m_form.make(values());
+    showCount(parsed, nullptr);
+    if (!parsed.operation) return;
+    m_worker = std::thread([this, parsed, generation] {
+        const TrackOperationResult result = m_count(*parsed.operation);
+        QMetaObject::invokeMethod(
+            this,
+            [this, parsed, result, generation] {
+                if (generation == m_generation) showCount(parsed, &result);
+            },
+            Qt::QueuedConnection);
+    });
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <thread>
 
 class QDialogButtonBox;
 class QLabel;
@@ -50,12 +51,16 @@ public:
     // The operation, once the dialog was accepted.
     const std::optional<corvane::TrackOperation> &operation() const { return m_operation; }
     QStringList values() const;
-    // Counts again now (typing counts after a pause).
+    ~OperationDialog() override;
+    // Counts again now (typing counts after a pause, on a worker).
     void recount();
 
 private:
     void build(const OperationForm &form, corvane::PlateSize plate, const QString &scope);
     QWidget *fieldWidget(const OperationField &field, const QString &value, int index);
+    void countLater();
+    void showCount(const corvane::ParsedOperation &parsed,
+                   const corvane::TrackOperationResult *result);
 
     OperationForm m_form;
     Count m_count;
@@ -64,4 +69,6 @@ private:
     QDialogButtonBox *m_buttons = nullptr;
     QTimer *m_pause = nullptr;
     std::optional<corvane::TrackOperation> m_operation;
+    std::thread m_worker;
+    int m_generation = 0;
 };

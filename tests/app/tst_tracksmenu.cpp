@@ -100,6 +100,26 @@ private slots:
         QCOMPARE(cell(w, 0, FrameColumn), QStringLiteral("1001"));
     }
 
+    // Typing counts after a pause, on a worker: the line follows the values.
+    void typingCountsInTheBackground()
+    {
+        MainWindow w;
+        load(w);
+        QString line;
+        whenModal<OperationDialog>([&](OperationDialog *d) {
+            auto *field = d->findChild<QLineEdit *>(QStringLiteral("operationField0"));
+            field->setText(QStringLiteral("ten"));
+            field->setText(QStringLiteral("5"));
+            auto *count = d->findChild<QLabel *>(QStringLiteral("operationCount"));
+            QTRY_VERIFY_WITH_TIMEOUT(count->text().startsWith(QLatin1String("slip +5")), 3000);
+            line = count->text();
+            d->reject();
+        });
+        trigger(w, "actionTrackSlip");
+        QVERIFY2(line.contains(QLatin1String("6 keys")), qPrintable(line));
+        QCOMPARE(cell(w, 0, FrameColumn), QStringLiteral("1")); // rejected: nothing done
+    }
+
     void badValuesAreRefusedInTheDialog()
     {
         MainWindow w;
