@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QSet>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -170,20 +169,7 @@ bool ExportStep::chooseCorners(ExportParams &params)
     const TrackTable &table = m_model->table();
     if (!format || !format->cornerPin || cornerPinError(table, params.rows, *format, {}).isEmpty())
         return true;
-    QStringList tracks; // of the rows saved, in their order
-    QSet<QString> seen;
-    auto note = [&](int r) {
-        const QString name = format->writableName(table.name(r));
-        if (!seen.contains(name)) {
-            seen.insert(name);
-            tracks << name;
-        }
-    };
-    if (params.rows.isEmpty())
-        for (int r = 0; r < table.rowCount(); ++r)
-            note(r);
-    for (int r : std::as_const(params.rows))
-        note(r);
+    const QStringList tracks = savedTrackNames(table, params.rows, *format);
     if (tracks.size() < 4) {
         showMessage(over(), cornerPinError(table, params.rows, *format, {}), QMessageBox::Warning);
         return false;

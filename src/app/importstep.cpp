@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "importstep.h"
 
-#include "busycursor.h"
 #include "dialogm.h"
 #include "filechooser.h"
 #include "formattree.h"
@@ -363,22 +362,17 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
     };
     auto job = std::make_shared<Job>();
     const bool append = mode == ImportMode::Append;
-    // An addition copies the table: it is waited for when cancelled, as it reads the table.
-    const TrackTable *current = append ? &m_model->table() : nullptr;
-    if (current && current->hasFormulas()) {
-        // Formulas keep their values as they are read: copied on this thread only.
-        BusyCursor busy;
-        job->table = current->clone();
-        current = nullptr;
-    }
-    const ProgressRunner::Run run{
-        QStringLiteral("Importing..."), QStringLiteral("Filling the table"), QString(),
-        std::max(1, read->set.count),
-        append ? ProgressRunner::AfterCancel::Wait : ProgressRunner::AfterCancel::Leave};
+    // An addition fills a copy of the table, which then takes its place.
+    if (append &&
+        !m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Importing...")))
+        return false;
+    // The fill works on what it owns alone: cancelled, it is left to finish unseen.
+    const ProgressRunner::Run run{QStringLiteral("Importing..."),
+                                  QStringLiteral("Filling the table"), QString(),
+                                  std::max(1, read->set.count), ProgressRunner::AfterCancel::Leave};
     const bool finished =
-        m_runner->run(run, [job, read, current, append, formatFilter](
-                               const std::atomic<bool> &cancel, std::atomic<qint64> &done) {
-            if (current) job->table = current->clone();
+        m_runner->run(run, [job, read, append, formatFilter](const std::atomic<bool> &cancel,
+                                                             std::atomic<qint64> &done) {
             job->range = prepareFill(job->table, read->set.count, append);
             fillRows(job->table, read->set, job->range, formatFilter, [&](int written) {
                 done.store(written, std::memory_order_relaxed);

@@ -493,6 +493,19 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     return outcome;
 }
 
+ErrorKind outcomeKind(const Outcome &outcome)
+{
+    switch (outcome.code) {
+    case OutputError:
+        return ErrorKind::CannotWrite;
+    case InputError:
+        return readErrorKind(outcome.message, outcome.errorFile,
+                             !outcome.message.contains(QLatin1String("not a track file")));
+    default:
+        return ErrorKind::Settings;
+    }
+}
+
 QStringList formatList()
 {
     QStringList lines;

@@ -8,6 +8,7 @@
 #include "edit/trackops.h"
 #include "export/exporter.h"
 #include "formats/trackset.h"
+#include "import/errorkind.h"
 #include "table/cameras.h"
 
 #include <QString>
@@ -91,6 +92,9 @@ struct Outcome
     QStringList recovered;       // what stopped saves had left in the folders, put back
     QByteArray standardOutput;   // the file written to "-" (standard output)
 };
+
+// What went wrong, in one word of the short list (the --json "kind", the module's .kind).
+ErrorKind outcomeKind(const Outcome &outcome);
 
 using Progress = std::function<void(const QString &step)>;
 

@@ -41,20 +41,6 @@ QJsonValue pairValue(const std::optional<std::pair<int, int>> &pair, const char 
     return QJsonObject{{QLatin1String(first), pair->first}, {QLatin1String(second), pair->second}};
 }
 
-// What went wrong, in one word of the short list.
-ErrorKind outcomeKind(const Outcome &outcome)
-{
-    switch (outcome.code) {
-    case OutputError:
-        return ErrorKind::CannotWrite;
-    case InputError:
-        return readErrorKind(outcome.message, outcome.errorFile,
-                             !outcome.message.contains(QLatin1String("not a track file")));
-    default:
-        return ErrorKind::Settings;
-    }
-}
-
 // The error of a run, with the file and line it is about where they are known.
 QJsonValue errorValue(const Outcome &outcome)
 {

@@ -406,11 +406,9 @@ void noteCameraNames(const TrackTable &table, const QList<int> &rows, const Trac
 
 } // namespace
 
-QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Format &format,
-                       const QStringList &corners)
+QStringList savedTrackNames(const TrackTable &table, const QList<int> &rows, const Format &format)
 {
-    if (!format.cornerPin) return QString();
-    QStringList names; // the rows' tracks, in order
+    QStringList names;
     QSet<QString> seen;
     auto note = [&](int r) {
         const QString name = format.writableName(table.name(r));
@@ -424,6 +422,14 @@ QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Fo
             note(r);
     for (int r : rows)
         note(r);
+    return names;
+}
+
+QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Format &format,
+                       const QStringList &corners)
+{
+    if (!format.cornerPin) return QString();
+    const QStringList names = savedTrackNames(table, rows, format);
     if (corners.isEmpty()) {
         if (names.size() == 4) return QString();
         return QStringLiteral("%1 takes four tracks as its corners and the table has %2: name "
@@ -437,7 +443,7 @@ QString cornerPinError(const TrackTable &table, const QList<int> &rows, const Fo
             .arg(QLatin1String(format.name))
             .arg(corners.size());
     for (const QString &corner : corners)
-        if (!seen.contains(corner))
+        if (!names.contains(corner))
             return QStringLiteral("no track \"%1\" to be a corner of %2: the tracks are %3.")
                 .arg(corner, QLatin1String(format.name), names.join(QStringLiteral(", ")));
     return QString();

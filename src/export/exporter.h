@@ -97,6 +97,9 @@ ExportParams exportParams(const PlateSettings &settings, const QString &targetFi
 ExportParams exportParams(const PlateSettings &settings, const Format &target,
                           const QString &targetPath);
 
+// The tracks a save of rows (every row when empty) writes, in their order,
+// named as the format writes them.
+QStringList savedTrackNames(const TrackTable &table, const QList<int> &rows, const Format &format);
 // Why a corner pin target cannot take these rows' tracks as its corners:
 // the four names are not tracks of the rows, or (with no names) the rows
 // are not of exactly four tracks. Empty for other targets, and when it can.

@@ -511,13 +511,11 @@ std::vector<std::string> convertFiles(const py::object &paths, const py::object 
     options.jobs = jobCount.value_or(0);
     const Outcome outcome = interruptible([&] { return convert(options); });
     if (outcome.code != Done) {
-        if (outcome.code == OutputError)
-            raise(saveErrorType, outcome.message, outcome.errorFile, 0, "cannot-write");
-        if (outcome.code == InputError)
-            raise(readErrorType, outcome.message, outcome.errorFile, outcome.errorLine,
-                  readKind(outcome.message, outcome.errorFile,
-                           !outcome.message.contains(QLatin1String("not a track file"))));
-        raise(settingsErrorType, outcome.message, outcome.errorFile, 0, "settings");
+        PyObject *type = outcome.code == OutputError  ? saveErrorType
+                         : outcome.code == InputError ? readErrorType
+                                                      : settingsErrorType;
+        raise(type, outcome.message, outcome.errorFile, outcome.errorLine,
+              errorKindName(outcomeKind(outcome)));
     }
     std::vector<std::string> written;
     for (const QString &file : outcome.written)
