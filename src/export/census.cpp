@@ -8,20 +8,25 @@ namespace corvane {
 
 TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
 {
-    TrackCensus census;
     QStringList runNames;
-    int runLength = 0;
+    QList<int> runLengths;
     for (int k = 0; k < rows.size(); ++k) {
         QString name = table.name(rows.at(k));
         if (k > 0 && name == runNames.last()) {
-            ++runLength;
+            ++runLengths.last();
             continue;
         }
-        if (k > 0) census.rowCounts.append(QString::number(runLength));
         runNames.append(name);
-        runLength = 1;
+        runLengths.append(1);
     }
-    if (!rows.isEmpty()) census.rowCounts.append(QString::number(runLength));
+    return censusOfRuns(runNames, runLengths);
+}
+
+TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengths)
+{
+    TrackCensus census;
+    for (int length : runLengths)
+        census.rowCounts.append(QString::number(length));
     census.changes = std::max(0, int(runNames.size()) - 1);
 
     // Shapes: consecutive vertex runs ("S…" names) with one prefix.

@@ -12,5 +12,7 @@ namespace corvane {
 class TrackTable;
 
 TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows);
+// The same from the runs themselves: each run's name and rows.
+TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengths);
 
 } // namespace corvane

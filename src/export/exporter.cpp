@@ -6,7 +6,7 @@
 #include "census.h"
 #include "formats/kit/stoprequest.h"
 #include "formats/registry.h"
-#include "savetransaction.h"
+#include "savecontext.h"
 #include "settings/platesettings.h"
 #include "table/cameras.h"
 #include "table/namerule.h"
@@ -204,54 +204,23 @@ private:
 // once per track: the target's stem, "_", the track name made safe, and
 // the format's extension; names that would share a file (compared without
 // case, as some file systems do) get "_2", "_3", … so no two tracks share one.
-class Sink : public WriteContext
+class Sink : public SaveContext
 {
 public:
     Sink(const TrackTable &table, const QList<int> &rows, const Format &format,
          const ExportParams &params)
-        : m_table(table), m_rows(rows), m_names(table, rows, format), m_save(params.inputs),
-          m_stem(pathStem(params.targetPath)),
-          m_extension(QLatin1String(format.trackFileExtension)),
-          m_encoder(QStringConverter::System), m_streaming(!params.inMemory),
-          m_heldBytes(std::max<qsizetype>(params.heldBytes, 4096)), m_cancel(params.cancel),
-          m_progress(params.progress)
+        : SaveContext(params, format.perTrack() ? 0 : qsizetype(rows.size()) * 64 + 4096),
+          m_table(table), m_rows(rows), m_names(table, rows, format),
+          m_stem(pathStem(params.targetPath)), m_extension(QLatin1String(format.trackFileExtension))
     {
-        m_save.setCancel(params.cancel);
-        m_save.setReplaceProtected(params.replaceProtected);
         m_used.insert(QFileInfo(params.targetPath).absoluteFilePath().toCaseFolded());
-        m_currentPath = m_targetPath = params.targetPath;
-        m_current = &m_save.file(params.targetPath);
-        // Room for the file (or for what is held of it between spills) at
-        // once: growing a buffer step by step costs more than the writing.
-        qsizetype room = qsizetype(rows.size()) * 64 + 4096;
-        if (m_streaming) room = std::min(room, m_heldBytes + m_heldBytes / 4);
-        if (!format.perTrack()) m_current->reserve(room);
     }
-
-    bool mayFlush(double done) override
-    {
-        if (m_progress)
-            m_progress->store(qint64(std::clamp(done, 0.0, 1.0) * 1000), std::memory_order_relaxed);
-        if ((m_cancel && m_cancel->load(std::memory_order_relaxed)) || stopRequested())
-            m_cancelled = true;
-        if (m_cancelled) return false;
-        if (m_streaming && m_current->size() >= m_heldBytes) m_save.spill(m_currentPath);
-        return true;
-    }
-    bool cancelled() const { return m_cancelled; }
-
-    void write(const QString &text) override { *m_current += m_encoder.encode(text); }
-    void write(const char *ascii) override { m_current->append(ascii); }
-    void write(const QByteArray &ascii) override { m_current->append(ascii); }
-    void writeInt(long long value) override { appendInt(*m_current, value); }
-    QByteArray &out() override { return *m_current; }
 
     void switchToTrackFile(const QString &trackName) override
     {
         auto it = m_trackPaths.constFind(trackName);
         if (it == m_trackPaths.cend()) it = m_trackPaths.insert(trackName, uniquePath(trackName));
-        m_currentPath = it.value();
-        m_current = &m_save.file(m_currentPath);
+        writeTo(it.value());
     }
 
     const TrackCensus &census() override
@@ -262,36 +231,39 @@ public:
 
     ExportRow firstRow() const override { return exportRow(0); }
     int exportRowCount() const override { return int(m_rows.size()); }
-    ExportRow exportRow(int k) const override { return tableRow(m_rows.value(k)); }
+    ExportRow exportRow(int k) const override { return exportRowOfTable(m_rows.value(k)); }
     // A row of the table as the writers see it: its track under the name it is written as.
-    ExportRow tableRow(int r) const
+    ExportRow exportRowOfTable(int r) const
     {
-        ExportRow row(&m_table, r);
-        const QString &written = m_names.written(row.name);
-        if (!written.isSharedWith(row.name)) row.name = written;
-        return row;
+        const QString name = m_table.name(r);
+        const QString &written = m_names.written(name);
+        return ExportRow(&m_table, r, written.isSharedWith(name) ? name : written);
     }
-    void note(const QString &text) override { m_notes.append(text); }
+    // The rows in order, as the save goes through them: a track's rows
+    // share the one row object, whose name is made once a track.
+    const ExportRow &nextRow(int r)
+    {
+        const qint64 id = m_table.nameId(r);
+        if (id < 0 || id != m_lastNameId) {
+            m_row = exportRowOfTable(r);
+            m_lastNameId = id;
+        } else {
+            m_row.moveTo(r);
+        }
+        return m_row;
+    }
 
     QString commit(ExportResult &result, bool inMemory, bool perTrack)
     {
         result.trackFiles = m_trackFiles;
-        result.notes = m_notes;
         result.renamed = m_names.renamed();
-        if (inMemory) {
-            result.contents = m_save.contents();
-            return QString();
-        }
-        if (perTrack) {
+        if (perTrack && !inMemory) {
             QStringList files{m_targetPath};
             for (const TrackFile &file : std::as_const(m_trackFiles))
                 files << file.path;
             m_save.replaceSet(m_targetPath, files);
         }
-        const QString error = m_save.commit(result.written);
-        result.writeProtected = m_save.writeProtected();
-        result.recovered = m_save.recovered();
-        return error;
+        return commitFiles(result, inMemory);
     }
 
 private:
@@ -334,22 +306,13 @@ private:
     const TrackTable &m_table;
     const QList<int> &m_rows;
     WrittenNames m_names;
-    SaveTransaction m_save;
     QString m_stem;
     QString m_extension;
-    QStringEncoder m_encoder;
-    QByteArray *m_current = nullptr;
-    QString m_currentPath;
-    QString m_targetPath;
-    bool m_streaming;
-    qsizetype m_heldBytes;
-    const std::atomic<bool> *m_cancel;
-    std::atomic<qint64> *m_progress;
-    bool m_cancelled = false;
+    ExportRow m_row; // the row at hand, under its track's written name
+    qint64 m_lastNameId = -1;
     QHash<QString, QString> m_trackPaths;
     QSet<QString> m_used; // case-folded absolute paths of this save's files
     QList<TrackFile> m_trackFiles;
-    QStringList m_notes;
     std::optional<TrackCensus> m_census;
 };
 
@@ -499,9 +462,11 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     int done = 0;
     if (steps.row && !sink.cancelled())
         for (int r : rows) {
-            const ExportRow row = sink.tableRow(r);
+            const ExportRow &row = sink.nextRow(r);
             steps.row(sink, row);
-            sink.previousName = row.name;
+            // Rows of one track share their name's text: it changes once a track.
+            if (!sink.hasPreviousName || !row.name.isSharedWith(sink.previousName))
+                sink.previousName = row.name;
             sink.hasPreviousName = true;
             if (++done % 4096 == 0 && !sink.mayFlush(double(done) / double(rows.size()))) break;
         }

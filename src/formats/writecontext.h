@@ -18,6 +18,10 @@ class ExportRow
 public:
     ExportRow() = default;
     ExportRow(const TrackTable *table, int row);
+    // The same under a name already made (rows of one track share it).
+    ExportRow(const TrackTable *table, int row, const QString &name);
+    // Another row of the same track: the name stays, made once a track.
+    void moveTo(int row);
 
     QString name;
     int frame = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -55,7 +56,12 @@ int format(char *buf, int size, double v, std::chars_format fmt)
     return int(res.ptr - buf);
 }
 
+} // namespace
+
 constexpr int BufSize = 400; // large enough for %.6f of the largest double
+static_assert(MaxDecimal6Length == BufSize);
+
+namespace {
 
 QString toQString(const char *buf, int len)
 {
@@ -98,8 +104,22 @@ double roundFixed6(double v)
     return parse(buf, format(buf, BufSize, v, std::chars_format::fixed));
 }
 
-// Writes v as appendDecimal6() describes; returns the length.
-static int formatDecimal6(char *buf, double v)
+namespace {
+
+// QByteArray::append goes through its general insert; a file is made of
+// hundreds of millions of small appends at its end.
+void appendBytes(QByteArray &out, const char *text, int length)
+{
+    const qsizetype size = out.size();
+    if (out.capacity() - size < length)
+        out.reserve(size + std::max<qsizetype>(length, size / 2 + 64));
+    out.resize(size + length);
+    std::memcpy(out.data() + size, text, size_t(length));
+}
+
+} // namespace
+
+int formatDecimal6(char *buf, double v)
 {
     int len = format(buf, BufSize, v, std::chars_format::fixed);
     const char *point = static_cast<const char *>(std::memchr(buf, '.', size_t(len)));
@@ -118,7 +138,7 @@ static int formatDecimal6(char *buf, double v)
 void appendDecimal6(QByteArray &out, double v)
 {
     char buf[BufSize];
-    out.append(buf, formatDecimal6(buf, v));
+    appendBytes(out, buf, formatDecimal6(buf, v));
 }
 
 int formatFixedExact(char *buf, double v)
@@ -141,7 +161,7 @@ int formatFixedExact(char *buf, double v)
 void appendFixedExact(QByteArray &out, double v)
 {
     char buf[MaxFixedExactLength];
-    out.append(buf, formatFixedExact(buf, v));
+    appendBytes(out, buf, formatFixedExact(buf, v));
 }
 
 int formatFixed6(char *buf, double v)
@@ -152,14 +172,14 @@ int formatFixed6(char *buf, double v)
 void appendFixed6(QByteArray &out, double v)
 {
     char buf[BufSize];
-    out.append(buf, format(buf, BufSize, v, std::chars_format::fixed));
+    appendBytes(out, buf, format(buf, BufSize, v, std::chars_format::fixed));
 }
 
 void appendInt(QByteArray &out, long long v)
 {
     char buf[24];
     auto res = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, int(res.ptr - buf));
+    appendBytes(out, buf, int(res.ptr - buf));
 }
 
 double toDouble(QStringView text, bool *ok)

@@ -23,6 +23,9 @@ double roundFixed6(double v);
 // trailing zeros and a trailing decimal point dropped, "-0" written "0"
 // (1234.5678, 1234567.5, 0.000012, 50).
 void appendDecimal6(QByteArray &out, double v);
+// appendDecimal6 into a buffer of MaxDecimal6Length characters; returns the length.
+constexpr int MaxDecimal6Length = 400;
+int formatDecimal6(char *buf, double v);
 void appendFixed6(QByteArray &out, double v);
 void appendInt(QByteArray &out, long long v);
 // Fixed notation with at least 6 decimals and as many more as the value needs

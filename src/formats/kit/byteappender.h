@@ -61,6 +61,19 @@ public:
         m_size += formatFixed6(m_data + m_size, value);
     }
 
+    void appendDecimal6(double value)
+    {
+        ensure(MaxDecimal6Length);
+        m_size += formatDecimal6(m_data + m_size, value);
+    }
+    // count copies of c.
+    void fill(char c, qsizetype count)
+    {
+        ensure(count);
+        std::memset(m_data + m_size, c, size_t(count));
+        m_size += count;
+    }
+
     void appendFixedExact(double value)
     {
         ensure(MaxFixedExactLength);

@@ -10,6 +10,17 @@ ExportRow::ExportRow(const TrackTable *table, int row)
 {
 }
 
+ExportRow::ExportRow(const TrackTable *table, int row, const QString &name)
+    : name(name), frame(table->frame(row)), m_table(table), m_row(row)
+{
+}
+
+void ExportRow::moveTo(int row)
+{
+    m_row = row;
+    frame = m_table->frame(row);
+}
+
 void ExportRow::appendCell(QByteArray &out, int column) const
 {
     double value = 0;

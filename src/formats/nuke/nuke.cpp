@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "nuke.h"
 
+#include "formats/kit/byteappender.h"
+
 #include "formats/kit/rowcollector.h"
 #include "formats/kit/tracknamefile.h"
 #include "nukerotopaint.h"
 #include "table/numbers.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
+#include <charconv>
 
 #include <algorithm>
 #include <cstring>
@@ -126,37 +131,25 @@ void trackerRow(WriteContext &ctx, const ExportRow &r)
     out += '\n';
 }
 
-// Right-aligns the text that runs from start to the end of out in a column
-// of width; a longer text is written whole, never cut.
-void alignColumn(QByteArray &out, qsizetype start, int width)
-{
-    qsizetype length = out.size() - start;
-    if (length < width) out.insert(start, width - length, ' ');
-}
-
-// The X and Y columns: 13 wide, but a text of under 6 characters follows
-// exactly seven blanks, and one that fills the column or more follows one
-// blank, so it never runs into the column before.
-void alignCoordinate(QByteArray &out, qsizetype start)
-{
-    const qsizetype length = out.size() - start;
-    if (length < 6)
-        out.insert(start, 7, ' ');
-    else if (length >= 13)
-        out.insert(start, 1, ' ');
-    else
-        alignColumn(out, start, 13);
-}
-
 void cameraHeader(WriteContext &ctx)
 {
-    ctx.census();
     ExportRow first = ctx.firstRow();
     ctx.previousName = first.name;
     ctx.hasPreviousName = true;
     ctx.write("TrackName ");
     ctx.write(first.name);
     ctx.write(cameraTrackerHeading);
+}
+
+// The X and Y columns: 13 wide, but a text of under 6 characters follows
+// exactly seven blanks, and one that fills the column or more follows one
+// blank, so it never runs into the column before.
+void appendCoordinate(ByteAppender &out, double value)
+{
+    char digits[MaxDecimal6Length];
+    const int length = formatDecimal6(digits, value);
+    out.fill(' ', length < 6 ? 7 : length >= 13 ? 1 : 13 - length);
+    out.append(digits, length);
 }
 
 void cameraRow(WriteContext &ctx, const ExportRow &r)
@@ -167,18 +160,15 @@ void cameraRow(WriteContext &ctx, const ExportRow &r)
         ctx.write(r.name);
         ctx.write(cameraTrackerHeading);
     }
-    QByteArray &out = ctx.out();
-    qsizetype start = out.size();
-    appendInt(out, r.frame);
-    alignColumn(out, start, 5);
-    out += ".00";
-    start = out.size();
-    r.appendX(out);
-    alignCoordinate(out, start);
-    start = out.size();
-    r.appendY(out);
-    alignCoordinate(out, start);
-    out += "         1.000 \n";
+    ByteAppender out(ctx.out());
+    char frame[24];
+    const int length = int(std::to_chars(frame, frame + sizeof frame, r.frame).ptr - frame);
+    out.fill(' ', std::max(0, 5 - length));
+    out.append(frame, length);
+    out << ".00";
+    appendCoordinate(out, r.x());
+    appendCoordinate(out, r.y());
+    out << "         1.000 \n";
 }
 
 const WriterSteps trackerWriter{trackerHeader, trackerRow, nullptr};
