@@ -4,6 +4,7 @@
 #include "export/savetransaction.h"
 
 #include "export/exporter.h"
+#include "export/streaming.h"
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/filetext.h"
@@ -194,9 +195,10 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
 
 } // namespace
 
-// Step 3 and Apply with the options on top of what the imports set.
-bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
-                         Outcome &outcome, QStringList &conventionNotes, QStringList *operations)
+namespace {
+
+// The options' plate, aspect and conventions, before the track operations.
+void takeOptionPlate(PlateSettings &settings, const ConvertOptions &options)
 {
     if (options.plate) {
         settings.setPlateWidth(QString::number(options.plate->first));
@@ -204,6 +206,46 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
     }
     settings.pixelAspect = options.pixelAspect;
     settings.programConventions = options.programConventions;
+}
+
+// The options' first frame and preset on top; false with the failure in
+// outcome. pixelsOnly: every row's source keeps pixels as they are.
+bool finishOptionSettings(PlateSettings &settings, const ConvertOptions &options, Outcome &outcome,
+                          const std::function<bool()> &pixelsOnly)
+{
+    if (options.firstFrame) {
+        settings.exportFirst = QString::number(*options.firstFrame);
+        settings.exportFirstTyped = true;
+    }
+    settings.defaultExportFirst(options.target);
+    if (const QString problem = settings.problem(); !problem.isEmpty()) {
+        fail(outcome, UsageError, problem);
+        return false;
+    }
+    if (toInt(settings.plateWidth) <= 0 || toInt(settings.plateHeight) <= 0) {
+        // Without a plate only a conversion that never looks at it can run:
+        // pixels to pixels, default window. It runs on a unit plate.
+        if (options.preset != 0 || toDouble(settings.pixelAspect) != 1.0 ||
+            options.target->target != TargetRule::None || !pixelsOnly()) {
+            fail(outcome, SettingsMissing,
+                 QStringLiteral("the input does not state its plate size; "
+                                "give it with --plate WIDTHxHEIGHT."));
+            return false;
+        }
+        settings.setPlateWidth(QStringLiteral("1"));
+        settings.setPlateHeight(QStringLiteral("1"));
+    }
+    settings.choosePredefined(options.preset);
+    return true;
+}
+
+} // namespace
+
+// Step 3 and Apply with the options on top of what the imports set.
+bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
+                         Outcome &outcome, QStringList &conventionNotes, QStringList *operations)
+{
+    takeOptionPlate(settings, options);
     if (!options.operations.empty()) {
         const TrackOperationsOutcome done = runTrackOperations(table, settings, options.operations);
         if (!done.ok()) {
@@ -215,33 +257,12 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
         }
         if (operations) *operations = done.summaries;
     }
-    if (options.firstFrame) {
-        settings.exportFirst = QString::number(*options.firstFrame);
-        settings.exportFirstTyped = true;
-    }
-    settings.defaultExportFirst(options.target);
-    if (const QString problem = settings.problem(); !problem.isEmpty()) {
-        fail(outcome, UsageError, problem);
-        return false;
-    }
-
-    if (toInt(settings.plateWidth) <= 0 || toInt(settings.plateHeight) <= 0) {
-        // Without a plate only a conversion that never looks at it can run:
-        // pixels to pixels, default window. It runs on a unit plate.
-        bool pixelsOnly = options.preset == 0 && toDouble(settings.pixelAspect) == 1.0 &&
-                          options.target->target == TargetRule::None;
-        for (int r = 0; pixelsOnly && r < table.rowCount(); ++r)
-            pixelsOnly = sourceRuleOf(table.sourceFormat(r)) == SourceRule::None;
-        if (!pixelsOnly) {
-            fail(outcome, SettingsMissing,
-                 QStringLiteral("the input does not state its plate size; "
-                                "give it with --plate WIDTHxHEIGHT."));
-            return false;
-        }
-        settings.setPlateWidth(QStringLiteral("1"));
-        settings.setPlateHeight(QStringLiteral("1"));
-    }
-    settings.choosePredefined(options.preset);
+    const auto pixelsOnly = [&] {
+        for (int r = 0; r < table.rowCount(); ++r)
+            if (sourceRuleOf(table.sourceFormat(r)) != SourceRule::None) return false;
+        return true;
+    };
+    if (!finishOptionSettings(settings, options, outcome, pixelsOnly)) return false;
     ApplyParams params = applyParams(settings, *options.target);
     params.progress = options.applied;
     ApplyResult result = applySettings(table, params);
@@ -313,6 +334,88 @@ bool prepareJob(const Job &job, const ConvertOptions &options, Ready &r, Outcome
         fail(outcome, UsageError, corners + QStringLiteral(" (--corners UL,UR,LL,LR)"));
         return false;
     }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// A save's result into the run's report; false (the failure in outcome)
+// when it failed.
+bool recordSave(Outcome &outcome, OutputReport &report, ExportResult &result, const Format &target)
+{
+    outcome.recovered += result.recovered;
+    if (!result.writeProtected.isEmpty()) result.error += QStringLiteral(" (--force replaces it)");
+    if (!result.ok()) {
+        // The conversions before this one stand: say which files they wrote.
+        QString message = result.error;
+        if (!outcome.written.isEmpty())
+            message += QStringLiteral(" (written before this failure: %1)")
+                           .arg(outcome.written.join(QStringLiteral(", ")));
+        fail(outcome, OutputError, message, report.path);
+        return false;
+    }
+    report.written = result.written;
+    report.rows = result.rows;
+    report.tracks = result.tracks;
+    report.trackFiles = result.trackFiles;
+    report.renamed = result.renamed;
+    report.notes = result.notes;
+    outcome.written += result.written;
+    outcome.trackFiles += result.trackFiles;
+    for (const QString &note : result.notes)
+        outcome.notes << QStringLiteral("%1: %2").arg(report.path, note);
+    const QString filter = QLatin1String(target.treeExportFilter);
+    for (const RenamedTrack &track : result.renamed)
+        outcome.notes << QStringLiteral("%1: %2").arg(report.path, renamedNote(track, filter));
+    outcome.outputs.append(report);
+    return true;
+}
+
+// One input converted without holding its table (export/streaming.h):
+// true when it ran, its report in outcome; false when it runs whole.
+bool streamJob(const Job &job, const ConvertOptions &options, Outcome &outcome)
+{
+    const QString &path = job.inputs.first();
+    if (job.inputs.size() != 1 || !options.operations.empty() || options.camera != Camera::All ||
+        path == QLatin1String("-") || job.output == QLatin1String("-"))
+        return false;
+    Outcome detected;
+    InputReport input;
+    input.path = path;
+    input.format = inputFormat(path, options.from, detected, &input.candidates);
+    if (!input.format || !mayStream(*input.format, *options.target)) return false;
+    StreamJob stream;
+    stream.input = path;
+    stream.source = input.format;
+    stream.target = options.target;
+    stream.output = job.output;
+    stream.inputs = options.inputs;
+    stream.replaceProtected = options.force;
+    stream.needsImportFirst = options.firstFrame.has_value();
+    stream.bytesRead = options.bytesRead;
+    const bool pixels = input.format->source == SourceRule::None;
+    stream.settle = [&](PlateSettings &settings) {
+        Outcome refused; // the whole conversion says why
+        takeOptionPlate(settings, options);
+        return finishOptionSettings(settings, options, refused, [pixels] { return pixels; });
+    };
+    StreamOutcome streamed = streamConversion(stream);
+    if (streamed.status != Streamed::Read) return false;
+    input.notes = detected.notes;
+    input.rows = streamed.rows;
+    input.tracks = streamed.tracks;
+    input.frames = streamed.frames;
+    outcome.inputs.append(input);
+    outcome.notes += detected.notes;
+    outcome.notes += streamed.applyNotes;
+    OutputReport report;
+    report.inputs = job.inputs;
+    report.path = job.output;
+    report.exportFirst = streamed.settings.exportFirst;
+    report.conventionNotes = streamed.applyNotes;
+    recordSave(outcome, report, streamed.saved, *options.target);
     return true;
 }
 
@@ -405,6 +508,9 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
     for (const Job &job : jobs)
         if (job.output != QLatin1String("-")) touched << job.output;
     outcome.recovered = SaveTransaction::recoverFolders(touched);
+    if (jobs.size() == 1 && !options.append) {
+        if (streamJob(jobs.first(), options, outcome)) return outcome;
+    }
     // Each job read and converted on its own (on several threads with
     // --jobs); the first failure in the inputs' order is the run's, as one by one.
     std::vector<Ready> ready(size_t(jobs.size()));
@@ -452,7 +558,6 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
             return part;
         }
     }
-    const QString target = QLatin1String(options.target->treeExportFilter);
     for (Ready &r : ready) {
         OutputReport &report = r.report;
         if (progress) progress(QStringLiteral("writing %1").arg(report.path));
@@ -464,31 +569,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         ExportResult result = exportTable(r.table, params);
         if (toStandardOutput && !result.contents.isEmpty())
             outcome.standardOutput = result.contents.first().second;
-        outcome.recovered += result.recovered;
-        if (!result.writeProtected.isEmpty())
-            result.error += QStringLiteral(" (--force replaces it)");
-        if (!result.ok()) {
-            // The conversions before this one stand: say which files they wrote.
-            QString message = result.error;
-            if (!outcome.written.isEmpty())
-                message += QStringLiteral(" (written before this failure: %1)")
-                               .arg(outcome.written.join(QStringLiteral(", ")));
-            fail(outcome, OutputError, message, report.path);
-            return outcome;
-        }
-        report.written = result.written;
-        report.rows = result.rows;
-        report.tracks = result.tracks;
-        report.trackFiles = result.trackFiles;
-        report.renamed = result.renamed;
-        report.notes = result.notes;
-        outcome.written += result.written;
-        outcome.trackFiles += result.trackFiles;
-        for (const QString &note : result.notes)
-            outcome.notes << QStringLiteral("%1: %2").arg(report.path, note);
-        for (const RenamedTrack &track : result.renamed)
-            outcome.notes << QStringLiteral("%1: %2").arg(report.path, renamedNote(track, target));
-        outcome.outputs.append(report);
+        if (!recordSave(outcome, report, result, *options.target)) return outcome;
     }
     return outcome;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "formats/kit/linesource.h"
+#include "formats/kit/rowstream.h"
 #include "trackset.h"
 #include "writecontext.h"
 
@@ -71,6 +72,9 @@ struct Format
     // needs no more (a large file is then never held whole); read is the
     // same reader over bytes in memory.
     LineReadFunction readLines = nullptr;
+    // Reads a file of the format's plain layout in pieces, for a conversion
+    // that never holds the whole table; declines what read alone may read.
+    StreamFunction stream = nullptr;
     SniffFunction sniff = nullptr;       // null while the reader is not built
     const WriterSteps *writer = nullptr; // null while the writer is not built
     SourceRule source = SourceRule::None;

@@ -2,6 +2,8 @@
 #include "threedequalizer.h"
 
 #include "formats/kit/rowcollector.h"
+#include "formats/kit/rowstream.h"
+#include "formats/kit/stoprequest.h"
 #include "table/namerule.h"
 #include "table/numbers.h"
 #include "table/parallel.h"
@@ -239,6 +241,82 @@ ReadResult readThreeDEv4(const QByteArray &data, const QString &)
     return reader.rows.finish();
 }
 
+namespace {
+
+// The plain layout, line by line: the count, then each track's name,
+// colour, count and frame lines, and nothing but blank lines after them.
+class PlainTracks
+{
+public:
+    PlainTracks(LineSource &lines, RowStream &out) : m_lines(lines), m_rows(out) {}
+
+    Streamed read()
+    {
+        int tracks = 0;
+        if (!number(tracks) || tracks <= 0) return Streamed::Declined;
+        for (int t = 0; t < tracks; ++t)
+            if (const Streamed s = track(); s != Streamed::Read) return s;
+        Field line;
+        while (m_lines.next(line)) {
+            splitWhitespace(line, m_fields);
+            if (!m_fields.empty()) return Streamed::Declined; // the line rules would read it
+        }
+        return m_read > 0 && m_rows.handOn(true) ? Streamed::Read : Streamed::Declined;
+    }
+
+private:
+    // A line of one whole number.
+    bool number(int &value)
+    {
+        Field line;
+        if (!m_lines.next(line)) return false;
+        splitWhitespace(line, m_fields);
+        bool ok = false;
+        value = m_fields.size() == 1 ? fieldToInt(m_fields[0], &ok) : 0;
+        return ok;
+    }
+
+    Streamed track()
+    {
+        Field line;
+        if (!m_lines.next(line)) return Streamed::Declined;
+        const QString name = applyNameRule(fieldToString(line));
+        int colour = 0, count = 0;
+        if (!number(colour) || !number(count) || count < 0) return Streamed::Declined;
+        for (int i = 0; i < count; ++i) {
+            if (!m_lines.next(line)) return Streamed::Declined;
+            splitWhitespace(line, m_fields);
+            if (m_fields.size() != 3 || !Reader::isNumber(m_fields[0])) return Streamed::Declined;
+            int frame = 0;
+            double x = 0, y = 0;
+            const int at = m_lines.number();
+            if (!m_check.frame(m_fields[0], at, frame) ||
+                !m_check.coordinate(m_fields[1], "X", at, x) ||
+                !m_check.coordinate(m_fields[2], "Y", at, y))
+                return Streamed::Declined;
+            m_rows.add(name, frame, x, y);
+            ++m_read;
+            if ((m_read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
+                return Streamed::Stopped;
+            if (!m_rows.handOn()) return Streamed::Stopped;
+        }
+        return Streamed::Read;
+    }
+
+    LineSource &m_lines;
+    PieceFiller m_rows;
+    RowCollector m_check; // reads the numbers as the whole reading does
+    std::vector<Field> m_fields;
+    qint64 m_read = 0;
+};
+
+} // namespace
+
+Streamed streamThreeDEv4(LineSource &lines, RowStream &out)
+{
+    return PlainTracks(lines, out).read();
+}
+
 bool looksLikeThreeDEv4(const QByteArray &data)
 {
     const QByteArray head = headLines(data);
@@ -297,6 +375,7 @@ Formats threeDEFormats()
     v4.recognition = {Recognition::NoDoubleSlash, nullptr,
                       "This is not a 3DE File! Check type of versions!"};
     v4.read = readThreeDEv4;
+    v4.stream = streamThreeDEv4;
     v4.sniff = looksLikeThreeDEv4;
     v4.writer = &writer;
     v4.source = SourceRule::Flip;

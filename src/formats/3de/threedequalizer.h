@@ -4,12 +4,15 @@
 #pragma once
 
 #include "formats/families.h"
+#include "formats/kit/rowstream.h"
 
 namespace corvane {
 
 ReadResult readThreeDEv4(const QByteArray &data, const QString &fileName = QString());
 // A track count, then the start of a track of that layout.
 bool looksLikeThreeDEv4(const QByteArray &data);
+// The same file's rows in pieces, for a file of the plain layout.
+Streamed streamThreeDEv4(LineSource &lines, RowStream &out);
 
 // 3D Equalizer v3: the image size in the header, names and indented
 // "frame x y" lines.

@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: Apache-2.0
+// A streamed conversion writes what the whole table's conversion writes,
+// to the byte, or declines and writes nothing.
+#include "export/streaming.h"
+#include "formats/3de/threedequalizer.h"
+#include "formats/registry.h"
+#include "import/detect.h"
+#include "import/importer.h"
+#include "settings/apply.h"
+#include "testdata.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+namespace {
+
+struct Settings
+{
+    std::optional<int> exportFirst;
+    bool programConventions = true;
+};
+
+std::function<bool(PlateSettings &)> settleWith(const Settings &given, const Format &target)
+{
+    return [given, &target](PlateSettings &s) {
+        s.setPlateWidth(QStringLiteral("1920"));
+        s.setPlateHeight(QStringLiteral("1080"));
+        s.programConventions = given.programConventions;
+        if (given.exportFirst) {
+            s.exportFirst = QString::number(*given.exportFirst);
+            s.exportFirstTyped = true;
+        }
+        s.defaultExportFirst(&target);
+        return s.problem().isEmpty();
+    };
+}
+
+// The conversion on the whole table: import, Apply, save.
+QByteArray wholeConversion(const QString &input, const Format &source, const Format &target,
+                           const Settings &given, const QString &output)
+{
+    TrackTable table;
+    PlateSettings settings;
+    if (!importFile(table, settings, input, source, ImportMode::NewList).ok()) return {};
+    if (!settleWith(given, target)(settings)) return {};
+    if (!applySettings(table, applyParams(settings, target)).error.isEmpty()) return {};
+    ExportParams params = exportParams(settings, target, output);
+    params.inputs = {input};
+    if (!exportTable(table, params).ok()) return {};
+    return fileContents(output);
+}
+
+StreamOutcome streamed(const QString &input, const Format &source, const Format &target,
+                       const Settings &given, const QString &output)
+{
+    StreamJob job;
+    job.input = input;
+    job.source = &source;
+    job.target = &target;
+    job.output = output;
+    job.inputs = {input};
+    job.settle = settleWith(given, target);
+    job.needsImportFirst = given.exportFirst.has_value();
+    return streamConversion(job);
+}
+
+// A 3DE v4 file of tracks with the given row counts; each track's frames
+// start at its first frame.
+QByteArray threeDE(const QList<std::pair<int, int>> &tracks, const char *prefix = "Track_")
+{
+    QByteArray out = QByteArray::number(tracks.size()) + '\n';
+    int t = 0;
+    for (auto [rows, first] : tracks) {
+        out += prefix + QByteArray::number(++t) + "\n0\n" + QByteArray::number(rows) + '\n';
+        for (int r = 0; r < rows; ++r)
+            out += QByteArray::number(first + r) + ' ' +
+                   QByteArray::number(100.25 + r * 0.731 + t, 'f', 6) + ' ' +
+                   QByteArray::number(900.0 - r * 0.417, 'f', 3) + '\n';
+    }
+    return out;
+}
+
+// Targets whose writers take the rows one after another.
+QStringList streamingTargets()
+{
+    return {QStringLiteral("3de4"), QStringLiteral("nuke-cameratracker"),
+            QStringLiteral("pftrack2011"), QStringLiteral("boujou"), QStringLiteral("syntheyes"),
+            QStringLiteral("3de3")};
+}
+
+QStringList sampleFiles()
+{
+    QStringList files;
+    for (const QString &root : {samplePath(""), sharedSample(QString())}) {
+        QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+    }
+    return files;
+}
+
+} // namespace
+
+class TestStreaming : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void streamsAsTheWholeTableConverts_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("mustStream");
+        static QTemporaryDir dir;
+        // Pieces hold 65536 rows: tracks run across them, and the smallest
+        // frame stands in a later piece.
+        QTest::newRow("across pieces")
+            << writeFile(dir.filePath(QStringLiteral("pieces.txt")),
+                         threeDE({{70000, 10}, {3, 100}, {80000, 2}, {1, 5000}}))
+            << true;
+        QTest::newRow("one row") << writeFile(dir.filePath(QStringLiteral("one.txt")),
+                                              threeDE({{1, -20}}))
+                                 << true;
+        for (const QString &file : sampleFiles()) {
+            const Detection detection = detectFormat(file);
+            if (detection.format && detection.format->stream)
+                QTest::newRow(qPrintable(QFileInfo(file).fileName())) << file << false;
+        }
+    }
+
+    void streamsAsTheWholeTableConverts()
+    {
+        QFETCH(QString, input);
+        QFETCH(bool, mustStream);
+        const Format &source = *detectFormat(input).format;
+        QTemporaryDir out;
+        int compared = 0;
+        for (const Format &target : formats()) {
+            if (!mayStream(source, target)) continue;
+            for (const Settings &given : {Settings{}, Settings{1001, true}, Settings{{}, false}}) {
+                const QString whole = out.filePath(QStringLiteral("whole-") + target.id);
+                const QString piecewise = out.filePath(QStringLiteral("stream-") + target.id);
+                const QByteArray expected = wholeConversion(input, source, target, given, whole);
+                const StreamOutcome outcome = streamed(input, source, target, given, piecewise);
+                // Writers that go back over the rows (by index) need the whole table.
+                if (mustStream && streamingTargets().contains(QLatin1String(target.id)))
+                    QVERIFY2(outcome.status == Streamed::Read, target.id);
+                if (outcome.status != Streamed::Read) {
+                    QVERIFY2(!QFile::exists(piecewise), target.id); // declined: nothing written
+                    continue;
+                }
+                QVERIFY2(outcome.saved.ok(), qPrintable(outcome.saved.error));
+                QVERIFY2(fileContents(piecewise) == expected, target.id);
+                ++compared;
+            }
+        }
+        if (mustStream) QVERIFY(compared > 10);
+    }
+
+    // What the report says of the input: its rows, tracks and frames, the
+    // export first frame and the notes.
+    void reportsTheWholeFile()
+    {
+        QTemporaryDir dir;
+        const QString input = writeFile(dir.filePath(QStringLiteral("in.txt")),
+                                        threeDE({{70000, 10}, {5, 3}, {70000, 10}}));
+        const Format &source = *formatById(QStringLiteral("3de4"));
+        const Format &target = *formatById(QStringLiteral("pftrack2011"));
+        const StreamOutcome outcome =
+            streamed(input, source, target, {}, dir.filePath(QStringLiteral("out.txt")));
+        QCOMPARE(outcome.status, Streamed::Read);
+        QCOMPARE(outcome.rows, 140005);
+        QCOMPARE(outcome.tracks, 3);
+        QCOMPARE(outcome.frames, std::make_pair(3, 70009));
+        QCOMPARE(outcome.saved.rows, 140005);
+        QCOMPARE(outcome.saved.tracks, 3);
+        QCOMPARE(outcome.settings.importFirst, QStringLiteral("3"));
+        QCOMPARE(outcome.applyNotes.size(), 1); // PFTrack's pixel centres
+        QCOMPARE(outcome.saved.written, QStringList{dir.filePath(QStringLiteral("out.txt"))});
+    }
+
+    // Whatever the whole reading would refuse, note or read otherwise, and
+    // whatever the target would rename or note, declines before a file is
+    // written: the whole conversion then says it.
+    void declinesWhatOnlyTheWholeTableDoes_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("target");
+        const QByteArray good = threeDE({{70000, 1}, {3, 1}});
+        QByteArray badNumber = good;
+        badNumber.replace("\n69999 ", "\n69999x ");
+        QTest::newRow("bad number in a later piece") << badNumber << "nuke-cameratracker";
+        QTest::newRow("cut short") << good.left(good.size() - 20) << "nuke-cameratracker";
+        QTest::newRow("count promises more")
+            << QByteArray(good).replace("Track_2\n0\n3\n", "Track_2\n0\n4\n") << "3de4";
+        QTest::newRow("lines after the tracks") << good + "7 1 2\n"
+                                                << "nuke-cameratracker";
+        QTest::newRow("fewer tracks than counted")
+            << QByteArray(good).replace(0, 1, "3") << "nuke-cameratracker";
+        QTest::newRow("name the target cannot hold")
+            << threeDE({{10, 1}, {70000, 1}}, "Track #") << "boujou";
+        QTest::newRow("no rows") << QByteArray("1\nTrack\n0\n0\n") << "3de4";
+    }
+
+    void declinesWhatOnlyTheWholeTableDoes()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, target);
+        QTemporaryDir dir;
+        const QString input = writeFile(dir.filePath(QStringLiteral("in.txt")), text);
+        const QString output = dir.filePath(QStringLiteral("out.txt"));
+        const StreamOutcome outcome =
+            streamed(input, *formatById(QStringLiteral("3de4")), *formatById(target), {}, output);
+        QCOMPARE(outcome.status, Streamed::Declined);
+        QVERIFY(!QFile::exists(output));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"in.txt"});
+    }
+
+    // The streamed reader gives the whole reader's rows, piece by piece.
+    void streamedReaderReadsTheSameRows()
+    {
+        const QByteArray text = threeDE({{65536, 1}, {1, 7}, {65537, -3}});
+        struct Gather : RowStream
+        {
+            TrackSet all;
+            QList<int> sizes;
+            bool take(TrackSet &piece) override
+            {
+                sizes << piece.count;
+                all.append(piece);
+                return true;
+            }
+        } gathered;
+        LineSource lines(text);
+        QCOMPARE(streamThreeDEv4(lines, gathered), Streamed::Read);
+        QCOMPARE(gathered.sizes, (QList<int>{65536, 65536, 2}));
+        const ReadResult whole = readThreeDEv4(text);
+        QCOMPARE(gathered.all.count, whole.set.count);
+        QCOMPARE(gathered.all.names.toList(), whole.set.names.toList());
+        QVERIFY(gathered.all.frames == whole.set.frames);
+        QVERIFY(gathered.all.x == whole.set.x && gathered.all.y == whole.set.y);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStreaming)
+#include "tst_streaming.moc"
