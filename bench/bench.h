@@ -14,6 +14,12 @@ double stageSeconds(const char *name);
 
 // A 3DE v4 file of `tracks` tracks sharing the rows evenly, frames from 1.
 QByteArray generateThreeDEv4(int rows, int tracks);
+// The same file handed over in pieces of a few megabytes, for any size.
+void generateThreeDEv4(qint64 rows, int tracks, const std::function<void(QByteArray &)> &take);
+
+// Streamed conversions (a 3DE v4 file read, converted and written in
+// pieces) on `rows` generated points in tracks of 2,000 frames, in folder.
+void runStreamStages(const QString &folder, qint64 rows);
 
 // The window's stages on the generated file at source: import, Apply, sort
 // and Save, through the real main window (offscreen).

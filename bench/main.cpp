@@ -381,23 +381,35 @@ void stage(const char *name, const std::function<void()> &work)
     std::fflush(stdout);
 }
 
-QByteArray generateThreeDEv4(int rows, int tracks)
+void generateThreeDEv4(qint64 rows, int tracks, const std::function<void(QByteArray &)> &take)
 {
     QByteArray out;
-    out.reserve(qsizetype(rows) * 40);
+    out.reserve(8 << 20);
     out += QByteArray::number(tracks) + '\n';
-    const int perTrack = rows / tracks;
+    const qint64 perTrack = rows / tracks;
     for (int t = 0; t < tracks; ++t) {
-        int count = t == tracks - 1 ? rows - perTrack * (tracks - 1) : perTrack;
+        const qint64 count = t == tracks - 1 ? rows - perTrack * (tracks - 1) : perTrack;
         out += "Track_" + QByteArray::number(t + 1).rightJustified(4, '0') + "\n0\n" +
                QByteArray::number(count) + '\n';
-        for (int f = 0; f < count; ++f) {
+        for (qint64 f = 0; f < count; ++f) {
             out += QByteArray::number(f + 1) + ' ' +
                    QByteArray::number(100.0 + t + f * 0.731, 'f', 6) + ' ' +
                    QByteArray::number(900.0 - f * 0.417, 'f', 6) + '\n';
+            if (out.size() >= (8 << 20)) {
+                take(out);
+                out.clear();
+            }
         }
     }
-    return out;
+    take(out);
+}
+
+QByteArray generateThreeDEv4(int rows, int tracks)
+{
+    QByteArray whole;
+    whole.reserve(qsizetype(rows) * 40);
+    generateThreeDEv4(rows, tracks, [&](QByteArray &piece) { whole += piece; });
+    return whole;
 }
 
 // A Shake script of Tracker nodes, a hundred tracks each, every track's X
@@ -481,6 +493,12 @@ int main(int argc, char *argv[])
                                                     "core)."),
                                      QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(threadsOption);
+    QCommandLineOption streamRowsOption(
+        QStringLiteral("stream-rows"),
+        QStringLiteral("Only the streamed conversions, of N generated points (100000000: a "
+                       "hundred million, about 7 GB of disk for the run)."),
+        QStringLiteral("N"));
+    parser.addOption(streamRowsOption);
     parser.process(*app);
     setWorkerThreads(parser.value(threadsOption).toInt());
     const int rows = std::max(1, parser.value(rowsOption).toInt());
@@ -495,6 +513,11 @@ int main(int argc, char *argv[])
     }
 
     QTemporaryDir dir;
+    if (parser.isSet(streamRowsOption)) {
+        runStreamStages(dir.path(),
+                        std::max<qint64>(1, parser.value(streamRowsOption).toLongLong()));
+        return 0;
+    }
     if (parser.isSet(shapesOnlyOption)) {
         runShapeStages(dir.path(), parser.isSet(digestsOption), parser.value(shapeFormatOption));
         return 0;
@@ -528,6 +551,8 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(outcome.message));
         });
     }
+
+    runStreamStages(dir.path(), rows);
 
     const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
     TrackSet set;

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: Apache-2.0
+// The streamed conversions: a generated 3DE v4 file of any size converted
+// as corvane-convert converts it, its peak memory beside its time. The
+// input is written in pieces and removed after, so that a hundred million
+// points need their disk space only for the run.
+#include "bench.h"
+
+#include "cli/converter.h"
+#include "formats/registry.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+using namespace corvane;
+
+namespace {
+
+bool writeGenerated(const QString &path, qint64 rows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    bool ok = true;
+    const int tracks = int(std::max<qint64>(1, rows / 2000));
+    generateThreeDEv4(rows, tracks,
+                      [&](QByteArray &piece) { ok = ok && file.write(piece) == piece.size(); });
+    return ok;
+}
+
+QString sizeName(qint64 rows)
+{
+    return rows >= 1000000 && rows % 1000000 == 0 ? QString::number(rows / 1000000) + 'm'
+                                                  : QString::number(rows);
+}
+
+} // namespace
+
+void runStreamStages(const QString &folder, qint64 rows)
+{
+    const QString source = QDir(folder).filePath(QStringLiteral("stream-input.txt"));
+    if (!writeGenerated(source, rows)) {
+        std::fprintf(stderr, "corvane-bench: cannot write %s\n", qPrintable(source));
+        return;
+    }
+    for (const char *to : {"nuke-cameratracker", "3de4"}) {
+        const QString name = QStringLiteral("stream-%1-%2").arg(sizeName(rows), QLatin1String(to));
+        const QString output = QDir(folder).filePath(QStringLiteral("stream-output"));
+        stage(qPrintable(name), [&] {
+            ConvertOptions options;
+            options.target = formatById(QLatin1String(to));
+            options.plate = std::make_pair(1920, 1080);
+            options.inputs = {source};
+            options.output = output;
+            const Outcome outcome = convert(options);
+            if (outcome.code != Done)
+                std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(outcome.message));
+        });
+        QFile::remove(output);
+    }
+    QFile::remove(source);
+}
