@@ -74,7 +74,7 @@ public:
     }
 
 private:
-    static constexpr size_t Held = 3;
+    static constexpr size_t Held = 2;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<TrackSet> m_pieces;

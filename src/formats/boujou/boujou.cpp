@@ -9,12 +9,24 @@
 
 namespace corvane {
 
+namespace {
+
+// Comment lines begin with "#"; a name with blanks makes more than four fields.
+bool isBoujouRow(const std::vector<Field> &fields)
+{
+    return fields.size() == 4 && *fields[0].begin != '#';
+}
+
+Streamed streamBoujou(LineSource &lines, RowStream &out)
+{
+    return streamNamedRows(lines, out, isBoujouRow);
+}
+
+} // namespace
+
 ReadResult readBoujou(const QByteArray &data, const QString &)
 {
-    // Comment lines begin with "#"; a name with blanks makes more than four fields.
-    return readNamedRows(data, [](const std::vector<Field> &fields) {
-        return fields.size() == 4 && *fields[0].begin != '#';
-    });
+    return readNamedRows(data, isBoujouRow);
 }
 
 bool looksLikeBoujou(const QByteArray &data)
@@ -52,6 +64,7 @@ Formats boujouFormats()
     f.importFilter = f.treeExportFilter = "Boujou Track File (*.txt)";
     f.recognition = {Recognition::Marker, "boujou 2d", "This is not a Boujou File!"};
     f.read = readBoujou;
+    f.stream = streamBoujou;
     f.sniff = looksLikeBoujou;
     f.writer = &writer;
     // Fields are set off by blanks, and a "#" starts a comment line.

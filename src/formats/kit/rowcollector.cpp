@@ -140,6 +140,35 @@ ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector
     return refuseCutRow(readRowLines(data, isRow), data);
 }
 
+Streamed streamNamedRows(LineSource &lines, RowStream &out,
+                         bool (*isRow)(const std::vector<Field> &))
+{
+    PieceFiller rows(out);
+    RowCollector check; // reads the numbers as the whole reading does
+    NameRuns names;
+    LastLines last;
+    std::vector<Field> fields;
+    Field line;
+    qint64 read = 0;
+    while (lines.next(line)) {
+        splitTrimmed(line, fields);
+        last.see(fields);
+        if (fields.empty() || !isRow(fields)) continue;
+        int frame = 0;
+        double x = 0, y = 0;
+        const int at = lines.number();
+        if (!check.frame(fields[1], at, frame) || !check.coordinate(fields[2], "X", at, x) ||
+            !check.coordinate(fields[3], "Y", at, y))
+            return Streamed::Declined;
+        rows.add(names.name(fields[0], true), frame, x, y);
+        if ((++read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
+            return Streamed::Stopped;
+        if (!rows.handOn()) return Streamed::Stopped;
+    }
+    if (read == 0 || last.mayBeCut()) return Streamed::Declined;
+    return rows.handOn(true) ? Streamed::Read : Streamed::Stopped;
+}
+
 ReadResult refuseCutRow(ReadResult read, const QByteArray &data)
 {
     if (!read.ok() || data.isEmpty() || data.endsWith('\n')) return read;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "formats/trackset.h"
+#include "rowstream.h"
 #include "table/framelimit.h"
 #include "table/parallel.h"
 #include "textscan.h"
@@ -102,6 +103,29 @@ ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector
 // other reading is returned as it is. (A number cut in its digits cannot
 // be told from a shorter one.)
 ReadResult refuseCutRow(ReadResult read, const QByteArray &data);
+
+// The field counts (splitTrimmed) of a text's last line and of the nearest
+// line before it that holds something other than a comment: a streamed
+// reading of a file refuseCutRow may refuse declines it.
+class LastLines
+{
+public:
+    void see(const std::vector<Field> &fields)
+    {
+        if (m_lastCounts) m_before = m_last;
+        m_last = fields.size();
+        m_lastCounts = !fields.empty() && *fields[0].begin != '#';
+    }
+    bool mayBeCut() const { return m_last > 0 && m_before > 0 && m_last != m_before; }
+
+private:
+    size_t m_last = 0, m_before = 0;
+    bool m_lastCounts = false;
+};
+
+// readNamedRows in pieces (see rowstream.h), for a file it reads whole.
+Streamed streamNamedRows(LineSource &lines, RowStream &out,
+                         bool (*isRow)(const std::vector<Field> &));
 
 // Reads a large text in pieces on all cores, for files whose lines are
 // read each on its own (a line's rows depend on no earlier line but by the

@@ -27,7 +27,7 @@ enum class Streamed { Read, Declined, Stopped };
 // rows are those the format's read gives, in its order.
 using StreamFunction = Streamed (*)(LineSource &lines, RowStream &out);
 
-constexpr int StreamPieceRows = 1 << 16;
+constexpr int StreamPieceRows = 1 << 15;
 
 // A piece being filled, handed on when full.
 class PieceFiller

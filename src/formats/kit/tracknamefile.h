@@ -5,6 +5,7 @@
 #pragma once
 
 #include "formats/trackset.h"
+#include "rowstream.h"
 
 #include <QByteArray>
 
@@ -14,6 +15,8 @@ enum class TrackNames { AsWritten, NameRule };
 
 // Every "TrackName" line starts a track named after the rest of that line.
 ReadResult readTrackNameBlocks(const QByteArray &data, TrackNames names);
+// The same in pieces (see rowstream.h).
+Streamed streamTrackNameBlocks(LineSource &lines, RowStream &out, TrackNames names);
 
 // A "TrackName" line, and samples (or a sample line for the reader to refuse).
 bool hasTrackNameBlocks(const QByteArray &data);

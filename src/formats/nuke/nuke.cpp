@@ -116,6 +116,11 @@ ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
     return readTrackNameBlocks(data, TrackNames::AsWritten);
 }
 
+static Streamed streamNukeCameraTracker(LineSource &lines, RowStream &out)
+{
+    return streamTrackNameBlocks(lines, out, TrackNames::AsWritten);
+}
+
 namespace {
 
 void trackerHeader(WriteContext &ctx)
@@ -206,6 +211,7 @@ Formats nukeFormats()
     camera.importFilter = "Nuke CameraTracker File (*.*)";
     camera.treeExportFilter = "Nuke CameraTracker File (*.txt)";
     camera.read = readNukeCameraTracker;
+    camera.stream = streamNukeCameraTracker;
     camera.sniff = looksLikeNukeCameraTracker;
     camera.habits = hasCameraTrackerHabits;
     camera.writer = &cameraTrackerWriter;

@@ -15,6 +15,11 @@ ReadResult readShakeTrack(const QByteArray &data, const QString &)
     return readTrackNameBlocks(data, TrackNames::NameRule);
 }
 
+Streamed streamShakeTrack(LineSource &lines, RowStream &out)
+{
+    return streamTrackNameBlocks(lines, out, TrackNames::NameRule);
+}
+
 bool looksLikeShakeTrack(const QByteArray &data)
 {
     return hasTrackNameBlocks(data) && trackNameWriter(data) != TrackNameWriter::Nuke;
@@ -60,6 +65,7 @@ Formats shakeFormats()
     track.importFilter = track.treeExportFilter = "Shake Track File (*.txt)";
     track.recognition = {Recognition::Marker, "TrackName", "This is not a Shake File!"};
     track.read = readShakeTrack;
+    track.stream = streamShakeTrack;
     track.sniff = looksLikeShakeTrack;
     track.habits = hasShakeTrackHabits;
     track.writer = &trackWriter;

@@ -21,6 +21,11 @@ ReadResult readSynthEyes(const QByteArray &data, const QString &)
     return readNamedRows(data, isDataLine);
 }
 
+Streamed streamSynthEyes(LineSource &lines, RowStream &out)
+{
+    return streamNamedRows(lines, out, isDataLine);
+}
+
 // The file has no header: its first line is already a point.
 bool looksLikeSynthEyes(const QByteArray &data)
 {
@@ -60,6 +65,7 @@ Formats synthEyesFormats()
     f.name = "SynthEyes";
     f.importFilter = f.treeExportFilter = "SynthEyes Track File (*.txt)";
     f.read = readSynthEyes;
+    f.stream = streamSynthEyes;
     f.sniff = looksLikeSynthEyes;
     f.writer = &writer;
     f.source = SourceRule::SynthEyes;
