@@ -15,6 +15,10 @@ double stageSeconds(const char *name);
 // A 3DE v4 file of `tracks` tracks sharing the rows evenly, frames from 1.
 QByteArray generateThreeDEv4(int rows, int tracks);
 
+// Reads a generated Flame setup of about 342 MB ("read-flame-342mb"); its
+// speed is told beside that of reading threeDESource (read-3de4).
+void runFlameStages(const QString &folder, const QString &threeDESource);
+
 // The window's stages on the generated file at source: import, Apply, sort
 // and Save, through the real main window (offscreen).
 void runWindowStages(const QString &source, const QString &folder);
