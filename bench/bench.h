@@ -21,6 +21,10 @@ void generateThreeDEv4(qint64 rows, int tracks, const std::function<void(QByteAr
 // pieces) on `rows` generated points in tracks of 2,000 frames, in folder.
 void runStreamStages(const QString &folder, qint64 rows);
 
+// Reads a generated Flame setup of about 342 MB ("read-flame-342mb"); its
+// speed is told beside that of reading threeDESource (read-3de4).
+void runFlameStages(const QString &folder, const QString &threeDESource);
+
 // The window's stages on the generated file at source: import, Apply, sort
 // and Save, through the real main window (offscreen).
 void runWindowStages(const QString &source, const QString &folder);

@@ -666,6 +666,7 @@ int main(int argc, char *argv[])
     stage("track-view-model", [&] { TrackPaths::build(table, PathValues::Converted); });
     runEditStages(table);
     table = TrackTable();
+    runFlameStages(dir.path(), source);
     runOperationStages(source);
     runShapeStages(dir.path(), parser.isSet(digestsOption), parser.value(shapeFormatOption));
 

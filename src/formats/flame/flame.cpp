@@ -7,6 +7,11 @@
 // analysis found (the image's shift that cancels the motion, so it runs
 // against the feature): a point per shift key. Bottom-left pixels, 0 at the
 // raster's edge.
+//
+// A setup is read line by line: a tracker's rows are made once its channels
+// are over (the next tracker's begin), and its channels let go, so that a
+// reading holds one tracker's keys beside the rows. A setup whose tracker's
+// channels lie apart is read again, whole, its trackers kept to the end.
 #include "formats/families.h"
 #include "formats/kit/decimaltext.h"
 #include "formats/kit/rowcollector.h"
@@ -124,6 +129,8 @@ struct Tracker
 {
     QString name;
     Channel channels[PartCount];
+    bool done = false;   // its rows are made and its channels let go
+    bool offset = false; // it has an offset target (known once done)
 };
 
 // The sum of a point's parts, exact where all of them are the file's own numbers.
@@ -150,8 +157,13 @@ double sum(std::initializer_list<Sample> parts)
 class SetupReader
 {
 public:
-    explicit SetupReader(const QByteArray &data) : m_scanner(data) {}
-    ReadResult read();
+    // Piecewise: each tracker's rows are made as its channels end; Whole:
+    // every tracker is kept to the setup's end.
+    enum Keeping { Piecewise, Whole };
+    SetupReader(LineSource &lines, Keeping keeping) : m_lines(lines), m_keeping(keeping) {}
+    // The reading; none when a piecewise reading meets a tracker's channels
+    // apart, which only the whole setup can read.
+    std::optional<ReadResult> read();
 
 private:
     bool line(Field text);
@@ -161,12 +173,15 @@ private:
     bool number(Field text, double &out);
     bool size(Field text, int &out);
     bool sample(Field text, Sample &out);
-    Tracker &trackerNamed(Field name);
+    Tracker *trackerNamed(Field name);
     bool settingsLine(Field text, Field word, Field rest);
     void checkEnd();
-    void collectRows();
+    void finishTracker(Tracker &t);
+    ReadResult result();
 
-    LineScanner m_scanner;
+    LineSource &m_lines;
+    Keeping m_keeping;
+    bool m_apart = false; // a tracker's channels lie apart (piecewise only)
     RowCollector m_rows;
     std::vector<Tracker> m_trackers;
     QHash<QByteArray, int> m_trackerIndex;
@@ -190,7 +205,7 @@ bool SetupReader::number(Field text, double &out)
     out = fieldToDouble(text, &ok);
     if (!ok)
         m_rows.fail(QStringLiteral("\"%1\" is not a number.").arg(fieldToString(text)),
-                    m_scanner.number());
+                    m_lines.number());
     return ok;
 }
 
@@ -200,7 +215,7 @@ bool SetupReader::size(Field text, int &out)
     if (!number(text, value)) return false;
     if (wholeFrame(value, out)) return true;
     m_rows.fail(QStringLiteral("\"%1\" is not a frame size.").arg(fieldToString(text)),
-                m_scanner.number());
+                m_lines.number());
     return false;
 }
 
@@ -211,20 +226,26 @@ bool SetupReader::sample(Field text, Sample &out)
     return true;
 }
 
-Tracker &SetupReader::trackerNamed(Field name)
+// The tracker of a channel; null when its rows were made already (its
+// channels lie apart).
+Tracker *SetupReader::trackerNamed(Field name)
 {
     // A tracker's channels follow each other: the last one is asked first.
     const QByteArray bytes = name.bytes();
-    if (m_last >= 0 && m_lastName == bytes) return m_trackers[size_t(m_last)];
+    if (m_last >= 0 && m_lastName == bytes) return &m_trackers[size_t(m_last)];
     auto found = m_trackerIndex.constFind(bytes);
     if (found == m_trackerIndex.constEnd()) {
+        if (m_keeping == Piecewise && m_last >= 0) finishTracker(m_trackers[size_t(m_last)]);
         found = m_trackerIndex.insert(bytes, int(m_trackers.size()));
         m_trackers.push_back({});
         m_trackers.back().name = fieldToString(name);
+    } else if (m_trackers[size_t(*found)].done) {
+        m_apart = true;
+        return nullptr;
     }
     m_lastName = bytes;
     m_last = *found;
-    return m_trackers[size_t(m_last)];
+    return &m_trackers[size_t(m_last)];
 }
 
 bool SetupReader::headerLine(Field word, Field rest)
@@ -232,8 +253,9 @@ bool SetupReader::headerLine(Field word, Field rest)
     if (is(word, "Channel")) {
         const char *slash = std::find(rest.begin, rest.end, '/');
         const Part part = slash == rest.end ? PartCount : partOf(Field{slash + 1, rest.end});
-        m_channel =
-            part == PartCount ? &m_ignored : &trackerNamed(Field{rest.begin, slash}).channels[part];
+        Tracker *t = part == PartCount ? nullptr : trackerNamed(Field{rest.begin, slash});
+        if (m_apart) return false;
+        m_channel = t ? &t->channels[part] : &m_ignored;
         *m_channel = Channel{};
         m_channelName = fieldToString(rest);
         return true;
@@ -244,7 +266,7 @@ bool SetupReader::headerLine(Field word, Field rest)
         if (ok && m_promised >= 0) return true;
         m_rows.fail(QStringLiteral("the tracker count \"%1\" is not a non-negative whole number.")
                         .arg(fieldToString(rest)),
-                    m_scanner.number());
+                    m_lines.number());
         return false;
     }
     if (is(word, "ChannelEnd")) {
@@ -284,7 +306,7 @@ bool SetupReader::keyLine(Field word, Field rest)
         if (!wholeFrame(value, k.frame)) {
             m_rows.fail(QStringLiteral("frame %1 is not a whole frame Corvane can handle.")
                             .arg(fieldToString(rest)),
-                        m_scanner.number());
+                        m_lines.number());
             return false;
         }
     } else if (is(word, "Value")) {
@@ -346,7 +368,7 @@ bool SetupReader::settingsLine(Field text, Field word, Field rest)
                                    "settings of %2.")
                         .arg(m_promised)
                         .arg(m_sections),
-                    m_scanner.number());
+                    m_lines.number());
         return false;
     }
     if (top && is(word, "Tracker")) ++m_sections;
@@ -373,54 +395,71 @@ void SetupReader::checkEnd()
                   .arg(m_promised);
     else if (!m_ended && !m_lastWhole)
         cut = QStringLiteral("the file ends inside the trackers' settings.");
-    if (!cut.isEmpty()) m_rows.fail(cut, m_scanner.number());
+    if (!cut.isEmpty()) m_rows.fail(cut, m_lines.number());
 }
 
-void SetupReader::collectRows()
+// Makes the tracker's rows, then lets its channels go.
+void SetupReader::finishTracker(Tracker &t)
 {
-    for (const Tracker &t : m_trackers) {
-        const Channel *c = t.channels;
-        const Channel &frames = c[ShiftX].keys.empty() ? c[ShiftY] : c[ShiftX];
-        for (const Key &k : frames.keys) {
-            const int f = k.frame;
-            m_rows.addValues(t.name, f,
-                             sum({c[RefX].at(f), c[RefDx].at(f), negated(c[ShiftX].at(f))}),
-                             sum({c[RefY].at(f), c[RefDy].at(f), negated(c[ShiftY].at(f))}));
-        }
+    const Channel *c = t.channels;
+    const Channel &frames = c[ShiftX].keys.empty() ? c[ShiftY] : c[ShiftX];
+    for (const Key &k : frames.keys) {
+        const int f = k.frame;
+        m_rows.addValues(t.name, f, sum({c[RefX].at(f), c[RefDx].at(f), negated(c[ShiftX].at(f))}),
+                         sum({c[RefY].at(f), c[RefDy].at(f), negated(c[ShiftY].at(f))}));
     }
+    t.offset = c[OffsetX].fallback.value != 0 || c[OffsetY].fallback.value != 0 ||
+               !c[OffsetX].keys.empty() || !c[OffsetY].keys.empty();
+    for (Channel &channel : t.channels)
+        channel = Channel{};
+    t.done = true;
 }
 
-ReadResult SetupReader::read()
+ReadResult SetupReader::result()
 {
-    Field text;
-    while (m_scanner.next(text))
-        if (!line(text)) break;
-    if (!m_rows.failed()) checkEnd();
-    if (!m_rows.failed()) collectRows();
     ReadResult result = m_rows.finish(
         m_trackers.empty() ? QStringLiteral("the setup holds no tracker.")
                            : QStringLiteral("no tracker of the setup has a tracked key."));
     if (!result.ok()) return result;
     ReaderNotes notes;
-    for (const Tracker &t : m_trackers) {
-        const Channel *c = t.channels;
-        const bool offset = c[OffsetX].fallback.value != 0 || c[OffsetY].fallback.value != 0 ||
-                            !c[OffsetX].keys.empty() || !c[OffsetY].keys.empty();
-        if (offset) // the target the offset makes is not kept
+    for (const Tracker &t : m_trackers)
+        if (t.offset) // the target the offset makes is not kept
             notes.leftOut(QStringLiteral("tracker \"%1\" has an offset target; its rows are "
                                          "where the tracker itself went.")
                               .arg(t.name),
                           ReaderNotes::Changed);
-    }
     notes.into(result);
     result.set.plateWidth = std::max(m_width, 0);
     result.set.plateHeight = std::max(m_height, 0);
     return result;
 }
 
-ReadResult readSetup(const QByteArray &data, const QString &)
+std::optional<ReadResult> SetupReader::read()
 {
-    return SetupReader(data).read();
+    Field text;
+    while (!m_rows.failed() && m_lines.next(text))
+        if (!line(text)) break;
+    if (m_apart) return std::nullopt;
+    // A file that is no text (NUL bytes, a line too long) is told as such
+    // before what its lines hold, as when it is read whole before them.
+    if (m_rows.failed())
+        while (m_lines.next(text)) {
+        }
+    if (!m_lines.error().isEmpty()) return ReadResult::failure(m_lines.error());
+    if (!m_rows.failed()) checkEnd();
+    for (Tracker &t : m_trackers)
+        if (!m_rows.failed() && !t.done) finishTracker(t);
+    return result();
+}
+
+ReadResult readSetupLines(LineSource &lines, const QString &)
+{
+    if (std::optional<ReadResult> read = SetupReader(lines, SetupReader::Piecewise).read())
+        return std::move(*read);
+    const QByteArray whole = lines.whole();
+    if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
+    LineSource again(whole);
+    return *SetupReader(again, SetupReader::Whole).read();
 }
 
 bool looksLikeSetup(const QByteArray &data)
@@ -660,7 +699,8 @@ Formats flameFormats()
     f.importFilter = f.treeExportFilter = "Flame/Smoke Stabilizer File (*.stabilizer)";
     f.recognition = {Recognition::Marker, "StabilizerFileVersion",
                      "This is not a Flame/Smoke Stabilizer File!"};
-    f.read = readSetup;
+    f.read = readLinesOf<readSetupLines>;
+    f.readLines = readSetupLines;
     f.sniff = looksLikeSetup;
     f.writer = &writer;
     f.source = SourceRule::Flip;
