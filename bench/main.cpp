@@ -255,6 +255,19 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
             QFile::remove(path);
         }
     }
+    // A track costs little beside its rows: one-vertex shapes against the
+    // same rows in a thousand vertex tracks.
+    for (const Format &format : formats()) {
+        if (!format.shapes || !format.read || !format.writer) continue;
+        const QByteArray id(format.id);
+        const double writeMany = stageSeconds(("write-" + id + "-many").constData());
+        const double writeKeyed = stageSeconds(("write-" + id + "-keyed").constData());
+        const double readMany = stageSeconds(("read-" + id + "-many").constData());
+        const double readKeyed = stageSeconds(("read-" + id + "-keyed").constData());
+        if (writeKeyed > 0 && readKeyed > 0)
+            std::printf("# %s: many/keyed write %.2fx, read %.2fx\n", format.id,
+                        writeMany / writeKeyed, readMany / readKeyed);
+    }
     if (only.isEmpty()) runRotoScriptStage(folder);
 }
 

@@ -6,18 +6,36 @@
 
 namespace corvane {
 
+std::vector<int> trackStarts(const TrackTable &table, const QList<int> &rows)
+{
+    std::vector<int> starts;
+    int lastRow = -1;
+    qint64 lastId = -1;
+    for (int k = 0; k < rows.size(); ++k) {
+        const int r = rows.at(k);
+        // Plain names are interned: equal names have equal ids, and no text is compared.
+        const qint64 id = table.nameId(r);
+        const bool same =
+            lastRow >= 0 &&
+            (id >= 0 && lastId >= 0 ? id == lastId : table.name(r) == table.name(lastRow));
+        if (!same) starts.push_back(k);
+        lastRow = r;
+        lastId = id;
+    }
+    return starts;
+}
+
 TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
 {
+    const std::vector<int> starts = trackStarts(table, rows);
     QStringList runNames;
     QList<int> runLengths;
-    for (int k = 0; k < rows.size(); ++k) {
-        QString name = table.name(rows.at(k));
-        if (k > 0 && name == runNames.last()) {
-            ++runLengths.last();
-            continue;
-        }
-        runNames.append(name);
-        runLengths.append(1);
+    runNames.reserve(qsizetype(starts.size()));
+    runLengths.reserve(qsizetype(starts.size()));
+    for (size_t t = 0; t < starts.size(); ++t) {
+        runNames.append(table.name(rows.at(starts[t])));
+        const int end = t + 1 < starts.size() ? starts[t + 1] : int(rows.size());
+        runLengths.append(end - starts[t]);
     }
     return censusOfRuns(runNames, runLengths);
 }

@@ -7,11 +7,15 @@
 
 #include <QList>
 
+#include <vector>
+
 namespace corvane {
 
 class TrackTable;
 
 TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows);
+// Where each track (run of one name) of the rows starts: indexes into rows.
+std::vector<int> trackStarts(const TrackTable &table, const QList<int> &rows);
 // The same from the runs themselves: each run's name and rows.
 TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengths);
 

@@ -350,15 +350,13 @@ namespace {
 
 // A format without cameras holds a stereo shot's secondary camera only by
 // the camera in its tracks' names: the save says so.
-void noteCameraNames(const TrackTable &table, const QList<int> &rows, const TrackCensus &census,
-                     const Format &format, ExportResult &result)
+void noteCameraNames(const TrackTable &table, const QList<int> &rows,
+                     const std::vector<int> &starts, const Format &format, ExportResult &result)
 {
     QSet<QString> secondary;
-    int first = 0; // each track's first row, from the census's runs
-    for (const QString &count : census.rowCounts) {
+    for (int first : starts) {
         const QString name = table.name(rows.at(first));
         if (isSecondaryCameraTrack(name)) secondary.insert(name);
-        first += count.toInt();
     }
     if (!secondary.isEmpty())
         result.notes << QStringLiteral("%1 tracks of the secondary camera were written with \"%2\" "
@@ -479,9 +477,10 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
     result.error = sink.commit(result, params.inMemory, format->perTrack());
     if (params.progress) params.progress->store(1000);
     result.rows = int(rows.size()) - sink.rowsLeftOut;
-    result.tracks = sink.census().changes + 1;
-    if (!format->cameras && result.ok())
-        noteCameraNames(table, rows, sink.census(), *format, result);
+    // The tracks as the census counts them, without making its texts.
+    const std::vector<int> starts = trackStarts(table, rows);
+    result.tracks = int(starts.size());
+    if (!format->cameras && result.ok()) noteCameraNames(table, rows, starts, *format, result);
     return result;
 }
 

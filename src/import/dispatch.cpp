@@ -122,6 +122,7 @@ int fillRows(TrackTable &table, const TrackSet &set, FillRange range, const QStr
 {
     constexpr int progressStep = 4096;
     const quint8 source = table.internSource(formatFilter);
+    table.reserveNames(set.names.runs().size());
     // Each run of rows shares one name: intern it once.
     const std::vector<qsizetype> &starts = set.names.runStarts();
     int written = 0;

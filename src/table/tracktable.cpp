@@ -278,6 +278,15 @@ quint32 TrackTable::internName(const QString &name)
     return id;
 }
 
+void TrackTable::reserveNames(qsizetype more)
+{
+    // Grown by half again at least: a streamed conversion fills piece by piece.
+    const qsizetype wanted = m_names.size() + more;
+    const qsizetype room = std::max(wanted, m_names.size() + m_names.size() / 2);
+    if (m_names.capacity() < wanted) m_names.reserve(room);
+    if (m_nameIds.capacity() < wanted) m_nameIds.reserve(room);
+}
+
 quint8 TrackTable::internSource(const QString &formatFilter)
 {
     if (formatFilter.isEmpty()) return 0;

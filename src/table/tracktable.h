@@ -85,6 +85,8 @@ public:
     // source format (what's-this).
     void setImportedRow(int row, quint32 nameId, int frame, double x, double y, quint8 sourceId);
     quint32 internName(const QString &name);
+    // Room for this many more names, before a fill of as many tracks.
+    void reserveNames(qsizetype more);
     quint8 internSource(const QString &formatFilter);
 
     // Typed reads of the cell texts (0 and *ok false when a text is not a number).
