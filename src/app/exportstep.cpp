@@ -214,9 +214,27 @@ bool ExportStep::askReplaceProtected(const QString &path)
                     false);
 }
 
+// The table's checks before a save, on a worker thread (formulas, which
+// keep their values as they are read, on this one); none when cancelled.
+std::optional<Validation> ExportStep::validate()
+{
+    const TrackTable &table = m_model->table();
+    if (table.hasFormulas()) return validateForExport(table);
+    Validation validation;
+    const ProgressRunner::Run run{QStringLiteral("Saving..."), QStringLiteral("Checking the table"),
+                                  QString(), 1000, ProgressRunner::AfterCancel::Wait};
+    if (!m_runner->run(run, [&](const std::atomic<bool> &, std::atomic<qint64> &) {
+            validation = validateForExport(table);
+        }))
+        return std::nullopt;
+    return validation;
+}
+
 void ExportStep::save(const QStringList &inputs)
 {
-    Validation validation = validateForExport(m_model->table());
+    const std::optional<Validation> checked = validate();
+    if (!checked) return;
+    const Validation &validation = *checked;
     if (!validation.ok()) {
         showMessage(over(), validation.error);
         return;

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class FileDialogs;
 class PlatePanel;
@@ -58,6 +59,7 @@ private:
     void buildWidgets(QWidget *box, QWidget *lineParent);
     bool chooseCorners(corvane::ExportParams &params);
     corvane::ExportResult run(const corvane::ExportParams &params);
+    std::optional<corvane::Validation> validate();
     bool askReplaceProtected(const QString &path);
     QString summary(const corvane::ExportParams &params, const corvane::ExportResult &result) const;
     QStringList notes(const corvane::ExportResult &result) const;

@@ -282,9 +282,11 @@ void PlatePanel::watchForStale()
     connect(m_model, &TrackModel::tableSwapped, this, &PlatePanel::markStale);
 }
 
-// Apply converts a copy of the table on a worker thread; the copy then
-// takes the table's place, and the table as it was is kept for undo.
-// Cancelled, the copy is left to its thread and the table stays.
+// Apply works out the rows' new values on a worker thread, beside the
+// table, and puts them in with one exchange; a table that needs more of
+// Apply (a shape order, formulas, rows typed in) is converted as a copy on
+// the worker, which then takes the table's place. Either way what the table
+// was is kept for undo. Cancelled, the table stays.
 void PlatePanel::apply()
 {
     if (const QString problem = settings().problem(); !problem.isEmpty()) {
@@ -294,6 +296,7 @@ void PlatePanel::apply()
         return;
     }
     ApplyParams params = applyParams(settings(), m_targetFilter);
+    if (!m_applier && applyBesideTable(params)) return;
     struct Job
     {
         TrackTable table;
@@ -306,15 +309,55 @@ void PlatePanel::apply()
         QStringLiteral("Applying the settings to %1")
             .arg(counted(job->table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
         QString(), 1000, ProgressRunner::AfterCancel::Leave};
-    const bool finished =
-        m_runner->run(run, [job, params, apply = m_applier](const std::atomic<bool> &,
-                                                            std::atomic<qint64> &done) mutable {
+    Applier apply = m_applier ? m_applier : [](TrackTable &table, const ApplyParams &p) {
+        return applySettings(table, p);
+    };
+    const bool finished = m_runner->run(
+        run, [job, params, apply](const std::atomic<bool> &, std::atomic<qint64> &done) mutable {
             params.progress = &done;
             job->result = apply(job->table, params);
         });
     if (!finished) return;
     if (!takeApplied(job->table, job->result)) return;
-    const ApplyResult &result = job->result;
+    finishApply(job->result);
+}
+
+// Apply beside the table; false when the table needs Apply on a copy.
+// The worker reads the table, so a cancel waits for it to stop.
+bool PlatePanel::applyBesideTable(const ApplyParams &params)
+{
+    struct Job
+    {
+        ApplyResult result;
+        TrackTable::ConvertedRows converted;
+        bool beside = false;
+    };
+    auto job = std::make_shared<Job>();
+    const TrackTable &table = m_model->table();
+    const ProgressRunner::Run run{
+        QStringLiteral("Applying..."),
+        QStringLiteral("Applying the settings to %1")
+            .arg(counted(table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
+        QString(), 1000, ProgressRunner::AfterCancel::Wait};
+    const bool finished =
+        m_runner->run(run, [job, p = params, &table](const std::atomic<bool> &cancel,
+                                                     std::atomic<qint64> &done) mutable {
+            p.progress = &done;
+            job->beside = corvane::applyBeside(table, p, job->result, job->converted, &cancel);
+        });
+    if (!finished) return true;
+    if (!job->beside) return false;
+    if (!job->result.error.isEmpty()) {
+        showMessage(window(), job->result.error, QMessageBox::Warning);
+        return true;
+    }
+    takeConverted(job->converted, job->result);
+    finishApply(job->result);
+    return true;
+}
+
+void PlatePanel::finishApply(const ApplyResult &result)
+{
     m_applyNotes = result.notes;
     if (result.shapeNameProblem) {
         showMessage(window(), QString::fromLatin1(shapeNameMessage));
@@ -333,23 +376,38 @@ bool PlatePanel::takeApplied(TrackTable &table, const ApplyResult &result)
     }
     BusyCursor busy;
     QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
-    // The settings the table was made with, before and after: undo and redo
-    // show them again with the table.
     const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
     m_model->swapTable(table, result.sorted ? result.order : std::vector<int>());
+    recordApply(std::make_unique<TableReplaced>(std::move(table), result.order), result,
+                settingsBefore);
+    return true;
+}
+
+// The rows' new values go in; what they were is the undo record.
+void PlatePanel::takeConverted(TrackTable::ConvertedRows &converted, const ApplyResult &result)
+{
+    BusyCursor busy;
+    QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
+    const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
+    m_model->exchangeConverted(converted);
+    recordApply(std::make_unique<ConvertedExchanged>(std::move(converted)), result, settingsBefore);
+}
+
+// One undo step for an Apply that was put in. The settings the table was
+// made with, before and after: undo and redo show them again with the table.
+void PlatePanel::recordApply(EditPtr edit, const ApplyResult &result,
+                             const PlateSettings &settingsBefore)
+{
     m_exportFirst->setStatusTip(m_exportFirst->text());
     const PlateSettings settingsAfter = settings();
     m_tableSettings = settingsAfter;
     // Redone, what Apply made may be saved again (as the Apply allowed).
     const QStringList notesBefore = m_applyNotes, notesAfter = result.notes;
     const bool saveable = !result.shapeNameProblem;
-    m_model->done(QStringLiteral("Apply All Setting Changes"),
-                  std::make_unique<TableReplaced>(std::move(table), result.order),
-                  [=](bool undone) {
-                      m_tableSettings = undone ? settingsBefore : settingsAfter;
-                      m_applyNotes = undone ? notesBefore : notesAfter;
-                      showSettings(*m_tableSettings);
-                      if (!undone && saveable) emit saveAllowed(true, QString());
-                  });
-    return true;
+    m_model->done(QStringLiteral("Apply All Setting Changes"), std::move(edit), [=](bool undone) {
+        m_tableSettings = undone ? settingsBefore : settingsAfter;
+        m_applyNotes = undone ? notesBefore : notesAfter;
+        showSettings(*m_tableSettings);
+        if (!undone && saveable) emit saveAllowed(true, QString());
+    });
 }

@@ -5,6 +5,7 @@
 // target, the settings or the table change.
 #pragma once
 
+#include "edit/tableedit.h"
 #include "settings/apply.h"
 #include "settings/platesettings.h"
 
@@ -80,6 +81,12 @@ private:
     void followFrameBases();
     void setReady(bool ready);
     bool takeApplied(corvane::TrackTable &table, const corvane::ApplyResult &result);
+    bool applyBesideTable(const corvane::ApplyParams &params);
+    void takeConverted(corvane::TrackTable::ConvertedRows &converted,
+                       const corvane::ApplyResult &result);
+    void recordApply(corvane::EditPtr edit, const corvane::ApplyResult &result,
+                     const corvane::PlateSettings &settingsBefore);
+    void finishApply(const corvane::ApplyResult &result);
 
     TrackModel *m_model;
     ProgressRunner *m_runner;
@@ -98,7 +105,5 @@ private:
     bool m_applying = false;         // Apply's own changes do not make it stale
     std::optional<corvane::PlateSettings> m_tableSettings;
     QStringList m_applyNotes;
-    Applier m_applier = [](corvane::TrackTable &table, const corvane::ApplyParams &params) {
-        return corvane::applySettings(table, params);
-    };
+    Applier m_applier; // for tests: Apply on a copy of the table through this
 };

@@ -143,6 +143,13 @@ void TrackModel::swapTable(TrackTable &other, const std::vector<int> &order)
     cellsChanged();
 }
 
+void TrackModel::exchangeConverted(TrackTable::ConvertedRows &converted)
+{
+    emit tableSwapped();
+    m_table.exchangeConverted(converted);
+    cellsChanged();
+}
+
 void TrackModel::rowsChanged(const std::vector<int> &rows)
 {
     if (rows.empty()) return;

@@ -29,6 +29,11 @@ void EditTarget::swapTable(TrackTable &other, const std::vector<int> &)
 
 void EditTarget::rowsChanged(const std::vector<int> &) {}
 
+void EditTarget::exchangeConverted(TrackTable::ConvertedRows &converted)
+{
+    table().exchangeConverted(converted);
+}
+
 TableEdit::~TableEdit() = default;
 
 void RowsRewritten::toggle(EditTarget &target)

@@ -31,6 +31,8 @@ public:
     virtual void swapTable(TrackTable &other, const std::vector<int> &order);
     // Rows rewritten in place (after the change).
     virtual void rowsChanged(const std::vector<int> &rows);
+    // Every row's Apply values exchanged (TrackTable::exchangeConverted).
+    virtual void exchangeConverted(TrackTable::ConvertedRows &converted);
 };
 
 class TableEdit
@@ -120,6 +122,22 @@ public:
 private:
     TrackTable m_other;
     std::vector<int> m_order; // where the next toggle moves the rows
+};
+
+// An Apply worked out beside the table: toggling exchanges every row's
+// Apply values with the other state's again.
+class ConvertedExchanged : public TableEdit
+{
+public:
+    explicit ConvertedExchanged(TrackTable::ConvertedRows before) : m_other(std::move(before)) {}
+    void toggle(EditTarget &target) override { target.exchangeConverted(m_other); }
+    qint64 memoryBytes() const override
+    {
+        return qint64(m_other.rows.capacity() * sizeof(TrackTable::ConvertedRow));
+    }
+
+private:
+    TrackTable::ConvertedRows m_other;
 };
 
 // Every row index from first to last.

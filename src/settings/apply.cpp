@@ -231,29 +231,38 @@ private:
 
 } // namespace
 
-ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
+namespace {
+
+// One Apply's conversion, once every row was found to convert.
+struct ApplyRun
 {
-    ApplyResult result;
+    const Format *targetFormat = nullptr;
+    Plate plate;
+    Window window;
+    TargetConvention target;
+    int minimumPerPiece = 0;
+};
+
+// Every row is checked before any changes, so that a refusal changes
+// nothing; false with the refusal in result. Rows are independent unless
+// formulas refer to other cells, so the rows are split between the cores.
+bool checkRows(const TrackTable &table, const ApplyParams &params, ApplyProgress &progress,
+               ApplyRun &run, ApplyResult &result)
+{
     // The target, found once (params made by hand may name its filter only).
-    const Format *targetFormat =
-        params.target ? params.target : formatForFilter(params.targetFilter);
+    run.targetFormat = params.target ? params.target : formatForFilter(params.targetFilter);
     if (params.plateWidth <= 0 || params.plateHeight <= 0) {
         result.error = QString::fromLatin1(plateMissingMessage);
-        return result;
+        return false;
     }
-    const Plate plate{params.plateWidth, params.plateHeight};
-    const Window window{params.x0, params.x1, params.y0, params.y1};
+    run.plate = {params.plateWidth, params.plateHeight};
+    run.window = {params.x0, params.x1, params.y0, params.y1};
     // A predefined setting other than Default keeps pixels from the top-left.
-    const TargetConvention target =
-        params.predefinedIndex != 0 ? TargetConvention{}
-                                    : targetConventionOf(targetFormat, params.programConventions);
-    RowConversion conversion{params, plate, window, target, {}, false, {}, {}, 0};
-
-    // Every row is checked before any changes, so that a refusal changes
-    // nothing. Rows are independent unless formulas refer to other cells,
-    // so both passes split the rows between the cores.
-    const int minimumPerPiece = table.hasFormulas() ? std::numeric_limits<int>::max() : 65536;
-    ApplyProgress progress(params.progress, table.rowCount());
+    run.target = params.predefinedIndex != 0
+                     ? TargetConvention{}
+                     : targetConventionOf(run.targetFormat, params.programConventions);
+    run.minimumPerPiece = table.hasFormulas() ? std::numeric_limits<int>::max() : 65536;
+    RowConversion conversion{params, run.plate, run.window, run.target, {}, false, {}, {}, 0};
     std::vector<int> firstBad(size_t(workerThreads()), -1); // per piece
     forRowRanges(
         table.rowCount(),
@@ -268,23 +277,67 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
             }
             progress.add((end - begin) % ApplyProgress::Step);
         },
-        minimumPerPiece);
+        run.minimumPerPiece);
     for (int r : firstBad) {
         if (r < 0) continue;
         if (!conversion.convert(table, r, sourceOf(table, r))) {
             result.error = outOfRangeMessage(r, sourceOf(table, r), conversion.out);
             result.valueRow = r;
-            return result;
+            return false;
         }
         result.error = QStringLiteral("Row %1: frame %2 shifted to the export first frame "
                                       "gives %3, outside the frames Corvane handles.")
                            .arg(r + 1)
                            .arg(table.frame(r))
                            .arg(conversion.frame);
-        return result;
+        return false;
     }
+    return true;
+}
 
-    if (isCompositorFormat(targetFormat)) {
+// Converts every row, handing each row's conversion to store(r, conversion);
+// the pieces' conversions keep the source formats they met, for the notes.
+template <typename Store>
+std::vector<RowConversion> convertRows(const TrackTable &table, const ApplyParams &params,
+                                       const ApplyRun &run, ApplyProgress &progress, Store store)
+{
+    RowConversion conversion{params, run.plate, run.window, run.target, {}, false, {}, {}, 0};
+    std::vector<RowConversion> pieces(size_t(workerThreads()), conversion);
+    forRowRanges(
+        table.rowCount(),
+        [&](int begin, int end, int piece) {
+            RowConversion local = conversion; // on this thread's stack: no shared cache lines
+            for (int r = begin; r < end; ++r) {
+                local.convert(table, r, sourceOf(table, r));
+                store(r, local);
+                if ((r - begin + 1) % ApplyProgress::Step == 0) progress.add(ApplyProgress::Step);
+            }
+            pieces[size_t(piece)].sources = std::move(local.sources);
+            pieces[size_t(piece)].metOwnText = local.metOwnText;
+        },
+        run.minimumPerPiece);
+    return pieces;
+}
+
+void noteConventions(const TrackTable &table, const ApplyParams &params, const ApplyRun &run,
+                     const std::vector<RowConversion> &pieces, ApplyResult &result)
+{
+    if (params.programConventions) {
+        const Format *shown = params.predefinedIndex != 0 ? nullptr : run.targetFormat;
+        result.notes = pixelCentreNotes(sourceFormatsMet(table, pieces), shown);
+    }
+    if (!params.frameBaseNote.isEmpty()) result.notes.prepend(params.frameBaseNote);
+}
+
+} // namespace
+
+ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
+{
+    ApplyResult result;
+    ApplyProgress progress(params.progress, table.rowCount());
+    ApplyRun run;
+    if (!checkRows(table, params, progress, run, result)) return result;
+    if (isCompositorFormat(run.targetFormat)) {
         bool needsOrder = false;
         checkShapes(table, result, needsOrder);
         if (needsOrder) {
@@ -296,30 +349,44 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     // (this writes shared state, so it is not split).
     for (int r = 0; r < table.rowCount(); ++r)
         if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
-    // Each piece's conversion keeps the source formats it met, for the notes.
-    std::vector<RowConversion> pieces(size_t(workerThreads()), conversion);
-    forRowRanges(
-        table.rowCount(),
-        [&](int begin, int end, int piece) {
-            RowConversion local = conversion; // on this thread's stack: no shared cache lines
-            for (int r = begin; r < end; ++r) {
-                local.convert(table, r, sourceOf(table, r));
-                table.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
-                                     int(local.frame));
-                if ((r - begin + 1) % ApplyProgress::Step == 0) progress.add(ApplyProgress::Step);
-            }
-            pieces[size_t(piece)].sources = std::move(local.sources);
-            pieces[size_t(piece)].metOwnText = local.metOwnText;
-        },
-        minimumPerPiece);
+    const std::vector<RowConversion> pieces =
+        convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {
+            table.storeConverted(r, c.mid.x, c.mid.y, c.out.x, c.out.y, int(c.frame));
+        });
     table.touched();
-    table.setShownToSource(inverseOf(params, plate, window, target));
-    if (params.programConventions) {
-        const Format *shown = params.predefinedIndex != 0 ? nullptr : targetFormat;
-        result.notes = pixelCentreNotes(sourceFormatsMet(table, pieces), shown);
-    }
-    if (!params.frameBaseNote.isEmpty()) result.notes.prepend(params.frameBaseNote);
+    table.setShownToSource(inverseOf(params, run.plate, run.window, run.target));
+    noteConventions(table, params, run, pieces, result);
     return result;
+}
+
+bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
+                 TrackTable::ConvertedRows &converted, const std::atomic<bool> *cancel)
+{
+    // Only what an exchange of values can put in: no shape order to make,
+    // no shown value to take first, no formula or rare attribute to keep.
+    if (table.hasFormulas()) return false;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        if (!table.convertsInPlace(r) || !table.hasImportedValue(r)) return false;
+        if (cancel && r % 65536 == 0 && cancel->load(std::memory_order_relaxed)) return false;
+    }
+    ApplyProgress progress(params.progress, table.rowCount());
+    ApplyRun run;
+    if (!checkRows(table, params, progress, run, result)) return true;
+    if (isCompositorFormat(run.targetFormat)) {
+        bool needsOrder = false;
+        checkShapes(table, result, needsOrder);
+        if (needsOrder) return false;
+    }
+    if (cancel && cancel->load()) return false;
+    converted.rows.resize(size_t(table.rowCount()));
+    const std::vector<RowConversion> pieces =
+        convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {
+            converted.rows[size_t(r)] =
+                table.convertedRow(r, c.mid.x, c.mid.y, c.out.x, c.out.y, int(c.frame));
+        });
+    converted.inverse = inverseOf(params, run.plate, run.window, run.target);
+    noteConventions(table, params, run, pieces, result);
+    return true;
 }
 
 } // namespace corvane

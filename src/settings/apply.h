@@ -4,6 +4,8 @@
 // import's first frame to the export's.
 #pragma once
 
+#include "table/tracktable.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +14,6 @@
 
 namespace corvane {
 
-class TrackTable;
 struct PlateSettings;
 struct Format;
 
@@ -52,5 +53,14 @@ ApplyParams applyParams(const PlateSettings &settings, const QString &targetFilt
 ApplyParams applyParams(const PlateSettings &settings, const Format &target);
 
 ApplyResult applySettings(TrackTable &table, const ApplyParams &params);
+
+// Apply worked out beside the table, which stays as it is (for a table
+// another thread shows): the rows' new values go to `converted`, for
+// TrackTable::exchangeConverted; a refusal goes to result, as from
+// applySettings. False when only applySettings can apply to this table (a
+// shape order to make, shown values to take first, formulas or rare
+// attributes), or when cancel was set.
+bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
+                 TrackTable::ConvertedRows &converted, const std::atomic<bool> *cancel = nullptr);
 
 } // namespace corvane

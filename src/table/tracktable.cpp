@@ -417,6 +417,38 @@ void TrackTable::setFrame(int r, int frame)
     touch();
 }
 
+bool TrackTable::convertsInPlace(int r) const
+{
+    const Row &rw = row(r);
+    return rw.extra == 0 && rw.kind(FrameColumn) == CellKind::Item &&
+           rw.kind(XColumn) == CellKind::Item && rw.kind(YColumn) == CellKind::Item;
+}
+
+TrackTable::ConvertedRow TrackTable::convertedRow(int r, double pixelX, double pixelY, double x,
+                                                  double y, int frame) const
+{
+    // The flags storeValues and storeFrame set.
+    const quint8 flags = row(r).flags | textFromNumbers(XColumn) | textFromNumbers(YColumn) |
+                         textFromNumbers(FrameColumn) | HasPixel | Converted;
+    return {{pixelX, pixelY}, {x, y}, frame, flags};
+}
+
+void TrackTable::exchangeConverted(ConvertedRows &converted)
+{
+    forRowRanges(rowCount(), [&](int begin, int end, int) {
+        for (int r = begin; r < end; ++r) {
+            Row &rw = m_rows[size_t(r)];
+            ConvertedRow &other = converted.rows[size_t(r)];
+            std::swap(rw.pixel, other.pixel);
+            std::swap(rw.value, other.value);
+            std::swap(rw.frameNumber, other.frame);
+            std::swap(rw.flags, other.flags);
+        }
+    });
+    std::swap(m_shownToSource, converted.inverse);
+    touch();
+}
+
 void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, double y, int frame)
 {
     Row &rw = row(r);

@@ -127,6 +127,30 @@ public:
     void storeConverted(int row, double pixelX, double pixelY, double x, double y, int frame);
     void touched() { touch(); }
 
+    // Apply worked out beside the table (settings/apply.h, applyBeside):
+    // what Apply changes in each row, put in by one exchange with the rows'
+    // own on the thread that shows the table. The same exchange again takes
+    // the table back, so the exchanged values are the undo record.
+    struct ConvertedRow
+    {
+        double pixel[2];
+        double value[2];
+        qint32 frame;
+        quint8 flags;
+    };
+    struct ConvertedRows
+    {
+        std::vector<ConvertedRow, BigAllocator<ConvertedRow>> rows; // one per row
+        ShownToSource inverse;
+    };
+    // Whether Apply changes no more of row r than a ConvertedRow holds: no
+    // rare attributes, and its frame and coordinates are plain items.
+    bool convertsInPlace(int r) const;
+    // Row r as storeConverted would leave it.
+    ConvertedRow convertedRow(int r, double pixelX, double pixelY, double x, double y,
+                              int frame) const;
+    void exchangeConverted(ConvertedRows &converted);
+
     // For the track operations. A row's plain name cell takes another
     // interned name (from internName).
     void setRowNameId(int row, quint32 nameId);

@@ -55,7 +55,86 @@ class TestConversion : public QObject
 
     static QString text(const TrackTable &t, int r, int c) { return t.text(r, c); }
 
+    // Every cell as the window shows it, with its tips, and the source values.
+    static QStringList cells(const TrackTable &t)
+    {
+        QStringList out;
+        for (int r = 0; r < t.rowCount(); ++r) {
+            for (int c = 0; c < TrackColumnCount; ++c)
+                for (int role :
+                     {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::StatusTipRole)})
+                    out << t.data(r, c, role).toString();
+            double x = 0, y = 0;
+            t.sourcePoint(r, &x, &y);
+            out << QString::number(x, 'g', 17) + ' ' + QString::number(y, 'g', 17);
+        }
+        return out;
+    }
+
 private slots:
+    // Apply worked out beside the table and put in by one exchange leaves
+    // the table as Apply on it does; the exchange again takes it back, also
+    // after an earlier Apply, and typing into it afterwards goes back
+    // through the same inverse.
+    void applyBesideTheTableIsApply()
+    {
+        TrackTable t = table({{"a", 1, 100, 200}, {"b", 7, 300.123456789, -4}}, v4);
+        std::vector<TrackTable> states;
+        for (const ApplyParams &p : {params(nukeTracker), params(synthEyes, HalfSize)}) {
+            TrackTable whole = t.clone();
+            const ApplyResult applied = applySettings(whole, p);
+            ApplyResult result;
+            TrackTable::ConvertedRows converted;
+            const QStringList before = cells(t);
+            QVERIFY(applyBeside(t, p, result, converted));
+            QCOMPARE(cells(t), before); // beside: the table is as it was
+            QCOMPARE(result.notes, applied.notes);
+            t.exchangeConverted(converted);
+            QCOMPARE(cells(t), cells(whole));
+            t.exchangeConverted(converted);
+            QCOMPARE(cells(t), before);
+            t.exchangeConverted(converted);
+            states.push_back(std::move(whole));
+        }
+        states.back().setText(1, XColumn, QStringLiteral("10"));
+        t.setText(1, XColumn, QStringLiteral("10"));
+        QCOMPARE(t.importedValue(1, XColumn), states.back().importedValue(1, XColumn));
+        // A typed text is a rare attribute: that table takes Apply itself.
+        ApplyResult result;
+        TrackTable::ConvertedRows converted;
+        QVERIFY(!applyBeside(t, params(v4), result, converted));
+    }
+
+    // What only Apply on the table itself does, it declines; a refusal is
+    // told as Apply tells it, and changes nothing.
+    void applyBesideDeclinesOrRefuses()
+    {
+        ApplyResult result;
+        TrackTable::ConvertedRows converted;
+        TrackTable typed = table({{"a", 1, 100, 200}}, v4);
+        typed.insertRows(1, 1);
+        for (int c = 0; c < TrackColumnCount; ++c)
+            typed.setItemText(1, c, QStringLiteral("1"));
+        QVERIFY(!applyBeside(typed, params(nukeTracker), result, converted));
+        TrackTable formula = table({{"a", 1, 100, 200}}, v4);
+        formula.setText(0, XColumn, QStringLiteral("=1+1"));
+        QVERIFY(!applyBeside(formula, params(nukeTracker), result, converted));
+        TrackTable shapes = table({{"Track_1", 1, 1, 2}, {"S01_Track_1", 1, 3, 4}}, v4);
+        QVERIFY(!applyBeside(shapes, params(QStringLiteral("Shake RotoShape File (*.ssf)")), result,
+                             converted));
+        TrackTable huge = table({{"a", 1, 1e308, 200}}, v4);
+        ApplyParams p = params(nukeTracker);
+        p.pixelAspect = 10;
+        QVERIFY(applyBeside(huge, p, result, converted));
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(result.valueRow, 0);
+        QVERIFY(converted.rows.empty());
+        std::atomic<bool> cancel{true};
+        ApplyResult cancelled;
+        QVERIFY(!applyBeside(table({{"a", 1, 1, 2}}, v4), params(nukeTracker), cancelled, converted,
+                             &cancel));
+    }
+
     void threeDEToNukeAndSynthEyes()
     {
         TrackTable t = table({{"a", 1, 100, 200}}, v4);
