@@ -106,10 +106,14 @@ void putBack(const QString &folder, const JournalEntry &e)
     putKeptBack(inFolder(folder, e.kept), target); // nothing when never aside, or already back
 }
 
+// Removing a file can wait for the disk to free its blocks (a discard, on
+// file systems mounted with them): a set's thousand files go several at once.
 void removeKept(const QString &folder, const QList<JournalEntry> &entries)
 {
+    QList<QByteArray> kept;
     for (const JournalEntry &e : entries)
-        if (e.kind != JournalEntry::Added) ::unlink(encoded(inFolder(folder, e.kept)).constData());
+        if (e.kind != JournalEntry::Added) kept.append(encoded(inFolder(folder, e.kept)));
+    inParallel(size_t(kept.size()), [&kept](size_t i) { ::unlink(kept.at(qsizetype(i))); });
 }
 
 QStringList hiddenNamesWith(const QString &folder, const char *mark)
