@@ -25,6 +25,10 @@ void runStreamStages(const QString &folder, qint64 rows);
 // speed is told beside that of reading threeDESource (read-3de4).
 void runFlameStages(const QString &folder, const QString &threeDESource);
 
+// The save's stages: the rows as one file and as 1,000 per-track files,
+// new and over the files saved before, with the ratio of the two.
+void runSaveStages(int rows, const QString &folder);
+
 // The window's stages on the generated file at source: import, Apply, sort
 // and Save, through the real main window (offscreen).
 void runWindowStages(const QString &source, const QString &folder);

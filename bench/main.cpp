@@ -676,6 +676,7 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(read.error));
         });
     }
+    runSaveStages(rows, dir.path());
     stage("track-view-model", [&] { TrackPaths::build(table, PathValues::Converted); });
     runEditStages(table);
     table = TrackTable();

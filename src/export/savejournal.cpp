@@ -5,6 +5,7 @@
 #include "savetransaction.h"
 
 #include <QStringList>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <dirent.h>
@@ -74,16 +75,16 @@ bool readRecord(const QString &path, QList<JournalEntry> &entries)
     return parseRecord(file.read(4 << 20), entries) && file.atEnd();
 }
 
-// Writes a file whole under a hidden temporary name, syncs it and renames
-// it into place, so that a kill leaves either all of it or none.
+// Writes a file whole under a hidden temporary name and renames it into
+// place, so that a kill leaves either all of it or none. It is synced with
+// the save's files, before any target changes.
 QString writeWhole(const QString &path, const QByteArray &bytes)
 {
     const QString part = path + QLatin1String(SaveTransaction::partMark) + QLatin1String("journal");
     const int fd =
         ::open(encoded(part).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
-    bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size() &&
-              ::fdatasync(fd) == 0;
+    bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
     const int error = errno;
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(encoded(part).constData(), encoded(path).constData()) != 0) {
@@ -105,10 +106,14 @@ void putBack(const QString &folder, const JournalEntry &e)
     putKeptBack(inFolder(folder, e.kept), target); // nothing when never aside, or already back
 }
 
+// Removing a file can wait for the disk to free its blocks (a discard, on
+// file systems mounted with them): a set's thousand files go several at once.
 void removeKept(const QString &folder, const QList<JournalEntry> &entries)
 {
+    QList<QByteArray> kept;
     for (const JournalEntry &e : entries)
-        if (e.kind != JournalEntry::Added) ::unlink(encoded(inFolder(folder, e.kept)).constData());
+        if (e.kind != JournalEntry::Added) kept.append(encoded(inFolder(folder, e.kept)));
+    inParallel(size_t(kept.size()), [&kept](size_t i) { ::unlink(kept.at(qsizetype(i))); });
 }
 
 QStringList hiddenNamesWith(const QString &folder, const char *mark)
@@ -125,10 +130,12 @@ QStringList hiddenNamesWith(const QString &folder, const char *mark)
 }
 
 // Kept files no record names (left by a save killed before saves kept
-// records): one whose target is gone returns to its place.
-void putBackUnrecorded(const QString &folder)
+// records): one whose target is gone returns to its place. False when
+// there were none.
+bool putBackUnrecorded(const QString &folder)
 {
-    for (const QString &name : hiddenNamesWith(folder, SaveTransaction::keptMark)) {
+    const QStringList names = hiddenNamesWith(folder, SaveTransaction::keptMark);
+    for (const QString &name : names) {
         const QString from = inFolder(folder, name);
         const qsizetype mark = name.lastIndexOf(QLatin1String(SaveTransaction::keptMark));
         const QString target = inFolder(folder, name.mid(1, mark - 1));
@@ -137,9 +144,24 @@ void putBackUnrecorded(const QString &folder)
         else
             ::rename(encoded(from).constData(), encoded(target).constData());
     }
+    return !names.isEmpty();
 }
 
 } // namespace
+
+void inParallel(size_t count, const std::function<void(size_t)> &work)
+{
+    if (count < 4) {
+        for (size_t i = 0; i < count; ++i)
+            work(i);
+        return;
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(8);
+    for (size_t i = 0; i < count; ++i)
+        pool.start([&work, i] { work(i); });
+    pool.waitForDone();
+}
 
 SaveJournal::SaveJournal(const QString &folder) : m_folder(folder) {}
 
@@ -149,7 +171,19 @@ QString SaveJournal::begin()
         writeWhole(inFolder(m_folder, QLatin1String(recordName)), recordText(m_entries));
     if (!error.isEmpty()) return error;
     m_begun = true;
-    syncFolder(m_folder);
+    return QString();
+}
+
+QString SaveJournal::syncRecord()
+{
+    if (!m_begun) return QString();
+    for (const QString &path : {inFolder(m_folder, QLatin1String(recordName)), m_folder}) {
+        const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        if (!synced) return QString::fromLocal8Bit(std::strerror(error));
+    }
     return QString();
 }
 
@@ -179,6 +213,7 @@ void SaveJournal::drop()
 QString SaveJournal::recover(const QString &folder)
 {
     QString message;
+    bool changed = false;
     const QString record = inFolder(folder, QLatin1String(recordName));
     const QString done = inFolder(folder, QLatin1String(doneName));
     QList<JournalEntry> entries;
@@ -189,8 +224,9 @@ QString SaveJournal::recover(const QString &folder)
                 .arg(folder, QLatin1String(recordName));
         for (qsizetype i = entries.size(); i-- > 0;)
             putBack(folder, entries.at(i));
-        syncFolder(folder);
+        syncFolder(folder); // the files are back before the record goes
         ::unlink(encoded(record).constData());
+        changed = true;
         message = QStringLiteral("A save into \"%1\" was stopped before it was done: its %2 "
                                  "files are back as they were before it.")
                       .arg(folder)
@@ -198,11 +234,14 @@ QString SaveJournal::recover(const QString &folder)
     } else if (existsAsName(done)) {
         if (readRecord(done, entries)) removeKept(folder, entries);
         ::unlink(encoded(done).constData());
+        changed = true;
     }
-    for (const QString &name : hiddenNamesWith(folder, SaveTransaction::partMark))
+    const QStringList parts = hiddenNamesWith(folder, SaveTransaction::partMark);
+    for (const QString &name : parts)
         ::unlink(encoded(inFolder(folder, name)).constData());
-    putBackUnrecorded(folder);
-    syncFolder(folder);
+    const bool putBack = putBackUnrecorded(folder);
+    // A folder with nothing to recover (every save's case) is not synced.
+    if (changed || putBack || !parts.isEmpty()) syncFolder(folder);
     return message;
 }
 

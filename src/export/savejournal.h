@@ -11,7 +11,15 @@
 #include <QList>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
+
 namespace corvane {
+
+// Runs work(0) to work(count - 1) on a few threads, for the save and its
+// journal: each call mostly waits for the file system, and several at once
+// let it take them together.
+void inParallel(size_t count, const std::function<void(size_t)> &work);
 
 struct JournalEntry
 {
@@ -29,11 +37,16 @@ public:
     void add(const JournalEntry &entry) { m_entries.append(entry); }
     const QList<JournalEntry> &entries() const { return m_entries; }
 
-    // Puts the record on disk before any target changes; an error text.
+    // Puts the record in the folder before any target changes; an error
+    // text. It is made durable with the save's files (one sync of their
+    // file system), or by syncRecord where that cannot be had.
     QString begin();
-    // Every new file is in place: from here on a kill keeps them.
+    QString syncRecord();
+    // Every new file is in place: from here on a kill keeps them. Syncs
+    // the folder, which makes the save's new names durable.
     QString markDone();
-    // The kept files go, then the record.
+    // The kept files go, then the record; nothing to sync, as the next run
+    // finishes what a record marked done names.
     void finish();
     // The save gave every file back itself: the record goes.
     void drop();

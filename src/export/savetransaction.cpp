@@ -13,12 +13,12 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QThread>
-#include <QThreadPool>
 #include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -186,14 +186,15 @@ struct SaveTransaction::Pending
     bool direct = false;
     int index = 0;
     QString part;            // holds what was spilled, if anything
+    mode_t mode = 0644;      // the replaced file's permissions, given to the new one
     QString kept;            // the file it replaces, put aside until the save is done
     bool keptByLink = false; // kept as a second name: the target still has it too
     bool placed = false;
     QString error;
 
     // Writes the rest of the bytes to the temporary file and closes it,
-    // with the replaced file's permissions. On Linux the files are synced
-    // together afterwards, one call for the whole folder.
+    // with the replaced file's permissions. It is made durable later,
+    // together with the save's other files.
     void prepare()
     {
         if (direct) return;
@@ -206,23 +207,34 @@ struct SaveTransaction::Pending
         }
         if (fd < 0) return;
         struct stat st;
-        const mode_t mode = ::stat(encoded(target).constData(), &st) == 0 && S_ISREG(st.st_mode)
-                                ? st.st_mode & 07777
-                                : 0644;
+        if (::stat(encoded(target).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            mode = st.st_mode & 07777;
         if (!writeAll(fd, *bytes) || faultAt(SaveTransaction::Stage::Write, index) ||
-            !syncEach(fd) || ::fchmod(fd, mode) != 0)
+            ::fchmod(fd, mode) != 0)
             error = failure(shown, systemError());
         if (::close(fd) != 0 && error.isEmpty()) error = failure(shown, systemError());
     }
 
-    static bool syncEach(int fd)
+    // The temporary file's own sync, where its file system's cannot be had.
+    // It has its target's permissions already: where those keep its owner
+    // from reading it, they are lifted for the open.
+    void syncOwn()
     {
-#if defined(__linux__)
-        Q_UNUSED(fd);
-        return true;
-#else
-        return ::fdatasync(fd) == 0;
-#endif
+        const QByteArray name = encoded(part);
+        const bool unreadable = !(mode & S_IRUSR);
+        if (unreadable && ::chmod(name.constData(), mode | S_IRUSR) != 0) {
+            error = failure(shown, systemError());
+            return;
+        }
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error = failure(shown, systemError());
+            return;
+        }
+        if ((unreadable && ::fchmod(fd, mode) != 0) ||
+            faultAt(SaveTransaction::Stage::SyncFile, index) || ::fdatasync(fd) != 0)
+            error = failure(shown, systemError());
+        if (::close(fd) != 0 && error.isEmpty()) error = failure(shown, systemError());
     }
 
     // The name the replaced file waits under, chosen before anything
@@ -535,21 +547,14 @@ QString SaveTransaction::commit(QStringList &written)
     }
     // Every temporary file is written and closed before any target changes
     // (a missing folder, a name too long, a full disk are all met here).
-    if (pending.size() < 4) {
-        for (Pending &p : pending)
-            p.prepare();
-    } else {
-        QThreadPool pool;
-        pool.setMaxThreadCount(8);
-        for (Pending &p : pending)
-            pool.start([&p] { p.prepare(); });
-        pool.waitForDone();
-    }
+    inParallel(pending.size(), [&pending](size_t i) { pending[i].prepare(); });
     auto forgetParts = [&] {
         for (size_t i = 0; i < pending.size(); ++i)
             m_files[i].part = pending[i].part; // what is left is removed with the transaction
     };
-    QString error = syncParts(pending);
+    QString error;
+    for (const Pending &p : pending)
+        if (error.isEmpty()) error = p.error;
     if (error.isEmpty() && stopped()) error = stopError();
     if (!error.isEmpty()) {
         forgetParts();
@@ -557,7 +562,10 @@ QString SaveTransaction::commit(QStringList &written)
     }
     QList<Stale> stale = staleFiles();
     QHash<QString, SaveJournal> journals = beginJournals(pending, stale, error);
+    if (error.isEmpty()) error = makeDurable(pending, journals);
     if (!error.isEmpty()) {
+        for (SaveJournal &journal : journals)
+            journal.drop();
         forgetParts();
         return error;
     }
@@ -589,7 +597,8 @@ QString SaveTransaction::commit(QStringList &written)
         error = pending[i].writeDirectly();
         if (!error.isEmpty()) undo(pending.size(), stale.size());
     }
-    // The save is done once every folder's journal says so.
+    // The save is done once every folder's journal says so; that also makes
+    // the folder's new names durable, one sync of each folder.
     for (auto it = journals.begin(); it != journals.end() && error.isEmpty(); ++it) {
         const QString reason = it.value().markDone();
         if (!reason.isEmpty()) {
@@ -599,10 +608,10 @@ QString SaveTransaction::commit(QStringList &written)
         }
     }
     if (!error.isEmpty()) return error;
+    // What is left (the replaced files) goes without a sync: a record
+    // marked done tells the next run to finish it.
     for (SaveJournal &journal : journals)
         journal.finish();
-    for (const QString &folder : journals.keys())
-        syncFolder(folder);
     forgetParts();
     for (const Entry &entry : m_files)
         if (!entry.record) written.append(entry.path);
@@ -635,28 +644,57 @@ QString SaveTransaction::pend(Entry &entry, int index, Pending &p)
     return problem;
 }
 
-// On Linux the temporary files are made durable with one sync of their
-// file system, not one per file: a save of many small files would spend
-// most of its time waiting for each.
-QString SaveTransaction::syncParts(std::vector<Pending> &pending)
+// The temporary files and the journals' records are made durable before
+// any target changes: with one sync of each file system they are on, not
+// one per file (a save of many small files would spend most of its time
+// waiting for each); where that cannot be had, each file's own sync after
+// all were written, and each folder's.
+QString SaveTransaction::makeDurable(std::vector<Pending> &pending,
+                                     QHash<QString, SaveJournal> &journals)
 {
-    for (const Pending &p : pending)
-        if (!p.error.isEmpty()) return p.error;
-#if defined(__linux__)
-    QHash<QString, const Pending *> folders;
-    for (const Pending &p : pending)
-        if (!p.direct) folders.insert(QFileInfo(p.target).absolutePath(), &p);
-    for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
-        const int fd = ::open(encoded(it.key()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::syncfs(fd) == 0;
-        const QString reason = systemError();
-        if (fd >= 0) ::close(fd);
-        if (!synced) return failure(it.value()->shown, reason);
+    const QStringList unsynced = syncFileSystems(journals.keys());
+    if (unsynced.isEmpty()) return QString();
+    std::vector<Pending *> own;
+    for (Pending &p : pending)
+        if (!p.direct && unsynced.contains(QFileInfo(p.target).absolutePath())) own.push_back(&p);
+    inParallel(own.size(), [&own](size_t i) { own[i]->syncOwn(); });
+    for (const Pending *p : own)
+        if (!p->error.isEmpty()) return p->error;
+    for (const QString &folder : unsynced) {
+        const QString reason = journals[folder].syncRecord();
+        if (!reason.isEmpty())
+            return failure(folder + QLatin1Char('/') + QLatin1String(SaveJournal::recordName),
+                           reason);
     }
-#else
-    Q_UNUSED(pending);
-#endif
     return QString();
+}
+
+// Syncs the file system of each folder once (Linux); the folders whose
+// file system could not be synced so. The folders' locks were taken before
+// any file was written, so a failed write-back since then is reported here.
+QStringList SaveTransaction::syncFileSystems(const QStringList &folders)
+{
+#if defined(__linux__)
+    std::map<dev_t, QStringList> byDevice;
+    QStringList unsynced;
+    for (const QString &folder : folders) {
+        struct stat st;
+        const int fd = m_locks.value(folder, -1);
+        if (fd >= 0 && ::fstat(fd, &st) == 0)
+            byDevice[st.st_dev] << folder;
+        else
+            unsynced << folder;
+    }
+    int index = 0;
+    for (const auto &device : byDevice) {
+        const QStringList &onIt = device.second;
+        if (faultAt(Stage::SyncAll, index++) || ::syncfs(m_locks.value(onIt.first())) != 0)
+            unsynced << onIt;
+    }
+    return unsynced;
+#else
+    return folders;
+#endif
 }
 
 // The journal of each folder, on disk before any of its targets changes.

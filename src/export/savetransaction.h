@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // All-or-nothing saves: every file of a save is written in full to a
 // temporary file beside its target first; only when all of them were
-// written and synced are they put in place, and the files they replace are
+// written, and then made durable together (one sync of their file system,
+// not one per file), are they put in place, and the files they replace are
 // kept until every new one is in: a failure at any file, at any stage,
 // leaves every target as it was. Temporary files are closed as soon as they
 // are written, so a save of any number of files holds a few descriptors.
@@ -93,8 +94,10 @@ public:
     QString commit(QStringList &written);
 
     // For tests: makes the stage of the commit fail for the file at index
-    // (in the order first asked for) when fault returns true.
-    enum class Stage { Write, PutInPlace, Direct };
+    // (in the order first asked for) when fault returns true. SyncAll is
+    // the sync of a whole file system (index: which one, from 0); where it
+    // fails, SyncFile, each temporary file's own sync, stands in for it.
+    enum class Stage { Write, SyncAll, SyncFile, PutInPlace, Direct };
     using Fault = std::function<bool(Stage stage, int index)>;
     static void setFault(Fault fault);
 
@@ -126,7 +129,8 @@ private:
     QString stopError() const;
     QString pend(Entry &entry, int index, Pending &pending);
     QList<Stale> staleFiles() const;
-    static QString syncParts(std::vector<Pending> &pending);
+    QString makeDurable(std::vector<Pending> &pending, QHash<QString, SaveJournal> &journals);
+    QStringList syncFileSystems(const QStringList &folders);
     static QHash<QString, SaveJournal> beginJournals(std::vector<Pending> &pending,
                                                      const QList<Stale> &stale, QString &error);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "export/census.h"
 #include "export/exporter.h"
+#include "export/savejournal.h"
 #include "export/savetransaction.h"
 #include "formats/3de/threedequalizer.h"
 #include "formats/kit/shapes.h"
@@ -28,6 +29,7 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <cctype>
 #include <thread>
 
@@ -467,20 +469,23 @@ private slots:
     }
 
     // A failure at any file of a per-track save, at any stage (writing a
-    // file, putting the first, a middle or the last one in place) leaves
-    // every target as it was, and nothing beside them.
+    // file, syncing it where the file system's sync failed, putting the
+    // first, a middle or the last one in place) leaves every target as it
+    // was, and nothing beside them.
     void failureAtEveryStageChangesNothing()
     {
         TrackTable t = table({{"A", 1, 1, 1}, {"B", 1, 2, 2}, {"C", 1, 3, 3}, {"D", 1, 4, 4}});
         QDir folder(dir.filePath(QStringLiteral("stages")));
         folder.mkpath(QStringLiteral("."));
         const QStringList old{"shot.txt", "shot_A.txt", "shot_C.txt"}; // B and D are new
-        for (auto stage : {SaveTransaction::Stage::Write, SaveTransaction::Stage::PutInPlace})
+        using Stage = SaveTransaction::Stage;
+        for (auto stage : {Stage::Write, Stage::SyncFile, Stage::PutInPlace})
             for (int failing : {0, 2, 4}) {
                 for (const QString &name : old)
                     writeFile(folder.filePath(name), "old " + name.toLatin1());
-                SaveTransaction::setFault([&](SaveTransaction::Stage s, int index) {
-                    return s == stage && index == failing;
+                SaveTransaction::setFault([&](Stage s, int index) {
+                    return (s == stage && index == failing) ||
+                           (stage == Stage::SyncFile && s == Stage::SyncAll);
                 });
                 ExportResult r = save(t, "Nuke Tracker File (*.txt)", folder.filePath("shot.txt"));
                 SaveTransaction::setFault({});
@@ -599,6 +604,110 @@ private slots:
                 QVERIFY2(said.first().contains(QLatin1String("stopped")), qPrintable(said.first()));
             QCOMPARE(folderFiles(folder), code == 9 ? old : fresh);
         }
+    }
+
+    // A save writes every file, then makes them durable together: one sync
+    // of their file system (not one a file, nor one a folder: a track's
+    // file reached through a link into another folder is on the same one),
+    // with every temporary file written and each folder's journal in place
+    // by then; only after it does any file go in place.
+    void oneSyncBeforeAnyFileGoesInPlace()
+    {
+        using Stage = SaveTransaction::Stage;
+        QDir folder(dir.filePath(QStringLiteral("onesync")));
+        folder.mkpath(QStringLiteral("other"));
+        const QString linked = writeFile(folder.filePath(QStringLiteral("other/b.txt")), "old");
+        QVERIFY(QFile::link(linked, folder.filePath(QStringLiteral("shot_T1.txt"))));
+        QList<Stage> order;
+        QList<int> partsAtSync;
+        bool recordsAtSync = false;
+        auto isSync = [](Stage stage) {
+            return stage == Stage::SyncAll || stage == Stage::SyncFile;
+        };
+        SaveTransaction::setFault([&](Stage stage, int) {
+            if (isSync(stage) && std::none_of(order.cbegin(), order.cend(), isSync)) {
+                for (const QString &path :
+                     {folder.path(), folder.filePath(QStringLiteral("other"))})
+                    partsAtSync << QDir(path)
+                                       .entryList({QStringLiteral("*.corvane-part-*")},
+                                                  QDir::Files | QDir::Hidden)
+                                       .size();
+                recordsAtSync =
+                    QFile::exists(folder.filePath(QLatin1String(SaveJournal::recordName))) &&
+                    QFile::exists(folder.filePath(QStringLiteral("other/") +
+                                                  QLatin1String(SaveJournal::recordName)));
+            }
+            order.append(stage);
+            return false;
+        });
+        const ExportResult r = save(tracks(4, 1), "Nuke Tracker File (*.txt)",
+                                    folder.filePath(QStringLiteral("shot.txt")));
+        SaveTransaction::setFault({});
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        // shot.txt, four tracks and the set's record.
+        QCOMPARE(order.count(Stage::Write), 6);
+#if defined(__linux__)
+        QCOMPARE(order.count(Stage::SyncAll), 1);
+        QCOMPARE(order.count(Stage::SyncFile), 0);
+#else
+        QCOMPARE(order.count(Stage::SyncFile), 6);
+#endif
+        const qsizetype firstSync =
+            std::find_if(order.cbegin(), order.cend(), isSync) - order.cbegin();
+        QVERIFY(order.lastIndexOf(Stage::Write) < firstSync);
+        QVERIFY(order.indexOf(Stage::PutInPlace) > firstSync);
+        QCOMPARE(order.count(Stage::PutInPlace), 6);
+        QCOMPARE(partsAtSync, QList<int>({5, 1}));
+        QVERIFY(recordsAtSync);
+        QVERIFY(QFileInfo(folder.filePath(QStringLiteral("shot_T1.txt"))).isSymLink());
+        QCOMPARE(fileContents(linked), QByteArray("1 2 1\n"));
+        QCOMPARE(
+            QDir(folder.filePath(QStringLiteral("other"))).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"b.txt"}));
+    }
+
+    // Where the file system's sync fails, each file is synced on its own
+    // once all are written, and the save ends as it would have: the same
+    // files, bytes and permissions, those that keep the owner from reading
+    // the file too.
+    void syncFallsBackToEachFile()
+    {
+        using Stage = SaveTransaction::Stage;
+        QList<QMap<QString, QByteArray>> saved;
+        QList<Stage> order;
+        QList<int> ownSyncs;
+        for (bool failing : {false, true}) {
+            QDir folder(
+                dir.filePath(failing ? QStringLiteral("fallback") : QStringLiteral("synced")));
+            folder.mkpath(QStringLiteral("."));
+            const QString target = folder.filePath(QStringLiteral("shot.txt"));
+            QVERIFY(save(tracks(5, 1), "Nuke Tracker File (*.txt)", target).ok());
+            const QByteArray unreadable = QFile::encodeName(folder.filePath("shot_T1.txt"));
+            QCOMPARE(::chmod(unreadable.constData(), 0200), 0);
+            QCOMPARE(::chmod(QFile::encodeName(folder.filePath("shot_T2.txt")).constData(), 0640),
+                     0);
+            SaveTransaction::setFault([&](Stage stage, int index) {
+                if (!failing) return false;
+                order.append(stage);
+                if (stage == Stage::SyncFile) ownSyncs.append(index);
+                return stage == Stage::SyncAll;
+            });
+            const ExportResult r = save(tracks(5, 7), "Nuke Tracker File (*.txt)", target);
+            SaveTransaction::setFault({});
+            QVERIFY2(r.ok(), qPrintable(r.error));
+            struct stat st;
+            QCOMPARE(::stat(unreadable.constData(), &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0200));
+            QCOMPARE(::stat(QFile::encodeName(folder.filePath("shot_T2.txt")).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0640));
+            ::chmod(unreadable.constData(), 0600);
+            saved.append(folderFiles(folder));
+        }
+        QCOMPARE(saved[1], saved[0]);
+        std::sort(ownSyncs.begin(), ownSyncs.end());
+        QCOMPARE(ownSyncs, QList<int>({0, 1, 2, 3, 4, 5, 6})); // shot.txt, five tracks, the record
+        QVERIFY(order.lastIndexOf(Stage::Write) < order.indexOf(Stage::SyncFile));
+        QVERIFY(order.lastIndexOf(Stage::SyncFile) < order.indexOf(Stage::PutInPlace));
     }
 
     static void writeFiles(const QDir &folder, const QMap<QString, QByteArray> &files)
