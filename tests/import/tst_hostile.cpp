@@ -308,7 +308,11 @@ private slots:
                             {"--to", "nuke-tracker", "--plate", "10x10", "-o", output, input});
             QVERIFY(converter.waitForStarted());
             QTest::qWait(150);
-            ::kill(pid_t(converter.processId()), signal);
+            // A converter that is done has no process id: kill(0) would
+            // signal the whole process group, ctest with it.
+            const qint64 pid = converter.processId();
+            QVERIFY2(pid > 0 && converter.state() == QProcess::Running, "done before the signal");
+            ::kill(pid_t(pid), signal);
             QVERIFY(converter.waitForFinished(60000));
             QCOMPARE(converter.exitStatus(), QProcess::NormalExit);
             QCOMPARE(converter.exitCode(), 128 + signal);
