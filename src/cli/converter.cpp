@@ -50,6 +50,7 @@ void fail(Outcome &outcome, ExitCode code, const QString &message, const QString
     outcome.message = message;
     outcome.errorFile = file;
     outcome.errorLine = line;
+    outcome.errorKind.reset();
 }
 
 // The tracks among rows [first, end): runs of one name, counted once each.
@@ -171,7 +172,10 @@ bool importInput(TrackTable &table, PlateSettings &settings, const QString &path
     ImportResult result = importFile(table, settings, path, *report.format,
                                      append ? ImportMode::Append : ImportMode::NewList,
                                      options.camera, options.bytesRead);
-    if (!result.ok()) fail(outcome, InputError, result.error, path, result.line);
+    if (!result.ok()) {
+        fail(outcome, InputError, result.error, path, result.line);
+        outcome.errorKind = result.kind;
+    }
     const bool strictFails = result.ok() && options.strict && result.leftOut.any();
     if (strictFails)
         fail(outcome, InputError, strictMessage(result.leftOut, "--strict"), path,
@@ -576,6 +580,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
 
 ErrorKind outcomeKind(const Outcome &outcome)
 {
+    if (outcome.errorKind) return *outcome.errorKind;
     switch (outcome.code) {
     case OutputError:
         return ErrorKind::CannotWrite;
@@ -627,6 +632,7 @@ Outcome describe(const QString &path, const Format *from, InputReport &report, b
     ReadResult read = dispatch(path, QLatin1String(report.format->importFilter));
     if (!read.ok()) {
         fail(outcome, InputError, read.error, path, read.line);
+        outcome.errorKind = read.kind;
         return outcome;
     }
     const TrackSet &set = read.set;

@@ -81,9 +81,11 @@ struct OutputReport
 struct Outcome
 {
     ExitCode code = Done;
-    QString message;             // what went wrong, for stderr
-    QString errorFile;           // the file the error is about, when it is about one
-    int errorLine = 0;           // and its line, when known
+    QString message;   // what went wrong, for stderr
+    QString errorFile; // the file the error is about, when it is about one
+    int errorLine = 0; // and its line, when known
+    // The kind the reader gave its error (else outcomeKind makes it out).
+    std::optional<ErrorKind> errorKind;
     QStringList written;         // files written
     QList<TrackFile> trackFiles; // per-track saves: which track went to which file
     QStringList notes;           // what the targets could not hold

@@ -3,6 +3,8 @@
 // or why the file could not be read.
 #pragma once
 
+#include "errorkind.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -123,6 +125,7 @@ struct ReadResult
     TrackSet set;
     QString error; // empty when the file was read
     int line = 0;  // the line the error is about; 0 for the whole file
+    ErrorKind kind = ErrorKind::UnsupportedLayout; // what the error is
     // The file promises more than it holds (its own counts): what was read
     // is in set, and this says what is missing.
     QString cutShort;
@@ -131,11 +134,13 @@ struct ReadResult
     LeftOut leftOut; // the notes that say something was left out or changed
 
     bool ok() const { return error.isEmpty(); }
-    static ReadResult failure(const QString &reason, int line = 0)
+    static ReadResult failure(const QString &reason, int line = 0,
+                              ErrorKind kind = ErrorKind::UnsupportedLayout)
     {
         ReadResult r;
         r.error = reason;
         r.line = line;
+        r.kind = kind;
         return r;
     }
 };

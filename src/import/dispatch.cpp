@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "dispatch.h"
 
+#include "errorkind.h"
 #include "filetext.h"
 #include "formats/kit/stoprequest.h"
 #include "formats/kit/textscan.h"
@@ -16,11 +17,19 @@ namespace corvane {
 
 namespace {
 
-ReadResult fileError(const QString &path, const QString &reason, int line = 0)
+ReadResult fileError(const QString &path, const QString &reason, int line = 0,
+                     ErrorKind kind = ErrorKind::UnsupportedLayout)
 {
     QString where = QDir::toNativeSeparators(path);
     if (line > 0) where += QStringLiteral(", line %1").arg(line);
-    return ReadResult::failure(where + QStringLiteral(": ") + printableText(reason), line);
+    return ReadResult::failure(where + QStringLiteral(": ") + printableText(reason), line, kind);
+}
+
+// A file that cannot be read as text (NUL bytes, over-long lines, changed
+// while read): the file's fault, in words of the file layer.
+ReadResult textError(const QString &message, const QString &path)
+{
+    return ReadResult::failure(message, 0, readErrorKind(message, path, true));
 }
 
 } // namespace
@@ -57,18 +66,18 @@ ReadResult dispatch(const QString &path, const Format &chosen, std::atomic<qint6
         return fileError(path, QStringLiteral("reading %1 files is not available yet.")
                                    .arg(QLatin1String(format->name)));
     if (const QString empty = emptyFileProblem(path); !empty.isEmpty())
-        return ReadResult::failure(empty);
+        return ReadResult::failure(empty, 0, ErrorKind::NotATrackFile);
     if (format->readLines) {
         FileLines lines(path, format->maxLineLength, bytesRead);
         ReadResult result = format->readLines(lines, path);
         // A stopped reading says so, whatever the reader made of it.
         if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
         if (!lines.error().isEmpty())
-            return ReadResult::failure(namingFormat(lines.error(), path, *format));
+            return textError(namingFormat(lines.error(), path, *format), path);
         return checkedRead(std::move(result), path, *format);
     }
     const FileText text = loadTrackFile(path, format->maxLineLength, {}, bytesRead);
-    if (!text.ok()) return ReadResult::failure(namingFormat(text.error, path, *format));
+    if (!text.ok()) return textError(namingFormat(text.error, path, *format), path);
     ReadResult result = readBytes(text.bytes, path, *format);
     if (stopRequested()) return ReadResult::failure(QString::fromLatin1(stoppedMessage));
     return result;
@@ -81,15 +90,17 @@ ReadResult readBytes(const QByteArray &data, const QString &path, const Format &
 
 ReadResult checkedRead(ReadResult result, const QString &path, const Format &format)
 {
-    if (!result.ok()) return fileError(path, result.error, result.line);
+    if (!result.ok()) return fileError(path, result.error, result.line, result.kind);
     TrackSet &set = result.set;
     // A reader gives at least count entries; never trust more than it holds.
     int held = int(std::min({qsizetype(set.names.size()), qsizetype(set.frames.size()),
                              qsizetype(set.x.size()), qsizetype(set.y.size())}));
     set.count = std::clamp(set.count, 0, held);
     if (set.count == 0)
-        return fileError(path, QStringLiteral("no track rows found: it is not a %1 file.")
-                                   .arg(QLatin1String(format.name)));
+        return fileError(path,
+                         QStringLiteral("no track rows found: it is not a %1 file.")
+                             .arg(QLatin1String(format.name)),
+                         0, ErrorKind::NotATrackFile);
     if (!format.statesPlate) set.plateWidth = set.plateHeight = 0;
     for (QString &note : result.notes)
         note = QDir::toNativeSeparators(path) + QStringLiteral(", ") + note;

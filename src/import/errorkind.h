@@ -1,27 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
-// What went wrong, in one word of a short list that scripts can rely on
-// (the module's .kind, the converter's --json "kind"), beside the message
-// that says it to people.
+// The kind of a failure that comes as words only.
 #pragma once
+
+#include "formats/errorkind.h"
 
 #include <QString>
 
 namespace corvane {
 
-enum class ErrorKind {
-    NotFound,          // "not-found": the file is not there
-    NotATrackFile,     // "not-a-track-file": empty, another kind of file, no layout fits
-    BadNumber,         // "bad-number": a value, frame or count that is no (finite, whole) number
-    CutShort,          // "cut-short": the file stops before its end
-    UnsupportedLayout, // "unsupported-layout": the chosen format's reader refuses the file
-    CannotWrite,       // "cannot-write": an output could not be written
-    Settings,          // "settings": a value or option that cannot be applied, or is missing
-};
-
-const char *errorKindName(ErrorKind kind);
-
-// A reading's failure, from the file (missing), the reader's words and
-// whether a format was chosen for it (else detection found none).
+// A failure told in words only (detection, a file that cannot be opened),
+// from the file (missing), the words and whether a format was chosen for it
+// (else detection found none).
 ErrorKind readErrorKind(const QString &message, const QString &file, bool formatKnown);
 
 } // namespace corvane

@@ -74,16 +74,21 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
     if (!recognised.ok()) {
         result.error =
             QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), recognised.message);
+        result.kind = ErrorKind::NotATrackFile;
         return result;
     }
     ReadResult read = dispatch(path, format, bytesRead);
     if (!read.ok() || !read.cutShort.isEmpty()) {
         result.error = read.ok() ? read.cutShort : read.error;
         result.line = read.ok() ? 0 : read.line;
+        result.kind = read.ok() ? ErrorKind::CutShort : read.kind;
         return result;
     }
     result.error = keepCamera(read, camera, path);
-    if (!result.error.isEmpty()) return result;
+    if (!result.error.isEmpty()) {
+        result.kind = ErrorKind::Settings; // the camera asked for is not in the file
+        return result;
+    }
     takeOverImport(settings, read.set, mode, filter);
     result.range = fillImport(table, read.set, mode, filter);
     // A stopped fill leaves the table part filled: the caller drops it.

@@ -29,6 +29,7 @@ struct ImportResult
 {
     QString error; // nothing was changed
     int line = 0;  // the line of the file the error is about, when it is about one
+    ErrorKind kind = ErrorKind::UnsupportedLayout; // what the error is
     FillRange range;
     QStringList notes; // what the reader left out, for the user
     LeftOut leftOut;   // those notes that say something was left out or changed

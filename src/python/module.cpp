@@ -398,8 +398,7 @@ Tracks readTracks(const py::object &pathValue, const py::object &formatValue,
               readKind(outcome.message, about, false), true);
     }
     if (!result.ok())
-        raise(readErrorType, result.error, file, result.line, readKind(result.error, file, true),
-              true);
+        raise(readErrorType, result.error, file, result.line, errorKindName(result.kind), true);
     if (strict && result.leftOut.any())
         raise(readErrorType, strictMessage(result.leftOut, "strict=True"), file,
               result.leftOut.firstLine, "unsupported-layout", true);

@@ -6,6 +6,7 @@
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
+#include "import/errorkind.h"
 #include "import/filetext.h"
 #include "import/recognise.h"
 #include "settings/apply.h"
@@ -181,6 +182,40 @@ private slots:
                                               .replace(QLatin1Char('\n'), QLatin1String("\\n")))));
         }
         QVERIFY(tried.size() >= 5);
+    }
+
+    // A reader gives the kind of its error with it, as its words say it:
+    // a file cut in a line is "cut-short", a spoiled number "bad-number".
+    void readersGiveTheKindOfTheirErrors_data() { cutFilesAreRefused_data(); }
+
+    void readersGiveTheKindOfTheirErrors()
+    {
+        QFETCH(QString, id);
+        const Format &format = *formatById(id);
+        const QByteArray data = fileContents(wholeFile(format));
+        QList<QByteArray> spoiled;
+        for (int k = 1; k <= 10; ++k) {
+            const qsizetype at = cutInsideLine(data, data.size() * k / 11);
+            if (at > 0 && at < data.size()) spoiled << data.left(at);
+            // A letter in the digits of a number further on.
+            qsizetype digit = data.indexOf('.', data.size() * k / 11);
+            if (digit > 0) spoiled << QByteArray(data).insert(digit, 'x');
+        }
+        int refused = 0;
+        for (const QByteArray &text : std::as_const(spoiled)) {
+            const QString path =
+                file(qPrintable(id + QStringLiteral("/spoiled.") + format.fileExtension()), text);
+            const ReadResult read = dispatch(path, QLatin1String(format.importFilter));
+            if (read.ok()) continue;
+            ++refused;
+            const ErrorKind said = readErrorKind(read.error, path, true);
+            if (said == ErrorKind::CutShort || said == ErrorKind::BadNumber)
+                QVERIFY2(read.kind == said, qPrintable(read.error));
+            QVERIFY2(read.kind != ErrorKind::NotFound && read.kind != ErrorKind::Settings &&
+                         read.kind != ErrorKind::CannotWrite,
+                     qPrintable(read.error));
+        }
+        QVERIFY(refused > 0);
     }
 
     void cutShortFilesAreNamed()

@@ -71,7 +71,7 @@ struct Reader
             rows.fail(QStringLiteral("the row count \"%1\" of track \"%2\" is not a "
                                      "non-negative whole number.")
                           .arg(fieldToString(fields[0]), trackName),
-                      probe.number());
+                      probe.number(), ErrorKind::BadNumber);
             return Broken;
         }
         // Check every frame line's shape before taking any of them; the
@@ -91,7 +91,8 @@ struct Reader
                                     .arg(trackName)
                                     .arg(count)
                                     .arg(held + 1),
-                          lines.number());
+                          lines.number(),
+                          lines.atEnd() ? ErrorKind::CutShort : ErrorKind::UnsupportedLayout);
                 return Broken;
             }
             frameLines.push_back({{fields[0], fields[1], fields[2]}, lines.number()});

@@ -122,7 +122,7 @@ ReadResult readAfterEffectsTrack(const QByteArray &data, const QString &)
     if (!rows.failed() && !ended && rows.count() > 0)
         rows.fail(QStringLiteral("the file ends before \"End of Keyframe Data\": it is cut "
                                  "short."),
-                  scanner.number());
+                  scanner.number(), ErrorKind::CutShort);
     ReadResult result = rows.finish();
     result.set.plateWidth = width;
     result.set.plateHeight = height;

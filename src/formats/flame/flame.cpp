@@ -205,7 +205,7 @@ bool SetupReader::number(Field text, double &out)
     out = fieldToDouble(text, &ok);
     if (!ok)
         m_rows.fail(QStringLiteral("\"%1\" is not a number.").arg(fieldToString(text)),
-                    m_lines.number());
+                    m_lines.number(), ErrorKind::BadNumber);
     return ok;
 }
 
@@ -215,7 +215,7 @@ bool SetupReader::size(Field text, int &out)
     if (!number(text, value)) return false;
     if (wholeFrame(value, out)) return true;
     m_rows.fail(QStringLiteral("\"%1\" is not a frame size.").arg(fieldToString(text)),
-                m_lines.number());
+                m_lines.number(), ErrorKind::BadNumber);
     return false;
 }
 
@@ -266,7 +266,7 @@ bool SetupReader::headerLine(Field word, Field rest)
         if (ok && m_promised >= 0) return true;
         m_rows.fail(QStringLiteral("the tracker count \"%1\" is not a non-negative whole number.")
                         .arg(fieldToString(rest)),
-                    m_lines.number());
+                    m_lines.number(), ErrorKind::BadNumber);
         return false;
     }
     if (is(word, "ChannelEnd")) {
@@ -306,7 +306,7 @@ bool SetupReader::keyLine(Field word, Field rest)
         if (!wholeFrame(value, k.frame)) {
             m_rows.fail(QStringLiteral("frame %1 is not a whole frame Corvane can handle.")
                             .arg(fieldToString(rest)),
-                        m_lines.number());
+                        m_lines.number(), ErrorKind::BadNumber);
             return false;
         }
     } else if (is(word, "Value")) {
@@ -395,7 +395,7 @@ void SetupReader::checkEnd()
                   .arg(m_promised);
     else if (!m_ended && !m_lastWhole)
         cut = QStringLiteral("the file ends inside the trackers' settings.");
-    if (!cut.isEmpty()) m_rows.fail(cut, m_lines.number());
+    if (!cut.isEmpty()) m_rows.fail(cut, m_lines.number(), ErrorKind::CutShort);
 }
 
 // Makes the tracker's rows, then lets its channels go.
@@ -445,7 +445,8 @@ std::optional<ReadResult> SetupReader::read()
     if (m_rows.failed())
         while (m_lines.next(text)) {
         }
-    if (!m_lines.error().isEmpty()) return ReadResult::failure(m_lines.error());
+    if (!m_lines.error().isEmpty())
+        return ReadResult::failure(m_lines.error(), 0, ErrorKind::NotATrackFile);
     if (!m_rows.failed()) checkEnd();
     for (Tracker &t : m_trackers)
         if (!m_rows.failed() && !t.done) finishTracker(t);
@@ -457,7 +458,8 @@ ReadResult readSetupLines(LineSource &lines, const QString &)
     if (std::optional<ReadResult> read = SetupReader(lines, SetupReader::Piecewise).read())
         return std::move(*read);
     const QByteArray whole = lines.whole();
-    if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
+    if (!lines.error().isEmpty())
+        return ReadResult::failure(lines.error(), 0, ErrorKind::NotATrackFile);
     LineSource again(whole);
     return *SetupReader(again, SetupReader::Whole).read();
 }

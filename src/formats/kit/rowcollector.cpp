@@ -42,14 +42,14 @@ bool RowCollector::frame(Field f, int line, int &out)
                  .arg(text)
                  .arg(-FrameLimit)
                  .arg(FrameLimit),
-             line);
+             line, ErrorKind::BadNumber);
         return false;
     }
     bool number = false;
     fieldToDouble(f, &number);
     fail(number ? QStringLiteral("the frame \"%1\" is not a whole number.").arg(text)
                 : QStringLiteral("the frame \"%1\" is not a number.").arg(text),
-         line);
+         line, ErrorKind::BadNumber);
     return false;
 }
 
@@ -60,7 +60,7 @@ bool RowCollector::coordinate(Field f, const char *axis, int line, double &out)
     if (ok) return true;
     fail(QStringLiteral("the %1 coordinate \"%2\" is not a finite number.")
              .arg(QLatin1String(axis), fieldToString(f)),
-         line);
+         line, ErrorKind::BadNumber);
     return false;
 }
 
@@ -89,11 +89,12 @@ void RowCollector::addValues(const QString &name, int f, double x, double y)
         fail(QString::fromLatin1(stoppedMessage), 0);
 }
 
-void RowCollector::fail(const QString &reason, int line)
+void RowCollector::fail(const QString &reason, int line, ErrorKind kind)
 {
     if (!failed()) {
         m_error = reason;
         m_errorLine = line;
+        m_errorKind = kind;
     }
 }
 
@@ -111,7 +112,7 @@ void RowCollector::append(RowCollector &&later, int linesBefore)
         return;
     }
     if (later.failed()) {
-        fail(later.m_error, later.m_errorLine + linesBefore);
+        fail(later.m_error, later.m_errorLine + linesBefore, later.m_errorKind);
         return;
     }
     if (later.count() > 0 && (count() == 0 || later.m_smallest < m_smallest))
@@ -188,12 +189,12 @@ ReadResult refuseCutRow(ReadResult read, const QByteArray &data)
                                               "fields, the line before it %2.")
                                    .arg(last.size())
                                    .arg(before.size()),
-                               line);
+                               line, ErrorKind::CutShort);
 }
 
 ReadResult RowCollector::finish()
 {
-    if (failed()) return ReadResult::failure(m_error, m_errorLine);
+    if (failed()) return ReadResult::failure(m_error, m_errorLine, m_errorKind);
     ReadResult result;
     m_set.firstFrame = QString::number(m_smallest);
     result.set = std::move(m_set);
@@ -204,7 +205,8 @@ ReadResult RowCollector::finish()
 ReadResult RowCollector::finish(const QString &nothingRead)
 {
     ReadResult result = finish();
-    if (result.ok() && result.set.count == 0) return ReadResult::failure(nothingRead);
+    if (result.ok() && result.set.count == 0)
+        return ReadResult::failure(nothingRead, 0, ErrorKind::NotATrackFile);
     return result;
 }
 

@@ -46,7 +46,7 @@ public:
     bool frame(Field f, int line, int &out);
     bool coordinate(Field f, const char *axis, int line, double &out);
 
-    void fail(const QString &reason, int line);
+    void fail(const QString &reason, int line, ErrorKind kind = ErrorKind::UnsupportedLayout);
     // The file promises more than it holds: what was read is kept.
     void cutShort(const QString &reason);
     bool failed() const { return !m_error.isEmpty(); }
@@ -68,6 +68,7 @@ private:
     long long m_smallest = 0;
     QString m_error;
     int m_errorLine = 0;
+    ErrorKind m_errorKind = ErrorKind::UnsupportedLayout;
     QString m_cutShort;
 };
 

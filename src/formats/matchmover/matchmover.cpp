@@ -84,7 +84,7 @@ ReadResult readMatchMover(const QByteArray &data, const QString &)
                                        "\"}\" is missing.")
                             .arg(name)
                       : QStringLiteral("the file ends inside its image sequence block."),
-                  scanner.number());
+                  scanner.number(), ErrorKind::CutShort);
     ReadResult result = rows.finish();
     result.set.plateWidth = width;
     result.set.plateHeight = height;

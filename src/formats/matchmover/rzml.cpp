@@ -32,12 +32,15 @@ struct Project
     int plateWidth = 0, plateHeight = 0;
     QString error;
     int errorLine = 0;
+    ErrorKind errorKind = ErrorKind::UnsupportedLayout;
 };
 
-bool failWith(Project &p, const QString &reason, const QXmlStreamReader &xml)
+bool failWith(Project &p, const QString &reason, const QXmlStreamReader &xml,
+              ErrorKind kind = ErrorKind::UnsupportedLayout)
 {
     p.error = reason;
     p.errorLine = int(xml.lineNumber());
+    p.errorKind = kind;
     return false;
 }
 
@@ -60,11 +63,11 @@ bool number(const QXmlStreamAttributes &a, const char *key, double fallback, dou
             p,
             QStringLiteral("the %1 of <%2>: %3")
                 .arg(QLatin1String(key), xml.name().toString(), nonFiniteMessage(field)),
-            xml);
+            xml, ErrorKind::BadNumber);
     return failWith(p,
                     QStringLiteral("<%1> has %2=\"%3\", which is not a number.")
                         .arg(xml.name().toString(), QLatin1String(key), text.toString()),
-                    xml);
+                    xml, ErrorKind::BadNumber);
 }
 
 // A whole-number attribute (a track number, a plate size); absent gives 0.
@@ -79,7 +82,7 @@ bool whole(const QXmlStreamAttributes &a, const char *key, int &out, Project &p,
         QStringLiteral("<%1> has %2=\"%3\", which is not a whole number Corvane can "
                        "handle.")
             .arg(xml.name().toString(), QLatin1String(key), a.value(QLatin1String(key)).toString()),
-        xml);
+        xml, ErrorKind::BadNumber);
 }
 
 bool readMark(const QXmlStreamReader &xml, double first, double time, Project &p)
@@ -97,7 +100,7 @@ bool readMark(const QXmlStreamReader &xml, double first, double time, Project &p
         return failWith(
             p,
             QStringLiteral("frame %1 is not a whole frame Corvane can handle.").arg(first + time),
-            xml);
+            xml, ErrorKind::BadNumber);
     auto it = p.marks.find(id);
     if (it == p.marks.end()) {
         it = p.marks.insert(id, {});
@@ -141,14 +144,19 @@ bool readProject(const QByteArray &data, Project &p)
             if (!readMark(xml, first, time, p)) return false;
         }
     }
-    if (xml.hasError()) return failWith(p, xml.errorString(), xml);
+    // A document cut before its end is the XML reader's premature end.
+    if (xml.hasError())
+        return failWith(p, xml.errorString(), xml,
+                        xml.error() == QXmlStreamReader::PrematureEndOfDocumentError
+                            ? ErrorKind::CutShort
+                            : ErrorKind::UnsupportedLayout);
     return true;
 }
 
 ReadResult readRzml(const QByteArray &data, const QString &)
 {
     Project p;
-    if (!readProject(data, p)) return ReadResult::failure(p.error, p.errorLine);
+    if (!readProject(data, p)) return ReadResult::failure(p.error, p.errorLine, p.errorKind);
     RowCollector rows;
     // Tracks in the project's own order of numbers, then any marked track it does not list.
     std::vector<int> ids;

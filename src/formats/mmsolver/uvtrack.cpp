@@ -60,7 +60,7 @@ ReadResult readVersion1(const QByteArray &data)
         }
         rows.fail(QStringLiteral("the file ends where %1 should follow: it is cut short.")
                       .arg(QLatin1String(what)),
-                  scanner.number());
+                  scanner.number(), ErrorKind::CutShort);
         return false;
     };
     auto count = [&](const char *what, int &out) {
@@ -69,7 +69,7 @@ ReadResult readVersion1(const QByteArray &data)
         if (!ok || out < 0)
             rows.fail(QStringLiteral("\"%1\" is not a number of %2.")
                           .arg(fieldToString(trimmed(line)), QLatin1String(what)),
-                      scanner.number());
+                      scanner.number(), ErrorKind::BadNumber);
         return ok && out >= 0;
     };
     int points = 0;
@@ -135,7 +135,7 @@ ReadResult readJson(const QByteArray &data)
     if (error.error != QJsonParseError::NoError)
         return ReadResult::failure(
             QStringLiteral("the file is not JSON: %1.").arg(error.errorString()),
-            lineAtOffset(data, error.offset));
+            lineAtOffset(data, error.offset), ErrorKind::NotATrackFile);
     const QJsonObject root = doc.object();
     const int version = root.value(QLatin1String("version")).toInt();
     if (version < 2 || version > 5)
@@ -173,7 +173,7 @@ ReadResult readJson(const QByteArray &data)
                 rows.fail(QStringLiteral("a frame of point \"%1\" lacks a whole frame number, a "
                                          "position [u, v] or a numeric weight.")
                               .arg(name),
-                          0);
+                          0, ErrorKind::BadNumber);
                 break;
             }
             if (hasDist && position(key.value(QLatin1String("pos")), uu, uv) &&

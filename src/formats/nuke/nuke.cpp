@@ -65,7 +65,7 @@ ReadResult readNukeTracker(const QByteArray &data, const QString &fileName)
                 rows.fail(QStringLiteral("the frame after %1 is outside the frames Corvane "
                                          "handles.")
                               .arg(previousFrame),
-                          number);
+                          number, ErrorKind::BadNumber);
                 break;
             }
             rows.add(trackName, frame, fields[0], fields[1], number);

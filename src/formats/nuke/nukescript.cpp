@@ -163,6 +163,7 @@ struct Channel
     enum Kind { Curve, Number, Expression, Missing } kind = Missing;
     std::vector<std::pair<int, double>> keys; // a curve's keys; a number's value at frame 0
     QString error;                            // a curve that does not read
+    ErrorKind errorKind = ErrorKind::UnsupportedLayout;
     bool wrong = false; // the error is a value that is wrong (not finite), not one left out
 };
 
@@ -172,6 +173,7 @@ Channel nonFinite(Field value)
     Channel c;
     c.kind = Channel::Number;
     c.error = nonFiniteMessage(value);
+    c.errorKind = ErrorKind::BadNumber;
     c.wrong = true;
     return c;
 }
@@ -202,6 +204,7 @@ Channel curveChannel(Field list, double offset = 0)
             framed = true;
             if (!ok) {
                 c.error = QStringLiteral("\"%1\" is not a frame.").arg(fieldToString(t));
+                c.errorKind = ErrorKind::BadNumber;
                 return c;
             }
             continue;
@@ -224,6 +227,7 @@ Channel curveChannel(Field list, double offset = 0)
         int whole = 0;
         if (!wholeFrame(at, whole)) {
             c.error = QStringLiteral("frame %1 is not a whole frame Corvane can handle.").arg(at);
+            c.errorKind = ErrorKind::BadNumber;
             return c;
         }
         c.keys.push_back({whole, value + offset});
@@ -386,7 +390,7 @@ bool ScriptReader::track(const Node &n, const QString &knob, const QString &name
             const int line = at ? lineAt(at) : n.line;
             if (c->wrong) {
                 m_rows.fail(QStringLiteral("node %1, knob %2: %3").arg(n.name, knob, c->error),
-                            line);
+                            line, c->errorKind);
                 return false;
             }
             m_notes.leftOut(QStringLiteral("line %1: node %2, knob %3: %4 The knob is left out.")
@@ -657,7 +661,7 @@ ReadResult ScriptReader::read()
                                        "not closed.")
                             .arg(n.type)
                             .arg(n.line),
-                        lineAt(std::max(m_begin, m_end - 1)));
+                        lineAt(std::max(m_begin, m_end - 1)), ErrorKind::CutShort);
             break;
         }
         node(n);

@@ -188,7 +188,7 @@ private:
             m_rows.fail(QStringLiteral("the frame count \"%1\" is not a non-negative whole "
                                        "number.")
                             .arg(fieldToString(countLine.text)),
-                        line);
+                        line, ErrorKind::BadNumber);
             return;
         }
         m_expected = count;

@@ -294,12 +294,12 @@ bool ScriptReader::keys(const Argument &curve, const QString &what, std::vector<
         if (!frameOk) {
             m_rows.fail(QStringLiteral("%1: the key \"%2\" has no frame number.")
                             .arg(what, fieldToString(key)),
-                        lineAt(key.begin));
+                        lineAt(key.begin), ErrorKind::BadNumber);
             return false;
         }
         if (!valueOk && isNonFiniteNumber(value)) {
             m_rows.fail(QStringLiteral("%1: %2").arg(what, nonFiniteMessage(value)),
-                        lineAt(value.begin));
+                        lineAt(value.begin), ErrorKind::BadNumber);
             return false;
         }
         if (!valueOk) {
@@ -337,7 +337,7 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
         const Field text = trimmed(Field{a->begin, a->end});
         if (a->kind != Argument::Curve && isNonFiniteNumber(text)) {
             m_rows.fail(QStringLiteral("%1's %2: %3").arg(node, name, nonFiniteMessage(text)),
-                        lineAt(text.begin));
+                        lineAt(text.begin), ErrorKind::BadNumber);
             return;
         }
     }
@@ -527,7 +527,7 @@ ReadResult ScriptReader::read()
         lastEnd[-1] != '}')
         m_rows.fail(QStringLiteral("the script ends inside a statement (no \";\" ends it): it is "
                                    "cut short."),
-                    lineAt(std::min(lastEnd, m_end) - 1));
+                    lineAt(std::min(lastEnd, m_end) - 1), ErrorKind::CutShort);
     ReadResult result = m_rows.finish(
         m_nodes == 0 ? QStringLiteral("the script has no Tracker, Stabilize or MatchMove node.")
                      : QStringLiteral("no Tracker, Stabilize or MatchMove node of the script has "
