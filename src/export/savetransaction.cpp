@@ -645,14 +645,20 @@ QString SaveTransaction::pend(Entry &entry, int index, Pending &p)
 }
 
 // The temporary files and the journals' records are made durable before
-// any target changes: with one sync of each file system they are on, not
-// one per file (a save of many small files would spend most of its time
-// waiting for each); where that cannot be had, each file's own sync after
-// all were written, and each folder's.
+// any target changes: a save of many files with one sync of each file
+// system they are on, not one per file (it would spend most of its time
+// waiting for each); a save of a few files, or where that cannot be had,
+// with each file's own sync after all were written, and each folder's.
 QString SaveTransaction::makeDurable(std::vector<Pending> &pending,
                                      QHash<QString, SaveJournal> &journals)
 {
-    const QStringList unsynced = syncFileSystems(journals.keys());
+    // A file system's sync waits for every program's unwritten data on it:
+    // a save of a few files syncs its own, whatever else the disk is doing.
+    constexpr size_t fewFiles = 16;
+    const size_t written = size_t(
+        std::count_if(pending.begin(), pending.end(), [](const Pending &p) { return !p.direct; }));
+    const QStringList unsynced =
+        written <= fewFiles ? journals.keys() : syncFileSystems(journals.keys());
     if (unsynced.isEmpty()) return QString();
     std::vector<Pending *> own;
     for (Pending &p : pending)

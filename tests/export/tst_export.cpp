@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <numeric>
 #include <thread>
 
 using namespace corvane;
@@ -640,24 +641,24 @@ private slots:
             order.append(stage);
             return false;
         });
-        const ExportResult r = save(tracks(4, 1), "Nuke Tracker File (*.txt)",
+        const ExportResult r = save(tracks(40, 1), "Nuke Tracker File (*.txt)",
                                     folder.filePath(QStringLiteral("shot.txt")));
         SaveTransaction::setFault({});
         QVERIFY2(r.ok(), qPrintable(r.error));
-        // shot.txt, four tracks and the set's record.
-        QCOMPARE(order.count(Stage::Write), 6);
+        // shot.txt, forty tracks and the set's record.
+        QCOMPARE(order.count(Stage::Write), 42);
 #if defined(__linux__)
         QCOMPARE(order.count(Stage::SyncAll), 1);
         QCOMPARE(order.count(Stage::SyncFile), 0);
 #else
-        QCOMPARE(order.count(Stage::SyncFile), 6);
+        QCOMPARE(order.count(Stage::SyncFile), 42);
 #endif
         const qsizetype firstSync =
             std::find_if(order.cbegin(), order.cend(), isSync) - order.cbegin();
         QVERIFY(order.lastIndexOf(Stage::Write) < firstSync);
         QVERIFY(order.indexOf(Stage::PutInPlace) > firstSync);
-        QCOMPARE(order.count(Stage::PutInPlace), 6);
-        QCOMPARE(partsAtSync, QList<int>({5, 1}));
+        QCOMPARE(order.count(Stage::PutInPlace), 42);
+        QCOMPARE(partsAtSync, QList<int>({41, 1}));
         QVERIFY(recordsAtSync);
         QVERIFY(QFileInfo(folder.filePath(QStringLiteral("shot_T1.txt"))).isSymLink());
         QCOMPARE(fileContents(linked), QByteArray("1 2 1\n"));
@@ -681,7 +682,7 @@ private slots:
                 dir.filePath(failing ? QStringLiteral("fallback") : QStringLiteral("synced")));
             folder.mkpath(QStringLiteral("."));
             const QString target = folder.filePath(QStringLiteral("shot.txt"));
-            QVERIFY(save(tracks(5, 1), "Nuke Tracker File (*.txt)", target).ok());
+            QVERIFY(save(tracks(20, 1), "Nuke Tracker File (*.txt)", target).ok());
             const QByteArray unreadable = QFile::encodeName(folder.filePath("shot_T1.txt"));
             QCOMPARE(::chmod(unreadable.constData(), 0200), 0);
             QCOMPARE(::chmod(QFile::encodeName(folder.filePath("shot_T2.txt")).constData(), 0640),
@@ -692,7 +693,7 @@ private slots:
                 if (stage == Stage::SyncFile) ownSyncs.append(index);
                 return stage == Stage::SyncAll;
             });
-            const ExportResult r = save(tracks(5, 7), "Nuke Tracker File (*.txt)", target);
+            const ExportResult r = save(tracks(20, 7), "Nuke Tracker File (*.txt)", target);
             SaveTransaction::setFault({});
             QVERIFY2(r.ok(), qPrintable(r.error));
             struct stat st;
@@ -705,7 +706,31 @@ private slots:
         }
         QCOMPARE(saved[1], saved[0]);
         std::sort(ownSyncs.begin(), ownSyncs.end());
-        QCOMPARE(ownSyncs, QList<int>({0, 1, 2, 3, 4, 5, 6})); // shot.txt, five tracks, the record
+        QList<int> each(22); // shot.txt, twenty tracks, the record
+        std::iota(each.begin(), each.end(), 0);
+        QCOMPARE(ownSyncs, each);
+        QVERIFY(order.lastIndexOf(Stage::Write) < order.indexOf(Stage::SyncFile));
+        QVERIFY(order.lastIndexOf(Stage::SyncFile) < order.indexOf(Stage::PutInPlace));
+    }
+
+    // A save of a few files syncs them, not their whole file system, which
+    // would wait for every other program's data on the disk.
+    void aFewFilesSyncTheirOwn()
+    {
+        using Stage = SaveTransaction::Stage;
+        QDir folder(dir.filePath(QStringLiteral("few")));
+        folder.mkpath(QStringLiteral("."));
+        QList<Stage> order;
+        SaveTransaction::setFault([&](Stage stage, int) {
+            order.append(stage);
+            return false;
+        });
+        const ExportResult r = save(tracks(4, 3), "Nuke Tracker File (*.txt)",
+                                    folder.filePath(QStringLiteral("shot.txt")));
+        SaveTransaction::setFault({});
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(order.count(Stage::SyncAll), 0);
+        QCOMPARE(order.count(Stage::SyncFile), 6); // shot.txt, four tracks, the record
         QVERIFY(order.lastIndexOf(Stage::Write) < order.indexOf(Stage::SyncFile));
         QVERIFY(order.lastIndexOf(Stage::SyncFile) < order.indexOf(Stage::PutInPlace));
     }
