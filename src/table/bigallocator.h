@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <utility>
 #include <vector>
 
 #if defined(__linux__)
@@ -42,6 +43,18 @@ template <typename T> struct BigAllocator
             ::operator delete(p);
         else
             std::free(p);
+    }
+
+    // A new element is default-initialised, not zeroed: a trivial one is
+    // left as it is, so that the memory of a grown array is first touched
+    // where the work fills it (on several threads), not by the growing.
+    template <typename U> void construct(U *p) noexcept(noexcept(U()))
+    {
+        ::new (static_cast<void *>(p)) U;
+    }
+    template <typename U, typename... Args> void construct(U *p, Args &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
     }
 
     template <typename U> bool operator==(const BigAllocator<U> &) const noexcept
