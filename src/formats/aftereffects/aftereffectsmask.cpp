@@ -121,7 +121,7 @@ ReadResult readAfterEffectsMaskLines(LineSource &scanner, const QString &)
     if (!rows.failed() && !ended && !points.empty())
         rows.fail(QStringLiteral("the file ends before \"End of Keyframe Data\": it is cut "
                                  "short."),
-                  scanner.number());
+                  scanner.number(), ErrorKind::CutShort);
     if (!rows.failed()) addShapePoints(points, rows, shapeVertexName);
     ReadResult result = rows.finish();
     result.set.plateWidth = width;

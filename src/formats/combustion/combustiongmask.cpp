@@ -352,7 +352,7 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
     }
     if (const QString cut = blocks.unclosed();
         !cut.isEmpty() && !rows.failed() && scanner.error().isEmpty())
-        rows.fail(cut, scanner.number());
+        rows.fail(cut, scanner.number(), ErrorKind::CutShort);
     if (const int row = rows.failed() ? -1 : xRows.firstWithoutY(); row >= 0)
         rows.fail(QStringLiteral("%1 has an X key at frame %2 but no Y key.")
                       .arg(rows.set().names.at(row))

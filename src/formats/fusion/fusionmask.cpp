@@ -79,7 +79,7 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
         if (inKey && text.contains("Closed = true")) closed[size_t(shape)] = 1;
     }
     if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
-        rows.fail(braces.unclosed(), scanner.number());
+        rows.fail(braces.unclosed(), scanner.number(), ErrorKind::CutShort);
     if (rows.failed()) return rows.finish();
     addShapePoints(points, rows, [&closed](int s, int v) {
         return QStringLiteral("S%1_%2%3")

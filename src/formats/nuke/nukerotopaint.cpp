@@ -235,7 +235,7 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
         }
     }
     if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
-        rows.fail(braces.unclosed(), scanner.number());
+        rows.fail(braces.unclosed(), scanner.number(), ErrorKind::CutShort);
 }
 
 } // namespace
@@ -282,7 +282,8 @@ ReadResult readNukeRotoPaintLines(LineSource &lines, const QString &)
     CurveTreeContents contents;
     if (!rows.failed() && facts.treeStart && facts.curveGroup) {
         const QByteArray text = lines.whole();
-        if (!lines.error().isEmpty()) return ReadResult::failure(lines.error());
+        if (!lines.error().isEmpty())
+            return ReadResult::failure(lines.error(), 0, ErrorKind::NotATrackFile);
         contents = readCurveTrees(text, rows, notes, shape);
     }
     ReadResult result = rows.finish(nothingReadMessage(facts, contents, notes));

@@ -75,7 +75,7 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
             if (!ok || !wholeFrame(value, frame)) {
                 rows.fail(QStringLiteral("the key time \"%1\" is not a whole frame.")
                               .arg(fieldToString(fields[1])),
-                          number);
+                          number, ErrorKind::BadNumber);
                 break;
             }
             haveFrame = true;
@@ -92,7 +92,7 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
             if ((fields.size() - 1) % 12 != 0) {
                 rows.fail(QStringLiteral("the vertex data holds a part of a vertex (each has 12 "
                                          "numbers): the line is cut."),
-                          number);
+                          number, ErrorKind::CutShort);
                 break;
             }
             for (int j = 0; j < vertices; ++j) {
