@@ -379,7 +379,8 @@ bool recordSave(Outcome &outcome, OutputReport &report, ExportResult &result, co
 
 // One input converted without holding its table (export/streaming.h):
 // true when it ran, its report in outcome; false when it runs whole.
-bool streamJob(const Job &job, const ConvertOptions &options, Outcome &outcome)
+bool streamJob(const Job &job, const ConvertOptions &options, Outcome &outcome,
+               const Progress &progress)
 {
     const QString &path = job.inputs.first();
     if (job.inputs.size() != 1 || !options.operations.empty() || options.camera != Camera::All ||
@@ -390,6 +391,9 @@ bool streamJob(const Job &job, const ConvertOptions &options, Outcome &outcome)
     input.path = path;
     input.format = inputFormat(path, options.from, detected, &input.candidates);
     if (!input.format || !mayStream(*input.format, *options.target)) return false;
+    // The reading is the whole conversion's progress: each piece is
+    // converted and written as it is read.
+    if (progress) progress(QStringLiteral("reading %1").arg(path));
     StreamJob stream;
     stream.input = path;
     stream.source = input.format;
@@ -513,7 +517,7 @@ Outcome convert(const ConvertOptions &options, const Progress &progress)
         if (job.output != QLatin1String("-")) touched << job.output;
     outcome.recovered = SaveTransaction::recoverFolders(touched);
     if (jobs.size() == 1 && !options.append) {
-        if (streamJob(jobs.first(), options, outcome)) return outcome;
+        if (streamJob(jobs.first(), options, outcome, progress)) return outcome;
     }
     // Each job read and converted on its own (on several threads with
     // --jobs); the first failure in the inputs' order is the run's, as one by one.
