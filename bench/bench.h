@@ -9,6 +9,9 @@
 
 // Runs work and prints "<name> <seconds> s <peak-rss-MB> MB".
 void stage(const char *name, const std::function<void()> &work);
+// A memory figure of /proc/self/status ("VmHWM:", "VmRSS:") in megabytes;
+// -1 where the system has none.
+long statusMegabytes(const char *field);
 // The wall seconds of the last run of a stage (0 when it has not run).
 double stageSeconds(const char *name);
 

@@ -22,18 +22,6 @@ namespace {
 
 constexpr int SetupTrackers = 1000, SetupKeys = 1000;
 
-// Resident megabytes now, or at their peak ("VmHWM:"), from /proc.
-long statusMegabytes(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith(field))
-                return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong() /
-                       1024;
-    return -1;
-}
-
 void channel(QByteArray &out, const QByteArray &name, const char *part, const char *extrapolation,
              const QByteArray &value)
 {

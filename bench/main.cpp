@@ -41,10 +41,6 @@
 #include <memory>
 #include <string>
 
-using namespace corvane;
-
-namespace {
-
 // A memory figure of /proc/self/status ("VmHWM:", "VmRSS:") in megabytes;
 // -1 where the system has none.
 long statusMegabytes(const char *field)
@@ -57,6 +53,10 @@ long statusMegabytes(const char *field)
                        1024;
     return -1;
 }
+
+using namespace corvane;
+
+namespace {
 
 // The peak resident memory since the last reset, from the kernel's
 // high-water mark (which resetPeak clears, where the system allows it).

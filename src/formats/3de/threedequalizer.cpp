@@ -262,7 +262,7 @@ public:
             splitWhitespace(line, m_fields);
             if (!m_fields.empty()) return Streamed::Declined; // the line rules would read it
         }
-        return m_read > 0 && m_rows.handOn(true) ? Streamed::Read : Streamed::Declined;
+        return m_rows.finish();
     }
 
 private:
@@ -288,27 +288,16 @@ private:
             if (!m_lines.next(line)) return Streamed::Declined;
             splitWhitespace(line, m_fields);
             if (m_fields.size() != 3 || !Reader::isNumber(m_fields[0])) return Streamed::Declined;
-            int frame = 0;
-            double x = 0, y = 0;
-            const int at = m_lines.number();
-            if (!m_check.frame(m_fields[0], at, frame) ||
-                !m_check.coordinate(m_fields[1], "X", at, x) ||
-                !m_check.coordinate(m_fields[2], "Y", at, y))
-                return Streamed::Declined;
-            m_rows.add(name, frame, x, y);
-            ++m_read;
-            if ((m_read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
-                return Streamed::Stopped;
-            if (!m_rows.handOn()) return Streamed::Stopped;
+            const Streamed added =
+                m_rows.add(name, m_fields[0], m_fields[1], m_fields[2], m_lines.number());
+            if (added != Streamed::Read) return added;
         }
         return Streamed::Read;
     }
 
     LineSource &m_lines;
-    PieceFiller m_rows;
-    RowCollector m_check; // reads the numbers as the whole reading does
+    StreamedRows m_rows;
     std::vector<Field> m_fields;
-    qint64 m_read = 0;
 };
 
 } // namespace

@@ -141,33 +141,41 @@ ReadResult readNamedRows(const QByteArray &data, bool (*isRow)(const std::vector
     return refuseCutRow(readRowLines(data, isRow), data);
 }
 
+Streamed StreamedRows::add(const QString &name, Field frameField, Field x, Field y, int line)
+{
+    int frame = 0;
+    double xv = 0, yv = 0;
+    if (!m_check.frame(frameField, line, frame) || !m_check.coordinate(x, "X", line, xv) ||
+        !m_check.coordinate(y, "Y", line, yv))
+        return Streamed::Declined;
+    m_rows.add(name, frame, xv, yv);
+    if ((++m_read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
+        return Streamed::Stopped;
+    return m_rows.handOn() ? Streamed::Read : Streamed::Stopped;
+}
+
+Streamed StreamedRows::finish()
+{
+    if (m_read == 0 || last.mayBeCut()) return Streamed::Declined;
+    return m_rows.handOn(true) ? Streamed::Read : Streamed::Stopped;
+}
+
 Streamed streamNamedRows(LineSource &lines, RowStream &out,
                          bool (*isRow)(const std::vector<Field> &))
 {
-    PieceFiller rows(out);
-    RowCollector check; // reads the numbers as the whole reading does
+    StreamedRows rows(out);
     NameRuns names;
-    LastLines last;
     std::vector<Field> fields;
     Field line;
-    qint64 read = 0;
     while (lines.next(line)) {
         splitTrimmed(line, fields);
-        last.see(fields);
+        rows.last.see(fields);
         if (fields.empty() || !isRow(fields)) continue;
-        int frame = 0;
-        double x = 0, y = 0;
-        const int at = lines.number();
-        if (!check.frame(fields[1], at, frame) || !check.coordinate(fields[2], "X", at, x) ||
-            !check.coordinate(fields[3], "Y", at, y))
-            return Streamed::Declined;
-        rows.add(names.name(fields[0], true), frame, x, y);
-        if ((++read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
-            return Streamed::Stopped;
-        if (!rows.handOn()) return Streamed::Stopped;
+        const Streamed added =
+            rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], lines.number());
+        if (added != Streamed::Read) return added;
     }
-    if (read == 0 || last.mayBeCut()) return Streamed::Declined;
-    return rows.handOn(true) ? Streamed::Read : Streamed::Stopped;
+    return rows.finish();
 }
 
 ReadResult refuseCutRow(ReadResult read, const QByteArray &data)

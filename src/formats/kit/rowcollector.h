@@ -124,6 +124,27 @@ private:
     bool m_lastCounts = false;
 };
 
+// What a streamed reading of rows keeps: the piece being filled, the whole
+// reading's checks of the numbers, and the text's last lines.
+class StreamedRows
+{
+public:
+    explicit StreamedRows(RowStream &out) : m_rows(out) {}
+    // Reads a row's numbers and adds it: Read to go on, Declined for a field
+    // that is not a number, Stopped when a stop was asked for or the taker
+    // wants no more.
+    Streamed add(const QString &name, Field frame, Field x, Field y, int line);
+    // The end of the text: the last piece handed on, unless nothing was
+    // read or the last line may be a cut row.
+    Streamed finish();
+    LastLines last;
+
+private:
+    PieceFiller m_rows;
+    RowCollector m_check;
+    qint64 m_read = 0;
+};
+
 // readNamedRows in pieces (see rowstream.h), for a file it reads whole.
 Streamed streamNamedRows(LineSource &lines, RowStream &out,
                          bool (*isRow)(const std::vector<Field> &));

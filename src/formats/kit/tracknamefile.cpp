@@ -2,7 +2,6 @@
 #include "tracknamefile.h"
 
 #include "rowcollector.h"
-#include "stoprequest.h"
 #include "table/namerule.h"
 
 #include <cstring>
@@ -68,35 +67,24 @@ ReadResult readTrackNameBlocks(const QByteArray &data, TrackNames names)
 
 Streamed streamTrackNameBlocks(LineSource &lines, RowStream &out, TrackNames names)
 {
-    PieceFiller rows(out);
-    RowCollector check; // reads the numbers as the whole reading does
+    StreamedRows rows(out);
     QString name = QStringLiteral("autotrack0");
-    LastLines last;
     std::vector<Field> fields;
     Field line;
-    qint64 read = 0;
     while (lines.next(line)) {
         splitTrimmed(line, fields);
-        last.see(fields);
+        rows.last.see(fields);
         if (isTrackNameLine(line)) {
             name = fieldToString({line.begin + prefixLength, line.end});
             if (names == TrackNames::NameRule) name = applyNameRule(name);
             continue;
         }
         if (!sampleFields(line, fields)) continue;
-        int frame = 0;
-        double x = 0, y = 0;
-        const int at = lines.number();
-        if (!check.frame(withoutDecimals(fields[0]), at, frame) ||
-            !check.coordinate(fields[1], "X", at, x) || !check.coordinate(fields[2], "Y", at, y))
-            return Streamed::Declined;
-        rows.add(name, frame, x, y);
-        if ((++read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
-            return Streamed::Stopped;
-        if (!rows.handOn()) return Streamed::Stopped;
+        const Streamed added =
+            rows.add(name, withoutDecimals(fields[0]), fields[1], fields[2], lines.number());
+        if (added != Streamed::Read) return added;
     }
-    if (read == 0 || last.mayBeCut()) return Streamed::Declined;
-    return rows.handOn(true) ? Streamed::Read : Streamed::Stopped;
+    return rows.finish();
 }
 
 bool hasTrackNameBlocks(const QByteArray &data)
