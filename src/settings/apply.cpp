@@ -365,10 +365,14 @@ bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult
     // Only what an exchange of values can put in: no shape order to make,
     // no shown value to take first, no formula or rare attribute to keep.
     if (table.hasFormulas()) return false;
-    for (int r = 0; r < table.rowCount(); ++r) {
-        if (!table.convertsInPlace(r) || !table.hasImportedValue(r)) return false;
-        if (cancel && r % 65536 == 0 && cancel->load(std::memory_order_relaxed)) return false;
-    }
+    std::atomic<bool> inPlace{true};
+    forRowRanges(table.rowCount(), [&](int begin, int end, int) {
+        for (int r = begin; r < end && inPlace.load(std::memory_order_relaxed); ++r)
+            if (!table.convertsInPlace(r) || !table.hasImportedValue(r) ||
+                (cancel && r % 65536 == 0 && cancel->load(std::memory_order_relaxed)))
+                inPlace = false;
+    });
+    if (!inPlace) return false;
     ApplyProgress progress(params.progress, table.rowCount());
     ApplyRun run;
     if (!checkRows(table, params, progress, run, result)) return true;
