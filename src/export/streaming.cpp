@@ -235,8 +235,10 @@ private:
     {
         TrackSet start;
         start.firstFrame = QString::number(importFirst);
-        start.plateWidth = first.plateWidth;
-        start.plateHeight = first.plateHeight;
+        if (m_job.source->statesPlate) {
+            start.plateWidth = first.plateWidth;
+            start.plateHeight = first.plateHeight;
+        }
         takeOverImport(settings, start, ImportMode::NewList, m_filter);
         return m_job.settle(settings);
     }
@@ -247,7 +249,7 @@ private:
         // the end checks that the whole file's gives the same conversion.
         m_importFirst =
             m_survey ? m_survey->low : *std::min_element(first.frames.begin(), first.frames.end());
-        m_statedPlate = {first.plateWidth, first.plateHeight};
+        if (m_job.source->statesPlate) m_statedPlate = {first.plateWidth, first.plateHeight};
         if (!settle(m_outcome.settings, first, m_importFirst)) return false;
         m_params = applyParams(m_outcome.settings, m_target);
         ExportParams save = exportParams(m_outcome.settings, m_target, m_job.output);

@@ -236,6 +236,31 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"in.txt"});
     }
 
+    // A last line cut short of its fields, with no line end, may be a row
+    // cut in two: the whole reading refuses it, the stream declines it. With
+    // its line end it is a line like any other.
+    void cutLastLineDeclines()
+    {
+        struct Count : RowStream
+        {
+            int rows = 0;
+            bool take(TrackSet &piece) override
+            {
+                rows += piece.count;
+                return true;
+            }
+        };
+        const Format &synthEyes = *formatById(QStringLiteral("syntheyes"));
+        const QByteArray text = "a 1 0.5 0.5 15\na 2 0.25 0.75 15\nb 3 0.5 0.5";
+        for (const QByteArray &end : {QByteArray(), QByteArray("\n")}) {
+            Count counted;
+            LineSource lines(text + end);
+            QCOMPARE(synthEyes.stream(lines, counted),
+                     end.isEmpty() ? Streamed::Declined : Streamed::Read);
+            QCOMPARE(synthEyes.read(text + end, QString()).ok(), !end.isEmpty());
+        }
+    }
+
     // The streamed reader gives the whole reader's rows, piece by piece.
     void streamedReaderReadsTheSameRows()
     {

@@ -262,7 +262,7 @@ public:
             splitWhitespace(line, m_fields);
             if (!m_fields.empty()) return Streamed::Declined; // the line rules would read it
         }
-        return m_rows.finish();
+        return m_rows.finish(m_lines);
     }
 
 private:
@@ -379,6 +379,7 @@ Formats threeDEFormats()
     v3.recognition = {Recognition::DoubleSlash, nullptr,
                       "This is not a 3DE File! Check type of versions!"};
     v3.read = readThreeDEv3;
+    v3.stream = streamThreeDEv3;
     v3.sniff = looksLikeThreeDEv3;
     v3.writer = &threeDEv3Writer;
     v3.source = SourceRule::Flip;

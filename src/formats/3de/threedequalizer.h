@@ -18,6 +18,7 @@ Streamed streamThreeDEv4(LineSource &lines, RowStream &out);
 // "frame x y" lines.
 ReadResult readThreeDEv3(const QByteArray &data, const QString &fileName = QString());
 bool looksLikeThreeDEv3(const QByteArray &data);
+Streamed streamThreeDEv3(LineSource &lines, RowStream &out);
 extern const WriterSteps threeDEv3Writer;
 
 } // namespace corvane

@@ -80,6 +80,41 @@ ReadResult readThreeDEv3(const QByteArray &data, const QString &)
     return result;
 }
 
+Streamed streamThreeDEv3(LineSource &lines, RowStream &out)
+{
+    StreamedRows rows(out);
+    Field line;
+    std::vector<Field> fields;
+    if (!lines.next(line)) return Streamed::Declined;
+    TrackSet header;
+    readHeader(line, header);
+    rows.setPlate(header.plateWidth, header.plateHeight);
+    splitTrimmed(line, fields);
+    rows.last.see(fields);
+    QString name;
+    while (lines.next(line)) {
+        splitTrimmed(line, fields);
+        rows.last.see(fields);
+        if (fields.empty()) continue;
+        const bool threeNumbers =
+            fields.size() == 3 && isNumber(fields[0]) && isNumber(fields[1]) && isNumber(fields[2]);
+        Streamed added = Streamed::Read;
+        if (colonLayout(fields)) {
+            Field x = fields[2];
+            for (const char *p = x.begin; p < x.end; ++p)
+                if (*p == ',') x.end = p;
+            added = rows.add(name, fields[0], x, fields[3], lines.number());
+        } else if (isSpace(*line.begin) || threeNumbers) {
+            if (fields.size() < 3) return Streamed::Declined;
+            added = rows.add(name, fields[0], fields[1], fields[2], lines.number());
+        } else {
+            name = applyNameRule(fieldToString({fields.front().begin, fields.back().end}));
+        }
+        if (added != Streamed::Read) return added;
+    }
+    return rows.finish(lines);
+}
+
 bool looksLikeThreeDEv3(const QByteArray &data)
 {
     if (!data.startsWith("//")) return false;

@@ -50,6 +50,7 @@ bool LineSource::nextAfterBuffer(Field &line)
             line = withoutCarriageReturn(m_pos, m_end);
             m_pos = m_end;
             ++m_number;
+            m_unended = true;
             return true;
         }
         if (!refill()) return false;

@@ -41,6 +41,8 @@ public:
         return nextAfterBuffer(line);
     }
     int number() const { return m_number; } // of the last line given, from 1
+    // The last line given was the text's last, and no line end closed it.
+    bool endsInsideALine() const { return m_unended; }
     // The text's size in bytes, for readers that size their tables by it.
     qint64 size() const { return m_size; }
     // The whole text, for a reader that needs more than the line at hand;
@@ -73,6 +75,7 @@ private:
     const char *m_end = nullptr;
     bool m_final = false;
     int m_number = 0;
+    bool m_unended = false;
     qint64 m_size = 0;
     QString m_error;
 };

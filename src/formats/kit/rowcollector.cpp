@@ -154,9 +154,9 @@ Streamed StreamedRows::add(const QString &name, Field frameField, Field x, Field
     return m_rows.handOn() ? Streamed::Read : Streamed::Stopped;
 }
 
-Streamed StreamedRows::finish()
+Streamed StreamedRows::finish(const LineSource &lines)
 {
-    if (m_read == 0 || last.mayBeCut()) return Streamed::Declined;
+    if (m_read == 0 || (lines.endsInsideALine() && last.mayBeCut())) return Streamed::Declined;
     return m_rows.handOn(true) ? Streamed::Read : Streamed::Stopped;
 }
 
@@ -175,7 +175,7 @@ Streamed streamNamedRows(LineSource &lines, RowStream &out,
             rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], lines.number());
         if (added != Streamed::Read) return added;
     }
-    return rows.finish();
+    return rows.finish(lines);
 }
 
 ReadResult refuseCutRow(ReadResult read, const QByteArray &data)

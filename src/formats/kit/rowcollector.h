@@ -107,7 +107,7 @@ ReadResult refuseCutRow(ReadResult read, const QByteArray &data);
 
 // The field counts (splitTrimmed) of a text's last line and of the nearest
 // line before it that holds something other than a comment: a streamed
-// reading of a file refuseCutRow may refuse declines it.
+// reading of a file refuseCutRow may refuse (its last line unended) declines it.
 class LastLines
 {
 public:
@@ -136,7 +136,8 @@ public:
     Streamed add(const QString &name, Field frame, Field x, Field y, int line);
     // The end of the text: the last piece handed on, unless nothing was
     // read or the last line may be a cut row.
-    Streamed finish();
+    Streamed finish(const LineSource &lines);
+    void setPlate(int width, int height) { m_rows.setPlate(width, height); }
     LastLines last;
 
 private:

@@ -34,6 +34,14 @@ class PieceFiller
 {
 public:
     explicit PieceFiller(RowStream &out) : m_out(out) { m_piece.reserve(StreamPieceRows); }
+    // The plate the file states, given with every piece.
+    void setPlate(int width, int height)
+    {
+        m_width = width;
+        m_height = height;
+        m_piece.plateWidth = width;
+        m_piece.plateHeight = height;
+    }
     void add(const QString &name, int frame, double x, double y)
     {
         m_piece.append(name, frame, x, y);
@@ -45,12 +53,15 @@ public:
         const bool more = m_out.take(m_piece);
         m_piece = TrackSet();
         m_piece.reserve(StreamPieceRows);
+        m_piece.plateWidth = m_width;
+        m_piece.plateHeight = m_height;
         return more;
     }
 
 private:
     RowStream &m_out;
     TrackSet m_piece;
+    int m_width = 0, m_height = 0;
 };
 
 } // namespace corvane

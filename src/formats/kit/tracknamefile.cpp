@@ -84,7 +84,7 @@ Streamed streamTrackNameBlocks(LineSource &lines, RowStream &out, TrackNames nam
             rows.add(name, withoutDecimals(fields[0]), fields[1], fields[2], lines.number());
         if (added != Streamed::Read) return added;
     }
-    return rows.finish();
+    return rows.finish(lines);
 }
 
 bool hasTrackNameBlocks(const QByteArray &data)
