@@ -677,6 +677,49 @@ private slots:
                  qPrintable(run.err));
     }
 
+    // A conversion of one file streams; --append takes it through the whole
+    // table. Both write the same bytes and report the same, whatever the
+    // options.
+    void streamedAsWhole()
+    {
+        QByteArray text = "3\n";
+        const int first[] = {10, 1003, 2};
+        for (int t = 0; t < 3; ++t) {
+            const int rows = t == 0 ? 40000 : 7;
+            text +=
+                "Track_" + QByteArray::number(t + 1) + "\n0\n" + QByteArray::number(rows) + '\n';
+            for (int r = 0; r < rows; ++r)
+                text += QByteArray::number(first[t] + r) + ' ' +
+                        QByteArray::number(12.5 + r * 0.125 + t, 'f', 6) + ' ' +
+                        QByteArray::number(700.0 - r * 0.0625, 'f', 4) + '\n';
+        }
+        const QString input = file(QStringLiteral("streamed/in.txt"), text);
+        const QList<QStringList> options{{},
+                                         {"--preset", "x2"},
+                                         {"--first-frame", "1001"},
+                                         {"--par", "2"},
+                                         {"--conventions", "file"}};
+        // The reports, the outputs' names aside.
+        auto report = [](const CliRun &run, const QString &output) {
+            return QJsonDocument::fromJson(QString(run.out).replace(output, "OUT").toUtf8())
+                .object();
+        };
+        for (const char *target : {"nuke-cameratracker", "3de4", "pftrack2011", "syntheyes"})
+            for (const QStringList &given : options) {
+                const QStringList common =
+                    QStringList{"--json", "--to", target, "--plate", "1920x1080"} + given;
+                const QString streamed = dir.filePath(QStringLiteral("streamed/a"));
+                const QString whole = dir.filePath(QStringLiteral("streamed/b"));
+                const CliRun a = runConverter(common + QStringList{"-o", streamed, input});
+                const CliRun b = runConverter(common + QStringList{"--append", "-o", whole, input});
+                QCOMPARE(a.exitCode, 0);
+                QCOMPARE(b.exitCode, 0);
+                QVERIFY2(fileContents(streamed) == fileContents(whole),
+                         qPrintable(QStringLiteral("%1 %2").arg(target, given.join(' '))));
+                QCOMPARE(report(a, streamed), report(b, whole));
+            }
+    }
+
     // --json: standard output is one document, whatever the run did.
     void jsonReports()
     {
