@@ -289,8 +289,6 @@ private:
             return false;
         if (!write(piece)) return false;
         m_runs.add(piece);
-        for (const QString &name : piece.names.runs())
-            m_names.insert(name);
         return !m_sink->declined();
     }
 
@@ -347,7 +345,8 @@ private:
         saved.rows = int(m_runs.rows) - sink.rowsLeftOut;
         saved.tracks = int(m_runs.names.size());
         m_outcome.rows = int(m_runs.rows);
-        m_outcome.tracks = int(m_names.size());
+        // Tracks by name (a name may come back after another's), once the reading is done.
+        m_outcome.tracks = int(QSet<QString>(m_runs.names.cbegin(), m_runs.names.cend()).size());
         m_outcome.frames = {m_runs.low, m_runs.high};
         return true;
     }
@@ -366,7 +365,6 @@ private:
     std::pair<int, int> m_statedPlate{0, 0};
     long long m_written = 0;
     Runs m_runs; // what was converted so far
-    QSet<QString> m_names;
     StreamOutcome m_outcome;
 };
 
