@@ -53,6 +53,33 @@ ReadResult readMayaLive(const QByteArray &data, const QString &)
     return result;
 }
 
+Streamed streamMayaLive(LineSource &lines, RowStream &out)
+{
+    StreamedRows rows(out);
+    Field line, rest;
+    std::vector<Field> fields;
+    if (!lines.next(line)) return Streamed::Declined;
+    if (afterWord(line, "Size", rest)) {
+        splitTrimmed(rest, fields);
+        if (fields.size() >= 2) rows.setPlate(fieldToInt(fields[0]), fieldToInt(fields[1]));
+    }
+    splitTrimmed(line, fields);
+    rows.last.see(fields);
+    QString name;
+    while (lines.next(line)) {
+        splitTrimmed(line, fields);
+        rows.last.see(fields);
+        if (afterWord(line, "Name", rest)) {
+            name = applyNameRule(fieldToString(rest));
+            continue;
+        }
+        if (fields.size() != 5 || *fields[0].begin == '#') continue;
+        const Streamed added = rows.add(name, fields[1], fields[2], fields[3], lines.number());
+        if (added != Streamed::Read) return added;
+    }
+    return rows.finish(lines);
+}
+
 bool looksLikeMayaLive(const QByteArray &data)
 {
     LineScanner scanner(data);
@@ -99,6 +126,7 @@ Formats mayaLiveFormats()
     f.importFilter = f.treeExportFilter = "Maya Live Track File (*.txt)";
     f.recognition = {Recognition::Marker, "Size", "This is not a Maya Live File!"};
     f.read = readMayaLive;
+    f.stream = streamMayaLive;
     f.sniff = looksLikeMayaLive;
     f.writer = &writer;
     f.source = SourceRule::Maya;
