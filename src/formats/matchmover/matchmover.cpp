@@ -91,6 +91,53 @@ ReadResult readMatchMover(const QByteArray &data, const QString &)
     return result;
 }
 
+// The same in pieces; the plate must come before the first row, as
+// MatchMover writes it, for the pieces to carry it.
+Streamed streamMatchMover(LineSource &lines, RowStream &out)
+{
+    enum class Block { None, ImageSequence, PointTrack };
+    StreamedRows rows(out);
+    Field line;
+    std::vector<Field> fields;
+    Block block = Block::None, opened = Block::None;
+    bool sized = false, anyRow = false;
+    QString name;
+    while (lines.next(line)) {
+        Field text = trimmed(line);
+        if (startsWith(text, "imageSequence")) {
+            opened = Block::ImageSequence;
+        } else if (startsWith(text, "pointTrack")) {
+            opened = Block::PointTrack;
+            name = applyNameRule(fieldToString(quoted(text)));
+        } else if (startsWith(text, "{")) {
+            block = opened;
+            opened = Block::None;
+        } else if (startsWith(text, "}")) {
+            block = Block::None;
+        } else if (block == Block::ImageSequence && !sized) {
+            splitTrimmed(text, fields);
+            bool w = false, h = false;
+            if (fields.size() >= 2) {
+                const int a = fieldToInt(fields[0], &w), b = fieldToInt(fields[1], &h);
+                if (w && h) {
+                    if (anyRow) return Streamed::Declined;
+                    rows.setPlate(a, b);
+                    sized = true;
+                }
+            }
+        } else if (block == Block::PointTrack) {
+            splitTrimmed(text, fields);
+            if (fields.empty()) continue;
+            if (fields.size() < 3) return Streamed::Declined;
+            anyRow = true;
+            const Streamed added = rows.add(name, fields[0], fields[1], fields[2], lines.number());
+            if (added != Streamed::Read) return added;
+        }
+    }
+    if (block != Block::None || opened != Block::None) return Streamed::Declined;
+    return rows.finish(lines);
+}
+
 bool looksLikeMatchMover(const QByteArray &data)
 {
     return data.contains("pointTrack") && data.contains('{');
@@ -166,6 +213,7 @@ Formats matchMoverFormats()
     f.recognition = {Recognition::Marker, "imageSequence",
                      "This is not a MatchMover/Movimento File!"};
     f.read = readMatchMover;
+    f.stream = streamMatchMover;
     f.sniff = looksLikeMatchMover;
     f.writer = &writer;
     f.statesPlate = true;
