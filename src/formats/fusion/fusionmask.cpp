@@ -6,11 +6,13 @@
 #include "fusionmask.h"
 #include "formats/nuke/nukecurvetree.h"
 
+#include "formats/kit/byteappender.h"
 #include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
 #include "table/numbers.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace corvane {
 
@@ -97,6 +99,61 @@ bool looksLikeFusionMask(const QByteArray &data)
 
 namespace {
 
+// A polygon mask's node, up to its spline's key frames; n is its number's text.
+void appendMaskNode(ByteAppender &out, int k, const char *n, qsizetype nLength)
+{
+    out << "Polygon";
+    out.append(n, nLength);
+    out << " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
+           "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
+           "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
+           "{\n\tSourceOp = \"Polygon";
+    out.append(n, nLength);
+    out << "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline";
+    out.append(n, nLength);
+    out << " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
+    if (k > 1) {
+        out << "\n\tEffectMask = Input {\n\tSourceOp = \"Polygon";
+        out.appendInt(k - 1);
+        out << "\",\n\tSource = \"Mask\",\n\t},";
+    }
+    out << "\n\t},\n\tViewInfo = OperatorInfo {\n\tPos = { ";
+    out.appendInt(100 + 100 * k);
+    out << ", 100, },\n\t},\n\t},\n\tPolygon";
+    out.append(n, nLength);
+    out << "Polyline = BezierSpline {\n\tSplineColor "
+           "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
+}
+
+// One polygon mask: its node, then its spline of key frames.
+void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s)
+{
+    const int k = int(s) + 1;
+    char n[24];
+    appendMaskNode(out, k, n, std::to_chars(n, n + sizeof n, k).ptr - n);
+    for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
+        char f[24];
+        const qsizetype fLength = std::to_chars(f, f + sizeof f, sorted.keyFrames[key]).ptr - f;
+        out << "[";
+        out.append(f, fLength);
+        out << "] = { ";
+        out.append(f, fLength);
+        // Fusion marks a closed polyline; an open one has no "Closed".
+        out << ", Flags = { LockedY = true, }, Value = Polyline {\n\t";
+        if (!sorted.isOpen(s)) out << "Closed = true,\n\t";
+        out << "Points = {\n\t";
+        for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
+            out << "{ Linear = true, X = ";
+            out.appendFixedExact(sorted.pointX[p]);
+            out << ", Y = ";
+            out.appendFixedExact(sorted.pointY[p]);
+            out << ", },\n\t";
+        }
+        out << "},\n\t},\n\t},\n\t";
+    }
+    out << "},\n\t},\n\t";
+}
+
 void header(WriteContext &ctx)
 {
     const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
@@ -106,53 +163,8 @@ void header(WriteContext &ctx)
         "= {\n\t\n");
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
-        QByteArray &out = ctx.out();
-        const int k = int(s) + 1;
-        QByteArray n;
-        appendInt(n, k);
-        out += "Polygon";
-        out += n;
-        out += " = PolylineMask {\n\tDrawMode = \"InsertAndModify\",\n\tDrawMode2 "
-               "= \"InsertAndModify\",\n\tInputs = {\n\tPaintMode = Input {\n\tValue = FuID { "
-               "\"Invert\", },\n\t},\n\tInvert = Input {\n\tValue = 0,\n\t},\n\tPolyline = Input "
-               "{\n\tSourceOp = \"Polygon";
-        out += n;
-        out += "Polyline\",\n\tSource = \"Value\",\n\t},\n\tPolyline";
-        out += n;
-        out +=
-            " = Input {\n\tValue = Polyline {\n\tPoints = {\n\t},\n\t},\n\tDisabled = true,\n\t},";
-        if (k > 1) {
-            out += "\n\tEffectMask = Input {\n\tSourceOp = \"Polygon";
-            appendInt(out, k - 1);
-            out += "\",\n\tSource = \"Mask\",\n\t},";
-        }
-        out += "\n\t},\n\tViewInfo = OperatorInfo {\n\tPos = { ";
-        appendInt(out, 100 + 100 * k);
-        out += ", 100, },\n\t},\n\t},\n\tPolygon";
-        out += n;
-        out += "Polyline = BezierSpline {\n\tSplineColor "
-               "= { 0, 0, 0, },\n\tNameSet = true,\n\tKeyFrames = {\n\t";
-        for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
-            QByteArray f;
-            appendInt(f, sorted.keyFrames[key]);
-            out += "[";
-            out += f;
-            out += "] = { ";
-            out += f;
-            // Fusion marks a closed polyline; an open one has no "Closed".
-            out += ", Flags = { LockedY = true, }, Value = Polyline {\n\t";
-            if (!sorted.isOpen(s)) out += "Closed = true,\n\t";
-            out += "Points = {\n\t";
-            for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
-                out += "{ Linear = true, X = ";
-                appendFixedExact(out, sorted.pointX[p]);
-                out += ", Y = ";
-                appendFixedExact(out, sorted.pointY[p]);
-                out += ", },\n\t";
-            }
-            out += "},\n\t},\n\t},\n\t";
-        }
-        out += "},\n\t},\n\t";
+        ByteAppender text(ctx.out()); // done before the next flush
+        appendShape(text, sorted, s);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
 }

@@ -4,6 +4,7 @@
 // with twelve numbers per vertex: the position, its tangents and handles).
 #include "shakerotoshape.h"
 
+#include "formats/kit/byteappender.h"
 #include "formats/kit/rowcollector.h"
 #include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
@@ -118,25 +119,25 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 
 namespace {
 
-void appendShape(QByteArray &out, const SortedShapes &sorted, size_t s, int halfWidth,
+void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s, int halfWidth,
                  int halfHeight)
 {
-    out += "shape_name Shape";
-    appendInt(out, qint64(s) + 1);
-    out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
+    out << "shape_name Shape";
+    out.appendInt(qint64(s) + 1);
+    out << "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
            "num_vertices ";
-    appendInt(out, sorted.vertexCounts[s]);
-    out += "\nnum_key_times ";
-    appendInt(out, qint64(sorted.keyCount(s)));
-    out += '\n';
+    out.appendInt(sorted.vertexCounts[s]);
+    out << "\nnum_key_times ";
+    out.appendInt(qint64(sorted.keyCount(s)));
+    out << '\n';
     for (size_t k = sorted.keyStarts[s]; k < sorted.keyStarts[s + 1]; ++k) {
-        out += "key_time ";
-        appendInt(out, sorted.keyFrames[k]);
-        out += ".000000\ncenter_x ";
-        appendInt(out, halfWidth);
-        out += ".000000\ncenter_y ";
-        appendInt(out, halfHeight);
-        out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
+        out << "key_time ";
+        out.appendInt(sorted.keyFrames[k]);
+        out << ".000000\ncenter_x ";
+        out.appendInt(halfWidth);
+        out << ".000000\ncenter_y ";
+        out.appendInt(halfHeight);
+        out << ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
                "color_a 1.000000\nvertex_data ";
         for (size_t p = sorted.pointStarts[k]; p < sorted.pointStarts[k + 1]; ++p) {
             // The position, and five copies of it for the tangents and handles.
@@ -148,7 +149,7 @@ void appendShape(QByteArray &out, const SortedShapes &sorted, size_t s, int half
             for (int copy = 0; copy < 6; ++copy)
                 out.append(pair, length);
         }
-        out += '\n';
+        out << '\n';
     }
 }
 
@@ -162,7 +163,8 @@ void header(WriteContext &ctx)
     ctx.write("\n");
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
-        appendShape(ctx.out(), sorted, s, halfWidth, halfHeight);
+        ByteAppender text(ctx.out()); // done before the next flush
+        appendShape(text, sorted, s, halfWidth, halfHeight);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
     noteOpenShapesClosed(ctx, sorted.openPrefixes,
