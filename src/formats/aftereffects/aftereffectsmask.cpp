@@ -10,6 +10,7 @@
 #include "table/numbers.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace corvane {
 
@@ -155,8 +156,9 @@ void header(WriteContext &ctx)
             text << "Effects\tmocha shape #";
             text.appendInt(k);
             text << '\t';
-            text << name;
-            text << rest;
+            // Plain pointers: appended as they are, never made byte arrays first.
+            text.append(name, qsizetype(std::strlen(name)));
+            text.append(rest, qsizetype(std::strlen(rest)));
         };
         parameter("Shape data", "\n\tFrame\n");
         for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {

@@ -56,47 +56,93 @@ int firstWords(Field text, Field &first, Field &second)
 // "S07_": the shape's part of its vertices' track names.
 QString shapePart(int shape)
 {
-    return QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0'));
+    if (shape < 0) return QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0'));
+    char text[16] = "S0";
+    char *p = std::to_chars(text + (shape < 10 ? 2 : 1), text + 14, shape).ptr;
+    *p++ = '_';
+    return QString::fromLatin1(text, p - text);
 }
 
 // The vertex tracks of the shapes read: each channel's vertex by its name
 // within its shape (a shape's vertices are known only within its node).
+// Most shapes have a few vertices, looked up in a row; a shape of many
+// has a table of them.
 class Vertices
 {
 public:
     void startShape(int shape)
     {
-        m_shape = shape;
         m_part = shapePart(shape);
+        m_shapeFirst = m_names.size();
         m_ids.clear();
         m_current = -1;
+        m_started = true;
     }
     // The track of the channel path's vertex part ("Vertex_3"); made once
     // per vertex, however many channels it has.
     int idOf(Field raw)
     {
         if (m_current >= 0 && view(raw) == QByteArrayView(m_lastRaw)) return m_current;
-        m_lastRaw = raw.bytes();
-        const QString name = m_part + applyNameRule(fieldToString(raw));
-        auto it = m_ids.constFind(name);
-        if (it == m_ids.cend()) {
-            it = m_ids.insert(name, int(m_names.size()));
+        keep(m_lastRaw, raw);
+        const QString name = m_part + ruledPart(raw);
+        m_current = find(name);
+        if (m_current < 0) {
+            m_current = int(m_names.size());
             m_names.push_back(name);
+            if (!m_ids.isEmpty() || m_names.size() - m_shapeFirst > manyVertices) index();
         }
-        m_current = it.value();
         return m_current;
     }
     const QString &name(int id) const { return m_names[size_t(id)]; }
     void startShapeIfNone()
     {
-        if (m_shape < 0) startShape(0);
+        if (!m_started) startShape(0);
     }
 
 private:
-    int m_shape = -1, m_current = -1;
-    QString m_part;
-    QByteArray m_lastRaw;
-    QHash<QString, int> m_ids; // of the shape at hand
+    static constexpr size_t manyVertices = 16;
+
+    // raw's bytes into kept, in its room when it has enough.
+    static void keep(QByteArray &kept, Field raw)
+    {
+        kept.resize(raw.end - raw.begin);
+        std::memcpy(kept.data(), raw.begin, size_t(raw.end - raw.begin));
+    }
+
+    // The vertex part through the name rule: the same for most shapes'
+    // vertices, so the last one is kept.
+    const QString &ruledPart(Field raw)
+    {
+        if (!m_anyRuled || view(raw) != QByteArrayView(m_ruledRaw)) {
+            keep(m_ruledRaw, raw);
+            m_ruled = applyNameRule(fieldToString(raw));
+            m_anyRuled = true;
+        }
+        return m_ruled;
+    }
+    int find(const QString &name) const
+    {
+        if (!m_ids.isEmpty()) return m_ids.value(name, -1);
+        for (size_t id = m_shapeFirst; id < m_names.size(); ++id)
+            if (m_names[id] == name) return int(id);
+        return -1;
+    }
+    // The shape's vertices so far into its table (the newest last).
+    void index()
+    {
+        if (m_ids.isEmpty())
+            for (size_t id = m_shapeFirst; id < m_names.size(); ++id)
+                m_ids.insert(m_names[id], int(id));
+        else
+            m_ids.insert(m_names.back(), int(m_names.size()) - 1);
+    }
+
+    bool m_started = false, m_anyRuled = false;
+    int m_current = -1;
+    size_t m_shapeFirst = 0;
+    QString m_part, m_ruled;
+    QByteArray m_lastRaw, m_ruledRaw;
+    QHash<QString, int> m_ids; // of the shape at hand, when it has many vertices
     std::vector<QString> m_names;
 };
 

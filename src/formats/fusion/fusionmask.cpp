@@ -4,7 +4,6 @@
 // one "{ Linear = true, X = x, Y = y, }" point per vertex; a closed
 // polyline says "Closed = true", an open one says nothing.
 #include "fusionmask.h"
-#include "formats/nuke/nukecurvetree.h"
 
 #include "formats/kit/byteappender.h"
 #include "formats/kit/shapereading.h"
@@ -13,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace corvane {
 
@@ -37,6 +37,30 @@ Field valueOf(Field line, const char *name)
     return {p, end};
 }
 
+// "S3_Track_0002" (an open shape's "S3_Open_0002"): the shape's number as
+// it is, the vertex's filled to four digits. Made by hand, once a vertex.
+QString vertexName(int shape, int vertex, bool closed)
+{
+    const char *word = closed ? "Track_" : openVertexWord;
+    if (vertex < 0)
+        return QStringLiteral("S%1_%2%3")
+            .arg(shape)
+            .arg(QLatin1String(word))
+            .arg(vertex, 4, 10, QLatin1Char('0'));
+    char text[48] = "S";
+    char *p = std::to_chars(text + 1, text + 13, shape).ptr;
+    *p++ = '_';
+    const size_t wordLength = std::strlen(word);
+    std::memcpy(p, word, wordLength);
+    p += wordLength;
+    char digits[12];
+    const char *end = std::to_chars(digits, digits + sizeof digits, vertex).ptr;
+    for (qsizetype fill = end - digits; fill < 4; ++fill)
+        *p++ = '0';
+    std::memcpy(p, digits, size_t(end - digits));
+    return QString::fromLatin1(text, p + (end - digits) - text);
+}
+
 } // namespace
 
 ReadResult readFusionMask(const QByteArray &data, const QString &fileName)
@@ -52,7 +76,7 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
     int shape = 0, key = 0, vertex = 0, frame = 0;
     bool inKey = false;
     std::vector<char> closed{0}; // per shape from 1: a key's polyline said "Closed = true"
-    NodeBraces braces;           // a comp ends where its braces close
+    ScriptBraces braces;         // a comp ends where its braces close
     while (!rows.failed() && scanner.next(line)) {
         braces.see(line, scanner.number());
         Field text = trimmed(line);
@@ -83,12 +107,8 @@ ReadResult readFusionMaskLines(LineSource &scanner, const QString &)
     if (!rows.failed() && scanner.error().isEmpty() && !braces.unclosed().isEmpty())
         rows.fail(braces.unclosed(), scanner.number());
     if (rows.failed()) return rows.finish();
-    addShapePoints(points, rows, [&closed](int s, int v) {
-        return QStringLiteral("S%1_%2%3")
-            .arg(s)
-            .arg(closed[size_t(s)] ? QLatin1String("Track_") : QLatin1String(openVertexWord))
-            .arg(v, 4, 10, QLatin1Char('0'));
-    });
+    addShapePoints(points, rows,
+                   [&closed](int s, int v) { return vertexName(s, v, closed[size_t(s)] != 0); });
     return rows.finish();
 }
 

@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <numeric>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvane {
 
 void addShapePoints(std::vector<ShapePoint> &points, RowCollector &rows,
@@ -35,6 +39,71 @@ void addShapePoints(std::vector<ShapePoint> &points, RowCollector &rows,
         }
         rows.addValues(current, p.frame, p.x, p.y);
     }
+}
+
+namespace {
+
+bool isBraceByte(char c)
+{
+    return c == '{' || c == '}' || c == '"' || c == '\\';
+}
+
+// The first brace, quote or backslash from p on, or end.
+const char *nextBraceByte(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i found = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
+        if (const int mask = _mm_movemask_epi8(found)) return p + __builtin_ctz(unsigned(mask));
+    }
+#endif
+    while (p < end && !isBraceByte(*p))
+        ++p;
+    return p;
+}
+
+} // namespace
+
+void ScriptBraces::see(Field line, int number)
+{
+    if (m_depth == 0 && !m_inString) noteNode(line, number);
+    for (const char *p = nextBraceByte(line.begin, line.end); p < line.end;
+         p = nextBraceByte(p, line.end)) {
+        const char c = *p++;
+        if (c == '\\')
+            ++p; // what follows is taken as it is
+        else if (c == '"')
+            m_inString = !m_inString;
+        else if (m_inString)
+            continue;
+        else if (c == '{')
+            ++m_depth;
+        else if (m_depth > 0)
+            --m_depth;
+    }
+}
+
+void ScriptBraces::noteNode(Field line, int number)
+{
+    const Field text = trimmed(line);
+    const char *brace = std::find(text.begin, text.end, '{');
+    if (brace > text.begin && brace < text.end) {
+        m_node = fieldToString(trimmed(Field{text.begin, brace}));
+        m_nodeLine = number;
+    }
+}
+
+QString ScriptBraces::unclosed() const
+{
+    if (m_depth == 0 && !m_inString) return {};
+    return QStringLiteral("the file ends inside \"%1\" of line %2: its braces are not closed.")
+        .arg(printableText(m_node))
+        .arg(m_nodeLine);
 }
 
 } // namespace corvane

@@ -6,6 +6,8 @@
 
 #include "rowcollector.h"
 
+#include <QString>
+
 #include <functional>
 #include <vector>
 
@@ -21,5 +23,25 @@ struct ShapePoint
 // vertex) names each vertex track.
 void addShapePoints(std::vector<ShapePoint> &points, RowCollector &rows,
                     const std::function<QString(int shape, int vertex)> &name);
+
+// The braces of a script's nodes (Nuke's, Fusion's), counted over its
+// lines outside double quotes, a backslash escaping the character after
+// it: the same count and error as NodeBraces (formats/nuke), with the
+// bytes between braces, quotes and backslashes passed sixteen at a time.
+class ScriptBraces
+{
+public:
+    void see(Field line, int number);
+    // The error of a script that ends inside a node; empty when none.
+    QString unclosed() const;
+
+private:
+    void noteNode(Field line, int number);
+
+    long long m_depth = 0;
+    bool m_inString = false;
+    QString m_node; // the class of the node open at the top level
+    int m_nodeLine = 0;
+};
 
 } // namespace corvane

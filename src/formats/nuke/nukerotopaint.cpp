@@ -13,6 +13,7 @@
 #include "nukecurvetree.h"
 
 #include "formats/kit/rowcollector.h"
+#include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
 #include "table/numbers.h"
 
@@ -187,7 +188,7 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
     std::vector<VertexCurves> vertices; // kept from shape to shape, with their keys' room
     std::vector<Key> x, y;
     CurveReader reader;
-    NodeBraces braces;
+    ScriptBraces braces;
     while (!rows.failed() && scanner.next(line)) {
         braces.see(line, scanner.number());
         Field text = trimmed(line);
