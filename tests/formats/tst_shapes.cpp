@@ -3,7 +3,9 @@
 // RotoPaint written byte for byte and read back, and the real RotoPaint script.
 #include "cliprocess.h"
 #include "export/exporter.h"
+#include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
+#include "formats/nuke/nukecurvetree.h"
 #include "formats/registry.h"
 #include "import/dispatch.h"
 #include "table/tracktable.h"
@@ -11,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,6 +166,73 @@ private slots:
             ++checked;
         }
         QCOMPARE(checked, int(expected.size()));
+    }
+
+    // The shape readers' own line scans against the text kit's: random lines
+    // of blanks, words, braces, quotes and backslashes, long enough to cross
+    // the scans' blocks of 16 and 64 bytes at every place, give the same
+    // fields and leave the braces and quotes open or closed alike.
+    void lineScansMatchTheTextKit()
+    {
+        QRandomGenerator random(1547);
+        const char alphabet[] = " \t\r\v\f\n{}\"\\aZ09._";
+        std::vector<Field> fields, expected;
+        ScriptBraces braces;
+        NodeBraces reference;
+        for (int n = 0; n < 4000; ++n) {
+            QByteArray line(int(random.bounded(200)), Qt::Uninitialized);
+            // Some lines are mostly one kind of byte: long words, long blanks.
+            const int kinds = random.bounded(2) ? 3 : int(sizeof alphabet) - 1;
+            const int first = int(random.bounded(int(sizeof alphabet) - kinds));
+            for (char &c : line)
+                c = alphabet[first + int(random.bounded(kinds))];
+            const Field field{line.constData(), line.constData() + line.size()};
+            splitFields(field, fields);
+            splitTrimmed(field, expected);
+            QCOMPARE(fields.size(), expected.size());
+            for (size_t i = 0; i < fields.size(); ++i) {
+                QCOMPARE(fields[i].begin, expected[i].begin);
+                QCOMPARE(fields[i].end, expected[i].end);
+            }
+            braces.see(field, n + 1);
+            reference.see(field, n + 1);
+            QCOMPARE(braces.unclosed(), reference.unclosed());
+        }
+    }
+
+    // Shapes are ordered by their prefixes as texts, then by the whole
+    // names, whatever the prefixes' length or characters: those alike in
+    // their first eight characters, one the start of another, beyond Latin-1.
+    void shapesOrderedByTheirPrefixesAsTexts()
+    {
+        const QStringList prefixes{QStringLiteral("S0000000b"), QStringLiteral("S0000000"),
+                                   QStringLiteral("S0000000a"), QStringLiteral("S\u0101"),
+                                   QStringLiteral("Sz"),        QStringLiteral("S00000000"),
+                                   QStringLiteral("S"),         QStringLiteral("S\u00ff"),
+                                   QStringLiteral("S0001"),     QStringLiteral("S00005")};
+        QList<Row> rows;
+        for (int s = 0; s < prefixes.size(); ++s)
+            for (int v = s % 3; v >= 0; --v)
+                rows.append({prefixes[s] + QStringLiteral("_Track_%1").arg(v), 1, 10.0 * s + v, 0});
+        QVERIFY(save(table(rows), "shake-rotoshape", QStringLiteral("order.ssf")).ok());
+        const QByteArray written = fileContents(dir.filePath(QStringLiteral("order.ssf")));
+        QStringList sorted = prefixes;
+        std::sort(sorted.begin(), sorted.end());
+        QByteArray expected;
+        for (const QString &prefix : sorted) {
+            const int s = int(prefixes.indexOf(prefix));
+            expected += "num_vertices " + QByteArray::number(s % 3 + 1) + '\n';
+            for (int v = 0; v <= s % 3; ++v)
+                expected += QByteArray::number(10.0 * s + v, 'f', 6) + ' ';
+        }
+        QByteArray got;
+        for (const QByteArray &line : written.split('\n')) {
+            if (line.startsWith("num_vertices")) got += line + '\n';
+            if (line.startsWith("vertex_data"))
+                for (qsizetype i = 0; i < line.count(' ') / 12; ++i)
+                    got += line.split(' ').at(1 + 12 * i) + ' ';
+        }
+        QCOMPARE(got, expected);
     }
 
     void nukeRotoPaint()

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "shapereading.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 #if defined(__SSE2__)
@@ -43,28 +46,101 @@ void addShapePoints(std::vector<ShapePoint> &points, RowCollector &rows,
 
 namespace {
 
-bool isBraceByte(char c)
+bool isBlank(char c)
 {
-    return c == '{' || c == '}' || c == '"' || c == '\\';
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// The first brace, quote or backslash from p on, or end.
-const char *nextBraceByte(const char *p, const char *end)
+// Bit i set where text[i] is white space, for the 64 bytes at text.
+quint64 blanksOf64(const char *text)
 {
+    quint64 mask = 0;
 #if defined(__SSE2__)
-    const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
-    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i found = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)),
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
-        if (const int mask = _mm_movemask_epi8(found)) return p + __builtin_ctz(unsigned(mask));
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t');
+    // '\t' to '\r' as the signed bytes below -123 once moved down by '\t' and flipped.
+    const __m128i flip = _mm_set1_epi8(char(0x80)), limit = _mm_set1_epi8(char(0x80 + 5));
+    for (int block = 0; block < 4; ++block) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + 16 * block));
+        const __m128i control =
+            _mm_cmplt_epi8(_mm_xor_si128(_mm_sub_epi8(bytes, tab), flip), limit);
+        const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(bytes, space), control);
+        mask |= quint64(quint16(_mm_movemask_epi8(blank))) << (16 * block);
     }
+#else
+    for (int i = 0; i < 64; ++i)
+        mask |= quint64(isBlank(text[i])) << i;
 #endif
-    while (p < end && !isBraceByte(*p))
-        ++p;
-    return p;
+    return mask;
+}
+
+// Stored a pointer at a time: the compiler would otherwise build the pair
+// on the stack and read it back whole, a stall on every field.
+void addField(std::vector<Field> &fields, const char *begin, const char *end)
+{
+    Field &field = fields.emplace_back();
+    field.begin = begin;
+    field.end = end;
+}
+
+} // namespace
+
+void splitFields(Field line, std::vector<Field> &fields)
+{
+    fields.clear();
+    const char *p = line.begin;
+    const char *start = nullptr; // of the field being read, if any
+    // Whole blocks of 64: a field starts where a blank is followed by
+    // another character, and ends where that character is followed by a blank.
+    for (; line.end - p >= 64; p += 64) {
+        const quint64 blanks = blanksOf64(p);
+        quint64 edges = blanks ^ ((blanks << 1) | (start ? 0 : 1));
+        while (edges) {
+            const char *at = p + qCountTrailingZeroBits(edges);
+            edges &= edges - 1;
+            if (start) {
+                addField(fields, start, at);
+                start = nullptr;
+            } else {
+                start = at;
+            }
+        }
+    }
+    for (; p < line.end; ++p) {
+        if (isBlank(*p) == !start) continue;
+        if (start) {
+            addField(fields, start, p);
+            start = nullptr;
+        } else {
+            start = p;
+        }
+    }
+    if (start) addField(fields, start, line.end);
+}
+
+namespace {
+
+// Bit i set where p[i] is a brace, a quote or a backslash, for the first
+// `length` (up to 16) bytes at p.
+unsigned braceBytesOf16(const char *p, qsizetype length)
+{
+    char block[16] = {};
+    if (length < 16) std::memcpy(block, p, size_t(length));
+    const char *bytes = length < 16 ? block : p;
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
+    const __m128i found = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')), _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                     _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+    return unsigned(_mm_movemask_epi8(found));
+#else
+    unsigned mask = 0;
+    for (int i = 0; i < 16; ++i) {
+        const char c = bytes[i];
+        mask |= unsigned(c == '{' || c == '}' || c == '"' || c == '\\') << i;
+    }
+    return mask;
+#endif
 }
 
 } // namespace
@@ -72,19 +148,30 @@ const char *nextBraceByte(const char *p, const char *end)
 void ScriptBraces::see(Field line, int number)
 {
     if (m_depth == 0 && !m_inString) noteNode(line, number);
-    for (const char *p = nextBraceByte(line.begin, line.end); p < line.end;
-         p = nextBraceByte(p, line.end)) {
-        const char c = *p++;
-        if (c == '\\')
-            ++p; // what follows is taken as it is
-        else if (c == '"')
-            m_inString = !m_inString;
-        else if (m_inString)
-            continue;
-        else if (c == '{')
-            ++m_depth;
-        else if (m_depth > 0)
-            --m_depth;
+    bool skipFirst = false; // a backslash ended the last block
+    for (const char *p = line.begin; p < line.end; p += 16) {
+        unsigned mask = braceBytesOf16(p, std::min<qsizetype>(16, line.end - p));
+        if (skipFirst) mask &= ~1u;
+        skipFirst = false;
+        while (mask) {
+            const int at = qCountTrailingZeroBits(mask);
+            mask &= mask - 1;
+            const char c = p[at];
+            if (c == '\\') { // what follows is taken as it is
+                if (at == 15)
+                    skipFirst = true;
+                else
+                    mask &= ~(2u << at);
+            } else if (c == '"') {
+                m_inString = !m_inString;
+            } else if (m_inString) {
+                continue;
+            } else if (c == '{') {
+                ++m_depth;
+            } else if (m_depth > 0) {
+                --m_depth;
+            }
+        }
     }
 }
 

@@ -24,6 +24,11 @@ struct ShapePoint
 void addShapePoints(std::vector<ShapePoint> &points, RowCollector &rows,
                     const std::function<QString(int shape, int vertex)> &name);
 
+// The fields of a line as splitTrimmed (textscan.h) gives them: the runs
+// of characters between white space. The long lines of shape files (a
+// curve's keys, a key's vertices) are looked over sixteen bytes at a time.
+void splitFields(Field line, std::vector<Field> &fields);
+
 // The braces of a script's nodes (Nuke's, Fusion's), counted over its
 // lines outside double quotes, a backslash escaping the character after
 // it: the same count and error as NodeBraces (formats/nuke), with the

@@ -46,7 +46,7 @@ public:
     // Reads the curves of this line from its start.
     void start(Field line)
     {
-        splitTrimmed(line, m_tokens);
+        splitFields(line, m_tokens);
         m_pos = 0;
     }
 

@@ -58,7 +58,7 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
     scanner.next(line); // "shake_shape_data 4.0"
     while (!rows.failed() && scanner.next(line)) {
         Field text = trimmed(line);
-        splitTrimmed(text, fields);
+        splitFields(text, fields);
         if (fields.empty()) continue;
         const int number = scanner.number();
         if (startsWith(text, "shape_name")) {
