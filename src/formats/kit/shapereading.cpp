@@ -119,15 +119,12 @@ void splitFields(Field line, std::vector<Field> &fields)
 
 namespace {
 
-// Bit i set where p[i] is a brace, a quote or a backslash, for the first
-// `length` (up to 16) bytes at p.
-unsigned braceBytesOf16(const char *p, qsizetype length)
+// Bit i set where p[i] is a brace, a quote or a backslash, for the 16
+// bytes at p.
+unsigned braceBytesOf16(const char *p)
 {
-    char block[16] = {};
-    if (length < 16) std::memcpy(block, p, size_t(length));
-    const char *bytes = length < 16 ? block : p;
 #if defined(__SSE2__)
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     const __m128i found = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')), _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))),
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
@@ -136,7 +133,7 @@ unsigned braceBytesOf16(const char *p, qsizetype length)
 #else
     unsigned mask = 0;
     for (int i = 0; i < 16; ++i) {
-        const char c = bytes[i];
+        const char c = p[i];
         mask |= unsigned(c == '{' || c == '}' || c == '"' || c == '\\') << i;
     }
     return mask;
@@ -148,31 +145,41 @@ unsigned braceBytesOf16(const char *p, qsizetype length)
 void ScriptBraces::see(Field line, int number)
 {
     if (m_depth == 0 && !m_inString) noteNode(line, number);
+    const char *p = line.begin;
     bool skipFirst = false; // a backslash ended the last block
-    for (const char *p = line.begin; p < line.end; p += 16) {
-        unsigned mask = braceBytesOf16(p, std::min<qsizetype>(16, line.end - p));
-        if (skipFirst) mask &= ~1u;
+    for (; line.end - p >= 16; p += 16) {
+        unsigned mask = braceBytesOf16(p) & (skipFirst ? ~1u : ~0u);
         skipFirst = false;
         while (mask) {
             const int at = qCountTrailingZeroBits(mask);
             mask &= mask - 1;
-            const char c = p[at];
-            if (c == '\\') { // what follows is taken as it is
-                if (at == 15)
-                    skipFirst = true;
-                else
-                    mask &= ~(2u << at);
-            } else if (c == '"') {
-                m_inString = !m_inString;
-            } else if (m_inString) {
-                continue;
-            } else if (c == '{') {
-                ++m_depth;
-            } else if (m_depth > 0) {
-                --m_depth;
-            }
+            if (p[at] != '\\')
+                see(p[at]);
+            else if (at == 15) // what follows is taken as it is
+                skipFirst = true;
+            else
+                mask &= ~(2u << at);
         }
     }
+    // The rest of the line byte by byte.
+    for (p += skipFirst ? 1 : 0; p < line.end; ++p) {
+        if (*p == '\\')
+            ++p;
+        else if (*p == '{' || *p == '}' || *p == '"')
+            see(*p);
+    }
+}
+
+void ScriptBraces::see(char c)
+{
+    if (c == '"')
+        m_inString = !m_inString;
+    else if (m_inString)
+        return;
+    else if (c == '{')
+        ++m_depth;
+    else if (m_depth > 0)
+        --m_depth;
 }
 
 void ScriptBraces::noteNode(Field line, int number)

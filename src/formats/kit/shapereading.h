@@ -42,6 +42,7 @@ public:
 
 private:
     void noteNode(Field line, int number);
+    void see(char c); // a brace or a quote
 
     long long m_depth = 0;
     bool m_inString = false;
