@@ -153,7 +153,9 @@ void ScriptBraces::see(Field line, int number)
         while (mask) {
             const int at = qCountTrailingZeroBits(mask);
             mask &= mask - 1;
-            if (p[at] != '\\')
+            if (p[at] == '"' && at < 15 && p[at + 1] == '"')
+                mask &= ~(1u << (at + 1)); // an empty string: in and out of it again
+            else if (p[at] != '\\')
                 see(p[at]);
             else if (at == 15) // what follows is taken as it is
                 skipFirst = true;
