@@ -235,6 +235,40 @@ private slots:
         QCOMPARE(got, expected);
     }
 
+    // A table of many shape tracks keeps each name once, by id: a name
+    // asked again has its id, an id gives its name back (a null text as
+    // null), and a table moved or copied gives the names of its own ids,
+    // never those another table had under them.
+    void shapeNamesInternedOnce()
+    {
+        TrackTable t;
+        t.reserveNames(1000);
+        for (int s = 0; s < 30000; ++s)
+            QCOMPARE(t.internName(shapeVertexName(s, 1)), quint32(s));
+        for (int s = 0; s < 30000; s += 7) {
+            QCOMPARE(t.internName(shapeVertexName(s, 1)), quint32(s));
+            QCOMPARE(t.nameOfId(quint32(s)), shapeVertexName(s, 1));
+        }
+        QVERIFY(t.nameOfId(30000).isNull());
+        const quint32 null = t.internName(QString());
+        QCOMPARE(t.internName(QStringLiteral("")), null);
+        QVERIFY(t.nameOfId(null).isNull());
+        const quint32 wide = t.internName(QStringLiteral("S\u00e9\u4e2d_Track_0001"));
+        QCOMPARE(t.nameOfId(wide), QStringLiteral("S\u00e9\u4e2d_Track_0001"));
+
+        TrackTable moved = std::move(t);
+        QCOMPARE(moved.nameOfId(0), shapeVertexName(0, 1));
+        TrackTable reused = std::move(t);
+        QCOMPARE(reused.internName(QStringLiteral("S9_Open_0001")), 0u);
+        QCOMPARE(reused.nameOfId(0), QStringLiteral("S9_Open_0001"));
+        TrackTable copy = moved.clone();
+        QCOMPARE(copy.nameOfId(0), shapeVertexName(0, 1));
+        QCOMPARE(copy.internName(QStringLiteral("S1_Track_0009")), wide + 1);
+        QCOMPARE(moved.internName(QStringLiteral("S2_Track_0009")), wide + 1);
+        QCOMPARE(copy.nameOfId(wide + 1), QStringLiteral("S1_Track_0009"));
+        QCOMPARE(moved.nameOfId(wide + 1), QStringLiteral("S2_Track_0009"));
+    }
+
     void nukeRotoPaint()
     {
         QList<Row> rows = shape(1, 4, 10) + shape(2, 1, 1);
