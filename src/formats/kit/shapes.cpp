@@ -87,25 +87,31 @@ struct NameOrder
 
     explicit NameOrder(const std::vector<QString> &names)
     {
+        // Each name's key beside its id: most pairs differ in their prefix's
+        // first characters and are told apart without looking up the texts.
+        struct Keyed
+        {
+            TextKey key;
+            int id;
+        };
         prefixLength.resize(names.size());
-        std::vector<TextKey> keys;
-        keys.reserve(names.size());
+        std::vector<Keyed> keyed;
+        keyed.reserve(names.size());
         for (size_t id = 0; id < names.size(); ++id) {
             const qsizetype underscore = names[id].indexOf(QLatin1Char('_'));
             prefixLength[id] = int(underscore < 0 ? names[id].size() : underscore);
-            keys.emplace_back(prefix(names, int(id)));
+            keyed.push_back({TextKey(prefix(names, int(id))), int(id)});
         }
-        byName.resize(names.size());
-        std::iota(byName.begin(), byName.end(), 0);
-        // Most pairs differ in their prefix's first characters: only the
-        // rest are compared as texts.
-        std::sort(byName.begin(), byName.end(), [&](int a, int b) {
-            const int byKey = keys[size_t(a)].compare(keys[size_t(b)]);
+        std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+            const int byKey = a.key.compare(b.key);
             if (byKey != 0) return byKey < 0;
-            const int byPrefix = prefix(names, a).compare(prefix(names, b));
+            const int byPrefix = prefix(names, a.id).compare(prefix(names, b.id));
             return byPrefix != 0 ? byPrefix < 0
-                                 : QString::compare(names[size_t(a)], names[size_t(b)]) < 0;
+                                 : QString::compare(names[size_t(a.id)], names[size_t(b.id)]) < 0;
         });
+        byName.reserve(keyed.size());
+        for (const Keyed &k : keyed)
+            byName.push_back(k.id);
     }
     QStringView prefix(const std::vector<QString> &names, int id) const
     {
