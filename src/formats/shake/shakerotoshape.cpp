@@ -119,8 +119,20 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 
 namespace {
 
-void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s, int halfWidth,
-                 int halfHeight)
+// What every key of a save says between its time and its vertices: the
+// plate's centre and the colour, made once.
+QByteArray keyMiddle(int halfWidth, int halfHeight)
+{
+    QByteArray out = ".000000\ncenter_x ";
+    appendInt(out, halfWidth);
+    out += ".000000\ncenter_y ";
+    appendInt(out, halfHeight);
+    out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
+           "color_a 1.000000\nvertex_data ";
+    return out;
+}
+
+void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s, const QByteArray &middle)
 {
     out << "shape_name Shape";
     out.appendInt(qint64(s) + 1);
@@ -133,12 +145,7 @@ void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s, int ha
     for (size_t k = sorted.keyStarts[s]; k < sorted.keyStarts[s + 1]; ++k) {
         out << "key_time ";
         out.appendInt(sorted.keyFrames[k]);
-        out << ".000000\ncenter_x ";
-        out.appendInt(halfWidth);
-        out << ".000000\ncenter_y ";
-        out.appendInt(halfHeight);
-        out << ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
-               "color_a 1.000000\nvertex_data ";
+        out << middle;
         for (size_t p = sorted.pointStarts[k]; p < sorted.pointStarts[k + 1]; ++p) {
             // The position, and five copies of it for the tangents and handles.
             char pair[2 * MaxFixed6Length + 2];
@@ -156,7 +163,7 @@ void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s, int ha
 void header(WriteContext &ctx)
 {
     const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
-    const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
+    const QByteArray middle = keyMiddle(ctx.windowWidth / 2, ctx.windowHeight / 2);
     ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
               "shutter_offset 0.500000\nnum_shapes ");
     ctx.writeInt(qint64(sorted.shapeCount()));
@@ -164,7 +171,7 @@ void header(WriteContext &ctx)
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
         ByteAppender text(ctx.out()); // done before the next flush
-        appendShape(text, sorted, s, halfWidth, halfHeight);
+        appendShape(text, sorted, s, middle);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
     noteOpenShapesClosed(ctx, sorted.openPrefixes,
