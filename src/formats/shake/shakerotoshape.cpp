@@ -24,6 +24,16 @@ bool startsWith(Field f, const char *word)
     return size_t(f.end - f.begin) >= n && std::memcmp(f.begin, word, n) == 0;
 }
 
+// The first word of a trimmed line is word.
+bool firstWordIs(Field text, const char *word)
+{
+    const size_t n = qstrlen(word);
+    if (!startsWith(text, word)) return false;
+    if (size_t(text.end - text.begin) == n) return true;
+    const char next = text.begin[n];
+    return next == ' ' || (next >= '\t' && next <= '\r');
+}
+
 // A number after the first word of a line ("num_key_times 4").
 bool countAfterWord(const std::vector<Field> &fields, int &count)
 {
@@ -55,11 +65,15 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
                               .arg(keysPromised)
                               .arg(keysOfShape));
     };
+    auto split = [&fields](Field text) {
+        splitFields(text, fields);
+        return fields.size();
+    };
     scanner.next(line); // "shake_shape_data 4.0"
     while (!rows.failed() && scanner.next(line)) {
+        // Only the lines that give numbers are split into fields.
         Field text = trimmed(line);
-        splitFields(text, fields);
-        if (fields.empty()) continue;
+        if (text.isEmpty()) continue;
         const int number = scanner.number();
         if (startsWith(text, "shape_name")) {
             endShape();
@@ -68,8 +82,9 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
             keysPromised = -1;
             haveFrame = false;
         } else if (startsWith(text, "num_key_times")) {
+            split(text);
             countAfterWord(fields, keysPromised);
-        } else if (startsWith(text, "key_time") && fields.size() >= 2) {
+        } else if (startsWith(text, "key_time") && split(text) >= 2) {
             // "12.000000": a whole frame, written with decimals.
             bool ok = false;
             double value = fieldToDouble(fields[1], &ok);
@@ -80,7 +95,8 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
                 break;
             }
             haveFrame = true;
-        } else if (fields[0].equals("vertex_data")) {
+        } else if (firstWordIs(text, "vertex_data")) {
+            split(text);
             if (!haveFrame || shape == 0) {
                 rows.fail(QStringLiteral("vertex data comes before any key time."), number);
                 break;
