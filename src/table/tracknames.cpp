@@ -135,44 +135,46 @@ size_t NameIndex::hashOf(QStringView text)
 qint64 NameIndex::find(const NameTexts &texts, QStringView text, size_t hash) const
 {
     if (m_slots.empty()) return -1;
-    for (size_t slot = slotOf(hash);; slot = (slot + 1) & (m_slots.size() - 1)) {
-        const quint32 id = m_slots[slot];
-        if (id == 0) return -1;
-        if (texts.view(id - 1) == text) return id - 1;
+    const quint32 bits = hashBits(hash);
+    for (size_t slot = slotOf(bits);; slot = (slot + 1) & (m_slots.size() - 1)) {
+        const quint64 entry = m_slots[slot];
+        if (entry == 0) return -1;
+        // The texts are compared only where the hashes agree.
+        const qint64 id = qint64(quint32(entry)) - 1;
+        if (quint32(entry >> 32) == bits && texts.view(id) == text) return id;
     }
 }
 
-void NameIndex::insert(const NameTexts &texts, quint32 id, size_t hash)
+void NameIndex::insert(quint32 id, size_t hash)
 {
     // At most half full: a search then looks at a slot or two.
-    if (size_t(m_count + 1) * 2 > m_slots.size())
-        rehash(texts, std::max<size_t>(64, m_slots.size() * 2));
-    size_t slot = slotOf(hash);
-    while (m_slots[slot] != 0)
-        slot = (slot + 1) & (m_slots.size() - 1);
-    m_slots[slot] = id + 1;
+    if (size_t(m_count + 1) * 2 > m_slots.size()) rehash(std::max<size_t>(64, m_slots.size() * 2));
+    place((quint64(hashBits(hash)) << 32) | (quint64(id) + 1));
     ++m_count;
 }
 
-void NameIndex::reserve(const NameTexts &texts, qsizetype names)
+void NameIndex::reserve(qsizetype names)
 {
     size_t slotCount = 64;
     while (slotCount < size_t(names) * 2)
         slotCount *= 2;
-    if (slotCount > m_slots.size()) rehash(texts, slotCount);
+    if (slotCount > m_slots.size()) rehash(slotCount);
 }
 
-void NameIndex::rehash(const NameTexts &texts, size_t slotCount)
+void NameIndex::rehash(size_t slotCount)
 {
-    std::vector<quint32> old(slotCount, 0);
+    std::vector<quint64> old(slotCount, 0);
     old.swap(m_slots);
-    for (const quint32 id : old) {
-        if (id == 0) continue;
-        size_t slot = slotOf(hashOf(texts.view(id - 1)));
-        while (m_slots[slot] != 0)
-            slot = (slot + 1) & (m_slots.size() - 1);
-        m_slots[slot] = id;
-    }
+    for (const quint64 entry : old)
+        if (entry != 0) place(entry);
+}
+
+void NameIndex::place(quint64 entry)
+{
+    size_t slot = slotOf(quint32(entry >> 32));
+    while (m_slots[slot] != 0)
+        slot = (slot + 1) & (m_slots.size() - 1);
+    m_slots[slot] = entry;
 }
 
 bool isShapeTrack(const QString &name)

@@ -88,18 +88,21 @@ public:
 
     // The id of text, or -1; hash is hashOf(text).
     qint64 find(const NameTexts &texts, QStringView text, size_t hash) const;
-    // The new name id of texts, under hash.
-    void insert(const NameTexts &texts, quint32 id, size_t hash);
+    // A new name's id, under its hash.
+    void insert(quint32 id, size_t hash);
     // Room for this many names in all.
-    void reserve(const NameTexts &texts, qsizetype names);
+    void reserve(qsizetype names);
     qsizetype capacity() const { return qsizetype(m_slots.size() / 2); }
     static size_t hashOf(QStringView text);
 
 private:
-    void rehash(const NameTexts &texts, size_t slotCount);
-    size_t slotOf(size_t hash) const { return hash & (m_slots.size() - 1); }
+    static quint32 hashBits(size_t hash) { return quint32(hash ^ (quint64(hash) >> 32)); }
+    size_t slotOf(quint32 bits) const { return bits & (m_slots.size() - 1); }
+    void rehash(size_t slotCount);
+    void place(quint64 entry);
 
-    std::vector<quint32> m_slots; // an id + 1 each, 0 when free; a power of two of them
+    // A name's hash bits above its id + 1, 0 when free; a power of two of them.
+    std::vector<quint64> m_slots;
     qsizetype m_count = 0;
 };
 

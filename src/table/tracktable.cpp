@@ -274,7 +274,7 @@ quint32 TrackTable::internName(const QString &name)
     const qint64 known = m_nameIds.find(m_names, name, hash);
     if (known >= 0) return quint32(known);
     const quint32 id = quint32(m_names.append(name));
-    m_nameIds.insert(m_names, id, hash);
+    m_nameIds.insert(id, hash);
     return id;
 }
 
@@ -284,7 +284,7 @@ void TrackTable::reserveNames(qsizetype more)
     const qsizetype wanted = m_names.size() + more;
     const qsizetype room = std::max(wanted, m_names.size() + m_names.size() / 2);
     if (m_names.capacity() < wanted) m_names.reserve(room);
-    if (m_nameIds.capacity() < wanted) m_nameIds.reserve(m_names, room);
+    if (m_nameIds.capacity() < wanted) m_nameIds.reserve(room);
 }
 
 quint8 TrackTable::internSource(const QString &formatFilter)
