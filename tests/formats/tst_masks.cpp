@@ -278,6 +278,42 @@ private slots:
         QCOMPARE(set.x, std::vector<double>({3}));
     }
 
+    // A shape's vertices are told apart by their names within the shape,
+    // however many it has and in whatever order its channels come: Y
+    // channels after all the X ones, backwards, and a vertex keyed again
+    // in a later channel of its own.
+    void combustionGMaskManyVerticesInAnyOrder()
+    {
+        auto channel = [](int vertex, char axis, int frame, double value) {
+            const QByteArray v = QByteArray::number(value);
+            return "\t\tChannel Spline/Vertex_" + QByteArray::number(vertex) + "/position/" + axis +
+                   "\n\t\t\tValue " + v + "\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame " +
+                   QByteArray::number(frame) + "\n\t\t\t\tValue " + v +
+                   "\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n";
+        };
+        QByteArray file = "Node Geom\n\tSpecifics\n\t{\n";
+        for (int v = 1; v <= 40; ++v)
+            file += channel(v, 'x', 1, v);
+        for (int v = 40; v >= 1; --v)
+            file += channel(v, 'y', 1, 100 + v);
+        file += channel(5, 'x', 2, 55) + channel(5, 'y', 2, 155) + "\t}\nEnd\n";
+        file += "Node Geom\n\tSpecifics\n\t{\n" + channel(5, 'x', 1, 7) + channel(5, 'y', 1, 8) +
+                "\t}\nEnd\n";
+        writeFile(dir.filePath("vertices.GMask"), file);
+        const TrackSet set = read("combustion-gmask", "vertices.GMask");
+        QCOMPARE(set.count, 42);
+        for (int v = 1; v <= 40; ++v) {
+            QCOMPARE(set.names.at(v - 1),
+                     QStringLiteral("S01_Vertex_%1").arg(v, 4, 10, QLatin1Char('0')));
+            QCOMPARE(set.x[size_t(v) - 1], double(v));
+            QCOMPARE(set.y[size_t(v) - 1], 100.0 + v);
+        }
+        QCOMPARE(set.names.at(40), QStringLiteral("S01_Vertex_0005"));
+        QCOMPARE(set.y[40], 155.0);
+        QCOMPARE(set.names.at(41), QStringLiteral("S02_Vertex_0005"));
+        QCOMPARE(set.y[41], 8.0);
+    }
+
     // A closed and an open shape through every shape writer: a format that
     // holds open shapes writes the open one open (and its reader, where it
     // reads that, gives it back open); every other closes it and says so.
