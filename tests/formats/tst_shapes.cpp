@@ -93,6 +93,31 @@ private slots:
     }
 
     // Many shapes: numbered in order, read back whole.
+    // Shake RotoShape lines are read by their first words, whatever blanks
+    // part the words: "vertex_data" followed by a tab is a key's vertices,
+    // a longer word that starts like it is not.
+    void shakeRotoShapeFirstWords()
+    {
+        auto twelve = [](const char *x, const char *y) {
+            QByteArray numbers;
+            for (int i = 0; i < 6; ++i)
+                numbers += QByteArray(x) + '\t' + y + ' ';
+            return numbers;
+        };
+        const QByteArray file = "shake_shape_data 4.0\nnum_shapes 1\nshape_name\tShape1\n"
+                                "num_key_times\t2\nkey_time\t3.000000\nvertex_dataX " +
+                                twelve("1", "2") + "\nvertex_data\t" + twelve("5", "6") +
+                                "\n  key_time 4.0\r\n\tvertex_data  " + twelve("7", "8") + "\n";
+        const QString path = writeFile(dir.filePath(QStringLiteral("words.ssf")), file);
+        const ReadResult read = dispatch(path, QStringLiteral("Shake RotoShape File (*.ssf)"));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QCOMPARE(read.set.count, 2);
+        QCOMPARE(read.set.frames, std::vector<int>({3, 4}));
+        QCOMPARE(read.set.x, std::vector<double>({5, 7}));
+        QCOMPARE(read.set.y, std::vector<double>({6, 8}));
+        QVERIFY(read.cutShort.isEmpty());
+    }
+
     void manyShapes()
     {
         QList<Row> rows;
