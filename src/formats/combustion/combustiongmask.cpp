@@ -26,9 +26,18 @@ QByteArrayView view(Field f)
     return QByteArrayView(f.begin, f.end - f.begin);
 }
 
-bool endsWith(Field f, const char *text)
+enum class PositionAxis { None, X, Y };
+
+// Whether a channel line ends in "/position/x" or "/position/y": told by
+// its last character first, as most channels end otherwise.
+PositionAxis positionAxisOf(Field text)
 {
-    return view(f).endsWith(QByteArrayView(text));
+    constexpr qsizetype length = 11; // "/position/x"
+    if (text.end - text.begin < length) return PositionAxis::None;
+    const char axis = text.end[-1];
+    if ((axis != 'x' && axis != 'y') || std::memcmp(text.end - length, "/position/", 10) != 0)
+        return PositionAxis::None;
+    return axis == 'x' ? PositionAxis::X : PositionAxis::Y;
 }
 
 // The trimmed line's first word is word.
@@ -355,8 +364,9 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
             haveFrame = false;
             // "Channel Spline/Vertex_3/position/x": the vertex part of the
             // path, its number filled. Other channels are passed.
-            const bool x = endsWith(text, "/position/x");
-            if (!x && !endsWith(text, "/position/y")) continue;
+            const PositionAxis position = positionAxisOf(text);
+            if (position == PositionAxis::None) continue;
+            const bool x = position == PositionAxis::X;
             if (firstWords(text, first, second) < 2 || second.end != text.end) continue;
             const QByteArrayView path = view(second);
             const qsizetype slash = path.indexOf('/');
