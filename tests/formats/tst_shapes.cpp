@@ -194,13 +194,20 @@ private slots:
     }
 
     // The shape readers' own line scans against the text kit's: random lines
-    // of blanks, words, braces, quotes and backslashes, long enough to cross
+    // of blanks, other bytes, braces, quotes and backslashes, long enough to cross
     // the scans' blocks of 16 and 64 bytes at every place, give the same
     // fields and leave the braces and quotes open or closed alike.
     void lineScansMatchTheTextKit()
     {
         QRandomGenerator random(1547);
-        const char alphabet[] = " \t\r\v\f\n{}\"\\aZ09._";
+        // Blanks, the bytes on either side of them and beyond ASCII, braces,
+        // quotes, backslashes, and word characters.
+        const char alphabet[] = " \t\r\v\f\n"
+                                "\x08"
+                                "\x0e"
+                                "\x89"
+                                "\x8d"
+                                "\xff{}\"\\aZ09._";
         std::vector<Field> fields, expected;
         ScriptBraces braces;
         NodeBraces reference;
