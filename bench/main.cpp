@@ -207,6 +207,7 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
     const std::pair<const char *, std::function<TrackTable()>> tables[] = {
         {"many", [] { return shapeTable(1000000, 1, 1); }},
         {"keyed", [] { return shapeTable(100, 10, 1000); }}};
+    std::map<std::string, long> resident; // megabytes with each table
     for (const auto &[kind, make] : tables) {
         std::vector<std::pair<const Format *, QString>> written;
         int rows = 0;
@@ -214,7 +215,8 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
             const TrackTable shapes = make();
             rows = shapes.rowCount();
             giveBackFreedMemory();
-            std::printf("# %s table: %ld MB resident\n", kind, residentMegabytes());
+            resident[kind] = residentMegabytes();
+            std::printf("# %s table: %ld MB resident\n", kind, resident[kind]);
             for (const Format &format : formats()) {
                 if (!format.shapes || !format.read || !format.writer) continue;
                 if (!only.isEmpty() && only != QLatin1String(format.id)) continue;
@@ -256,7 +258,11 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
         }
     }
     // A track costs little beside its rows: one-vertex shapes against the
-    // same rows in a thousand vertex tracks.
+    // same rows in a thousand vertex tracks, as a ratio and per track (the
+    // many table's 999,000 tracks more).
+    constexpr double moreTracks = 999000;
+    std::printf("# a track: %.0f bytes of the table beside its rows\n",
+                double(resident["many"] - resident["keyed"]) * (1 << 20) / moreTracks);
     for (const Format &format : formats()) {
         if (!format.shapes || !format.read || !format.writer) continue;
         const QByteArray id(format.id);
@@ -265,8 +271,11 @@ void runShapeStages(const QString &folder, bool digests, const QString &only)
         const double readMany = stageSeconds(("read-" + id + "-many").constData());
         const double readKeyed = stageSeconds(("read-" + id + "-keyed").constData());
         if (writeKeyed > 0 && readKeyed > 0)
-            std::printf("# %s: many/keyed write %.2fx, read %.2fx\n", format.id,
-                        writeMany / writeKeyed, readMany / readKeyed);
+            std::printf("# %s: many/keyed write %.2fx, read %.2fx; a track %.2f us to write, "
+                        "%.2f us to read\n",
+                        format.id, writeMany / writeKeyed, readMany / readKeyed,
+                        (writeMany - writeKeyed) / moreTracks * 1e6,
+                        (readMany - readKeyed) / moreTracks * 1e6);
     }
     if (only.isEmpty()) runRotoScriptStage(folder);
 }

@@ -118,7 +118,7 @@ QString TrackTable::canonicalText(const Row &rw, int column) const
 {
     switch (column) {
     case NameColumn:
-        return m_names.value(int(rw.nameId));
+        return m_names.value(qsizetype(rw.nameId));
     case FrameColumn:
         return QString::number(rw.frameNumber);
     default:
@@ -155,7 +155,7 @@ bool TrackTable::isBlank(int r, int column) const
     if (k == CellKind::None) return true;
     const Row &rw = row(r);
     if (k == CellKind::Item && rw.fromNumbers(column))
-        return column == NameColumn && m_names.value(int(rw.nameId)).isEmpty();
+        return column == NameColumn && m_names.isEmptyAt(qsizetype(rw.nameId));
     return displayText(r, column).isEmpty();
 }
 
@@ -166,7 +166,7 @@ bool TrackTable::hasBlankCell(int r) const
     const Row &rw = row(r);
     if (m_columns == TrackColumnCount && rw.kinds == allItems &&
         (rw.flags & allFromNumbers) == allFromNumbers)
-        return rw.nameId >= quint32(m_names.size()) || m_names.at(rw.nameId).isEmpty();
+        return m_names.isEmptyAt(qsizetype(rw.nameId));
     for (int c = 0; c < TrackColumnCount; ++c)
         if (isBlank(r, c)) return true;
     return false;
@@ -270,11 +270,11 @@ void TrackTable::removeItem(int r, int column)
 
 quint32 TrackTable::internName(const QString &name)
 {
-    auto it = m_nameIds.constFind(name);
-    if (it != m_nameIds.cend()) return it.value();
-    quint32 id = quint32(m_names.size());
-    m_names.append(name);
-    m_nameIds.insert(name, id);
+    const size_t hash = NameIndex::hashOf(name);
+    const qint64 known = m_nameIds.find(m_names, name, hash);
+    if (known >= 0) return quint32(known);
+    const quint32 id = quint32(m_names.append(name));
+    m_nameIds.insert(id, hash);
     return id;
 }
 

@@ -10,6 +10,7 @@
 
 #include "bigallocator.h"
 #include "rgba.h"
+#include "tracknames.h"
 
 #include <QHash>
 #include <QString>
@@ -94,7 +95,7 @@ public:
     // The interned name of a plain name cell (-1 for a formula or no item):
     // rows of one track share it, so grouping rows needs no text compares.
     qint64 nameId(int row) const;
-    QString nameOfId(quint32 id) const { return m_names.value(int(id)); }
+    QString nameOfId(quint32 id) const { return m_names.value(qsizetype(id)); }
     // nameId of every row, in one pass.
     std::vector<qint64> nameIds() const;
     int frame(int row, bool *ok = nullptr) const;
@@ -230,8 +231,8 @@ private:
 
     BigVector<Row> m_rows;
     int m_columns = 0;
-    QStringList m_names;
-    QHash<QString, quint32> m_nameIds;
+    NameTexts m_names;
+    NameIndex m_nameIds;
     QStringList m_sources{QString()};
     QHash<QString, quint8> m_sourceIds;
     std::unique_ptr<ExtraStore> m_extras; // of the rows' rare attributes

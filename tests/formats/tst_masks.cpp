@@ -157,6 +157,33 @@ private slots:
         QCOMPARE(back.y.at(10), 11.0);
     }
 
+    // Fusion's vertex names: the shape's number as it is, the vertex's
+    // filled to four digits and longer when it needs more; an open shape's
+    // vertices are "Open".
+    void fusionMaskVertexNames()
+    {
+        QByteArray comp = "Composition {\n";
+        const int vertices[] = {1, 12, 10001};
+        for (int s = 1; s <= 3; ++s) {
+            comp += "Polygon" + QByteArray::number(s) + " = PolylineMask {\n\tKeyFrames = {\n" +
+                    "[3] = { 3, Value = Polyline {\n" + (s == 2 ? "" : "\tClosed = true,\n") +
+                    "\tPoints = {\n";
+            for (int v = 1; v <= vertices[s - 1]; ++v)
+                comp += "\t{ X = " + QByteArray::number(v) + ", Y = 2, },\n";
+            comp += "\t},\n},\n},\n},\n},\n";
+        }
+        writeFile(dir.filePath(QStringLiteral("names.comp")), comp + "}\n");
+        const TrackSet back = read("fusion-mask", "names.comp");
+        QCOMPARE(back.count, 1 + 12 + 10001);
+        const QStringList runs = back.names.runs();
+        QCOMPARE(runs.at(0), QStringLiteral("S1_Track_0001"));
+        QCOMPARE(runs.at(1), QStringLiteral("S2_Open_0001"));
+        QCOMPARE(runs.at(12), QStringLiteral("S2_Open_0012"));
+        QCOMPARE(runs.at(13 + 9998), QStringLiteral("S3_Track_9999"));
+        QCOMPARE(runs.last(), QStringLiteral("S3_Track_10001"));
+        QCOMPARE(back.x.back(), 10001.0);
+    }
+
     void afterEffectsMask()
     {
         QByteArray written = save(table(shapes(2, 3, 2)), "ae-mask", "a.txt", 1920, 1080);
@@ -276,6 +303,64 @@ private slots:
         const TrackSet set = read("combustion-gmask", "paths.GMask");
         QCOMPARE(set.names.toList(), QStringList({"S01_Vertex_0002"}));
         QCOMPARE(set.x, std::vector<double>({3}));
+    }
+
+    // A GMask shape's part of its vertices' names: its number filled to two
+    // digits and longer past 99; channels before any shape's node are shape 0's.
+    void combustionGMaskShapeNumbers()
+    {
+        const QByteArray written =
+            save(table(shapes(120, 1, 1)), "combustion-gmask", "numbers.GMask", 2048, 1556);
+        writeFile(dir.filePath("numbers.GMask"), written);
+        const TrackSet back = read("combustion-gmask", "numbers.GMask");
+        QCOMPARE(back.count, 120);
+        QCOMPARE(back.names.at(4), QStringLiteral("S05_Vertex_0001"));
+        QCOMPARE(back.names.at(99), QStringLiteral("S100_Vertex_0001"));
+        QCOMPARE(back.names.at(119), QStringLiteral("S120_Vertex_0001"));
+
+        const QByteArray key = "\t\t\tKey 0\n\t\t\t\tFrame 1\n\t\t\t\tValue 3\n"
+                               "\t\t\t\tInterpolation linear\n\t\t\t\tEnd\n\t\t\tEnd\n";
+        writeFile(dir.filePath("noshape.GMask"), "\t\tChannel Spline/Vertex_7/position/x\n" + key +
+                                                     "\t\tChannel Spline/Vertex_7/position/y\n" +
+                                                     key);
+        QCOMPARE(read("combustion-gmask", "noshape.GMask").names.toList(),
+                 QStringList({"S00_Vertex_0007"}));
+    }
+
+    // A shape's vertices are told apart by their names within the shape,
+    // however many it has and in whatever order its channels come: Y
+    // channels after all the X ones, backwards, and a vertex keyed again
+    // in a later channel of its own.
+    void combustionGMaskManyVerticesInAnyOrder()
+    {
+        auto channel = [](int vertex, char axis, int frame, double value) {
+            const QByteArray v = QByteArray::number(value);
+            return "\t\tChannel Spline/Vertex_" + QByteArray::number(vertex) + "/position/" + axis +
+                   "\n\t\t\tValue " + v + "\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame " +
+                   QByteArray::number(frame) + "\n\t\t\t\tValue " + v +
+                   "\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n";
+        };
+        QByteArray file = "Node Geom\n\tSpecifics\n\t{\n";
+        for (int v = 1; v <= 40; ++v)
+            file += channel(v, 'x', 1, v);
+        for (int v = 40; v >= 1; --v)
+            file += channel(v, 'y', 1, 100 + v);
+        file += channel(5, 'x', 2, 55) + channel(5, 'y', 2, 155) + "\t}\nEnd\n";
+        file += "Node Geom\n\tSpecifics\n\t{\n" + channel(5, 'x', 1, 7) + channel(5, 'y', 1, 8) +
+                "\t}\nEnd\n";
+        writeFile(dir.filePath("vertices.GMask"), file);
+        const TrackSet set = read("combustion-gmask", "vertices.GMask");
+        QCOMPARE(set.count, 42);
+        for (int v = 1; v <= 40; ++v) {
+            QCOMPARE(set.names.at(v - 1),
+                     QStringLiteral("S01_Vertex_%1").arg(v, 4, 10, QLatin1Char('0')));
+            QCOMPARE(set.x[size_t(v) - 1], double(v));
+            QCOMPARE(set.y[size_t(v) - 1], 100.0 + v);
+        }
+        QCOMPARE(set.names.at(40), QStringLiteral("S01_Vertex_0005"));
+        QCOMPARE(set.y[40], 155.0);
+        QCOMPARE(set.names.at(41), QStringLiteral("S02_Vertex_0005"));
+        QCOMPARE(set.y[41], 8.0);
     }
 
     // A closed and an open shape through every shape writer: a format that

@@ -3,7 +3,9 @@
 // RotoPaint written byte for byte and read back, and the real RotoPaint script.
 #include "cliprocess.h"
 #include "export/exporter.h"
+#include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
+#include "formats/nuke/nukecurvetree.h"
 #include "formats/registry.h"
 #include "import/dispatch.h"
 #include "table/tracktable.h"
@@ -11,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,6 +93,31 @@ private slots:
     }
 
     // Many shapes: numbered in order, read back whole.
+    // Shake RotoShape lines are read by their first words, whatever blanks
+    // part the words: "vertex_data" followed by a tab is a key's vertices,
+    // a longer word that starts like it is not.
+    void shakeRotoShapeFirstWords()
+    {
+        auto twelve = [](const char *x, const char *y) {
+            QByteArray numbers;
+            for (int i = 0; i < 6; ++i)
+                numbers += QByteArray(x) + '\t' + y + ' ';
+            return numbers;
+        };
+        const QByteArray file = "shake_shape_data 4.0\nnum_shapes 1\nshape_name\tShape1\n"
+                                "num_key_times\t2\nkey_time\t3.000000\nvertex_dataX " +
+                                twelve("1", "2") + "\nvertex_data\t" + twelve("5", "6") +
+                                "\n  key_time 4.0\r\n\tvertex_data  " + twelve("7", "8") + "\n";
+        const QString path = writeFile(dir.filePath(QStringLiteral("words.ssf")), file);
+        const ReadResult read = dispatch(path, QStringLiteral("Shake RotoShape File (*.ssf)"));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QCOMPARE(read.set.count, 2);
+        QCOMPARE(read.set.frames, std::vector<int>({3, 4}));
+        QCOMPARE(read.set.x, std::vector<double>({5, 7}));
+        QCOMPARE(read.set.y, std::vector<double>({6, 8}));
+        QVERIFY(read.cutShort.isEmpty());
+    }
+
     void manyShapes()
     {
         QList<Row> rows;
@@ -163,6 +191,114 @@ private slots:
             ++checked;
         }
         QCOMPARE(checked, int(expected.size()));
+    }
+
+    // The shape readers' own line scans against the text kit's: random lines
+    // of blanks, other bytes, braces, quotes and backslashes, long enough to cross
+    // the scans' blocks of 16 and 64 bytes at every place, give the same
+    // fields and leave the braces and quotes open or closed alike.
+    void lineScansMatchTheTextKit()
+    {
+        QRandomGenerator random(1547);
+        // Blanks, the bytes on either side of them and beyond ASCII, braces,
+        // quotes, backslashes, and word characters.
+        const char alphabet[] = " \t\r\v\f\n"
+                                "\x08"
+                                "\x0e"
+                                "\x89"
+                                "\x8d"
+                                "\xff{}\"\\aZ09._";
+        std::vector<Field> fields, expected;
+        ScriptBraces braces;
+        NodeBraces reference;
+        for (int n = 0; n < 4000; ++n) {
+            QByteArray line(int(random.bounded(200)), Qt::Uninitialized);
+            // Some lines are mostly one kind of byte: long words, long blanks.
+            const int kinds = random.bounded(2) ? 3 : int(sizeof alphabet) - 1;
+            const int first = int(random.bounded(int(sizeof alphabet) - kinds));
+            for (char &c : line)
+                c = alphabet[first + int(random.bounded(kinds))];
+            const Field field{line.constData(), line.constData() + line.size()};
+            splitFields(field, fields);
+            splitTrimmed(field, expected);
+            QCOMPARE(fields.size(), expected.size());
+            for (size_t i = 0; i < fields.size(); ++i) {
+                QCOMPARE(fields[i].begin, expected[i].begin);
+                QCOMPARE(fields[i].end, expected[i].end);
+            }
+            braces.see(field, n + 1);
+            reference.see(field, n + 1);
+            QCOMPARE(braces.unclosed(), reference.unclosed());
+        }
+    }
+
+    // Shapes are ordered by their prefixes as texts, then by the whole
+    // names, whatever the prefixes' length or characters: those alike in
+    // their first eight characters, one the start of another, beyond Latin-1.
+    void shapesOrderedByTheirPrefixesAsTexts()
+    {
+        const QStringList prefixes{QStringLiteral("S0000000b"), QStringLiteral("S0000000"),
+                                   QStringLiteral("S0000000a"), QStringLiteral("S\u0101"),
+                                   QStringLiteral("Sz"),        QStringLiteral("S00000000"),
+                                   QStringLiteral("S"),         QStringLiteral("S\u00ff"),
+                                   QStringLiteral("S0001"),     QStringLiteral("S00005")};
+        QList<Row> rows;
+        for (int s = 0; s < prefixes.size(); ++s)
+            for (int v = s % 3; v >= 0; --v)
+                rows.append({prefixes[s] + QStringLiteral("_Track_%1").arg(v), 1, 10.0 * s + v, 0});
+        QVERIFY(save(table(rows), "shake-rotoshape", QStringLiteral("order.ssf")).ok());
+        const QByteArray written = fileContents(dir.filePath(QStringLiteral("order.ssf")));
+        QStringList sorted = prefixes;
+        std::sort(sorted.begin(), sorted.end());
+        QByteArray expected;
+        for (const QString &prefix : sorted) {
+            const int s = int(prefixes.indexOf(prefix));
+            expected += "num_vertices " + QByteArray::number(s % 3 + 1) + '\n';
+            for (int v = 0; v <= s % 3; ++v)
+                expected += QByteArray::number(10.0 * s + v, 'f', 6) + ' ';
+        }
+        QByteArray got;
+        for (const QByteArray &line : written.split('\n')) {
+            if (line.startsWith("num_vertices")) got += line + '\n';
+            if (line.startsWith("vertex_data"))
+                for (qsizetype i = 0; i < line.count(' ') / 12; ++i)
+                    got += line.split(' ').at(1 + 12 * i) + ' ';
+        }
+        QCOMPARE(got, expected);
+    }
+
+    // A table of many shape tracks keeps each name once, by id: a name
+    // asked again has its id, an id gives its name back (a null text as
+    // null), and a table moved or copied gives the names of its own ids,
+    // never those another table had under them.
+    void shapeNamesInternedOnce()
+    {
+        TrackTable t;
+        t.reserveNames(1000);
+        for (int s = 0; s < 30000; ++s)
+            QCOMPARE(t.internName(shapeVertexName(s, 1)), quint32(s));
+        for (int s = 0; s < 30000; s += 7) {
+            QCOMPARE(t.internName(shapeVertexName(s, 1)), quint32(s));
+            QCOMPARE(t.nameOfId(quint32(s)), shapeVertexName(s, 1));
+        }
+        QVERIFY(t.nameOfId(30000).isNull());
+        const quint32 null = t.internName(QString());
+        QCOMPARE(t.internName(QStringLiteral("")), null);
+        QVERIFY(t.nameOfId(null).isNull());
+        const quint32 wide = t.internName(QStringLiteral("S\u00e9\u4e2d_Track_0001"));
+        QCOMPARE(t.nameOfId(wide), QStringLiteral("S\u00e9\u4e2d_Track_0001"));
+
+        TrackTable moved = std::move(t);
+        QCOMPARE(moved.nameOfId(0), shapeVertexName(0, 1));
+        TrackTable reused = std::move(t);
+        QCOMPARE(reused.internName(QStringLiteral("S9_Open_0001")), 0u);
+        QCOMPARE(reused.nameOfId(0), QStringLiteral("S9_Open_0001"));
+        TrackTable copy = moved.clone();
+        QCOMPARE(copy.nameOfId(0), shapeVertexName(0, 1));
+        QCOMPARE(copy.internName(QStringLiteral("S1_Track_0009")), wide + 1);
+        QCOMPARE(moved.internName(QStringLiteral("S2_Track_0009")), wide + 1);
+        QCOMPARE(copy.nameOfId(wide + 1), QStringLiteral("S1_Track_0009"));
+        QCOMPARE(moved.nameOfId(wide + 1), QStringLiteral("S2_Track_0009"));
     }
 
     void nukeRotoPaint()

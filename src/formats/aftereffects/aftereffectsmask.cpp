@@ -10,6 +10,7 @@
 #include "table/numbers.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace corvane {
 
@@ -136,6 +137,70 @@ bool looksLikeAfterEffectsMask(const QByteArray &data)
 
 namespace {
 
+// A shape's number as it heads each of its parameters, made once.
+struct ShapeNumber
+{
+    explicit ShapeNumber(int k) : length(std::to_chars(text, text + sizeof text, k).ptr - text) {}
+    char text[24];
+    qsizetype length;
+};
+
+// One parameter of a shape's effect: its name, then what follows it (the
+// texts are literals, so that their lengths are known where they are copied).
+template <size_t N, size_t M>
+void parameter(ByteAppender &text, const ShapeNumber &k, const char (&name)[N],
+               const char (&rest)[M])
+{
+    text << "Effects\tmocha shape #";
+    text.append(k.text, k.length);
+    text << '\t';
+    text << name;
+    text << rest;
+}
+
+// Shape s's "Shape data" keys and the effect's other parameters.
+void appendShape(ByteAppender &text, const SortedShapes &sorted, size_t s, const QByteArray &w,
+                 const QByteArray &h)
+{
+    const ShapeNumber k(int(s) + 1);
+    parameter(text, k, "Shape data", "\n\tFrame\n");
+    for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
+        text << '\t';
+        text.appendInt(sorted.keyFrames[key]);
+        text << "\tXSpline(";
+        for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
+            text << "Point(";
+            text.appendFixedExact(sorted.pointX[p]);
+            text << ',';
+            text.appendFixedExact(sorted.pointY[p]);
+            text << ",0,0.5,0)";
+        }
+        text << ")\n";
+    }
+    text << '\n';
+    parameter(text, k, "Translation X", "\n\tFrame\n\t0\t0\n\n");
+    parameter(text, k, "Translation Y", "\n\tFrame\n\t0\t0\n\n");
+    parameter(text, k, "Shear X", "\n\tFrame\n\t0\t0\n\n");
+    parameter(text, k, "Shear Y", "\n\tFrame\n\t0\t1\n\n");
+    parameter(text, k, "Perspective X", "\n\tFrame\n\t0\t0\n\n");
+    parameter(text, k, "Perspective Y", "\n\tFrame\n\t0\t0\n\n");
+    if (s == 0)
+        parameter(text, k, "Blend mode", "\n\tFrame\n\t\t3\n\n");
+    else
+        parameter(text, k, "Blend mode", "\n\tFrame\n\t\t1\n\n");
+    parameter(text, k, "Invert", "\n\tFrame\n\t\t0\n\n");
+    parameter(text, k, "Opacity", "\n\tFrame\n\t\t100\n\n");
+    parameter(text, k, "Layer name", "\n\tFrame\n\t\tShape ");
+    text.append(k.text, k.length);
+    text << "\n\n";
+    parameter(text, k, "Film-back width", "\n\tFrame\n\t\t");
+    text << w;
+    text << "\n\n";
+    parameter(text, k, "Film-back height", "\n\tFrame\n\t\t");
+    text << h;
+    text << "\n\n";
+}
+
 void header(WriteContext &ctx)
 {
     const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
@@ -149,47 +214,8 @@ void header(WriteContext &ctx)
            "\n\tComp Pixel Aspect Ratio\t" + aspect + "\n\n\n";
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
-        const int k = int(s) + 1;
         ByteAppender text(out); // done before the next flush
-        auto parameter = [&](const char *name, const char *rest) {
-            text << "Effects\tmocha shape #";
-            text.appendInt(k);
-            text << '\t';
-            text << name;
-            text << rest;
-        };
-        parameter("Shape data", "\n\tFrame\n");
-        for (size_t key = sorted.keyStarts[s]; key < sorted.keyStarts[s + 1]; ++key) {
-            text << '\t';
-            text.appendInt(sorted.keyFrames[key]);
-            text << "\tXSpline(";
-            for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
-                text << "Point(";
-                text.appendFixedExact(sorted.pointX[p]);
-                text << ',';
-                text.appendFixedExact(sorted.pointY[p]);
-                text << ",0,0.5,0)";
-            }
-            text << ")\n";
-        }
-        text << '\n';
-        for (const char *name : {"Translation X", "Translation Y", "Shear X"})
-            parameter(name, "\n\tFrame\n\t0\t0\n\n");
-        parameter("Shear Y", "\n\tFrame\n\t0\t1\n\n");
-        for (const char *name : {"Perspective X", "Perspective Y"})
-            parameter(name, "\n\tFrame\n\t0\t0\n\n");
-        parameter("Blend mode", k == 1 ? "\n\tFrame\n\t\t3\n\n" : "\n\tFrame\n\t\t1\n\n");
-        parameter("Invert", "\n\tFrame\n\t\t0\n\n");
-        parameter("Opacity", "\n\tFrame\n\t\t100\n\n");
-        parameter("Layer name", "\n\tFrame\n\t\tShape ");
-        text.appendInt(k);
-        text << "\n\n";
-        parameter("Film-back width", "\n\tFrame\n\t\t");
-        text << w;
-        text << "\n\n";
-        parameter("Film-back height", "\n\tFrame\n\t\t");
-        text << h;
-        text << "\n\n";
+        appendShape(text, sorted, s, w, h);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
     noteOpenShapesClosed(

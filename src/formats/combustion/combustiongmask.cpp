@@ -5,6 +5,7 @@
 // coordinates from the plate's centre.
 #include "combustiongmask.h"
 
+#include "formats/kit/byteappender.h"
 #include "formats/kit/rowcollector.h"
 #include "formats/kit/shapes.h"
 #include "table/namerule.h"
@@ -13,6 +14,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace corvane {
@@ -24,9 +26,18 @@ QByteArrayView view(Field f)
     return QByteArrayView(f.begin, f.end - f.begin);
 }
 
-bool endsWith(Field f, const char *text)
+enum class PositionAxis { None, X, Y };
+
+// Whether a channel line ends in "/position/x" or "/position/y": told by
+// its last character first, as most channels end otherwise.
+PositionAxis positionAxisOf(Field text)
 {
-    return view(f).endsWith(QByteArrayView(text));
+    constexpr qsizetype length = 11; // "/position/x"
+    if (text.end - text.begin < length) return PositionAxis::None;
+    const char axis = text.end[-1];
+    if ((axis != 'x' && axis != 'y') || std::memcmp(text.end - length, "/position/", 10) != 0)
+        return PositionAxis::None;
+    return axis == 'x' ? PositionAxis::X : PositionAxis::Y;
 }
 
 // The trimmed line's first word is word.
@@ -54,47 +65,93 @@ int firstWords(Field text, Field &first, Field &second)
 // "S07_": the shape's part of its vertices' track names.
 QString shapePart(int shape)
 {
-    return QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0'));
+    if (shape < 0) return QStringLiteral("S%1_").arg(shape, 2, 10, QLatin1Char('0'));
+    char text[16] = "S0";
+    char *p = std::to_chars(text + (shape < 10 ? 2 : 1), text + 14, shape).ptr;
+    *p++ = '_';
+    return QString::fromLatin1(text, p - text);
 }
 
 // The vertex tracks of the shapes read: each channel's vertex by its name
 // within its shape (a shape's vertices are known only within its node).
+// Most shapes have a few vertices, looked up in a row; a shape of many
+// has a table of them.
 class Vertices
 {
 public:
     void startShape(int shape)
     {
-        m_shape = shape;
         m_part = shapePart(shape);
+        m_shapeFirst = m_names.size();
         m_ids.clear();
         m_current = -1;
+        m_started = true;
     }
     // The track of the channel path's vertex part ("Vertex_3"); made once
     // per vertex, however many channels it has.
     int idOf(Field raw)
     {
         if (m_current >= 0 && view(raw) == QByteArrayView(m_lastRaw)) return m_current;
-        m_lastRaw = raw.bytes();
-        const QString name = m_part + applyNameRule(fieldToString(raw));
-        auto it = m_ids.constFind(name);
-        if (it == m_ids.cend()) {
-            it = m_ids.insert(name, int(m_names.size()));
+        keep(m_lastRaw, raw);
+        const QString name = m_part + ruledPart(raw);
+        m_current = find(name);
+        if (m_current < 0) {
+            m_current = int(m_names.size());
             m_names.push_back(name);
+            if (!m_ids.isEmpty() || m_names.size() - m_shapeFirst > manyVertices) index();
         }
-        m_current = it.value();
         return m_current;
     }
     const QString &name(int id) const { return m_names[size_t(id)]; }
     void startShapeIfNone()
     {
-        if (m_shape < 0) startShape(0);
+        if (!m_started) startShape(0);
     }
 
 private:
-    int m_shape = -1, m_current = -1;
-    QString m_part;
-    QByteArray m_lastRaw;
-    QHash<QString, int> m_ids; // of the shape at hand
+    static constexpr size_t manyVertices = 16;
+
+    // raw's bytes into kept, in its room when it has enough.
+    static void keep(QByteArray &kept, Field raw)
+    {
+        kept.resize(raw.end - raw.begin);
+        std::memcpy(kept.data(), raw.begin, size_t(raw.end - raw.begin));
+    }
+
+    // The vertex part through the name rule: the same for most shapes'
+    // vertices, so the last one is kept.
+    const QString &ruledPart(Field raw)
+    {
+        if (!m_anyRuled || view(raw) != QByteArrayView(m_ruledRaw)) {
+            keep(m_ruledRaw, raw);
+            m_ruled = applyNameRule(fieldToString(raw));
+            m_anyRuled = true;
+        }
+        return m_ruled;
+    }
+    int find(const QString &name) const
+    {
+        if (!m_ids.isEmpty()) return m_ids.value(name, -1);
+        for (size_t id = m_shapeFirst; id < m_names.size(); ++id)
+            if (m_names[id] == name) return int(id);
+        return -1;
+    }
+    // The shape's vertices so far into its table (the newest last).
+    void index()
+    {
+        if (m_ids.isEmpty())
+            for (size_t id = m_shapeFirst; id < m_names.size(); ++id)
+                m_ids.insert(m_names[id], int(id));
+        else
+            m_ids.insert(m_names.back(), int(m_names.size()) - 1);
+    }
+
+    bool m_started = false, m_anyRuled = false;
+    int m_current = -1;
+    size_t m_shapeFirst = 0;
+    QString m_part, m_ruled;
+    QByteArray m_lastRaw, m_ruledRaw;
+    QHash<QString, int> m_ids; // of the shape at hand, when it has many vertices
     std::vector<QString> m_names;
 };
 
@@ -307,8 +364,9 @@ ReadResult readCombustionGMaskLines(LineSource &scanner, const QString &)
             haveFrame = false;
             // "Channel Spline/Vertex_3/position/x": the vertex part of the
             // path, its number filled. Other channels are passed.
-            const bool x = endsWith(text, "/position/x");
-            if (!x && !endsWith(text, "/position/y")) continue;
+            const PositionAxis position = positionAxisOf(text);
+            if (position == PositionAxis::None) continue;
+            const bool x = position == PositionAxis::X;
             if (firstWords(text, first, second) < 2 || second.end != text.end) continue;
             const QByteArrayView path = view(second);
             const qsizetype slash = path.indexOf('/');
@@ -372,33 +430,35 @@ bool looksLikeCombustionGMask(const QByteArray &data)
 
 namespace {
 
-void shapeNodes(WriteContext &ctx, int k, int vertices, bool open)
+void shapeNodes(ByteAppender &out, int k, int vertices, bool open)
 {
-    QByteArray n;
-    appendInt(n, k);
-    QByteArray &out = ctx.out();
-    out += "Node Axis\n\tName axis";
-    out += n;
-    out +=
-        "\n\tNumber 2\n\tChild 3\n\tMotionPath no\n\tPosX 0\n\tPosY "
-        "0\n\tSpecifics\n\t{ \n\t\tChannel position/x\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey "
-        "0\n\t\t\tFrame 1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
-        "\n\t\tChannel position/y\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame "
-        "1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
-        "\n\t\tChannelEnd "
-        "\n\t\tGlobal no\n\t} \nEnd\n";
-    out += "Node Geom\n\tName Polygon_Mask_(+)(";
-    out += n;
-    out +=
-        ")\n\tNumber 3\n\tMotionPath yes\n\tPosX "
-        "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\tClosed ";
+    char n[24];
+    const qsizetype nLength = std::to_chars(n, n + sizeof n, k).ptr - n;
+    out << "Node Axis\n\tName axis";
+    out.append(n, nLength);
+    out << "\n\tNumber 2\n\tChild 3\n\tMotionPath no\n\tPosX 0\n\tPosY "
+           "0\n\tSpecifics\n\t{ \n\t\tChannel position/x\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey "
+           "0\n\t\t\tFrame 1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd "
+           "\n\t\t\tEnd "
+           "\n\t\tChannel position/y\n\t\t\tValue 0\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame "
+           "1\n\t\t\t\tValue 0\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd "
+           "\n\t\tChannelEnd "
+           "\n\t\tGlobal no\n\t} \nEnd\n";
+    out << "Node Geom\n\tName Polygon_Mask_(+)(";
+    out.append(n, nLength);
+    out << ")\n\tNumber 3\n\tMotionPath yes\n\tPosX "
+           "0\n\tPosY 0\n\tSpecifics \n\t{ \n\t\tType POLYLINE\n\t\tInterpolation BEZIER\n\t\t"
+           "Closed ";
     // An open spline: its last vertex does not join its first.
-    out += open ? "no" : "yes";
-    out += "\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
+    if (open)
+        out << "no";
+    else
+        out << "yes";
+    out << "\n\t\tOutside no\n\t\tConstant no\n\t\tShapeAnimation no\n\t\tLinearInterpolation "
            "yes\n\t\tRoiOutside no\n\t\tBorders yes\n\t\tPickers no\n\t\tCleanUp no\n\t\t"
            "CleanUpEffect 70\n\t\tTracerFlag no\n\t\tExtraTangentFlag no\n\t\tVertices ";
-    appendInt(out, vertices);
-    out += "\n\t\tChannel offset/x\n\t\t\tEnd \n\t\tChannel offset/y\n\t\t\tEnd \n\t\tChannel "
+    out.appendInt(vertices);
+    out << "\n\t\tChannel offset/x\n\t\t\tEnd \n\t\tChannel offset/y\n\t\t\tEnd \n\t\tChannel "
            "border_offset\n\t\t\tEnd \n\t\tChannel border_alpha\n\t\t\tEnd \n\t\tChannel "
            "color\n\t\t\tValue 100\n\t\t\tSize 1\n\t\t\tKey 0\n\t\t\t\tFrame 1\n\t\t\t\tValue "
            "100\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n\t\tChannel "
@@ -407,38 +467,94 @@ void shapeNodes(WriteContext &ctx, int k, int vertices, bool open)
            "\n\t\t\tEnd \n\t\tChannel ROI_opacity\n\t\t\tEnd \n";
 }
 
-void channel(QByteArray &out, const QByteArray &vertex, char axis, double value, int size, int key,
-             int frame)
+// A vertex's number as its channels' paths give it.
+struct VertexNumber
 {
-    // Appended piece by piece (this runs twice a row); the value's text is
-    // written once and copied for its second place.
-    out += "\t\tChannel Spline/Vertex_";
-    out += vertex;
-    out += "/position/";
-    out += axis;
-    out += "\n\t\t\tValue ";
-    const qsizetype start = out.size();
-    appendDecimal6(out, value);
-    char text[MaxFixed6Length + 1];
-    const qsizetype length = std::min<qsizetype>(out.size() - start, MaxFixed6Length);
-    std::memcpy(text, out.constData() + start, size_t(length));
-    out += "\n\t\t\tSize ";
-    appendInt(out, size);
-    out += "\n\t\t\tKey ";
-    appendInt(out, key);
-    out += "\n\t\t\t\tFrame ";
-    appendInt(out, frame);
-    out += "\n\t\t\t\tValue ";
+    char text[24];
+    qsizetype length;
+};
+
+void channel(ByteAppender &out, const VertexNumber &vertex, char axis, double value, int size,
+             int key, int frame)
+{
+    // The value's text is made once for its two places; the second takes
+    // at most a fixed text's length of it.
+    char text[MaxDecimal6Length];
+    const qsizetype length = formatDecimal6(text, value);
+    out << "\t\tChannel Spline/Vertex_";
+    out.append(vertex.text, vertex.length);
+    out << "/position/";
+    out << axis;
+    out << "\n\t\t\tValue ";
     out.append(text, length);
-    out += "\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n";
+    out << "\n\t\t\tSize ";
+    out.appendInt(size);
+    out << "\n\t\t\tKey ";
+    out.appendInt(key);
+    out << "\n\t\t\t\tFrame ";
+    out.appendInt(frame);
+    out << "\n\t\t\t\tValue ";
+    out.append(text, std::min<qsizetype>(length, MaxFixed6Length));
+    out << "\n\t\t\t\tInterpolation linear\n\t\t\t\tEnd \n\t\t\tEnd \n";
 }
 
-// Rows are walked in export order: a shape's nodes at its first row, a
+// A run of rows of one vertex track, in export order; its shape's prefix
+// and whether its name makes the shape open, found once.
 struct Run
 {
     ExportRow first;
     int begin, length;
+    int prefixLength;
+    bool open;
+
+    QStringView prefix() const { return QStringView(first.name).left(prefixLength); }
 };
+
+// The runs of one name, shape rows only; pointRows counts the others.
+std::vector<Run> shapeRuns(WriteContext &ctx, int &pointRows)
+{
+    std::vector<Run> runs;
+    for (int k = 0; k < ctx.exportRowCount(); ++k) {
+        ExportRow r = ctx.exportRow(k);
+        if (!isShapeTrack(r.name)) {
+            ++pointRows;
+            continue;
+        }
+        if (!runs.empty() && runs.back().first.name == r.name &&
+            runs.back().begin + runs.back().length == k) {
+            ++runs.back().length;
+            continue;
+        }
+        const qsizetype underscore = r.name.indexOf(QLatin1Char('_'));
+        const int prefixLength = int(underscore < 0 ? r.name.size() : underscore);
+        const bool open = isOpenShapeTrack(r.name);
+        runs.push_back({std::move(r), k, 1, prefixLength, open});
+    }
+    return runs;
+}
+
+// A vertex's "active" channel, then X and Y of each of its rows.
+void vertexChannels(ByteAppender &out, WriteContext &ctx, const Run &run, int vertex, int halfWidth,
+                    int halfHeight)
+{
+    VertexNumber v;
+    v.length = std::to_chars(v.text, v.text + sizeof v.text, vertex).ptr - v.text;
+    out << "\t\tChannel Spline/Vertex_";
+    out.append(v.text, v.length);
+    out << "/active\n\t\t\tValue 1\n\t\t\tSize 1\n\t\t\tKey "
+           "0\n\t\t\t\tFrame 1\n\t\t\t\tValue 1\n\t\t\t\tInterpolation constant\n\t\t\t\tEnd "
+           "\n\t\t\tEnd \n";
+    if (run.length == 1) { // the run's own row: no other row to look up
+        channel(out, v, 'x', run.first.x() - halfWidth, 1, 0, run.first.frame);
+        channel(out, v, 'y', run.first.y() - halfHeight, 1, 0, run.first.frame);
+        return;
+    }
+    for (int key = 0; key < run.length; ++key) {
+        ExportRow r = ctx.exportRow(run.begin + key);
+        channel(out, v, 'x', r.x() - halfWidth, run.length, key, r.frame);
+        channel(out, v, 'y', r.y() - halfHeight, run.length, key, r.frame);
+    }
+}
 
 // Rows are walked in export order: a shape's nodes at its first row, a
 // vertex's "active" channel at its first row, then X and Y of every row,
@@ -453,49 +569,24 @@ void header(WriteContext &ctx)
     ctx.write("\nFrameAspectRatio 1.3333\nRoiOn no\nEnd \n\n# \n# node database \n# \n"
               "ConcreteFileVersion 1.1\n");
 
-    // The runs of one name, shape rows only.
-    std::vector<Run> runs;
     int pointRows = 0;
-    for (int k = 0; k < ctx.exportRowCount(); ++k) {
-        ExportRow r = ctx.exportRow(k);
-        if (!isShapeTrack(r.name)) {
-            ++pointRows;
-            continue;
-        }
-        if (!runs.empty() && runs.back().first.name == r.name &&
-            runs.back().begin + runs.back().length == k)
-            ++runs.back().length;
-        else
-            runs.push_back({r, k, 1});
-    }
+    const std::vector<Run> runs = shapeRuns(ctx, pointRows);
     const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
     int shape = 0, vertex = 0;
     for (size_t i = 0; i < runs.size(); ++i) {
         if (!ctx.mayFlush(double(i) / double(runs.size()))) return;
-        const QString prefix = shapePrefix(runs[i].first.name);
-        if (i == 0 || prefix != shapePrefix(runs[i - 1].first.name)) {
+        ByteAppender out(ctx.out()); // done before the next flush
+        if (i == 0 || runs[i].prefix() != runs[i - 1].prefix()) {
             int vertices = 0;
             bool open = false;
-            for (size_t j = i; j < runs.size() && shapePrefix(runs[j].first.name) == prefix; ++j) {
+            for (size_t j = i; j < runs.size() && runs[j].prefix() == runs[i].prefix(); ++j) {
                 ++vertices;
-                open = open || isOpenShapeTrack(runs[j].first.name);
+                open = open || runs[j].open;
             }
-            shapeNodes(ctx, ++shape, vertices, open);
+            shapeNodes(out, ++shape, vertices, open);
             vertex = 0;
         }
-        QByteArray v;
-        appendInt(v, ++vertex);
-        QByteArray &out = ctx.out();
-        out += "\t\tChannel Spline/Vertex_";
-        out += v;
-        out += "/active\n\t\t\tValue 1\n\t\t\tSize 1\n\t\t\tKey "
-               "0\n\t\t\t\tFrame 1\n\t\t\t\tValue 1\n\t\t\t\tInterpolation constant\n\t\t\t\tEnd "
-               "\n\t\t\tEnd \n";
-        for (int key = 0; key < runs[i].length; ++key) {
-            ExportRow r = ctx.exportRow(runs[i].begin + key);
-            channel(out, v, 'x', r.x() - halfWidth, runs[i].length, key, r.frame);
-            channel(out, v, 'y', r.y() - halfHeight, runs[i].length, key, r.frame);
-        }
+        vertexChannels(out, ctx, runs[i], ++vertex, halfWidth, halfHeight);
     }
     noteShapeSave(ctx, pointRows, 0);
 }

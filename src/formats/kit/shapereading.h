@@ -6,6 +6,8 @@
 
 #include "rowcollector.h"
 
+#include <QString>
+
 #include <functional>
 #include <vector>
 
@@ -21,5 +23,31 @@ struct ShapePoint
 // vertex) names each vertex track.
 void addShapePoints(std::vector<ShapePoint> &points, RowCollector &rows,
                     const std::function<QString(int shape, int vertex)> &name);
+
+// The fields of a line as splitTrimmed (textscan.h) gives them: the runs
+// of characters between white space. The long lines of shape files (a
+// curve's keys, a key's vertices) are looked over sixteen bytes at a time.
+void splitFields(Field line, std::vector<Field> &fields);
+
+// The braces of a script's nodes (Nuke's, Fusion's), counted over its
+// lines outside double quotes, a backslash escaping the character after
+// it: the same count and error as NodeBraces (formats/nuke), with the
+// bytes between braces, quotes and backslashes passed sixteen at a time.
+class ScriptBraces
+{
+public:
+    void see(Field line, int number);
+    // The error of a script that ends inside a node; empty when none.
+    QString unclosed() const;
+
+private:
+    void noteNode(Field line, int number);
+    void see(char c); // a brace or a quote
+
+    long long m_depth = 0;
+    bool m_inString = false;
+    QString m_node; // the class of the node open at the top level
+    int m_nodeLine = 0;
+};
 
 } // namespace corvane

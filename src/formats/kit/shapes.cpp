@@ -54,34 +54,121 @@ ShapeRows collectShapeRows(WriteContext &ctx)
     return out;
 }
 
+namespace {
+
+// The first eight UTF-16 units of a text, zero-filled, as two numbers that
+// order as the texts do; equal keys leave the texts to be compared.
+struct TextKey
+{
+    quint64 high = 0, low = 0;
+
+    explicit TextKey(QStringView text)
+    {
+        for (qsizetype i = 0; i < 8; ++i) {
+            const quint64 unit = i < text.size() ? text[i].unicode() : 0;
+            (i < 4 ? high : low) |= unit << (16 * (3 - i % 4));
+        }
+    }
+    int compare(const TextKey &other) const
+    {
+        if (high != other.high) return high < other.high ? -1 : 1;
+        if (low != other.low) return low < other.low ? -1 : 1;
+        return 0;
+    }
+};
+
+// The names of a save's shape rows, parsed once each: their shape's prefix
+// (the text before the first "_") and the names ordered by prefix, then by
+// the whole name.
+struct NameOrder
+{
+    std::vector<int> prefixLength;
+    std::vector<int> byName;
+
+    explicit NameOrder(const std::vector<QString> &names)
+    {
+        // Each name's key beside its id: most pairs differ in their prefix's
+        // first characters and are told apart without looking up the texts.
+        struct Keyed
+        {
+            TextKey key;
+            int id;
+        };
+        prefixLength.resize(names.size());
+        std::vector<Keyed> keyed;
+        keyed.reserve(names.size());
+        for (size_t id = 0; id < names.size(); ++id) {
+            const qsizetype underscore = names[id].indexOf(QLatin1Char('_'));
+            prefixLength[id] = int(underscore < 0 ? names[id].size() : underscore);
+            keyed.push_back({TextKey(prefix(names, int(id))), int(id)});
+        }
+        std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+            const int byKey = a.key.compare(b.key);
+            if (byKey != 0) return byKey < 0;
+            const int byPrefix = prefix(names, a.id).compare(prefix(names, b.id));
+            return byPrefix != 0 ? byPrefix < 0
+                                 : QString::compare(names[size_t(a.id)], names[size_t(b.id)]) < 0;
+        });
+        byName.reserve(keyed.size());
+        for (const Keyed &k : keyed)
+            byName.push_back(k.id);
+    }
+    QStringView prefix(const std::vector<QString> &names, int id) const
+    {
+        return QStringView(names[size_t(id)]).left(prefixLength[size_t(id)]);
+    }
+};
+
+struct RowKey
+{
+    int prefix, frame, name, row;
+};
+
+// Rows by shape, frame, vertex, then export order: counted out by shape
+// (a million one-row shapes need no comparing), then each shape's rows sorted.
+std::vector<RowKey> rowsInOrder(const std::vector<ShapeRow> &rows,
+                                const std::vector<int> &prefixRank,
+                                const std::vector<int> &nameRank, size_t shapes)
+{
+    std::vector<size_t> starts(shapes + 1, 0);
+    for (const ShapeRow &row : rows)
+        ++starts[size_t(prefixRank[size_t(row.name)]) + 1];
+    for (size_t s = 0; s < shapes; ++s)
+        starts[s + 1] += starts[s];
+    std::vector<RowKey> keys(rows.size());
+    std::vector<size_t> fill(starts.begin(), starts.end() - 1);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int prefix = prefixRank[size_t(rows[i].name)];
+        keys[fill[size_t(prefix)]++] = {prefix, rows[i].frame, nameRank[size_t(rows[i].name)],
+                                        int(i)};
+    }
+    auto before = [](const RowKey &a, const RowKey &b) {
+        return std::tie(a.frame, a.name, a.row) < std::tie(b.frame, b.name, b.row);
+    };
+    for (size_t s = 0; s < shapes; ++s)
+        if (starts[s + 1] - starts[s] > 1 &&
+            !std::is_sorted(keys.begin() + long(starts[s]), keys.begin() + long(starts[s + 1]),
+                            before))
+            std::sort(keys.begin() + long(starts[s]), keys.begin() + long(starts[s + 1]), before);
+    return keys;
+}
+
+} // namespace
+
 SortedShapes sortShapeRows(const ShapeRows &collected)
 {
     SortedShapes out;
     out.pointRows = collected.pointRows;
     const std::vector<ShapeRow> &rows = collected.rows;
     const std::vector<QString> &names = collected.names;
-
-    // Names in order of their shape's prefix, then of the whole name; the
-    // prefixes are compared in place, never copied.
-    std::vector<int> prefixLength(names.size());
-    for (size_t id = 0; id < names.size(); ++id) {
-        const qsizetype underscore = names[id].indexOf(QLatin1Char('_'));
-        prefixLength[id] = int(underscore < 0 ? names[id].size() : underscore);
-    }
-    auto prefix = [&](int id) {
-        return QStringView(names[size_t(id)]).left(prefixLength[size_t(id)]);
-    };
-    std::vector<int> byName(names.size());
-    std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
-        const int byPrefix = prefix(a).compare(prefix(b));
-        return byPrefix != 0 ? byPrefix < 0
-                             : QString::compare(names[size_t(a)], names[size_t(b)]) < 0;
-    });
+    const NameOrder order(names);
+    auto prefix = [&](int id) { return order.prefix(names, id); };
+    const std::vector<int> &byName = order.byName;
 
     // Each name's shape, its place among the shape's vertices, and its rank.
     std::vector<int> prefixRank(names.size()), vertexIndex(names.size()), nameRank(names.size());
     std::vector<int> verticesOfPrefix;
+    verticesOfPrefix.reserve(names.size());
     for (size_t i = 0; i < byName.size(); ++i) {
         const int id = byName[i];
         if (i == 0 || prefix(byName[i - 1]) != prefix(id)) verticesOfPrefix.push_back(0);
@@ -94,26 +181,19 @@ SortedShapes sortShapeRows(const ShapeRows &collected)
     for (size_t id = 0; id < names.size(); ++id)
         if (isOpenShapeTrack(names[id])) openPrefix[size_t(prefixRank[id])] = 1;
 
-    // Rows by shape, frame, vertex, then export order.
-    struct Key
-    {
-        int prefix, frame, name, row;
-    };
-    std::vector<Key> keys(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        keys[i] = {prefixRank[size_t(rows[i].name)], rows[i].frame, nameRank[size_t(rows[i].name)],
-                   int(i)};
-    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
-        return std::tie(a.prefix, a.frame, a.name, a.row) <
-               std::tie(b.prefix, b.frame, b.name, b.row);
-    });
-
+    const std::vector<RowKey> keys =
+        rowsInOrder(rows, prefixRank, nameRank, verticesOfPrefix.size());
+    out.vertexCounts.reserve(verticesOfPrefix.size());
+    out.open.reserve(verticesOfPrefix.size());
+    out.keyStarts.reserve(verticesOfPrefix.size() + 1);
+    out.keyFrames.reserve(keys.size());
+    out.pointStarts.reserve(keys.size() + 1);
     out.pointVertices.reserve(keys.size());
     out.pointX.reserve(keys.size());
     out.pointY.reserve(keys.size());
     int shape = -1;
     for (size_t i = 0; i < keys.size(); ++i) {
-        const Key &k = keys[i];
+        const RowKey &k = keys[i];
         // Of two rows of one vertex and frame, the later wins.
         if (i + 1 < keys.size() && keys[i + 1].prefix == k.prefix && keys[i + 1].frame == k.frame &&
             keys[i + 1].name == k.name) {

@@ -13,6 +13,7 @@
 #include "nukecurvetree.h"
 
 #include "formats/kit/rowcollector.h"
+#include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
 #include "table/numbers.h"
 
@@ -45,7 +46,7 @@ public:
     // Reads the curves of this line from its start.
     void start(Field line)
     {
-        splitTrimmed(line, m_tokens);
+        splitFields(line, m_tokens);
         m_pos = 0;
     }
 
@@ -187,7 +188,7 @@ void readAnimTrees(LineSource &scanner, RowCollector &rows, ReaderNotes &notes, 
     std::vector<VertexCurves> vertices; // kept from shape to shape, with their keys' room
     std::vector<Key> x, y;
     CurveReader reader;
-    NodeBraces braces;
+    ScriptBraces braces;
     while (!rows.failed() && scanner.next(line)) {
         braces.see(line, scanner.number());
         Field text = trimmed(line);
@@ -417,23 +418,59 @@ void appendCurve(ByteAppender &out, const VertexKeys &keys, size_t vertex,
         out << "0.000";
 }
 
+// Each vertex's tangent curve (its keys, every value zero), made once a
+// shape: ten of a vertex's twelve curves are this text.
+class TangentCurves
+{
+public:
+    void make(const VertexKeys &keys)
+    {
+        m_text.resize(0);
+        m_ends.clear();
+        for (size_t v = 0; v < keys.vertexCount(); ++v) {
+            {
+                ByteAppender text(m_text);
+                appendCurve(text, keys, v, nullptr);
+            }
+            m_ends.push_back(m_text.size());
+        }
+    }
+    void append(ByteAppender &out, size_t vertex) const
+    {
+        const qsizetype begin = vertex == 0 ? 0 : m_ends[vertex - 1];
+        out.append(m_text.constData() + begin, m_ends[vertex] - begin);
+    }
+
+private:
+    QByteArray m_text;
+    std::vector<qsizetype> m_ends;
+};
+
 // A control point: "0", its X and Y curves, "0".
-void appendPoint(ByteAppender &out, const VertexKeys &keys, size_t vertex, bool position)
+void appendPoint(ByteAppender &out, const VertexKeys &keys, const TangentCurves &tangents,
+                 size_t vertex, bool position)
 {
     out << " 0 ";
-    appendCurve(out, keys, vertex, position ? &keys.x() : nullptr);
+    if (position)
+        appendCurve(out, keys, vertex, &keys.x());
+    else
+        tangents.append(out, vertex);
     out << ' ';
-    appendCurve(out, keys, vertex, position ? &keys.y() : nullptr);
+    if (position)
+        appendCurve(out, keys, vertex, &keys.y());
+    else
+        tangents.append(out, vertex);
     out << " 0";
 }
 
-void appendCurveLine(ByteAppender &out, const VertexKeys &keys, bool feather)
+void appendCurveLine(ByteAppender &out, const VertexKeys &keys, const TangentCurves &tangents,
+                     bool feather)
 {
     out << "      ";
     for (size_t v = 0; v < keys.vertexCount(); ++v) {
-        appendPoint(out, keys, v, false);
-        appendPoint(out, keys, v, !feather);
-        appendPoint(out, keys, v, false);
+        appendPoint(out, keys, tangents, v, false);
+        appendPoint(out, keys, tangents, v, !feather);
+        appendPoint(out, keys, tangents, v, false);
     }
     out << ' ';
 }
@@ -454,9 +491,11 @@ void header(WriteContext &ctx)
     out += '\n';
     UnseededRandom random;
     VertexKeys vertices;
+    TangentCurves tangents;
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
         vertices.gather(sorted, s);
+        tangents.make(vertices);
         char points[24];
         const int pointsLength = int(
             std::to_chars(points, points + sizeof points, 3 * qint64(vertices.vertexCount())).ptr -
@@ -469,11 +508,11 @@ void header(WriteContext &ctx)
                 "       NumOfPoints: ";
         text.append(points, pointsLength);
         text << '\n';
-        appendCurveLine(text, vertices, false);
+        appendCurveLine(text, vertices, tangents, false);
         text << "\n      }\n      CubicCurve: \"\" {\n       Type: 0 Dim: 2\n       NumOfPoints: ";
         text.append(points, pointsLength);
         text << '\n';
-        appendCurveLine(text, vertices, true);
+        appendCurveLine(text, vertices, tangents, true);
         const float g = float(random.bounded(0, 100)) / 100.0f;
         const float r = float(random.bounded(0, 100)) / 100.0f;
         text << "\n      }      \n      NumOfAttributes: 27\n      \"vis\" S 0 1 \"r\" S ";

@@ -4,6 +4,7 @@
 // with twelve numbers per vertex: the position, its tangents and handles).
 #include "shakerotoshape.h"
 
+#include "formats/kit/byteappender.h"
 #include "formats/kit/rowcollector.h"
 #include "formats/kit/shapereading.h"
 #include "formats/kit/shapes.h"
@@ -21,6 +22,16 @@ bool startsWith(Field f, const char *word)
 {
     const size_t n = qstrlen(word);
     return size_t(f.end - f.begin) >= n && std::memcmp(f.begin, word, n) == 0;
+}
+
+// The first word of a trimmed line is word.
+bool firstWordIs(Field text, const char *word)
+{
+    const size_t n = qstrlen(word);
+    if (!startsWith(text, word)) return false;
+    if (size_t(text.end - text.begin) == n) return true;
+    const char next = text.begin[n];
+    return next == ' ' || (next >= '\t' && next <= '\r');
 }
 
 // A number after the first word of a line ("num_key_times 4").
@@ -54,11 +65,15 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
                               .arg(keysPromised)
                               .arg(keysOfShape));
     };
+    auto split = [&fields](Field text) {
+        splitFields(text, fields);
+        return fields.size();
+    };
     scanner.next(line); // "shake_shape_data 4.0"
     while (!rows.failed() && scanner.next(line)) {
+        // Only the lines that give numbers are split into fields.
         Field text = trimmed(line);
-        splitTrimmed(text, fields);
-        if (fields.empty()) continue;
+        if (text.isEmpty()) continue;
         const int number = scanner.number();
         if (startsWith(text, "shape_name")) {
             endShape();
@@ -67,8 +82,9 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
             keysPromised = -1;
             haveFrame = false;
         } else if (startsWith(text, "num_key_times")) {
+            split(text);
             countAfterWord(fields, keysPromised);
-        } else if (startsWith(text, "key_time") && fields.size() >= 2) {
+        } else if (startsWith(text, "key_time") && split(text) >= 2) {
             // "12.000000": a whole frame, written with decimals.
             bool ok = false;
             double value = fieldToDouble(fields[1], &ok);
@@ -79,7 +95,8 @@ ReadResult readShakeRotoShapeLines(LineSource &scanner, const QString &)
                 break;
             }
             haveFrame = true;
-        } else if (fields[0].equals("vertex_data")) {
+        } else if (firstWordIs(text, "vertex_data")) {
+            split(text);
             if (!haveFrame || shape == 0) {
                 rows.fail(QStringLiteral("vertex data comes before any key time."), number);
                 break;
@@ -118,26 +135,33 @@ bool looksLikeShakeRotoShape(const QByteArray &data)
 
 namespace {
 
-void appendShape(QByteArray &out, const SortedShapes &sorted, size_t s, int halfWidth,
-                 int halfHeight)
+// What every key of a save says between its time and its vertices: the
+// plate's centre and the colour, made once.
+QByteArray keyMiddle(int halfWidth, int halfHeight)
 {
-    out += "shape_name Shape";
-    appendInt(out, qint64(s) + 1);
-    out += "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
+    QByteArray out = ".000000\ncenter_x ";
+    appendInt(out, halfWidth);
+    out += ".000000\ncenter_y ";
+    appendInt(out, halfHeight);
+    out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
+           "color_a 1.000000\nvertex_data ";
+    return out;
+}
+
+void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s, const QByteArray &middle)
+{
+    out << "shape_name Shape";
+    out.appendInt(qint64(s) + 1);
+    out << "\nparent_name \nclosed 1\nvisible 1\nlocked 0\ntangents 1\nedge_shape 1\n"
            "num_vertices ";
-    appendInt(out, sorted.vertexCounts[s]);
-    out += "\nnum_key_times ";
-    appendInt(out, qint64(sorted.keyCount(s)));
-    out += '\n';
+    out.appendInt(sorted.vertexCounts[s]);
+    out << "\nnum_key_times ";
+    out.appendInt(qint64(sorted.keyCount(s)));
+    out << '\n';
     for (size_t k = sorted.keyStarts[s]; k < sorted.keyStarts[s + 1]; ++k) {
-        out += "key_time ";
-        appendInt(out, sorted.keyFrames[k]);
-        out += ".000000\ncenter_x ";
-        appendInt(out, halfWidth);
-        out += ".000000\ncenter_y ";
-        appendInt(out, halfHeight);
-        out += ".500000\ncolor_r 1.000000\ncolor_g 1.000000\ncolor_b 1.000000\n"
-               "color_a 1.000000\nvertex_data ";
+        out << "key_time ";
+        out.appendInt(sorted.keyFrames[k]);
+        out << middle;
         for (size_t p = sorted.pointStarts[k]; p < sorted.pointStarts[k + 1]; ++p) {
             // The position, and five copies of it for the tangents and handles.
             char pair[2 * MaxFixed6Length + 2];
@@ -148,21 +172,22 @@ void appendShape(QByteArray &out, const SortedShapes &sorted, size_t s, int half
             for (int copy = 0; copy < 6; ++copy)
                 out.append(pair, length);
         }
-        out += '\n';
+        out << '\n';
     }
 }
 
 void header(WriteContext &ctx)
 {
     const SortedShapes sorted = sortShapeRows(collectShapeRows(ctx));
-    const int halfWidth = ctx.windowWidth / 2, halfHeight = ctx.windowHeight / 2;
+    const QByteArray middle = keyMiddle(ctx.windowWidth / 2, ctx.windowHeight / 2);
     ctx.write("shake_shape_data 4.0\nmotion_blur 0.000000\nshutter_timing 0.000000\n"
               "shutter_offset 0.500000\nnum_shapes ");
     ctx.writeInt(qint64(sorted.shapeCount()));
     ctx.write("\n");
     for (size_t s = 0; s < sorted.shapeCount(); ++s) {
         if (!ctx.mayFlush(double(s) / double(sorted.shapeCount()))) return;
-        appendShape(ctx.out(), sorted, s, halfWidth, halfHeight);
+        ByteAppender text(ctx.out()); // done before the next flush
+        appendShape(text, sorted, s, middle);
     }
     noteShapeSave(ctx, sorted.pointRows, sorted.repeatedRows);
     noteOpenShapesClosed(ctx, sorted.openPrefixes,
