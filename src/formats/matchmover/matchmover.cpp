@@ -33,56 +33,89 @@ Field quoted(Field line)
     return {first + 1, last - 1};
 }
 
+// The braced blocks of a file, line by line: the image sequence, then a
+// "pointTrack" block per track.
+class Blocks
+{
+public:
+    enum class Line { Structure, InImageSequence, InPointTrack };
+
+    // What the (trimmed) line is, after what it opens or closes.
+    Line take(Field text)
+    {
+        if (startsWith(text, "imageSequence")) {
+            m_opened = Block::ImageSequence;
+        } else if (startsWith(text, "pointTrack")) {
+            m_opened = Block::PointTrack;
+            m_name = applyNameRule(fieldToString(quoted(text)));
+        } else if (startsWith(text, "{")) {
+            m_block = m_opened;
+            m_opened = Block::None;
+        } else if (startsWith(text, "}")) {
+            m_block = Block::None;
+        } else if (m_block == Block::ImageSequence) {
+            return Line::InImageSequence;
+        } else if (m_block == Block::PointTrack) {
+            return Line::InPointTrack;
+        }
+        return Line::Structure;
+    }
+    const QString &name() const { return m_name; }
+    // Every block closes: a file that stops inside one was cut.
+    bool open() const { return m_block != Block::None || m_opened != Block::None; }
+    bool inPointTrack() const
+    {
+        return m_block == Block::PointTrack || m_opened == Block::PointTrack;
+    }
+
+private:
+    enum class Block { None, ImageSequence, PointTrack };
+    Block m_block = Block::None, m_opened = Block::None;
+    QString m_name;
+};
+
+// The size that leads a line of the image sequence, where it does.
+bool imageSize(Field text, int &width, int &height)
+{
+    std::vector<Field> fields;
+    splitTrimmed(text, fields);
+    bool w = false, h = false;
+    if (fields.size() < 2) return false;
+    const int a = fieldToInt(fields[0], &w), b = fieldToInt(fields[1], &h);
+    if (!w || !h) return false;
+    width = a;
+    height = b;
+    return true;
+}
+
 ReadResult readMatchMover(const QByteArray &data, const QString &)
 {
-    enum class Block { None, ImageSequence, PointTrack };
     RowCollector rows;
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
-    Block block = Block::None, opened = Block::None;
+    Blocks blocks;
     int width = 0, height = 0;
-    QString name;
     while (!rows.failed() && scanner.next(line)) {
-        Field text = trimmed(line);
-        if (startsWith(text, "imageSequence")) {
-            opened = Block::ImageSequence;
-        } else if (startsWith(text, "pointTrack")) {
-            opened = Block::PointTrack;
-            name = applyNameRule(fieldToString(quoted(text)));
-        } else if (startsWith(text, "{")) {
-            block = opened;
-            opened = Block::None;
-        } else if (startsWith(text, "}")) {
-            block = Block::None;
-        } else if (block == Block::ImageSequence && width == 0) {
-            // The size leads the first line that holds it.
-            splitTrimmed(text, fields);
-            bool w = false, h = false;
-            if (fields.size() >= 2) {
-                int a = fieldToInt(fields[0], &w), b = fieldToInt(fields[1], &h);
-                if (w && h) {
-                    width = a;
-                    height = b;
-                }
-            }
-        } else if (block == Block::PointTrack) {
-            // Frame, X and Y lead; keys and search areas may follow.
-            splitTrimmed(text, fields);
-            if (fields.empty()) continue;
-            if (fields.size() < 3) {
-                rows.fail(QStringLiteral("a frame line needs a frame, X and Y."), scanner.number());
-                break;
-            }
-            rows.add(name, fields[0], fields[1], fields[2], scanner.number());
+        const Field text = trimmed(line);
+        const Blocks::Line what = blocks.take(text);
+        // The size leads the first line that holds it.
+        if (what == Blocks::Line::InImageSequence && width == 0) imageSize(text, width, height);
+        if (what != Blocks::Line::InPointTrack) continue;
+        // Frame, X and Y lead; keys and search areas may follow.
+        splitTrimmed(text, fields);
+        if (fields.empty()) continue;
+        if (fields.size() < 3) {
+            rows.fail(QStringLiteral("a frame line needs a frame, X and Y."), scanner.number());
+            break;
         }
+        rows.add(blocks.name(), fields[0], fields[1], fields[2], scanner.number());
     }
-    // Every block closes: a file that stops inside one was cut.
-    if (!rows.failed() && (block != Block::None || opened != Block::None))
-        rows.fail(block == Block::PointTrack || opened == Block::PointTrack
+    if (!rows.failed() && blocks.open())
+        rows.fail(blocks.inPointTrack()
                       ? QStringLiteral("the file ends inside the point track \"%1\": its "
                                        "\"}\" is missing.")
-                            .arg(name)
+                            .arg(blocks.name())
                       : QStringLiteral("the file ends inside its image sequence block."),
                   scanner.number(), ErrorKind::CutShort);
     ReadResult result = rows.finish();
@@ -95,47 +128,29 @@ ReadResult readMatchMover(const QByteArray &data, const QString &)
 // MatchMover writes it, for the pieces to carry it.
 Streamed streamMatchMover(LineSource &lines, RowStream &out)
 {
-    enum class Block { None, ImageSequence, PointTrack };
     StreamedRows rows(out);
     Field line;
     std::vector<Field> fields;
-    Block block = Block::None, opened = Block::None;
-    bool sized = false, anyRow = false;
-    QString name;
+    Blocks blocks;
+    int width = 0, height = 0;
+    bool anyRow = false;
     while (lines.next(line)) {
-        Field text = trimmed(line);
-        if (startsWith(text, "imageSequence")) {
-            opened = Block::ImageSequence;
-        } else if (startsWith(text, "pointTrack")) {
-            opened = Block::PointTrack;
-            name = applyNameRule(fieldToString(quoted(text)));
-        } else if (startsWith(text, "{")) {
-            block = opened;
-            opened = Block::None;
-        } else if (startsWith(text, "}")) {
-            block = Block::None;
-        } else if (block == Block::ImageSequence && !sized) {
-            splitTrimmed(text, fields);
-            bool w = false, h = false;
-            if (fields.size() >= 2) {
-                const int a = fieldToInt(fields[0], &w), b = fieldToInt(fields[1], &h);
-                if (w && h) {
-                    if (anyRow) return Streamed::Declined;
-                    rows.setPlate(a, b);
-                    sized = true;
-                }
-            }
-        } else if (block == Block::PointTrack) {
-            splitTrimmed(text, fields);
-            if (fields.empty()) continue;
-            if (fields.size() < 3) return Streamed::Declined;
-            anyRow = true;
-            const Streamed added = rows.add(name, fields[0], fields[1], fields[2], lines.number());
-            if (added != Streamed::Read) return added;
+        const Field text = trimmed(line);
+        const Blocks::Line what = blocks.take(text);
+        if (what == Blocks::Line::InImageSequence && width == 0 && imageSize(text, width, height)) {
+            if (anyRow) return Streamed::Declined;
+            rows.setPlate(width, height);
         }
+        if (what != Blocks::Line::InPointTrack) continue;
+        splitTrimmed(text, fields);
+        if (fields.empty()) continue;
+        if (fields.size() < 3) return Streamed::Declined;
+        anyRow = true;
+        const Streamed added =
+            rows.add(blocks.name(), fields[0], fields[1], fields[2], lines.number());
+        if (added != Streamed::Read) return added;
     }
-    if (block != Block::None || opened != Block::None) return Streamed::Declined;
-    return rows.finish(lines);
+    return blocks.open() ? Streamed::Declined : rows.finish(lines);
 }
 
 bool looksLikeMatchMover(const QByteArray &data)
