@@ -286,7 +286,9 @@ def interrupted(source, target=""):
     child = subprocess.Popen([sys.executable, "-c", INTERRUPTED, source, target],
                              stdout=subprocess.PIPE, text=True, env=os.environ)
     assert child.stdout.readline() == "start\n"
-    time.sleep(0.1)
+    # Soon after the work starts: a whole read or write takes a few tenths
+    # of a second, and a signal before the work is stopped alike.
+    time.sleep(0.03)
     child.send_signal(signal.SIGINT)
     out, _ = child.communicate(timeout=120)
     stopped, taken, whole, rows = out.split()
