@@ -462,10 +462,7 @@ ExportResult exportTable(const TrackTable &table, const ExportParams &params)
         for (int r : rows) {
             const ExportRow &row = sink.nextRow(r);
             steps.row(sink, row);
-            // Rows of one track share their name's text: it changes once a track.
-            if (!sink.hasPreviousName || !row.name.isSharedWith(sink.previousName))
-                sink.previousName = row.name;
-            sink.hasPreviousName = true;
+            sink.rowWritten(row.name);
             if (++done % 4096 == 0 && !sink.mayFlush(double(done) / double(rows.size()))) break;
         }
     if (steps.footer && !sink.cancelled()) steps.footer(sink);

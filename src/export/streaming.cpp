@@ -310,9 +310,7 @@ private:
             for (qsizetype r = starts[size_t(k)]; r < end; ++r) {
                 row.moveTo(int(r));
                 m_steps.row(sink, row);
-                if (!sink.hasPreviousName || !name.isSharedWith(sink.previousName))
-                    sink.previousName = name;
-                sink.hasPreviousName = true;
+                sink.rowWritten(name);
                 if (++m_written % 4096 == 0 && !sink.mayFlush(0)) return false;
             }
         }

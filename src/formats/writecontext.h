@@ -91,6 +91,14 @@ public:
     // A note for the user after a successful save (rows a format cannot hold).
     virtual void note(const QString &text) = 0;
 
+    // After a row is written: its track's name is the previous name. Rows
+    // of one track share their name's text, so it changes once a track.
+    void rowWritten(const QString &name)
+    {
+        if (!hasPreviousName || !name.isSharedWith(previousName)) previousName = name;
+        hasPreviousName = true;
+    }
+
     QString previousName;
     bool hasPreviousName = false;
     int trackCounter = 0;

@@ -152,6 +152,14 @@ std::string typeName(const py::handle &value)
     throw py::type_error(what + ": expected " + expected + ", not " + typeName(value));
 }
 
+// A sequence of items (a text is one value, not a sequence of letters).
+void requireSequence(const py::handle &value, const std::string &what, const char *expected)
+{
+    if (!py::isinstance<py::iterable>(value) || py::isinstance<py::str>(value) ||
+        py::isinstance<py::bytes>(value))
+        wrongType(what, expected, value);
+}
+
 std::string textArg(const py::handle &value, const std::string &what)
 {
     if (!py::isinstance<py::str>(value)) wrongType(what, "a str", value);
@@ -621,9 +629,7 @@ std::vector<int> framesArg(const py::handle &value, const std::string &what)
         }
         return out;
     }
-    if (!py::isinstance<py::iterable>(value) || py::isinstance<py::str>(value) ||
-        py::isinstance<py::bytes>(value))
-        wrongType(what, "a sequence or an array of ints", value);
+    requireSequence(value, what, "a sequence or an array of ints");
     for (const py::handle &item : value)
         out.push_back(intArg(item, what + "[" + std::to_string(out.size()) + "]"));
     return out;
@@ -644,9 +650,7 @@ std::vector<double> numbersArg(const py::handle &value, const std::string &what)
         out.assign(array.data(), array.data() + array.size());
         return out;
     }
-    if (!py::isinstance<py::iterable>(value) || py::isinstance<py::str>(value) ||
-        py::isinstance<py::bytes>(value))
-        wrongType(what, "a sequence or an array of numbers", value);
+    requireSequence(value, what, "a sequence or an array of numbers");
     for (const py::handle &item : value)
         out.push_back(floatArg(item, what + "[" + std::to_string(out.size()) + "]"));
     return out;

@@ -85,16 +85,12 @@ Streamed streamThreeDEv3(LineSource &lines, RowStream &out)
     StreamedRows rows(out);
     Field line;
     std::vector<Field> fields;
-    if (!lines.next(line)) return Streamed::Declined;
+    if (!rows.nextLine(lines, line, fields)) return Streamed::Declined;
     TrackSet header;
     readHeader(line, header);
     rows.setPlate(header.plateWidth, header.plateHeight);
-    splitTrimmed(line, fields);
-    rows.last.see(fields);
     QString name;
-    while (lines.next(line)) {
-        splitTrimmed(line, fields);
-        rows.last.see(fields);
+    while (rows.nextLine(lines, line, fields)) {
         if (fields.empty()) continue;
         const bool threeNumbers =
             fields.size() == 3 && isNumber(fields[0]) && isNumber(fields[1]) && isNumber(fields[2]);

@@ -156,7 +156,7 @@ Streamed StreamedRows::add(const QString &name, Field frameField, Field x, Field
 
 Streamed StreamedRows::finish(const LineSource &lines)
 {
-    if (m_read == 0 || (lines.endsInsideALine() && last.mayBeCut())) return Streamed::Declined;
+    if (m_read == 0 || (lines.endsInsideALine() && m_last.mayBeCut())) return Streamed::Declined;
     return m_rows.handOn(true) ? Streamed::Read : Streamed::Stopped;
 }
 
@@ -167,9 +167,7 @@ Streamed streamNamedRows(LineSource &lines, RowStream &out,
     NameRuns names;
     std::vector<Field> fields;
     Field line;
-    while (lines.next(line)) {
-        splitTrimmed(line, fields);
-        rows.last.see(fields);
+    while (rows.nextLine(lines, line, fields)) {
         if (fields.empty() || !isRow(fields)) continue;
         const Streamed added =
             rows.add(names.name(fields[0], true), fields[1], fields[2], fields[3], lines.number());

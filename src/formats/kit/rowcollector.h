@@ -138,9 +138,18 @@ public:
     // read or the last line may be a cut row.
     Streamed finish(const LineSource &lines);
     void setPlate(int width, int height) { m_rows.setPlate(width, height); }
-    LastLines last;
+    // The next line and its fields (splitTrimmed), seen as the text's last
+    // line so far; false at the end of the text.
+    bool nextLine(LineSource &lines, Field &line, std::vector<Field> &fields)
+    {
+        if (!lines.next(line)) return false;
+        splitTrimmed(line, fields);
+        m_last.see(fields);
+        return true;
+    }
 
 private:
+    LastLines m_last;
     PieceFiller m_rows;
     RowCollector m_check;
     qint64 m_read = 0;

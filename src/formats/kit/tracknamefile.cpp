@@ -71,9 +71,7 @@ Streamed streamTrackNameBlocks(LineSource &lines, RowStream &out, TrackNames nam
     QString name = QStringLiteral("autotrack0");
     std::vector<Field> fields;
     Field line;
-    while (lines.next(line)) {
-        splitTrimmed(line, fields);
-        rows.last.see(fields);
+    while (rows.nextLine(lines, line, fields)) {
         if (isTrackNameLine(line)) {
             name = fieldToString({line.begin + prefixLength, line.end});
             if (names == TrackNames::NameRule) name = applyNameRule(name);

@@ -58,17 +58,14 @@ Streamed streamMayaLive(LineSource &lines, RowStream &out)
     StreamedRows rows(out);
     Field line, rest;
     std::vector<Field> fields;
-    if (!lines.next(line)) return Streamed::Declined;
+    if (!rows.nextLine(lines, line, fields)) return Streamed::Declined;
     if (afterWord(line, "Size", rest)) {
-        splitTrimmed(rest, fields);
-        if (fields.size() >= 2) rows.setPlate(fieldToInt(fields[0]), fieldToInt(fields[1]));
+        std::vector<Field> size;
+        splitTrimmed(rest, size);
+        if (size.size() >= 2) rows.setPlate(fieldToInt(size[0]), fieldToInt(size[1]));
     }
-    splitTrimmed(line, fields);
-    rows.last.see(fields);
     QString name;
-    while (lines.next(line)) {
-        splitTrimmed(line, fields);
-        rows.last.see(fields);
+    while (rows.nextLine(lines, line, fields)) {
         if (afterWord(line, "Name", rest)) {
             name = applyNameRule(fieldToString(rest));
             continue;
