@@ -282,11 +282,13 @@ void PlatePanel::watchForStale()
     connect(m_model, &TrackModel::tableSwapped, this, &PlatePanel::markStale);
 }
 
-// Apply works out the rows' new values on a worker thread, beside the
-// table, and puts them in with one exchange; a table that needs more of
-// Apply (a shape order, formulas, rows typed in) is converted as a copy on
-// the worker, which then takes the table's place. Either way what the table
-// was is kept for undo. Cancelled, the table stays.
+// Apply checks the rows on a worker thread, beside the table. A table that
+// shows its imported values is then converted in place, a slice at a time;
+// undo needs no copy of it. Another table has its new values worked out on
+// the worker and put in with one exchange, the values exchanged out being
+// the undo record. A table that needs more of Apply (a shape order,
+// formulas, rows typed in) is converted as a copy on the worker, which then
+// takes the table's place. Cancelled, the table stays as it was.
 void PlatePanel::apply()
 {
     if (const QString problem = settings().problem(); !problem.isEmpty()) {
@@ -296,7 +298,7 @@ void PlatePanel::apply()
         return;
     }
     ApplyParams params = applyParams(settings(), m_targetFilter);
-    if (!m_applier && applyBesideTable(params)) return;
+    if (!m_applier && (applyToImported(params) || applyBesideTable(params))) return;
     struct Job
     {
         TrackTable table;
@@ -320,6 +322,69 @@ void PlatePanel::apply()
     if (!finished) return;
     if (!takeApplied(job->table, job->result)) return;
     finishApply(job->result);
+}
+
+// Apply into a table that shows its imported values; false when the table
+// needs another way. The slices convert on this thread between the
+// dialog's events, so nothing else touches the table meanwhile.
+bool PlatePanel::applyToImported(const ApplyParams &params)
+{
+    struct Job
+    {
+        ApplyResult result;
+        ImportedConversion conversion;
+        bool prepared = false;
+    };
+    auto job = std::make_shared<Job>();
+    TrackTable &table = m_model->table();
+    const int rows = table.rowCount();
+    const ProgressRunner::Run run{
+        QStringLiteral("Applying..."),
+        QStringLiteral("Applying the settings to %1")
+            .arg(counted(rows, QStringLiteral("row"), QStringLiteral("rows"))),
+        QString(), 1000, ProgressRunner::AfterCancel::Wait};
+    int converted = 0;
+    const bool finished = m_runner->run(
+        run,
+        [job, p = params, &table](const std::atomic<bool> &cancel,
+                                  std::atomic<qint64> &done) mutable {
+            p.progress = &done;
+            job->prepared =
+                corvane::prepareImportedApply(table, p, job->result, job->conversion, &cancel);
+        },
+        [&](std::atomic<qint64> &done) {
+            if (!job->prepared || !job->result.error.isEmpty()) return true;
+            constexpr int sliceRows = 1 << 19; // some 20 ms
+            const int end = std::min(rows, converted + sliceRows);
+            job->conversion.convert(table, converted, end);
+            converted = end;
+            done = 500 + 500 * qint64(converted) / std::max(rows, 1);
+            return converted == rows;
+        });
+    QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
+    if (!finished) {
+        if (converted > 0) // the rows converted so far go back
+            m_model->changeEveryRow([&](TrackTable &t) {
+                t.restoreImported(0, converted, job->conversion.frameShift);
+                t.touched();
+            });
+        return true;
+    }
+    if (!job->prepared) return false;
+    if (!job->result.error.isEmpty()) {
+        showMessage(window(), job->result.error, QMessageBox::Warning);
+        return true;
+    }
+    const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
+    ShownToSource before = table.shownToSource();
+    m_model->changeEveryRow(
+        [&](TrackTable &t) { t.setShownToSource(std::move(job->conversion.inverse)); });
+    recordApply(std::make_unique<ImportedRowsConverted>(std::move(job->conversion.convert),
+                                                        job->conversion.frameShift,
+                                                        std::move(before)),
+                job->result, settingsBefore);
+    finishApply(job->result);
+    return true;
 }
 
 // Apply beside the table; false when the table needs Apply on a copy.
@@ -389,7 +454,7 @@ void PlatePanel::takeConverted(TrackTable::ConvertedRows &converted, const Apply
     BusyCursor busy;
     QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
     const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
-    m_model->exchangeConverted(converted);
+    m_model->changeEveryRow([&](TrackTable &table) { table.exchangeConverted(converted); });
     recordApply(std::make_unique<ConvertedExchanged>(std::move(converted)), result, settingsBefore);
 }
 

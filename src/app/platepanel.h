@@ -81,6 +81,7 @@ private:
     void followFrameBases();
     void setReady(bool ready);
     bool takeApplied(corvane::TrackTable &table, const corvane::ApplyResult &result);
+    bool applyToImported(const corvane::ApplyParams &params);
     bool applyBesideTable(const corvane::ApplyParams &params);
     void takeConverted(corvane::TrackTable::ConvertedRows &converted,
                        const corvane::ApplyResult &result);

@@ -84,7 +84,7 @@ bool ProgressRunner::copyTable(const corvane::TrackTable &from, corvane::TrackTa
                [&](const std::atomic<bool> &, std::atomic<qint64> &) { to = from.clone(); });
 }
 
-bool ProgressRunner::run(const Run &run, const Work &work)
+bool ProgressRunner::run(const Run &run, const Work &work, const Slice &slice)
 {
     struct State
     {
@@ -120,8 +120,19 @@ bool ProgressRunner::run(const Run &run, const Work &work)
         if (run.afterCancel == AfterCancel::Leave) return wait.quit();
         dialog.setLabelText(QStringLiteral("Cancelling…"));
     };
+    // Slices run from a timer that fires whenever the events are done.
+    QTimer slicer;
+    slicer.setInterval(0);
+    bool sliced = !slice;
+    QObject::connect(&slicer, &QTimer::timeout, &wait, [&] {
+        if (!state->cancel && !slice(state->done)) return;
+        sliced = true;
+        slicer.stop();
+        wait.quit();
+    });
     QObject::connect(&tick, &QTimer::timeout, &wait, [&] {
-        if (state->finished) return wait.quit();
+        if (state->finished && (sliced || state->cancel)) return wait.quit();
+        if (state->finished && !slicer.isActive()) slicer.start();
         if (dialog.wasCanceled()) return cancelNow();
         // Fed before half a second, the dialog would show as soon as it
         // guesses the work is long; it shows at half a second.
@@ -143,8 +154,9 @@ bool ProgressRunner::run(const Run &run, const Work &work)
     QObject::connect(&dialog, &QDialog::rejected, &dialog, &QProgressDialog::canceled);
     QObject::connect(&dialog, &QProgressDialog::canceled, &wait, cancelNow);
     tick.start();
-    if (!state->finished) wait.exec();
+    if (!state->finished || !sliced) wait.exec();
     tick.stop();
+    slicer.stop();
     const bool cancelled = state->cancel || dialog.wasCanceled();
     // Closing the dialog would reject and cancel it.
     QObject::disconnect(&dialog, &QDialog::rejected, nullptr, nullptr);

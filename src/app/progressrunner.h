@@ -20,6 +20,10 @@ class ProgressRunner
 {
 public:
     using Work = std::function<void(const std::atomic<bool> &cancel, std::atomic<qint64> &done)>;
+    // Work on the thread that shows the table, a slice at a time between
+    // the dialog's events: does the next slice, sets done, and is true once
+    // all is done.
+    using Slice = std::function<bool(std::atomic<qint64> &done)>;
     enum class AfterCancel { Wait, Leave };
     struct Run
     {
@@ -40,7 +44,11 @@ public:
     // Work that reads the table is waited for (it stops soon after); work on what it owns alone is
     // left to finish unseen. False when cancel was asked for (work that was waited for may have
     // finished first: its result tells).
-    bool run(const Run &run, const Work &work);
+    bool run(const Run &run, const Work &work) { return this->run(run, work, Slice()); }
+    // The same, and once the work has finished, slice until it is done,
+    // under the same dialog. Cancelled, the slices stop: what they did stays
+    // for the caller to take back.
+    bool run(const Run &run, const Work &work, const Slice &slice);
     // Copies the table on a worker (the window stays live, its input held,
     // the copy waited for when cancelled); false when cancelled.
     bool copyTable(const corvane::TrackTable &from, corvane::TrackTable &to, const QString &title);

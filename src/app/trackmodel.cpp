@@ -143,10 +143,10 @@ void TrackModel::swapTable(TrackTable &other, const std::vector<int> &order)
     cellsChanged();
 }
 
-void TrackModel::exchangeConverted(TrackTable::ConvertedRows &converted)
+void TrackModel::changeEveryRow(const std::function<void(TrackTable &)> &change)
 {
     emit tableSwapped();
-    m_table.exchangeConverted(converted);
+    change(m_table);
     cellsChanged();
 }
 

@@ -40,7 +40,7 @@ public:
     void putRows(const std::vector<int> &rows, corvane::RowBlock &&block) override;
     void reorderRows(const std::vector<int> &order) override;
     void swapTable(corvane::TrackTable &other, const std::vector<int> &order) override;
-    void exchangeConverted(corvane::TrackTable::ConvertedRows &converted) override;
+    void changeEveryRow(const std::function<void(corvane::TrackTable &)> &change) override;
     void rowsChanged(const std::vector<int> &rows) override;
 
 signals:

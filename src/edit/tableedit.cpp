@@ -29,12 +29,32 @@ void EditTarget::swapTable(TrackTable &other, const std::vector<int> &)
 
 void EditTarget::rowsChanged(const std::vector<int> &) {}
 
-void EditTarget::exchangeConverted(TrackTable::ConvertedRows &converted)
+void EditTarget::changeEveryRow(const std::function<void(TrackTable &)> &change)
 {
-    table().exchangeConverted(converted);
+    change(table());
 }
 
 TableEdit::~TableEdit() = default;
+
+void ConvertedExchanged::toggle(EditTarget &target)
+{
+    target.changeEveryRow([&](TrackTable &table) { table.exchangeConverted(m_other); });
+}
+
+void ImportedRowsConverted::toggle(EditTarget &target)
+{
+    target.changeEveryRow([&](TrackTable &table) {
+        if (m_converted)
+            table.restoreImported(0, table.rowCount(), m_frameShift);
+        else
+            m_convert(table, 0, table.rowCount());
+        ShownToSource shown = table.shownToSource();
+        table.setShownToSource(std::move(m_other));
+        m_other = std::move(shown);
+        table.touched();
+    });
+    m_converted = !m_converted;
+}
 
 void RowsRewritten::toggle(EditTarget &target)
 {
@@ -86,6 +106,25 @@ void TableReplaced::toggle(EditTarget &target)
 {
     target.swapTable(m_other, m_order);
     m_order = inverse(m_order);
+}
+
+void EditSequence::toggle(EditTarget &target)
+{
+    if (m_done)
+        for (auto step = m_steps.rbegin(); step != m_steps.rend(); ++step)
+            (*step)->toggle(target);
+    else
+        for (EditPtr &step : m_steps)
+            step->toggle(target);
+    m_done = !m_done;
+}
+
+qint64 EditSequence::memoryBytes() const
+{
+    qint64 bytes = 0;
+    for (const EditPtr &step : m_steps)
+        bytes += step->memoryBytes();
+    return bytes;
 }
 
 std::vector<int> inverse(const std::vector<int> &order)

@@ -8,6 +8,7 @@
 
 #include "table/tracktable.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,8 +32,9 @@ public:
     virtual void swapTable(TrackTable &other, const std::vector<int> &order);
     // Rows rewritten in place (after the change).
     virtual void rowsChanged(const std::vector<int> &rows);
-    // Every row's Apply values exchanged (TrackTable::exchangeConverted).
-    virtual void exchangeConverted(TrackTable::ConvertedRows &converted);
+    // change(table) rewrites cells of every row in place (an Apply's values
+    // put in or taken out), the rows staying where they are.
+    virtual void changeEveryRow(const std::function<void(TrackTable &)> &change);
 };
 
 class TableEdit
@@ -130,7 +132,7 @@ class ConvertedExchanged : public TableEdit
 {
 public:
     explicit ConvertedExchanged(TrackTable::ConvertedRows before) : m_other(std::move(before)) {}
-    void toggle(EditTarget &target) override { target.exchangeConverted(m_other); }
+    void toggle(EditTarget &target) override;
     qint64 memoryBytes() const override
     {
         return qint64(m_other.rows.capacity() * sizeof(TrackTable::ConvertedRow));
@@ -138,6 +140,41 @@ public:
 
 private:
     TrackTable::ConvertedRows m_other;
+};
+
+// An Apply into rows that showed their imported values (the first after an
+// import): undone, they show them again, their frames shifted back; redone,
+// `convert` makes the same values again. It keeps none of the rows.
+class ImportedRowsConverted : public TableEdit
+{
+public:
+    using Convert = std::function<void(TrackTable &table, int begin, int end)>;
+    // `before` is the table's inverse from before the Apply.
+    ImportedRowsConverted(Convert convert, qint64 frameShift, ShownToSource before)
+        : m_convert(std::move(convert)), m_frameShift(frameShift), m_other(std::move(before))
+    {
+    }
+    void toggle(EditTarget &target) override;
+    qint64 memoryBytes() const override { return qint64(sizeof(*this)); }
+
+private:
+    Convert m_convert;
+    qint64 m_frameShift;
+    ShownToSource m_other; // the inverse of the state the table is not in
+    bool m_converted = true;
+};
+
+// Edits done one after another: toggled, undone in the opposite order.
+class EditSequence : public TableEdit
+{
+public:
+    explicit EditSequence(std::vector<EditPtr> steps) : m_steps(std::move(steps)) {}
+    void toggle(EditTarget &target) override;
+    qint64 memoryBytes() const override;
+
+private:
+    std::vector<EditPtr> m_steps;
+    bool m_done = true;
 };
 
 // Every row index from first to last.

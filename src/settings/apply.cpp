@@ -247,7 +247,7 @@ struct ApplyRun
 // nothing; false with the refusal in result. Rows are independent unless
 // formulas refer to other cells, so the rows are split between the cores.
 bool checkRows(const TrackTable &table, const ApplyParams &params, ApplyProgress &progress,
-               ApplyRun &run, ApplyResult &result)
+               ApplyRun &run, ApplyResult &result, std::vector<RowConversion> *met = nullptr)
 {
     // The target, found once (params made by hand may name its filter only).
     run.targetFormat = params.target ? params.target : formatForFilter(params.targetFilter);
@@ -264,6 +264,7 @@ bool checkRows(const TrackTable &table, const ApplyParams &params, ApplyProgress
     run.minimumPerPiece = table.hasFormulas() ? std::numeric_limits<int>::max() : 65536;
     RowConversion conversion{params, run.plate, run.window, run.target, {}, false, {}, {}, 0};
     std::vector<int> firstBad(size_t(workerThreads()), -1); // per piece
+    if (met) *met = std::vector<RowConversion>(size_t(workerThreads()), conversion);
     forRowRanges(
         table.rowCount(),
         [&](int begin, int end, int piece) {
@@ -276,6 +277,10 @@ bool checkRows(const TrackTable &table, const ApplyParams &params, ApplyProgress
                 if ((r - begin + 1) % ApplyProgress::Step == 0) progress.add(ApplyProgress::Step);
             }
             progress.add((end - begin) % ApplyProgress::Step);
+            if (met) {
+                (*met)[size_t(piece)].sources = std::move(local.sources);
+                (*met)[size_t(piece)].metOwnText = local.metOwnText;
+            }
         },
         run.minimumPerPiece);
     for (int r : firstBad) {
@@ -359,29 +364,88 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     return result;
 }
 
-bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
-                 TrackTable::ConvertedRows &converted, const std::atomic<bool> *cancel)
+namespace {
+
+// Whether pass(r) holds for every row (checked on every core), with no
+// formula in the table; false too when cancel was set.
+template <typename Pass>
+bool everyRow(const TrackTable &table, const std::atomic<bool> *cancel, Pass pass)
 {
-    // Only what an exchange of values can put in: no shape order to make,
-    // no shown value to take first, no formula or rare attribute to keep.
     if (table.hasFormulas()) return false;
-    std::atomic<bool> inPlace{true};
+    std::atomic<bool> all{true};
     forRowRanges(table.rowCount(), [&](int begin, int end, int) {
-        for (int r = begin; r < end && inPlace.load(std::memory_order_relaxed); ++r)
-            if (!table.convertsInPlace(r) || !table.hasImportedValue(r) ||
-                (cancel && r % 65536 == 0 && cancel->load(std::memory_order_relaxed)))
-                inPlace = false;
+        for (int r = begin; r < end && all.load(std::memory_order_relaxed); ++r)
+            if (!pass(r) || (cancel && r % 65536 == 0 && cancel->load(std::memory_order_relaxed)))
+                all = false;
     });
-    if (!inPlace) return false;
-    ApplyProgress progress(params.progress, table.rowCount());
-    ApplyRun run;
-    if (!checkRows(table, params, progress, run, result)) return true;
+    return all;
+}
+
+// The checks of an Apply that changes rows in place: false when it cannot
+// (a shape order to make, or cancel set); checked false with a refusal in
+// result.
+bool checkInPlace(const TrackTable &table, const ApplyParams &params, ApplyProgress &progress,
+                  ApplyRun &run, ApplyResult &result, bool &checked,
+                  const std::atomic<bool> *cancel, std::vector<RowConversion> *met = nullptr)
+{
+    checked = checkRows(table, params, progress, run, result, met);
+    if (!checked) return true;
     if (isCompositorFormat(run.targetFormat)) {
         bool needsOrder = false;
         checkShapes(table, result, needsOrder);
         if (needsOrder) return false;
     }
-    if (cancel && cancel->load()) return false;
+    return !(cancel && cancel->load());
+}
+
+} // namespace
+
+bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
+                          ImportedConversion &conversion, const std::atomic<bool> *cancel)
+{
+    if (!everyRow(table, cancel, [&](int r) { return table.showsImported(r); })) return false;
+    ApplyProgress progress(params.progress, table.rowCount());
+    ApplyRun run;
+    std::vector<RowConversion> met;
+    bool checked = false;
+    if (!checkInPlace(table, params, progress, run, result, checked, cancel, &met)) return false;
+    if (!checked) return true;
+    ApplyParams kept = params;
+    kept.progress = nullptr; // the job's, gone with it
+    conversion.convert = [kept, run](TrackTable &t, int begin, int end) {
+        const RowConversion base{kept, run.plate, run.window, run.target, {}, false, {}, {}, 0};
+        forRowRanges(
+            end - begin,
+            [&](int from, int to, int) {
+                RowConversion local = base;
+                for (int r = begin + from; r < begin + to; ++r) {
+                    local.convert(t, r, sourceOf(t, r));
+                    t.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
+                                     int(local.frame));
+                }
+            },
+            run.minimumPerPiece);
+        t.touched();
+    };
+    conversion.frameShift = qint64(params.exportFirst) - params.importFirst;
+    conversion.inverse = inverseOf(params, run.plate, run.window, run.target);
+    noteConventions(table, params, run, met, result);
+    return true;
+}
+
+bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
+                 TrackTable::ConvertedRows &converted, const std::atomic<bool> *cancel)
+{
+    // Only what an exchange of values can put in: no shape order to make,
+    // no shown value to take first, no formula or rare attribute to keep.
+    if (!everyRow(table, cancel,
+                  [&](int r) { return table.convertsInPlace(r) && table.hasImportedValue(r); }))
+        return false;
+    ApplyProgress progress(params.progress, table.rowCount());
+    ApplyRun run;
+    bool checked = false;
+    if (!checkInPlace(table, params, progress, run, result, checked, cancel)) return false;
+    if (!checked) return true;
     converted.rows.resize(size_t(table.rowCount()));
     const std::vector<RowConversion> pieces =
         convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {

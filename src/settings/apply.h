@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 namespace corvane {
@@ -62,5 +63,25 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params);
 // attributes), or when cancel was set.
 bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
                  TrackTable::ConvertedRows &converted, const std::atomic<bool> *cancel = nullptr);
+
+// Apply into a table whose every row showsImported (the first Apply after
+// an import), for a table another thread shows: prepared beside the table,
+// which stays as it is, then put in by convert, a slice of rows at a time,
+// on the thread that shows it. Undone, the rows show their imported values
+// again (TrackTable::restoreImported with frameShift); redone, convert
+// makes the same values again. So no copy of the rows is kept.
+struct ImportedConversion
+{
+    std::function<void(TrackTable &table, int begin, int end)> convert;
+    qint64 frameShift = 0;
+    ShownToSource inverse; // the table's after the Apply
+};
+
+// False when the table is not all as imported (or has formulas, or shape
+// rows to order), or when cancel was set; a refusal goes to result, as from
+// applySettings.
+bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
+                          ImportedConversion &conversion,
+                          const std::atomic<bool> *cancel = nullptr);
 
 } // namespace corvane

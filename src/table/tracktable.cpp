@@ -8,6 +8,7 @@
 #include "parallel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace corvane {
@@ -447,6 +448,30 @@ void TrackTable::exchangeConverted(ConvertedRows &converted)
     });
     std::swap(m_shownToSource, converted.inverse);
     touch();
+}
+
+bool TrackTable::showsImported(int r) const
+{
+    constexpr quint8 imported = textFromNumbers(FrameColumn) | textFromNumbers(XColumn) |
+                                textFromNumbers(YColumn) | HasImported | HasPixel;
+    const Row &rw = row(r);
+    // Compared as bits: the restore puts these bits back.
+    return convertsInPlace(r) && (rw.flags & (imported | Converted)) == imported &&
+           std::memcmp(rw.value, rw.imported, sizeof rw.value) == 0 &&
+           std::memcmp(rw.pixel, rw.imported, sizeof rw.pixel) == 0;
+}
+
+void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
+{
+    forRowRanges(end - begin, [&](int from, int to, int) {
+        for (int r = begin + from; r < begin + to; ++r) {
+            Row &rw = m_rows[size_t(r)];
+            std::memcpy(rw.value, rw.imported, sizeof rw.value);
+            std::memcpy(rw.pixel, rw.imported, sizeof rw.pixel);
+            rw.frameNumber = qint32(rw.frameNumber - frameShift);
+            rw.flags &= quint8(~Converted);
+        }
+    });
 }
 
 void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, double y, int frame)

@@ -112,6 +112,7 @@ public:
     bool hasImportedValue(int row) const;            // tool tip of column 2 not empty
     double importedValue(int row, int column) const; // the source value
     void setShownToSource(ShownToSource inverse) { m_shownToSource = std::move(inverse); }
+    const ShownToSource &shownToSource() const { return m_shownToSource; }
     QString sourceFormat(int row) const; // what's-this of column 2
     // The pixels from the plate's top-left corner the last Apply took the
     // row through; false when no Apply converted it.
@@ -151,6 +152,16 @@ public:
     ConvertedRow convertedRow(int r, double pixelX, double pixelY, double x, double y,
                               int frame) const;
     void exchangeConverted(ConvertedRows &converted);
+
+    // Whether row r shows its imported values as the import left them: no
+    // Apply converted it since and none of its cells was edited. Apply then
+    // changes nothing in it that restoreImported cannot take back, so undo
+    // of that Apply needs no copy of the row.
+    bool showsImported(int r) const;
+    // Rows [begin, end), converted from rows that showedImported, show their
+    // imported values again, their frames shifted back by frameShift. Call
+    // touched() when done.
+    void restoreImported(int begin, int end, qint64 frameShift);
 
     // For the track operations. A row's plain name cell takes another
     // interned name (from internName).

@@ -304,6 +304,35 @@ private slots:
         child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
         watch("apply", [&] { w.applySettings(); });
         QVERIFY(child<QPushButton>(w, "saveDataButton")->isEnabled());
+        // The status tip: pixels from the top once converted.
+        auto pixelY = [&] {
+            return w.trackModel()->index(0, 3).data(Qt::StatusTipRole).toString();
+        };
+        const QString converted = pixelY();
+        w.trackModel()->undoStack()->undo();
+        const QString first = pixelY();
+        QVERIFY(first != converted);
+        const QString lastY = w.trackModel()->index(2999999, 3).data(Qt::StatusTipRole).toString();
+        child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920")); // undone with it
+        child<QLineEdit>(w, "plateResHight")->setText(QStringLiteral("1080"));
+        // Cancelled between its slices, Apply takes back the rows it converted.
+        const int steps = w.trackModel()->undoStack()->count();
+        QTimer canceller;
+        canceller.setInterval(0);
+        connect(&canceller, &QTimer::timeout, [&] {
+            if (pixelY() == first) return;
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (auto *progress = qobject_cast<QProgressDialog *>(top)) progress->cancel();
+            canceller.stop();
+        });
+        canceller.start();
+        w.applySettings();
+        QVERIFY(!canceller.isActive());
+        QCOMPARE(pixelY(), first);
+        QCOMPARE(w.trackModel()->index(2999999, 3).data(Qt::StatusTipRole).toString(), lastY);
+        QCOMPARE(w.trackModel()->undoStack()->count(), steps);
+        w.trackModel()->undoStack()->redo();
+        QCOMPARE(pixelY(), converted);
         whenModal<DialogM>([](DialogM *d) {
             d->findChild<QPushButton *>(QStringLiteral("addtoCurrentList"))->click();
         });
@@ -343,10 +372,22 @@ private slots:
         addRow(w, "B", 2, 0, 0, QString());
         addRow(w, "A", 10, 0, 0, QString());
         addRow(w, "A", 9, 0, 0, QString());
+        TrackModel *m = w.trackModel();
+        m->table().setBackground(0, NameColumn, colors::rowMark); // B marked
         w.findChild<QAction *>(QStringLiteral("actionLow"))->trigger();
-        QCOMPARE(w.trackModel()->index(0, 1).data().toString(), QStringLiteral("9"));
+        QCOMPARE(m->index(0, 1).data().toString(), QStringLiteral("9"));
+        QVERIFY(!m->table().isMarked(2)); // the sort gives each column its colour
         w.findChild<QAction *>(QStringLiteral("actionHigh"))->trigger();
-        QCOMPARE(w.trackModel()->index(0, 0).data().toString(), QStringLiteral("B"));
+        QCOMPARE(m->index(0, 0).data().toString(), QStringLiteral("B"));
+        // Undone, the order and the mark come back; redone, they go again.
+        m->undoStack()->undo();
+        m->undoStack()->undo();
+        QCOMPARE(m->index(0, 0).data().toString(), QStringLiteral("B"));
+        QCOMPARE(m->index(2, 1).data().toString(), QStringLiteral("9"));
+        QVERIFY(m->table().isMarked(0));
+        m->undoStack()->redo();
+        QCOMPARE(m->index(0, 1).data().toString(), QStringLiteral("9"));
+        QVERIFY(!m->table().isMarked(2));
     }
 
     // Apply and the sorts keep the user's selection and current cell on their rows.

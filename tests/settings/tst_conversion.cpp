@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "edit/sort.h"
+#include "edit/tableedit.h"
 #include "settings/apply.h"
 #include "settings/conversion.h"
 #include "settings/platesettings.h"
@@ -103,6 +104,113 @@ private slots:
         ApplyResult result;
         TrackTable::ConvertedRows converted;
         QVERIFY(!applyBeside(t, params(v4), result, converted));
+    }
+
+    // Each row's shown and pixel values and frame, to the bit.
+    static QList<QList<double>> bits(const TrackTable &t)
+    {
+        QList<QList<double>> out;
+        for (int r = 0; r < t.rowCount(); ++r) {
+            double x = 0, y = 0, px = 0, py = 0;
+            t.numericCoordinate(r, XColumn, &x);
+            t.numericCoordinate(r, YColumn, &y);
+            t.pixelPoint(r, &px, &py);
+            out.append({x, y, px, py, double(t.frame(r))});
+        }
+        return out;
+    }
+
+    // Apply into rows as imported, put in a slice at a time, is Apply on
+    // the table; undone, the rows are as imported to the bit, and redone,
+    // Apply's again, with the inverse of each state for what is typed in.
+    void applyToImportedRowsIsApply()
+    {
+        struct Target : EditTarget
+        {
+            TrackTable &t;
+            explicit Target(TrackTable &table) : t(table) {}
+            TrackTable &table() override { return t; }
+        };
+        TrackTable t = table({{"a", 1, 100, 200},
+                              {"b", 7, 300.123456789, -4},
+                              {"c", -3, 0.1, 1e-9},
+                              {"d", 2, 1919.999999999, 1079.5}},
+                             v4);
+        t.setRowCount(5); // a row of another source format
+        t.setImportedRow(4, t.internName(QStringLiteral("e")), 9, 10.5, 20.25,
+                         t.internSource(synthEyes));
+        for (int r = 0; r < t.rowCount(); ++r)
+            QVERIFY(t.showsImported(r));
+        ApplyParams p = params(nukeTracker, HalfSize);
+        p.programConventions = true;
+        p.importFirst = 1;
+        p.exportFirst = 1001;
+        TrackTable whole = t.clone();
+        const ApplyResult applied = applySettings(whole, p);
+        const QStringList before = cells(t);
+        const auto beforeBits = bits(t);
+
+        ApplyResult result;
+        ImportedConversion conversion;
+        QVERIFY(prepareImportedApply(t, p, result, conversion));
+        QVERIFY(result.error.isEmpty());
+        QCOMPARE(result.notes, applied.notes);
+        QCOMPARE(cells(t), before); // prepared beside the table
+        conversion.convert(t, 0, 2);
+        conversion.convert(t, 2, t.rowCount());
+        t.setShownToSource(conversion.inverse);
+        QCOMPARE(cells(t), cells(whole));
+        QCOMPARE(bits(t), bits(whole));
+        QVERIFY(!t.showsImported(0));
+
+        Target target(t);
+        ImportedRowsConverted edit(conversion.convert, conversion.frameShift, {});
+        edit.toggle(target);
+        QCOMPARE(cells(t), before);
+        QCOMPARE(bits(t), beforeBits);
+        for (int r = 0; r < t.rowCount(); ++r)
+            QVERIFY(t.showsImported(r));
+        edit.toggle(target);
+        QCOMPARE(cells(t), cells(whole));
+        QCOMPARE(bits(t), bits(whole));
+        // Typed in after the redo, a number goes back through this Apply's inverse.
+        whole.setText(1, YColumn, QStringLiteral("10"));
+        t.setText(1, YColumn, QStringLiteral("10"));
+        QCOMPARE(t.importedValue(1, YColumn), whole.importedValue(1, YColumn));
+    }
+
+    // Only a table whose every row is as imported takes Apply in slices;
+    // a refusal is told as Apply tells it, with nothing to put in.
+    void applyToImportedDeclinesOrRefuses()
+    {
+        ApplyResult result;
+        ImportedConversion conversion;
+        TrackTable applied = table({{"a", 1, 100, 200}, {"b", 2, 1, 2}}, v4);
+        applySettings(applied, params(nukeTracker));
+        QVERIFY(!prepareImportedApply(applied, params(v4), result, conversion));
+        TrackTable typed = table({{"a", 1, 100, 200}, {"b", 2, 1, 2}}, v4);
+        typed.setItemText(1, XColumn, QStringLiteral("5"));
+        QVERIFY(!typed.showsImported(1));
+        QVERIFY(!prepareImportedApply(typed, params(nukeTracker), result, conversion));
+        TrackTable moved = table({{"a", 1, 100, 200}}, v4);
+        moved.setSourcePoint(0, 3, 4, 3); // a track operation's new source point
+        QVERIFY(moved.showsImported(0));
+        TrackTable formula = table({{"a", 1, 100, 200}}, v4);
+        formula.setText(0, XColumn, QStringLiteral("=1+1"));
+        QVERIFY(!prepareImportedApply(formula, params(nukeTracker), result, conversion));
+        TrackTable shapes = table({{"Track_1", 1, 1, 2}, {"S01_Track_1", 1, 3, 4}}, v4);
+        QVERIFY(!prepareImportedApply(
+            shapes, params(QStringLiteral("Shake RotoShape File (*.ssf)")), result, conversion));
+        TrackTable huge = table({{"a", 1, 1e308, 200}}, v4);
+        ApplyParams p = params(nukeTracker);
+        p.pixelAspect = 10;
+        QVERIFY(prepareImportedApply(huge, p, result, conversion));
+        QCOMPARE(result.valueRow, 0);
+        QVERIFY(!conversion.convert);
+        std::atomic<bool> cancel{true};
+        ApplyResult cancelled;
+        QVERIFY(!prepareImportedApply(table({{"a", 1, 1, 2}}, v4), params(nukeTracker), cancelled,
+                                      conversion, &cancel));
     }
 
     // What only Apply on the table itself does, it declines; a refusal is
