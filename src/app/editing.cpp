@@ -2,8 +2,10 @@
 #include "editing.h"
 
 #include "busycursor.h"
+#include "counting.h"
 #include "look.h"
 #include "messages.h"
+#include "progressrunner.h"
 #include "tablepanel.h"
 #include "trackmodel.h"
 
@@ -182,13 +184,39 @@ void TableEditing::selectGroup(GroupKind kind)
         view->scrollTo(m_model->index(group.scrollRow, 0), QAbstractItemView::PositionAtCenter);
 }
 
+// The order is worked out on a worker; the undo step is the order and the
+// few rows the sort gives their columns' colours.
 void TableEditing::sortRows(bool ascending)
 {
-    BusyCursor busy;
-    TrackTable before = m_model->table().clone();
-    std::vector<int> order = corvane::sortRows(m_model->table(), ascending ? SortOrder::Ascending
-                                                                           : SortOrder::Descending);
-    m_model->rowsReordered(order);
-    m_model->done(ascending ? QStringLiteral("Less to Greater") : QStringLiteral("Greater to Less"),
-                  std::make_unique<TableReplaced>(std::move(before), std::move(order)));
+    struct Job
+    {
+        std::vector<int> order, toColour; // toColour: rows after the sort
+    };
+    auto job = std::make_shared<Job>();
+    const TrackTable &table = m_model->table();
+    const QString title =
+        ascending ? QStringLiteral("Less to Greater") : QStringLiteral("Greater to Less");
+    const ProgressRunner::Run run{
+        title,
+        QStringLiteral("Sorting %1")
+            .arg(counted(table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
+        QString(), 1, ProgressRunner::AfterCancel::Wait};
+    ProgressRunner runner(m_over);
+    const bool sorted =
+        runner.run(run, [job, &table, ascending](const std::atomic<bool> &, std::atomic<qint64> &) {
+            job->order = sortOrder(table, ascending ? SortOrder::Ascending : SortOrder::Descending);
+            const std::vector<int> where = inverse(job->order);
+            for (int r : rowsToColour(table))
+                job->toColour.push_back(where[size_t(r)]);
+            std::sort(job->toColour.begin(), job->toColour.end());
+        });
+    if (!sorted) return;
+    std::vector<EditPtr> steps;
+    steps.push_back(RowsReordered::reorder(*m_model, std::move(job->order)));
+    if (!job->toColour.empty()) {
+        const std::vector<int> rows = job->toColour;
+        steps.push_back(changeRows(*m_model, std::move(job->toColour),
+                                   [&](TrackTable &t) { colourRows(t, rows); }));
+    }
+    m_model->done(title, std::make_unique<EditSequence>(std::move(steps)));
 }

@@ -21,4 +21,11 @@ QString sortKey(const QString &name, int frame);
 // Returns the new order: new row i is old row order[i].
 std::vector<int> sortRows(TrackTable &table, SortOrder order);
 
+// The parts of sortRows, for a table another thread shows: the order
+// (worked out on every core, reading the table only), the rows with a cell
+// not in its column's colour, and their colouring.
+std::vector<int> sortOrder(const TrackTable &table, SortOrder order);
+std::vector<int> rowsToColour(const TrackTable &table);
+void colourRows(TrackTable &table, const std::vector<int> &rows);
+
 } // namespace corvane

@@ -316,8 +316,8 @@ private slots:
         const qint64 step =
             static_cast<const EditCommand *>(m->undoStack()->command(m->undoStack()->count() - 1))
                 ->memoryBytes();
-        QVERIFY(step > 20000 * 8);
-        m->setHistoryBudget(step * 5 / 2); // two sorts fit, not three
+        QVERIFY(step >= 20000 * qint64(sizeof(int))); // the order, at least
+        m->setHistoryBudget(step * 5 / 2);            // two sorts fit, not three
         m->undoStack()->clear();
         sortOnce("actionLow");
         m->undoStack()->setClean();
