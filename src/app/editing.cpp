@@ -200,7 +200,7 @@ void TableEditing::sortRows(bool ascending)
         title,
         QStringLiteral("Sorting %1")
             .arg(counted(table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
-        QString(), 1, ProgressRunner::AfterCancel::Wait};
+        QString(), 0, ProgressRunner::AfterCancel::Wait};
     ProgressRunner runner(m_over);
     const bool sorted =
         runner.run(run, [job, &table, ascending](const std::atomic<bool> &, std::atomic<qint64> &) {

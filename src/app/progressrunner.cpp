@@ -79,7 +79,7 @@ void ProgressRunner::joinFinished()
 bool ProgressRunner::copyTable(const corvane::TrackTable &from, corvane::TrackTable &to,
                                const QString &title)
 {
-    const Run copying{title, QStringLiteral("Copying the table"), QString(), 1, AfterCancel::Wait};
+    const Run copying{title, QStringLiteral("Copying the table"), QString(), 0, AfterCancel::Wait};
     return run(copying,
                [&](const std::atomic<bool> &, std::atomic<qint64> &) { to = from.clone(); });
 }
@@ -137,6 +137,11 @@ bool ProgressRunner::run(const Run &run, const Work &work, const Slice &slice)
         // Fed before half a second, the dialog would show as soon as it
         // guesses the work is long; it shows at half a second.
         if (state->cancel || clock.elapsed() < 500) return;
+        if (run.total <= 0) { // nothing to follow: a bar that stood still would look stuck
+            if (dialog.maximum() != 0) dialog.setRange(0, 0);
+            if (!dialog.isVisible()) dialog.show();
+            return;
+        }
         const qint64 done = state->done.load(std::memory_order_relaxed);
         if (done >= total && !run.lastLabel.isEmpty()) {
             // The last stage counts nothing the dialog can follow (a reader

@@ -28,7 +28,7 @@ public:
     struct Run
     {
         QString title, label, lastLabel;
-        qint64 total = 1000;
+        qint64 total = 1000; // 0: the work counts nothing, the bar moves as busy
         AfterCancel afterCancel = AfterCancel::Wait;
     };
 

@@ -54,13 +54,25 @@ void TrackTable::removeRows(int position, int count)
     touch();
 }
 
+// In place, a cycle of the permutation at a time: a second array of rows
+// would double the table's memory for the while, and the system's clearing
+// of that much fresh memory took longer than the moves themselves.
 void TrackTable::permuteRows(const std::vector<int> &order)
 {
-    BigVector<Row> rows;
-    rows.reserve(m_rows.size());
-    for (int from : order)
-        rows.push_back(std::move(m_rows[size_t(from)]));
-    m_rows.swap(rows);
+    std::vector<bool> placed(order.size(), false);
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (placed[start]) continue;
+        Row first = m_rows[start]; // the cycle's last position takes it
+        size_t at = start;
+        for (;;) {
+            placed[at] = true;
+            const size_t from = size_t(order[at]);
+            if (from == start) break;
+            m_rows[at] = m_rows[from];
+            at = from;
+        }
+        m_rows[at] = first;
+    }
     touch();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/dialogm.h"
 #include "app/mainwindow.h"
+#include "app/progressrunner.h"
 #include "app/trackmodel.h"
 #include "guitest.h"
 
@@ -222,6 +223,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(*finished, 5000);
         QTest::qWait(50);
         QCOMPARE(w.trackModel()->index(0, 2).data().toString(), QStringLiteral("100.000000"));
+    }
+
+    // Work that counts nothing (a sort, a copy of the table) shows a busy
+    // bar, not one that stands at 0 %.
+    void workThatCountsNothingShowsABusyBar()
+    {
+        MainWindow w;
+        w.show();
+        ProgressRunner runner(&w);
+        int maximum = -1;
+        bool visible = false;
+        whenModal<QProgressDialog>([&](QProgressDialog *p) {
+            QTimer::singleShot(100, p, [&, p] {
+                maximum = p->maximum();
+                visible = p->isVisible();
+            });
+        });
+        QVERIFY(runner.run({QStringLiteral("Sorting"), QStringLiteral("Sorting 3 rows"), QString(),
+                            0, ProgressRunner::AfterCancel::Wait},
+                           [](const std::atomic<bool> &, std::atomic<qint64> &) {
+                               std::this_thread::sleep_for(std::chrono::milliseconds(900));
+                           }));
+        QVERIFY(visible);
+        QCOMPARE(maximum, 0);
     }
 
     // Undo and redo of Apply show the settings the table was made with.

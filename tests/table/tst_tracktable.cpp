@@ -5,6 +5,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <cstdlib>
+#include <numeric>
+
 #include <cmath>
 #include <limits>
 
@@ -149,6 +152,26 @@ private slots:
         t.removeRows(0, 3);
         QCOMPARE(t.rowCount(), 1);
         QCOMPARE(t.text(0, XColumn), QStringLiteral("987.654300"));
+    }
+
+    // A permutation of many cycles (and rows that stay) puts each row,
+    // with its own texts, where the order says.
+    void permutationsPutEveryRowInPlace()
+    {
+        TrackTable t;
+        t.setColumnCount(TrackColumnCount);
+        const int rows = 1000;
+        t.setRowCount(rows);
+        for (int r = 0; r < rows; ++r)
+            t.setItemText(r, NameColumn, QString::number(r));
+        std::vector<int> order(static_cast<size_t>(rows));
+        std::iota(order.begin(), order.end(), 0);
+        std::srand(3);
+        for (int i = rows - 1; i > 100; --i) // the first rows stay
+            std::swap(order[size_t(i)], order[size_t(100 + std::rand() % (i - 99))]);
+        t.permuteRows(order);
+        for (int r = 0; r < rows; ++r)
+            QCOMPARE(t.text(r, NameColumn), QString::number(order[size_t(r)]));
     }
 
     void removingOneCoordinateKeepsTheOthersTips()
