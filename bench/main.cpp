@@ -610,6 +610,10 @@ int main(int argc, char *argv[])
             if (!result.ok()) std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(result.error));
         });
     };
+    // The checks a save makes first, as the converter and the window do.
+    stage("validate", [&] {
+        if (!validateForExport(table).ok()) std::fprintf(stderr, "corvane-bench: not valid\n");
+    });
     write("write-3de4", "3DE v4 Track File (*.txt)", "out.txt");
     write("write-nuke-tracker", "Nuke Tracker File (*.txt)", "shot.txt");
     write("write-nuke-cameratracker", "Nuke CameraTracker File (*.txt)", "camera.txt");

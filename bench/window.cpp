@@ -57,7 +57,8 @@ void runWindowStages(const QString &source, const QString &folder)
     } pairs[] = {
         {"import", stageSeconds("window-import"), stageSeconds("read-3de4") + stageSeconds("fill")},
         {"apply", stageSeconds("window-apply"), stageSeconds("apply")},
-        {"save", stageSeconds("window-save-3de4"), stageSeconds("write-3de4")}};
+        {"save", stageSeconds("window-save-3de4"),
+         stageSeconds("validate") + stageSeconds("write-3de4")}};
     for (const auto &pair : pairs)
         if (pair.core > 0)
             std::printf("# window/core %s: %.2fx\n", pair.what, pair.window / pair.core);

@@ -14,12 +14,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleValidator>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QIntValidator>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <memory>
 
 using namespace corvane;
@@ -344,6 +346,7 @@ bool PlatePanel::applyToImported(const ApplyParams &params)
             .arg(counted(rows, QStringLiteral("row"), QStringLiteral("rows"))),
         QString(), 1000, ProgressRunner::AfterCancel::Wait};
     int converted = 0;
+    int sliceRows = 16384; // grown or shrunk so that a slice takes some 15 ms
     const bool finished = m_runner->run(
         run,
         [job, p = params, &table](const std::atomic<bool> &cancel,
@@ -354,9 +357,13 @@ bool PlatePanel::applyToImported(const ApplyParams &params)
         },
         [&](std::atomic<qint64> &done) {
             if (!job->prepared || !job->result.error.isEmpty()) return true;
-            constexpr int sliceRows = 1 << 19; // some 20 ms
             const int end = std::min(rows, converted + sliceRows);
+            QElapsedTimer clock;
+            clock.start();
             job->conversion.convert(table, converted, end);
+            const qint64 took = std::max<qint64>(clock.nsecsElapsed(), 1);
+            sliceRows =
+                int(std::clamp<qint64>(qint64(end - converted) * 15'000'000 / took, 4096, 1 << 20));
             converted = end;
             done = 500 + 500 * qint64(converted) / std::max(rows, 1);
             return converted == rows;

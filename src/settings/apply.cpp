@@ -424,7 +424,8 @@ bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, Ap
                                      int(local.frame));
                 }
             },
-            run.minimumPerPiece);
+            // A slice is short: its rows are shared out sooner than a whole Apply's.
+            std::min(run.minimumPerPiece, 8192));
         t.touched();
     };
     conversion.frameShift = qint64(params.exportFirst) - params.importFirst;
