@@ -284,6 +284,18 @@ void PlatePanel::watchForStale()
     connect(m_model, &TrackModel::tableSwapped, this, &PlatePanel::markStale);
 }
 
+namespace {
+
+ProgressRunner::Run applyingRun(int rows, ProgressRunner::AfterCancel afterCancel)
+{
+    return {QStringLiteral("Applying..."),
+            QStringLiteral("Applying the settings to %1")
+                .arg(counted(rows, QStringLiteral("row"), QStringLiteral("rows"))),
+            QString(), 1000, afterCancel};
+}
+
+} // namespace
+
 // Apply checks the rows on a worker thread, beside the table. A table that
 // shows its imported values is then converted in place, a slice at a time;
 // undo needs no copy of it. Another table has its new values worked out on
@@ -308,11 +320,8 @@ void PlatePanel::apply()
     };
     auto job = std::make_shared<Job>();
     if (!m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Applying..."))) return;
-    const ProgressRunner::Run run{
-        QStringLiteral("Applying..."),
-        QStringLiteral("Applying the settings to %1")
-            .arg(counted(job->table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
-        QString(), 1000, ProgressRunner::AfterCancel::Leave};
+    const ProgressRunner::Run run =
+        applyingRun(job->table.rowCount(), ProgressRunner::AfterCancel::Leave);
     Applier apply = m_applier ? m_applier : [](TrackTable &table, const ApplyParams &p) {
         return applySettings(table, p);
     };
@@ -340,11 +349,7 @@ bool PlatePanel::applyToImported(const ApplyParams &params)
     auto job = std::make_shared<Job>();
     TrackTable &table = m_model->table();
     const int rows = table.rowCount();
-    const ProgressRunner::Run run{
-        QStringLiteral("Applying..."),
-        QStringLiteral("Applying the settings to %1")
-            .arg(counted(rows, QStringLiteral("row"), QStringLiteral("rows"))),
-        QString(), 1000, ProgressRunner::AfterCancel::Wait};
+    const ProgressRunner::Run run = applyingRun(rows, ProgressRunner::AfterCancel::Wait);
     int converted = 0;
     int sliceRows = 16384; // grown or shrunk so that a slice takes some 15 ms
     const bool finished = m_runner->run(
@@ -378,20 +383,23 @@ bool PlatePanel::applyToImported(const ApplyParams &params)
         return true;
     }
     if (!job->prepared) return false;
-    if (!job->result.error.isEmpty()) {
-        showMessage(window(), job->result.error, QMessageBox::Warning);
-        return true;
-    }
-    const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
-    ShownToSource before = table.shownToSource();
-    m_model->changeEveryRow(
-        [&](TrackTable &t) { t.setShownToSource(std::move(job->conversion.inverse)); });
-    recordApply(std::make_unique<ImportedRowsConverted>(std::move(job->conversion.convert),
-                                                        job->conversion.frameShift,
-                                                        std::move(before)),
-                job->result, settingsBefore);
+    if (refused(job->result)) return true;
+    recordImportedConversion(job->conversion, job->result);
     finishApply(job->result);
     return true;
+}
+
+// The rows were converted in place: the table takes the conversion's
+// inverse, and the undo step keeps the conversion, not the rows.
+void PlatePanel::recordImportedConversion(ImportedConversion &conversion, const ApplyResult &result)
+{
+    const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();
+    ShownToSource before = m_model->table().shownToSource();
+    m_model->changeEveryRow(
+        [&](TrackTable &t) { t.setShownToSource(std::move(conversion.inverse)); });
+    recordApply(std::make_unique<ImportedRowsConverted>(std::move(conversion.convert),
+                                                        conversion.frameShift, std::move(before)),
+                result, settingsBefore);
 }
 
 // Apply beside the table; false when the table needs Apply on a copy.
@@ -406,11 +414,8 @@ bool PlatePanel::applyBesideTable(const ApplyParams &params)
     };
     auto job = std::make_shared<Job>();
     const TrackTable &table = m_model->table();
-    const ProgressRunner::Run run{
-        QStringLiteral("Applying..."),
-        QStringLiteral("Applying the settings to %1")
-            .arg(counted(table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
-        QString(), 1000, ProgressRunner::AfterCancel::Wait};
+    const ProgressRunner::Run run =
+        applyingRun(table.rowCount(), ProgressRunner::AfterCancel::Wait);
     const bool finished =
         m_runner->run(run, [job, p = params, &table](const std::atomic<bool> &cancel,
                                                      std::atomic<qint64> &done) mutable {
@@ -419,12 +424,17 @@ bool PlatePanel::applyBesideTable(const ApplyParams &params)
         });
     if (!finished) return true;
     if (!job->beside) return false;
-    if (!job->result.error.isEmpty()) {
-        showMessage(window(), job->result.error, QMessageBox::Warning);
-        return true;
-    }
+    if (refused(job->result)) return true;
     takeConverted(job->converted, job->result);
     finishApply(job->result);
+    return true;
+}
+
+// Tells the user why Apply refused, when it did.
+bool PlatePanel::refused(const ApplyResult &result)
+{
+    if (result.error.isEmpty()) return false;
+    showMessage(window(), result.error, QMessageBox::Warning);
     return true;
 }
 
@@ -442,10 +452,7 @@ void PlatePanel::finishApply(const ApplyResult &result)
 // Apply refused.
 bool PlatePanel::takeApplied(TrackTable &table, const ApplyResult &result)
 {
-    if (!result.error.isEmpty()) {
-        showMessage(window(), result.error, QMessageBox::Warning);
-        return false;
-    }
+    if (refused(result)) return false;
     BusyCursor busy;
     QScopedValueRollback<bool> applying(m_applying, true); // its own changes keep it fresh
     const PlateSettings settingsBefore = m_tableSettings ? *m_tableSettings : settings();

@@ -82,11 +82,14 @@ private:
     void setReady(bool ready);
     bool takeApplied(corvane::TrackTable &table, const corvane::ApplyResult &result);
     bool applyToImported(const corvane::ApplyParams &params);
+    void recordImportedConversion(corvane::ImportedConversion &conversion,
+                                  const corvane::ApplyResult &result);
     bool applyBesideTable(const corvane::ApplyParams &params);
     void takeConverted(corvane::TrackTable::ConvertedRows &converted,
                        const corvane::ApplyResult &result);
     void recordApply(corvane::EditPtr edit, const corvane::ApplyResult &result,
                      const corvane::PlateSettings &settingsBefore);
+    bool refused(const corvane::ApplyResult &result);
     void finishApply(const corvane::ApplyResult &result);
 
     TrackModel *m_model;

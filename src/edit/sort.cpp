@@ -167,14 +167,17 @@ std::vector<int> sortOrder(const TrackTable &table, SortOrder order)
     return permutation;
 }
 
+static Rgba columnColour(int column)
+{
+    return column == NameColumn ? colors::nameCell : colors::valueCell;
+}
+
 std::vector<int> rowsToColour(const TrackTable &table)
 {
     std::vector<int> out;
     for (int r = 0; r < table.rowCount(); ++r)
         for (int c = 0; c < table.columnCount(); ++c)
-            if (table.hasItem(r, c) &&
-                table.background(r, c) !=
-                    (c == NameColumn ? colors::nameCell : colors::valueCell)) {
+            if (table.hasItem(r, c) && table.background(r, c) != columnColour(c)) {
                 out.push_back(r);
                 break;
             }
@@ -185,8 +188,7 @@ void colourRows(TrackTable &table, const std::vector<int> &rows)
 {
     for (int r : rows)
         for (int c = 0; c < table.columnCount(); ++c)
-            if (table.hasItem(r, c))
-                table.setBackground(r, c, c == NameColumn ? colors::nameCell : colors::valueCell);
+            if (table.hasItem(r, c)) table.setBackground(r, c, columnColour(c));
 }
 
 std::vector<int> sortRows(TrackTable &table, SortOrder order)

@@ -168,13 +168,7 @@ void appendShape(ByteAppender &text, const SortedShapes &sorted, size_t s, const
         text << '\t';
         text.appendInt(sorted.keyFrames[key]);
         text << "\tXSpline(";
-        for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
-            text << "Point(";
-            text.appendFixedExact(sorted.pointX[p]);
-            text << ',';
-            text.appendFixedExact(sorted.pointY[p]);
-            text << ",0,0.5,0)";
-        }
+        appendKeyPoints(text, sorted, key, "Point(", ",", ",0,0.5,0)");
         text << ")\n";
     }
     text << '\n';

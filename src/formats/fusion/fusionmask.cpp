@@ -162,13 +162,7 @@ void appendShape(ByteAppender &out, const SortedShapes &sorted, size_t s)
         out << ", Flags = { LockedY = true, }, Value = Polyline {\n\t";
         if (!sorted.isOpen(s)) out << "Closed = true,\n\t";
         out << "Points = {\n\t";
-        for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
-            out << "{ Linear = true, X = ";
-            out.appendFixedExact(sorted.pointX[p]);
-            out << ", Y = ";
-            out.appendFixedExact(sorted.pointY[p]);
-            out << ", },\n\t";
-        }
+        appendKeyPoints(out, sorted, key, "{ Linear = true, X = ", ", Y = ", ", },\n\t");
         out << "},\n\t},\n\t},\n\t";
     }
     out << "},\n\t},\n\t";

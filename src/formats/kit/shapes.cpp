@@ -255,4 +255,16 @@ void noteOpenShapesClosed(WriteContext &ctx, const std::vector<QString> &openPre
                       one ? QStringLiteral("was") : QStringLiteral("were"), reason));
 }
 
+void appendKeyPoints(ByteAppender &out, const SortedShapes &sorted, size_t key,
+                     std::string_view before, std::string_view between, std::string_view after)
+{
+    for (size_t p = sorted.pointStarts[key]; p < sorted.pointStarts[key + 1]; ++p) {
+        out.append(before.data(), qsizetype(before.size()));
+        out.appendFixedExact(sorted.pointX[p]);
+        out.append(between.data(), qsizetype(between.size()));
+        out.appendFixedExact(sorted.pointY[p]);
+        out.append(after.data(), qsizetype(after.size()));
+    }
+}
+
 } // namespace corvane

@@ -5,11 +5,13 @@
 // two rows ever share a key.
 #pragma once
 
+#include "formats/kit/byteappender.h"
 #include "formats/writecontext.h"
 #include "table/tracknames.h"
 
 #include <QString>
 
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -61,6 +63,11 @@ struct SortedShapes
     size_t keyCount(size_t shape) const { return keyStarts[shape + 1] - keyStarts[shape]; }
 };
 SortedShapes sortShapeRows(const ShapeRows &rows);
+
+// The points of one key, each as `before` X `between` Y `after`, the
+// coordinates in full.
+void appendKeyPoints(ByteAppender &out, const SortedShapes &sorted, size_t key,
+                     std::string_view before, std::string_view between, std::string_view after);
 
 // The notes a shape save leaves: rows of point tracks not written, rows
 // left out for repeating a vertex and frame.
