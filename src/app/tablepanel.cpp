@@ -154,7 +154,9 @@ void TablePanel::fitColumns()
         m_view->setColumnWidth(c, header->sectionSizeHint(c));
     fitFrameColumn();
     m_view->setPalette(look::tablePalette());
-    m_view->verticalHeader()->setDefaultSectionSize(20);
+    // Setting it walks every row, even to the height it has.
+    if (m_view->verticalHeader()->defaultSectionSize() != 20)
+        m_view->verticalHeader()->setDefaultSectionSize(20);
     fitRowNumbers();
 }
 

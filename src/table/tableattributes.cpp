@@ -118,6 +118,7 @@ void TrackTable::setBackground(int r, int column, std::optional<Rgba> colour)
     if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return;
     if (!hasItem(r, column)) setItemText(r, column, QString());
     Row &rw = row(r);
+    const bool wasMarked = marks(rw);
     if (!colour)
         rw.setBackgroundCode(column, NoBackground);
     else if (*colour == columnColour(column))
@@ -128,6 +129,7 @@ void TrackTable::setBackground(int r, int column, std::optional<Rgba> colour)
         rw.setBackgroundCode(column, CustomBackground);
         extra(r, column).background = *colour;
     }
+    m_marked.rows += int(marks(rw)) - int(wasMarked);
 }
 
 bool TrackTable::isMarked(int r) const
@@ -144,12 +146,25 @@ qint64 TrackTable::memoryBytes() const
            (m_extras ? qint64(m_extras->entries.size()) * ExtraBytes : 0) + names;
 }
 
-int TrackTable::markedCount() const
+// What isMarked tells of a row: a "Track Name" item whose background is
+// the row mark (a colour is stored as the mark's code whenever it is the mark).
+bool TrackTable::marks(const Row &row)
+{
+    return row.kind(NameColumn) != CellKind::None &&
+           row.backgroundCode(NameColumn) == MarkBackground;
+}
+
+int TrackTable::marksIn(size_t first, size_t end) const
 {
     int marked = 0;
-    for (int r = 0; r < rowCount(); ++r)
-        marked += isMarked(r);
+    for (size_t r = first; r < end && r < m_rows.size(); ++r)
+        marked += marks(m_rows[r]);
     return marked;
+}
+
+int TrackTable::markedCount() const
+{
+    return m_columns > NameColumn ? m_marked.rows : 0;
 }
 
 } // namespace corvane

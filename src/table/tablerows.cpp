@@ -49,6 +49,7 @@ void TrackTable::removeRows(int position, int count)
 {
     if (position < 0 || count <= 0 || position >= rowCount()) return;
     count = std::min(count, rowCount() - position);
+    m_marked.rows -= marksIn(size_t(position), size_t(position + count));
     releaseExtras(size_t(position), size_t(position + count));
     m_rows.erase(m_rows.begin() + position, m_rows.begin() + position + count);
     touch();
@@ -107,6 +108,7 @@ void TrackTable::swapRows(const std::vector<int> &rows, RowBlock &block)
         Row &there = block.m_rows[i];
         rehome(here.extra, m_extras.get(), block.store());
         rehome(there.extra, block.m_extras.get(), store());
+        m_marked.rows += int(marks(there)) - int(marks(here));
         std::swap(here, there);
         noteFormulas(here);
     }
@@ -121,6 +123,7 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
     for (size_t r = 0; r < m_rows.size(); ++r) {
         if (next < rows.size() && size_t(rows[next]) == r) {
             rehome(m_rows[r].extra, m_extras.get(), block.store());
+            m_marked.rows -= int(marks(m_rows[r]));
             block.m_rows.push_back(m_rows[r]);
             ++next;
         } else {
@@ -145,6 +148,7 @@ void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
             Row &incoming = block.m_rows[next++];
             rehome(incoming.extra, block.m_extras.get(), store());
             noteFormulas(incoming);
+            m_marked.rows += int(marks(incoming));
             merged.push_back(incoming);
         } else {
             merged.push_back(m_rows[old++]);
@@ -172,6 +176,7 @@ TrackTable TrackTable::clone() const
     copy.m_sources = m_sources;
     copy.m_sourceIds = m_sourceIds;
     copy.m_mayHoldFormulas = m_mayHoldFormulas;
+    copy.m_marked.rows = m_marked.rows;
     copy.m_shownToSource = m_shownToSource;
     return copy;
 }

@@ -71,6 +71,7 @@ void TrackTable::setColumnCount(int columns)
 
 void TrackTable::setRowCount(int rows)
 {
+    m_marked.rows -= marksIn(size_t(std::max(rows, 0)), m_rows.size());
     releaseExtras(size_t(std::max(rows, 0)), m_rows.size());
     m_rows.resize(size_t(std::max(rows, 0)));
     touch();
@@ -90,6 +91,7 @@ void TrackTable::reserveRows(int rows)
 void TrackTable::clear()
 {
     BigVector<Row>().swap(m_rows);
+    m_marked.rows = 0;
     m_extras.reset();
     m_columns = 0;
     m_mayHoldFormulas = false;
@@ -248,9 +250,11 @@ void TrackTable::removeItem(int r, int column)
 {
     if (!hasItem(r, column)) return;
     Row &rw = row(r);
+    m_marked.rows -= int(marks(rw));
     setKind(rw, column, CellKind::None);
     rw.flags &= quint8(~textFromNumbers(column));
     rw.setBackgroundCode(column, NoBackground);
+    m_marked.rows += int(marks(rw));
     if (RowExtra *e = extraOfRow(rw)) e->cells[column] = CellExtra();
     if (isCoordinate(column)) {
         // The coordinate attributes are shared by columns 2 and 3: the other
@@ -305,6 +309,7 @@ void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, doub
 {
     releaseExtras(size_t(r), size_t(r) + 1);
     Row &rw = row(r);
+    m_marked.rows -= int(marks(rw));
     rw = Row();
     rw.nameId = nameId;
     rw.frameNumber = frame;

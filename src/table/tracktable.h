@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -76,7 +77,7 @@ public:
     std::optional<Rgba> background(int row, int column) const;
     void setBackground(int row, int column, std::optional<Rgba> colour);
     bool isMarked(int row) const; // "Track Name" background is the row mark
-    int markedCount() const;
+    int markedCount() const;      // kept as the rows change: no pass over the table
     // About how much memory the table holds (its rows, their rare
     // attributes, the names), for budgets such as the undo history's.
     qint64 memoryBytes() const;
@@ -239,6 +240,21 @@ private:
     void storeFrame(Row &row, int frame) const;
     void takeSourceFromEdit(int r, int column, double shown);
     void touch() { ++m_generation; }
+    static bool marks(const Row &row);
+    int marksIn(size_t first, size_t end) const; // of rows first..end-1
+
+    // Left at zero by a move, as the rows it counts are.
+    struct MarkCount
+    {
+        int rows = 0;
+        MarkCount() = default;
+        MarkCount(MarkCount &&other) noexcept : rows(std::exchange(other.rows, 0)) {}
+        MarkCount &operator=(MarkCount &&other) noexcept
+        {
+            rows = std::exchange(other.rows, 0);
+            return *this;
+        }
+    };
 
     BigVector<Row> m_rows;
     int m_columns = 0;
@@ -249,6 +265,7 @@ private:
     std::unique_ptr<ExtraStore> m_extras; // of the rows' rare attributes
     quint64 m_generation = 1;             // formula results older than this are recomputed
     bool m_mayHoldFormulas = false;
+    MarkCount m_marked;             // rows that marks() holds for
     ShownToSource m_shownToSource;  // set by Apply
     mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
 };

@@ -29,6 +29,25 @@
 
 using namespace corvane;
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANE_TEST_UNDER_SANITIZERS
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_TEST_UNDER_SANITIZERS
+#endif
+
+// Under the sanitizers each allocation may wait on the system's mapping of
+// memory for another thread, and in the fuzzing build every branch bumps
+// counters all threads share: pauses there measure the instruments, so
+// they are shown but held to no limit.
+#ifdef CORVANE_TEST_UNDER_SANITIZERS
+constexpr bool pausesMeanSomething = false;
+#else
+constexpr bool pausesMeanSomething = true;
+#endif
+
 // Step 3 in the window: the fields, combos, colours, resets and Apply.
 class TestPlatePanel : public QObject
 {
@@ -317,8 +336,9 @@ private slots:
             beat.start();
             work();
             beat.stop();
+            longest = std::max(longest, clock.elapsed() - last); // the stretch after the last event
             qDebug("%s: longest pause of the event loop %lld ms", what, longest);
-            QVERIFY2(longest < 200, qPrintable(QString::number(longest)));
+            if (pausesMeanSomething) QVERIFY2(longest < 200, qPrintable(QString::number(longest)));
         };
         const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
         watch("import", [&] { QVERIFY(w.recogniseAndImport(path, v4)); });

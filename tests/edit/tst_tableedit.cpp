@@ -59,6 +59,15 @@ class TestTableEdit : public QObject
         return out;
     }
 
+    // The count the table keeps as its rows change is the count of its marked rows.
+    static bool marksCounted(const TrackTable &t)
+    {
+        int marked = 0;
+        for (int r = 0; r < t.rowCount(); ++r)
+            marked += t.isMarked(r);
+        return t.markedCount() == marked;
+    }
+
     // Undoes and redoes the edit, checking both states exactly.
     static void checkToggles(Target &target, TableEdit &edit, const QStringList &before)
     {
@@ -74,11 +83,15 @@ class TestTableEdit : public QObject
                              const QStringList &start)
     {
         const QStringList end = state(target.t);
-        for (auto it = history.rbegin(); it != history.rend(); ++it)
+        for (auto it = history.rbegin(); it != history.rend(); ++it) {
             (*it)->toggle(target);
+            QVERIFY(marksCounted(target.t));
+        }
         QCOMPARE(state(target.t), start);
-        for (auto &edit : history)
+        for (auto &edit : history) {
             edit->toggle(target);
+            QVERIFY(marksCounted(target.t));
+        }
         QCOMPARE(state(target.t), end);
     }
 
@@ -296,6 +309,7 @@ private slots:
                     edit = setCellsText(target, {{pick(), 0, pick(), 3}}, QStringLiteral("x"));
                 }
                 if (edit) history.push_back(std::move(edit));
+                QVERIFY(marksCounted(target.t));
             }
             checkHistory(target, history, start);
         }

@@ -154,6 +154,52 @@ private slots:
         QCOMPARE(t.text(0, XColumn), QStringLiteral("987.654300"));
     }
 
+    // The marked rows are counted as the table changes, without a pass
+    // over it; every way rows come and go keeps the count.
+    void marksAreCountedAsRowsChange()
+    {
+        TrackTable t = importedTable();
+        t.setRowCount(6);
+        for (int r = 2; r < 6; ++r)
+            t.setItemText(r, NameColumn, QStringLiteral("T%1").arg(r));
+        for (int r : {0, 2, 4, 5})
+            t.setBackground(r, NameColumn, colors::rowMark);
+        t.setBackground(4, NameColumn, colors::rowMark); // again: still one row
+        t.setBackground(1, XColumn, colors::rowMark);    // not the name: no mark
+        QCOMPARE(t.markedCount(), 4);
+        t.setBackground(2, NameColumn, colors::nameCell);
+        t.removeItem(5, NameColumn);
+        QCOMPARE(t.markedCount(), 2);
+        t.setImportedRow(0, t.internName(QStringLiteral("Again")), 1, 0, 0, 0); // read anew
+        QCOMPARE(t.markedCount(), 1);
+        t.setBackground(3, NameColumn, colors::rowMark);
+        RowBlock taken = t.takeRows({3});
+        QCOMPARE(t.markedCount(), 1);
+        t.putRows({0}, std::move(taken));
+        QCOMPARE(t.markedCount(), 2);
+        RowBlock blank = RowBlock::blank(1);
+        t.swapRows({0}, blank);
+        QCOMPARE(t.markedCount(), 1);
+        t.swapRows({0}, blank);
+        QCOMPARE(t.markedCount(), 2);
+        TrackTable copy = t.clone();
+        t.removeRows(0, 1);
+        QCOMPARE(t.markedCount(), 1);
+        QCOMPARE(copy.markedCount(), 2);
+        TrackTable moved = std::move(copy);
+        QCOMPARE(moved.markedCount(), 2);
+        copy.setColumnCount(TrackColumnCount);
+        copy.setRowCount(3); // the moved-from table starts again, without marks
+        QCOMPARE(copy.markedCount(), 0);
+        moved.setRowCount(1);
+        QCOMPARE(moved.markedCount(), 1);
+        moved.setColumnCount(0);
+        QCOMPARE(moved.markedCount(), 0); // no "Track Name" column, nothing marked
+        moved.clear();
+        moved.setColumnCount(TrackColumnCount);
+        QCOMPARE(moved.markedCount(), 0);
+    }
+
     // A permutation of many cycles (and rows that stay) puts each row,
     // with its own texts, where the order says.
     void permutationsPutEveryRowInPlace()
