@@ -3,6 +3,7 @@
 // to the byte, or declines and writes nothing.
 #include "export/streaming.h"
 #include "formats/3de/threedequalizer.h"
+#include "formats/pftrack/pftrack.h"
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/importer.h"
@@ -259,6 +260,63 @@ private slots:
                      end.isEmpty() ? Streamed::Declined : Streamed::Read);
             QCOMPARE(synthEyes.read(text + end, QString()).ok(), !end.isEmpty());
         }
+    }
+
+    // PFTrack's blocks (cameras, clips, counts of none) stream as the whole
+    // reading reads them, told apart by the line after them as it tells
+    // them; what it refuses or takes otherwise declines.
+    void pfTrackStreamsItsBlocksAsRead_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("streams");
+        QTest::newRow("stereo") << QByteArray(
+                                       "# PFTrack 5\n\n\"A\"\n\"Primary\"\n2\n1 1 2 0\n2 3 4 0\n"
+                                       "\"Secondary\"\n1\n1 5 6 0\n\n\"B\"\n\"Primary\"\n0\n"
+                                       "\"C\"\n\"Primary\"\n1\n# between\n7 7 8 0\n")
+                                << true;
+        QTest::newRow("clips") << QByteArray("\"A\"\n1\n1\n1 1 2 0\n2\n2\n5 1 2 0\n6 1 2 0\n"
+                                             "\"B\"\n2\n1\n3 3 3 0\n\"C\"\n1\n0\n")
+                               << true;
+        QTest::newRow("counts only") << QByteArray("\"A\"\n2\n1 1 2 0\n2 1 2 0\n\n\"B\"\n1\n"
+                                                   "9 9 9 0\n")
+                                     << true;
+        QTest::newRow("a count of none last")
+            << QByteArray("\"A\"\n1\n1 1 2 0\n\"B\"\n0\n") << true;
+        QTest::newRow("fewer rows than counted")
+            << QByteArray("\"A\"\n3\n1 1 2 0\n2 1 2 0\n\"B\"\n1\n1 1 1 0\n") << false;
+        QTest::newRow("more rows than counted")
+            << QByteArray("\"A\"\n1\n1 1 2 0\n2 1 2 0\n") << false;
+        QTest::newRow("ends after a name") << QByteArray("\"A\"\n1\n1 1 2 0\n\"B\"\n") << false;
+        QTest::newRow("a line it passes over")
+            << QByteArray("\"A\"\n2\n1 1 2 0\n1 2\n2 1 2 0\n") << false;
+        QTest::newRow("bad number") << QByteArray("\"A\"\n1\n1 1x 2 0\n") << false;
+    }
+
+    void pfTrackStreamsItsBlocksAsRead()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, streams);
+        struct Gather : RowStream
+        {
+            TrackSet all;
+            bool take(TrackSet &piece) override
+            {
+                all.append(piece);
+                return true;
+            }
+        } gathered;
+        LineSource lines(text);
+        const Streamed outcome = formatById(QStringLiteral("pftrack5"))->stream(lines, gathered);
+        const ReadResult whole = readPfTrack(text);
+        if (!streams) {
+            QCOMPARE(outcome, Streamed::Declined);
+            return;
+        }
+        QVERIFY(whole.ok() && whole.notes.isEmpty());
+        QCOMPARE(outcome, Streamed::Read);
+        QCOMPARE(gathered.all.names.toList(), whole.set.names.toList());
+        QVERIFY(gathered.all.frames == whole.set.frames);
+        QVERIFY(gathered.all.x == whole.set.x && gathered.all.y == whole.set.y);
     }
 
     // The streamed reader gives the whole reader's rows, piece by piece.

@@ -14,6 +14,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace corvane {
 
@@ -226,6 +228,151 @@ ReadResult readPfTrack(const QByteArray &data, const QString &)
 
 namespace {
 
+// The whole reading's steps, line by line, for the layouts the three
+// variants write. Where the whole reading looks at the next line (is a
+// number a clip or a count, a quoted line a camera or a track), the line
+// waits for the next one. What the whole reading would refuse, or take in
+// ways no writer writes, declines.
+class PlainTracks
+{
+public:
+    PlainTracks(LineSource &lines, RowStream &out) : m_lines(lines), m_rows(out) {}
+
+    Streamed read()
+    {
+        Field raw;
+        Line line;
+        while (m_lines.next(raw)) {
+            classify(raw, line);
+            if (const Streamed s = take(line); s != Streamed::Read) return s;
+        }
+        // The whole reading's look ahead found no line: a number was a count.
+        if (m_waiting == Waiting::Number && !startBlock(QString(), m_waitingNumber))
+            return Streamed::Declined;
+        if (m_waiting == Waiting::Quoted || m_state != State::InBlock || m_held < m_expected)
+            return Streamed::Declined;
+        return m_rows.finish(m_lines);
+    }
+
+private:
+    enum class State { Start, AfterName, AfterKey, InBlock };
+    enum class Waiting { Nothing, Number, Quoted };
+
+    Streamed take(const Line &line)
+    {
+        if (line.kind == Kind::Blank)
+            return Streamed::Read; // looked past, as the whole reading does
+        if (m_waiting != Waiting::Nothing && !settleWaiting(line.kind == Kind::Integer))
+            return Streamed::Declined;
+        switch (line.kind) {
+        case Kind::Blank:
+        case Kind::Comment:
+            return Streamed::Read;
+        case Kind::Quoted:
+            return quoted(line) ? Streamed::Read : Streamed::Declined;
+        case Kind::Integer:
+            return integer(line) ? Streamed::Read : Streamed::Declined;
+        case Kind::Frame:
+            if (m_state != State::InBlock || m_held == m_expected) return Streamed::Declined;
+            ++m_held;
+            return m_rows.add(m_blockName, line.fields[0], line.fields[1], line.fields[2],
+                              m_lines.number());
+        case Kind::Word:
+        case Kind::Other:
+            break;
+        }
+        return Streamed::Declined;
+    }
+
+    bool quoted(const Line &line)
+    {
+        const QString text = fieldToString(line.text);
+        if (m_state == State::AfterName) {
+            m_cameraLines = true;
+            return startBlock(text);
+        }
+        if (m_state == State::Start) return startTrack(text);
+        if (m_state != State::InBlock || m_held < m_expected) return false;
+        if (!m_cameraLines) return startTrack(text);
+        m_waiting = Waiting::Quoted; // a camera when a count follows, else a track
+        m_waitingText = text;
+        return true;
+    }
+
+    bool integer(const Line &line)
+    {
+        if (m_state == State::AfterKey) return expect(line.integer);
+        if (m_state == State::Start || (m_state == State::InBlock && m_held < m_expected))
+            return false;
+        m_waiting = Waiting::Number; // a clip number when a count follows, else a count
+        m_waitingNumber = line.integer;
+        return true;
+    }
+
+    // The line after a waiting one came: whether it is a whole number
+    // decides what the waiting line was.
+    bool settleWaiting(bool numberFollows)
+    {
+        const Waiting waiting = std::exchange(m_waiting, Waiting::Nothing);
+        if (waiting == Waiting::Quoted)
+            return numberFollows ? startBlock(m_waitingText) : startTrack(m_waitingText);
+        return numberFollows ? startBlock(QString::number(m_waitingNumber))
+                             : startBlock(QString(), m_waitingNumber);
+    }
+
+    bool startTrack(const QString &quoted)
+    {
+        m_track = applyNameRule(quoted);
+        m_blockName = m_track;
+        m_state = State::AfterName;
+        return true;
+    }
+
+    // As the whole reading names a block's rows; with a count, the block
+    // has no key and its count was the line.
+    bool startBlock(const QString &key, std::optional<int> count = std::nullopt)
+    {
+        if (key == QLatin1String("Primary")) {
+            m_blockName = m_track;
+        } else if (key == QLatin1String("Secondary")) {
+            m_blockName = m_track + secondaryCameraSuffix();
+        } else {
+            if (!key.isEmpty() && m_primary.isEmpty()) m_primary = key;
+            m_blockName =
+                key.isEmpty() || key == m_primary ? m_track : m_track + QLatin1Char('_') + key;
+        }
+        m_state = State::AfterKey;
+        return !count || expect(*count);
+    }
+
+    bool expect(int count)
+    {
+        if (count < 0) return false;
+        m_expected = count;
+        m_held = 0;
+        m_state = State::InBlock;
+        return true;
+    }
+
+    LineSource &m_lines;
+    StreamedRows m_rows;
+    State m_state = State::Start;
+    Waiting m_waiting = Waiting::Nothing;
+    QString m_track, m_blockName, m_primary, m_waitingText;
+    int m_waitingNumber = 0;
+    bool m_cameraLines = false;
+    int m_expected = 0, m_held = 0;
+};
+
+Streamed streamPfTrack(LineSource &lines, RowStream &out)
+{
+    return PlainTracks(lines, out).read();
+}
+
+} // namespace
+
+namespace {
+
 // Which variant wrote a file: the version its comment header names, else
 // what follows the first name (a camera line: v5; a clip number: 2011; the
 // frame count: v4).
@@ -408,6 +555,7 @@ Formats pfTrackFormats()
     Formats out(3);
     for (Format &f : out) {
         f.read = readPfTrack;
+        f.stream = streamPfTrack;
         f.source = SourceRule::Flip;
         f.target = TargetRule::Flip;
         // 0 is the centre of the lower-left pixel, not the raster's edge.
