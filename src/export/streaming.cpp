@@ -132,7 +132,7 @@ public:
 Streamed readInPieces(const StreamJob &job, RowStream &out, std::atomic<qint64> *bytesRead)
 {
     FileLines lines(job.input, job.source->maxLineLength, bytesRead);
-    const Streamed outcome = job.source->stream(lines, out);
+    const Streamed outcome = job.source->stream(lines, job.input, out);
     return outcome == Streamed::Read && !lines.error().isEmpty() ? Streamed::Declined : outcome;
 }
 

@@ -256,7 +256,7 @@ private slots:
         for (const QByteArray &end : {QByteArray(), QByteArray("\n")}) {
             Count counted;
             LineSource lines(text + end);
-            QCOMPARE(synthEyes.stream(lines, counted),
+            QCOMPARE(synthEyes.stream(lines, QString(), counted),
                      end.isEmpty() ? Streamed::Declined : Streamed::Read);
             QCOMPARE(synthEyes.read(text + end, QString()).ok(), !end.isEmpty());
         }
@@ -306,7 +306,8 @@ private slots:
             }
         } gathered;
         LineSource lines(text);
-        const Streamed outcome = formatById(QStringLiteral("pftrack5"))->stream(lines, gathered);
+        const Streamed outcome =
+            formatById(QStringLiteral("pftrack5"))->stream(lines, QString(), gathered);
         const ReadResult whole = readPfTrack(text);
         if (!streams) {
             QCOMPARE(outcome, Streamed::Declined);
@@ -336,7 +337,7 @@ private slots:
             }
         } gathered;
         LineSource lines(text);
-        QCOMPARE(streamThreeDEv4(lines, gathered), Streamed::Read);
+        QCOMPARE(streamThreeDEv4(lines, QString(), gathered), Streamed::Read);
         QCOMPARE(gathered.sizes, (QList<int>{full, full, 2}));
         const ReadResult whole = readThreeDEv4(text);
         QCOMPARE(gathered.all.count, whole.set.count);

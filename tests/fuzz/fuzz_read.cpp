@@ -40,7 +40,7 @@ void streamAsRead(const QByteArray &bytes)
 {
     Gather gathered;
     LineSource lines(bytes);
-    if (format->stream(lines, gathered) != Streamed::Read) return;
+    if (format->stream(lines, QStringLiteral("fuzz.txt"), gathered) != Streamed::Read) return;
     const ReadResult whole = format->read(bytes, QStringLiteral("fuzz.txt"));
     if (!whole.ok() || !whole.notes.isEmpty() || !sameRows(gathered.all, whole.set))
         std::abort(); // the stream read what the whole reading refuses, notes or reads otherwise

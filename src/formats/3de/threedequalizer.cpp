@@ -302,7 +302,7 @@ private:
 
 } // namespace
 
-Streamed streamThreeDEv4(LineSource &lines, RowStream &out)
+Streamed streamThreeDEv4(LineSource &lines, const QString &, RowStream &out)
 {
     return PlainTracks(lines, out).read();
 }

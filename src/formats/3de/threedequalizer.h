@@ -12,13 +12,13 @@ ReadResult readThreeDEv4(const QByteArray &data, const QString &fileName = QStri
 // A track count, then the start of a track of that layout.
 bool looksLikeThreeDEv4(const QByteArray &data);
 // The same file's rows in pieces, for a file of the plain layout.
-Streamed streamThreeDEv4(LineSource &lines, RowStream &out);
+Streamed streamThreeDEv4(LineSource &lines, const QString &, RowStream &out);
 
 // 3D Equalizer v3: the image size in the header, names and indented
 // "frame x y" lines.
 ReadResult readThreeDEv3(const QByteArray &data, const QString &fileName = QString());
 bool looksLikeThreeDEv3(const QByteArray &data);
-Streamed streamThreeDEv3(LineSource &lines, RowStream &out);
+Streamed streamThreeDEv3(LineSource &lines, const QString &, RowStream &out);
 extern const WriterSteps threeDEv3Writer;
 
 } // namespace corvane

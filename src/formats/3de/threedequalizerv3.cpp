@@ -80,7 +80,7 @@ ReadResult readThreeDEv3(const QByteArray &data, const QString &)
     return result;
 }
 
-Streamed streamThreeDEv3(LineSource &lines, RowStream &out)
+Streamed streamThreeDEv3(LineSource &lines, const QString &, RowStream &out)
 {
     StreamedRows rows(out);
     Field line;

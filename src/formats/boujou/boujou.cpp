@@ -17,7 +17,7 @@ bool isBoujouRow(const std::vector<Field> &fields)
     return fields.size() == 4 && *fields[0].begin != '#';
 }
 
-Streamed streamBoujou(LineSource &lines, RowStream &out)
+Streamed streamBoujou(LineSource &lines, const QString &, RowStream &out)
 {
     return streamNamedRows(lines, out, isBoujouRow);
 }

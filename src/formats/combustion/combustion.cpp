@@ -39,6 +39,24 @@ ReadResult readCombustionTrack(const QByteArray &data, const QString &fileName)
     return refuseCutRow(rows.finish(), data);
 }
 
+// readCombustionTrack line by line.
+Streamed streamCombustionTrack(LineSource &lines, const QString &fileName, RowStream &out)
+{
+    const QString name = applyNameRule(QFileInfo(fileName).completeBaseName());
+    StreamedRows rows(out);
+    std::vector<Field> fields;
+    Field line;
+    while (rows.nextLine(lines, line, fields)) {
+        if (fields.size() != 4 || !fields[1].equals(":")) continue;
+        Field x = fields[2];
+        if (x.end > x.begin && x.end[-1] == ',') --x.end;
+        const Streamed added =
+            rows.add(name, withoutPointZero(fields[0]), x, fields[3], lines.number());
+        if (added != Streamed::Read) return added;
+    }
+    return rows.finish(lines);
+}
+
 bool looksLikeCombustionTrack(const QByteArray &data)
 {
     LineScanner scanner(data);
@@ -91,6 +109,7 @@ Formats combustionFormats()
     track.importFilter = track.treeExportFilter = "Combustion Track File (*.ascii)";
     track.recognition = {Recognition::Marker, ":", "This is not a Combustion File!"};
     track.read = readCombustionTrack;
+    track.stream = streamCombustionTrack;
     track.sniff = looksLikeCombustionTrack;
     track.writer = &trackWriter;
     track.source = SourceRule::Flip;

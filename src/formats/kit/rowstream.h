@@ -24,8 +24,9 @@ public:
 enum class Streamed { Read, Declined, Stopped };
 
 // Reads the file's lines into pieces of about StreamPieceRows rows; the
-// rows are those the format's read gives, in its order.
-using StreamFunction = Streamed (*)(LineSource &lines, RowStream &out);
+// rows are those the format's read gives, in its order. The file name is
+// for formats that name their track after it, as for ReadFunction.
+using StreamFunction = Streamed (*)(LineSource &lines, const QString &fileName, RowStream &out);
 
 constexpr int StreamPieceRows = 1 << 15;
 

@@ -126,7 +126,7 @@ ReadResult readMatchMover(const QByteArray &data, const QString &)
 
 // The same in pieces; the plate must come before the first row, as
 // MatchMover writes it, for the pieces to carry it.
-Streamed streamMatchMover(LineSource &lines, RowStream &out)
+Streamed streamMatchMover(LineSource &lines, const QString &, RowStream &out)
 {
     StreamedRows rows(out);
     Field line;

@@ -53,7 +53,7 @@ ReadResult readMayaLive(const QByteArray &data, const QString &)
     return result;
 }
 
-Streamed streamMayaLive(LineSource &lines, RowStream &out)
+Streamed streamMayaLive(LineSource &lines, const QString &, RowStream &out)
 {
     StreamedRows rows(out);
     Field line, rest;

@@ -78,6 +78,28 @@ ReadResult readNukeTracker(const QByteArray &data, const QString &fileName)
     return result;
 }
 
+namespace {
+
+// readNukeTracker line by line, for a file whose every row has its frame
+// (rows that count their frames on are the whole reading's).
+Streamed streamNukeTracker(LineSource &lines, const QString &fileName, RowStream &out)
+{
+    const QString trackName = QFileInfo(fileName).completeBaseName();
+    StreamedRows rows(out);
+    std::vector<Field> trimmedFields, fields;
+    Field line;
+    while (rows.nextLine(lines, line, trimmedFields)) {
+        splitSpaces(line, fields);
+        if (!hasDataShape(fields)) continue;
+        if (fields.size() != 3) return Streamed::Declined;
+        const Streamed added = rows.add(trackName, fields[0], fields[1], fields[2], lines.number());
+        if (added != Streamed::Read) return added;
+    }
+    return rows.finish(lines);
+}
+
+} // namespace
+
 bool looksLikeNukeTracker(const QByteArray &data)
 {
     std::vector<Field> fields;
@@ -116,7 +138,7 @@ ReadResult readNukeCameraTracker(const QByteArray &data, const QString &)
     return readTrackNameBlocks(data, TrackNames::AsWritten);
 }
 
-static Streamed streamNukeCameraTracker(LineSource &lines, RowStream &out)
+static Streamed streamNukeCameraTracker(LineSource &lines, const QString &, RowStream &out)
 {
     return streamTrackNameBlocks(lines, out, TrackNames::AsWritten);
 }
@@ -189,6 +211,7 @@ Formats nukeFormats()
     tracker.importFilter = "Nuke Tracker File (*.*)";
     tracker.treeExportFilter = "Nuke Tracker File (*.txt)";
     tracker.read = readNukeTracker;
+    tracker.stream = streamNukeTracker;
     tracker.sniff = looksLikeNukeTracker;
     tracker.writer = &trackerWriter;
     tracker.trackFileExtension = ".txt";

@@ -364,7 +364,7 @@ private:
     int m_expected = 0, m_held = 0;
 };
 
-Streamed streamPfTrack(LineSource &lines, RowStream &out)
+Streamed streamPfTrack(LineSource &lines, const QString &, RowStream &out)
 {
     return PlainTracks(lines, out).read();
 }

@@ -15,7 +15,7 @@ ReadResult readShakeTrack(const QByteArray &data, const QString &)
     return readTrackNameBlocks(data, TrackNames::NameRule);
 }
 
-Streamed streamShakeTrack(LineSource &lines, RowStream &out)
+Streamed streamShakeTrack(LineSource &lines, const QString &, RowStream &out)
 {
     return streamTrackNameBlocks(lines, out, TrackNames::NameRule);
 }

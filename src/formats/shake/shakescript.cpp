@@ -43,7 +43,8 @@ const char *skipSpace(const char *p, const char *end)
             p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
             if (!p) return end;
         } else if (*p == '/' && p + 1 < end && p[1] == '*') {
-            const char *close = std::search(p + 2, end, "*/", "*/" + 2);
+            static constexpr char closing[] = "*/";
+            const char *close = std::search(p + 2, end, closing, closing + 2);
             p = close == end ? end : close + 2;
         } else {
             break;
@@ -359,7 +360,7 @@ void ScriptReader::track(const QString &node, const QString &name, const Argumen
     std::vector<Key> xs, ys;
     if (xCurve && !keys(x, trackName + QStringLiteral(" X"), xs)) return;
     if (yCurve && !keys(y, trackName + QStringLiteral(" Y"), ys)) return;
-    auto fixed = [this](const Argument &a, double &value) {
+    auto fixed = [](const Argument &a, double &value) {
         bool ok = false;
         value = fieldToDouble(trimmed(Field{a.begin, a.end}), &ok);
         return ok;

@@ -21,7 +21,7 @@ ReadResult readSynthEyes(const QByteArray &data, const QString &)
     return readNamedRows(data, isDataLine);
 }
 
-Streamed streamSynthEyes(LineSource &lines, RowStream &out)
+Streamed streamSynthEyes(LineSource &lines, const QString &, RowStream &out)
 {
     return streamNamedRows(lines, out, isDataLine);
 }
