@@ -60,6 +60,37 @@ ReadResult readFusionTrack(const QByteArray &data, const QString &fileName)
     return refuseCutRow(rows.finish(), data);
 }
 
+// readFusionTrack line by line.
+Streamed streamFusionTrack(LineSource &lines, const QString &fileName, RowStream &out)
+{
+    const QString name = applyNameRule(QFileInfo(fileName).completeBaseName());
+    StreamedRows rows(out);
+    RowCollector &checks = rows.checks();
+    Field line;
+    std::vector<Field> fields;
+    rows.nextLine(lines, line, fields); // "DFMO"
+    double xOffset = 0, yOffset = 0;
+    while (rows.nextLine(lines, line, fields)) {
+        if (fields.empty() || fields[0].equals("#")) continue;
+        if (fields.size() == 5) {
+            double half = 0;
+            if (!checks.coordinate(fields[4], "Y", lines.number(), half)) return Streamed::Declined;
+            xOffset = 0.5;
+            yOffset = half / 2;
+        } else if (fields.size() == 7) {
+            int frame = 0;
+            double x = 0, y = 0;
+            if (!checks.frame(wholeFrame(fields[6]), lines.number(), frame) ||
+                !checks.coordinate(fields[0], "X", lines.number(), x) ||
+                !checks.coordinate(fields[1], "Y", lines.number(), y))
+                return Streamed::Declined;
+            const Streamed added = rows.addValues(name, frame, x + xOffset, y + yOffset);
+            if (added != Streamed::Read) return added;
+        }
+    }
+    return rows.finish(lines);
+}
+
 bool looksLikeFusionTrack(const QByteArray &data)
 {
     return data.startsWith("DFMO");
@@ -93,6 +124,7 @@ Formats fusionFormats()
     track.importFilter = track.treeExportFilter = "Fusion Track File (*.dfmo)";
     track.recognition = {Recognition::Marker, "DFMO", "This is not a Fusion File!"};
     track.read = readFusionTrack;
+    track.stream = streamFusionTrack;
     track.sniff = looksLikeFusionTrack;
     track.writer = &trackWriter;
     track.source = SourceRule::FusionTrack;

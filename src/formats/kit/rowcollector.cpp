@@ -148,7 +148,12 @@ Streamed StreamedRows::add(const QString &name, Field frameField, Field x, Field
     if (!m_check.frame(frameField, line, frame) || !m_check.coordinate(x, "X", line, xv) ||
         !m_check.coordinate(y, "Y", line, yv))
         return Streamed::Declined;
-    m_rows.add(name, frame, xv, yv);
+    return addValues(name, frame, xv, yv);
+}
+
+Streamed StreamedRows::addValues(const QString &name, int frame, double x, double y)
+{
+    m_rows.add(name, frame, x, y);
     if ((++m_read & (RowCollector::StopCheckRows - 1)) == 0 && stopRequested())
         return Streamed::Stopped;
     return m_rows.handOn() ? Streamed::Read : Streamed::Stopped;

@@ -134,6 +134,11 @@ public:
     // that is not a number, Stopped when a stop was asked for or the taker
     // wants no more.
     Streamed add(const QString &name, Field frame, Field x, Field y, int line);
+    // Adds a row of numbers read with checks() (for a reader that works its
+    // values out): Read to go on, Stopped as for add.
+    Streamed addValues(const QString &name, int frame, double x, double y);
+    // The whole reading's checks of a number; one that fails declines.
+    RowCollector &checks() { return m_check; }
     // The end of the text: the last piece handed on, unless nothing was
     // read or the last line may be a cut row.
     Streamed finish(const LineSource &lines);
