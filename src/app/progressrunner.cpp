@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QWindow>
 
@@ -91,6 +92,7 @@ bool ProgressRunner::run(const Run &run, const Work &work, const Slice &slice)
         std::atomic<bool> cancel{false}, finished{false};
         std::atomic<qint64> done{0};
     };
+    QScopedValueRollback<int> running(m_running, m_running + 1);
     auto state = std::make_shared<State>();
     std::thread worker([state, work] {
         work(state->cancel, state->done);

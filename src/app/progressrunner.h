@@ -54,6 +54,9 @@ public:
     bool copyTable(const corvane::TrackTable &from, corvane::TrackTable &to, const QString &title);
     // Joins the work that was left and has finished since.
     void joinFinished();
+    // A run is under way (its dialog's events are being handled): work that
+    // reads the table waits until it is done.
+    bool running() const { return m_running > 0; }
 
 private:
     struct Left
@@ -63,4 +66,5 @@ private:
     };
     QWidget *m_over;
     std::vector<Left> m_left;
+    int m_running = 0;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "trackview.h"
 
+#include "progressrunner.h"
 #include "table/tracknames.h"
 #include "trackmodel.h"
 
@@ -9,6 +10,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -250,8 +252,8 @@ void TrackCanvas::resizeEvent(QResizeEvent *)
     update();
 }
 
-TrackViewWindow::TrackViewWindow(TrackModel *model, QWidget *parent)
-    : QWidget(parent, Qt::Tool), m_model(model)
+TrackViewWindow::TrackViewWindow(TrackModel *model, QWidget *parent, ProgressRunner *runner)
+    : QWidget(parent, Qt::Tool), m_model(model), m_runner(runner)
 {
     setObjectName(QStringLiteral("trackView"));
     setWindowTitle(QStringLiteral("Track View"));
@@ -363,9 +365,15 @@ void TrackViewWindow::resizeEvent(QResizeEvent *event)
 void TrackViewWindow::rebuildNow()
 {
     if (!m_model) return;
+    // Other work under way may hold the table half changed (Apply's slices):
+    // the view is drawn once it is done.
+    if (m_runner && m_runner->running()) {
+        m_dirty = true;
+        m_rebuild->start();
+        return;
+    }
     const bool first = m_paths.isEmpty();
-    m_paths = TrackPaths::build(m_model->table(), m_values,
-                                m_placement ? m_placement(m_values) : PathPlacement());
+    m_paths = buildPaths();
     m_dirty = false;
     {
         QSignalBlocker block(m_slider);
@@ -375,6 +383,27 @@ void TrackViewWindow::rebuildNow()
     showSelectedRows(m_selectedRows);
     setFrame(std::clamp(m_canvas->frame(), m_paths.firstFrame(), m_paths.lastFrame()));
     if (first) m_canvas->fit();
+}
+
+// Rows enough to take a while are gone through on a worker, the window live
+// and its input held while it reads the table.
+TrackPaths TrackViewWindow::buildPaths() const
+{
+    constexpr int rowsOnTheSpot = 1 << 16;
+    const TrackTable &table = m_model->table();
+    const PathPlacement placement = m_placement ? m_placement(m_values) : PathPlacement();
+    if (!m_runner || table.rowCount() < rowsOnTheSpot)
+        return TrackPaths::build(table, m_values, placement);
+    TrackPaths built;
+    const ProgressRunner::Run run{
+        QStringLiteral("Track View"),
+        QStringLiteral("Drawing the tracks of %1 rows").arg(QLocale().toString(table.rowCount())),
+        QString(), 0, ProgressRunner::AfterCancel::Wait};
+    // Cancelled, the paths are waited for all the same: the view shows them.
+    m_runner->run(run, [&](const std::atomic<bool> &, std::atomic<qint64> &) {
+        built = TrackPaths::build(table, m_values, placement);
+    });
+    return built;
 }
 
 void TrackViewWindow::setPlate(QSizeF plate)

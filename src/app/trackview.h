@@ -18,6 +18,7 @@ class QLabel;
 class QPushButton;
 class QSlider;
 class QTimer;
+class ProgressRunner;
 class TrackModel;
 
 // The drawing: plate, paths, shape outlines and the current frame's points.
@@ -82,7 +83,9 @@ class TrackViewWindow : public QWidget
 {
     Q_OBJECT
 public:
-    TrackViewWindow(TrackModel *model, QWidget *parent);
+    // A large table's paths are drawn on a worker under the runner's dialog
+    // (none: on the spot).
+    TrackViewWindow(TrackModel *model, QWidget *parent, ProgressRunner *runner = nullptr);
 
     TrackCanvas *canvas() const { return m_canvas; }
     const corvane::TrackPaths &paths() const { return m_paths; }
@@ -111,11 +114,13 @@ protected:
 
 private:
     void tableChanged();
+    corvane::TrackPaths buildPaths() const;
     void setFrame(int frame);
     void togglePlay();
     void showPointer(QPointF data);
 
     QPointer<TrackModel> m_model;
+    ProgressRunner *m_runner = nullptr;
     std::function<corvane::PathPlacement(corvane::PathValues)> m_placement;
     corvane::TrackPaths m_paths;
     corvane::PathValues m_values = corvane::PathValues::Converted;

@@ -17,8 +17,9 @@
 
 using namespace corvane;
 
-TrackViewStep::TrackViewStep(QWidget *window, TrackModel *model, const PlatePanel *plate)
-    : QObject(window), m_window(window), m_model(model), m_plate(plate)
+TrackViewStep::TrackViewStep(QWidget *window, TrackModel *model, const PlatePanel *plate,
+                             ProgressRunner *runner)
+    : QObject(window), m_window(window), m_model(model), m_plate(plate), m_runner(runner)
 {
 }
 
@@ -29,7 +30,7 @@ void TrackViewStep::toggle()
         return;
     }
     if (!m_view) {
-        m_view = new TrackViewWindow(m_model, m_window);
+        m_view = new TrackViewWindow(m_model, m_window, m_runner);
         connect(m_view, &TrackViewWindow::tracksPicked, this, &TrackViewStep::rowsPicked);
         m_view->setPlacement([this](PathValues values) { return placement(values); });
         place();

@@ -14,6 +14,7 @@
 #include <vector>
 
 class PlatePanel;
+class ProgressRunner;
 class TrackModel;
 class TrackViewWindow;
 class QWidget;
@@ -29,7 +30,8 @@ class TrackViewStep : public QObject
 {
     Q_OBJECT
 public:
-    TrackViewStep(QWidget *window, TrackModel *model, const PlatePanel *plate);
+    TrackViewStep(QWidget *window, TrackModel *model, const PlatePanel *plate,
+                  ProgressRunner *runner);
     // The parts of the window the view must not cover, and the table it may.
     void setLayout(QWidget *table, QList<QWidget *> keepInSight)
     {
@@ -59,6 +61,7 @@ private:
     QWidget *m_window;
     TrackModel *m_model;
     const PlatePanel *m_plate;
+    ProgressRunner *m_runner;
     TrackViewWindow *m_view = nullptr;
     QWidget *m_tableWidget = nullptr;
     QList<QWidget *> m_keepInSight;

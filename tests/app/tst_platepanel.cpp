@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/progressrunner.h"
 #include "app/trackmodel.h"
+#include "app/trackview.h"
 #include "guitest.h"
 
 #include <QCheckBox>
@@ -343,6 +344,11 @@ private slots:
         const QString v4 = QStringLiteral("3DE v4 Track File (*.txt)");
         watch("import", [&] { QVERIFY(w.recogniseAndImport(path, v4)); });
         QCOMPARE(w.trackModel()->rowCount(), 3000000);
+        // The track view goes through the rows on a worker.
+        QAction *trackView = w.findChild<QAction *>(QStringLiteral("actionTrackView"));
+        watch("track view", [&] { trackView->trigger(); });
+        QCOMPARE(w.trackView()->paths().tracks().size(), size_t(300));
+        trackView->trigger(); // hidden again
         w.chooseExportTarget(dir.filePath(QStringLiteral("live.txt")),
                              QStringLiteral("Nuke Tracker File (*.txt)"));
         child<QLineEdit>(w, "plateResWidth")->setText(QStringLiteral("1920"));
