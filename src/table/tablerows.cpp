@@ -138,6 +138,7 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
 
 void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
 {
+    if (placesEveryRow(rows, block)) return putRowsInPlace(rows, std::move(block));
     const size_t total = m_rows.size() + block.m_rows.size();
     BigVector<Row> merged;
     merged.reserve(total);
@@ -155,6 +156,35 @@ void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
         }
     }
     m_rows.swap(merged);
+    block.m_rows.clear();
+    touch();
+}
+
+// One place for each of the block's rows, in ascending order, within the grown table.
+bool TrackTable::placesEveryRow(const std::vector<int> &rows, const RowBlock &block) const
+{
+    const size_t total = m_rows.size() + block.m_rows.size();
+    if (rows.size() != block.m_rows.size()) return false;
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i] < 0 || size_t(rows[i]) >= total || (i > 0 && rows[i] <= rows[i - 1]))
+            return false;
+    return true;
+}
+
+// The table grows in its own array and is merged from the back: the rows
+// move once, and no second array of the whole table is made (whose fresh
+// memory the system would clear first).
+void TrackTable::putRowsInPlace(const std::vector<int> &rows, RowBlock &&block)
+{
+    for (Row &incoming : block.m_rows) {
+        rehome(incoming.extra, block.m_extras.get(), store());
+        noteFormulas(incoming);
+        m_marked.rows += int(marks(incoming));
+    }
+    size_t old = m_rows.size(), next = block.m_rows.size();
+    m_rows.resize(old + next);
+    for (size_t r = m_rows.size(); r-- > 0 && next > 0;)
+        m_rows[r] = size_t(rows[next - 1]) == r ? block.m_rows[--next] : m_rows[--old];
     block.m_rows.clear();
     touch();
 }

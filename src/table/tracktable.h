@@ -227,6 +227,8 @@ private:
     RowExtra *extraOfRow(const Row &row) const;
     void releaseExtras(size_t first, size_t end); // of rows first..end-1
     void noteFormulas(const Row &row);
+    bool placesEveryRow(const std::vector<int> &rows, const RowBlock &block) const;
+    void putRowsInPlace(const std::vector<int> &rows, RowBlock &&block);
 
     Row &row(int r);
     const Row &row(int r) const;
