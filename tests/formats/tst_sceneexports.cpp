@@ -8,6 +8,7 @@
 #include "formats/registry.h"
 #include "import/detect.h"
 #include "import/dispatch.h"
+#include "table/namerule.h"
 #include "testdata.h"
 
 #include <QJsonArray>
@@ -385,6 +386,57 @@ console.log(JSON.stringify({calls: calls, layers: layers.map(l => ({name: l.name
         QVERIFY(!bad.ok());
         QCOMPARE(bad.line, 3);
         QVERIFY(!read("uvtrack", "{\"version\": 9, \"points\": []}").ok());
+    }
+
+    // The JSON is read as JSON is: members in any order, the last of a
+    // repeated member, every escape; what is not JSON is refused with its
+    // line, however deep its brackets go.
+    void uvJsonIsReadAsJson()
+    {
+        const QByteArray shuffled =
+            "{\"points\": [{\"per_frame\": [{\"weight\": 1, \"pos\": [0.5, 0.25], "
+            "\"frame\": 3.0}], \"name\": \"first\"}],\n"
+            " \"camera\": {\"resolution\": [640, 480]}, \"version\": 4.0}";
+        ReadResult back = read("uvtrack", shuffled);
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.set.names.at(0), QStringLiteral("first"));
+        QCOMPARE(back.set.frames[0], 3);
+        QCOMPARE(back.set.x[0], 0.5);
+        QCOMPARE(back.set.plateWidth, 640);
+
+        const QByteArray repeated =
+            "{\"version\": 2, \"version\": 3, \"points\": [{\"name\": \"gone\", "
+            "\"per_frame\": [{\"frame\": 1, \"pos\": [1, 1]}]}], \"points\": [{\"name\": "
+            "\"x\", \"name\": \"\\u00e9\\\"\\\\\\/\\ud83d\\ude00\\t\", \"per_frame\": [{\"frame\": "
+            "2, "
+            "\"pos\": [0, 0], \"pos_dist\": [0.125, 1e-3], \"pos_dist\": [0.75, -2E+1]}, "
+            "{\"frame\": 4, \"pos\": [0, 0], \"weight\": 0}]}]}";
+        back = read("uvtrack", repeated);
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.set.count, 1);
+        QCOMPARE(back.set.names.at(0), applyNameRule(QStringLiteral("é\"\\/\U0001F600\t")));
+        QCOMPARE(back.set.x[0], 0.75);
+        QCOMPARE(back.set.y[0], -20.0);
+        QCOMPARE(back.leftOut.keys, 1); // the key of weight 0
+        QVERIFY(back.notes.join(' ').contains(QLatin1String("\"pos_dist\"")));
+
+        const QList<std::pair<QByteArray, int>> broken{
+            {"{\"version\": 4,\n \"points\": []\n} x", 3},
+            {"{\"version\" 4}", 1},
+            {"{\"version\": 4, \"points\": [{\"name\": \"P\n}]}", 2},
+            {"{\"version\": 4,\n\"points\": [1e400]}", 2},
+            {"{\"version\": 4, \"deep\": " + QByteArray(5000, '[') + QByteArray(5000, ']') + "}",
+             1},
+            {"{\"version\": 4, \"points\": [", 1}};
+        for (const auto &[text, line] : broken) {
+            const ReadResult refused = read("uvtrack", text);
+            QVERIFY2(!refused.ok() && refused.error.contains(QLatin1String("not JSON")), text);
+            QCOMPARE(refused.line, line);
+        }
+        const ReadResult text = read("uvtrack", "{\"version\": \"4\", \"points\": []}");
+        QVERIFY(text.error.contains(QLatin1String("version 4;")));
+        const ReadResult notAPoint = read("uvtrack", "{\"version\": 4, \"points\": [7]}");
+        QVERIFY(notAPoint.error.contains(QLatin1String("point 1 has no name")));
     }
 
     // A layer's Position and Anchor Point and the Corner Pin's corners, a

@@ -13,54 +13,35 @@
 #include "formats/kit/scripttext.h"
 #include "table/namerule.h"
 #include "table/numbers.h"
+#include "uvjson.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <optional>
+#include <utility>
 
 namespace corvane {
 
 namespace {
 
-int lineAtOffset(const QByteArray &data, qsizetype offset)
-{
-    return int(QByteArrayView(data.constData(), std::min(offset, data.size())).count('\n')) + 1;
-}
-
-// Weights: 0 is a frame the solver leaves out (the key is not read);
-// other weights than 1 are not held by the table.
-struct Weights
-{
-    int zero = 0, other = 0;
-    void into(ReaderNotes &notes) const
-    {
-        if (zero)
-            notes.leftOut(QStringLiteral("%1 keys of weight 0 (frames the solver leaves out) "
-                                         "were left out.")
-                              .arg(zero),
-                          ReaderNotes::Keys, zero);
-        if (other)
-            notes.add(QStringLiteral("%1 keys have weights other than 1: Corvane keeps their "
-                                     "positions, not their weights.")
-                          .arg(other));
-    }
-};
-
-ReadResult readVersion1(const QByteArray &data)
+// Version 1 from its first line that is not blank (none: an empty file).
+ReadResult readVersion1(LineSource &lines, std::optional<Field> first)
 {
     RowCollector rows;
-    LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
-    Weights weights;
+    UvWeights weights;
     auto nextLine = [&](const char *what) {
-        while (scanner.next(line)) {
+        if (first) {
+            line = *std::exchange(first, std::nullopt);
+            splitTrimmed(line, fields);
+            return true;
+        }
+        while (lines.next(line)) {
             splitTrimmed(line, fields);
             if (!fields.empty()) return true;
         }
         rows.fail(QStringLiteral("the file ends where %1 should follow: it is cut short.")
                       .arg(QLatin1String(what)),
-                  scanner.number(), ErrorKind::CutShort);
+                  lines.number(), ErrorKind::CutShort);
         return false;
     };
     auto count = [&](const char *what, int &out) {
@@ -69,7 +50,7 @@ ReadResult readVersion1(const QByteArray &data)
         if (!ok || out < 0)
             rows.fail(QStringLiteral("\"%1\" is not a number of %2.")
                           .arg(fieldToString(trimmed(line)), QLatin1String(what)),
-                      scanner.number(), ErrorKind::BadNumber);
+                      lines.number(), ErrorKind::BadNumber);
         return ok && out >= 0;
     };
     int points = 0;
@@ -83,15 +64,15 @@ ReadResult readVersion1(const QByteArray &data)
             if (!nextLine("a frame line")) break;
             if (fields.size() != 4) {
                 rows.fail(QStringLiteral("a frame line holds a frame, u, v and a weight."),
-                          scanner.number());
+                          lines.number());
                 break;
             }
             int frame = 0;
             double u = 0, v = 0, weight = 0;
-            if (!rows.frame(fields[0], scanner.number(), frame) ||
-                !rows.coordinate(fields[1], "u", scanner.number(), u) ||
-                !rows.coordinate(fields[2], "v", scanner.number(), v) ||
-                !rows.coordinate(fields[3], "weight", scanner.number(), weight))
+            if (!rows.frame(fields[0], lines.number(), frame) ||
+                !rows.coordinate(fields[1], "u", lines.number(), u) ||
+                !rows.coordinate(fields[2], "v", lines.number(), v) ||
+                !rows.coordinate(fields[3], "weight", lines.number(), weight))
                 break;
             if (weight == 0) {
                 ++weights.zero;
@@ -101,11 +82,11 @@ ReadResult readVersion1(const QByteArray &data)
             rows.addValues(name, frame, u, v);
         }
     }
-    while (!rows.failed() && scanner.next(line)) {
+    while (!rows.failed() && lines.next(line)) {
         splitTrimmed(line, fields);
         if (!fields.empty()) {
             rows.fail(QStringLiteral("the file goes on after its %1 points.").arg(points),
-                      scanner.number());
+                      lines.number());
         }
     }
     ReadResult result = rows.finish(QStringLiteral("the file holds no point with a frame."));
@@ -115,104 +96,16 @@ ReadResult readVersion1(const QByteArray &data)
     return result;
 }
 
-bool number(const QJsonValue &v, double &out)
+// Version 1 or JSON, by the first line that holds something.
+ReadResult readUvTrackLines(LineSource &lines, const QString &)
 {
-    if (!v.isDouble()) return false;
-    out = v.toDouble();
-    return std::isfinite(out);
-}
-
-bool position(const QJsonValue &v, double &u, double &w)
-{
-    const QJsonArray a = v.toArray();
-    return a.size() == 2 && number(a[0], u) && number(a[1], w);
-}
-
-ReadResult readJson(const QByteArray &data)
-{
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError)
-        return ReadResult::failure(
-            QStringLiteral("the file is not JSON: %1.").arg(error.errorString()),
-            lineAtOffset(data, error.offset), ErrorKind::NotATrackFile);
-    const QJsonObject root = doc.object();
-    const int version = root.value(QLatin1String("version")).toInt();
-    if (version < 2 || version > 5)
-        return ReadResult::failure(
-            QStringLiteral("the file is a .uv file of version %1; Corvane reads versions 1 to 5.")
-                .arg(root.value(QLatin1String("version")).toVariant().toString()));
-    const QJsonValue pointsValue = root.value(QLatin1String("points"));
-    if (!pointsValue.isArray())
-        return ReadResult::failure(QStringLiteral("the file has no list of \"points\"."));
-    const QJsonArray points = pointsValue.toArray();
-    const QJsonValue promised = root.value(QLatin1String("num_points"));
-    RowCollector rows;
-    Weights weights;
-    int undistortedDiffer = 0;
-    for (qsizetype p = 0; p < points.size() && !rows.failed(); ++p) {
-        const QJsonObject point = points[p].toObject();
-        const QString name = applyNameRule(point.value(QLatin1String("name")).toString());
-        const QJsonValue perFrame = point.value(QLatin1String("per_frame"));
-        if (name.isEmpty() || !perFrame.isArray()) {
-            rows.fail(QStringLiteral("point %1 has no name or no \"per_frame\" list.").arg(p + 1),
-                      0);
-            break;
-        }
-        const QJsonArray keys = perFrame.toArray();
-        for (const QJsonValue &keyValue : keys) {
-            const QJsonObject key = keyValue.toObject();
-            double frame = 0, u = 0, v = 0, weight = 1, uu = 0, uv = 0;
-            const bool hasDist = key.contains(QLatin1String("pos_dist"));
-            const QJsonValue pos = key.value(QLatin1String(hasDist ? "pos_dist" : "pos"));
-            int whole = 0;
-            if (!number(key.value(QLatin1String("frame")), frame) || !wholeFrame(frame, whole) ||
-                !position(pos, u, v) ||
-                (key.contains(QLatin1String("weight")) &&
-                 !number(key.value(QLatin1String("weight")), weight))) {
-                rows.fail(QStringLiteral("a frame of point \"%1\" lacks a whole frame number, a "
-                                         "position [u, v] or a numeric weight.")
-                              .arg(name),
-                          0, ErrorKind::BadNumber);
-                break;
-            }
-            if (hasDist && position(key.value(QLatin1String("pos")), uu, uv) &&
-                (uu != u || uv != v))
-                ++undistortedDiffer;
-            if (weight == 0) {
-                ++weights.zero;
-                continue;
-            }
-            if (weight != 1) ++weights.other;
-            rows.addValues(name, whole, u, v);
-        }
+    Field line;
+    while (lines.next(line)) {
+        const Field start = trimmed(line);
+        if (start.isEmpty()) continue;
+        return *start.begin == '{' ? readUvJson(lines, start) : readVersion1(lines, line);
     }
-    if (!rows.failed() && promised.isDouble() && promised.toInt() != points.size())
-        rows.cutShort(QStringLiteral("the file promises %1 points and holds %2.")
-                          .arg(promised.toInt())
-                          .arg(points.size()));
-    ReadResult result = rows.finish(QStringLiteral("the file holds no point with a frame."));
-    if (!result.ok()) return result;
-    const QJsonArray resolution =
-        root.value(QLatin1String("camera")).toObject().value(QLatin1String("resolution")).toArray();
-    if (resolution.size() == 2 && resolution[0].toInt() > 0 && resolution[1].toInt() > 0) {
-        result.set.plateWidth = resolution[0].toInt();
-        result.set.plateHeight = resolution[1].toInt();
-    }
-    ReaderNotes notes;
-    weights.into(notes);
-    if (undistortedDiffer)
-        notes.add(QStringLiteral("%1 keys were read where they are on the plate (\"pos_dist\"); "
-                                 "their positions without lens distortion (\"pos\") were not.")
-                      .arg(undistortedDiffer));
-    notes.into(result);
-    return result;
-}
-
-ReadResult readUvTrack(const QByteArray &data, const QString &)
-{
-    const QByteArray start = data.left(64).trimmed();
-    return start.startsWith('{') ? readJson(data) : readVersion1(data);
+    return readVersion1(lines, std::nullopt);
 }
 
 bool looksLikeUvTrack(const QByteArray &data)
@@ -304,7 +197,8 @@ Formats uvTrackFormats()
     f.id = "uvtrack";
     f.name = "mmSolver UV Track";
     f.importFilter = f.treeExportFilter = "mmSolver UV Track File (*.uv)";
-    f.read = readUvTrack;
+    f.read = readLinesOf<readUvTrackLines>;
+    f.readLines = readUvTrackLines;
     f.sniff = looksLikeUvTrack;
     f.writer = &writer;
     f.source = SourceRule::AfterEffectsMask; // 0..1 from the lower-left
