@@ -28,34 +28,58 @@ Field wholeFrame(Field f)
     return f;
 }
 
+// A motion path's lines after "DFMO": a size line shifts the later samples
+// by half a pixel in X and half its last value in Y; a sample line is
+// "x y 0 0 0 0 frame". Both readings take the lines through it.
+class MotionPath
+{
+public:
+    explicit MotionPath(RowCollector &checks) : m_checks(checks) {}
+    // False when a number is not one (the checks keep why); a sample sets
+    // isSample and its row.
+    bool line(const std::vector<Field> &fields, int number, bool &isSample, int &frame, double &x,
+              double &y)
+    {
+        isSample = false;
+        if (fields.empty() || fields[0].equals("#")) return true;
+        if (fields.size() == 5) {
+            double half = 0;
+            if (!m_checks.coordinate(fields[4], "Y", number, half)) return false;
+            m_xOffset = 0.5;
+            m_yOffset = half / 2;
+        } else if (fields.size() == 7) {
+            if (!m_checks.frame(wholeFrame(fields[6]), number, frame) ||
+                !m_checks.coordinate(fields[0], "X", number, x) ||
+                !m_checks.coordinate(fields[1], "Y", number, y))
+                return false;
+            x += m_xOffset;
+            y += m_yOffset;
+            isSample = true;
+        }
+        return true;
+    }
+
+private:
+    RowCollector &m_checks;
+    double m_xOffset = 0, m_yOffset = 0;
+};
+
 ReadResult readFusionTrack(const QByteArray &data, const QString &fileName)
 {
     const QString name = applyNameRule(QFileInfo(fileName).completeBaseName());
     RowCollector rows;
+    MotionPath path(rows);
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
     scanner.next(line); // "DFMO"
-    double xOffset = 0, yOffset = 0;
+    bool sample = false;
+    int frame = 0;
+    double x = 0, y = 0;
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
-        if (fields.empty() || fields[0].equals("#")) continue;
-        if (fields.size() == 5) {
-            // A size line: later samples are shifted by half a pixel in X and
-            // half its last value in Y.
-            double half = 0;
-            if (!rows.coordinate(fields[4], "Y", scanner.number(), half)) break;
-            xOffset = 0.5;
-            yOffset = half / 2;
-        } else if (fields.size() == 7) {
-            int frame = 0;
-            double x = 0, y = 0;
-            if (!rows.frame(wholeFrame(fields[6]), scanner.number(), frame) ||
-                !rows.coordinate(fields[0], "X", scanner.number(), x) ||
-                !rows.coordinate(fields[1], "Y", scanner.number(), y))
-                break;
-            rows.addValues(name, frame, x + xOffset, y + yOffset);
-        }
+        if (!path.line(fields, scanner.number(), sample, frame, x, y)) break;
+        if (sample) rows.addValues(name, frame, x, y);
     }
     return refuseCutRow(rows.finish(), data);
 }
@@ -65,28 +89,18 @@ Streamed streamFusionTrack(LineSource &lines, const QString &fileName, RowStream
 {
     const QString name = applyNameRule(QFileInfo(fileName).completeBaseName());
     StreamedRows rows(out);
-    RowCollector &checks = rows.checks();
+    MotionPath path(rows.checks());
     Field line;
     std::vector<Field> fields;
     rows.nextLine(lines, line, fields); // "DFMO"
-    double xOffset = 0, yOffset = 0;
+    bool sample = false;
+    int frame = 0;
+    double x = 0, y = 0;
     while (rows.nextLine(lines, line, fields)) {
-        if (fields.empty() || fields[0].equals("#")) continue;
-        if (fields.size() == 5) {
-            double half = 0;
-            if (!checks.coordinate(fields[4], "Y", lines.number(), half)) return Streamed::Declined;
-            xOffset = 0.5;
-            yOffset = half / 2;
-        } else if (fields.size() == 7) {
-            int frame = 0;
-            double x = 0, y = 0;
-            if (!checks.frame(wholeFrame(fields[6]), lines.number(), frame) ||
-                !checks.coordinate(fields[0], "X", lines.number(), x) ||
-                !checks.coordinate(fields[1], "Y", lines.number(), y))
-                return Streamed::Declined;
-            const Streamed added = rows.addValues(name, frame, x + xOffset, y + yOffset);
-            if (added != Streamed::Read) return added;
-        }
+        if (!path.line(fields, lines.number(), sample, frame, x, y)) return Streamed::Declined;
+        if (!sample) continue;
+        if (const Streamed added = rows.addValues(name, frame, x, y); added != Streamed::Read)
+            return added;
     }
     return rows.finish(lines);
 }

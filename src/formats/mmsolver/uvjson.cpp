@@ -43,6 +43,13 @@ struct Scalar
     }
 };
 
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    const char lower = char(c | 0x20);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
 // The text's values one after another, each walked into or passed over.
 // A line end is white space between tokens (within a text, a line end).
 class JsonText
@@ -243,39 +250,20 @@ private:
         ++m_p; // the backslash
         if (m_p >= m_end) return fail("unterminated string");
         const char c = *m_p++;
-        switch (c) {
-        case '"':
-        case '\\':
-        case '/':
-            out += QLatin1Char(c);
-            return true;
-        case 'b':
-            out += QLatin1Char('\b');
-            return true;
-        case 'f':
-            out += QLatin1Char('\f');
-            return true;
-        case 'n':
-            out += QLatin1Char('\n');
-            return true;
-        case 'r':
-            out += QLatin1Char('\r');
-            return true;
-        case 't':
-            out += QLatin1Char('\t');
-            return true;
-        case 'u': {
-            if (m_end - m_p < 4) return fail("illegal escape sequence");
-            bool ok = false;
-            const ushort unit = QByteArray(m_p, 4).toUShort(&ok, 16);
-            if (!ok) return fail("illegal escape sequence");
-            m_p += 4;
-            out += QChar(unit); // a surrogate pair comes as two escapes, each a half
+        static constexpr char named[] = "\"\\/bfnrt", meant[] = "\"\\/\b\f\n\r\t";
+        if (const char *at = std::strchr(named, c); at && c != '\0') {
+            out += QLatin1Char(meant[at - named]);
             return true;
         }
-        default:
-            return fail("illegal escape sequence");
+        if (c != 'u' || m_end - m_p < 4) return fail("illegal escape sequence");
+        ushort unit = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int digit = hexDigit(*m_p++);
+            if (digit < 0) return fail("illegal escape sequence");
+            unit = ushort(unit * 16 + digit);
         }
+        out += QChar(unit); // a surrogate pair comes as two escapes, each a half
+        return true;
     }
 
     LineSource &m_lines;

@@ -68,6 +68,18 @@ void classify(Field raw, Line &line)
     }
 }
 
+// A stereo shot's cameras: the primary's rows keep the track's name, the
+// secondary's go to "NAME_Secondary". Otherwise the rows of the first
+// camera or clip of the file (firstKey, once met) keep the name; those of
+// any other go to a track named after both.
+QString blockName(const QString &track, const QString &key, QString &firstKey)
+{
+    if (key == QLatin1String("Primary")) return track;
+    if (key == QLatin1String("Secondary")) return track + secondaryCameraSuffix();
+    if (!key.isEmpty() && firstKey.isEmpty()) firstKey = key;
+    return key.isEmpty() || key == firstKey ? track : track + QLatin1Char('_') + key;
+}
+
 class Reader
 {
 public:
@@ -164,22 +176,10 @@ private:
         m_state = State::AfterName;
     }
 
-    // A stereo shot's cameras: the primary's rows keep the track's name,
-    // the secondary's go to "NAME_Secondary". Otherwise the rows of the
-    // first camera or clip of the file keep the name; those of any other go
-    // to a track named after both.
     void startBlock(const QString &key)
     {
         endBlock(false);
-        if (key == QLatin1String("Primary")) {
-            m_blockName = m_track;
-        } else if (key == QLatin1String("Secondary")) {
-            m_blockName = m_track + secondaryCameraSuffix();
-        } else {
-            if (!key.isEmpty() && m_primary.isEmpty()) m_primary = key;
-            m_blockName =
-                key.isEmpty() || key == m_primary ? m_track : m_track + QLatin1Char('_') + key;
-        }
+        m_blockName = blockName(m_track, key, m_primary);
         m_state = State::AfterKey;
     }
 
@@ -332,15 +332,7 @@ private:
     // has no key and its count was the line.
     bool startBlock(const QString &key, std::optional<int> count = std::nullopt)
     {
-        if (key == QLatin1String("Primary")) {
-            m_blockName = m_track;
-        } else if (key == QLatin1String("Secondary")) {
-            m_blockName = m_track + secondaryCameraSuffix();
-        } else {
-            if (!key.isEmpty() && m_primary.isEmpty()) m_primary = key;
-            m_blockName =
-                key.isEmpty() || key == m_primary ? m_track : m_track + QLatin1Char('_') + key;
-        }
+        m_blockName = blockName(m_track, key, m_primary);
         m_state = State::AfterKey;
         return !count || expect(*count);
     }
