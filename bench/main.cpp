@@ -510,6 +510,10 @@ int main(int argc, char *argv[])
     QCommandLineOption operationsOnlyOption(QStringLiteral("operations-only"),
                                             QStringLiteral("Only the track operations' stages."));
     parser.addOption(operationsOnlyOption);
+    QCommandLineOption windowOnlyOption(QStringLiteral("window-only"),
+                                        QStringLiteral("Only the window's stages (for "
+                                                       "profiling; no window/core ratios)."));
+    parser.addOption(windowOnlyOption);
     QCommandLineOption threadsOption(QStringLiteral("threads"),
                                      QStringLiteral("Threads the core may use (default: every "
                                                     "core)."),
@@ -555,6 +559,10 @@ int main(int argc, char *argv[])
     std::printf("# %d rows, %d tracks\n", rows, tracks);
     if (parser.isSet(operationsOnlyOption)) {
         runOperationStages(source);
+        return 0;
+    }
+    if (parser.isSet(windowOnlyOption)) {
+        runWindowStages(source, dir.path());
         return 0;
     }
 
