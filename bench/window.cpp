@@ -86,6 +86,18 @@ void runWindowStages(const QString &source, const QString &folder)
         model->undoStack()->undo();
         settle();
     });
+    // A few rows picked here and there, each its own run of the table.
+    std::vector<int> scattered;
+    for (int k = 0; k < 64; ++k)
+        scattered.push_back(int(qint64(model->rowCount()) * k / 64) + 1);
+    stage("window-delete-scattered-rows", [&] {
+        model->done(QStringLiteral("Delete Entire Rows"), corvane::deleteRows(*model, scattered));
+        settle();
+    });
+    stage("window-undo-delete-scattered-rows", [&] {
+        model->undoStack()->undo();
+        settle();
+    });
     QString text;
     for (int r = 0; r < 100000; ++r)
         text += QStringLiteral("Pasted_%1\t%2\t%3.25\t-%3.5\n").arg(r / 100).arg(r).arg(r);
