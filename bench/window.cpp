@@ -75,29 +75,25 @@ void runWindowStages(const QString &source, const QString &folder)
     w.trackView()->hide();
 
     TrackModel *model = w.trackModel();
+    auto deleteAndUndo = [&](const char *name, const std::vector<int> &rows) {
+        stage((QByteArray("window-delete-") + name).constData(), [&] {
+            model->done(QStringLiteral("Delete Entire Rows"), corvane::deleteRows(*model, rows));
+            settle();
+        });
+        stage((QByteArray("window-undo-delete-") + name).constData(), [&] {
+            model->undoStack()->undo();
+            settle();
+        });
+    };
     std::vector<int> everyOther;
     for (int r = 0; r < model->rowCount(); r += 2)
         everyOther.push_back(r);
-    stage("window-delete-rows", [&] {
-        model->done(QStringLiteral("Delete Entire Rows"), corvane::deleteRows(*model, everyOther));
-        settle();
-    });
-    stage("window-undo-delete-rows", [&] {
-        model->undoStack()->undo();
-        settle();
-    });
+    deleteAndUndo("rows", everyOther);
     // A few rows picked here and there, each its own run of the table.
     std::vector<int> scattered;
     for (int k = 0; k < 64; ++k)
         scattered.push_back(int(qint64(model->rowCount()) * k / 64) + 1);
-    stage("window-delete-scattered-rows", [&] {
-        model->done(QStringLiteral("Delete Entire Rows"), corvane::deleteRows(*model, scattered));
-        settle();
-    });
-    stage("window-undo-delete-scattered-rows", [&] {
-        model->undoStack()->undo();
-        settle();
-    });
+    deleteAndUndo("scattered-rows", scattered);
     QString text;
     for (int r = 0; r < 100000; ++r)
         text += QStringLiteral("Pasted_%1\t%2\t%3.25\t-%3.5\n").arg(r / 100).arg(r).arg(r);
