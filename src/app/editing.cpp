@@ -23,8 +23,9 @@
 
 using namespace corvane;
 
-TableEditing::TableEditing(QWidget *over, TablePanel *table, TrackModel *model)
-    : QObject(over), m_over(over), m_table(table), m_model(model)
+TableEditing::TableEditing(QWidget *over, TablePanel *table, TrackModel *model,
+                           ProgressRunner *runner)
+    : QObject(over), m_over(over), m_table(table), m_model(model), m_runner(runner)
 {
 }
 
@@ -201,9 +202,8 @@ void TableEditing::sortRows(bool ascending)
         QStringLiteral("Sorting %1")
             .arg(counted(table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
         QString(), 0, ProgressRunner::AfterCancel::Wait};
-    ProgressRunner runner(m_over);
-    const bool sorted =
-        runner.run(run, [job, &table, ascending](const std::atomic<bool> &, std::atomic<qint64> &) {
+    const bool sorted = m_runner->run(
+        run, [job, &table, ascending](const std::atomic<bool> &, std::atomic<qint64> &) {
             job->order = sortOrder(table, ascending ? SortOrder::Ascending : SortOrder::Descending);
             const std::vector<int> where = inverse(job->order);
             for (int r : rowsToColour(table))

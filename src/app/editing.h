@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+class ProgressRunner;
 class TablePanel;
 class TrackModel;
 
@@ -19,7 +20,8 @@ class TableEditing : public QObject
 {
     Q_OBJECT
 public:
-    TableEditing(QWidget *over, TablePanel *table, TrackModel *model);
+    // Long work (a sort) runs under the window's runner.
+    TableEditing(QWidget *over, TablePanel *table, TrackModel *model, ProgressRunner *runner);
 
     void copy();
     void paste();
@@ -40,5 +42,6 @@ private:
     QWidget *m_over;
     TablePanel *m_table;
     TrackModel *m_model;
+    ProgressRunner *m_runner;
     QString m_groupCopyText; // what the next copy puts on the clipboard, when not empty
 };

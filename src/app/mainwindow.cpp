@@ -61,7 +61,7 @@ void MainWindow::buildWindow()
     m_import = new ImportStep(files, m_model, m_plate, m_runner.get(), m_fileDialogs.get());
     m_export =
         new ExportStep(files, central, m_model, m_plate, m_runner.get(), m_fileDialogs.get());
-    m_editing = new TableEditing(this, m_table, m_model);
+    m_editing = new TableEditing(this, m_table, m_model, m_runner.get());
     m_trackView = new TrackViewStep(this, m_model, m_plate, m_runner.get());
     m_trackView->setLayout(m_table->view(),
                            {m_plate, m_resetAllButton, m_saveButton, m_exitButton});

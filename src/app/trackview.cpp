@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "trackview.h"
 
+#include "counting.h"
 #include "progressrunner.h"
 #include "table/tracknames.h"
 #include "trackmodel.h"
@@ -10,7 +11,6 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -397,7 +397,8 @@ TrackPaths TrackViewWindow::buildPaths() const
     TrackPaths built;
     const ProgressRunner::Run run{
         QStringLiteral("Track View"),
-        QStringLiteral("Drawing the tracks of %1 rows").arg(QLocale().toString(table.rowCount())),
+        QStringLiteral("Drawing the tracks of %1")
+            .arg(counted(table.rowCount(), QStringLiteral("row"), QStringLiteral("rows"))),
         QString(), 0, ProgressRunner::AfterCancel::Wait};
     // Cancelled, the paths are waited for all the same: the view shows them.
     m_runner->run(run, [&](const std::atomic<bool> &, std::atomic<qint64> &) {

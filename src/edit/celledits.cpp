@@ -87,10 +87,7 @@ EditPtr markRows(EditTarget &target, const std::vector<int> &rows, bool marked)
         for (int r : rows)
             for (int c = 0; c < t.columnCount(); ++c)
                 if (t.hasItem(r, c))
-                    t.setBackground(r, c,
-                                    marked
-                                        ? colors::rowMark
-                                        : (c == NameColumn ? colors::nameCell : colors::valueCell));
+                    t.setBackground(r, c, marked ? colors::rowMark : columnColour(c));
     });
 }
 

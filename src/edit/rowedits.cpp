@@ -13,7 +13,7 @@ void styleEmptyRow(TrackTable &table, int r)
     for (int c = 0; c < table.columnCount(); ++c) {
         table.setItemText(r, c, QString());
         table.setData(r, c, Qt::TextAlignmentRole, ImportedAlignment);
-        table.setBackground(r, c, c == NameColumn ? colors::nameCell : colors::valueCell);
+        table.setBackground(r, c, columnColour(c));
         if (c == NameColumn)
             table.setData(r, c, Qt::StatusTipRole, QStringLiteral("Empty"));
         else

@@ -167,11 +167,6 @@ std::vector<int> sortOrder(const TrackTable &table, SortOrder order)
     return permutation;
 }
 
-static Rgba columnColour(int column)
-{
-    return column == NameColumn ? colors::nameCell : colors::valueCell;
-}
-
 std::vector<int> rowsToColour(const TrackTable &table)
 {
     std::vector<int> out;

@@ -139,25 +139,7 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
 void TrackTable::putRows(const std::vector<int> &rows, RowBlock &&block)
 {
     if (placesEveryRow(rows, block)) return putRowsInPlace(rows, std::move(block));
-    const size_t total = m_rows.size() + block.m_rows.size();
-    BigVector<Row> merged;
-    merged.reserve(total);
-    size_t next = 0, old = 0;
-    for (size_t r = 0; r < total; ++r) {
-        if (next < block.m_rows.size() &&
-            (next >= rows.size() || size_t(rows[next]) == r || old >= m_rows.size())) {
-            Row &incoming = block.m_rows[next++];
-            rehome(incoming.extra, block.m_extras.get(), store());
-            noteFormulas(incoming);
-            m_marked.rows += int(marks(incoming));
-            merged.push_back(incoming);
-        } else {
-            merged.push_back(m_rows[old++]);
-        }
-    }
-    m_rows.swap(merged);
-    block.m_rows.clear();
-    touch();
+    putRowsInPlace(placesOf(rows, block), std::move(block));
 }
 
 // One place for each of the block's rows, in ascending order, within the grown table.
@@ -169,6 +151,24 @@ bool TrackTable::placesEveryRow(const std::vector<int> &rows, const RowBlock &bl
         if (rows[i] < 0 || size_t(rows[i]) >= total || (i > 0 && rows[i] <= rows[i - 1]))
             return false;
     return true;
+}
+
+// Places for the block's rows when `rows` does not give each one its own:
+// going down the grown table, a position takes the next block row when it
+// is that row's, when `rows` has run out, or when the old rows have.
+std::vector<int> TrackTable::placesOf(const std::vector<int> &rows, const RowBlock &block) const
+{
+    std::vector<int> places;
+    const size_t incoming = block.m_rows.size(), total = m_rows.size() + incoming;
+    for (size_t r = 0, next = 0, old = 0; r < total && next < incoming; ++r) {
+        if (next >= rows.size() || size_t(rows[next]) == r || old >= m_rows.size()) {
+            places.push_back(int(r));
+            ++next;
+        } else {
+            ++old;
+        }
+    }
+    return places;
 }
 
 // The table grows in its own array and is merged from the back: the rows

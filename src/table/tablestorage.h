@@ -30,11 +30,6 @@ enum BackgroundCode : quint8 {
     CustomBackground = 3
 };
 
-inline Rgba columnColour(int column)
-{
-    return column == NameColumn ? colors::nameCell : colors::valueCell;
-}
-
 inline bool isCoordinate(int column)
 {
     return column == XColumn || column == YColumn;

@@ -28,6 +28,12 @@ namespace corvane {
 enum Column { NameColumn = 0, FrameColumn = 1, XColumn = 2, YColumn = 3 };
 constexpr int TrackColumnCount = 4;
 
+// The background a column's cells have unless marked or given another.
+inline Rgba columnColour(int column)
+{
+    return column == NameColumn ? colors::nameCell : colors::valueCell;
+}
+
 enum class CellKind : quint8 { None = 0, Item = 1, Formula = 2 };
 
 class TrackTable;
@@ -228,6 +234,7 @@ private:
     void releaseExtras(size_t first, size_t end); // of rows first..end-1
     void noteFormulas(const Row &row);
     bool placesEveryRow(const std::vector<int> &rows, const RowBlock &block) const;
+    std::vector<int> placesOf(const std::vector<int> &rows, const RowBlock &block) const;
     void putRowsInPlace(const std::vector<int> &rows, RowBlock &&block);
 
     Row &row(int r);

@@ -200,6 +200,32 @@ private slots:
         QCOMPARE(moved.markedCount(), 0);
     }
 
+    // Places that do not give each row put back its own: the rows go where
+    // a merge down the table puts them (none listed: first; past the end: last).
+    void rowsPutWithoutTheirPlaces()
+    {
+        auto names = [](const TrackTable &t) {
+            QStringList out;
+            for (int r = 0; r < t.rowCount(); ++r)
+                out << t.text(r, NameColumn);
+            return out;
+        };
+        auto table = [] {
+            TrackTable t;
+            t.setColumnCount(TrackColumnCount);
+            t.setRowCount(4);
+            for (int r = 0; r < 4; ++r)
+                t.setItemText(r, NameColumn, QString(QChar(u'A' + r)));
+            return t;
+        };
+        TrackTable t = table();
+        t.putRows({}, t.takeRows({2, 3}));
+        QCOMPARE(names(t), QStringList({"C", "D", "A", "B"}));
+        t = table();
+        t.putRows({9}, t.takeRows({0}));
+        QCOMPARE(names(t), QStringList({"B", "C", "D", "A"}));
+    }
+
     // A permutation of many cycles (and rows that stay) puts each row,
     // with its own texts, where the order says.
     void permutationsPutEveryRowInPlace()

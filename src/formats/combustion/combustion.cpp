@@ -22,6 +22,17 @@ Field withoutPointZero(Field f)
     return f;
 }
 
+// A row's line, "12.0 : +x, +y": its frame without the ".0", X without the comma.
+bool rowFields(const std::vector<Field> &fields, Field &frame, Field &x, Field &y)
+{
+    if (fields.size() != 4 || !fields[1].equals(":")) return false;
+    frame = withoutPointZero(fields[0]);
+    x = fields[2];
+    if (x.end > x.begin && x.end[-1] == ',') --x.end;
+    y = fields[3];
+    return true;
+}
+
 ReadResult readCombustionTrack(const QByteArray &data, const QString &fileName)
 {
     const QString name = applyNameRule(QFileInfo(fileName).completeBaseName());
@@ -29,12 +40,10 @@ ReadResult readCombustionTrack(const QByteArray &data, const QString &fileName)
     LineScanner scanner(data);
     Field line;
     std::vector<Field> fields;
+    Field frame{}, x{}, y{};
     while (!rows.failed() && scanner.next(line)) {
         splitTrimmed(line, fields);
-        if (fields.size() != 4 || !fields[1].equals(":")) continue;
-        Field x = fields[2];
-        if (x.end > x.begin && x.end[-1] == ',') --x.end;
-        rows.add(name, withoutPointZero(fields[0]), x, fields[3], scanner.number());
+        if (rowFields(fields, frame, x, y)) rows.add(name, frame, x, y, scanner.number());
     }
     return refuseCutRow(rows.finish(), data);
 }
@@ -46,13 +55,12 @@ Streamed streamCombustionTrack(LineSource &lines, const QString &fileName, RowSt
     StreamedRows rows(out);
     std::vector<Field> fields;
     Field line;
+    Field frame{}, x{}, y{};
     while (rows.nextLine(lines, line, fields)) {
-        if (fields.size() != 4 || !fields[1].equals(":")) continue;
-        Field x = fields[2];
-        if (x.end > x.begin && x.end[-1] == ',') --x.end;
-        const Streamed added =
-            rows.add(name, withoutPointZero(fields[0]), x, fields[3], lines.number());
-        if (added != Streamed::Read) return added;
+        if (!rowFields(fields, frame, x, y)) continue;
+        if (const Streamed added = rows.add(name, frame, x, y, lines.number());
+            added != Streamed::Read)
+            return added;
     }
     return rows.finish(lines);
 }

@@ -85,8 +85,8 @@ public:
     {
         if (!enter('{')) return false;
         if (take('}')) return leave();
+        QString key; // one buffer for every member's key
         for (;;) {
-            QString key;
             if (ahead() != '"') return fail("object is missing after a comma");
             if (!string(key)) return false;
             if (!take(':')) return fail("missing name separator");
@@ -110,6 +110,13 @@ public:
         }
     }
 
+    // Any value, passed over.
+    bool skip()
+    {
+        Scalar ignored;
+        return scalar(ignored);
+    }
+
     // Any value; a number or a text is kept, an array or object passed over.
     bool scalar(Scalar &out)
     {
@@ -117,16 +124,10 @@ public:
         switch (ahead()) {
         case '{':
             out.kind = Scalar::Object;
-            return object([this](const QString &) {
-                Scalar ignored;
-                return scalar(ignored);
-            });
+            return object([this](const QString &) { return skip(); });
         case '[':
             out.kind = Scalar::Array;
-            return array([this] {
-                Scalar ignored;
-                return scalar(ignored);
-            });
+            return array([this] { return skip(); });
         case '"':
             out.kind = Scalar::Text;
             return string(out.text);
@@ -215,11 +216,17 @@ private:
 
     bool string(QString &out)
     {
-        ++m_p; // the opening quote
-        out.clear();
+        ++m_p;         // the opening quote
+        out.resize(0); // its room kept for the next text
         const char *run = m_p;
+        bool ascii = true; // the run so far: taken as it is, with nothing to decode
         auto flush = [&] {
-            if (m_p > run) out += QString::fromUtf8(run, m_p - run);
+            if (m_p == run) return;
+            if (ascii)
+                out.append(QLatin1String(run, m_p - run));
+            else
+                out.append(QString::fromUtf8(run, m_p - run));
+            ascii = true;
         };
         for (;;) {
             if (m_p == m_end) { // a line end within the text
@@ -236,6 +243,7 @@ private:
                 return true;
             }
             if (c != '\\') {
+                ascii = ascii && c < 0x80;
                 ++m_p;
                 continue;
             }
@@ -286,10 +294,7 @@ struct Key
 bool position(JsonText &json, bool &valid, double &u, double &v)
 {
     valid = false;
-    if (json.ahead() != '[') {
-        Scalar other;
-        return json.scalar(other);
-    }
+    if (json.ahead() != '[') return json.skip();
     int count = 0;
     bool numbers = true;
     const bool read = json.array([&] {
@@ -310,8 +315,7 @@ Key readKey(JsonText &json, bool &ok)
     bool hasFrame = false, hasDist = false, distValid = false, posValid = false, weightOk = true;
     double frame = 0, du = 0, dv = 0, pu = 0, pv = 0;
     if (json.ahead() != '{') {
-        Scalar other;
-        ok = json.scalar(other);
+        ok = json.skip();
         return key;
     }
     ok = json.object([&](const QString &name) {
@@ -334,8 +338,7 @@ Key readKey(JsonText &json, bool &ok)
             key.weight = s.number;
             return true;
         }
-        Scalar other;
-        return json.scalar(other);
+        return json.skip();
     });
     const bool placed = hasDist ? distValid : posValid;
     key.valid = hasFrame && wholeFrame(frame, key.frame) && placed && weightOk;
@@ -353,11 +356,7 @@ public:
     bool read(JsonText &json)
     {
         *this = Points(); // a later "points" is the one that counts
-        if (json.ahead() != '[') {
-            Scalar other;
-            present = false;
-            return json.scalar(other);
-        }
+        if (json.ahead() != '[') return json.skip();
         present = true;
         return json.array([&] { return point(json); });
     }
@@ -389,22 +388,17 @@ private:
                 if (member == QLatin1String("per_frame")) {
                     keys.clear();
                     hasKeys = json.ahead() == '[';
-                    if (!hasKeys) {
-                        Scalar other;
-                        return json.scalar(other);
-                    }
+                    if (!hasKeys) return json.skip();
                     return json.array([&] {
                         bool read = true;
                         keys.push_back(readKey(json, read));
                         return read;
                     });
                 }
-                Scalar other;
-                return json.scalar(other);
+                return json.skip();
             });
         } else {
-            Scalar other;
-            ok = json.scalar(other);
+            ok = json.skip();
         }
         if (ok && error.isEmpty()) take(applyNameRule(name), hasKeys, keys);
         return ok;
@@ -458,20 +452,13 @@ ReadResult readUvJson(LineSource &lines, Field first)
     int width = 0, height = 0;
     auto camera = [&] {
         width = height = 0; // the last camera is the one that counts
-        if (json.ahead() != '{') {
-            Scalar other;
-            return json.scalar(other);
-        }
+        if (json.ahead() != '{') return json.skip();
         return json.object([&](const QString &member) {
             if (member != QLatin1String("resolution")) {
-                Scalar other;
-                return json.scalar(other);
+                return json.skip();
             }
             width = height = 0;
-            if (json.ahead() != '[') {
-                Scalar other;
-                return json.scalar(other);
-            }
+            if (json.ahead() != '[') return json.skip();
             std::vector<int> sides;
             const bool ok = json.array([&] {
                 Scalar s;
@@ -491,12 +478,10 @@ ReadResult readUvJson(LineSource &lines, Field first)
             if (member == QLatin1String("num_points")) return json.scalar(promised);
             if (member == QLatin1String("points")) return points.read(json);
             if (member == QLatin1String("camera")) return camera();
-            Scalar other;
-            return json.scalar(other);
+            return json.skip();
         });
     } else {
-        Scalar other; // not an object: the document holds no version
-        ok = json.scalar(other);
+        ok = json.skip(); // not an object: the document holds no version
     }
     if (ok && !json.atEnd()) json.fail("garbage at the end of the document");
     if (json.failed())
