@@ -354,6 +354,7 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     // (this writes shared state, so it is not split).
     for (int r = 0; r < table.rowCount(); ++r)
         if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
+    table.holdPoints();
     const std::vector<RowConversion> pieces =
         convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {
             table.storeConverted(r, c.mid.x, c.mid.y, c.out.x, c.out.y, int(c.frame));
@@ -412,8 +413,10 @@ bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, Ap
     if (!checked) return true;
     ApplyParams kept = params;
     kept.progress = nullptr; // the job's, gone with it
-    conversion.convert = [kept, run](TrackTable &t, int begin, int end) {
+    std::shared_ptr<TrackTable::PointsRoom> room = TrackTable::pointsRoom(table.rowCount());
+    conversion.convert = [kept, run, room](TrackTable &t, int begin, int end) {
         const RowConversion base{kept, run.plate, run.window, run.target, {}, false, {}, {}, 0};
+        t.holdPoints(end, room.get());
         forRowRanges(
             end - begin,
             [&](int from, int to, int) {

@@ -66,11 +66,11 @@ QVariant TrackTable::data(int r, int column, int role) const
         break;
     case Qt::ToolTipRole:
         if (isCoordinate(column) && (rw.flags & HasImported))
-            return general6(rw.imported[column - XColumn]);
+            return general6(pointsOf(r).imported[column - XColumn]);
         break;
     case Qt::StatusTipRole:
         if (isCoordinate(column) && (rw.flags & HasPixel))
-            return fixed6(rw.pixel[column - XColumn]);
+            return fixed6(pointsOf(r).pixel[column - XColumn]);
         if (column == NameColumn) {
             const RowExtra *x = extraOfRow(rw);
             if (x && !x->note.isEmpty()) return x->note;
@@ -143,6 +143,7 @@ qint64 TrackTable::memoryBytes() const
     for (const QString &name : m_names)
         names += 48 + 2 * name.size(); // the string, its hash entry
     return qint64(m_rows.size()) * qint64(sizeof(Row)) +
+           qint64(m_points.size()) * qint64(sizeof(RowPoints)) +
            (m_extras ? qint64(m_extras->entries.size()) * ExtraBytes : 0) + names;
 }
 

@@ -24,24 +24,35 @@ void TrackTable::insertRows(int position, int count)
     std::vector<Row> fresh(static_cast<size_t>(count));
     m_rows.insert(m_rows.begin() + position, std::make_move_iterator(fresh.begin()),
                   std::make_move_iterator(fresh.end()));
+    // New rows hold no values: their points are their values.
+    if (size_t(position) < m_points.size())
+        m_points.insert(m_points.begin() + position, size_t(count), RowPoints());
     touch();
+}
+
+// From the back: every old item moves down by the new ones before it.
+template <typename Items>
+static void spreadAfter(Items &items, const std::vector<int> &after)
+{
+    const qint64 old = qint64(items.size());
+    items.resize(items.size() + after.size());
+    qint64 next = qint64(after.size()) - 1, to = qint64(items.size()) - 1;
+    for (qint64 from = old - 1; from >= -1; --from) {
+        while (next >= 0 && after[size_t(next)] >= from) {
+            items[size_t(to--)] = {};
+            --next;
+        }
+        if (from >= 0 && to != from) items[size_t(to)] = items[size_t(from)];
+        --to;
+    }
 }
 
 void TrackTable::insertRowsAfter(const std::vector<int> &after)
 {
     if (after.empty()) return;
-    const qint64 old = qint64(m_rows.size());
-    m_rows.resize(m_rows.size() + after.size());
-    // From the back: every old row moves down by the new rows before it.
-    qint64 next = qint64(after.size()) - 1, to = qint64(m_rows.size()) - 1;
-    for (qint64 from = old - 1; from >= -1; --from) {
-        while (next >= 0 && after[size_t(next)] >= from) {
-            m_rows[size_t(to--)] = Row();
-            --next;
-        }
-        if (from >= 0 && to != from) m_rows[size_t(to)] = m_rows[size_t(from)];
-        --to;
-    }
+    spreadPoints();
+    spreadAfter(m_rows, after);
+    if (!m_points.empty()) spreadAfter(m_points, after);
     touch();
 }
 
@@ -52,28 +63,39 @@ void TrackTable::removeRows(int position, int count)
     m_marked.rows -= marksIn(size_t(position), size_t(position + count));
     releaseExtras(size_t(position), size_t(position + count));
     m_rows.erase(m_rows.begin() + position, m_rows.begin() + position + count);
+    if (size_t(position) < m_points.size())
+        m_points.erase(m_points.begin() + position,
+                       m_points.begin() + std::min(size_t(position + count), m_points.size()));
     touch();
 }
 
 // In place, a cycle of the permutation at a time: a second array of rows
 // would double the table's memory for the while, and the system's clearing
 // of that much fresh memory took longer than the moves themselves.
-void TrackTable::permuteRows(const std::vector<int> &order)
+template <typename Items>
+static void permute(Items &items, const std::vector<int> &order)
 {
     std::vector<bool> placed(order.size(), false);
     for (size_t start = 0; start < order.size(); ++start) {
         if (placed[start]) continue;
-        Row first = m_rows[start]; // the cycle's last position takes it
+        auto first = items[start]; // the cycle's last position takes it
         size_t at = start;
         for (;;) {
             placed[at] = true;
             const size_t from = size_t(order[at]);
             if (from == start) break;
-            m_rows[at] = m_rows[from];
+            items[at] = items[from];
             at = from;
         }
-        m_rows[at] = first;
+        items[at] = first;
     }
+}
+
+void TrackTable::permuteRows(const std::vector<int> &order)
+{
+    spreadPoints();
+    permute(m_rows, order);
+    if (!m_points.empty()) permute(m_points, order);
     touch();
 }
 
@@ -97,7 +119,8 @@ RowBlock TrackTable::copyRows(const std::vector<int> &rows) const
     RowBlock block;
     block.m_rows.reserve(rows.size());
     for (int r : rows)
-        block.m_rows.push_back(copyOf(row(r), m_extras.get(), block.store()));
+        appendRow(block.m_rows, block.m_points, copyOf(row(r), m_extras.get(), block.store()),
+                  keptPoints(size_t(r)));
     return block;
 }
 
@@ -109,6 +132,11 @@ void TrackTable::swapRows(const std::vector<int> &rows, RowBlock &block)
         rehome(here.extra, m_extras.get(), block.store());
         rehome(there.extra, block.m_extras.get(), store());
         m_marked.rows += int(marks(there)) - int(marks(here));
+        // Points kept on either side are kept on both.
+        if (keptPoints(size_t(rows[i])) || i < block.m_points.size()) {
+            extendPoints(block.m_rows, block.m_points, i + 1);
+            std::swap(pointsFor(rows[i]), block.m_points[i]);
+        }
         std::swap(here, there);
         noteFormulas(here);
     }
@@ -119,19 +147,25 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
 {
     RowBlock block;
     block.m_rows.reserve(rows.size());
-    size_t next = 0, kept = 0;
+    // Kept rows that had points are the first kept ones: they keep them.
+    size_t next = 0, kept = 0, keptPointed = 0;
     for (size_t r = 0; r < m_rows.size(); ++r) {
         if (next < rows.size() && size_t(rows[next]) == r) {
             rehome(m_rows[r].extra, m_extras.get(), block.store());
             m_marked.rows -= int(marks(m_rows[r]));
-            block.m_rows.push_back(m_rows[r]);
+            appendRow(block.m_rows, block.m_points, m_rows[r], keptPoints(r));
             ++next;
         } else {
             if (kept != r) m_rows[kept] = m_rows[r];
+            if (r < m_points.size()) {
+                if (kept != r) m_points[kept] = m_points[r];
+                keptPointed = kept + 1;
+            }
             ++kept;
         }
     }
     m_rows.resize(kept);
+    if (m_points.size() > keptPointed) m_points.resize(keptPointed);
     touch();
     return block;
 }
@@ -171,6 +205,17 @@ std::vector<int> TrackTable::placesOf(const std::vector<int> &rows, const RowBlo
     return places;
 }
 
+// Grows items by incoming and merges them from the back, incoming[i] to rows[i].
+template <typename Items, typename Incoming>
+static void merge(Items &items, Incoming &incoming, const std::vector<int> &rows)
+{
+    size_t old = items.size(), next = incoming.size();
+    items.resize(old + next);
+    for (size_t r = items.size(); r-- > 0 && next > 0;)
+        items[r] = size_t(rows[next - 1]) == r ? incoming[--next] : items[--old];
+    incoming.clear();
+}
+
 // The table grows in its own array and is merged from the back: the rows
 // move once, and no second array of the whole table is made (whose fresh
 // memory the system would clear first).
@@ -181,11 +226,12 @@ void TrackTable::putRowsInPlace(const std::vector<int> &rows, RowBlock &&block)
         noteFormulas(incoming);
         m_marked.rows += int(marks(incoming));
     }
-    size_t old = m_rows.size(), next = block.m_rows.size();
-    m_rows.resize(old + next);
-    for (size_t r = m_rows.size(); r-- > 0 && next > 0;)
-        m_rows[r] = size_t(rows[next - 1]) == r ? block.m_rows[--next] : m_rows[--old];
-    block.m_rows.clear();
+    if (!m_points.empty() || !block.m_points.empty()) {
+        holdPoints();
+        extendPoints(block.m_rows, block.m_points, block.m_rows.size());
+        merge(m_points, block.m_points, rows);
+    }
+    merge(m_rows, block.m_rows, rows);
     touch();
 }
 
@@ -193,6 +239,7 @@ TrackTable TrackTable::clone() const
 {
     TrackTable copy;
     copy.m_rows = m_rows; // slot numbers stay: the store is copied slot for slot
+    copy.m_points = m_points;
     if (m_extras) {
         ExtraStore &to = copy.store();
         to.unused = m_extras->unused;
@@ -230,6 +277,7 @@ int RowBlock::size() const
 qint64 RowBlock::memoryBytes() const
 {
     return qint64(m_rows.capacity() * sizeof(TrackTable::Row)) +
+           qint64(m_points.capacity() * sizeof(TrackTable::RowPoints)) +
            (m_extras ? qint64(m_extras->entries.size()) * ExtraBytes : 0);
 }
 
@@ -247,24 +295,29 @@ RowBlock RowBlock::takeFront(int count)
     front.m_rows.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         rehome(m_rows[size_t(i)].extra, m_extras.get(), front.store());
-        front.m_rows.push_back(m_rows[size_t(i)]);
+        const size_t at = size_t(i);
+        appendRow(front.m_rows, front.m_points, m_rows[at],
+                  at < m_points.size() ? &m_points[at] : nullptr);
     }
     m_rows.erase(m_rows.begin(), m_rows.begin() + count);
+    m_points.erase(m_points.begin(), m_points.begin() + std::min(size_t(count), m_points.size()));
     return front;
 }
 
 void RowBlock::append(RowBlock &&other)
 {
-    for (TrackTable::Row &row : other.m_rows) {
+    for (size_t i = 0; i < other.m_rows.size(); ++i) {
+        TrackTable::Row &row = other.m_rows[i];
         rehome(row.extra, other.m_extras.get(), store());
-        m_rows.push_back(row);
+        appendRow(m_rows, m_points, row, i < other.m_points.size() ? &other.m_points[i] : nullptr);
     }
     other.m_rows.clear();
+    other.m_points.clear();
 }
 
 size_t TrackTable::memoryUse() const
 {
-    size_t bytes = m_rows.capacity() * sizeof(Row);
+    size_t bytes = m_rows.capacity() * sizeof(Row) + m_points.capacity() * sizeof(RowPoints);
     if (m_extras)
         for (const auto &extra : m_extras->entries)
             if (extra) bytes += sizeof(RowExtra);

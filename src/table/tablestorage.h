@@ -5,6 +5,7 @@
 
 #include "tracktable.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -51,7 +52,7 @@ struct TrackTable::RowExtra
 };
 
 // A row's rare attributes live in its owner's store (the table's, or a
-// row block's), found by slot number: a row stays 64 bytes.
+// row block's), found by slot number: a row stays 32 bytes.
 // About what one row's rare attributes take (tips, colours, formulas).
 constexpr qint64 ExtraBytes = 256;
 
@@ -83,9 +84,7 @@ struct TrackTable::ExtraStore
 
 struct TrackTable::Row
 {
-    double value[2] = {0, 0};    // X and Y as shown
-    double imported[2] = {0, 0}; // the imported values (tool tips)
-    double pixel[2] = {0, 0};    // pixels from the top-left (status tips)
+    double value[2] = {0, 0}; // X and Y as shown
     qint32 frameNumber = 0;
     quint32 nameId = 0;
     quint32 extra = 0;      // slot in the owner's ExtraStore; 0: none
@@ -106,6 +105,52 @@ struct TrackTable::Row
     bool fromNumbers(int c) const { return flags & textFromNumbers(c); }
 };
 
-static_assert(sizeof(TrackTable::Row) <= 64, "a million rows must stay within 64 MB");
+static_assert(sizeof(TrackTable::Row) <= 32, "a million rows must stay within 32 MB");
+
+// The values a row shows until an Apply or an edit sets them apart: an
+// imported row's source and pixel values are its shown ones, so they are
+// kept beside the rows only from the first row that differs.
+struct TrackTable::RowPoints
+{
+    // Left as they are when made by a large array's growth: every place
+    // that makes points fills them.
+    double imported[2]; // the imported values (tool tips)
+    double pixel[2];    // pixels from the top-left (status tips)
+
+    static RowPoints of(const Row &row)
+    {
+        return {{row.value[0], row.value[1]}, {row.value[0], row.value[1]}};
+    }
+};
+
+struct TrackTable::PointsRoom
+{
+    BigVector<RowPoints> points; // empty, with its capacity touched
+};
+
+// Rows [0, points.size()) have their points there; the later rows' points
+// are their values.
+template <typename Rows, typename Points>
+void extendPoints(const Rows &rows, Points &points, size_t end)
+{
+    end = std::min(end, rows.size());
+    if (points.size() >= end) return;
+    // Room for all at once: a large array's pages are touched only as filled.
+    if (points.capacity() < end) points.reserve(rows.size());
+    for (size_t r = points.size(); r < end; ++r)
+        points.push_back(TrackTable::RowPoints::of(rows[r]));
+}
+
+// Appends a row with its points (null: its values) to rows and points.
+template <typename Rows, typename Points>
+void appendRow(Rows &rows, Points &points, const TrackTable::Row &row,
+               const TrackTable::RowPoints *its)
+{
+    if (its || !points.empty()) {
+        extendPoints(rows, points, rows.size());
+        points.push_back(its ? *its : TrackTable::RowPoints::of(row));
+    }
+    rows.push_back(row);
+}
 
 } // namespace corvane

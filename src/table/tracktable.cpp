@@ -50,6 +50,62 @@ const TrackTable::Row &TrackTable::row(int r) const
     return m_rows[size_t(r)];
 }
 
+TrackTable::RowPoints &TrackTable::pointsFor(int r)
+{
+    extendPoints(m_rows, m_points, size_t(r) + 1);
+    return m_points[size_t(r)];
+}
+
+TrackTable::RowPoints TrackTable::pointsOf(int r) const
+{
+    const RowPoints *kept = keptPoints(size_t(r));
+    return kept ? *kept : RowPoints::of(row(r));
+}
+
+const TrackTable::RowPoints *TrackTable::keptPoints(size_t r) const
+{
+    return r < m_points.size() ? &m_points[r] : nullptr;
+}
+
+TrackTable::RowPoints *TrackTable::keptPointsFor(int r)
+{
+    return size_t(r) < m_points.size() ? &m_points[size_t(r)] : nullptr;
+}
+
+void TrackTable::spreadPoints()
+{
+    if (!m_points.empty()) extendPoints(m_rows, m_points, m_rows.size());
+}
+
+std::shared_ptr<TrackTable::PointsRoom> TrackTable::pointsRoom(int rows)
+{
+    auto room = std::make_shared<PointsRoom>();
+    const size_t count = size_t(std::max(rows, 0));
+    room->points.reserve(count);
+    touchPages(reinterpret_cast<char *>(room->points.data()), count * sizeof(RowPoints));
+    return room;
+}
+
+void TrackTable::holdPoints(int end, PointsRoom *room)
+{
+    if (room && m_points.empty() && room->points.capacity() >= m_rows.size())
+        m_points.swap(room->points);
+    if (room) BigVector<RowPoints>().swap(room->points); // taken, or of no use
+    holdPoints(end);
+}
+
+void TrackTable::holdPoints(int end)
+{
+    const size_t from = m_points.size(), to = std::min(size_t(std::max(end, 0)), m_rows.size());
+    if (to <= from) return;
+    if (m_points.capacity() < to) m_points.reserve(m_rows.size());
+    m_points.resize(to);
+    forRowRanges(int(to - from), [&](int begin, int stop, int) {
+        for (size_t r = from + size_t(begin); r < from + size_t(stop); ++r)
+            m_points[r] = RowPoints::of(m_rows[r]);
+    });
+}
+
 TrackTable::~TrackTable() = default;
 TrackTable::TrackTable(TrackTable &&) noexcept = default;
 TrackTable &TrackTable::operator=(TrackTable &&) noexcept = default;
@@ -74,6 +130,7 @@ void TrackTable::setRowCount(int rows)
     m_marked.rows -= marksIn(size_t(std::max(rows, 0)), m_rows.size());
     releaseExtras(size_t(std::max(rows, 0)), m_rows.size());
     m_rows.resize(size_t(std::max(rows, 0)));
+    if (m_points.size() > m_rows.size()) m_points.resize(m_rows.size());
     touch();
 }
 
@@ -91,6 +148,7 @@ void TrackTable::reserveRows(int rows)
 void TrackTable::clear()
 {
     BigVector<Row>().swap(m_rows);
+    BigVector<RowPoints>().swap(m_points);
     m_marked.rows = 0;
     m_extras.reset();
     m_columns = 0;
@@ -220,6 +278,8 @@ void TrackTable::setItemText(int r, int column, const QString &text)
     } else {
         bool ok = false;
         double d = text.toDouble(&ok);
+        // The tips keep what they showed: the shown value changes alone.
+        if (rw.flags & (HasImported | HasPixel)) pointsFor(r);
         if (ok && fixed6(d) == text) {
             rw.value[column - XColumn] = d;
             canonical = true;
@@ -243,7 +303,7 @@ void TrackTable::takeSourceFromEdit(int r, int column, double shown)
     double source = shown;
     if ((rw.flags & Converted) && m_shownToSource)
         source = m_shownToSource(*this, r, column, shown);
-    rw.imported[column - XColumn] = source;
+    pointsFor(r).imported[column - XColumn] = source;
 }
 
 void TrackTable::removeItem(int r, int column)
@@ -313,8 +373,9 @@ void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, doub
     rw = Row();
     rw.nameId = nameId;
     rw.frameNumber = frame;
-    rw.value[0] = rw.imported[0] = rw.pixel[0] = x;
-    rw.value[1] = rw.imported[1] = rw.pixel[1] = y;
+    rw.value[0] = x;
+    rw.value[1] = y;
+    if (size_t(r) < m_points.size()) m_points[size_t(r)] = RowPoints::of(rw);
     rw.sourceId = sourceId;
     rw.kinds = 0x55;       // four plain items
     rw.backgrounds = 0x55; // each with its column's colour
@@ -377,7 +438,7 @@ double TrackTable::importedValue(int r, int column) const
     const Row &rw = row(r);
     const CellExtra *e = extraOf(r, column);
     if (!(e && e->roles.contains(Qt::ToolTipRole)) && (rw.flags & HasImported))
-        return rw.imported[column - XColumn];
+        return pointsOf(r).imported[column - XColumn];
     return toDouble(data(r, column, Qt::ToolTipRole).toString());
 }
 
@@ -385,8 +446,9 @@ bool TrackTable::pixelPoint(int r, double *x, double *y) const
 {
     const Row &rw = row(r);
     if (!(rw.flags & HasPixel) || !(rw.flags & Converted)) return false;
-    *x = rw.pixel[0];
-    *y = rw.pixel[1];
+    const RowPoints points = pointsOf(r);
+    *x = points.pixel[0];
+    *y = points.pixel[1];
     return true;
 }
 
@@ -413,7 +475,7 @@ void TrackTable::takeImportedFromDisplay(int r)
 
 void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, double y)
 {
-    storeValues(row(r), pixelX, pixelY, x, y);
+    storeValues(row(r), pointsFor(r), pixelX, pixelY, x, y);
     touch();
 }
 
@@ -441,11 +503,12 @@ TrackTable::ConvertedRow TrackTable::convertedRow(int r, double pixelX, double p
 
 void TrackTable::exchangeConverted(ConvertedRows &converted)
 {
+    holdPoints();
     forRowRanges(rowCount(), [&](int begin, int end, int) {
         for (int r = begin; r < end; ++r) {
             Row &rw = m_rows[size_t(r)];
             ConvertedRow &other = converted.rows[size_t(r)];
-            std::swap(rw.pixel, other.pixel);
+            std::swap(m_points[size_t(r)].pixel, other.pixel);
             std::swap(rw.value, other.value);
             std::swap(rw.frameNumber, other.frame);
             std::swap(rw.flags, other.flags);
@@ -460,10 +523,11 @@ bool TrackTable::showsImported(int r) const
     constexpr quint8 imported = textFromNumbers(FrameColumn) | textFromNumbers(XColumn) |
                                 textFromNumbers(YColumn) | HasImported | HasPixel;
     const Row &rw = row(r);
+    if (!convertsInPlace(r) || (rw.flags & (imported | Converted)) != imported) return false;
+    const RowPoints *points = keptPoints(size_t(r));
     // Compared as bits: the restore puts these bits back.
-    return convertsInPlace(r) && (rw.flags & (imported | Converted)) == imported &&
-           std::memcmp(rw.value, rw.imported, sizeof rw.value) == 0 &&
-           std::memcmp(rw.pixel, rw.imported, sizeof rw.pixel) == 0;
+    return !points || (std::memcmp(rw.value, points->imported, sizeof rw.value) == 0 &&
+                       std::memcmp(points->pixel, points->imported, sizeof rw.value) == 0);
 }
 
 void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
@@ -471,8 +535,11 @@ void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
     forRowRanges(end - begin, [&](int from, int to, int) {
         for (int r = begin + from; r < begin + to; ++r) {
             Row &rw = m_rows[size_t(r)];
-            std::memcpy(rw.value, rw.imported, sizeof rw.value);
-            std::memcpy(rw.pixel, rw.imported, sizeof rw.pixel);
+            if (size_t(r) < m_points.size()) {
+                RowPoints &points = m_points[size_t(r)];
+                std::memcpy(rw.value, points.imported, sizeof rw.value);
+                std::memcpy(points.pixel, points.imported, sizeof points.pixel);
+            }
             rw.frameNumber = qint32(rw.frameNumber - frameShift);
             rw.flags &= quint8(~Converted);
         }
@@ -482,12 +549,14 @@ void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
 void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, double y, int frame)
 {
     Row &rw = row(r);
-    storeValues(rw, pixelX, pixelY, x, y);
+    // Rows stored on several threads have their points made first (holdPoints).
+    storeValues(rw, pointsFor(r), pixelX, pixelY, x, y);
     storeFrame(rw, frame);
 }
 
 // Touches the row and its own extras only: never the table's shared state.
-void TrackTable::storeValues(Row &rw, double pixelX, double pixelY, double x, double y) const
+void TrackTable::storeValues(Row &rw, RowPoints &points, double pixelX, double pixelY, double x,
+                             double y) const
 {
     for (int column : {int(XColumn), int(YColumn)}) {
         if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);
@@ -497,8 +566,8 @@ void TrackTable::storeValues(Row &rw, double pixelX, double pixelY, double x, do
             e->cells[column].roles.remove(Qt::StatusTipRole);
         }
     }
-    rw.pixel[0] = pixelX;
-    rw.pixel[1] = pixelY;
+    points.pixel[0] = pixelX;
+    points.pixel[1] = pixelY;
     rw.value[0] = x;
     rw.value[1] = y;
     rw.flags |= HasPixel | Converted;
@@ -536,8 +605,9 @@ bool TrackTable::sourcePoint(int r, double *x, double *y) const
 {
     const Row &rw = row(r);
     if (!rw.extra && (rw.flags & HasImported) && rw.kind(XColumn) != CellKind::None) {
-        *x = rw.imported[0];
-        *y = rw.imported[1];
+        const RowPoints points = pointsOf(r);
+        *x = points.imported[0];
+        *y = points.imported[1];
         return true;
     }
     if (hasImportedValue(r)) {
@@ -560,8 +630,13 @@ void TrackTable::setSourcePoint(int r, double x, double y, int axes)
         (rw.flags & coordinatesFromNumbers) == coordinatesFromNumbers &&
         rw.kind(XColumn) == CellKind::Item && rw.kind(YColumn) == CellKind::Item) {
         // The usual imported row: its numbers are all there is.
-        if (axes & 1) rw.imported[0] = rw.value[0] = rw.pixel[0] = x;
-        if (axes & 2) rw.imported[1] = rw.value[1] = rw.pixel[1] = y;
+        RowPoints *points = keptPointsFor(r);
+        const double values[2] = {x, y};
+        for (int i = 0; i < 2; ++i) {
+            if (!(axes & (1 << i))) continue;
+            rw.value[i] = values[i];
+            if (points) points->imported[i] = points->pixel[i] = values[i];
+        }
         return;
     }
     const double values[2] = {x, y};
@@ -574,12 +649,15 @@ void TrackTable::setSourcePoint(int r, double x, double y, int axes)
             if (axes & (1 << i))
                 e->cells[column].roles.insert(Qt::ToolTipRole, QString::number(v, 'g', 17));
         } else if (rw.flags & HasImported) {
-            rw.imported[i] = v;
+            // A formula keeps its cell: only then do the values part, and a
+            // table with formulas is changed on one thread.
+            if (rw.kind(column) == CellKind::Formula) pointsFor(r).imported[i] = v;
+            else if (RowPoints *points = keptPointsFor(r)) points->imported[i] = v;
         }
         if (rw.kind(column) == CellKind::Formula) continue;
         if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);
         rw.value[i] = v;
-        rw.pixel[i] = v;
+        if (RowPoints *points = keptPointsFor(r)) points->pixel[i] = v;
         rw.flags |= textFromNumbers(column);
         if (e) {
             e->cells[column].text.clear();

@@ -18,6 +18,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -135,6 +136,16 @@ public:
     // stored at the same time; call touched() when all are stored.
     void storeConverted(int row, double pixelX, double pixelY, double x, double y, int frame);
     void touched() { touch(); }
+    // Makes room for the source and pixel values of rows [0, end) apart
+    // from their shown ones: call before those rows are stored on several
+    // threads.
+    void holdPoints(int end = std::numeric_limits<int>::max());
+    // Room for the source and pixel values of `rows` rows, its memory first
+    // touched on the thread that makes it: a worker makes it for the slices
+    // that convert a shown table in place, so that they meet no fresh memory.
+    struct PointsRoom;
+    static std::shared_ptr<PointsRoom> pointsRoom(int rows);
+    void holdPoints(int end, PointsRoom *room); // room's memory taken when it fits
 
     // Apply worked out beside the table (settings/apply.h, applyBeside):
     // what Apply changes in each row, put in by one exchange with the rows'
@@ -221,6 +232,7 @@ public:
     size_t memoryUse() const;
 
     struct Row;
+    struct RowPoints;
     struct ExtraStore;
 
 private:
@@ -239,13 +251,19 @@ private:
 
     Row &row(int r);
     const Row &row(int r) const;
+    RowPoints &pointsFor(int r); // kept apart from here on
+    RowPoints pointsOf(int r) const;
+    const RowPoints *keptPoints(size_t r) const;
+    RowPoints *keptPointsFor(int r); // null: the row's points are its values
+    void spreadPoints(); // every row's points kept, when any are
     CellExtra &extra(int r, int column);
     const CellExtra *extraOf(int r, int column) const;
     QString canonicalText(const Row &row, int column) const;
     QVariant formulaResult(int r, int column) const;
     QVariant referenceValue(int r, int column) const;
     static void setKind(Row &row, int column, CellKind kind);
-    void storeValues(Row &row, double pixelX, double pixelY, double x, double y) const;
+    void storeValues(Row &row, RowPoints &points, double pixelX, double pixelY, double x,
+                     double y) const;
     void storeFrame(Row &row, int frame) const;
     void takeSourceFromEdit(int r, int column, double shown);
     void touch() { ++m_generation; }
@@ -266,6 +284,7 @@ private:
     };
 
     BigVector<Row> m_rows;
+    BigVector<RowPoints> m_points; // of the first rows (see RowPoints)
     int m_columns = 0;
     NameTexts m_names;
     NameIndex m_nameIds;
@@ -302,6 +321,7 @@ private:
     friend class TrackTable;
     TrackTable::ExtraStore &store();
     std::vector<TrackTable::Row> m_rows;
+    std::vector<TrackTable::RowPoints> m_points;      // of the first rows, as the table's
     std::unique_ptr<TrackTable::ExtraStore> m_extras; // of these rows
 };
 

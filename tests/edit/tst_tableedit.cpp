@@ -278,6 +278,9 @@ private slots:
             std::srand(seed);
             Target target;
             fill(target, 12);
+            // The first rows converted: their tips go apart from their values.
+            for (int r = 0; r < int(seed % 7); ++r)
+                target.t.setConverted(r, r + 100.25, r + 0.5, 2.0 * r - 7, -3.0 * r);
             const QStringList start = state(target.t);
             std::vector<EditPtr> history;
             for (int step = 0; step < 12; ++step) {
@@ -287,7 +290,11 @@ private slots:
                 for (int r = 0; r < n; ++r)
                     if (std::rand() % 3 == 0) rows.push_back(r);
                 EditPtr edit;
-                switch (std::rand() % 6) {
+                switch (std::rand() % 7) {
+                case 6:
+                    edit = setCellsText(target, {{pick(), XColumn, pick(), YColumn}},
+                                        QStringLiteral("12.500000"));
+                    break;
                 case 0:
                     edit = pasteText(target, {pick(), std::rand() % 4, 0, 0},
                                      QStringLiteral("p\t=1+2\n7\t8"))

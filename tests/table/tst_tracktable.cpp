@@ -266,7 +266,79 @@ private slots:
         quint32 name = t.internName(QStringLiteral("a"));
         for (int r = 0; r < 10000; ++r)
             t.setImportedRow(r, name, r, r, r, 0);
-        QVERIFY2(t.memoryUse() / 10000 <= 96, qPrintable(QString::number(t.memoryUse() / 10000)));
+        QVERIFY2(t.memoryUse() / 10000 <= 40, qPrintable(QString::number(t.memoryUse() / 10000)));
+        // A converted row keeps its imported and pixel values beside it.
+        t.holdPoints();
+        for (int r = 0; r < 10000; ++r)
+            t.storeConverted(r, r + 0.5, r + 0.25, 2.0 * r, -r, r);
+        QVERIFY2(t.memoryUse() / 10000 <= 64, qPrintable(QString::number(t.memoryUse() / 10000)));
+        QCOMPARE(t.data(9999, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("9999"));
+        QCOMPARE(t.data(9999, XColumn, Qt::StatusTipRole).toString(),
+                 QStringLiteral("9999.500000"));
+    }
+
+    // The imported and pixel values of the first rows an edit or a
+    // conversion set apart from their shown values go with their rows
+    // through every reordering; the other rows' are their shown values.
+    void rowsKeepTheirTipsAsTheyMove()
+    {
+        auto make = [] {
+            TrackTable t;
+            t.setColumnCount(TrackColumnCount);
+            t.setRowCount(8);
+            for (int r = 0; r < 8; ++r)
+                t.setImportedRow(r, t.internName(QString::number(r)), r, r + 0.5, -r, 0);
+            t.setConverted(1, 101, 7, 1001, 8);
+            t.setItemText(5, XColumn, QStringLiteral("55.000000")); // its status tip stays
+            return t;
+        };
+        auto tips = [](const TrackTable &table) {
+            QMap<QString, QString> out;
+            for (int r = 0; r < table.rowCount(); ++r)
+                if (table.hasItem(r, NameColumn))
+                    out[table.name(r)] = table.text(r, XColumn) + QLatin1Char('|') +
+                                         table.data(r, XColumn, Qt::ToolTipRole).toString() +
+                                         QLatin1Char('|') +
+                                         table.data(r, XColumn, Qt::StatusTipRole).toString();
+            return out;
+        };
+        auto within = [&](const TrackTable &table, const QMap<QString, QString> &all) {
+            const QMap<QString, QString> some = tips(table);
+            for (auto it = some.cbegin(); it != some.cend(); ++it)
+                if (it.value() != all.value(it.key())) return false;
+            return true;
+        };
+        TrackTable t = make();
+        const QMap<QString, QString> before = tips(t);
+        QCOMPARE(before.value(QStringLiteral("1")), QStringLiteral("1001.000000|1.5|101.000000"));
+        QCOMPARE(before.value(QStringLiteral("5")), QStringLiteral("55.000000|55|5.500000"));
+        QCOMPARE(before.value(QStringLiteral("7")), QStringLiteral("7.500000|7.5|7.500000"));
+
+        RowBlock taken = t.takeRows({0, 2, 4, 5, 7});
+        QVERIFY(within(t, before));
+        RowBlock front = taken.takeFront(2);
+        front.append(std::move(taken));
+        t.putRows({0, 2, 4, 5, 7}, std::move(front));
+        QCOMPARE(tips(t), before);
+
+        TrackTable cut = make();
+        cut.removeRows(4, 3);
+        QCOMPARE(tips(cut).size(), 5);
+        QVERIFY(within(cut, before));
+        cut.setRowCount(2);
+        QVERIFY(within(cut, before));
+
+        t.permuteRows({7, 5, 3, 1, 0, 2, 4, 6});
+        QCOMPARE(tips(t), before);
+        t.insertRowsAfter({-1, 2, 6});
+        QCOMPARE(tips(t), before);
+        RowBlock copied = t.copyRows({1, 10});
+        t.swapRows({3, 4}, copied);
+        QVERIFY(tips(t) != before);
+        t.swapRows({3, 4}, copied);
+        QCOMPARE(tips(t), before);
+        t.insertRows(0, 3);
+        QCOMPARE(tips(t.clone()), before);
     }
 
     void rowsInsertedAfterRows()
