@@ -31,8 +31,7 @@ void TrackTable::insertRows(int position, int count)
 }
 
 // From the back: every old item moves down by the new ones before it.
-template <typename Items>
-static void spreadAfter(Items &items, const std::vector<int> &after)
+template <typename Items> static void spreadAfter(Items &items, const std::vector<int> &after)
 {
     const qint64 old = qint64(items.size());
     items.resize(items.size() + after.size());
@@ -72,8 +71,7 @@ void TrackTable::removeRows(int position, int count)
 // In place, a cycle of the permutation at a time: a second array of rows
 // would double the table's memory for the while, and the system's clearing
 // of that much fresh memory took longer than the moves themselves.
-template <typename Items>
-static void permute(Items &items, const std::vector<int> &order)
+template <typename Items> static void permute(Items &items, const std::vector<int> &order)
 {
     std::vector<bool> placed(order.size(), false);
     for (size_t start = 0; start < order.size(); ++start) {

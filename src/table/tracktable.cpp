@@ -651,8 +651,10 @@ void TrackTable::setSourcePoint(int r, double x, double y, int axes)
         } else if (rw.flags & HasImported) {
             // A formula keeps its cell: only then do the values part, and a
             // table with formulas is changed on one thread.
-            if (rw.kind(column) == CellKind::Formula) pointsFor(r).imported[i] = v;
-            else if (RowPoints *points = keptPointsFor(r)) points->imported[i] = v;
+            if (rw.kind(column) == CellKind::Formula)
+                pointsFor(r).imported[i] = v;
+            else if (RowPoints *points = keptPointsFor(r))
+                points->imported[i] = v;
         }
         if (rw.kind(column) == CellKind::Formula) continue;
         if (rw.kind(column) != CellKind::Item) setKind(rw, column, CellKind::Item);

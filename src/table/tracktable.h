@@ -255,7 +255,7 @@ private:
     RowPoints pointsOf(int r) const;
     const RowPoints *keptPoints(size_t r) const;
     RowPoints *keptPointsFor(int r); // null: the row's points are its values
-    void spreadPoints(); // every row's points kept, when any are
+    void spreadPoints();             // every row's points kept, when any are
     CellExtra &extra(int r, int column);
     const CellExtra *extraOf(int r, int column) const;
     QString canonicalText(const Row &row, int column) const;
