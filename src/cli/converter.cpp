@@ -247,7 +247,8 @@ bool finishOptionSettings(PlateSettings &settings, const ConvertOptions &options
 
 // Step 3 and Apply with the options on top of what the imports set.
 bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
-                         Outcome &outcome, QStringList &conventionNotes, QStringList *operations)
+                         Outcome &outcome, QStringList &conventionNotes, QStringList *operations,
+                         bool keepSources)
 {
     takeOptionPlate(settings, options);
     if (!options.operations.empty()) {
@@ -269,6 +270,7 @@ bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const Conve
     if (!finishOptionSettings(settings, options, outcome, pixelsOnly)) return false;
     ApplyParams params = applyParams(settings, *options.target);
     params.progress = options.applied;
+    params.keepSources = keepSources;
     ApplyResult result = applySettings(table, params);
     outcome.notes += result.notes;
     conventionNotes = result.notes;
@@ -313,8 +315,9 @@ bool prepareJob(const Job &job, const ConvertOptions &options, Ready &r, Outcome
             return false;
     }
     if (progress) progress(QStringLiteral("converting %1 rows").arg(r.table.rowCount()));
+    // The table is written and dropped: its rows need no tips.
     if (!applyConvertOptions(r.table, r.settings, options, outcome, r.report.conventionNotes,
-                             &r.report.operations)) {
+                             &r.report.operations, false)) {
         // In a batch, say which input lacks what.
         if (outcome.code == SettingsMissing && options.inputs.size() > 1 &&
             outcome.errorFile.isEmpty()) {

@@ -108,10 +108,12 @@ const Format *inputFormat(const QString &path, const Format *from, Outcome &outc
 // Step 3 and Apply with the options (target, plate, preset, aspect, first
 // frame, conventions) on top of what the imports set, as convert() does,
 // the track operations run on the plate first; false with the failure in
-// outcome. What each operation did goes to `operations`.
+// outcome. What each operation did goes to `operations`. Without
+// keepSources the converted rows keep no imported and pixel values: for a
+// table that is written and dropped.
 bool applyConvertOptions(TrackTable &table, PlateSettings &settings, const ConvertOptions &options,
                          Outcome &outcome, QStringList &conventionNotes,
-                         QStringList *operations = nullptr);
+                         QStringList *operations = nullptr, bool keepSources = true);
 // Reads, converts and writes. Writes nothing when anything fails.
 Outcome convert(const ConvertOptions &options, const Progress &progress = {});
 

@@ -252,6 +252,7 @@ private:
         if (m_job.source->statesPlate) m_statedPlate = {first.plateWidth, first.plateHeight};
         if (!settle(m_outcome.settings, first, m_importFirst)) return false;
         m_params = applyParams(m_outcome.settings, m_target);
+        m_params.keepSources = false; // each piece is written and dropped
         ExportParams save = exportParams(m_outcome.settings, m_target, m_job.output);
         save.inputs = m_job.inputs;
         save.replaceProtected = m_job.replaceProtected;

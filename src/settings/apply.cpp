@@ -354,10 +354,13 @@ ApplyResult applySettings(TrackTable &table, const ApplyParams &params)
     // (this writes shared state, so it is not split).
     for (int r = 0; r < table.rowCount(); ++r)
         if (!table.hasImportedValue(r)) table.takeImportedFromDisplay(r);
-    table.holdPoints();
+    if (params.keepSources) table.holdPoints();
     const std::vector<RowConversion> pieces =
         convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {
-            table.storeConverted(r, c.mid.x, c.mid.y, c.out.x, c.out.y, int(c.frame));
+            if (params.keepSources)
+                table.storeConverted(r, c.mid.x, c.mid.y, c.out.x, c.out.y, int(c.frame));
+            else
+                table.storeShown(r, c.out.x, c.out.y, int(c.frame));
         });
     table.touched();
     table.setShownToSource(inverseOf(params, run.plate, run.window, run.target));

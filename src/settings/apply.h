@@ -34,6 +34,9 @@ struct ApplyParams
     QString frameBaseNote; // what the programs' frame bases moved, for the notes
     // For an Apply run on another thread: how far it is, in thousandths.
     std::atomic<qint64> *progress = nullptr;
+    // Off for a table that is written and dropped (the converter's): the
+    // rows then keep no imported and pixel values beside the converted ones.
+    bool keepSources = true;
 };
 
 struct ApplyResult

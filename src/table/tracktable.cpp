@@ -554,6 +554,15 @@ void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, d
     storeFrame(rw, frame);
 }
 
+void TrackTable::storeShown(int r, double x, double y, int frame)
+{
+    Row &rw = row(r);
+    RowPoints unkept;
+    storeValues(rw, unkept, 0, 0, x, y);
+    rw.flags &= quint8(~(HasImported | HasPixel));
+    storeFrame(rw, frame);
+}
+
 // Touches the row and its own extras only: never the table's shared state.
 void TrackTable::storeValues(Row &rw, RowPoints &points, double pixelX, double pixelY, double x,
                              double y) const

@@ -135,6 +135,10 @@ public:
     // Both at once, for work split over threads: rows that differ may be
     // stored at the same time; call touched() when all are stored.
     void storeConverted(int row, double pixelX, double pixelY, double x, double y, int frame);
+    // The converted values and frame alone, for a table that is written and
+    // dropped: the row keeps no imported or pixel values (no tips of them),
+    // so no room is made for them.
+    void storeShown(int row, double x, double y, int frame);
     void touched() { touch(); }
     // Makes room for the source and pixel values of rows [0, end) apart
     // from their shown ones: call before those rows are stored on several

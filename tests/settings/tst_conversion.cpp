@@ -179,6 +179,32 @@ private slots:
         QCOMPARE(t.importedValue(1, YColumn), whole.importedValue(1, YColumn));
     }
 
+    // A table that is written and dropped shows the same converted values,
+    // keeping no tips of its imported and pixel values, nor room for them.
+    void applyWithoutSourcesShowsTheSame()
+    {
+        QList<Row> rows;
+        for (int i = 0; i < 1000; ++i)
+            rows.append({"a", i, i + 0.125, 2.0 * i});
+        TrackTable kept = table(rows, v4), dropped = table(rows, v4);
+        ApplyParams p = params(nukeTracker);
+        p.exportFirst = 7;
+        QVERIFY(applySettings(kept, p).error.isEmpty());
+        p.keepSources = false;
+        QVERIFY(applySettings(dropped, p).error.isEmpty());
+        for (int r = 0; r < 1000; ++r)
+            for (int c = 0; c < TrackColumnCount; ++c)
+                QCOMPARE(dropped.text(r, c), kept.text(r, c));
+        double x = 0, y = 0;
+        QVERIFY(kept.pixelPoint(3, &x, &y));
+        QVERIFY(!dropped.pixelPoint(3, &x, &y));
+        QVERIFY(kept.hasImportedValue(3));
+        QVERIFY(!dropped.hasImportedValue(3));
+        QVERIFY(!dropped.data(3, XColumn, Qt::StatusTipRole).isValid());
+        QVERIFY2(dropped.memoryUse() <= 40 * 1000,
+                 qPrintable(QString::number(dropped.memoryUse())));
+    }
+
     // Only a table whose every row is as imported takes Apply in slices;
     // a refusal is told as Apply tells it, with nothing to put in.
     void applyToImportedDeclinesOrRefuses()
