@@ -6,6 +6,7 @@
 #include "formats/format.h"
 #include "recognise.h"
 #include "settings/platesettings.h"
+#include "streamedimport.h"
 
 #include <QDir>
 
@@ -77,6 +78,9 @@ ImportResult importFile(TrackTable &table, PlateSettings &settings, const QStrin
         result.kind = ErrorKind::NotATrackFile;
         return result;
     }
+    if (camera == Camera::All &&
+        importStreamed(table, settings, path, format, mode, bytesRead, result))
+        return result;
     ReadResult read = dispatch(path, format, bytesRead);
     if (!read.ok() || !read.cutShort.isEmpty()) {
         result.error = read.ok() ? read.cutShort : read.error;

@@ -134,10 +134,11 @@ void TrackTable::setRowCount(int rows)
     touch();
 }
 
-void TrackTable::reserveRows(int rows)
+void TrackTable::reserveRows(int rows, bool touch)
 {
     const size_t wanted = size_t(std::max(rows, 0));
     m_rows.reserve(wanted);
+    if (!touch) return;
     // The system clears each new page as it is first written; for a large
     // table, let every core take its share of that before the rows are made.
     if (wanted > m_rows.size() + (1 << 18))

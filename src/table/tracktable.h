@@ -61,7 +61,10 @@ public:
     int columnCount() const { return m_columns; }
     void setColumnCount(int columns); // 0 or TrackColumnCount
     void setRowCount(int rows);       // new rows hold no items
-    void reserveRows(int rows);
+    // Room for this many rows; with `touch`, its memory is first written on
+    // every core before the rows are (a bound that may be far above the
+    // rows to come is reserved untouched).
+    void reserveRows(int rows, bool touch = true);
     void clear(); // no rows, no columns
 
     // Item access as the editing tools use it.

@@ -6,7 +6,9 @@
 #include "formats/pftrack/pftrack.h"
 #include "formats/registry.h"
 #include "import/detect.h"
+#include "import/dispatch.h"
 #include "import/importer.h"
+#include "import/streamedimport.h"
 #include "settings/apply.h"
 #include "testdata.h"
 
@@ -39,13 +41,54 @@ std::function<bool(PlateSettings &)> settleWith(const Settings &given, const For
     };
 }
 
+// The import as the whole reading makes it: the file read whole, its first
+// frame and plate taken over, the table filled.
+ImportResult wholeImport(TrackTable &table, PlateSettings &settings, const QString &input,
+                         const Format &source)
+{
+    ImportResult result;
+    const ReadResult read = dispatch(input, source);
+    if (!read.ok() || !read.cutShort.isEmpty()) {
+        result.error = read.ok() ? read.cutShort : read.error;
+        return result;
+    }
+    const QString filter = QLatin1String(source.importFilter);
+    takeOverImport(settings, read.set, ImportMode::NewList, filter);
+    result.range = fillImport(table, read.set, ImportMode::NewList, filter);
+    result.notes = read.notes;
+    return result;
+}
+
+// Every cell's text and tips, and what the import made of the settings.
+QStringList importState(const TrackTable &t, const PlateSettings &s, const ImportResult &result)
+{
+    QStringList out{s.importFirst,
+                    s.exportFirst,
+                    s.exportFirstTip,
+                    s.plateWidth,
+                    s.plateHeight,
+                    s.importFilter,
+                    QString::number(result.range.first),
+                    QString::number(result.range.end),
+                    result.notes.join(QLatin1Char('|'))};
+    for (int r = 0; r < t.rowCount(); ++r) {
+        QString line;
+        for (int c = 0; c < t.columnCount(); ++c)
+            for (int role : {Qt::DisplayRole, Qt::ToolTipRole, Qt::StatusTipRole, Qt::WhatsThisRole,
+                             Qt::TextAlignmentRole})
+                line += t.data(r, c, role).toString() + QLatin1Char('|');
+        out << line;
+    }
+    return out;
+}
+
 // The conversion on the whole table: import, Apply, save.
 QByteArray wholeConversion(const QString &input, const Format &source, const Format &target,
                            const Settings &given, const QString &output)
 {
     TrackTable table;
     PlateSettings settings;
-    if (!importFile(table, settings, input, source, ImportMode::NewList).ok()) return {};
+    if (!wholeImport(table, settings, input, source).ok()) return {};
     if (!settleWith(given, target)(settings)) return {};
     if (!applySettings(table, applyParams(settings, target)).error.isEmpty()) return {};
     ExportParams params = exportParams(settings, target, output);
@@ -154,6 +197,15 @@ private slots:
         const QList<Settings> variants =
             allSettings ? QList<Settings>{{}, {1001, true}, {{}, false}} : QList<Settings>{{}};
         const Format &source = *detectFormat(input).format;
+        // The import fills its table from the stream as the whole reading would.
+        TrackTable streamedTable, wholeTable;
+        PlateSettings streamedSettings, wholeSettings;
+        const ImportResult viaStream =
+            importFile(streamedTable, streamedSettings, input, source, ImportMode::NewList);
+        const ImportResult viaWhole = wholeImport(wholeTable, wholeSettings, input, source);
+        QCOMPARE(viaStream.error, viaWhole.error);
+        QCOMPARE(importState(streamedTable, streamedSettings, viaStream),
+                 importState(wholeTable, wholeSettings, viaWhole));
         QTemporaryDir out;
         int compared = 0;
         for (const Format &target : formats()) {
@@ -219,7 +271,7 @@ private slots:
         QTest::newRow("fewer tracks than counted")
             << QByteArray(good).replace(0, 1, "3") << "nuke-cameratracker";
         QTest::newRow("name the target cannot hold")
-            << threeDE({{10, 1}, {70000, 1}}, "Track #") << "boujou";
+            << threeDE({{10, 1}, {70000, 1}}, "Track #") << "boujou:writer";
         QTest::newRow("no rows") << QByteArray("1\nTrack\n0\n0\n") << "3de4";
     }
 
@@ -227,6 +279,9 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, target);
+        // ":writer": the target declines, not the reading.
+        const bool readingDeclines = !target.endsWith(QLatin1String(":writer"));
+        target = target.section(QLatin1Char(':'), 0, 0);
         QTemporaryDir dir;
         const QString input = writeFile(dir.filePath(QStringLiteral("in.txt")), text);
         const QString output = dir.filePath(QStringLiteral("out.txt"));
@@ -234,6 +289,16 @@ private slots:
             streamed(input, *formatById(QStringLiteral("3de4")), *formatById(target), {}, output);
         QCOMPARE(outcome.status, Streamed::Declined);
         QVERIFY(!QFile::exists(output));
+        if (!readingDeclines) return;
+        // So does the streamed import, which leaves the table and settings as they were.
+        TrackTable table;
+        PlateSettings settings;
+        ImportResult result;
+        QVERIFY(!importStreamed(table, settings, input, *formatById(QStringLiteral("3de4")),
+                                ImportMode::NewList, nullptr, result));
+        QCOMPARE(table.rowCount(), 0);
+        QCOMPARE(table.columnCount(), 0);
+        QVERIFY(settings.importFirst.isEmpty() && result.ok());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"in.txt"});
     }
 
