@@ -130,7 +130,10 @@ void TrackTable::setRowCount(int rows)
     m_marked.rows -= marksIn(size_t(std::max(rows, 0)), m_rows.size());
     releaseExtras(size_t(std::max(rows, 0)), m_rows.size());
     m_rows.resize(size_t(std::max(rows, 0)));
-    if (m_points.size() > m_rows.size()) m_points.resize(m_rows.size());
+    if (m_rows.empty())
+        BigVector<RowPoints>().swap(m_points); // a new list: no room held for tips
+    else if (m_points.size() > m_rows.size())
+        m_points.resize(m_rows.size());
     touch();
 }
 
