@@ -17,6 +17,7 @@
 #include "import/filetext.h"
 #include "import/importer.h"
 #include "import/recognise.h"
+#include "import/streamedimport.h"
 #include "settings/platesettings.h"
 
 #include <QApplication>
@@ -231,18 +232,35 @@ std::optional<ReadResult> ImportStep::read(const QString &fileName, QString &for
 {
     auto job = std::make_shared<ReadResult>();
     const Format *format = formatForImportFilter(formatFilter);
+    // Into an empty table (a new list, then) a streamed reader's rows go as
+    // they are read: they are never held twice. It declines what the whole
+    // reading would refuse or note, which then reads the file.
+    m_streamed.reset();
+    auto streamed = m_streams && format && format->stream && m_model->rowCount() == 0
+                        ? std::make_shared<TrackTable>()
+                        : nullptr;
+    auto streamedRows = std::make_shared<bool>(false);
     const ProgressRunner::Run run{
         QStringLiteral("Importing..."),
         QStringLiteral("Reading %1").arg(QFileInfo(fileName).fileName()),
         QStringLiteral("Reading the %1 rows…").arg(QLatin1String(format ? format->name : "")),
         QFileInfo(fileName).size(), ProgressRunner::AfterCancel::Leave};
-    const bool finished =
-        m_runner->run(run, [job, fileName, formatFilter, read = m_reader](
-                               const std::atomic<bool> &, std::atomic<qint64> &bytes) {
+    const bool finished = m_runner->run(
+        run, [job, fileName, formatFilter, format, streamed, streamedRows,
+              read = m_reader](const std::atomic<bool> &, std::atomic<qint64> &bytes) {
+            if (streamed) {
+                StreamedFill filled = streamIntoTable(*streamed, fileName, *format, &bytes);
+                *streamedRows = filled.outcome == Streamed::Read;
+                if (*streamedRows) {
+                    job->set = std::move(filled.summary);
+                    return;
+                }
+            }
             *job = read(fileName, formatFilter, &bytes);
         });
     if (!finished) return std::nullopt; // the table stays as it was
     m_runner->joinFinished();
+    if (*streamedRows) m_streamed = streamed;
     ReadResult result = std::move(*job);
     if (!result.ok()) {
         if (!offerOthers) {
@@ -362,6 +380,12 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
     };
     auto job = std::make_shared<Job>();
     const bool append = mode == ImportMode::Append;
+    if (const std::shared_ptr<TrackTable> filled = std::exchange(m_streamed, nullptr)) {
+        // Read into a table of its own: the table was empty, so it takes its place.
+        job->table = std::move(*filled);
+        job->range = {0, job->table.rowCount()};
+        return takeFilled(job->table, job->range, false, fileName, formatFilter, shownBefore);
+    }
     // An addition fills a copy of the table, which then takes its place.
     if (append &&
         !m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Importing...")))
@@ -381,12 +405,19 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
         });
     if (!finished) return false;
     m_runner->joinFinished();
-    const FillRange range = job->range;
+    return takeFilled(job->table, job->range, append, fileName, formatFilter, shownBefore);
+}
+
+// The filled table takes the table's place, with its undo step.
+bool ImportStep::takeFilled(TrackTable &filled, FillRange range, bool append,
+                            const QString &fileName, const QString &formatFilter,
+                            const Shown &shownBefore)
+{
     if (append)
         m_model->append(range.end - range.first,
-                        [&](TrackTable &table) { std::swap(job->table, table); });
+                        [&](TrackTable &table) { std::swap(filled, table); });
     else
-        m_model->replace([&](TrackTable &table) { std::swap(job->table, table); });
+        m_model->replace([&](TrackTable &table) { std::swap(filled, table); });
     m_firstRow = range.first;
     m_endRow = range.end;
     emit tablePrepared();
@@ -402,8 +433,8 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
                       RowsAddedOrRemoved::added(rowRange(range.first, range.end - 1)), follow);
     } else {
         // The job's table is now the list before, kept for undo.
-        m_model->done(QStringLiteral("Import"),
-                      std::make_unique<TableReplaced>(std::move(job->table)), follow);
+        m_model->done(QStringLiteral("Import"), std::make_unique<TableReplaced>(std::move(filled)),
+                      follow);
         emit newListFilled();
     }
     return true;

@@ -55,7 +55,12 @@ public:
     // How imports read their files (on a worker thread); tests slow it down.
     using Reader = std::function<corvane::ReadResult(
         const QString &path, const QString &formatFilter, std::atomic<qint64> *bytesRead)>;
-    void setReader(Reader reader) { m_reader = std::move(reader); }
+    // (A reader of their own also reads the files streamed readers would.)
+    void setReader(Reader reader)
+    {
+        m_reader = std::move(reader);
+        m_streams = false;
+    }
 
     // The last imported files, newest first, with their format filters.
     static QList<QPair<QString, QString>> recentFiles();
@@ -107,6 +112,8 @@ private:
     void showAgain(const Shown &shown);
     bool fillTable(const std::shared_ptr<const corvane::ReadResult> &read, const QString &fileName,
                    const QString &formatFilter, corvane::ImportMode mode, const Shown &shownBefore);
+    bool takeFilled(corvane::TrackTable &filled, corvane::FillRange range, bool append,
+                    const QString &fileName, const QString &formatFilter, const Shown &shownBefore);
     void rememberRecent(const QString &path, const QString &formatFilter);
     QWidget *over() const;
 
@@ -125,4 +132,7 @@ private:
     Reader m_reader = [](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
         return corvane::dispatch(path, filter, bytes);
     };
+    bool m_streams = true; // a file read into an empty table fills it as it is read
+    // The rows a streamed read filled, for the fill that follows it.
+    std::shared_ptr<corvane::TrackTable> m_streamed;
 };

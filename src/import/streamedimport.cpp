@@ -85,11 +85,11 @@ Filled fillFromPieces(TrackTable &table, PieceQueue &queue, const QString &filte
 
 } // namespace
 
-bool importStreamed(TrackTable &table, PlateSettings &settings, const QString &path,
-                    const Format &format, ImportMode mode, std::atomic<qint64> *bytesRead,
-                    ImportResult &result)
+StreamedFill streamIntoTable(TrackTable &table, const QString &path, const Format &format,
+                             std::atomic<qint64> *bytesRead)
 {
-    if (!format.stream || table.rowCount() > 0) return false;
+    StreamedFill done;
+    if (!format.stream || table.rowCount() > 0) return done;
     TrackTable before = table.clone(); // no rows: cheap
     const QString filter = QLatin1String(format.importFilter);
     table.setColumnCount(TrackColumnCount);
@@ -105,24 +105,39 @@ bool importStreamed(TrackTable &table, PlateSettings &settings, const QString &p
     const Filled filled = fillFromPieces(table, queue, filter, room);
     reader.join();
     if (filled.stopped || stopRequested()) {
-        const ReadResult stopped = ReadResult::failure(QString::fromLatin1(stoppedMessage));
-        result.error = stopped.error;
-        result.kind = stopped.kind;
-        return true; // the table part filled, as a stopped whole import leaves it
+        done.outcome =
+            Streamed::Stopped; // the table part filled, as a stopped whole import leaves it
+        return done;
     }
     if (queue.outcome() != Streamed::Read || filled.rows == 0) {
         table = std::move(before);
-        return false;
+        return done;
     }
+    done.outcome = Streamed::Read;
     // The first frame and plate the whole reading gives.
-    TrackSet start;
-    start.firstFrame = QString::number(filled.lowest);
+    done.summary.firstFrame = QString::number(filled.lowest);
     if (format.statesPlate) {
-        start.plateWidth = filled.plateWidth;
-        start.plateHeight = filled.plateHeight;
+        done.summary.plateWidth = filled.plateWidth;
+        done.summary.plateHeight = filled.plateHeight;
     }
-    takeOverImport(settings, start, mode, filter);
-    result.range = {0, int(filled.rows)};
+    done.summary.count = int(filled.rows);
+    return done;
+}
+
+bool importStreamed(TrackTable &table, PlateSettings &settings, const QString &path,
+                    const Format &format, ImportMode mode, std::atomic<qint64> *bytesRead,
+                    ImportResult &result)
+{
+    const StreamedFill filled = streamIntoTable(table, path, format, bytesRead);
+    if (filled.outcome == Streamed::Declined) return false;
+    if (filled.outcome == Streamed::Stopped) {
+        const ReadResult stopped = ReadResult::failure(QString::fromLatin1(stoppedMessage));
+        result.error = stopped.error;
+        result.kind = stopped.kind;
+        return true;
+    }
+    takeOverImport(settings, filled.summary, mode, QLatin1String(format.importFilter));
+    result.range = {0, filled.summary.count};
     return true;
 }
 

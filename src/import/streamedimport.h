@@ -4,13 +4,27 @@
 // read, once in the table).
 #pragma once
 
+#include "formats/kit/rowstream.h"
 #include "importer.h"
 
 namespace corvane {
 
-// Reads the file into an empty table through the format's streamed reader
-// (on a thread of its own, the table filled here) and takes over its first
-// frame and plate as the whole reading would. False, with the table as it
+// A fill from a streamed reader: Read with the table filled, Stopped on a
+// stop request (the table part filled), Declined with the table as it was.
+struct StreamedFill
+{
+    Streamed outcome = Streamed::Declined;
+    TrackSet summary; // no rows: their count, the first frame and the plate a whole reading gives
+};
+
+// Fills an empty table through the format's streamed reader (read on a
+// thread of its own, the table filled on the calling one). A table that is
+// not empty, or a format that does not stream, is declined.
+StreamedFill streamIntoTable(TrackTable &table, const QString &path, const Format &format,
+                             std::atomic<qint64> *bytesRead = nullptr);
+
+// streamIntoTable, then the file's first frame and plate taken over as
+// importFile takes them. False, with the table as it
 // was, when the stream declines (the whole reading then reads the file and
 // says what it says) or the table is not empty.
 bool importStreamed(TrackTable &table, PlateSettings &settings, const QString &path,

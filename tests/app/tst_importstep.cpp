@@ -300,6 +300,48 @@ private slots:
         QCOMPARE(w.plateSettings().importFirst, QStringLiteral("10000"));
     }
 
+    // A file read into an empty table fills it as it is read (a format that
+    // streams): the table, its tips and the plate are the whole reading's,
+    // and undo gives back the empty table.
+    void streamedImportFillsAsTheWholeReading()
+    {
+        QByteArray text = "3\n";
+        const QList<std::pair<int, int>> tracks{{40000, 7}, {5, 2}, {30000, 100}};
+        for (int t = 0; t < tracks.size(); ++t) {
+            text +=
+                "T" + QByteArray::number(t) + "\n0\n" + QByteArray::number(tracks[t].first) + '\n';
+            for (int r = 0; r < tracks[t].first; ++r)
+                text += QByteArray::number(tracks[t].second + r) + ' ' +
+                        QByteArray::number(10.125 + r * 0.37, 'f', 6) + " -4.5\n";
+        }
+        const QString path = file("pieces.txt", text);
+        auto state = [](MainWindow &w) {
+            const TrackTable &t = w.trackModel()->table();
+            QStringList out{w.plateSettings().importFirst, w.plateSettings().exportFirst,
+                            w.plateSettings().plateWidth, QString::number(t.rowCount())};
+            for (int r = 0; r < t.rowCount(); r += 997)
+                for (int c = 0; c < TrackColumnCount; ++c)
+                    for (int role :
+                         {Qt::DisplayRole, Qt::ToolTipRole, Qt::StatusTipRole, Qt::WhatsThisRole})
+                        out << t.data(r, c, role).toString();
+            return out;
+        };
+        MainWindow streamed, whole;
+        whole.setImportReader(
+            [](const QString &path, const QString &filter, std::atomic<qint64> *bytes) {
+                return dispatch(path, filter, bytes);
+            });
+        QVERIFY(streamed.recogniseAndImport(path, v4));
+        QVERIFY(whole.recogniseAndImport(path, v4));
+        QCOMPARE(streamed.trackModel()->table().rowCount(), 70005);
+        QCOMPARE(streamed.plateSettings().importFirst, QStringLiteral("2"));
+        QCOMPARE(state(streamed), state(whole));
+        streamed.trackModel()->undoStack()->undo();
+        QCOMPARE(streamed.trackModel()->table().rowCount(), 0);
+        streamed.trackModel()->undoStack()->redo();
+        QCOMPARE(state(streamed), state(whole));
+    }
+
     // A Shake script under either Shake filter whose first-line test refuses
     // it is offered as a Shake script.
     void shakeScriptIsOfferedAsAScript()
