@@ -51,9 +51,8 @@ OperationRun::OperationRun(const TrackTable &v, TrackTable *t, PlateSize p, cons
     trackOf.resize(size_t(rows));
     std::vector<int> byId;
     QHash<QString, int> byText;
-    const std::vector<qint64> ids = view.nameIds();
     for (int r = 0; r < rows; ++r) {
-        const qint64 id = ids[size_t(r)];
+        const qint64 id = view.nameId(r); // row by row: no array of ids beside the table's
         int track = -1;
         if (id >= 0) {
             if (size_t(id) >= byId.size()) byId.resize(size_t(id) + 1, -1);
