@@ -70,13 +70,15 @@ public:
 
     std::vector<SortRow> rows()
     {
-        const std::vector<qint64> ids = m_table.nameIds();
-        std::vector<qint32> nameOfId = nameIndexes(ids);
+        // Name ids are read row by row: no array of them beside the table's.
+        std::vector<qint32> nameOfId = nameIndexes();
         rankNames();
-        std::vector<SortRow> out(ids.size());
-        forRowRanges(int(ids.size()), [&](int begin, int end, int) {
+        const int rowCount = m_table.rowCount();
+        std::vector<SortRow> out(static_cast<size_t>(rowCount));
+        forRowRanges(rowCount, [&](int begin, int end, int) {
             for (int r = begin; r < end; ++r) {
-                const qint32 name = ids[size_t(r)] >= 0 ? nameOfId[size_t(ids[size_t(r)])] : -1;
+                const qint64 id = m_table.nameId(r);
+                const qint32 name = id >= 0 ? nameOfId[size_t(id)] : -1;
                 out[size_t(r)] = {name >= 0 ? m_rank[size_t(name)] : -1, name,
                                   qint32(m_table.frame(r)), r};
             }
@@ -98,10 +100,11 @@ public:
 
 private:
     // Each interned name the rows use, once.
-    std::vector<qint32> nameIndexes(const std::vector<qint64> &ids)
+    std::vector<qint32> nameIndexes()
     {
         std::vector<qint32> index;
-        for (qint64 id : ids) {
+        for (int r = 0; r < m_table.rowCount(); ++r) {
+            const qint64 id = m_table.nameId(r);
             if (id < 0) continue;
             if (size_t(id) >= index.size()) index.resize(size_t(id) + 1, -1);
             if (index[size_t(id)] >= 0) continue;

@@ -392,17 +392,6 @@ qint64 TrackTable::nameId(int r) const
     return row(r).nameId;
 }
 
-std::vector<qint64> TrackTable::nameIds() const
-{
-    std::vector<qint64> ids(m_rows.size(), -1);
-    if (m_columns <= NameColumn) return ids;
-    for (size_t r = 0; r < m_rows.size(); ++r) {
-        const Row &rw = m_rows[r];
-        if (rw.kind(NameColumn) == CellKind::Item && rw.fromNumbers(NameColumn)) ids[r] = rw.nameId;
-    }
-    return ids;
-}
-
 int TrackTable::frame(int r, bool *ok) const
 {
     if (kind(r, FrameColumn) == CellKind::Item && row(r).fromNumbers(FrameColumn)) {

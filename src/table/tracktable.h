@@ -107,8 +107,6 @@ public:
     // rows of one track share it, so grouping rows needs no text compares.
     qint64 nameId(int row) const;
     QString nameOfId(quint32 id) const { return m_names.value(qsizetype(id)); }
-    // nameId of every row, in one pass.
-    std::vector<qint64> nameIds() const;
     int frame(int row, bool *ok = nullptr) const;
     double coordinate(int row, int column, bool *ok = nullptr) const;
     // True when the coordinate cell's text is made from a number: its text
