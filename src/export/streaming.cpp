@@ -5,9 +5,9 @@
 #include "formats/format.h"
 #include "formats/kit/piecequeue.h"
 #include "import/dispatch.h"
-#include "import/filetext.h"
 #include "import/importer.h"
 #include "import/recognise.h"
+#include "import/streamedimport.h"
 #include "savecontext.h"
 #include "settings/apply.h"
 #include "table/cameras.h"
@@ -71,14 +71,6 @@ public:
     }
     Runs runs;
 };
-
-// One reading of the whole file by the format's streamed reader.
-Streamed readInPieces(const StreamJob &job, RowStream &out, std::atomic<qint64> *bytesRead)
-{
-    FileLines lines(job.input, job.source->maxLineLength, bytesRead);
-    const Streamed outcome = job.source->stream(lines, job.input, out);
-    return outcome == Streamed::Read && !lines.error().isEmpty() ? Streamed::Declined : outcome;
-}
 
 // What the writers see of a streamed save: the rows in order, and the
 // census (which looks the file over once, when a writer asks for it before
@@ -145,8 +137,9 @@ public:
     StreamOutcome run()
     {
         if (m_job.needsImportFirst && !survey()) return m_outcome;
-        std::thread reader(
-            [this] { m_queue.finish(readInPieces(m_job, m_queue, m_job.bytesRead)); });
+        std::thread reader([this] {
+            m_queue.finish(readInPieces(m_job.input, *m_job.source, m_queue, m_job.bytesRead));
+        });
         const bool converted = convertAll();
         m_queue.close();
         reader.join();
@@ -160,7 +153,7 @@ private:
     {
         if (!m_survey) {
             Survey survey;
-            if (readInPieces(m_job, survey, nullptr) != Streamed::Read) return false;
+            if (readInPieces(m_job.input, *m_job.source, survey) != Streamed::Read) return false;
             m_survey = std::move(survey.runs);
         }
         return true;
@@ -177,13 +170,8 @@ private:
     // The settings of the import and the caller, with the import's first frame as given.
     bool settle(PlateSettings &settings, const TrackSet &first, int importFirst) const
     {
-        TrackSet start;
-        start.firstFrame = QString::number(importFirst);
-        if (m_job.source->statesPlate) {
-            start.plateWidth = first.plateWidth;
-            start.plateHeight = first.plateHeight;
-        }
-        takeOverImport(settings, start, ImportMode::NewList, m_filter);
+        takeOverImport(settings, streamedStart(*m_job.source, importFirst, first),
+                       ImportMode::NewList, m_filter);
         return m_job.settle(settings);
     }
 

@@ -5,6 +5,7 @@
 #include "formats/format.h"
 #include "formats/kit/piecequeue.h"
 #include "formats/kit/stoprequest.h"
+#include "importer.h"
 #include "table/tracktable.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ struct Filled
 {
     long long rows = 0;
     int lowest = 0;
-    int plateWidth = 0, plateHeight = 0;
+    TrackSet plate; // the first piece's plate, without rows
     bool stopped = false;
 };
 
@@ -71,8 +72,8 @@ Filled fillFromPieces(TrackTable &table, PieceQueue &queue, const QString &filte
         const int low = *std::min_element(piece.frames.begin(), piece.frames.begin() + piece.count);
         if (filled.rows == 0) {
             filled.lowest = low;
-            filled.plateWidth = piece.plateWidth;
-            filled.plateHeight = piece.plateHeight;
+            filled.plate.plateWidth = piece.plateWidth;
+            filled.plate.plateHeight = piece.plateHeight;
         }
         filled.lowest = std::min(filled.lowest, low);
         makeRoom(table, room, filled.rows + piece.count);
@@ -85,6 +86,25 @@ Filled fillFromPieces(TrackTable &table, PieceQueue &queue, const QString &filte
 
 } // namespace
 
+Streamed readInPieces(const QString &path, const Format &format, RowStream &out,
+                      std::atomic<qint64> *bytesRead)
+{
+    FileLines lines(path, format.maxLineLength, bytesRead);
+    const Streamed outcome = format.stream(lines, path, out);
+    return outcome == Streamed::Read && !lines.error().isEmpty() ? Streamed::Declined : outcome;
+}
+
+TrackSet streamedStart(const Format &format, int firstFrame, const TrackSet &plate)
+{
+    TrackSet start;
+    start.firstFrame = QString::number(firstFrame);
+    if (format.statesPlate) {
+        start.plateWidth = plate.plateWidth;
+        start.plateHeight = plate.plateHeight;
+    }
+    return start;
+}
+
 StreamedFill streamIntoTable(TrackTable &table, const QString &path, const Format &format,
                              std::atomic<qint64> *bytesRead)
 {
@@ -96,17 +116,12 @@ StreamedFill streamIntoTable(TrackTable &table, const QString &path, const Forma
     qint64 room = 0;
     makeRoom(table, room, linesIn(path));
     PieceQueue queue;
-    std::thread reader([&] {
-        FileLines lines(path, format.maxLineLength, bytesRead);
-        Streamed read = format.stream(lines, path, queue);
-        if (read == Streamed::Read && !lines.error().isEmpty()) read = Streamed::Declined;
-        queue.finish(read);
-    });
+    std::thread reader([&] { queue.finish(readInPieces(path, format, queue, bytesRead)); });
     const Filled filled = fillFromPieces(table, queue, filter, room);
     reader.join();
     if (filled.stopped || stopRequested()) {
-        done.outcome =
-            Streamed::Stopped; // the table part filled, as a stopped whole import leaves it
+        // The table part filled, as a stopped whole import leaves it.
+        done.outcome = Streamed::Stopped;
         return done;
     }
     if (queue.outcome() != Streamed::Read || filled.rows == 0) {
@@ -114,12 +129,7 @@ StreamedFill streamIntoTable(TrackTable &table, const QString &path, const Forma
         return done;
     }
     done.outcome = Streamed::Read;
-    // The first frame and plate the whole reading gives.
-    done.summary.firstFrame = QString::number(filled.lowest);
-    if (format.statesPlate) {
-        done.summary.plateWidth = filled.plateWidth;
-        done.summary.plateHeight = filled.plateHeight;
-    }
+    done.summary = streamedStart(format, filled.lowest, filled.plate);
     done.summary.count = int(filled.rows);
     return done;
 }

@@ -9,6 +9,16 @@
 
 namespace corvane {
 
+// One reading of the whole file by the format's streamed reader; a file
+// the line source refuses (NUL bytes, over-long lines) is declined.
+Streamed readInPieces(const QString &path, const Format &format, RowStream &out,
+                      std::atomic<qint64> *bytesRead = nullptr);
+
+// What a whole reading takes over of a file whose smallest frame is
+// `firstFrame` and whose pieces gave `plate` (kept only where the format
+// states one): the first frame and plate, without rows.
+TrackSet streamedStart(const Format &format, int firstFrame, const TrackSet &plate);
+
 // A fill from a streamed reader: Read with the table filled, Stopped on a
 // stop request (the table part filled), Declined with the table as it was.
 struct StreamedFill
