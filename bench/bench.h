@@ -25,7 +25,8 @@ void generateThreeDEv4(qint64 rows, int tracks, const std::function<void(QByteAr
 void runStreamStages(const QString &folder, qint64 rows);
 
 // Reads a generated Flame setup of about 342 MB ("read-flame-342mb"); its
-// speed is told beside that of reading threeDESource (read-3de4).
+// speed is told beside that of reading threeDESource (read-3de4); then
+// converted to 3DE v4 as the converter streams it ("stream-flame-342mb-3de4").
 void runFlameStages(const QString &folder, const QString &threeDESource);
 
 // The save's stages: the rows as one file and as 1,000 per-track files,

@@ -525,6 +525,9 @@ int main(int argc, char *argv[])
                        "hundred million, about 7 GB of disk for the run)."),
         QStringLiteral("N"));
     parser.addOption(streamRowsOption);
+    QCommandLineOption flameOnlyOption(QStringLiteral("flame-only"),
+                                       QStringLiteral("Only the Flame setup's stages."));
+    parser.addOption(flameOnlyOption);
     parser.process(*app);
     setWorkerThreads(parser.value(threadsOption).toInt());
     const int rows = std::max(1, parser.value(rowsOption).toInt());
@@ -542,6 +545,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(streamRowsOption)) {
         runStreamStages(dir.path(),
                         std::max<qint64>(1, parser.value(streamRowsOption).toLongLong()));
+        return 0;
+    }
+    if (parser.isSet(flameOnlyOption)) {
+        runFlameStages(dir.path(), QString());
         return 0;
     }
     if (parser.isSet(shapesOnlyOption)) {

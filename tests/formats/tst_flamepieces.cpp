@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "formats/kit/rowstream.h"
 #include "formats/registry.h"
 #include "import/dispatch.h"
 
@@ -175,6 +176,61 @@ private slots:
         const qsizetype at = spoiled.lastIndexOf("Value 10050.000");
         spoiled.replace(at + 6, 1, "x");
         QCOMPARE(readFile(spoiled).line, lineAt(spoiled, at));
+    }
+
+    // A conversion's stream gives the rows and plate the reading gives, as
+    // each tracker's are made; what the reading refuses, notes or reads
+    // whole (channels apart) declines, however late it comes.
+    void streamsAsItReads()
+    {
+        struct Gather : RowStream
+        {
+            TrackSet all;
+            bool take(TrackSet &piece) override
+            {
+                all.plateWidth = piece.plateWidth;
+                all.plateHeight = piece.plateHeight;
+                all.append(piece);
+                return true;
+            }
+        };
+        const Format *flame = formatById(QStringLiteral("flame-stabilizer"));
+        auto stream = [&](const QByteArray &text, Gather &out) {
+            LineSource lines(text);
+            return flame->stream(lines, QString(), out);
+        };
+        Gather plain;
+        QCOMPARE(stream(setup(), plain), Streamed::Read);
+        QCOMPARE(wrongRow(plain.all), QString());
+        QCOMPARE(plain.all.plateWidth, 1920);
+        QCOMPARE(plain.all.plateHeight, 1080);
+
+        const QByteArray channels = tracker(0) + tracker(1);
+        const QByteArray shiftY = channel(1, "shift/y", 1000, 0.125);
+        QByteArray apart = channels;
+        apart.remove(apart.indexOf(shiftY), shiftY.size());
+        apart += tracker(2) + shiftY;
+        QByteArray badNumber = setup();
+        badNumber.replace(badNumber.lastIndexOf("Value ") + 6, 1, "x");
+        const QList<std::pair<const char *, QByteArray>> declined{
+            {"offset", setup(channels + "Channel t1/offset/y\n\tValue 2\n\tEnd\n")},
+            {"channels apart", setup(apart)},
+            {"plate after a tracker",
+             setup(tracker(0) + tracker(1) + "FrameWidth 720\n" + tracker(2))},
+            {"cut short", setup().first(setup().size() - 30)},
+            {"tracker count", QByteArray(setup()).replace("Anim\n", "NbTrackers 3\nAnim\n")},
+            {"bad number", badNumber},
+            {"no key", setup(channel(0, "ref/x", 1, 0))},
+        };
+        for (const auto &[what, text] : declined) {
+            Gather out;
+            QVERIFY2(stream(text, out) == Streamed::Declined, what);
+            const ReadResult whole = flame->read(text, QString());
+            QVERIFY2(!whole.ok() || !whole.notes.isEmpty() ||
+                         std::string(what) == "channels apart" ||
+                         std::string(what) == "plate after a tracker",
+                     what);
+        }
     }
 };
 

@@ -12,6 +12,7 @@
 // are over (the next tracker's begin), and its channels let go, so that a
 // reading holds one tracker's keys beside the rows. A setup whose tracker's
 // channels lie apart is read again, whole, its trackers kept to the end.
+// A conversion takes the rows as they are made (stream), a piece at a time.
 #include "formats/families.h"
 #include "formats/kit/decimaltext.h"
 #include "formats/kit/rowcollector.h"
@@ -164,6 +165,9 @@ public:
     // The reading; none when a piecewise reading meets a tracker's channels
     // apart, which only the whole setup can read.
     std::optional<ReadResult> read();
+    // A piecewise reading that hands its rows on as each tracker's are made;
+    // it declines what the whole reading would refuse, note, or read whole.
+    Streamed stream(RowStream &out);
 
 private:
     bool line(Field text);
@@ -176,7 +180,9 @@ private:
     Tracker *trackerNamed(Field name);
     bool settingsLine(Field text, Field word, Field rest);
     void checkEnd();
+    bool frameSize(Field text, int &out);
     void finishTracker(Tracker &t);
+    void addPoint(const QString &name, int frame, double x, double y);
     ReadResult result();
 
     LineSource &m_lines;
@@ -197,6 +203,9 @@ private:
     bool m_ended = false;    // the setup's closing End was read
     bool m_lastWhole = true; // the last settings line has its value
     int m_width = 0, m_height = 0;
+    StreamedRows *m_stream = nullptr; // where rows go when streamed
+    Streamed m_streamed = Streamed::Read;
+    bool m_made = false; // a tracker's rows were made
 };
 
 bool SetupReader::number(Field text, double &out)
@@ -273,8 +282,21 @@ bool SetupReader::headerLine(Field word, Field rest)
         m_channelsOver = true;
         return true;
     }
-    if (is(word, "FrameWidth")) return size(rest, m_width);
-    if (is(word, "FrameHeight")) return size(rest, m_height);
+    if (is(word, "FrameWidth")) return frameSize(rest, m_width);
+    if (is(word, "FrameHeight")) return frameSize(rest, m_height);
+    return true;
+}
+
+bool SetupReader::frameSize(Field text, int &out)
+{
+    if (!size(text, out)) return false;
+    if (!m_stream) return true;
+    // Pieces handed on had the plate as it was: only the whole reading tells.
+    if (m_made) {
+        m_streamed = Streamed::Declined;
+        return false;
+    }
+    m_stream->setPlate(std::max(m_width, 0), std::max(m_height, 0));
     return true;
 }
 
@@ -405,14 +427,26 @@ void SetupReader::finishTracker(Tracker &t)
     const Channel &frames = c[ShiftX].keys.empty() ? c[ShiftY] : c[ShiftX];
     for (const Key &k : frames.keys) {
         const int f = k.frame;
-        m_rows.addValues(t.name, f, sum({c[RefX].at(f), c[RefDx].at(f), negated(c[ShiftX].at(f))}),
-                         sum({c[RefY].at(f), c[RefDy].at(f), negated(c[ShiftY].at(f))}));
+        addPoint(t.name, f, sum({c[RefX].at(f), c[RefDx].at(f), negated(c[ShiftX].at(f))}),
+                 sum({c[RefY].at(f), c[RefDy].at(f), negated(c[ShiftY].at(f))}));
     }
     t.offset = c[OffsetX].fallback.value != 0 || c[OffsetY].fallback.value != 0 ||
                !c[OffsetX].keys.empty() || !c[OffsetY].keys.empty();
+    // The whole reading notes an offset target.
+    if (t.offset && m_streamed == Streamed::Read) m_streamed = Streamed::Declined;
     for (Channel &channel : t.channels)
         channel = Channel{};
     t.done = true;
+    m_made = true;
+}
+
+void SetupReader::addPoint(const QString &name, int frame, double x, double y)
+{
+    if (!m_stream) return m_rows.addValues(name, frame, x, y);
+    if (m_streamed != Streamed::Read) return;
+    // Parts that sum past the largest double: left to the whole reading.
+    m_streamed = std::isfinite(x) && std::isfinite(y) ? m_stream->addValues(name, frame, x, y)
+                                                      : Streamed::Declined;
 }
 
 ReadResult SetupReader::result()
@@ -451,6 +485,28 @@ std::optional<ReadResult> SetupReader::read()
     for (Tracker &t : m_trackers)
         if (!m_rows.failed() && !t.done) finishTracker(t);
     return result();
+}
+
+Streamed SetupReader::stream(RowStream &out)
+{
+    StreamedRows rows(out);
+    m_stream = &rows;
+    Field text;
+    while (m_streamed == Streamed::Read && !m_rows.failed() && m_lines.next(text))
+        if (!line(text)) break;
+    if (m_streamed != Streamed::Read) return m_streamed;
+    if (m_apart || m_rows.failed() || !m_lines.error().isEmpty()) return Streamed::Declined;
+    checkEnd();
+    for (Tracker &t : m_trackers)
+        if (!m_rows.failed() && !t.done && m_streamed == Streamed::Read) finishTracker(t);
+    if (m_streamed != Streamed::Read) return m_streamed;
+    if (m_rows.failed()) return Streamed::Declined;
+    return rows.finish(m_lines);
+}
+
+Streamed streamSetup(LineSource &lines, const QString &, RowStream &out)
+{
+    return SetupReader(lines, SetupReader::Piecewise).stream(out);
 }
 
 ReadResult readSetupLines(LineSource &lines, const QString &)
@@ -703,6 +759,7 @@ Formats flameFormats()
                      "This is not a Flame/Smoke Stabilizer File!"};
     f.read = readLinesOf<readSetupLines>;
     f.readLines = readSetupLines;
+    f.stream = streamSetup;
     f.sniff = looksLikeSetup;
     f.writer = &writer;
     f.source = SourceRule::Flip;
