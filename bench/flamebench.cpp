@@ -139,11 +139,17 @@ void runFlameStages(const QString &folder, const QString &threeDESource)
     const double seconds = stageSeconds("read-flame-342mb");
     const double threeDESeconds = stageSeconds("read-3de4");
     const double rows = megabytes(rowBytes(read.set));
-    std::printf("# read-flame-342mb: %.1f MB at %.0f MB/s (read-3de4: %.0f MB/s); "
-                "peak %.0f MB beyond the %.0f MB of rows\n",
-                megabytes(size), seconds > 0 ? megabytes(size) / seconds : 0.0,
-                threeDESeconds > 0 ? megabytes(QFileInfo(threeDESource).size()) / threeDESeconds
-                                   : 0.0,
+    // read-3de4's speed where that stage ran (not with --flame-only).
+    const QByteArray beside =
+        threeDESeconds > 0
+            ? " (read-3de4: " +
+                  QByteArray::number(megabytes(QFileInfo(threeDESource).size()) / threeDESeconds,
+                                     'f', 0) +
+                  " MB/s)"
+            : QByteArray();
+    std::printf("# read-flame-342mb: %.1f MB at %.0f MB/s%s; peak %.0f MB beyond the %.0f MB of "
+                "rows\n",
+                megabytes(size), seconds > 0 ? megabytes(size) / seconds : 0.0, beside.constData(),
                 double(peak - before) - rows, rows);
     read = ReadResult();
     // The setup converted as corvane-convert converts it: read, converted
