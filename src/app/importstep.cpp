@@ -234,7 +234,9 @@ std::optional<ReadResult> ImportStep::read(const QString &fileName, QString &for
     const Format *format = formatForImportFilter(formatFilter);
     // Into an empty table (a new list, then) a streamed reader's rows go as
     // they are read: they are never held twice. It declines what the whole
-    // reading would refuse or note, which then reads the file.
+    // reading would refuse or note, which then reads the file. (Into a table
+    // with rows, whose mode is asked once the file reads, a table of the
+    // file's own would cost an addition more than the whole reading does.)
     m_streamed.reset();
     auto streamed = m_streams && format && format->stream && m_model->rowCount() == 0
                         ? std::make_shared<TrackTable>()
@@ -386,9 +388,10 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
         job->range = {0, job->table.rowCount()};
         return takeFilled(job->table, job->range, false, fileName, formatFilter, shownBefore);
     }
-    // An addition fills a copy of the table, which then takes its place.
-    if (append &&
-        !m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Importing...")))
+    // An addition fills a copy of the table, made with room for the added
+    // rows, which then takes its place.
+    if (append && !m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Importing..."),
+                                       read->set.count))
         return false;
     // The fill works on what it owns alone: cancelled, it is left to finish unseen.
     const ProgressRunner::Run run{QStringLiteral("Importing..."),

@@ -78,11 +78,12 @@ void ProgressRunner::joinFinished()
 }
 
 bool ProgressRunner::copyTable(const corvane::TrackTable &from, corvane::TrackTable &to,
-                               const QString &title)
+                               const QString &title, int moreRows)
 {
     const Run copying{title, QStringLiteral("Copying the table"), QString(), 0, AfterCancel::Wait};
-    return run(copying,
-               [&](const std::atomic<bool> &, std::atomic<qint64> &) { to = from.clone(); });
+    return run(copying, [&](const std::atomic<bool> &, std::atomic<qint64> &) {
+        to = from.clone(moreRows);
+    });
 }
 
 bool ProgressRunner::run(const Run &run, const Work &work, const Slice &slice)

@@ -50,8 +50,10 @@ public:
     // for the caller to take back.
     bool run(const Run &run, const Work &work, const Slice &slice);
     // Copies the table on a worker (the window stays live, its input held,
-    // the copy waited for when cancelled); false when cancelled.
-    bool copyTable(const corvane::TrackTable &from, corvane::TrackTable &to, const QString &title);
+    // the copy waited for when cancelled), with room for moreRows after its
+    // rows; false when cancelled.
+    bool copyTable(const corvane::TrackTable &from, corvane::TrackTable &to, const QString &title,
+                   int moreRows = 0);
     // Joins the work that was left and has finished since.
     void joinFinished();
     // A run is under way (its dialog's events are being handled): work that

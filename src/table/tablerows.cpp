@@ -233,10 +233,12 @@ void TrackTable::putRowsInPlace(const std::vector<int> &rows, RowBlock &&block)
     touch();
 }
 
-TrackTable TrackTable::clone() const
+TrackTable TrackTable::clone(int moreRows) const
 {
     TrackTable copy;
-    copy.m_rows = m_rows; // slot numbers stay: the store is copied slot for slot
+    copy.m_rows.reserve(m_rows.size() + size_t(std::max(moreRows, 0)));
+    copy.m_rows.assign(m_rows.begin(), m_rows.end()); // slot numbers stay: the store is
+                                                      // copied slot for slot
     copy.m_points = m_points;
     if (m_extras) {
         ExtraStore &to = copy.store();

@@ -230,8 +230,10 @@ public:
     // Puts the block's rows back so that they stand at `rows` (indexes in the
     // grown table); the other rows keep their order around them.
     void putRows(const std::vector<int> &rows, RowBlock &&block);
-    // A deep copy: the rows, the names and formats they refer to, the inverse.
-    TrackTable clone() const;
+    // A deep copy: the rows, the names and formats they refer to, the inverse;
+    // with room for `moreRows` rows after them (an addition to the copy then
+    // never moves its rows).
+    TrackTable clone(int moreRows = 0) const;
 
     // Bytes held by the rows, for the benchmark.
     size_t memoryUse() const;

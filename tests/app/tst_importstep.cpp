@@ -302,7 +302,8 @@ private slots:
 
     // A file read into an empty table fills it as it is read (a format that
     // streams): the table, its tips and the plate are the whole reading's,
-    // and undo gives back the empty table.
+    // and undo gives back the empty table. Files added to it or read over
+    // it as a new list leave it as they leave the whole reading's.
     void streamedImportFillsAsTheWholeReading()
     {
         QByteArray text = "3\n";
@@ -319,7 +320,11 @@ private slots:
             const TrackTable &t = w.trackModel()->table();
             QStringList out{w.plateSettings().importFirst, w.plateSettings().exportFirst,
                             w.plateSettings().plateWidth, QString::number(t.rowCount())};
+            QList<int> rows;
             for (int r = 0; r < t.rowCount(); r += 997)
+                rows << r;
+            if (t.rowCount() >= 2) rows << t.rowCount() - 2 << t.rowCount() - 1; // an addition's
+            for (int r : rows)
                 for (int c = 0; c < TrackColumnCount; ++c)
                     for (int role :
                          {Qt::DisplayRole, Qt::ToolTipRole, Qt::StatusTipRole, Qt::WhatsThisRole})
@@ -340,6 +345,31 @@ private slots:
         QCOMPARE(streamed.trackModel()->table().rowCount(), 0);
         streamed.trackModel()->undoStack()->redo();
         QCOMPARE(state(streamed), state(whole));
+
+        // Into a table that has rows: added after them (a small file, then
+        // the large one), then as a new list; and each undone.
+        const QString other = file("other.txt", "1\nU\n0\n2\n-3 1.0000004 2\n-2 3 4\n");
+        const QList<std::pair<const char *, QString>> imports{
+            {"addtoCurrentList", other}, {"addtoCurrentList", path}, {"newGridList", other}};
+        QList<QStringList> states{state(whole)};
+        for (const auto &[answer, input] : imports) {
+            for (MainWindow *w : {&streamed, &whole}) {
+                answerImportMode(answer);
+                QVERIFY(w->recogniseAndImport(input, v4));
+            }
+            QCOMPARE(state(streamed), state(whole));
+            states << state(whole);
+            if (states.size() == 2) { // the added rows keep their values in full
+                double x = 0;
+                QVERIFY(streamed.trackModel()->table().numericCoordinate(70005, XColumn, &x));
+                QCOMPARE(x, 1.0000004);
+            }
+        }
+        QCOMPARE(streamed.trackModel()->table().rowCount(), 2);
+        for (qsizetype k = states.size() - 2; k >= 0; --k) {
+            streamed.trackModel()->undoStack()->undo();
+            QCOMPARE(state(streamed), states[k]);
+        }
     }
 
     // A Shake script under either Shake filter whose first-line test refuses
