@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 // Runs work and prints "<name> <seconds> s <peak-rss-MB> MB".
 void stage(const char *name, const std::function<void()> &work);
@@ -19,6 +20,11 @@ double stageSeconds(const char *name);
 QByteArray generateThreeDEv4(int rows, int tracks);
 // The same file handed over in pieces of a few megabytes, for any size.
 void generateThreeDEv4(qint64 rows, int tracks, const std::function<void(QByteArray &)> &take);
+
+// Converts input into the format of id `to` as corvane-convert does, with
+// the plate given (0 by 0: the one the input states).
+void convertFile(const QString &input, const char *to, const QString &output,
+                 std::pair<int, int> plate);
 
 // Streamed conversions (a 3DE v4 file read, converted and written in
 // pieces) on `rows` generated points in tracks of 2,000 frames, in folder.

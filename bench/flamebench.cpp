@@ -5,8 +5,6 @@
 // then converted to 3DE v4 as the converter streams it.
 #include "bench.h"
 
-#include "cli/converter.h"
-#include "formats/registry.h"
 #include "import/dispatch.h"
 
 #include <QDir>
@@ -155,15 +153,7 @@ void runFlameStages(const QString &folder, const QString &threeDESource)
     // The setup converted as corvane-convert converts it: read, converted
     // and written a piece at a time.
     const QString output = QDir(folder).filePath(QStringLiteral("from-flame.txt"));
-    stage("stream-flame-342mb-3de4", [&] {
-        ConvertOptions options;
-        options.target = formatById(QStringLiteral("3de4"));
-        options.inputs = {path};
-        options.output = output;
-        const Outcome outcome = convert(options);
-        if (outcome.code != Done)
-            std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(outcome.message));
-    });
+    stage("stream-flame-342mb-3de4", [&] { convertFile(path, "3de4", output, {0, 0}); });
     QFile::remove(output);
     QFile::remove(path);
 }

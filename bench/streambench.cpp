@@ -36,6 +36,19 @@ QString sizeName(qint64 rows)
 
 } // namespace
 
+void convertFile(const QString &input, const char *to, const QString &output,
+                 std::pair<int, int> plate)
+{
+    ConvertOptions options;
+    options.target = formatById(QLatin1String(to));
+    if (plate.first > 0) options.plate = plate;
+    options.inputs = {input};
+    options.output = output;
+    const Outcome outcome = convert(options);
+    if (outcome.code != Done)
+        std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(outcome.message));
+}
+
 void runStreamStages(const QString &folder, qint64 rows)
 {
     const QString source = QDir(folder).filePath(QStringLiteral("stream-input.txt"));
@@ -46,16 +59,7 @@ void runStreamStages(const QString &folder, qint64 rows)
     for (const char *to : {"nuke-cameratracker", "3de4"}) {
         const QString name = QStringLiteral("stream-%1-%2").arg(sizeName(rows), QLatin1String(to));
         const QString output = QDir(folder).filePath(QStringLiteral("stream-output"));
-        stage(qPrintable(name), [&] {
-            ConvertOptions options;
-            options.target = formatById(QLatin1String(to));
-            options.plate = std::make_pair(1920, 1080);
-            options.inputs = {source};
-            options.output = output;
-            const Outcome outcome = convert(options);
-            if (outcome.code != Done)
-                std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(outcome.message));
-        });
+        stage(qPrintable(name), [&] { convertFile(source, to, output, {1920, 1080}); });
         QFile::remove(output);
     }
     QFile::remove(source);
