@@ -213,7 +213,6 @@ private slots:
             for (const Settings &given : variants) {
                 const QString whole = out.filePath(QStringLiteral("whole-") + target.id);
                 const QString piecewise = out.filePath(QStringLiteral("stream-") + target.id);
-                const QByteArray expected = wholeConversion(input, source, target, given, whole);
                 const StreamOutcome outcome = streamed(input, source, target, given, piecewise);
                 // Writers that go back over the rows (by index) need the whole table.
                 if (mustStream && streamingTargets().contains(QLatin1String(target.id)))
@@ -223,6 +222,7 @@ private slots:
                     continue;
                 }
                 QVERIFY2(outcome.saved.ok(), qPrintable(outcome.saved.error));
+                const QByteArray expected = wholeConversion(input, source, target, given, whole);
                 QVERIFY2(fileContents(piecewise) == expected, target.id);
                 ++compared;
             }
