@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QList>
 
 #include <cstdio>
 
@@ -17,12 +18,11 @@ using namespace corvane;
 
 namespace {
 
-bool writeGenerated(const QString &path, qint64 rows)
+bool writeGenerated(const QString &path, qint64 rows, int tracks)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     bool ok = true;
-    const int tracks = int(std::max<qint64>(1, rows / 2000));
     generateThreeDEv4(rows, tracks,
                       [&](QByteArray &piece) { ok = ok && file.write(piece) == piece.size(); });
     return ok;
@@ -52,15 +52,23 @@ void convertFile(const QString &input, const char *to, const QString &output,
 void runStreamStages(const QString &folder, qint64 rows)
 {
     const QString source = QDir(folder).filePath(QStringLiteral("stream-input.txt"));
-    if (!writeGenerated(source, rows)) {
-        std::fprintf(stderr, "corvane-bench: cannot write %s\n", qPrintable(source));
-        return;
+    // Tracks of 2,000 frames; then, up to 10,000,000 points, one point a
+    // track ("-many-": the cost of a track beside that of a row).
+    const QList<std::pair<qint64, const char *>> layouts{{2000, ""}, {1, "many-"}};
+    for (const auto &[frames, kind] : layouts) {
+        const qint64 tracks = std::max<qint64>(1, rows / frames);
+        if (tracks > 10000000) continue;
+        if (!writeGenerated(source, rows, int(tracks))) {
+            std::fprintf(stderr, "corvane-bench: cannot write %s\n", qPrintable(source));
+            return;
+        }
+        for (const char *to : {"nuke-cameratracker", "3de4"}) {
+            const QString name = QStringLiteral("stream-%1%2-%3")
+                                     .arg(QLatin1String(kind), sizeName(rows), QLatin1String(to));
+            const QString output = QDir(folder).filePath(QStringLiteral("stream-output"));
+            stage(qPrintable(name), [&] { convertFile(source, to, output, {1920, 1080}); });
+            QFile::remove(output);
+        }
+        QFile::remove(source);
     }
-    for (const char *to : {"nuke-cameratracker", "3de4"}) {
-        const QString name = QStringLiteral("stream-%1-%2").arg(sizeName(rows), QLatin1String(to));
-        const QString output = QDir(folder).filePath(QStringLiteral("stream-output"));
-        stage(qPrintable(name), [&] { convertFile(source, to, output, {1920, 1080}); });
-        QFile::remove(output);
-    }
-    QFile::remove(source);
 }

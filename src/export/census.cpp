@@ -40,11 +40,18 @@ TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
     return censusOfRuns(runNames, runLengths);
 }
 
+TrackCensus censusOfLengths(const std::vector<int> &runLengths)
+{
+    TrackCensus census;
+    census.rowCounts = runLengths;
+    census.changes = std::max(0, int(runLengths.size()) - 1);
+    return census;
+}
+
 TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengths)
 {
     TrackCensus census;
-    for (int length : runLengths)
-        census.rowCounts.append(QString::number(length));
+    census.rowCounts.assign(runLengths.begin(), runLengths.end());
     census.changes = std::max(0, int(runNames.size()) - 1);
 
     // Shapes: consecutive vertex runs ("S…" names) with one prefix.
@@ -57,13 +64,13 @@ TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengt
         if (inShape && prefix == previousPrefix) {
             ++vertices;
         } else {
-            if (inShape) census.shapeCounts.append(QString::number(vertices));
+            if (inShape) census.shapeCounts.push_back(vertices);
             inShape = true;
             vertices = 1;
         }
         previousPrefix = prefix;
     }
-    if (inShape) census.shapeCounts.append(QString::number(vertices));
+    if (inShape) census.shapeCounts.push_back(vertices);
     return census;
 }
 

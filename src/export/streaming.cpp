@@ -15,8 +15,6 @@
 #include "table/tracknames.h"
 #include "table/tracktable.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -26,11 +24,14 @@ namespace corvane {
 
 namespace {
 
-// The tracks of a file as runs of one name, and its frames.
+// The tracks of a file as runs of one name, and its frames. A run keeps its
+// name's hash and its length, not the name: a file of a million tracks
+// costs 12 bytes a track here.
 struct Runs
 {
-    QStringList names;
-    QList<int> lengths;
+    std::vector<size_t> keys; // each run's name, hashed
+    std::vector<int> lengths;
+    QString last; // the last run's name
     long long rows = 0;
     int low = 0, high = 0;
 
@@ -42,11 +43,12 @@ struct Runs
             const qsizetype end = k + 1 < runs.size() ? starts[size_t(k) + 1] : piece.count;
             const int length = int(end - starts[size_t(k)]);
             // A track may go on from the piece before.
-            if (!names.isEmpty() && names.constLast() == runs.at(k))
-                lengths.last() += length;
-            else {
-                names.append(runs.at(k));
-                lengths.append(length);
+            if (!keys.empty() && last == runs.at(k)) {
+                lengths.back() += length;
+            } else {
+                keys.push_back(qHash(runs.at(k), 0));
+                lengths.push_back(length);
+                last = runs.at(k);
             }
         }
         if (piece.count == 0) return;
@@ -57,7 +59,14 @@ struct Runs
     }
     bool operator==(const Runs &o) const
     {
-        return names == o.names && lengths == o.lengths && rows == o.rows;
+        return keys == o.keys && lengths == o.lengths && rows == o.rows;
+    }
+    // Tracks by name (a name may come back after another's).
+    int distinctNames() const
+    {
+        std::vector<size_t> sorted = keys;
+        std::sort(sorted.begin(), sorted.end());
+        return int(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
     }
 };
 
@@ -190,7 +199,7 @@ private:
         save.replaceProtected = m_job.replaceProtected;
         m_sink = std::make_unique<StreamSink>(save, [this]() -> const TrackCensus * {
             if (!survey()) return nullptr;
-            m_census = censusOfRuns(m_survey->names, m_survey->lengths);
+            m_census = censusOfLengths(m_survey->lengths);
             return &*m_census;
         });
         m_sink->windowWidth = toInt(save.windowWidth);
@@ -213,6 +222,8 @@ private:
         if (!m_sink && !begin(piece)) return false;
         for (const QString &name : piece.names.runs())
             if (!plainTrack(name)) return false;
+        m_table.setRowCount(0);
+        m_table.dropNames(); // the piece's own only
         fillRows(m_table, piece, prepareFill(m_table, piece.count, false), m_filter);
         const ApplyResult applied = applySettings(m_table, m_params);
         if (!applied.error.isEmpty() || applied.sorted || applied.shapeNameProblem) return false;
@@ -274,10 +285,10 @@ private:
         ExportResult &saved = m_outcome.saved;
         saved.error = sink.commit(saved);
         saved.rows = int(m_runs.rows) - sink.rowsLeftOut;
-        saved.tracks = int(m_runs.names.size());
+        saved.tracks = int(m_runs.keys.size());
         m_outcome.rows = int(m_runs.rows);
         // Tracks by name (a name may come back after another's), once the reading is done.
-        m_outcome.tracks = int(QSet<QString>(m_runs.names.cbegin(), m_runs.names.cend()).size());
+        m_outcome.tracks = m_runs.distinctNames();
         m_outcome.frames = {m_runs.low, m_runs.high};
         return true;
     }

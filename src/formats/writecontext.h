@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace corvane {
 
 class TrackTable;
@@ -53,9 +55,9 @@ private:
 
 struct TrackCensus
 {
-    int changes = 0;         // tracks minus one
-    QStringList rowCounts;   // rows per track, in export order
-    QStringList shapeCounts; // vertex tracks per shape
+    int changes = 0;              // tracks minus one
+    std::vector<int> rowCounts;   // rows per track, in export order
+    std::vector<int> shapeCounts; // vertex tracks per shape
 };
 
 class WriteContext

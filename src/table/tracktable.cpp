@@ -347,6 +347,13 @@ quint32 TrackTable::internName(const QString &name)
     return id;
 }
 
+void TrackTable::dropNames()
+{
+    Q_ASSERT(m_rows.empty());
+    m_names = NameTexts();
+    m_nameIds = NameIndex();
+}
+
 void TrackTable::reserveNames(qsizetype more)
 {
     // Grown by half again at least: a streamed conversion fills piece by piece.

@@ -99,6 +99,9 @@ public:
     quint32 internName(const QString &name);
     // Room for this many more names, before a fill of as many tracks.
     void reserveNames(qsizetype more);
+    // Lets go of every interned name; only for a table without rows (one
+    // refilled a piece at a time, whose names would otherwise pile up).
+    void dropNames();
     quint8 internSource(const QString &formatFilter);
 
     // Typed reads of the cell texts (0 and *ok false when a text is not a number).

@@ -250,6 +250,20 @@ private slots:
         QCOMPARE(outcome.settings.importFirst, QStringLiteral("3"));
         QCOMPARE(outcome.applyNotes.size(), 1); // PFTrack's pixel centres
         QCOMPARE(outcome.saved.written, QStringList{dir.filePath(QStringLiteral("out.txt"))});
+
+        // A name that comes back after another's is one track of two runs,
+        // here in two pieces (the first run fills the first piece).
+        QByteArray again = threeDE({{StreamPieceRows, 1}, {2, 1}, {3, 1}});
+        again.replace("Track_3\n", "Track_1\n");
+        const QString twice = writeFile(dir.filePath(QStringLiteral("again.txt")), again);
+        const StreamOutcome back =
+            streamed(twice, source, target, {}, dir.filePath(QStringLiteral("again-out.txt")));
+        QCOMPARE(back.status, Streamed::Read);
+        QCOMPARE(back.tracks, 2);
+        QCOMPARE(back.saved.tracks, 3);
+        QCOMPARE(fileContents(dir.filePath(QStringLiteral("again-out.txt"))),
+                 wholeConversion(twice, source, target, {},
+                                 dir.filePath(QStringLiteral("again-whole.txt"))));
     }
 
     // Whatever the whole reading would refuse, note or read otherwise, and

@@ -336,9 +336,9 @@ void row(WriteContext &ctx, const ExportRow &r)
     if (!ctx.hasPreviousName || r.name != ctx.previousName) {
         ctx.write(r.name);
         ctx.write("\n0\n");
-        const QStringList &counts = ctx.census().rowCounts;
-        if (ctx.trackCounter < counts.size()) {
-            ctx.write(counts.at(ctx.trackCounter));
+        const std::vector<int> &counts = ctx.census().rowCounts;
+        if (size_t(ctx.trackCounter) < counts.size()) {
+            ctx.writeInt(counts[size_t(ctx.trackCounter)]);
             ctx.write("\n");
         }
         ++ctx.trackCounter;

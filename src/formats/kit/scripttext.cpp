@@ -9,11 +9,10 @@ std::vector<TrackRun> trackRuns(WriteContext &ctx)
 {
     // The census counts the runs' rows: a row is looked at once per run.
     std::vector<TrackRun> runs;
-    const QStringList &counts = ctx.census().rowCounts;
-    runs.reserve(size_t(counts.size()));
+    const std::vector<int> &counts = ctx.census().rowCounts;
+    runs.reserve(counts.size());
     int first = 0;
-    for (const QString &count : counts) {
-        const int rows = count.toInt();
+    for (const int rows : counts) {
         if (rows <= 0) continue;
         runs.push_back({ctx.exportRow(first).name, first, rows});
         first += rows;

@@ -440,8 +440,8 @@ template <Variant V> void trackHead(WriteContext &ctx, const QString &name)
     ctx.write(name);
     ctx.write("\"\n");
     if (V == Variant::Pf2011) ctx.write("1\n");
-    const QStringList &counts = ctx.census().rowCounts;
-    ctx.write(counts.value(ctx.trackCounter));
+    const std::vector<int> &counts = ctx.census().rowCounts;
+    if (size_t(ctx.trackCounter) < counts.size()) ctx.writeInt(counts[size_t(ctx.trackCounter)]);
     ctx.write("\n");
 }
 
@@ -489,8 +489,8 @@ std::vector<CameraEntry> cameraEntries(WriteContext &ctx)
     std::vector<CameraEntry> entries;
     QHash<QString, size_t> primaryOf; // each name's last primary entry
     int first = 0;
-    for (const QString &count : ctx.census().rowCounts) {
-        const int end = first + count.toInt();
+    for (const int count : ctx.census().rowCounts) {
+        const int end = first + count;
         const QString name = ctx.exportRow(first).name;
         const bool secondary = isSecondaryCameraTrack(name);
         const QString base = cameraTrackBase(name);
