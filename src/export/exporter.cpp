@@ -160,8 +160,8 @@ public:
             m_lastWritten = it.value();
         } else {
             // Most names need no change; only changed ones are kept.
-            const QString safe = m_format.writableName(name);
-            m_lastWritten = safe.isSharedWith(name) || safe == name ? name : rename(name, safe);
+            m_lastWritten =
+                m_format.holdsName(name) ? name : rename(name, m_format.writableName(name));
         }
         return m_lastWritten;
     }

@@ -213,7 +213,7 @@ private:
     bool plainTrack(const QString &name) const
     {
         return !isShapeTrack(name) && (m_target.cameras || !isSecondaryCameraTrack(name)) &&
-               m_target.writableName(name) == name;
+               m_target.holdsName(name);
     }
 
     bool convertPiece(TrackSet &piece)

@@ -108,6 +108,8 @@ struct Format
     // hold becomes "_" (line ends and control characters everywhere, white
     // space at either end, which readers trim, and the format's own).
     QString writableName(const QString &name) const;
+    // Whether writableName leaves the name as it is (made without a copy).
+    bool holdsName(const QString &name) const;
 };
 
 } // namespace corvane

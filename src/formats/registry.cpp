@@ -131,22 +131,37 @@ bool Format::matchesFilter(const QString &filter) const
     return filter == QLatin1String(importFilter) || filter == QLatin1String(treeExportFilter);
 }
 
+// Whether character i of a track name is one the format cannot hold.
+static bool cannotHold(const Format &format, const QString &name, qsizetype i)
+{
+    const QChar c = name.at(i);
+    const QLatin1String forbidden(format.nameForbids);
+    // Printable ASCII but the blank is held unless the format forbids it.
+    if (c.unicode() > 0x20 && c.unicode() < 0x7f) return forbidden.contains(c);
+    const bool blank = c == QLatin1Char(' ') || c == QLatin1Char('\t');
+    const bool atEnd = i == 0 || i == name.size() - 1;
+    return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+           c == QChar::ParagraphSeparator || (blank && (format.nameNoBlanks || atEnd)) ||
+           (!blank && c.isSpace() && c != QChar::Nbsp) || forbidden.contains(c);
+}
+
 QString Format::writableName(const QString &name) const
 {
     if (shapes) return name; // shape files number their vertices: names stay the table's
     QString out = name;
-    const QLatin1String forbidden(nameForbids);
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        const QChar c = out.at(i);
-        const bool blank = c == QLatin1Char(' ') || c == QLatin1Char('\t');
-        const bool atEnd = i == 0 || i == out.size() - 1;
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
-            c == QChar::ParagraphSeparator || (blank && (nameNoBlanks || atEnd)) ||
-            (!blank && c.isSpace() && c != QChar::Nbsp) || forbidden.contains(c))
-            out[i] = QLatin1Char('_');
-    }
+    for (qsizetype i = 0; i < out.size(); ++i)
+        if (cannotHold(*this, name, i)) out[i] = QLatin1Char('_');
     if (out.isEmpty()) out = QStringLiteral("_");
     return out;
+}
+
+bool Format::holdsName(const QString &name) const
+{
+    if (shapes) return true;
+    if (name.isEmpty()) return false;
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (cannotHold(*this, name, i)) return false;
+    return true;
 }
 
 const Format *formatById(const QString &id)

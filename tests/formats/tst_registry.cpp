@@ -109,6 +109,29 @@ class TestRegistry : public QObject
     }
 
 private slots:
+    // A name a format holds as it is is told without a copy; every other is
+    // written with "_" for each character the format cannot hold.
+    void writableNames()
+    {
+        const QStringList names{QStringLiteral("Track_1"),      QStringLiteral("a b"),
+                                QStringLiteral(" a"),           QStringLiteral("a "),
+                                QStringLiteral("a\tb"),         QStringLiteral("a\nb"),
+                                QStringLiteral("a/b#c"),        QStringLiteral("\u00e9t\u00e9"),
+                                QStringLiteral("a\u2028b"),     QStringLiteral("a\u00a0b"),
+                                QStringLiteral("a\u3000b"),     QStringLiteral("\u0007"),
+                                QStringLiteral("~!\"$%&'()*+"), QString()};
+        for (const Format &f : formats())
+            for (const QString &name : names)
+                QVERIFY2(f.holdsName(name) == (f.writableName(name) == name),
+                         qPrintable(QLatin1String(f.id) + QLatin1Char(' ') + name));
+        const Format &boujou = *formatById(QStringLiteral("boujou"));
+        QCOMPARE(boujou.writableName(QStringLiteral("a b#\tc")), QStringLiteral("a_b__c"));
+        const Format &v4 = *formatById(QStringLiteral("3de4"));
+        QCOMPARE(v4.writableName(QStringLiteral(" a b\u2028\u00a0")),
+                 QStringLiteral("_a b_\u00a0"));
+        QCOMPARE(v4.writableName(QString()), QStringLiteral("_"));
+    }
+
     void twentyImportFiltersInMenuOrder()
     {
         QCOMPARE(
