@@ -375,6 +375,11 @@ bool ImportStep::applyImport(const QString &fileName, const QString &formatFilte
 bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const QString &fileName,
                            const QString &formatFilter, ImportMode mode, const Shown &shownBefore)
 {
+    if (const std::shared_ptr<TrackTable> filled = std::exchange(m_streamed, nullptr)) {
+        // Read into a table of its own: the table was empty, so it takes its place.
+        return takeFilled(*filled, {0, filled->rowCount()}, false, fileName, formatFilter,
+                          shownBefore);
+    }
     struct Job
     {
         TrackTable table;
@@ -382,12 +387,6 @@ bool ImportStep::fillTable(const std::shared_ptr<const ReadResult> &read, const 
     };
     auto job = std::make_shared<Job>();
     const bool append = mode == ImportMode::Append;
-    if (const std::shared_ptr<TrackTable> filled = std::exchange(m_streamed, nullptr)) {
-        // Read into a table of its own: the table was empty, so it takes its place.
-        job->table = std::move(*filled);
-        job->range = {0, job->table.rowCount()};
-        return takeFilled(job->table, job->range, false, fileName, formatFilter, shownBefore);
-    }
     // An addition fills a copy of the table, made with room for the added
     // rows, which then takes its place.
     if (append && !m_runner->copyTable(m_model->table(), job->table, QStringLiteral("Importing..."),

@@ -29,13 +29,13 @@ TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows)
 {
     const std::vector<int> starts = trackStarts(table, rows);
     QStringList runNames;
-    QList<int> runLengths;
+    std::vector<int> runLengths;
     runNames.reserve(qsizetype(starts.size()));
-    runLengths.reserve(qsizetype(starts.size()));
+    runLengths.reserve(starts.size());
     for (size_t t = 0; t < starts.size(); ++t) {
         runNames.append(table.name(rows.at(starts[t])));
         const int end = t + 1 < starts.size() ? starts[t + 1] : int(rows.size());
-        runLengths.append(end - starts[t]);
+        runLengths.push_back(end - starts[t]);
     }
     return censusOfRuns(runNames, runLengths);
 }
@@ -48,11 +48,9 @@ TrackCensus censusOfLengths(const std::vector<int> &runLengths)
     return census;
 }
 
-TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengths)
+TrackCensus censusOfRuns(const QStringList &runNames, const std::vector<int> &runLengths)
 {
-    TrackCensus census;
-    census.rowCounts.assign(runLengths.begin(), runLengths.end());
-    census.changes = std::max(0, int(runNames.size()) - 1);
+    TrackCensus census = censusOfLengths(runLengths);
 
     // Shapes: consecutive vertex runs ("S…" names) with one prefix.
     QString previousPrefix;

@@ -17,7 +17,7 @@ TrackCensus takeCensus(const TrackTable &table, const QList<int> &rows);
 // Where each track (run of one name) of the rows starts: indexes into rows.
 std::vector<int> trackStarts(const TrackTable &table, const QList<int> &rows);
 // The same from the runs themselves: each run's name and rows.
-TrackCensus censusOfRuns(const QStringList &runNames, const QList<int> &runLengths);
+TrackCensus censusOfRuns(const QStringList &runNames, const std::vector<int> &runLengths);
 // The same for runs that hold no shape, from their lengths alone.
 TrackCensus censusOfLengths(const std::vector<int> &runLengths);
 

@@ -497,11 +497,10 @@ Streamed SetupReader::stream(RowStream &out)
     if (m_streamed != Streamed::Read) return m_streamed;
     if (m_apart || m_rows.failed() || !m_lines.error().isEmpty()) return Streamed::Declined;
     checkEnd();
-    for (Tracker &t : m_trackers)
-        if (!m_rows.failed() && !t.done && m_streamed == Streamed::Read) finishTracker(t);
-    if (m_streamed != Streamed::Read) return m_streamed;
     if (m_rows.failed()) return Streamed::Declined;
-    return rows.finish(m_lines);
+    for (Tracker &t : m_trackers)
+        if (!t.done && m_streamed == Streamed::Read) finishTracker(t);
+    return m_streamed == Streamed::Read ? rows.finish(m_lines) : m_streamed;
 }
 
 Streamed streamSetup(LineSource &lines, const QString &, RowStream &out)
