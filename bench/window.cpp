@@ -62,6 +62,9 @@ void runWindowStages(const QString &source, const QString &folder)
         w.applySettings();
         settle();
     });
+    const corvane::TrackTable &applied = w.trackModel()->table();
+    std::printf("# window rows after Apply: %.1f bytes a row\n",
+                double(applied.memoryBytes()) / std::max(applied.rowCount(), 1));
     stage("window-sort", [&] {
         w.findChild<QAction *>(QStringLiteral("actionHigh"))->trigger();
         settle();

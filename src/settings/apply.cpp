@@ -133,13 +133,21 @@ struct RowConversion
     Point mid, out;
     long long frame = 0;
 
+    // The one arithmetic of a point's conversion: a row shown by the
+    // in-place Apply's rule is converted by it too, to the same bits.
+    static void convertPoint(const ApplyParams &params, const Plate &plate, const Window &window,
+                             const TargetConvention &target, const SourceConvention &source,
+                             Point in, Point &mid, Point &out)
+    {
+        mid = sourceToPixels(source, {in.x * params.pixelAspect, in.y}, plate);
+        out = toWindow(pixelsToTarget(target, mid, plate), plate, window);
+    }
+
     // False when the row's values do not convert to finite numbers, or its
     // frame would leave the frames Corvane handles.
     bool convert(const TrackTable &table, int r, Point source)
     {
-        mid = sourceToPixels(sourceConvention(table, r), {source.x * params.pixelAspect, source.y},
-                             plate);
-        out = toWindow(pixelsToTarget(target, mid, plate), plate, window);
+        convertPoint(params, plate, window, target, sourceConvention(table, r), source, mid, out);
         frame = (long long)params.exportFirst + table.frame(r) - params.importFirst;
         return std::isfinite(mid.x) && std::isfinite(mid.y) && std::isfinite(out.x) &&
                std::isfinite(out.y);
@@ -402,6 +410,39 @@ bool checkInPlace(const TrackTable &table, const ApplyParams &params, ApplyProgr
     return !(cancel && cancel->load());
 }
 
+// How the rows of an in-place Apply show their values (TrackTable::ShownRule):
+// the Apply's conversion of each source format the table has met.
+class RuleOfApply : public ShownRule
+{
+public:
+    RuleOfApply(const ApplyParams &params, const ApplyRun &run, const TrackTable &table)
+        : m_params(params), m_plate(run.plate), m_window(run.window), m_target(run.target)
+    {
+        for (int id = 0; id < table.sourceFormatCount(); ++id)
+            m_sources.push_back(
+                sourceConventionOf(table.sourceFormatOfId(id), params.programConventions));
+    }
+    void show(int sourceId, const double imported[2], double shown[2],
+              double pixel[2]) const override
+    {
+        Point mid, out;
+        RowConversion::convertPoint(m_params, m_plate, m_window, m_target,
+                                    m_sources[size_t(sourceId)], {imported[0], imported[1]}, mid,
+                                    out);
+        pixel[0] = mid.x;
+        pixel[1] = mid.y;
+        shown[0] = out.x;
+        shown[1] = out.y;
+    }
+
+private:
+    ApplyParams m_params;
+    Plate m_plate;
+    Window m_window;
+    TargetConvention m_target;
+    std::vector<SourceConvention> m_sources; // by the table's source format id
+};
+
 } // namespace
 
 bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, ApplyResult &result,
@@ -416,25 +457,17 @@ bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, Ap
     if (!checked) return true;
     ApplyParams kept = params;
     kept.progress = nullptr; // the job's, gone with it
-    std::shared_ptr<TrackTable::PointsRoom> room = TrackTable::pointsRoom(table.rowCount());
-    conversion.convert = [kept, run, room](TrackTable &t, int begin, int end) {
-        const RowConversion base{kept, run.plate, run.window, run.target, {}, false, {}, {}, 0};
-        t.holdPoints(end, room.get());
-        forRowRanges(
-            end - begin,
-            [&](int from, int to, int) {
-                RowConversion local = base;
-                for (int r = begin + from; r < begin + to; ++r) {
-                    local.convert(t, r, sourceOf(t, r));
-                    t.storeConverted(r, local.mid.x, local.mid.y, local.out.x, local.out.y,
-                                     int(local.frame));
-                }
-            },
-            // A slice is short: its rows are shared out sooner than a whole Apply's.
-            std::min(run.minimumPerPiece, 8192));
+    auto rule = std::make_shared<const RuleOfApply>(kept, run, table);
+    const qint64 frameShift = qint64(params.exportFirst) - params.importFirst;
+    // The rows keep their imported values and show by the rule: nothing is
+    // held beside them, and a slice only marks its rows and shifts their frames.
+    conversion.convert = [rule, frameShift](TrackTable &t, int begin, int end) {
+        t.setShownRule(rule);
+        for (int r = begin; r < end; ++r)
+            t.showByRule(r, int(t.frame(r) + frameShift));
         t.touched();
     };
-    conversion.frameShift = qint64(params.exportFirst) - params.importFirst;
+    conversion.frameShift = frameShift;
     conversion.inverse = inverseOf(params, run.plate, run.window, run.target);
     noteConventions(table, params, run, met, result);
     return true;

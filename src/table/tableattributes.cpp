@@ -77,7 +77,7 @@ QVariant TrackTable::data(int r, int column, int role) const
         }
         break;
     case Qt::WhatsThisRole:
-        if (isCoordinate(column) && rw.sourceId) return m_sources.at(rw.sourceId);
+        if (isCoordinate(column) && rw.sourceId()) return m_sources.at(rw.sourceId());
         break;
     default:
         break;

@@ -116,15 +116,20 @@ RowBlock TrackTable::copyRows(const std::vector<int> &rows) const
 {
     RowBlock block;
     block.m_rows.reserve(rows.size());
-    for (int r : rows)
-        appendRow(block.m_rows, block.m_points, copyOf(row(r), m_extras.get(), block.store()),
-                  keptPoints(size_t(r)));
+    for (int r : rows) {
+        // A block's rows store what they show: the table's rule may change before they return.
+        RowPoints settled;
+        const Row copy = settledCopy(row(r), settled);
+        appendRow(block.m_rows, block.m_points, copyOf(copy, m_extras.get(), block.store()),
+                  row(r).byRule() ? &settled : keptPoints(size_t(r)));
+    }
     return block;
 }
 
 void TrackTable::swapRows(const std::vector<int> &rows, RowBlock &block)
 {
     for (size_t i = 0; i < rows.size() && i < block.m_rows.size(); ++i) {
+        settle(rows[i]);
         Row &here = row(rows[i]);
         Row &there = block.m_rows[i];
         rehome(here.extra, m_extras.get(), block.store());
@@ -149,9 +154,12 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
     size_t next = 0, kept = 0, keptPointed = 0;
     for (size_t r = 0; r < m_rows.size(); ++r) {
         if (next < rows.size() && size_t(rows[next]) == r) {
-            rehome(m_rows[r].extra, m_extras.get(), block.store());
-            m_marked.rows -= int(marks(m_rows[r]));
-            appendRow(block.m_rows, block.m_points, m_rows[r], keptPoints(r));
+            RowPoints settled;
+            Row taken = settledCopy(m_rows[r], settled);
+            rehome(taken.extra, m_extras.get(), block.store());
+            m_marked.rows -= int(marks(taken));
+            appendRow(block.m_rows, block.m_points, taken,
+                      m_rows[r].byRule() ? &settled : keptPoints(r));
             ++next;
         } else {
             if (kept != r) m_rows[kept] = m_rows[r];
@@ -255,6 +263,7 @@ TrackTable TrackTable::clone(int moreRows) const
     copy.m_mayHoldFormulas = m_mayHoldFormulas;
     copy.m_marked.rows = m_marked.rows;
     copy.m_shownToSource = m_shownToSource;
+    copy.m_shownRule = m_shownRule;
     return copy;
 }
 

@@ -88,7 +88,7 @@ struct TrackTable::Row
     qint32 frameNumber = 0;
     quint32 nameId = 0;
     quint32 extra = 0;      // slot in the owner's ExtraStore; 0: none
-    quint8 sourceId = 0;    // what's-this of the coordinate cells
+    quint8 source = 0;      // what's-this of the coordinate cells; ByRule
     quint8 kinds = 0;       // CellKind, two bits per column
     quint8 backgrounds = 0; // BackgroundCode, two bits per column
     quint8 flags = 0;
@@ -103,13 +103,21 @@ struct TrackTable::Row
         backgrounds = quint8((backgrounds & ~(3u << (2 * c))) | (unsigned(code) << (2 * c)));
     }
     bool fromNumbers(int c) const { return flags & textFromNumbers(c); }
+
+    // A row that shows by the table's rule holds its imported values as
+    // `value`: what it shows is made from them (TrackTable::ShownRule).
+    static constexpr quint8 ByRule = 0x80;
+    int sourceId() const { return source & ~ByRule; }
+    bool byRule() const { return source & ByRule; }
 };
 
 static_assert(sizeof(TrackTable::Row) <= 32, "a million rows must stay within 32 MB");
 
 // The values a row shows until an Apply or an edit sets them apart: an
 // imported row's source and pixel values are its shown ones, so they are
-// kept beside the rows only from the first row that differs.
+// kept beside the rows only from the first row that differs. A row that
+// shows by the table's rule has its points made by the rule; what is kept
+// for it here means nothing.
 struct TrackTable::RowPoints
 {
     // Left as they are when made by a large array's growth: every place
@@ -121,11 +129,6 @@ struct TrackTable::RowPoints
     {
         return {{row.value[0], row.value[1]}, {row.value[0], row.value[1]}};
     }
-};
-
-struct TrackTable::PointsRoom
-{
-    BigVector<RowPoints> points; // empty, with its capacity touched
 };
 
 // Rows [0, points.size()) have their points there; the later rows' points

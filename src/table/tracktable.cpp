@@ -8,6 +8,7 @@
 #include "parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iterator>
 
@@ -58,8 +59,79 @@ TrackTable::RowPoints &TrackTable::pointsFor(int r)
 
 TrackTable::RowPoints TrackTable::pointsOf(int r) const
 {
+    if (row(r).byRule()) {
+        RowPoints points;
+        settledCopy(row(r), points);
+        return points;
+    }
     const RowPoints *kept = keptPoints(size_t(r));
     return kept ? *kept : RowPoints::of(row(r));
+}
+
+static quint64 nextRuleSerial()
+{
+    static std::atomic<quint64> serials{0};
+    return ++serials;
+}
+
+ShownRule::ShownRule() : serial(nextRuleSerial()) {}
+
+namespace {
+
+// A rule's last conversion on this thread, found again by what it was made from.
+struct ShownMemo
+{
+    quint64 rule = 0;
+    int source = -1;
+    double imported[2] = {0, 0};
+    double shown[2] = {0, 0};
+    double pixel[2] = {0, 0};
+};
+thread_local ShownMemo lastShown;
+
+} // namespace
+
+void TrackTable::shownByRule(const Row &rw, double shown[2], RowPoints *points) const
+{
+    Q_ASSERT(m_shownRule);
+    ShownMemo &memo = lastShown;
+    if (memo.rule != m_shownRule->serial || memo.source != rw.sourceId() ||
+        std::memcmp(memo.imported, rw.value, sizeof memo.imported) != 0) {
+        m_shownRule->show(rw.sourceId(), rw.value, memo.shown, memo.pixel);
+        memo.rule = m_shownRule->serial;
+        memo.source = rw.sourceId();
+        std::memcpy(memo.imported, rw.value, sizeof memo.imported);
+    }
+    std::memcpy(shown, memo.shown, sizeof memo.shown);
+    if (!points) return;
+    std::memcpy(points->imported, rw.value, sizeof points->imported);
+    std::memcpy(points->pixel, memo.pixel, sizeof points->pixel);
+}
+
+double TrackTable::shownValue(const Row &rw, int column) const
+{
+    if (!rw.byRule()) return rw.value[column - XColumn];
+    double shown[2];
+    shownByRule(rw, shown, nullptr);
+    return shown[column - XColumn];
+}
+
+TrackTable::Row TrackTable::settledCopy(const Row &rw, RowPoints &points) const
+{
+    Row copy = rw;
+    if (!rw.byRule()) return copy;
+    shownByRule(rw, copy.value, &points);
+    copy.source &= quint8(~Row::ByRule);
+    return copy;
+}
+
+void TrackTable::settle(int r)
+{
+    if (!row(r).byRule()) return;
+    RowPoints points;
+    const Row settled = settledCopy(row(r), points);
+    pointsFor(r) = points;
+    row(r) = settled;
 }
 
 const TrackTable::RowPoints *TrackTable::keptPoints(size_t r) const
@@ -75,23 +147,6 @@ TrackTable::RowPoints *TrackTable::keptPointsFor(int r)
 void TrackTable::spreadPoints()
 {
     if (!m_points.empty()) extendPoints(m_rows, m_points, m_rows.size());
-}
-
-std::shared_ptr<TrackTable::PointsRoom> TrackTable::pointsRoom(int rows)
-{
-    auto room = std::make_shared<PointsRoom>();
-    const size_t count = size_t(std::max(rows, 0));
-    room->points.reserve(count);
-    touchPages(reinterpret_cast<char *>(room->points.data()), count * sizeof(RowPoints));
-    return room;
-}
-
-void TrackTable::holdPoints(int end, PointsRoom *room)
-{
-    if (room && m_points.empty() && room->points.capacity() >= m_rows.size())
-        m_points.swap(room->points);
-    if (room) BigVector<RowPoints>().swap(room->points); // taken, or of no use
-    holdPoints(end);
 }
 
 void TrackTable::holdPoints(int end)
@@ -155,6 +210,7 @@ void TrackTable::clear()
     BigVector<RowPoints>().swap(m_points);
     m_marked.rows = 0;
     m_extras.reset();
+    m_shownRule.reset();
     m_columns = 0;
     m_mayHoldFormulas = false;
     touch();
@@ -162,6 +218,7 @@ void TrackTable::clear()
 
 TrackTable::CellExtra &TrackTable::extra(int r, int column)
 {
+    settle(r); // a row with attributes of its own stores what it shows
     Row &rw = row(r);
     if (!rw.extra) rw.extra = store().add(std::make_unique<RowExtra>());
     return m_extras->get(rw.extra)->cells[column];
@@ -187,7 +244,7 @@ QString TrackTable::canonicalText(const Row &rw, int column) const
     case FrameColumn:
         return QString::number(rw.frameNumber);
     default:
-        return fixed6(rw.value[column - XColumn]);
+        return fixed6(shownValue(rw, column));
     }
 }
 
@@ -260,6 +317,7 @@ void TrackTable::setText(int r, int column, const QString &text)
 void TrackTable::setItemText(int r, int column, const QString &text)
 {
     if (r < 0 || r >= rowCount() || column < 0 || column >= m_columns) return;
+    if (isCoordinate(column)) settle(r);
     Row &rw = row(r);
     touch();
     if (rw.kind(column) == CellKind::Formula) {
@@ -313,6 +371,7 @@ void TrackTable::takeSourceFromEdit(int r, int column, double shown)
 void TrackTable::removeItem(int r, int column)
 {
     if (!hasItem(r, column)) return;
+    if (isCoordinate(column)) settle(r);
     Row &rw = row(r);
     m_marked.rows -= int(marks(rw));
     setKind(rw, column, CellKind::None);
@@ -332,7 +391,7 @@ void TrackTable::removeItem(int r, int column)
             }
         }
         rw.flags &= quint8(~(HasImported | HasPixel));
-        rw.sourceId = 0;
+        rw.source = 0;
     }
     touch();
 }
@@ -368,7 +427,8 @@ quint8 TrackTable::internSource(const QString &formatFilter)
     if (formatFilter.isEmpty()) return 0;
     auto it = m_sourceIds.constFind(formatFilter);
     if (it != m_sourceIds.cend()) return it.value();
-    if (m_sources.size() >= 0xff) return 0; // a table is never fed that many different formats
+    // A table is never fed that many different formats (a row keeps a bit beside the id).
+    if (m_sources.size() > 0x7f) return 0;
     quint8 id = quint8(m_sources.size());
     m_sources.append(formatFilter);
     m_sourceIds.insert(formatFilter, id);
@@ -387,7 +447,7 @@ void TrackTable::setImportedRow(int r, quint32 nameId, int frame, double x, doub
     rw.value[0] = x;
     rw.value[1] = y;
     if (size_t(r) < m_points.size()) m_points[size_t(r)] = RowPoints::of(rw);
-    rw.sourceId = sourceId;
+    rw.source = sourceId & quint8(~Row::ByRule);
     rw.kinds = 0x55;       // four plain items
     rw.backgrounds = 0x55; // each with its column's colour
     rw.flags = quint8(0x0f | HasImported | HasPixel | ImportedStyle);
@@ -412,7 +472,7 @@ double TrackTable::coordinate(int r, int column, bool *ok) const
 {
     if (kind(r, column) == CellKind::Item && row(r).fromNumbers(column)) {
         if (ok) *ok = true;
-        return roundFixed6(row(r).value[column - XColumn]);
+        return roundFixed6(shownValue(row(r), column));
     }
     return toDouble(displayText(r, column), ok);
 }
@@ -420,7 +480,7 @@ double TrackTable::coordinate(int r, int column, bool *ok) const
 bool TrackTable::numericCoordinate(int r, int column, double *value) const
 {
     if (kind(r, column) != CellKind::Item || !row(r).fromNumbers(column)) return false;
-    *value = row(r).value[column - XColumn];
+    *value = shownValue(row(r), column);
     return true;
 }
 
@@ -462,7 +522,7 @@ int TrackTable::sourceFormatId(int r) const
     if (kind(r, XColumn) == CellKind::None) return -1;
     const CellExtra *e = extraOf(r, XColumn);
     if (e && e->roles.contains(Qt::WhatsThisRole)) return -1;
-    return row(r).sourceId;
+    return row(r).sourceId();
 }
 
 void TrackTable::takeImportedFromDisplay(int r)
@@ -475,6 +535,7 @@ void TrackTable::takeImportedFromDisplay(int r)
 
 void TrackTable::setConverted(int r, double pixelX, double pixelY, double x, double y)
 {
+    settle(r);
     storeValues(row(r), pointsFor(r), pixelX, pixelY, x, y);
     touch();
 }
@@ -506,6 +567,7 @@ void TrackTable::exchangeConverted(ConvertedRows &converted)
     holdPoints();
     forRowRanges(rowCount(), [&](int begin, int end, int) {
         for (int r = begin; r < end; ++r) {
+            settle(r); // its points are held: only the row itself is written
             Row &rw = m_rows[size_t(r)];
             ConvertedRow &other = converted.rows[size_t(r)];
             std::swap(m_points[size_t(r)].pixel, other.pixel);
@@ -535,7 +597,10 @@ void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
     forRowRanges(end - begin, [&](int from, int to, int) {
         for (int r = begin + from; r < begin + to; ++r) {
             Row &rw = m_rows[size_t(r)];
-            if (size_t(r) < m_points.size()) {
+            if (rw.byRule()) { // its values are the imported ones
+                rw.source &= quint8(~Row::ByRule);
+                if (size_t(r) < m_points.size()) m_points[size_t(r)] = RowPoints::of(rw);
+            } else if (size_t(r) < m_points.size()) {
                 RowPoints &points = m_points[size_t(r)];
                 std::memcpy(rw.value, points.imported, sizeof rw.value);
                 std::memcpy(points.pixel, points.imported, sizeof points.pixel);
@@ -548,6 +613,7 @@ void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
 
 void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, double y, int frame)
 {
+    settle(r); // rows stored on several threads have their points already
     Row &rw = row(r);
     // Rows stored on several threads have their points made first (holdPoints).
     storeValues(rw, pointsFor(r), pixelX, pixelY, x, y);
@@ -557,6 +623,7 @@ void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, d
 void TrackTable::storeShown(int r, double x, double y, int frame)
 {
     Row &rw = row(r);
+    rw.source &= quint8(~Row::ByRule);
     RowPoints unkept;
     storeValues(rw, unkept, 0, 0, x, y);
     rw.flags &= quint8(~(HasImported | HasPixel));
@@ -588,6 +655,17 @@ void TrackTable::storeFrame(Row &rw, int frame) const
     rw.frameNumber = frame;
     rw.flags |= textFromNumbers(FrameColumn);
     if (RowExtra *e = extraOfRow(rw)) e->cells[FrameColumn].text.clear();
+}
+
+void TrackTable::showByRule(int r, int frame)
+{
+    Q_ASSERT(m_shownRule && showsImported(r));
+    Row &rw = row(r);
+    // The flags storeValues and storeFrame set on such a row.
+    rw.flags |= textFromNumbers(XColumn) | textFromNumbers(YColumn) | textFromNumbers(FrameColumn) |
+                HasPixel | Converted;
+    rw.frameNumber = frame;
+    rw.source |= Row::ByRule;
 }
 
 void TrackTable::setRowNameId(int r, quint32 nameId)
@@ -632,6 +710,7 @@ bool TrackTable::sourcePoint(int r, double *x, double *y) const
 
 void TrackTable::setSourcePoint(int r, double x, double y, int axes)
 {
+    settle(r);
     Row &rw = row(r);
     const bool converted = rw.flags & Converted;
     constexpr quint8 coordinatesFromNumbers = textFromNumbers(XColumn) | textFromNumbers(YColumn);

@@ -44,6 +44,22 @@ class RowBlock;
 using ShownToSource =
     std::function<double(const TrackTable &table, int row, int column, double shown)>;
 
+// How the rows of an Apply made in place show their values: such a row
+// keeps its imported point, and the rule makes the shown and pixel values
+// from it each time they are asked for, by the Apply's own arithmetic (so
+// to the same bits). Read on several threads at once.
+class ShownRule
+{
+public:
+    ShownRule();
+    virtual ~ShownRule() = default;
+    virtual void show(int sourceId, const double imported[2], double shown[2],
+                      double pixel[2]) const = 0;
+    // Tells this rule from every other made in the process: a thread keeps
+    // the last row it showed (X and Y are asked for one after the other).
+    const quint64 serial;
+};
+
 // Alignment of every cell of an imported row: Qt::AlignHCenter | Qt::AlignVCenter.
 constexpr int ImportedAlignment = 0x84;
 
@@ -148,12 +164,6 @@ public:
     // from their shown ones: call before those rows are stored on several
     // threads.
     void holdPoints(int end = std::numeric_limits<int>::max());
-    // Room for the source and pixel values of `rows` rows, its memory first
-    // touched on the thread that makes it: a worker makes it for the slices
-    // that convert a shown table in place, so that they meet no fresh memory.
-    struct PointsRoom;
-    static std::shared_ptr<PointsRoom> pointsRoom(int rows);
-    void holdPoints(int end, PointsRoom *room); // room's memory taken when it fits
 
     // Apply worked out beside the table (settings/apply.h, applyBeside):
     // what Apply changes in each row, put in by one exchange with the rows'
@@ -188,6 +198,13 @@ public:
     // imported values again, their frames shifted back by frameShift. Call
     // touched() when done.
     void restoreImported(int begin, int end, qint64 frameShift);
+    // The in-place Apply's way (prepareImportedApply): the table takes the
+    // rule while none of its rows shows by one, then each row that
+    // showsImported shows by it from the given frame on, holding nothing
+    // beside its imported values. An edit of such a row, or its leaving the
+    // table in a row block, stores what it shows first.
+    void setShownRule(std::shared_ptr<const ShownRule> rule) { m_shownRule = std::move(rule); }
+    void showByRule(int row, int frame);
 
     // For the track operations. A row's plain name cell takes another
     // interned name (from internName).
@@ -263,6 +280,12 @@ private:
     const Row &row(int r) const;
     RowPoints &pointsFor(int r); // kept apart from here on
     RowPoints pointsOf(int r) const;
+    // Row r's shown values and points stored as its rule makes them, and
+    // the rule let go of; nothing for a row that stores its own.
+    void settle(int r);
+    void shownByRule(const Row &row, double shown[2], RowPoints *points) const;
+    Row settledCopy(const Row &row, RowPoints &points) const;
+    double shownValue(const Row &row, int column) const;
     const RowPoints *keptPoints(size_t r) const;
     RowPoints *keptPointsFor(int r); // null: the row's points are its values
     void spreadPoints();             // every row's points kept, when any are
@@ -303,9 +326,10 @@ private:
     std::unique_ptr<ExtraStore> m_extras; // of the rows' rare attributes
     quint64 m_generation = 1;             // formula results older than this are recomputed
     bool m_mayHoldFormulas = false;
-    MarkCount m_marked;             // rows that marks() holds for
-    ShownToSource m_shownToSource;  // set by Apply
-    mutable int m_formulaDepth = 0; // formulas being evaluated, one inside another
+    MarkCount m_marked;                           // rows that marks() holds for
+    ShownToSource m_shownToSource;                // set by Apply
+    std::shared_ptr<const ShownRule> m_shownRule; // of the rows that show by one
+    mutable int m_formulaDepth = 0;               // formulas being evaluated, one inside another
 };
 
 // Rows held outside their table (see TrackTable::copyRows). They refer to

@@ -179,6 +179,88 @@ private slots:
         QCOMPARE(t.importedValue(1, YColumn), whole.importedValue(1, YColumn));
     }
 
+    // Rows an in-place Apply converted hold nothing beside their own 32
+    // bytes, and whatever is done to them next does what it does to rows
+    // Apply stored: edits, tips set, track operations, rows taken out and
+    // put back (also after the rule changed), a second Apply, and its undo.
+    void rowsShownByTheRuleActAsStored()
+    {
+        QList<Row> rows;
+        for (int i = 0; i < 1000; ++i)
+            rows.append({i % 2 ? "a" : "b", i, i * 1.37 + 0.1, 1079.9 - i * 0.77});
+        TrackTable t = table(rows, v4);
+        ApplyParams p = params(nukeTracker, HalfSize);
+        p.programConventions = true;
+        p.exportFirst = 1001;
+        TrackTable whole = t.clone();
+        QVERIFY(applySettings(whole, p).error.isEmpty());
+        ApplyResult result;
+        ImportedConversion conversion;
+        QVERIFY(prepareImportedApply(t, p, result, conversion));
+        conversion.convert(t, 0, t.rowCount());
+        t.setShownToSource(conversion.inverse);
+        QVERIFY2(t.memoryUse() <= 32 * 1000, qPrintable(QString::number(t.memoryUse())));
+        QCOMPARE(cells(t), cells(whole));
+        QCOMPARE(bits(t), bits(whole));
+        const TrackTable copy = t.clone();
+        QCOMPARE(bits(copy), bits(whole));
+
+        for (TrackTable *each : {&t, &whole}) {
+            each->setText(3, XColumn, QStringLiteral("12.5"));
+            each->setData(5, YColumn, Qt::ToolTipRole, QStringLiteral("7"));
+            each->setSourcePoint(7, 1.5, 2.5, 1);
+            each->removeItem(9, YColumn);
+            each->setItemText(11, FrameColumn, QStringLiteral("4"));
+        }
+        QCOMPARE(cells(t), cells(whole));
+        QCOMPARE(bits(t), bits(whole));
+
+        // Taken out, the rows keep what they showed while the table changes around them.
+        const std::vector<int> some{0, 2, 500, 999};
+        RowBlock copied = t.copyRows(some), copiedWhole = whole.copyRows(some);
+        RowBlock taken = t.takeRows(some), takenWhole = whole.takeRows(some);
+        QCOMPARE(cells(t), cells(whole));
+        t.putRows(some, std::move(taken));
+        whole.putRows(some, std::move(takenWhole));
+        t.swapRows({20, 21, 22, 23}, copied);
+        whole.swapRows({20, 21, 22, 23}, copiedWhole);
+        QCOMPARE(cells(t), cells(whole));
+        QCOMPARE(bits(t), bits(whole));
+
+        // Rows in a block keep what they showed when the table's rule changes.
+        TrackTable u = table(rows.mid(0, 10), v4), uWhole = u.clone();
+        QVERIFY(applySettings(uWhole, p).error.isEmpty());
+        QVERIFY(prepareImportedApply(u, p, result, conversion));
+        conversion.convert(u, 0, u.rowCount());
+        RowBlock held = u.takeRows({1, 2});
+        u.restoreImported(0, u.rowCount(), conversion.frameShift);
+        ImportedConversion other;
+        QVERIFY(prepareImportedApply(u, params(synthEyes), result, other));
+        other.convert(u, 0, u.rowCount());
+        u.restoreImported(0, u.rowCount(), other.frameShift);
+        u.putRows({1, 2}, std::move(held));
+        constexpr int perRow = 3 * TrackColumnCount + 1;
+        QCOMPARE(cells(u).mid(perRow, 2 * perRow), cells(uWhole).mid(perRow, 2 * perRow));
+
+        // A second Apply, beside the table, and back.
+        ApplyParams again = params(synthEyes);
+        again.exportFirst = 1;
+        TrackTable againWhole = whole.clone();
+        QVERIFY(applySettings(againWhole, again).error.isEmpty());
+        TrackTable::ConvertedRows converted;
+        QVERIFY(!applyBeside(t, again, result, converted)); // the edits left rare attributes
+        TrackTable plain = copy.clone(), plainWhole = copy.clone();
+        QVERIFY(applySettings(plainWhole, again).error.isEmpty());
+        QVERIFY(applyBeside(plain, again, result, converted));
+        const QStringList before = cells(plain);
+        plain.exchangeConverted(converted);
+        QCOMPARE(cells(plain), cells(plainWhole));
+        QCOMPARE(bits(plain), bits(plainWhole));
+        plain.exchangeConverted(converted);
+        QCOMPARE(cells(plain), before);
+        QCOMPARE(bits(plain), bits(copy));
+    }
+
     // A table that is written and dropped shows the same converted values,
     // keeping no tips of its imported and pixel values, nor room for them.
     void applyWithoutSourcesShowsTheSame()
