@@ -73,6 +73,14 @@ void runWindowStages(const QString &source, const QString &folder)
         w.saveData();
         settle();
     });
+    // Apply again with another plate size: the rows change the rule they show by.
+    w.findChild<QComboBox *>(QStringLiteral("imageSizeCombo"))->setCurrentIndex(6);
+    stage("window-apply-again", [&] {
+        w.applySettings();
+        settle();
+    });
+    std::printf("# window rows after Apply again: %.1f bytes a row\n",
+                double(applied.memoryBytes()) / std::max(applied.rowCount(), 1));
     std::printf("# window table: %d rows\n", w.trackModel()->rowCount());
     // The window against the core doing the same on the same rows, in this run.
     const struct

@@ -484,15 +484,26 @@ bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult
     ApplyProgress progress(params.progress, table.rowCount());
     ApplyRun run;
     bool checked = false;
-    if (!checkInPlace(table, params, progress, run, result, checked, cancel)) return false;
+    std::vector<RowConversion> met;
+    if (!checkInPlace(table, params, progress, run, result, checked, cancel, &met)) return false;
     if (!checked) return true;
+    converted.inverse = inverseOf(params, run.plate, run.window, run.target);
+    if (everyRow(table, cancel, [&](int r) { return table.showsByRule(r); })) {
+        // The rows keep their imported values: only the rule they show by changes.
+        ApplyParams kept = params;
+        kept.progress = nullptr;
+        converted.rule = std::make_shared<const RuleOfApply>(kept, run, table);
+        converted.frameShift = qint64(params.exportFirst) - params.importFirst;
+        noteConventions(table, params, run, met, result);
+        return true;
+    }
+    if (cancel && cancel->load()) return false;
     converted.rows.resize(size_t(table.rowCount()));
     const std::vector<RowConversion> pieces =
         convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {
             converted.rows[size_t(r)] =
                 table.convertedRow(r, c.mid.x, c.mid.y, c.out.x, c.out.y, int(c.frame));
         });
-    converted.inverse = inverseOf(params, run.plate, run.window, run.target);
     noteConventions(table, params, run, pieces, result);
     return true;
 }

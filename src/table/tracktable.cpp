@@ -564,6 +564,19 @@ TrackTable::ConvertedRow TrackTable::convertedRow(int r, double pixelX, double p
 
 void TrackTable::exchangeConverted(ConvertedRows &converted)
 {
+    if (converted.rule) { // every row shows by the table's rule: the rule is exchanged
+        std::swap(m_shownRule, converted.rule);
+        const qint64 shift = converted.frameShift;
+        if (shift != 0)
+            forRowRanges(rowCount(), [&](int begin, int end, int) {
+                for (int r = begin; r < end; ++r)
+                    m_rows[size_t(r)].frameNumber = qint32(m_rows[size_t(r)].frameNumber + shift);
+            });
+        converted.frameShift = -shift;
+        std::swap(m_shownToSource, converted.inverse);
+        touch();
+        return;
+    }
     holdPoints();
     forRowRanges(rowCount(), [&](int begin, int end, int) {
         for (int r = begin; r < end; ++r) {
@@ -666,6 +679,11 @@ void TrackTable::showByRule(int r, int frame)
                 HasPixel | Converted;
     rw.frameNumber = frame;
     rw.source |= Row::ByRule;
+}
+
+bool TrackTable::showsByRule(int r) const
+{
+    return row(r).byRule();
 }
 
 void TrackTable::setRowNameId(int r, quint32 nameId)

@@ -180,6 +180,10 @@ public:
     {
         std::vector<ConvertedRow, BigAllocator<ConvertedRow>> rows; // one per row
         ShownToSource inverse;
+        // Instead of rows, for a table whose every row showsByRule: the
+        // rule the rows then show by, their frames moved by frameShift.
+        std::shared_ptr<const ShownRule> rule;
+        qint64 frameShift = 0;
     };
     // Whether Apply changes no more of row r than a ConvertedRow holds: no
     // rare attributes, and its frame and coordinates are plain items.
@@ -205,6 +209,7 @@ public:
     // table in a row block, stores what it shows first.
     void setShownRule(std::shared_ptr<const ShownRule> rule) { m_shownRule = std::move(rule); }
     void showByRule(int row, int frame);
+    bool showsByRule(int row) const;
 
     // For the track operations. A row's plain name cell takes another
     // interned name (from internName).

@@ -252,13 +252,20 @@ private slots:
         TrackTable plain = copy.clone(), plainWhole = copy.clone();
         QVERIFY(applySettings(plainWhole, again).error.isEmpty());
         QVERIFY(applyBeside(plain, again, result, converted));
+        QVERIFY(converted.rows.empty() && converted.rule); // only the rule changes
         const QStringList before = cells(plain);
         plain.exchangeConverted(converted);
         QCOMPARE(cells(plain), cells(plainWhole));
         QCOMPARE(bits(plain), bits(plainWhole));
+        QVERIFY(plain.memoryUse() <= 32 * 1000);
         plain.exchangeConverted(converted);
         QCOMPARE(cells(plain), before);
         QCOMPARE(bits(plain), bits(copy));
+        // An edit after it stores the second Apply's values.
+        plain.exchangeConverted(converted);
+        plainWhole.setText(8, YColumn, QStringLiteral("3.25"));
+        plain.setText(8, YColumn, QStringLiteral("3.25"));
+        QCOMPARE(cells(plain), cells(plainWhole));
     }
 
     // A table that is written and dropped shows the same converted values,
