@@ -434,6 +434,10 @@ public:
         shown[0] = out.x;
         shown[1] = out.y;
     }
+    bool knowsSource(int sourceId) const override
+    {
+        return sourceId >= 0 && size_t(sourceId) < m_sources.size();
+    }
 
 private:
     ApplyParams m_params;

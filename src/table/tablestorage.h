@@ -6,6 +6,7 @@
 #include "tracktable.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -128,6 +129,12 @@ struct TrackTable::RowPoints
     static RowPoints of(const Row &row)
     {
         return {{row.value[0], row.value[1]}, {row.value[0], row.value[1]}};
+    }
+    // Whether these are the points `of` the row (to the bit).
+    static bool sameAs(const RowPoints &points, const Row &row)
+    {
+        const RowPoints own = of(row);
+        return std::memcmp(&points, &own, sizeof own) == 0;
     }
 };
 

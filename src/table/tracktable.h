@@ -55,6 +55,8 @@ public:
     virtual ~ShownRule() = default;
     virtual void show(int sourceId, const double imported[2], double shown[2],
                       double pixel[2]) const = 0;
+    // Whether rows of this source format can show by the rule.
+    virtual bool knowsSource(int sourceId) const = 0;
     // Tells this rule from every other made in the process: a thread keeps
     // the last row it showed (X and Y are asked for one after the other).
     const quint64 serial;
@@ -280,6 +282,7 @@ private:
     bool placesEveryRow(const std::vector<int> &rows, const RowBlock &block) const;
     std::vector<int> placesOf(const std::vector<int> &rows, const RowBlock &block) const;
     void putRowsInPlace(const std::vector<int> &rows, RowBlock &&block);
+    void showIncomingByRule(RowBlock &block) const;
 
     Row &row(int r);
     const Row &row(int r) const;

@@ -204,6 +204,15 @@ private slots:
         QCOMPARE(bits(t), bits(whole));
         const TrackTable copy = t.clone();
         QCOMPARE(bits(copy), bits(whole));
+        {
+            // Rows deleted and put back by undo show by the rule again.
+            TrackTable again = copy.clone();
+            RowBlock deleted = again.takeRows({1, 998});
+            again.putRows({1, 998}, std::move(deleted));
+            QCOMPARE(bits(again), bits(whole));
+            QVERIFY2(again.memoryUse() <= 32 * 1000,
+                     qPrintable(QString::number(again.memoryUse())));
+        }
 
         for (TrackTable *each : {&t, &whole}) {
             each->setText(3, XColumn, QStringLiteral("12.5"));
