@@ -15,7 +15,7 @@ if [ "$quick" = --quick ]; then
 fi
 bash tools/setup.sh --sanitizers
 bash tools/checkformat.sh
-(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300)
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2)
 
 echo "== Sanitizer build: every suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 if [ ! -f build-fuzz/CMakeCache.txt ]; then
@@ -23,7 +23,7 @@ if [ ! -f build-fuzz/CMakeCache.txt ]; then
         -DCORVANE_FUZZ=ON -DCORVANE_WERROR=OFF
 fi
 cmake --build build-fuzz --parallel "$(nproc)"
-(cd build-fuzz && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600)
+(cd build-fuzz && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j2)
 
 echo "== Fuzzing: the seed corpora, then new inputs"
 bash tools/fuzz.sh 60
