@@ -66,7 +66,22 @@ void TrackTable::removeRows(int position, int count)
     if (size_t(position) < m_points.size())
         m_points.erase(m_points.begin() + position,
                        m_points.begin() + std::min(size_t(position + count), m_points.size()));
+    releaseSpareRoom();
     touch();
+}
+
+// A table that lost most of its rows (an addition undone) gives back the
+// room they took; growing again later costs one copy of the rows left.
+template <typename Items> static void releaseSpare(Items &items)
+{
+    constexpr size_t small = size_t(1) << 16;
+    if (items.capacity() > 2 * items.size() + small) Items(items.begin(), items.end()).swap(items);
+}
+
+void TrackTable::releaseSpareRoom()
+{
+    releaseSpare(m_rows);
+    releaseSpare(m_points);
 }
 
 // In place, a cycle of the permutation at a time: a second array of rows
@@ -173,6 +188,7 @@ RowBlock TrackTable::takeRows(const std::vector<int> &rows)
     }
     m_rows.resize(kept);
     if (m_points.size() > keptPointed) m_points.resize(keptPointed);
+    releaseSpareRoom();
     touch();
     return block;
 }

@@ -283,6 +283,7 @@ private:
     std::vector<int> placesOf(const std::vector<int> &rows, const RowBlock &block) const;
     void putRowsInPlace(const std::vector<int> &rows, RowBlock &&block);
     void showIncomingByRule(RowBlock &block) const;
+    void releaseSpareRoom();
 
     Row &row(int r);
     const Row &row(int r) const;

@@ -275,6 +275,21 @@ private slots:
         QCOMPARE(t.data(9999, XColumn, Qt::ToolTipRole).toString(), QStringLiteral("9999"));
         QCOMPARE(t.data(9999, XColumn, Qt::StatusTipRole).toString(),
                  QStringLiteral("9999.500000"));
+        // Rows taken or removed give back the room they held, once most are gone.
+        RowBlock taken = t.takeRows([] {
+            std::vector<int> rows;
+            for (int r = 0; r < 9000; r += 1)
+                rows.push_back(r);
+            return rows;
+        }());
+        QCOMPARE(t.rowCount(), 1000);
+        QCOMPARE(t.data(0, XColumn, Qt::StatusTipRole).toString(), QStringLiteral("9000.500000"));
+        TrackTable big;
+        big.setColumnCount(TrackColumnCount);
+        big.setRowCount(300000);
+        big.holdPoints();
+        big.removeRows(1000, 299000);
+        QVERIFY2(big.memoryUse() <= 64 * 1000, qPrintable(QString::number(big.memoryUse())));
     }
 
     // The imported and pixel values of the first rows an edit or a
