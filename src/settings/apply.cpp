@@ -119,6 +119,12 @@ ApplyParams applyParams(const PlateSettings &settings, const Format &target)
 
 namespace {
 
+// What Apply adds to every frame, in 64 bits.
+qint64 frameShiftOf(const ApplyParams &params)
+{
+    return qint64(params.exportFirst) - params.importFirst;
+}
+
 // One Apply's conversion of a row: its source point through pixels to the
 // target, and its frame shifted, in 64 bits.
 struct RowConversion
@@ -148,7 +154,7 @@ struct RowConversion
     bool convert(const TrackTable &table, int r, Point source)
     {
         convertPoint(params, plate, window, target, sourceConvention(table, r), source, mid, out);
-        frame = (long long)params.exportFirst + table.frame(r) - params.importFirst;
+        frame = table.frame(r) + frameShiftOf(params);
         return std::isfinite(mid.x) && std::isfinite(mid.y) && std::isfinite(out.x) &&
                std::isfinite(out.y);
     }
@@ -418,6 +424,7 @@ public:
     RuleOfApply(const ApplyParams &params, const ApplyRun &run, const TrackTable &table)
         : m_params(params), m_plate(run.plate), m_window(run.window), m_target(run.target)
     {
+        m_params.progress = nullptr; // the Apply's job's, gone with it
         for (int id = 0; id < table.sourceFormatCount(); ++id)
             m_sources.push_back(
                 sourceConventionOf(table.sourceFormatOfId(id), params.programConventions));
@@ -459,10 +466,8 @@ bool prepareImportedApply(const TrackTable &table, const ApplyParams &params, Ap
     bool checked = false;
     if (!checkInPlace(table, params, progress, run, result, checked, cancel, &met)) return false;
     if (!checked) return true;
-    ApplyParams kept = params;
-    kept.progress = nullptr; // the job's, gone with it
-    auto rule = std::make_shared<const RuleOfApply>(kept, run, table);
-    const qint64 frameShift = qint64(params.exportFirst) - params.importFirst;
+    auto rule = std::make_shared<const RuleOfApply>(params, run, table);
+    const qint64 frameShift = frameShiftOf(params);
     // The rows keep their imported values and show by the rule: nothing is
     // held beside them, and a slice only marks its rows and shifts their frames.
     conversion.convert = [rule, frameShift](TrackTable &t, int begin, int end) {
@@ -482,8 +487,11 @@ bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult
 {
     // Only what an exchange of values can put in: no shape order to make,
     // no shown value to take first, no formula or rare attribute to keep.
-    if (!everyRow(table, cancel,
-                  [&](int r) { return table.convertsInPlace(r) && table.hasImportedValue(r); }))
+    std::atomic<bool> allByRule{true};
+    if (!everyRow(table, cancel, [&](int r) {
+            if (!table.showsByRule(r)) allByRule.store(false, std::memory_order_relaxed);
+            return table.convertsInPlace(r) && table.hasImportedValue(r);
+        }))
         return false;
     ApplyProgress progress(params.progress, table.rowCount());
     ApplyRun run;
@@ -492,16 +500,13 @@ bool applyBeside(const TrackTable &table, const ApplyParams &params, ApplyResult
     if (!checkInPlace(table, params, progress, run, result, checked, cancel, &met)) return false;
     if (!checked) return true;
     converted.inverse = inverseOf(params, run.plate, run.window, run.target);
-    if (everyRow(table, cancel, [&](int r) { return table.showsByRule(r); })) {
+    if (allByRule) {
         // The rows keep their imported values: only the rule they show by changes.
-        ApplyParams kept = params;
-        kept.progress = nullptr;
-        converted.rule = std::make_shared<const RuleOfApply>(kept, run, table);
-        converted.frameShift = qint64(params.exportFirst) - params.importFirst;
+        converted.rule = std::make_shared<const RuleOfApply>(params, run, table);
+        converted.frameShift = frameShiftOf(params);
         noteConventions(table, params, run, met, result);
         return true;
     }
-    if (cancel && cancel->load()) return false;
     converted.rows.resize(size_t(table.rowCount()));
     const std::vector<RowConversion> pieces =
         convertRows(table, params, run, progress, [&](int r, const RowConversion &c) {

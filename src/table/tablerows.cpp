@@ -239,17 +239,13 @@ static void merge(Items &items, Incoming &incoming, const std::vector<int> &rows
     incoming.clear();
 }
 
-// The table grows in its own array and is merged from the back: the rows
-// move once, and no second array of the whole table is made (whose fresh
-// memory the system would clear first).
 // A block's row that shows exactly what the table's rule makes of its
 // imported values shows by the rule again, and needs no points kept: rows
 // taken out of a converted table and put back leave it as small as it was.
 void TrackTable::showIncomingByRule(RowBlock &block) const
 {
     if (!m_shownRule || block.m_points.empty()) return;
-    constexpr quint8 converted = textFromNumbers(FrameColumn) | textFromNumbers(XColumn) |
-                                 textFromNumbers(YColumn) | HasImported | HasPixel | Converted;
+    constexpr quint8 converted = AppliedFlags | HasImported;
     bool pointsNeeded = false;
     for (size_t i = 0; i < block.m_points.size(); ++i) {
         Row &rw = block.m_rows[i];
@@ -259,9 +255,8 @@ void TrackTable::showIncomingByRule(RowBlock &block) const
         ruled.source |= Row::ByRule;
         RowPoints made;
         const bool shows =
-            rw.extra == 0 && (rw.flags & converted) == converted &&
-            rw.kind(FrameColumn) == CellKind::Item && rw.kind(XColumn) == CellKind::Item &&
-            rw.kind(YColumn) == CellKind::Item && m_shownRule->knowsSource(rw.sourceId()) &&
+            rw.plainPoint() && (rw.flags & converted) == converted &&
+            m_shownRule->knowsSource(rw.sourceId()) &&
             std::memcmp(settledCopy(ruled, made).value, rw.value, sizeof rw.value) == 0 &&
             std::memcmp(made.pixel, points.pixel, sizeof made.pixel) == 0;
         if (shows)
@@ -272,6 +267,9 @@ void TrackTable::showIncomingByRule(RowBlock &block) const
     if (!pointsNeeded) block.m_points.clear();
 }
 
+// The table grows in its own array and is merged from the back: the rows
+// move once, and no second array of the whole table is made (whose fresh
+// memory the system would clear first).
 void TrackTable::putRowsInPlace(const std::vector<int> &rows, RowBlock &&block)
 {
     showIncomingByRule(block);

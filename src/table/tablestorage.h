@@ -25,6 +25,10 @@ constexpr quint8 textFromNumbers(int column)
     return quint8(1u << column);
 }
 
+// What Apply sets on a row it converts (storeValues and storeFrame).
+constexpr quint8 AppliedFlags = textFromNumbers(FrameColumn) | textFromNumbers(XColumn) |
+                                textFromNumbers(YColumn) | HasPixel | Converted;
+
 enum BackgroundCode : quint8 {
     NoBackground = 0,
     ColumnBackground = 1,
@@ -104,6 +108,13 @@ struct TrackTable::Row
         backgrounds = quint8((backgrounds & ~(3u << (2 * c))) | (unsigned(code) << (2 * c)));
     }
     bool fromNumbers(int c) const { return flags & textFromNumbers(c); }
+    // No rare attributes, and its frame and coordinates are plain items:
+    // all Apply changes of it is in the row itself.
+    bool plainPoint() const
+    {
+        return extra == 0 && kind(FrameColumn) == CellKind::Item &&
+               kind(XColumn) == CellKind::Item && kind(YColumn) == CellKind::Item;
+    }
 
     // A row that shows by the table's rule holds its imported values as
     // `value`: what it shows is made from them (TrackTable::ShownRule).

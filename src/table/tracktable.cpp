@@ -548,18 +548,13 @@ void TrackTable::setFrame(int r, int frame)
 
 bool TrackTable::convertsInPlace(int r) const
 {
-    const Row &rw = row(r);
-    return rw.extra == 0 && rw.kind(FrameColumn) == CellKind::Item &&
-           rw.kind(XColumn) == CellKind::Item && rw.kind(YColumn) == CellKind::Item;
+    return row(r).plainPoint();
 }
 
 TrackTable::ConvertedRow TrackTable::convertedRow(int r, double pixelX, double pixelY, double x,
                                                   double y, int frame) const
 {
-    // The flags storeValues and storeFrame set.
-    const quint8 flags = row(r).flags | textFromNumbers(XColumn) | textFromNumbers(YColumn) |
-                         textFromNumbers(FrameColumn) | HasPixel | Converted;
-    return {{pixelX, pixelY}, {x, y}, frame, flags};
+    return {{pixelX, pixelY}, {x, y}, frame, quint8(row(r).flags | AppliedFlags)};
 }
 
 void TrackTable::exchangeConverted(ConvertedRows &converted)
@@ -626,7 +621,7 @@ void TrackTable::restoreImported(int begin, int end, qint64 frameShift)
 
 void TrackTable::storeConverted(int r, double pixelX, double pixelY, double x, double y, int frame)
 {
-    settle(r); // rows stored on several threads have their points already
+    settle(r);
     Row &rw = row(r);
     // Rows stored on several threads have their points made first (holdPoints).
     storeValues(rw, pointsFor(r), pixelX, pixelY, x, y);
@@ -674,9 +669,7 @@ void TrackTable::showByRule(int r, int frame)
 {
     Q_ASSERT(m_shownRule && showsImported(r));
     Row &rw = row(r);
-    // The flags storeValues and storeFrame set on such a row.
-    rw.flags |= textFromNumbers(XColumn) | textFromNumbers(YColumn) | textFromNumbers(FrameColumn) |
-                HasPixel | Converted;
+    rw.flags |= AppliedFlags; // as storeValues and storeFrame leave a plain row
     rw.frameNumber = frame;
     rw.source |= Row::ByRule;
 }
